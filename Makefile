@@ -1,0 +1,58 @@
+# Quorval: `make run` starts the program, `make test` runs the whole test suite.
+# Both first install what is missing from Debian's packages.
+
+BUILD_DIR    ?= build
+SANITIZE_DIR ?= build-sanitize
+BENCH_DIR    ?= build-bench
+FUZZ_DIR     ?= build-fuzz
+JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX       ?= /usr/local
+FUZZ_SECONDS ?= 60
+
+BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev fonts-dejavu-core
+TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils
+BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev
+FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
+PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file
+
+.PHONY: all deps run test test-sanitize bench fuzz install package clean
+
+all: $(BUILD_DIR)/Makefile
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+deps:
+	@sh tools/install-deps.sh $(BASE_PACKAGES)
+
+$(BUILD_DIR)/Makefile:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	    echo "error: no display: neither DISPLAY nor WAYLAND_DISPLAY is set, so Quorval cannot open its window." >&2; \
+	    echo "       Run it from a desktop session (or under Xvfb: xvfb-run make run)." >&2; \
+	    exit 1; \
+	fi
+	@sh tools/install-deps.sh $(BASE_PACKAGES)
+	@$(MAKE) --no-print-directory all
+	./$(BUILD_DIR)/quorval
+
+test:
+	@sh tools/install-deps.sh $(TEST_PACKAGES)
+	@$(MAKE) --no-print-directory all
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	@sh tools/install-deps.sh $(TEST_PACKAGES)
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUORVAL_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	    ctest --output-on-failure -j $(JOBS)
+
+bench:
+	@sh tools/install-deps.sh $(BENCH_PACKAGES)
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DQUORVAL_BUILD_BENCHMARKS=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
+	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR)
