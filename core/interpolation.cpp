@@ -75,7 +75,8 @@ bool Get_Value(const std::vector<TVector2> &points, const double &x, double *val
     QUORVAL_ASSERT(value);
     *value = 0.0;
     TVector2 r;
-    if (!Interpolate(points, x, [](const TVector2 &p) { return p.x; }, &r))
+    if (!Interpolate(
+            points, x, [](const TVector2 &p) { return p.x; }, &r))
         return false;
     *value = r.y;
     return true;
@@ -89,7 +90,8 @@ bool Get_Value_XY(const std::vector<TVector3> &points, const double &z, double *
     *x_value = 0.0;
     *y_value = 0.0;
     TVector3 r;
-    if (!Interpolate(points, z, [](const TVector3 &p) { return p.z; }, &r))
+    if (!Interpolate(
+            points, z, [](const TVector3 &p) { return p.z; }, &r))
         return false;
     *x_value = r.x;
     *y_value = r.y;
@@ -104,7 +106,8 @@ bool Get_Value_YZ(const std::vector<TVector3> &points, const double &x, double *
     *y_value = 0.0;
     *z_value = 0.0;
     TVector3 r;
-    if (!Interpolate(points, x, [](const TVector3 &p) { return p.x; }, &r))
+    if (!Interpolate(
+            points, x, [](const TVector3 &p) { return p.x; }, &r))
         return false;
     *y_value = r.y;
     *z_value = r.z;
@@ -119,7 +122,8 @@ bool Get_Value_ZX(const std::vector<TVector3> &points, const double &y, double *
     *z_value = 0.0;
     *x_value = 0.0;
     TVector3 r;
-    if (!Interpolate(points, y, [](const TVector3 &p) { return p.y; }, &r))
+    if (!Interpolate(
+            points, y, [](const TVector3 &p) { return p.y; }, &r))
         return false;
     *z_value = r.z;
     *x_value = r.x;
@@ -307,7 +311,8 @@ bool Fit_Curve(const std::vector<TVector2> &points, double *a, double *b, double
     const double d = s4 * (n * s2 - s1 * s1) - s3 * (n * s3 - s1 * s2) + s2 * (s1 * s3 - s2 * s2);
     // A singular system leaves only rounding noise in d, measured against the size of its terms.
     const double scale = std::fabs(s4 * n * s2) + std::fabs(s4 * s1 * s1) + std::fabs(s3 * n * s3) +
-                         std::fabs(s3 * s1 * s2) + std::fabs(s2 * s1 * s3) + std::fabs(s2 * s2 * s2);
+                         std::fabs(s3 * s1 * s2) + std::fabs(s2 * s1 * s3) +
+                         std::fabs(s2 * s2 * s2);
     if (!(std::fabs(d) > 1e-12 * scale))
         return false;
     const double ra = det3(t2, s3, s2, t1, s2, s1, t0, s1, n) / d;

@@ -70,14 +70,38 @@ TVector3 operator*(const TVector3 &u, const TVector3 &v)
     return result;
 }
 
-TVector3 operator*(const TVector3 &v, const double &d) { return TVector3(v.x * d, v.y * d, v.z * d); }
-TVector3 operator*(const double &d, const TVector3 &v) { return TVector3(v.x * d, v.y * d, v.z * d); }
-TVector3 operator+(const TVector3 &u, const TVector3 &v) { return TVector3(u.x + v.x, u.y + v.y, u.z + v.z); }
-TVector3 operator+(const TVector3 &v, const double &d) { return TVector3(v.x + d, v.y + d, v.z + d); }
-TVector3 operator+(const double &d, const TVector3 &v) { return TVector3(v.x + d, v.y + d, v.z + d); }
-TVector3 operator-(const TVector3 &u, const TVector3 &v) { return TVector3(u.x - v.x, u.y - v.y, u.z - v.z); }
-TVector3 operator-(const TVector3 &v, const double &d) { return TVector3(v.x - d, v.y - d, v.z - d); }
-TVector3 operator-(const double &d, const TVector3 &v) { return TVector3(d - v.x, d - v.y, d - v.z); }
+TVector3 operator*(const TVector3 &v, const double &d)
+{
+    return TVector3(v.x * d, v.y * d, v.z * d);
+}
+TVector3 operator*(const double &d, const TVector3 &v)
+{
+    return TVector3(v.x * d, v.y * d, v.z * d);
+}
+TVector3 operator+(const TVector3 &u, const TVector3 &v)
+{
+    return TVector3(u.x + v.x, u.y + v.y, u.z + v.z);
+}
+TVector3 operator+(const TVector3 &v, const double &d)
+{
+    return TVector3(v.x + d, v.y + d, v.z + d);
+}
+TVector3 operator+(const double &d, const TVector3 &v)
+{
+    return TVector3(v.x + d, v.y + d, v.z + d);
+}
+TVector3 operator-(const TVector3 &u, const TVector3 &v)
+{
+    return TVector3(u.x - v.x, u.y - v.y, u.z - v.z);
+}
+TVector3 operator-(const TVector3 &v, const double &d)
+{
+    return TVector3(v.x - d, v.y - d, v.z - d);
+}
+TVector3 operator-(const double &d, const TVector3 &v)
+{
+    return TVector3(d - v.x, d - v.y, d - v.z);
+}
 
 TVector3 operator/(const TVector3 &v, const double &d)
 {
