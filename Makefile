@@ -10,7 +10,7 @@ PREFIX       ?= /usr/local
 FUZZ_SECONDS ?= 60
 
 BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev fonts-dejavu-core
-TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils
+TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file
 BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
 PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file
@@ -53,6 +53,17 @@ bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DQUORVAL_BUILD_BENCHMARKS=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
 	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
+
+install:
+	@sh tools/install-deps.sh $(BASE_PACKAGES)
+	@$(MAKE) --no-print-directory all
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+package:
+	@sh tools/install-deps.sh $(PACKAGE_PACKAGES)
+	@$(MAKE) --no-print-directory all
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -1 $(BUILD_DIR)/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR)
