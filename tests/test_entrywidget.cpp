@@ -1,0 +1,442 @@
+#include "src/entrywidget.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+Type::TEntryItem Entry(double nominal, double actual, double uc)
+{
+    Type::TEntryItem item;
+    item.nominal = nominal;
+    item.actual = actual;
+    item.uc = uc;
+    return item;
+}
+
+// Gives access to the widget's children by their object names.
+struct TFixture
+{
+    std::unique_ptr<TEntryWidget> widget;
+    QListWidget *list;
+    QToolButton *add;
+    QToolButton *remove;
+    QLabel *offset_label;
+    QLineEdit *offset;
+    QLineEdit *nominal;
+    QLineEdit *actual;
+    QLineEdit *uc;
+
+    TFixture() : widget(new TEntryWidget(nullptr, Qt::WindowFlags()))
+    {
+        list = widget->findChild<QListWidget *>("entry_list");
+        add = widget->findChild<QToolButton *>("add_button");
+        remove = widget->findChild<QToolButton *>("remove_button");
+        offset_label = widget->findChild<QLabel *>("offset_label");
+        offset = widget->findChild<QLineEdit *>("offset_edit");
+        nominal = widget->findChild<QLineEdit *>("nominal_edit");
+        actual = widget->findChild<QLineEdit *>("actual_edit");
+        uc = widget->findChild<QLineEdit *>("uc_edit");
+    }
+
+    Type::TEntryItem Stored(int row) const
+    {
+        return list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>();
+    }
+
+    // Shows the widget as the active window, so that focus changes finish edits as for a user.
+    bool Show_Active()
+    {
+        widget->show();
+        QApplication::setActiveWindow(widget.get());
+        return QTest::qWaitForWindowActive(widget.get());
+    }
+
+    void Select_Only(int row)
+    {
+        list->clearSelection();
+        list->item(row)->setSelected(true);
+    }
+};
+
+} // namespace
+
+class TestEntryWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void Initial_State();
+    void Display_Text_Format();
+    void Add_Button_Values();
+    void Entry_Items_Sorted_By_Actual_With_Offset();
+    void Offset_Field();
+    void Non_Finite_Text_Reads_As_Zero();
+    void Signal_Counts_Of_Silent_Operations();
+    void Loading_Sequence_Emits_Once();
+    void Selection_Of_Two_Items();
+    void Typing_Letters_Stores_Zero_And_Moves_Focus();
+    void Focus_Chain_Emits_Once_Per_Edit();
+    void Unedited_Fields_Keep_Full_Precision();
+    void Entry_Items_Finishes_Pending_Edit();
+    void Edit_Without_Selection_Does_Nothing();
+};
+
+void TestEntryWidget::Initial_State()
+{
+    TFixture f;
+    QVERIFY(f.list && f.add && f.remove && f.offset_label && f.offset && f.nominal && f.actual &&
+            f.uc);
+    QCOMPARE(f.list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(f.add->text(), QString("+"));
+    QCOMPARE(f.remove->text(), QString("-"));
+    QVERIFY(f.add->isEnabled());
+    QVERIFY(!f.remove->isEnabled());
+    QCOMPARE(f.add->minimumSize(), QSize(20, 20));
+    QCOMPARE(f.add->maximumSize(), QSize(20, 20));
+    QCOMPARE(f.remove->maximumSize(), QSize(20, 20));
+    QCOMPARE(f.offset_label->text(), QString("Entry Offset:"));
+    QCOMPARE(f.offset->text(), QString("0.0000"));
+    QVERIFY(f.offset->isEnabled());
+    for (QLineEdit *edit : {f.nominal, f.actual, f.uc}) {
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(!edit->isEnabled());
+        QCOMPARE(edit->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
+        QVERIFY(edit->validator() == nullptr);
+    }
+    QCOMPARE(f.offset->alignment(), Qt::AlignHCenter | Qt::AlignVCenter);
+    QCOMPARE(f.widget->windowTitle(), QString("Entry Widget"));
+    QCOMPARE(f.widget->size(), QSize(280, 343));
+    QVERIFY(f.widget->Entry_Items().empty());
+
+    f.widget->Enable_Entry_Offset(false);
+    QVERIFY(!f.offset->isEnabled());
+    QVERIFY(!f.offset_label->isEnabled());
+    f.widget->Enable_Entry_Offset(true);
+    QVERIFY(f.offset->isEnabled());
+    QVERIFY(f.offset_label->isEnabled());
+}
+
+void TestEntryWidget::Display_Text_Format()
+{
+    const QString text = TEntryWidget::Display_Text(Entry(100, 100.0012, 0.002));
+    QCOMPARE(text, QString("  100.0000,   100.0012,   0.0020"));
+    QCOMPARE(text.size(), 32);
+    // Negative values, and values wider than the field, which are written in full.
+    QCOMPARE(TEntryWidget::Display_Text(Entry(-5.5, 123456789.25, 1234.56789)),
+             QString("   -5.5000, 123456789.2500, 1234.5679"));
+
+    TFixture f;
+    f.widget->Add_Entry_Item(Entry(1.5, 2.25, 0.125));
+    QListWidgetItem *item = f.list->item(0);
+    QCOMPARE(item->text(), QString("    1.5000,     2.2500,   0.1250"));
+    const QFont font = item->data(Qt::FontRole).value<QFont>();
+    QCOMPARE(font.family(), QString("Courier New"));
+    QVERIFY(font.fixedPitch());
+    QVERIFY(item->data(Qt::UserRole).canConvert<Type::TEntryItem>());
+    QCOMPARE(QMetaType::type("Type::TEntryItem"), qMetaTypeId<Type::TEntryItem>());
+}
+
+void TestEntryWidget::Add_Button_Values()
+{
+    TFixture f;
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    QTest::mouseClick(f.add, Qt::LeftButton);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.list->count(), 1);
+    QCOMPARE(f.list->item(0)->text(), QString("  100.0000,   100.0000,   0.0020"));
+    QCOMPARE(f.Stored(0).uc, 0.002);
+    QVERIFY(f.list->selectedItems().isEmpty());
+
+    // The values follow the count of items, not their contents.
+    f.widget->Clear_Entry_Items();
+    f.widget->Add_Entry_Items({Entry(7, 7, 1), Entry(8, 8, 1), Entry(9, 9, 1)});
+    QTest::mouseClick(f.add, Qt::LeftButton);
+    QCOMPARE(f.Stored(3).nominal, 400.0);
+    QCOMPARE(f.Stored(3).actual, 400.0);
+    QCOMPARE(f.Stored(3).uc, 0.005);
+
+    // After removing one of 100, 200, 300 the next "+" repeats nominal 300.
+    f.widget->Clear_Entry_Items();
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(f.add, Qt::LeftButton);
+    f.Select_Only(1);
+    QVERIFY(f.remove->isEnabled());
+    QTest::mouseClick(f.remove, Qt::LeftButton);
+    QTest::mouseClick(f.add, Qt::LeftButton);
+    QCOMPARE(f.list->count(), 3);
+    QCOMPARE(f.Stored(0).nominal, 100.0);
+    QCOMPARE(f.Stored(1).nominal, 300.0);
+    QCOMPARE(f.Stored(2).nominal, 300.0);
+}
+
+void TestEntryWidget::Entry_Items_Sorted_By_Actual_With_Offset()
+{
+    TFixture f;
+    f.widget->Add_Entry_Items({Entry(300, 300, 0.1), Entry(100, 100, 0.2), Entry(200, 200, 0.3)});
+    std::vector<Type::TEntryItem> items = f.widget->Entry_Items();
+    QCOMPARE(items.size(), std::size_t(3));
+    QCOMPARE(items[0].nominal, 100.0);
+    QCOMPARE(items[0].uc, 0.2);
+    QCOMPARE(items[1].nominal, 200.0);
+    QCOMPARE(items[2].nominal, 300.0);
+    // The list keeps the order of entry.
+    QCOMPARE(f.Stored(0).nominal, 300.0);
+    QCOMPARE(f.Stored(2).nominal, 200.0);
+
+    // The key is the actual value, not the nominal one.
+    f.widget->Clear_Entry_Items();
+    f.widget->Add_Entry_Items({Entry(100, 250, 0.1), Entry(200, 200, 0.2)});
+    items = f.widget->Entry_Items();
+    QCOMPARE(items[0].nominal, 200.0);
+    QCOMPARE(items[1].nominal, 100.0);
+
+    // The offset shifts nominal and actual, never the uncertainty.
+    f.widget->Clear_Entry_Items();
+    f.widget->Add_Entry_Item(Entry(100, 100.001, 0.002));
+    f.offset->setText("0.5");
+    items = f.widget->Entry_Items();
+    QCOMPARE(items[0].nominal, 100.5);
+    QCOMPARE(items[0].actual, 100.001 + 0.5);
+    QCOMPARE(items[0].uc, 0.002);
+    QCOMPARE(f.Stored(0).actual, 100.001);
+}
+
+void TestEntryWidget::Offset_Field()
+{
+    TFixture f;
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    f.widget->Set_Entry_Offset(1.23456);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.offset->text(), QString("1.2346"));
+    QCOMPARE(f.widget->Entry_Offset(), 1.2346);
+    f.widget->Set_Entry_Offset(-0.5);
+    QCOMPARE(f.offset->text(), QString("-0.5000"));
+    QCOMPARE(spy.count(), 2);
+
+    // Finishing an edit of the offset field signals once each time.
+    f.offset->selectAll();
+    QTest::keyClicks(f.offset, "2.5");
+    QTest::keyClick(f.offset, Qt::Key_Return);
+    QCOMPARE(spy.count(), 3);
+    QCOMPARE(f.widget->Entry_Offset(), 2.5);
+    QTest::keyClick(f.offset, Qt::Key_Enter);
+    QCOMPARE(spy.count(), 4);
+
+    f.offset->setText("not a number");
+    QCOMPARE(f.widget->Entry_Offset(), 0.0);
+    f.offset->setText("  3.25 ");
+    QCOMPARE(f.widget->Entry_Offset(), 3.25);
+}
+
+void TestEntryWidget::Non_Finite_Text_Reads_As_Zero()
+{
+    for (const char *text : {"inf", "-inf", "nan", "NaN", "1e999", "-1e999", "infinity", "abc", ""})
+        QCOMPARE(TEntryWidget::Text_To_Value(text), 0.0);
+    QCOMPARE(TEntryWidget::Text_To_Value("1e-3"), 0.001);
+    QCOMPARE(TEntryWidget::Text_To_Value("-12.5"), -12.5);
+
+    TFixture f;
+    f.widget->Add_Entry_Item(Entry(100, 100, 0.002));
+    for (const char *text : {"inf", "nan", "1e999"}) {
+        f.offset->setText(text);
+        QCOMPARE(f.widget->Entry_Offset(), 0.0);
+        QCOMPARE(f.widget->Entry_Items()[0].actual, 100.0);
+    }
+
+    // The same in the entry fields: the entry gets 0.0, never a non-finite value.
+    f.Select_Only(0);
+    f.nominal->setText("inf");
+    f.actual->setText("1e999");
+    f.uc->setText("nan");
+    QTest::keyClick(f.uc, Qt::Key_Return);
+    const Type::TEntryItem stored = f.Stored(0);
+    QCOMPARE(stored.nominal, 0.0);
+    QCOMPARE(stored.actual, 0.0);
+    QCOMPARE(stored.uc, 0.0);
+    QCOMPARE(f.list->item(0)->text(), QString("    0.0000,     0.0000,   0.0000"));
+}
+
+void TestEntryWidget::Signal_Counts_Of_Silent_Operations()
+{
+    TFixture f;
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    f.widget->Add_Entry_Item(Entry(1, 1, 1));
+    f.widget->Add_Entry_Items({Entry(2, 2, 1), Entry(3, 3, 1)});
+    f.widget->Enable_Entry_Offset(false);
+    f.widget->Enable_Entry_Offset(true);
+    f.Select_Only(1);
+    f.list->clearSelection();
+    f.widget->Entry_Offset();
+    f.widget->Entry_Items();
+    f.widget->Clear_Entry_Items();
+    QCOMPARE(spy.count(), 0);
+
+    // Remove signals once even when nothing is selected.
+    f.widget->Add_Entry_Items({Entry(2, 2, 1), Entry(3, 3, 1)});
+    QMetaObject::invokeMethod(f.widget.get(), "Remove_Entry");
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.list->count(), 2);
+}
+
+void TestEntryWidget::Loading_Sequence_Emits_Once()
+{
+    TFixture f;
+    f.widget->Add_Entry_Items({Entry(5, 5, 1)});
+    f.offset->setText("9.0000");
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    f.widget->Clear_Entry_Items();
+    QCOMPARE(f.list->count(), 0);
+    QCOMPARE(f.offset->text(), QString("9.0000")); // clearing leaves the offset alone
+    f.widget->Add_Entry_Items({Entry(30, 30, 1), Entry(10, 10, 1), Entry(20, 20, 1)});
+    f.widget->Set_Entry_Offset(0.0);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.Stored(0).nominal, 30.0);
+    QCOMPARE(f.Stored(1).nominal, 10.0);
+    QCOMPARE(f.Stored(2).nominal, 20.0);
+}
+
+void TestEntryWidget::Selection_Of_Two_Items()
+{
+    TFixture f;
+    f.widget->Add_Entry_Items({Entry(1, 1.5, 0.25), Entry(2, 2, 1), Entry(3, 3, 1)});
+    f.Select_Only(0);
+    QCOMPARE(f.nominal->text(), QString("1.0000"));
+    QCOMPARE(f.actual->text(), QString("1.5000"));
+    QCOMPARE(f.uc->text(), QString("0.2500"));
+    QVERIFY(f.nominal->isEnabled() && f.actual->isEnabled() && f.uc->isEnabled());
+
+    f.list->item(2)->setSelected(true);
+    for (QLineEdit *edit : {f.nominal, f.actual, f.uc}) {
+        QVERIFY(edit->text().isEmpty());
+        QVERIFY(!edit->isEnabled());
+    }
+    QVERIFY(f.remove->isEnabled());
+
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    QTest::mouseClick(f.remove, Qt::LeftButton);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.list->count(), 1);
+    QCOMPARE(f.Stored(0).nominal, 2.0);
+    QVERIFY(!f.remove->isEnabled());
+}
+
+void TestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    f.widget->Add_Entry_Items({Entry(100, 100, 0.002), Entry(200, 200, 0.003)});
+    f.Select_Only(1);
+    f.nominal->setFocus();
+    f.nominal->selectAll();
+
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    QTest::keyClicks(f.nominal, "abc");
+    QTest::keyClick(f.nominal, Qt::Key_Return);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.Stored(1).nominal, 0.0);
+    QCOMPARE(f.Stored(1).actual, 200.0);
+    QVERIFY(f.list->item(1)->text().startsWith("    0.0000, "));
+    QCOMPARE(f.nominal->text(), QString("abc")); // the field keeps what was typed
+    QCOMPARE(QApplication::focusWidget(), f.actual);
+    QCOMPARE(f.list->row(f.list->selectedItems().first()), 1); // the item keeps its place
+}
+
+void TestEntryWidget::Focus_Chain_Emits_Once_Per_Edit()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    f.widget->Add_Entry_Item(Entry(100, 100, 0.002));
+    f.Select_Only(0);
+    f.nominal->setFocus();
+
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    f.nominal->selectAll();
+    QTest::keyClicks(f.nominal, "101.5");
+    QTest::keyClick(f.nominal, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), f.actual);
+    QCOMPARE(spy.count(), 1);
+
+    f.actual->selectAll();
+    QTest::keyClicks(f.actual, "101.25");
+    QTest::keyClick(f.actual, Qt::Key_Enter);
+    QCOMPARE(QApplication::focusWidget(), f.uc);
+    QCOMPARE(spy.count(), 2);
+
+    f.uc->selectAll();
+    QTest::keyClicks(f.uc, "0.01");
+    QTest::keyClick(f.uc, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.list));
+    QCOMPARE(spy.count(), 3);
+
+    const Type::TEntryItem stored = f.Stored(0);
+    QCOMPARE(stored.nominal, 101.5);
+    QCOMPARE(stored.actual, 101.25);
+    QCOMPARE(stored.uc, 0.01);
+    QCOMPARE(f.list->item(0)->text(), QString("  101.5000,   101.2500,   0.0100"));
+}
+
+void TestEntryWidget::Unedited_Fields_Keep_Full_Precision()
+{
+    TFixture f;
+    f.widget->Add_Entry_Item(Entry(100, 100.00012, 0.00234));
+    f.Select_Only(0);
+    QCOMPARE(f.actual->text(), QString("100.0001"));
+    QCOMPARE(f.uc->text(), QString("0.0023"));
+
+    f.nominal->setText("99.5");
+    QTest::keyClick(f.nominal, Qt::Key_Return);
+    Type::TEntryItem stored = f.Stored(0);
+    QCOMPARE(stored.nominal, 99.5);
+    QCOMPARE(stored.actual, 100.00012);
+    QCOMPARE(stored.uc, 0.00234);
+
+    // A value typed at more than 4 decimals is kept as typed when another field is edited later.
+    f.actual->setText("100.00056");
+    QTest::keyClick(f.actual, Qt::Key_Return);
+    f.uc->setText("0.003");
+    QTest::keyClick(f.uc, Qt::Key_Return);
+    stored = f.Stored(0);
+    QCOMPARE(stored.nominal, 99.5);
+    QCOMPARE(stored.actual, 100.00056);
+    QCOMPARE(stored.uc, 0.003);
+}
+
+void TestEntryWidget::Entry_Items_Finishes_Pending_Edit()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    f.widget->Add_Entry_Items({Entry(100, 100, 0.002), Entry(200, 200, 0.003)});
+    f.Select_Only(0);
+    f.actual->setFocus();
+    f.actual->selectAll();
+    QTest::keyClicks(f.actual, "300");
+    QCOMPARE(QApplication::focusWidget(), f.actual);
+
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    const std::vector<Type::TEntryItem> items = f.widget->Entry_Items();
+    QCOMPARE(spy.count(), 1);
+    // The typed actual is in the result, so the entry now sorts last.
+    QCOMPARE(items[1].nominal, 100.0);
+    QCOMPARE(items[1].actual, 300.0);
+}
+
+void TestEntryWidget::Edit_Without_Selection_Does_Nothing()
+{
+    TFixture f;
+    f.widget->Add_Entry_Item(Entry(100, 100, 0.002));
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    QMetaObject::invokeMethod(f.widget.get(), "Entry_Changed");
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(f.Stored(0).nominal, 100.0);
+}
+
+QTEST_MAIN(TestEntryWidget)
+#include "test_entrywidget.moc"
