@@ -1,0 +1,102 @@
+#include "core/messagebox.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
+#include <QtTest>
+
+class TestMessageBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void Construction();
+    void Span_Markup();
+    void Fixed_Width_On_Show_And_Resize();
+    void Exec_Answered_By_Send_Key();
+};
+
+void TestMessageBox::Construction()
+{
+    TMessageBox box(nullptr);
+    QCOMPARE(box.textFormat(), Qt::RichText);
+    QCOMPARE(box.styleSheet(), QString("dialogbuttonbox-buttons-have-icons: 0;\nbutton-layout: 1;"));
+
+    QWidget parent;
+    TMessageBox child(&parent);
+    QCOMPARE(child.parentWidget(), &parent);
+}
+
+void TestMessageBox::Span_Markup()
+{
+    TMessageBox box(nullptr);
+    TMessageBox *through_pointer = &box;
+    through_pointer->setText("Data Not Saved");
+    QCOMPARE(box.text(), QString("<span style=\"font-size:10pt; font-weight:600; "
+                                 "color:#000000;\" >Data Not Saved</span>"));
+    through_pointer->setInformativeText("a <b>bold</b> word");
+    QCOMPARE(box.informativeText(), QString("<span style=\"font-size:10pt; font-weight:400; "
+                                            "color:#000000;\" >a <b>bold</b> word</span>"));
+    // The %1 of the wrapper is filled once: placeholders in the text itself stay as they are.
+    through_pointer->setText("100 %1 %2");
+    QVERIFY(box.text().contains(">100 %1 %2</span>"));
+}
+
+void TestMessageBox::Fixed_Width_On_Show_And_Resize()
+{
+    TMessageBox box(nullptr);
+    box.setText("Error Exporting File");
+    box.setInformativeText(QString("A long informative text that would widen the box. ").repeated(20));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QCOMPARE(box.width(), 500);
+    box.resize(900, 400);
+    QCoreApplication::processEvents();
+    QCOMPARE(box.width(), 500);
+    // Changing a text of the visible box makes QMessageBox resize it to fit the new text.
+    box.setInformativeText("Short.");
+    QCoreApplication::processEvents();
+    QCOMPARE(box.width(), 500);
+    box.setText(QString("A very long main text. ").repeated(30));
+    QCoreApplication::processEvents();
+    QCOMPARE(box.width(), 500);
+    box.hide();
+
+    // Shown again with short texts, it keeps its width.
+    box.setText("Short.");
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QCOMPARE(box.width(), 500);
+}
+
+void TestMessageBox::Exec_Answered_By_Send_Key()
+{
+    TMessageBox box(nullptr);
+    box.setText("Data Not Saved");
+    box.setInformativeText("Do you want to close without saving?");
+    box.setDetailedText(QString());
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setIcon(QMessageBox::Warning);
+
+    bool visible_while_running = false;
+    QTimer::singleShot(0, &box, [&box, &visible_while_running]() {
+        visible_while_running = box.isVisible();
+        box.Send_Key(Qt::Key_Return);
+    });
+    QCOMPARE(box.exec(), int(QMessageBox::No)); // Return presses the default button
+    QVERIFY(visible_while_running);
+    QVERIFY(!box.isVisible());
+
+    QTimer::singleShot(0, &box, [&box]() { box.Send_Key(Qt::Key_Y); });
+    QCOMPARE(box.exec(), int(QMessageBox::Yes)); // the button's mnemonic
+
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    QTimer::singleShot(0, &box, [&box]() { box.Send_Key(Qt::Key_Escape); });
+    QCOMPARE(box.exec(), int(QMessageBox::Ok));
+}
+
+QTEST_MAIN(TestMessageBox)
+#include "test_messagebox.moc"
