@@ -1,0 +1,501 @@
+#include "core/messagebox.h"
+#include "src/entrywidget.h"
+#include "src/quorval.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFrame>
+#include <QGridLayout>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString Settings_Path()
+{
+    return QDir::homePath() + "/.quorval/quorval_settings.ini";
+}
+
+TMessageBox *Message_Box(QWidget *window)
+{
+    return dynamic_cast<TMessageBox *>(window->findChild<QMessageBox *>());
+}
+
+QAction *Action(QWidget *window, const QString &text)
+{
+    for (QAction *action : window->findChildren<QAction *>())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+// Clicks "+" n times in the entry widget of the given object name.
+void Add_Entries(QWidget *window, const char *name, int n)
+{
+    TEntryWidget *widget = window->findChild<TEntryWidget *>(name);
+    QToolButton *add = widget->findChild<QToolButton *>("add_button");
+    for (int i = 0; i < n; ++i)
+        QTest::mouseClick(add, Qt::LeftButton);
+}
+
+// Answers the next run of the box with a key once it shows; records what it showed.
+struct TAnswer
+{
+    bool shown = false;
+    QString text;
+    QString informative_text;
+    QString detailed_text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton default_button = QMessageBox::NoButton;
+    int button_count = 0;
+    int width = 0;
+
+    void Schedule(TMessageBox *box, int key)
+    {
+        QTimer::singleShot(0, box, [this, box, key]() {
+            shown = box->isVisible();
+            text = box->text();
+            informative_text = box->informativeText();
+            detailed_text = box->detailedText();
+            icon = box->icon();
+            buttons = box->standardButtons();
+            default_button = box->defaultButton() ? box->standardButton(box->defaultButton())
+                                                  : QMessageBox::NoButton;
+            button_count = box->buttons().size();
+            width = box->width();
+            box->Send_Key(key);
+        });
+    }
+};
+
+// Fails a test that shows a box it should not, instead of blocking on it.
+class TBoxWatchdog
+{
+public:
+    explicit TBoxWatchdog(TMessageBox *box) : d_fired(false)
+    {
+        d_timer.setSingleShot(true);
+        QObject::connect(&d_timer, &QTimer::timeout, box, [this, box]() {
+            if (box->isVisible()) {
+                d_fired = true;
+                box->reject();
+            }
+        });
+        d_timer.start(3000);
+    }
+    bool Fired() const { return d_fired; }
+
+private:
+    QTimer d_timer;
+    bool d_fired;
+};
+
+} // namespace
+
+class TestQuorvalWindow : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestQuorvalWindow(const QString &root) : d_root(root), d_home_count(0) {}
+
+private slots:
+    void init();
+    void First_Start_Defaults();
+    void Stored_Geometry();
+    void Close_Without_Changes_Writes_Settings();
+    void Close_With_Changes_Asks();
+    void Quit_Behaves_Like_Close();
+    void Save_And_Export_Follow_Entry_Counts();
+    void About_Box();
+    void Actions_Menus_And_Tool_Bar();
+    void Central_Layout();
+    void Images();
+
+private:
+    QString d_root;
+    int d_home_count;
+};
+
+// Every test starts in a home directory of its own, without settings.
+void TestQuorvalWindow::init()
+{
+    const QString home = d_root + QString("/home%1").arg(++d_home_count);
+    QVERIFY(QDir().mkpath(home));
+    qputenv("HOME", home.toLocal8Bit());
+    QCOMPARE(QDir::homePath(), home);
+}
+
+void TestQuorvalWindow::First_Start_Defaults()
+{
+    QVERIFY(!QDir(QDir::homePath() + "/.quorval").exists());
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QVERIFY(QDir(QDir::homePath() + "/.quorval").exists());
+    QVERIFY(!QFile::exists(Settings_Path())); // written only by a close
+
+    // The default rectangle, cut to the screen when the screen is smaller.
+    const QRect expected =
+        QRect(30, 30, 901, 801).intersected(QGuiApplication::primaryScreen()->availableGeometry());
+    QVERIFY(expected.width() > 500 && expected.height() > 500);
+    QCOMPARE(window.pos(), expected.topLeft());
+    QCOMPARE(window.size(), expected.size());
+    QCOMPARE(window.windowTitle(), QString("Quorval"));
+    QVERIFY(window.acceptDrops());
+    QVERIFY(!Action(&window, "File_Save")->isEnabled());
+    QVERIFY(!Action(&window, "File_Export")->isEnabled());
+
+    window.show();
+    TBoxWatchdog watchdog(Message_Box(&window));
+    QVERIFY(window.close()); // modified flag clear after start-up: no question
+    QVERIFY(!watchdog.Fired());
+
+    QSettings settings(Settings_Path(), QSettings::IniFormat);
+    QCOMPARE(settings.value("File_Path").toString(), QDir::homePath());
+    QCOMPARE(settings.value("Remove_Deviations").toBool(), true);
+    QVERIFY(settings.contains("Remove_Deviations"));
+}
+
+void TestQuorvalWindow::Stored_Geometry()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(screen.width() >= 600 && screen.height() >= 600, "screen too small for the test");
+    struct TCase
+    {
+        QPoint position;
+        QSize size;
+        QPoint expected_position;
+        QSize expected_size;
+    };
+    const QPoint corner = screen.bottomRight() + QPoint(1, 1);
+    const TCase cases[] = {
+        // 600 x 600 visible at the bottom right: exactly that part is kept.
+        {corner - QPoint(600, 600), QSize(901, 801), corner - QPoint(600, 600), QSize(600, 600)},
+        // 501 pixels visible in both directions is still enough.
+        {corner - QPoint(501, 501), QSize(700, 700), corner - QPoint(501, 501), QSize(501, 501)},
+        // 500 wide or 500 high visible: the defaults.
+        {corner - QPoint(500, 600), QSize(901, 801), QPoint(30, 30), QSize(901, 801)},
+        {corner - QPoint(600, 500), QSize(901, 801), QPoint(30, 30), QSize(901, 801)},
+        {QPoint(-5000, -5000), QSize(901, 801), QPoint(30, 30), QSize(901, 801)},
+        // Wholly on screen: unchanged.
+        {screen.topLeft() + QPoint(10, 20), QSize(550, 560), screen.topLeft() + QPoint(10, 20),
+         QSize(550, 560)},
+    };
+    QDir(QDir::homePath()).mkdir(".quorval");
+    for (const TCase &c : cases) {
+        {
+            QSettings settings(Settings_Path(), QSettings::IniFormat);
+            settings.setValue("Mainwindow_Position", c.position);
+            settings.setValue("Mainwindow_Size", c.size);
+        }
+        TQuorval window(nullptr, Qt::WindowFlags());
+        QCOMPARE(window.pos(), c.expected_position);
+        // The defaults replace an unusable rectangle as they are, not cut to the screen.
+        QCOMPARE(window.size(), c.expected_size);
+    }
+}
+
+void TestQuorvalWindow::Close_Without_Changes_Writes_Settings()
+{
+    QDir(QDir::homePath()).mkdir(".quorval");
+    {
+        QSettings settings(Settings_Path(), QSettings::IniFormat);
+        settings.setValue("File_Path", "/data/runs");
+        settings.setValue("Remove_Deviations", false);
+        settings.setValue("Mainwindow_Position", QPoint(40, 50));
+        settings.setValue("Mainwindow_Size", QSize(600, 540));
+    }
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.move(60, 70);
+    window.resize(620, 560);
+    TBoxWatchdog watchdog(Message_Box(&window));
+    QVERIFY(window.close());
+    QVERIFY(!watchdog.Fired());
+
+    QSettings settings(Settings_Path(), QSettings::IniFormat);
+    QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(60, 70));
+    QCOMPARE(settings.value("Mainwindow_Size").toSize(), QSize(620, 560));
+    QCOMPARE(settings.value("File_Path").toString(), QString("/data/runs"));
+    QCOMPARE(settings.value("Remove_Deviations").toBool(), false);
+    QVERIFY(settings.contains("Remove_Deviations"));
+}
+
+void TestQuorvalWindow::Close_With_Changes_Asks()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    TMessageBox *box = Message_Box(&window);
+    QVERIFY(box != nullptr);
+    Add_Entries(&window, "entry_widget_a", 2);
+    Add_Entries(&window, "entry_widget_b", 2); // a comparison now exists: modified
+
+    TAnswer no;
+    no.Schedule(box, Qt::Key_N);
+    QVERIFY(!window.close());
+    QVERIFY(no.shown);
+    QVERIFY(no.text.contains(">Data Not Saved</span>"));
+    QVERIFY(no.informative_text.contains(">Do you want to close without saving?</span>"));
+    QVERIFY(no.detailed_text.isEmpty());
+    QCOMPARE(no.icon, QMessageBox::Warning);
+    QCOMPARE(no.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(no.default_button, QMessageBox::No);
+    QCOMPARE(no.width, 500);
+    QVERIFY(window.isVisible());
+    QVERIFY(!QFile::exists(Settings_Path()));
+
+    // Return takes the default answer, No, as well.
+    TAnswer enter;
+    enter.Schedule(box, Qt::Key_Return);
+    QVERIFY(!window.close());
+    QVERIFY(enter.shown);
+    QVERIFY(!QFile::exists(Settings_Path()));
+
+    TAnswer yes;
+    yes.Schedule(box, Qt::Key_Y);
+    QVERIFY(window.close());
+    QVERIFY(yes.shown);
+    QVERIFY(!window.isVisible());
+    QSettings settings(Settings_Path(), QSettings::IniFormat);
+    for (const char *key :
+         {"Mainwindow_Position", "Mainwindow_Size", "File_Path", "Remove_Deviations"})
+        QVERIFY2(settings.contains(key), key);
+}
+
+void TestQuorvalWindow::Quit_Behaves_Like_Close()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TMessageBox *box = Message_Box(&window);
+    Add_Entries(&window, "entry_widget_a", 2);
+    Add_Entries(&window, "entry_widget_b", 3);
+    QAction *quit = Action(&window, "Quit");
+    QVERIFY(quit != nullptr);
+
+    TAnswer no;
+    no.Schedule(box, Qt::Key_N);
+    quit->trigger();
+    QVERIFY(no.shown);
+    QVERIFY(window.isVisible());
+    QVERIFY(!QFile::exists(Settings_Path()));
+
+    TAnswer yes;
+    yes.Schedule(box, Qt::Key_Y);
+    quit->trigger();
+    QVERIFY(yes.shown);
+    QVERIFY(!window.isVisible());
+    QVERIFY(QFile::exists(Settings_Path()));
+}
+
+void TestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QAction *save = Action(&window, "File_Save");
+    QAction *exporting = Action(&window, "File_Export");
+    Add_Entries(&window, "entry_widget_a", 2);
+    Add_Entries(&window, "entry_widget_b", 1);
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!exporting->isEnabled());
+
+    Add_Entries(&window, "entry_widget_b", 1);
+    QVERIFY(save->isEnabled());
+    QVERIFY(exporting->isEnabled());
+
+    // Removing an entry of set A (nothing selected removes nothing, two selected remove both).
+    TEntryWidget *a = window.findChild<TEntryWidget *>("entry_widget_a");
+    QListWidget *list = a->findChild<QListWidget *>("entry_list");
+    list->item(0)->setSelected(true);
+    QTest::mouseClick(a->findChild<QToolButton *>("remove_button"), Qt::LeftButton);
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!exporting->isEnabled());
+
+    Add_Entries(&window, "entry_widget_a", 1);
+    QVERIFY(save->isEnabled());
+}
+
+void TestQuorvalWindow::About_Box()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    TMessageBox *box = Message_Box(&window);
+    // As an earlier error report would have left it.
+    box->setDetailedText("ERR  Cannot open file");
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+
+    TAnswer about;
+    about.Schedule(box, Qt::Key_Return);
+    Action(&window, "About")->trigger();
+    QVERIFY(about.shown);
+    QVERIFY(about.text.contains(">Quorval</span>"));
+    QVERIFY(about.informative_text.contains(">Quorval - Version 2.0</span>"));
+    QVERIFY(about.detailed_text.isEmpty());
+    QCOMPARE(about.button_count, 1); // no details button left over
+    QCOMPARE(about.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(about.default_button, QMessageBox::Ok);
+    QCOMPARE(about.icon, QMessageBox::Information);
+    QVERIFY(!box->isVisible());
+}
+
+void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    struct TExpected
+    {
+        const char *text;
+        const char *tool_tip;
+        const char *shortcut;
+        bool has_icon;
+    };
+    const TExpected expected[] = {
+        {"Open", "Open an existing Quorval file.", "Ctrl+O", true},
+        {"File_Save", "File_Save the current Quorval file.", "Ctrl+S", true},
+        {"File_Export", "File_Export data from the Quorval file.", "Ctrl+E", true},
+        {"Options", "Options for the Quorval utility.", "", true},
+        {"About", "About the Quorval utility.", "", true},
+        {"Quit", "Close the Quorval utility.", "Ctrl+Q", false},
+    };
+    for (const TExpected &e : expected) {
+        QAction *action = Action(&window, e.text);
+        QVERIFY2(action != nullptr, e.text);
+        QCOMPARE(action->parent(), &window);
+        QCOMPARE(action->toolTip(), QString(e.tool_tip));
+        QVERIFY(action->statusTip().isEmpty());
+        QCOMPARE(action->shortcut(), QKeySequence(e.shortcut));
+        QCOMPARE(action->icon().isNull(), !e.has_icon);
+        if (e.has_icon)
+            QCOMPARE(action->icon().availableSizes().value(0), QSize(32, 32));
+    }
+
+    const auto names = [](const QList<QAction *> &actions) {
+        QStringList list;
+        for (const QAction *action : actions)
+            list << (action->isSeparator() ? QString("|") : action->text());
+        return list;
+    };
+    QMenuBar *menu_bar = window.menuBar();
+    QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&Help"}));
+    QCOMPARE(names(menu_bar->actions()[0]->menu()->actions()),
+             QStringList({"Open", "|", "File_Save", "File_Export", "|", "Quit"}));
+    QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()), QStringList({"Options"}));
+    QCOMPARE(names(menu_bar->actions()[2]->menu()->actions()), QStringList({"About"}));
+
+    QToolBar *tool_bar = window.findChild<QToolBar *>();
+    QVERIFY(tool_bar != nullptr);
+    QCOMPARE(window.toolBarArea(tool_bar), Qt::TopToolBarArea);
+    QCOMPARE(tool_bar->iconSize(), QSize(32, 32));
+    QCOMPARE(names(tool_bar->actions()), QStringList({"Open", "|", "File_Save", "File_Export",
+                                                      "|", "Options", "|", "About"}));
+
+    // The keyboard shortcut reaches the window's close like the title-bar button.
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!window.isVisible());
+    QVERIFY(QFile::exists(Settings_Path()));
+}
+
+void TestQuorvalWindow::Central_Layout()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
+    QVERIFY(grid != nullptr);
+
+    const auto widget_at = [grid](int row, int column) -> QWidget * {
+        QLayoutItem *item = grid->itemAtPosition(row, column);
+        return item ? item->widget() : nullptr;
+    };
+    const auto span = [grid](QWidget *widget) {
+        int row, column, rows, columns;
+        grid->getItemPosition(grid->indexOf(widget), &row, &column, &rows, &columns);
+        return QRect(column, row, columns, rows);
+    };
+
+    TEntryWidget *a = qobject_cast<TEntryWidget *>(widget_at(0, 0));
+    TEntryWidget *b = qobject_cast<TEntryWidget *>(widget_at(0, 2));
+    QVERIFY(a != nullptr && b != nullptr);
+    QVERIFY(!a->findChild<QLineEdit *>("offset_edit")->isEnabled());
+    QVERIFY(b->findChild<QLineEdit *>("offset_edit")->isEnabled());
+
+    QFrame *vline = qobject_cast<QFrame *>(widget_at(0, 1));
+    QVERIFY(vline != nullptr);
+    QCOMPARE(vline->frameShape(), QFrame::VLine);
+    QCOMPARE(vline->frameShadow(), QFrame::Sunken);
+    QFrame *line1 = qobject_cast<QFrame *>(widget_at(1, 0));
+    QVERIFY(line1 != nullptr);
+    QCOMPARE(line1->frameShape(), QFrame::HLine);
+    QCOMPARE(span(line1), QRect(0, 1, 4, 1));
+    QFrame *line4 = qobject_cast<QFrame *>(widget_at(4, 0));
+    QVERIFY(line4 != nullptr);
+    QCOMPARE(line4->frameShape(), QFrame::HLine);
+    QCOMPARE(span(line4), QRect(0, 4, 3, 1));
+
+    QLabel *notice = window.findChild<QLabel *>("notice_label");
+    QVERIFY(notice != nullptr && !notice->text().isEmpty());
+    QCOMPARE(notice->font().family(), QString("Verdana"));
+    QCOMPARE(notice->font().pointSize(), 8);
+    QVERIFY(notice->font().italic());
+    QCOMPARE(notice->alignment(), Qt::AlignLeft | Qt::AlignBottom);
+    QLabel *logo = window.findChild<QLabel *>("logo_label");
+    QVERIFY(logo != nullptr);
+    QCOMPARE(logo->minimumSize(), QSize(100, 40));
+    QCOMPARE(logo->maximumSize(), QSize(100, 40));
+    QCOMPARE(logo->pixmap(Qt::ReturnByValue).size(), QSize(100, 40));
+    QLayoutItem *footer = grid->itemAtPosition(5, 0);
+    QVERIFY(footer != nullptr && footer->layout() != nullptr);
+    QVERIFY(footer->layout()->indexOf(logo) >= 0);
+}
+
+void TestQuorvalWindow::Images()
+{
+    const struct
+    {
+        const char *path;
+        QSize size;
+    } images[] = {
+        {":/icons/quorval.png", QSize(64, 64)},
+        {":/images/logo.png", QSize(100, 40)},
+        {":/menu/file_open_x32.png", QSize(32, 32)},
+        {":/menu/file_save_x32.png", QSize(32, 32)},
+        {":/menu/file_export_x32.png", QSize(32, 32)},
+        {":/menu/edit_options_x32.png", QSize(32, 32)},
+        {":/menu/help_about_x32.png", QSize(32, 32)},
+    };
+    for (const auto &image : images) {
+        QImage loaded(image.path);
+        QVERIFY2(!loaded.isNull(), image.path);
+        QCOMPARE(loaded.size(), image.size);
+        QVERIFY2(loaded.hasAlphaChannel(), image.path);
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    // No test may see or change the real settings: the home directory is replaced before the
+    // application object exists, and each test gets a fresh one below it.
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+    qputenv("HOME", root.path().toLocal8Bit());
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    TestQuorvalWindow test(root.path());
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_quorval_window.moc"
