@@ -95,7 +95,13 @@ TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     connect(d_remove_button, &QToolButton::clicked, this, &TEntryWidget::Remove_Entry);
 }
 
-TEntryWidget::~TEntryWidget() = default;
+TEntryWidget::~TEntryWidget()
+{
+    // QWidget deletes the children after this part of the object is gone; a field that has the
+    // focus then finishes its edit, and that must not reach the slots or the signal of this class.
+    for (QObject *child : children())
+        disconnect(child, nullptr, this, nullptr);
+}
 
 QString TEntryWidget::Display_Text(const Type::TEntryItem &item)
 {

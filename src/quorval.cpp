@@ -92,7 +92,13 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     d_data_modified = false;
 }
 
-TQuorval::~TQuorval() = default;
+TQuorval::~TQuorval()
+{
+    // The child widgets are deleted after this part of the window is gone: none of their signals
+    // may reach the slots here any more.
+    disconnect(d_entry_widget_a, nullptr, this, nullptr);
+    disconnect(d_entry_widget_b, nullptr, this, nullptr);
+}
 
 void TQuorval::Create_Settings()
 {
