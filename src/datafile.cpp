@@ -1,0 +1,257 @@
+#include "src/datafile.h"
+
+#include "core/assertion.h"
+#include "core/xmlfile.h"
+
+#include <QDomElement>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+const QString Identification = QStringLiteral("Quorval_Data");
+const int Written_Version = 2;
+const int Decimals = 5;
+
+const QString Name_Offset_A = QStringLiteral("Data_Set_A_Offset");
+const QString Name_Offset_B = QStringLiteral("Data_Set_B_Offset");
+const QString Name_Set_A = QStringLiteral("Data_Set_A");
+const QString Name_Set_B = QStringLiteral("Data_Set_B");
+const QString Name_Entry = QStringLiteral("Entry");
+const QString Name_Nominal = QStringLiteral("Nominal");
+const QString Name_Actual = QStringLiteral("Actual");
+const QString Name_Uc = QStringLiteral("Uc");
+
+void Check_Version(int version)
+{
+    if (version != 1 && version != 2)
+        throw TXmlFileException(QStringLiteral("ERR:  File version not recognized"),
+                                TXmlFileException::DATA_ERROR);
+}
+
+double Read_Number(const TXmlFile *xml_file, const QDomElement &parent, const QString &name)
+{
+    const QDomElement element = xml_file->Get_Node(&parent, name, false);
+    return DataFile::To_Number(xml_file->Read_Text_Node(&element, false));
+}
+
+// Reads every "Entry" of the data set named set_name, in document order.
+std::vector<Type::TEntryItem> Read_Set(const TXmlFile *xml_file, const QString &set_name)
+{
+    const QDomElement set = xml_file->Get_Node(&xml_file->d_root_node, set_name, false);
+    std::vector<Type::TEntryItem> items;
+    QDomElement entry = xml_file->Get_Node(&set, Name_Entry, true);
+    while (!entry.isNull()) {
+        Type::TEntryItem item;
+        item.nominal = Read_Number(xml_file, entry, Name_Nominal);
+        item.actual = Read_Number(xml_file, entry, Name_Actual);
+        item.uc = Read_Number(xml_file, entry, Name_Uc);
+        items.push_back(item);
+        entry = xml_file->Get_Sibling_Node(&entry, Name_Entry, true);
+    }
+    return items;
+}
+
+// A value that cannot be read back (infinity, not-a-number) is written as 0, which is what
+// reading such text gives anyway.
+double Writable(double value)
+{
+    return std::isfinite(value) ? value : 0.0;
+}
+
+void Write_Number(TXmlFile *xml_file, QDomElement *parent, const QString &name, double value)
+{
+    QDomElement element = xml_file->Create_Node(parent, name);
+    xml_file->Write_Text_Node(&element, Writable(value), Decimals);
+}
+
+void Write_Set(TXmlFile *xml_file, const QString &set_name,
+               const std::vector<Type::TEntryItem> &items)
+{
+    // The widgets hand the entries over sorted already; other callers get the same order. A
+    // stable sort keeps the given order of entries with equal actual values.
+    const std::vector<Type::TEntryItem> *sorted = &items;
+    std::vector<Type::TEntryItem> copy;
+    if (!std::is_sorted(items.begin(), items.end(), TEntryItem_Sort())) {
+        copy = items;
+        std::stable_sort(copy.begin(), copy.end(), TEntryItem_Sort());
+        sorted = &copy;
+    }
+
+    QDomElement set = xml_file->Create_Node(&xml_file->d_root_node, set_name);
+    for (const Type::TEntryItem &item : *sorted) {
+        QDomElement entry = xml_file->Create_Node(&set, Name_Entry);
+        Write_Number(xml_file, &entry, Name_Nominal, item.nominal);
+        Write_Number(xml_file, &entry, Name_Actual, item.actual);
+        Write_Number(xml_file, &entry, Name_Uc, item.uc);
+    }
+}
+
+QString Load_Error(const TXmlFileException &exception)
+{
+    return QStringLiteral("ERR  Load_Data: %1").arg(exception.d_message);
+}
+
+QString Save_Error(const TXmlFileException &exception)
+{
+    return QStringLiteral("ERR  Save_Data: %1").arg(exception.d_message);
+}
+
+void Read_Version(const TXmlFile *xml_file, int version, DataFile::TContent *content)
+{
+    if (version == 1)
+        DataFile::Read_V1(xml_file, content);
+    else
+        DataFile::Read_V2(xml_file, content);
+}
+
+} // namespace
+
+namespace DataFile {
+
+double To_Number(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return 0.0;
+    return value;
+}
+
+void Open(TXmlFile *xml_file, int *version)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    QUORVAL_ASSERT(version != nullptr);
+    xml_file->Open(Identification, version, true);
+    Check_Version(*version);
+}
+
+void Open_Data(TXmlFile *xml_file, const QByteArray &data, int *version)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    QUORVAL_ASSERT(version != nullptr);
+    xml_file->Open_Data(data, Identification, version, true);
+    Check_Version(*version);
+}
+
+void Read_V1(const TXmlFile *xml_file, TContent *content)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    QUORVAL_ASSERT(content != nullptr);
+    // Offset elements, if a version 1 file has any, are not looked at.
+    TContent read;
+    read.version = 1;
+    read.entries_a = Read_Set(xml_file, Name_Set_A);
+    read.entries_b = Read_Set(xml_file, Name_Set_B);
+    *content = std::move(read);
+}
+
+void Read_V2(const TXmlFile *xml_file, TContent *content)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    QUORVAL_ASSERT(content != nullptr);
+    TContent read;
+    read.version = 2;
+    read.offset_a = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_A);
+    read.offset_b = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_B);
+    read.entries_a = Read_Set(xml_file, Name_Set_A);
+    read.entries_b = Read_Set(xml_file, Name_Set_B);
+    *content = std::move(read);
+}
+
+void Build_Document(TXmlFile *xml_file, const TContent &content)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    xml_file->Reset(Identification, Written_Version);
+    // Set A's entries carry set A's offset, so the file records offsets relative to set A.
+    Write_Number(xml_file, &xml_file->d_root_node, Name_Offset_A, 0.0);
+    Write_Number(xml_file, &xml_file->d_root_node, Name_Offset_B, Relative_Offset_B(content));
+    Write_Set(xml_file, Name_Set_A, content.entries_a);
+    Write_Set(xml_file, Name_Set_B, content.entries_b);
+}
+
+bool Load_File(const QString &file_name, TContent *content, QString *error)
+{
+    QUORVAL_ASSERT(content != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    try {
+        TXmlFile xml_file;
+        xml_file.d_file_name = file_name;
+        int version = 0;
+        Open(&xml_file, &version);
+        Read_Version(&xml_file, version, content);
+    } catch (TXmlFileException exception) {
+        *error = Load_Error(exception);
+        return false;
+    }
+    return true;
+}
+
+bool Load_Data(const QByteArray &data, TContent *content, QString *error)
+{
+    QUORVAL_ASSERT(content != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    try {
+        TXmlFile xml_file;
+        int version = 0;
+        Open_Data(&xml_file, data, &version);
+        Read_Version(&xml_file, version, content);
+    } catch (TXmlFileException exception) {
+        *error = Load_Error(exception);
+        return false;
+    }
+    return true;
+}
+
+bool Save_File(const QString &file_name, const TContent &content, QString *error)
+{
+    QUORVAL_ASSERT(error != nullptr);
+    try {
+        TXmlFile xml_file;
+        xml_file.d_file_name = file_name;
+        Build_Document(&xml_file, content);
+        xml_file.Write_File(false);
+    } catch (TXmlFileException exception) {
+        *error = Save_Error(exception);
+        return false;
+    }
+    return true;
+}
+
+bool Save_Data(const TContent &content, QByteArray *data, QString *error)
+{
+    QUORVAL_ASSERT(data != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    try {
+        TXmlFile xml_file;
+        Build_Document(&xml_file, content);
+        xml_file.Write_Data(data, false);
+    } catch (TXmlFileException exception) {
+        *error = Save_Error(exception);
+        return false;
+    }
+    return true;
+}
+
+double Relative_Offset_B(const TContent &content)
+{
+    return Writable(content.offset_b) - Writable(content.offset_a);
+}
+
+std::vector<Type::TEntryItem> Entries_Without_Offset(const std::vector<Type::TEntryItem> &stored,
+                                                     double entry_offset)
+{
+    // Without an offset the entries go in exactly as stored, zeros keeping their sign.
+    if (entry_offset == 0.0)
+        return stored;
+    std::vector<Type::TEntryItem> items = stored;
+    for (Type::TEntryItem &item : items) {
+        item.nominal -= entry_offset;
+        item.actual -= entry_offset;
+    }
+    return items;
+}
+
+} // namespace DataFile

@@ -1,0 +1,70 @@
+#ifndef QUORVAL_SRC_DATAFILE_H
+#define QUORVAL_SRC_DATAFILE_H
+
+#include "src/types.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+class TXmlFile;
+
+// Reading and writing the comparison data file (".quorval"), apart from the widgets so that tests,
+// the fuzzer and the benchmarks can use it without a window. Version 2 is written; versions 1 and
+// 2 are read. The Read_* and Build_* functions throw TXmlFileException like the XML layer; the
+// Load_* and Save_* functions catch it and return false with the one-line reason the main window
+// shows ("ERR  Load_Data: ..." or "ERR  Save_Data: ...").
+namespace DataFile {
+
+// Everything a data file holds.
+struct TContent
+{
+    // Entries as stored: each set's offset already added to nominal and actual.
+    std::vector<Type::TEntryItem> entries_a;
+    std::vector<Type::TEntryItem> entries_b;
+    // "Data_Set_A_Offset" and "Data_Set_B_Offset"; both 0 for a version 1 file.
+    double offset_a = 0.0;
+    double offset_b = 0.0;
+    // The version read (1 or 2); the writer ignores it and always writes version 2.
+    int version = 2;
+};
+
+// Reads text as a number in the C locale. Text that is not a number, and text that reads as
+// infinity or not-a-number ("inf", "nan", "1e999"), gives 0.
+double To_Number(const QString &text);
+
+// Opens xml_file->d_file_name as a data file: identification and "File_Version" are checked, and a
+// version other than 1 or 2 is refused. Throws TXmlFileException.
+void Open(TXmlFile *xml_file, int *version);
+// The same for a document held in memory.
+void Open_Data(TXmlFile *xml_file, const QByteArray &data, int *version);
+
+// Read the whole of an opened file of version 1 or 2 into *content, which is only written once
+// everything has been read. Throw TXmlFileException.
+void Read_V1(const TXmlFile *xml_file, TContent *content);
+void Read_V2(const TXmlFile *xml_file, TContent *content);
+
+// Builds the version 2 document of content in xml_file (entries written sorted by actual, numbers
+// with 5 decimals). Throws TXmlFileException.
+void Build_Document(TXmlFile *xml_file, const TContent &content);
+
+// Whole load of a file or of bytes: on failure *content is left as it was.
+bool Load_File(const QString &file_name, TContent *content, QString *error);
+bool Load_Data(const QByteArray &data, TContent *content, QString *error);
+// Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
+bool Save_File(const QString &file_name, const TContent &content, QString *error);
+bool Save_Data(const TContent &content, QByteArray *data, QString *error);
+
+// Set B's offset relative to set A: what set B's entry widget is given on loading.
+double Relative_Offset_B(const TContent &content);
+
+// The list entries for stored entries once the entry widget holds entry_offset (the offset after
+// the widget rounded it): the offset is taken off nominal and actual, so that the widget, which
+// adds it back, returns the stored values.
+std::vector<Type::TEntryItem> Entries_Without_Offset(const std::vector<Type::TEntryItem> &stored,
+                                                     double entry_offset);
+
+} // namespace DataFile
+
+#endif

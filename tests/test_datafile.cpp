@@ -1,0 +1,490 @@
+#include "src/datafile.h"
+
+#include "src/entrywidget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using Items = std::vector<Type::TEntryItem>;
+
+namespace {
+
+Type::TEntryItem Entry(double nominal, double actual, double uc)
+{
+    Type::TEntryItem item;
+    item.nominal = nominal;
+    item.actual = actual;
+    item.uc = uc;
+    return item;
+}
+
+DataFile::TContent Content(const Items &a, const Items &b, double offset_a, double offset_b)
+{
+    DataFile::TContent content;
+    content.entries_a = a;
+    content.entries_b = b;
+    content.offset_a = offset_a;
+    content.offset_b = offset_b;
+    return content;
+}
+
+QByteArray Saved(const DataFile::TContent &content)
+{
+    QByteArray data;
+    QString error;
+    if (!DataFile::Save_Data(content, &data, &error))
+        qWarning("%s", qPrintable(error));
+    return data;
+}
+
+QByteArray Read_All(const QString &file_name)
+{
+    QFile file(file_name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+bool Write_All(const QString &file_name, const QByteArray &data)
+{
+    QFile file(file_name);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// A content that a failed load must leave exactly as it was.
+DataFile::TContent Sentinel()
+{
+    DataFile::TContent content = Content({Entry(1, 2, 3)}, {Entry(4, 5, 6), Entry(7, 8, 9)}, 0.5,
+                                         1.5);
+    content.version = 7;
+    return content;
+}
+
+bool Same(const Items &a, const Items &b, double tolerance)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::fabs(a[i].nominal - b[i].nominal) > tolerance
+            || std::fabs(a[i].actual - b[i].actual) > tolerance
+            || std::fabs(a[i].uc - b[i].uc) > tolerance)
+            return false;
+    }
+    return true;
+}
+
+bool Same_Content(const DataFile::TContent &a, const DataFile::TContent &b)
+{
+    return Same(a.entries_a, b.entries_a, 0.0) && Same(a.entries_b, b.entries_b, 0.0)
+           && a.offset_a == b.offset_a && a.offset_b == b.offset_b && a.version == b.version;
+}
+
+// What the main window does with a loaded file: set A at offset 0, set B at its relative offset,
+// and the entries put into the lists with the offset each widget then holds taken off.
+void Show(const DataFile::TContent &content, TEntryWidget *a, TEntryWidget *b)
+{
+    a->Clear_Entry_Items();
+    b->Clear_Entry_Items();
+    a->Set_Entry_Offset(0.0);
+    b->Set_Entry_Offset(DataFile::Relative_Offset_B(content));
+    a->Add_Entry_Items(DataFile::Entries_Without_Offset(content.entries_a, a->Entry_Offset()));
+    b->Add_Entry_Items(DataFile::Entries_Without_Offset(content.entries_b, b->Entry_Offset()));
+}
+
+// What the main window saves.
+DataFile::TContent Collect(const TEntryWidget &a, const TEntryWidget &b)
+{
+    return Content(a.Entry_Items(), b.Entry_Items(), a.Entry_Offset(), b.Entry_Offset());
+}
+
+const char *const Two_One_Entry_Sets =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+    "<Quorval_Data File_Version=\"2\">\n"
+    "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+    "    <Data_Set_B_Offset>0.00000</Data_Set_B_Offset>\n"
+    "    <Data_Set_A>\n"
+    "        <Entry>\n"
+    "            <Nominal>100.00000</Nominal>\n"
+    "            <Actual>100.00120</Actual>\n"
+    "            <Uc>0.00200</Uc>\n"
+    "        </Entry>\n"
+    "    </Data_Set_A>\n"
+    "    <Data_Set_B>\n"
+    "        <Entry>\n"
+    "            <Nominal>100.00000</Nominal>\n"
+    "            <Actual>100.00080</Actual>\n"
+    "            <Uc>0.00300</Uc>\n"
+    "        </Entry>\n"
+    "    </Data_Set_B>\n"
+    "</Quorval_Data>\n";
+
+// A version 2 document with one entry in each set; the pieces can be replaced to damage it.
+QByteArray Document(const QByteArray &root_attributes = "File_Version=\"2\"",
+                    const QByteArray &offsets = "<Data_Set_A_Offset>0</Data_Set_A_Offset>"
+                                                "<Data_Set_B_Offset>2</Data_Set_B_Offset>",
+                    const QByteArray &entry_b = "<Nominal>1</Nominal><Actual>2</Actual>"
+                                                "<Uc>3</Uc>")
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data " + root_attributes + ">"
+           + offsets
+           + "<Data_Set_A><Entry><Nominal>4</Nominal><Actual>5</Actual><Uc>6</Uc></Entry>"
+             "</Data_Set_A><Data_Set_B><Entry>"
+           + entry_b + "</Entry></Data_Set_B></Quorval_Data>\n";
+}
+
+} // namespace
+
+class TTestDataFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void Writes_The_Exact_Document()
+    {
+        const DataFile::TContent content =
+            Content({Entry(100, 100.0012, 0.002)}, {Entry(100, 100.0008, 0.003)}, 0.0, 0.0);
+        QCOMPARE(Saved(content), QByteArray(Two_One_Entry_Sets));
+
+        // The same bytes reach a file.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString file_name = dir.filePath("run1.quorval");
+        QString error;
+        QVERIFY(DataFile::Save_File(file_name, content, &error));
+        QCOMPARE(Read_All(file_name), QByteArray(Two_One_Entry_Sets));
+    }
+
+    void Writes_Empty_Sets_Rounded_Sorted_Numbers()
+    {
+        QCOMPARE(Saved(Content({}, {}, 0.0, 0.0)),
+                 QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                            "<Quorval_Data File_Version=\"2\">\n"
+                            "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+                            "    <Data_Set_B_Offset>0.00000</Data_Set_B_Offset>\n"
+                            "    <Data_Set_A/>\n"
+                            "    <Data_Set_B/>\n"
+                            "</Quorval_Data>\n"));
+
+        // Rounding to 5 decimals, negative values, sorting by actual (not nominal; equal actual
+        // values keep their order), set A's offset written as 0 and B's relative to it.
+        const QByteArray data = Saved(Content(
+            {Entry(300, 300, 0.1), Entry(1.234567, -0.5, 1e-6), Entry(150, 200, 0.2),
+             Entry(50, 200, 0.3)},
+            {}, 1.0, -2.5));
+        const QByteArray expected =
+            "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+            "    <Data_Set_B_Offset>-3.50000</Data_Set_B_Offset>\n"
+            "    <Data_Set_A>\n"
+            "        <Entry>\n"
+            "            <Nominal>1.23457</Nominal>\n"
+            "            <Actual>-0.50000</Actual>\n"
+            "            <Uc>0.00000</Uc>\n"
+            "        </Entry>\n"
+            "        <Entry>\n"
+            "            <Nominal>150.00000</Nominal>\n"
+            "            <Actual>200.00000</Actual>\n"
+            "            <Uc>0.20000</Uc>\n"
+            "        </Entry>\n"
+            "        <Entry>\n"
+            "            <Nominal>50.00000</Nominal>\n"
+            "            <Actual>200.00000</Actual>\n"
+            "            <Uc>0.30000</Uc>\n"
+            "        </Entry>\n"
+            "        <Entry>\n"
+            "            <Nominal>300.00000</Nominal>\n"
+            "            <Actual>300.00000</Actual>\n"
+            "            <Uc>0.10000</Uc>\n"
+            "        </Entry>\n"
+            "    </Data_Set_A>\n"
+            "    <Data_Set_B/>\n";
+        QVERIFY2(data.contains(expected), data.constData());
+
+        DataFile::TContent read;
+        QString error;
+        QVERIFY2(DataFile::Load_Data(data, &read, &error), qPrintable(error));
+        QCOMPARE(read.version, 2);
+        QCOMPARE(read.offset_a, 0.0);
+        QCOMPARE(read.offset_b, -3.5);
+        QCOMPARE(read.entries_a.size(), std::size_t(4));
+        QCOMPARE(read.entries_a[0].nominal, 1.23457);
+        QVERIFY(read.entries_b.empty());
+
+        // Values that cannot be written as a number are written as 0, as they would read back.
+        const double inf = std::numeric_limits<double>::infinity();
+        const QByteArray odd = Saved(Content({Entry(inf, std::nan(""), 1)}, {}, 0.0, inf));
+        QVERIFY(odd.contains("<Data_Set_B_Offset>0.00000</Data_Set_B_Offset>"));
+        QVERIFY(odd.contains("<Nominal>0.00000</Nominal>"));
+        QVERIFY(odd.contains("<Actual>0.00000</Actual>"));
+    }
+
+    void Round_Trip_Through_The_Entry_Widgets_data()
+    {
+        QTest::addColumn<double>("offset_b");
+        QTest::newRow("no offset") << 0.0;
+        QTest::newRow("offset 12.5") << 12.5;
+        QTest::newRow("negative offset with 4 decimals") << -0.0375;
+    }
+
+    void Round_Trip_Through_The_Entry_Widgets()
+    {
+        // Loading a file and saving it again without edits writes the same bytes, and set B's
+        // widget returns the stored entries rather than adding its offset a second time.
+        QFETCH(double, offset_b);
+        const Items a{Entry(100, 100.0012, 0.002), Entry(200, 200.0021, 0.0025)};
+        const Items b{Entry(100 + offset_b, 100.0008 + offset_b, 0.003),
+                      Entry(300 + offset_b, 299.99871 + offset_b, 0.004)};
+        const QByteArray first = Saved(Content(a, b, 0.0, offset_b));
+
+        DataFile::TContent read;
+        QString error;
+        QVERIFY2(DataFile::Load_Data(first, &read, &error), qPrintable(error));
+        TEntryWidget widget_a;
+        TEntryWidget widget_b;
+        Show(read, &widget_a, &widget_b);
+        QCOMPARE(widget_b.Entry_Offset(), offset_b);
+        QVERIFY(Same(widget_a.Entry_Items(), read.entries_a, 0.0));
+        QVERIFY(Same(widget_b.Entry_Items(), read.entries_b, 1e-9));
+
+        QCOMPARE(Saved(Collect(widget_a, widget_b)), first);
+    }
+
+    void Offset_With_More_Decimals_Than_The_Widget_Shows()
+    {
+        // The widget keeps 4 decimals of the offset; the entries must still come back as stored.
+        const Items b{Entry(100.12346, 100.12399, 0.003)};
+        const QByteArray first = Saved(Content({}, b, 0.0, 0.12346));
+        DataFile::TContent read;
+        QString error;
+        QVERIFY(DataFile::Load_Data(first, &read, &error));
+        TEntryWidget widget_a;
+        TEntryWidget widget_b;
+        Show(read, &widget_a, &widget_b);
+        QCOMPARE(widget_b.Entry_Offset(), 0.1235);
+        QVERIFY(Same(widget_b.Entry_Items(), b, 1e-9));
+
+        const QByteArray second = Saved(Collect(widget_a, widget_b));
+        QVERIFY(second.contains("<Data_Set_B_Offset>0.12350</Data_Set_B_Offset>"));
+        QVERIFY(second.contains("<Nominal>100.12346</Nominal>"));
+        QVERIFY(second.contains("<Actual>100.12399</Actual>"));
+    }
+
+    void Reads_Version_1_And_Tolerated_Layouts()
+    {
+        DataFile::TContent content;
+        QString error;
+        // Version 1: entries as stored and in file order, offset elements ignored.
+        QVERIFY2(DataFile::Load_File(QFINDTESTDATA("data/datafile/version1.quorval"), &content,
+                                     &error),
+                 qPrintable(error));
+        QCOMPARE(content.version, 1);
+        QCOMPARE(content.offset_a, 0.0);
+        QCOMPARE(content.offset_b, 0.0);
+        QVERIFY(Same(content.entries_a,
+                     {Entry(200, 200.0015, 0.002), Entry(100, 100.0012, 0.002)}, 0.0));
+        QVERIFY(Same(content.entries_b, {Entry(100, 100.0008, 0.003)}, 0.0));
+
+        // Children in any order, foreign elements and attributes, comments, CDATA; an "Entry"
+        // nested in another element is not part of the set.
+        QVERIFY2(DataFile::Load_File(QFINDTESTDATA("data/datafile/version2_reordered.quorval"),
+                                     &content, &error),
+                 qPrintable(error));
+        QCOMPARE(content.version, 2);
+        QCOMPARE(content.offset_a, 0.0);
+        QCOMPARE(content.offset_b, 12.5);
+        QVERIFY(content.entries_a.empty());
+        QVERIFY(Same(content.entries_b,
+                     {Entry(112.5, 112.5008, 0.003), Entry(212.5, 212.499, 0.004)}, 0.0));
+    }
+
+    void Number_Text_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << QByteArray("-12.34567") << -12.34567;
+        QTest::newRow("exponent") << QByteArray("1.5e2") << 150.0;
+        QTest::newRow("word") << QByteArray("abc") << 0.0;
+        QTest::newRow("decimal comma") << QByteArray("1,5") << 0.0;
+        QTest::newRow("inf") << QByteArray("inf") << 0.0;
+        QTest::newRow("minus inf") << QByteArray("-inf") << 0.0;
+        QTest::newRow("nan") << QByteArray("nan") << 0.0;
+        QTest::newRow("overflow") << QByteArray("1e999") << 0.0;
+        QTest::newRow("padded") << QByteArray(" 2.5\n") << 2.5;
+    }
+
+    void Number_Text()
+    {
+        // Text that is not a finite number reads as 0 without an error, in every number field.
+        QFETCH(QByteArray, text);
+        QFETCH(double, value);
+        QCOMPARE(DataFile::To_Number(QString::fromUtf8(text)), value);
+
+        const QByteArray data =
+            Document("File_Version=\"2\"",
+                     "<Data_Set_A_Offset>" + text + "</Data_Set_A_Offset><Data_Set_B_Offset>"
+                         + text + "</Data_Set_B_Offset>",
+                     "<Nominal>" + text + "</Nominal><Actual>" + text + "</Actual><Uc>" + text
+                         + "</Uc>");
+        DataFile::TContent content;
+        QString error;
+        QVERIFY2(DataFile::Load_Data(data, &content, &error), qPrintable(error));
+        QCOMPARE(content.offset_a, value);
+        QCOMPARE(content.offset_b, value);
+        QCOMPARE(content.entries_b.size(), std::size_t(1));
+        QCOMPARE(content.entries_b[0].nominal, value);
+        QCOMPARE(content.entries_b[0].actual, value);
+        QCOMPARE(content.entries_b[0].uc, value);
+    }
+
+    void Refuses_Damaged_Documents_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QString>("message");
+
+        const QString not_recognized = "ERR  Load_Data: ERR:  File version not recognized";
+        QTest::newRow("version 3") << Document("File_Version=\"3\"") << not_recognized;
+        QTest::newRow("version 0") << Document("File_Version=\"0\"") << not_recognized;
+        QTest::newRow("version word") << Document("File_Version=\"two\"") << not_recognized;
+        QTest::newRow("version empty") << Document("File_Version=\"\"") << not_recognized;
+        QTest::newRow("no version") << Document("Other=\"2\"")
+                                    << "ERR  Load_Data: ERR:  The 'File_Version' attribute is "
+                                       "missing.";
+        QTest::newRow("no B offset")
+            << Document("File_Version=\"2\"", "<Data_Set_A_Offset>0</Data_Set_A_Offset>")
+            << "ERR  Load_Data: ERR:  Node 'Data_Set_B_Offset' is missing from node "
+               "'Quorval_Data' and not optional.";
+        QTest::newRow("empty A offset")
+            << Document("File_Version=\"2\"", "<Data_Set_A_Offset/><Data_Set_B_Offset>0"
+                                              "</Data_Set_B_Offset>")
+            << "ERR  Load_Data: ERR:  Node Text for 'Data_Set_A_Offset' is not optional.";
+        QTest::newRow("no Uc")
+            << Document("File_Version=\"2\"",
+                        "<Data_Set_A_Offset>0</Data_Set_A_Offset>"
+                        "<Data_Set_B_Offset>0</Data_Set_B_Offset>",
+                        "<Nominal>1</Nominal><Actual>2</Actual>")
+            << "ERR  Load_Data: ERR:  Node 'Uc' is missing from node 'Entry' and not optional.";
+        QTest::newRow("no Uc in version 1")
+            << Document("File_Version=\"1\"", "", "<Nominal>1</Nominal><Actual>2</Actual>")
+            << "ERR  Load_Data: ERR:  Node 'Uc' is missing from node 'Entry' and not optional.";
+        QTest::newRow("nominal holds an element")
+            << Document("File_Version=\"2\"",
+                        "<Data_Set_A_Offset>0</Data_Set_A_Offset>"
+                        "<Data_Set_B_Offset>0</Data_Set_B_Offset>",
+                        "<Nominal><b>1</b></Nominal><Actual>2</Actual><Uc>3</Uc>")
+            << "ERR  Load_Data: ERR:  Node Text for 'Nominal' is not optional.";
+        QTest::newRow("no set B")
+            << QByteArray("<Quorval_Data File_Version=\"1\"><Data_Set_A/></Quorval_Data>")
+            << "ERR  Load_Data: ERR:  Node 'Data_Set_B' is missing from node 'Quorval_Data' "
+               "and not optional.";
+        QTest::newRow("wrong root")
+            << QByteArray("<quorval_data File_Version=\"2\"/>")
+            << "ERR  Load_Data: ERR:  Identification 'Quorval_Data' does not match "
+               "'quorval_data'";
+    }
+
+    void Refuses_Damaged_Documents()
+    {
+        // A failed load hands back nothing: the content keeps what it held before.
+        QFETCH(QByteArray, data);
+        QFETCH(QString, message);
+        DataFile::TContent content = Sentinel();
+        QString error;
+        QVERIFY(!DataFile::Load_Data(data, &content, &error));
+        QCOMPARE(error, message);
+        QVERIFY(Same_Content(content, Sentinel()));
+
+        // The same through a file.
+        QTemporaryDir dir;
+        const QString file_name = dir.filePath("damaged.quorval");
+        QVERIFY(Write_All(file_name, data));
+        error.clear();
+        QVERIFY(!DataFile::Load_File(file_name, &content, &error));
+        QCOMPARE(error, message);
+        QVERIFY(Same_Content(content, Sentinel()));
+    }
+
+    void Reports_Unreadable_Files()
+    {
+        QTemporaryDir dir;
+        DataFile::TContent content = Sentinel();
+        QString error;
+
+        const QString missing = dir.filePath("missing.quorval");
+        QVERIFY(!DataFile::Load_File(missing, &content, &error));
+        QCOMPARE(error, QString("ERR  Load_Data: ERR:  Cannot open file '%1' for reading.")
+                            .arg(missing));
+
+        const QString empty = dir.filePath("empty.quorval");
+        QVERIFY(Write_All(empty, QByteArray()));
+        QVERIFY(!DataFile::Load_File(empty, &content, &error));
+        QVERIFY2(error.startsWith("ERR  Load_Data: ERR:  Reference file XML parse error at line "),
+                 qPrintable(error));
+
+        const QString truncated = dir.filePath("truncated.quorval");
+        QVERIFY(Write_All(truncated, QByteArray(Two_One_Entry_Sets).left(300)));
+        QVERIFY(!DataFile::Load_File(truncated, &content, &error));
+        QVERIFY2(error.startsWith("ERR  Load_Data: ERR:  Reference file XML parse error at line "),
+                 qPrintable(error));
+
+        QVERIFY(!DataFile::Load_File(dir.path(), &content, &error));
+        QVERIFY2(error.startsWith("ERR  Load_Data: ERR:  "), qPrintable(error));
+        QVERIFY(Same_Content(content, Sentinel()));
+    }
+
+    void Reports_Failed_Saves()
+    {
+        QTemporaryDir dir;
+        const DataFile::TContent content = Content({Entry(1, 1, 1)}, {}, 0.0, 0.0);
+        QString error;
+
+        // A folder that is a regular file fails for every user, root included.
+        const QString blocker = dir.filePath("plain_file");
+        QVERIFY(Write_All(blocker, "x"));
+        const QString inside = blocker + "/run1.quorval";
+        QVERIFY(!DataFile::Save_File(inside, content, &error));
+        QVERIFY2(error.startsWith(QString("ERR  Save_Data: ERR:  Cannot write file '%1'.  Reason: ")
+                                      .arg(inside)),
+                 qPrintable(error));
+        QVERIFY(error.length() > QString("ERR  Save_Data: ERR:  Cannot write file '%1'.  Reason: ")
+                                     .arg(inside)
+                                     .length());
+
+        // A read-only file is refused and left as it was. Root ignores permissions, so the save
+        // then runs in a child process switched to an unprivileged user.
+        const QString read_only = dir.filePath("read_only.quorval");
+        QVERIFY(Write_All(read_only, "old content"));
+        QVERIFY(::chmod(QFile::encodeName(read_only).constData(), 0444) == 0);
+        const QString expected =
+            QString("ERR  Save_Data: ERR:  Cannot open file '%1' for writing").arg(read_only);
+        if (::geteuid() != 0) {
+            QVERIFY(!DataFile::Save_File(read_only, content, &error));
+            QCOMPARE(error, expected);
+        } else {
+            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(3);
+                QString child_error;
+                const bool saved = DataFile::Save_File(read_only, content, &child_error);
+                ::_exit(saved ? 1 : (child_error == expected ? 0 : 2));
+            }
+            int status = 0;
+            QVERIFY(::waitpid(child, &status, 0) == child);
+            QVERIFY(WIFEXITED(status));
+            QCOMPARE(WEXITSTATUS(status), 0);
+        }
+        QCOMPARE(Read_All(read_only), QByteArray("old content"));
+    }
+};
+
+QTEST_MAIN(TTestDataFile)
+#include "test_datafile.moc"
