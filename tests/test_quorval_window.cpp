@@ -119,6 +119,7 @@ private slots:
     void init();
     void First_Start_Defaults();
     void Stored_Geometry();
+    void Damaged_Settings_File();
     void Close_Without_Changes_Writes_Settings();
     void Close_With_Changes_Asks();
     void Quit_Behaves_Like_Close();
@@ -208,6 +209,27 @@ void TestQuorvalWindow::Stored_Geometry()
         // The defaults replace an unusable rectangle as they are, not cut to the screen.
         QCOMPARE(window.size(), c.expected_size);
     }
+}
+
+void TestQuorvalWindow::Damaged_Settings_File()
+{
+    QDir(QDir::homePath()).mkdir(".quorval");
+    QFile file(Settings_Path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray data("[General\nMainwindow_Size=@Size(abc)\nMainwindow_Position=\x01\x02\xff\n=\n");
+    data.append('\0').append("garbage");
+    QCOMPARE(file.write(data), qint64(data.size()));
+    file.close();
+
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QCOMPARE(window.pos(), QPoint(30, 30));
+    QCOMPARE(window.size(), QSize(901, 801));
+    TBoxWatchdog watchdog(Message_Box(&window));
+    QVERIFY(window.close());
+    QVERIFY(!watchdog.Fired());
+    QSettings settings(Settings_Path(), QSettings::IniFormat);
+    QCOMPARE(settings.value("File_Path").toString(), QDir::homePath());
+    QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(30, 30));
 }
 
 void TestQuorvalWindow::Close_Without_Changes_Writes_Settings()
