@@ -16,10 +16,7 @@ TMessageBox::TMessageBox(const QWidget *parent)
 
 TMessageBox::~TMessageBox() = default;
 
-int TMessageBox::exec()
-{
-    return QDialog::exec();
-}
+int TMessageBox::exec() { return QDialog::exec(); }
 
 void TMessageBox::setText(const QString &text)
 {

@@ -122,15 +122,9 @@ double TEntryWidget::Text_To_Value(const QString &text)
     return value;
 }
 
-QString TEntryWidget::Field_Text(double value)
-{
-    return QString::number(value, 'f', 4);
-}
+QString TEntryWidget::Field_Text(double value) { return QString::number(value, 'f', 4); }
 
-double TEntryWidget::Entry_Offset() const
-{
-    return Text_To_Value(d_offset_edit->text());
-}
+double TEntryWidget::Entry_Offset() const { return Text_To_Value(d_offset_edit->text()); }
 
 void TEntryWidget::Set_Entry_Offset(const double &offset)
 {
@@ -144,10 +138,7 @@ void TEntryWidget::Enable_Entry_Offset(bool enable)
     d_offset_edit->setEnabled(enable);
 }
 
-void TEntryWidget::Clear_Entry_Items()
-{
-    d_entry_list->clear();
-}
+void TEntryWidget::Clear_Entry_Items() { d_entry_list->clear(); }
 
 void TEntryWidget::Add_Entry_Item(const Type::TEntryItem &item)
 {
@@ -173,7 +164,8 @@ std::vector<Type::TEntryItem> TEntryWidget::Entry_Items() const
     std::vector<Type::TEntryItem> items;
     items.reserve(static_cast<std::size_t>(d_entry_list->count()));
     for (int row = 0; row < d_entry_list->count(); ++row) {
-        Type::TEntryItem item = d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>();
+        Type::TEntryItem item =
+            d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>();
         item.nominal += offset;
         item.actual += offset;
         items.push_back(item);
@@ -188,7 +180,8 @@ void TEntryWidget::Selection_Changed()
     d_remove_button->setEnabled(!selected.isEmpty());
 
     if (selected.size() == 1) {
-        const Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+        const Type::TEntryItem item =
+            selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
         d_nominal_edit->setText(Field_Text(item.nominal));
         d_actual_edit->setText(Field_Text(item.actual));
         d_uc_edit->setText(Field_Text(item.uc));

@@ -23,7 +23,8 @@ class TEntryWidget : public QWidget
     Q_OBJECT
 
 public:
-    explicit TEntryWidget(const QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    explicit TEntryWidget(const QWidget *parent = nullptr,
+                          Qt::WindowFlags flags = Qt::WindowFlags());
     ~TEntryWidget() override;
 
     // The offset field's value; text that is not a finite number reads as 0.0.

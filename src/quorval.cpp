@@ -49,20 +49,11 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
 } // namespace
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(const_cast<QWidget *>(parent), flags),
-      d_action_open(nullptr),
-      d_action_save(nullptr),
-      d_action_export(nullptr),
-      d_action_options(nullptr),
-      d_action_about(nullptr),
-      d_action_quit(nullptr),
-      d_entry_widget_a(nullptr),
-      d_entry_widget_b(nullptr),
-      d_central_layout(nullptr),
-      d_settings(nullptr),
-      d_message_box(nullptr),
-      d_options{true},
-      d_data_modified(false)
+    : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_open(nullptr),
+      d_action_save(nullptr), d_action_export(nullptr), d_action_options(nullptr),
+      d_action_about(nullptr), d_action_quit(nullptr), d_entry_widget_a(nullptr),
+      d_entry_widget_b(nullptr), d_central_layout(nullptr), d_settings(nullptr),
+      d_message_box(nullptr), d_options{true}, d_data_modified(false)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -108,8 +99,8 @@ void TQuorval::Create_Settings()
         dir.mkdir(".quorval");
     // When the folder cannot be made or entered the file lands in the home directory itself.
     dir.cd(".quorval");
-    d_settings = new QSettings(dir.absolutePath() + "/quorval_settings.ini", QSettings::IniFormat,
-                               this);
+    d_settings =
+        new QSettings(dir.absolutePath() + "/quorval_settings.ini", QSettings::IniFormat, this);
 }
 
 void TQuorval::Restore_Geometry()
@@ -300,24 +291,16 @@ void TQuorval::Update()
 }
 
 // The Open command: file dialog, question about unsaved data, loading of a data file.
-void TQuorval::File_Load()
-{
-}
+void TQuorval::File_Load() {}
 
 // The Save command: file dialog and writing of a data file.
-void TQuorval::File_Save()
-{
-}
+void TQuorval::File_Save() {}
 
 // The Export command: file dialog and the text report of the last comparison.
-void TQuorval::File_Export()
-{
-}
+void TQuorval::File_Export() {}
 
 // The Options command: the options dialog, then a new comparison when it is accepted.
-void TQuorval::Edit_Options()
-{
-}
+void TQuorval::Edit_Options() {}
 
 void TQuorval::Help_About()
 {

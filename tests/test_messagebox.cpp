@@ -20,7 +20,8 @@ void TestMessageBox::Construction()
 {
     TMessageBox box(nullptr);
     QCOMPARE(box.textFormat(), Qt::RichText);
-    QCOMPARE(box.styleSheet(), QString("dialogbuttonbox-buttons-have-icons: 0;\nbutton-layout: 1;"));
+    QCOMPARE(box.styleSheet(),
+             QString("dialogbuttonbox-buttons-have-icons: 0;\nbutton-layout: 1;"));
 
     QWidget parent;
     TMessageBox child(&parent);
@@ -46,7 +47,8 @@ void TestMessageBox::Fixed_Width_On_Show_And_Resize()
 {
     TMessageBox box(nullptr);
     box.setText("Error Exporting File");
-    box.setInformativeText(QString("A long informative text that would widen the box. ").repeated(20));
+    box.setInformativeText(
+        QString("A long informative text that would widen the box. ").repeated(20));
     box.setStandardButtons(QMessageBox::Ok);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));

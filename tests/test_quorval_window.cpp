@@ -11,9 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -26,10 +26,7 @@
 
 namespace {
 
-QString Settings_Path()
-{
-    return QDir::homePath() + "/.quorval/quorval_settings.ini";
-}
+QString Settings_Path() { return QDir::homePath() + "/.quorval/quorval_settings.ini"; }
 
 TMessageBox *Message_Box(QWidget *window)
 {
@@ -420,8 +417,8 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QVERIFY(tool_bar != nullptr);
     QCOMPARE(window.toolBarArea(tool_bar), Qt::TopToolBarArea);
     QCOMPARE(tool_bar->iconSize(), QSize(32, 32));
-    QCOMPARE(names(tool_bar->actions()), QStringList({"Open", "|", "File_Save", "File_Export",
-                                                      "|", "Options", "|", "About"}));
+    QCOMPARE(names(tool_bar->actions()),
+             QStringList({"Open", "|", "File_Save", "File_Export", "|", "Options", "|", "About"}));
 
     // The keyboard shortcut reaches the window's close like the title-bar button.
     window.show();
