@@ -4,6 +4,7 @@
 #include "core/xmlfile.h"
 
 #include <QDomElement>
+#include <QDomImplementation>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,25 @@ const QString Name_Entry = QStringLiteral("Entry");
 const QString Name_Nominal = QStringLiteral("Nominal");
 const QString Name_Actual = QStringLiteral("Actual");
 const QString Name_Uc = QStringLiteral("Uc");
+
+// Qt's DOM parser crashes when the invalid-data policy is ReturnNullNode (which TXmlFile sets
+// for building documents) and the input holds a control character in text or a name that is not
+// valid: the parser's node factory returns null and the parser uses it. Reading is done with the
+// default policy; the policy in force before is restored afterwards, also on an exception.
+class TParse_Policy
+{
+public:
+    TParse_Policy() : d_saved(QDomImplementation::invalidDataPolicy())
+    {
+        QDomImplementation::setInvalidDataPolicy(QDomImplementation::AcceptInvalidChars);
+    }
+    ~TParse_Policy() { QDomImplementation::setInvalidDataPolicy(d_saved); }
+    TParse_Policy(const TParse_Policy &) = delete;
+    TParse_Policy &operator=(const TParse_Policy &) = delete;
+
+private:
+    QDomImplementation::InvalidDataPolicy d_saved;
+};
 
 void Check_Version(int version)
 {
@@ -124,7 +144,10 @@ void Open(TXmlFile *xml_file, int *version)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
     QUORVAL_ASSERT(version != nullptr);
-    xml_file->Open(Identification, version, true);
+    {
+        TParse_Policy policy;
+        xml_file->Open(Identification, version, true);
+    }
     Check_Version(*version);
 }
 
@@ -132,7 +155,10 @@ void Open_Data(TXmlFile *xml_file, const QByteArray &data, int *version)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
     QUORVAL_ASSERT(version != nullptr);
-    xml_file->Open_Data(data, Identification, version, true);
+    {
+        TParse_Policy policy;
+        xml_file->Open_Data(data, Identification, version, true);
+    }
     Check_Version(*version);
 }
 
@@ -237,7 +263,8 @@ bool Save_Data(const TContent &content, QByteArray *data, QString *error)
 
 double Relative_Offset_B(const TContent &content)
 {
-    return Writable(content.offset_b) - Writable(content.offset_a);
+    // Two huge offsets of opposite sign could differ by more than a double holds.
+    return Writable(Writable(content.offset_b) - Writable(content.offset_a));
 }
 
 std::vector<Type::TEntryItem> Entries_Without_Offset(const std::vector<Type::TEntryItem> &stored,

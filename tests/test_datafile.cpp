@@ -3,6 +3,7 @@
 #include "src/entrywidget.h"
 
 #include <QDir>
+#include <QDomImplementation>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -408,6 +409,28 @@ private slots:
         QVERIFY(!DataFile::Load_File(file_name, &content, &error));
         QCOMPARE(error, message);
         QVERIFY(Same_Content(content, Sentinel()));
+    }
+
+    void Survives_Control_Characters()
+    {
+        // Control characters in text once crashed the DOM parser (found by the fuzzer).
+        const QDomImplementation::InvalidDataPolicy policy =
+            QDomImplementation::invalidDataPolicy();
+        DataFile::TContent content = Sentinel();
+        QString error;
+        QVERIFY(!DataFile::Load_File(QFINDTESTDATA("data/datafile/fuzz_crash_nul_in_text.quorval"),
+                                     &content, &error));
+        QVERIFY2(error.startsWith("ERR  Load_Data: ERR:  Reference file XML parse error at line "),
+                 qPrintable(error));
+        QVERIFY(Same_Content(content, Sentinel()));
+
+        const QByteArray data("<Quorval_Data File_Version=\"1\" note=\"&#1;\"><?x y&#1;?>"
+                              "<Data_Set_A/><Data_Set_B><Entry><Nominal>1&#1;</Nominal>"
+                              "<Actual>2</Actual><Uc><![CDATA[3\x01]]></Uc></Entry>"
+                              "</Data_Set_B></Quorval_Data>");
+        QVERIFY2(DataFile::Load_Data(data, &content, &error), qPrintable(error));
+        QVERIFY(Same(content.entries_b, {Entry(0, 2, 0)}, 0.0));
+        QCOMPARE(QDomImplementation::invalidDataPolicy(), policy);
     }
 
     void Reports_Unreadable_Files()
