@@ -4,7 +4,6 @@
 #include "core/xmlfile.h"
 
 #include <QDomElement>
-#include <QDomImplementation>
 
 #include <algorithm>
 #include <cmath>
@@ -24,25 +23,6 @@ const QString Name_Entry = QStringLiteral("Entry");
 const QString Name_Nominal = QStringLiteral("Nominal");
 const QString Name_Actual = QStringLiteral("Actual");
 const QString Name_Uc = QStringLiteral("Uc");
-
-// Qt's DOM parser crashes when the invalid-data policy is ReturnNullNode (which TXmlFile sets
-// for building documents) and the input holds a control character in text or a name that is not
-// valid: the parser's node factory returns null and the parser uses it. Reading is done with the
-// default policy; the policy in force before is restored afterwards, also on an exception.
-class TParse_Policy
-{
-public:
-    TParse_Policy() : d_saved(QDomImplementation::invalidDataPolicy())
-    {
-        QDomImplementation::setInvalidDataPolicy(QDomImplementation::AcceptInvalidChars);
-    }
-    ~TParse_Policy() { QDomImplementation::setInvalidDataPolicy(d_saved); }
-    TParse_Policy(const TParse_Policy &) = delete;
-    TParse_Policy &operator=(const TParse_Policy &) = delete;
-
-private:
-    QDomImplementation::InvalidDataPolicy d_saved;
-};
 
 void Check_Version(int version)
 {
@@ -144,10 +124,7 @@ void Open(TXmlFile *xml_file, int *version)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
     QUORVAL_ASSERT(version != nullptr);
-    {
-        TParse_Policy policy;
-        xml_file->Open(Identification, version, true);
-    }
+    xml_file->Open(Identification, version, true);
     Check_Version(*version);
 }
 
@@ -155,10 +132,7 @@ void Open_Data(TXmlFile *xml_file, const QByteArray &data, int *version)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
     QUORVAL_ASSERT(version != nullptr);
-    {
-        TParse_Policy policy;
-        xml_file->Open_Data(data, Identification, version, true);
-    }
+    xml_file->Open_Data(data, Identification, version, true);
     Check_Version(*version);
 }
 

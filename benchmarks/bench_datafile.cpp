@@ -1,0 +1,152 @@
+// Saving and loading comparison data files of 2 x 10,000 and 2 x 100,000 entries, and a load that
+// also fills two entry widgets as the main window does. Each benchmark reports the process's peak
+// resident memory ("peak_MB"); as that peak never falls, run one benchmark per process to read it
+// for that benchmark alone, e.g. --benchmark_filter='BM_Load_File/100000$'.
+
+#include "src/datafile.h"
+#include "src/entrywidget.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+
+// Entries as a laboratory would have them: nominal steps of 0.5 mm, small deviations.
+std::vector<Type::TEntryItem> Make_Entries(int count, double offset)
+{
+    std::vector<Type::TEntryItem> items;
+    items.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        Type::TEntryItem item;
+        item.nominal = 0.5 * (i + 1) + offset;
+        item.actual = item.nominal + 1e-4 * std::sin(0.1 * i);
+        item.uc = 0.0005 + 1e-6 * i;
+        items.push_back(item);
+    }
+    return items;
+}
+
+DataFile::TContent Make_Content(int count)
+{
+    DataFile::TContent content;
+    content.entries_a = Make_Entries(count, 0.0);
+    content.entries_b = Make_Entries(count, 12.5);
+    content.offset_a = 0.0;
+    content.offset_b = 12.5;
+    return content;
+}
+
+// Writes the file text directly, so that a load benchmark's peak memory is not that of building
+// the document for the file.
+bool Write_Test_File(const QString &file_name, int count)
+{
+    const DataFile::TContent content = Make_Content(count);
+    QByteArray text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                      "<Quorval_Data File_Version=\"2\">\n"
+                      "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+                      "    <Data_Set_B_Offset>12.50000</Data_Set_B_Offset>\n";
+    const auto add_set = [&text](const char *name, const std::vector<Type::TEntryItem> &items) {
+        text += QByteArray("    <") + name + ">\n";
+        for (const Type::TEntryItem &item : items) {
+            text += "        <Entry>\n            <Nominal>" + QByteArray::number(item.nominal, 'f', 5)
+                    + "</Nominal>\n            <Actual>" + QByteArray::number(item.actual, 'f', 5)
+                    + "</Actual>\n            <Uc>" + QByteArray::number(item.uc, 'f', 5)
+                    + "</Uc>\n        </Entry>\n";
+        }
+        text += QByteArray("    </") + name + ">\n";
+    };
+    add_set("Data_Set_A", content.entries_a);
+    add_set("Data_Set_B", content.entries_b);
+    text += "</Quorval_Data>\n";
+    QFile file(file_name);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+void Report(benchmark::State &state, const QString &file_name)
+{
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    state.counters["file_MB"] = static_cast<double>(QFile(file_name).size()) / (1024.0 * 1024.0);
+}
+
+void BM_Save_File(benchmark::State &state)
+{
+    const DataFile::TContent content = Make_Content(static_cast<int>(state.range(0)));
+    QTemporaryDir dir;
+    const QString file_name = dir.filePath("bench.quorval");
+    for (auto _ : state) {
+        QString error;
+        if (!DataFile::Save_File(file_name, content, &error))
+            state.SkipWithError(qPrintable(error));
+    }
+    Report(state, file_name);
+}
+BENCHMARK(BM_Save_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_Load_File(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString file_name = dir.filePath("bench.quorval");
+    QString error;
+    if (!Write_Test_File(file_name, static_cast<int>(state.range(0))))
+        state.SkipWithError("cannot write the test file");
+    for (auto _ : state) {
+        DataFile::TContent content;
+        if (!DataFile::Load_File(file_name, &content, &error))
+            state.SkipWithError(qPrintable(error));
+        benchmark::DoNotOptimize(content.entries_b.data());
+    }
+    Report(state, file_name);
+}
+BENCHMARK(BM_Load_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The load as the main window does it, without the comparison: read the file, set the offsets,
+// fill both entry lists, then read the entries back once as the comparison would.
+void BM_Load_Into_Widgets(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString file_name = dir.filePath("bench.quorval");
+    QString error;
+    if (!Write_Test_File(file_name, static_cast<int>(state.range(0))))
+        state.SkipWithError("cannot write the test file");
+    TEntryWidget widget_a;
+    TEntryWidget widget_b;
+    for (auto _ : state) {
+        DataFile::TContent content;
+        if (!DataFile::Load_File(file_name, &content, &error))
+            state.SkipWithError(qPrintable(error));
+        widget_a.Clear_Entry_Items();
+        widget_b.Clear_Entry_Items();
+        widget_a.Set_Entry_Offset(0.0);
+        widget_b.Set_Entry_Offset(DataFile::Relative_Offset_B(content));
+        widget_a.Add_Entry_Items(
+            DataFile::Entries_Without_Offset(content.entries_a, widget_a.Entry_Offset()));
+        widget_b.Add_Entry_Items(
+            DataFile::Entries_Without_Offset(content.entries_b, widget_b.Entry_Offset()));
+        benchmark::DoNotOptimize(widget_a.Entry_Items().size() + widget_b.Entry_Items().size());
+    }
+    Report(state, file_name);
+}
+BENCHMARK(BM_Load_Into_Widgets)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
