@@ -6,8 +6,8 @@
 
 #include <QColor>
 
+#include <array>
 #include <cstddef>
-#include <set>
 #include <vector>
 
 // The comparison of data set A with data set B: positions, alignment, interpolated deviations and
@@ -41,6 +41,14 @@ public:
         QColor colour;
     };
 
+    // An uncertainty bracket: a data set of always four points, held without a heap block of its
+    // own because there are up to three per position.
+    struct TBracket
+    {
+        std::array<TVector2, 4> points;
+        QColor colour;
+    };
+
     // Indexed is the one the program uses; Literal_Reference is the plain quadratic method (every
     // new position compared with all kept ones, every interpolation a list scan), kept to check
     // that the indexed one gives bit-for-bit the same results and to measure it against.
@@ -51,24 +59,42 @@ public:
     };
 
     // Piecewise-linear look-up on one point list that gives exactly what Extrapolation::Get_Value
-    // gives, but finds the segment by binary search when the keys are monotone. Keeps a reference
-    // to the list, which must outlive it and stay unchanged.
+    // gives without scanning the list: a binary search when the keys are monotone, an interval
+    // tree over the segments otherwise. Keeps a reference to the list, which must outlive it and
+    // stay unchanged.
     class TPolyline
     {
     public:
+        enum class TLookup
+        {
+            List_Scan,     // keys that are not finite or too large for the rounding bounds
+            Binary_Search, // monotone keys
+            Interval_Tree  // unordered keys
+        };
+
         explicit TPolyline(const std::vector<TVector2> &points);
 
-        bool Get_Value(const double &x, double *value) const;
-        // Whether look-ups search the segment instead of scanning the list.
-        bool Is_Indexed() const { return d_direction != 0; }
+        // cursor (may be null) speeds up a series of look-ups at ascending x: start it at 0 and
+        // pass it to every call of the series.
+        bool Get_Value(const double &x, double *value, std::size_t *cursor = nullptr) const;
+        TLookup Lookup() const { return d_lookup; }
 
     private:
+        bool Accepts(std::size_t segment, const double &x) const;
+        std::size_t Search_Sorted(const double &x, std::size_t *cursor) const;
+        std::size_t Search_Tree(const double &x, std::size_t node, std::size_t first,
+                                std::size_t count) const;
+
         const std::vector<TVector2> &d_points;
-        int d_direction;           // +1 keys non-decreasing, -1 non-increasing, 0 neither
-        std::vector<double> d_keys; // keys times d_direction: non-decreasing
-        double d_key_magnitude;    // largest absolute key
-        std::size_t d_before_first; // segment continued before the first point, or npos
-        std::size_t d_after_last;   // point continued after the last point (with its predecessor)
+        TLookup d_lookup;
+        bool d_increasing;
+        std::vector<double> d_keys;   // binary search: keys, negated when decreasing
+        std::vector<double> d_low;    // interval tree: per node the lowest start of its segments
+        std::vector<double> d_high;   // and the highest end, widened by the rounding allowance
+        std::size_t d_leaves;         // interval tree: leaf count, a power of two
+        double d_key_magnitude;       // largest absolute key
+        std::size_t d_before_first;   // segment continued before the first point, or npos
+        std::size_t d_after_last;     // point continued after the last one (with its predecessor)
     };
 
     explicit TComparison(TMethod method = TMethod::Indexed);
@@ -87,16 +113,17 @@ public:
     double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
     // One row per position, in ascending position order.
     const std::vector<TExportData> &Export_Rows() const { return d_export_rows; }
-    // Data sets in creation order: curve A, curve B, then per position the grey, red and green
-    // brackets that apply.
-    const std::vector<TDataSet> &Deviation_Data_Sets() const { return d_deviation_sets; }
+    // The deviation graph's data sets in creation order are the two curves (A, then B) followed
+    // by the brackets (per position, ascending: the grey, red and green ones that apply).
+    const std::vector<TDataSet> &Deviation_Curves() const { return d_deviation_curves; }
+    const std::vector<TBracket> &Brackets() const { return d_brackets; }
     // The En curve, then the line En = 1 across the length range.
     const std::vector<TDataSet> &En_Data_Sets() const { return d_en_sets; }
 
     // Appends the position unless a kept one lies closer than 1.0; the first one kept wins.
     void Add_Graph_Position(const double &position);
     // Ascending order of positions.
-    static bool Position_Sort(const double &a, const double &b);
+    static bool Position_Sort(const double &a, const double &b) { return a < b; }
 
     static const QColor Curve_A_Colour;
     static const QColor Curve_B_Colour;
@@ -107,17 +134,32 @@ public:
     static const QColor En_Limit_Colour;
 
 private:
+    // The kept finite positions by their unit cell (floor): kept positions lie at least 1.0
+    // apart, so a cell holds at most one, and any position closer than 1.0 to a new one lies in
+    // the new one's cell or a neighbouring cell. Open addressing; a cell key of NaN marks a
+    // free slot.
+    struct TCell
+    {
+        double cell;
+        double position;
+    };
+
     void Clear();
     void Sort_Positions();
+    void Reserve_Cells(std::size_t positions);
+    const TCell *Find_Cell(const double &cell) const;
+    void Insert_Cell(const double &cell, const double &position);
     bool Interpolate(const TPolyline &polyline, const std::vector<TVector2> &points,
-                     const double &x, double *value) const;
+                     const double &x, double *value, std::size_t *cursor = nullptr) const;
 
     TMethod d_method;
     std::vector<double> d_graph_positions;
-    std::set<double> d_finite_positions; // the kept finite positions, ordered for the search
+    std::vector<TCell> d_cells;
+    std::size_t d_cell_count;
     double d_data_b_dev_offset;
     std::vector<TExportData> d_export_rows;
-    std::vector<TDataSet> d_deviation_sets;
+    std::vector<TDataSet> d_deviation_curves;
+    std::vector<TBracket> d_brackets;
     std::vector<TDataSet> d_en_sets;
 };
 

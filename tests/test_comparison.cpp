@@ -53,6 +53,15 @@ const TComparison::TExportData *Row_At(const Rows &rows, double position)
     return nullptr;
 }
 
+// The deviation graph's data sets in creation order: the curves, then the brackets.
+Sets Deviation_Sets(const TComparison &comparison)
+{
+    Sets sets = comparison.Deviation_Curves();
+    for (const TComparison::TBracket &bracket : comparison.Brackets())
+        sets.push_back({{bracket.points.begin(), bracket.points.end()}, bracket.colour});
+    return sets;
+}
+
 QString Describe(const TComparison::TDataSet &set)
 {
     QString text = QStringLiteral("rgb(%1,%2,%3):")
@@ -91,8 +100,10 @@ QString Difference(const TComparison &fast, const TComparison &literal)
             a.uc_b_valid != b.uc_b_valid)
             return QStringLiteral("row %1 at %2").arg(i).arg(a.position, 0, 'g', 17);
     }
-    const Sets *fast_sets[] = {&fast.Deviation_Data_Sets(), &fast.En_Data_Sets()};
-    const Sets *literal_sets[] = {&literal.Deviation_Data_Sets(), &literal.En_Data_Sets()};
+    const Sets fast_deviation = Deviation_Sets(fast);
+    const Sets literal_deviation = Deviation_Sets(literal);
+    const Sets *fast_sets[] = {&fast_deviation, &fast.En_Data_Sets()};
+    const Sets *literal_sets[] = {&literal_deviation, &literal.En_Data_Sets()};
     for (int g = 0; g < 2; ++g) {
         if (fast_sets[g]->size() != literal_sets[g]->size())
             return QStringLiteral("graph %1 set count").arg(g);
@@ -184,7 +195,8 @@ private slots:
         QVERIFY(!comparison.Calculate(two, one, 0.0, Options(false)));
         QVERIFY(comparison.Graph_Positions().empty());
         QVERIFY(comparison.Export_Rows().empty());
-        QVERIFY(comparison.Deviation_Data_Sets().empty());
+        QVERIFY(comparison.Deviation_Curves().empty());
+        QVERIFY(comparison.Brackets().empty());
         QVERIFY(comparison.En_Data_Sets().empty());
         // Left as it was by the last run that computed.
         QCOMPARE(comparison.Data_B_Dev_Offset(), offset);
@@ -214,6 +226,33 @@ private slots:
         QVERIFY(TComparison::Position_Sort(1.0, 2.0));
         QVERIFY(!TComparison::Position_Sort(2.0, 1.0));
         QVERIFY(!TComparison::Position_Sort(2.0, 2.0));
+    }
+
+    void Kept_Positions_Match_Literal_Reference()
+    {
+        // Dense candidates around cell borders, negative values, distances a hair below and at
+        // 1.0, and magnitudes where neighbouring doubles lie 1.0 or more apart.
+        std::mt19937_64 rng(11);
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        std::uniform_int_distribution<int> kind(0, 5);
+        for (int trial = 0; trial < 300; ++trial) {
+            TComparison fast;
+            TComparison literal(TComparison::TMethod::Literal_Reference);
+            for (int i = 0; i < 200; ++i) {
+                double p = 0.0;
+                switch (kind(rng)) {
+                case 0: p = std::round((unit(rng) - 0.5) * 40.0) / 4.0; break;
+                case 1: p = (unit(rng) - 0.5) * 30.0; break;
+                case 2: p = std::nextafter(std::round((unit(rng) - 0.5) * 20.0), 0.0); break;
+                case 3: p = std::round(unit(rng) * 8.0) - 0.9999999999999999; break;
+                case 4: p = 9007199254740992.0 + 2.0 * std::round(unit(rng) * 6.0); break;
+                default: p = -0.0; break;
+                }
+                fast.Add_Graph_Position(p);
+                literal.Add_Graph_Position(p);
+            }
+            QCOMPARE(fast.Graph_Positions(), literal.Graph_Positions());
+        }
     }
 
     void Range_Margin_data()
@@ -259,7 +298,7 @@ private slots:
             if (row.uc_a_valid)
                 QCOMPARE(row.uc_a_adj, row.uc_a);
         // Grey and red brackets of one position hold the same points.
-        const Sets &sets = comparison.Deviation_Data_Sets();
+        const Sets sets = Deviation_Sets(comparison);
         int pairs = 0;
         for (std::size_t i = 2; i + 1 < sets.size(); ++i) {
             if (sets[i].colour != TComparison::Unadjusted_Bracket_Colour)
@@ -302,12 +341,12 @@ private slots:
         // Beyond A's range: B alone, with its shifted deviation on the B curve.
         QVERIFY(!rows[3].dev_a_valid && !rows[3].uc_a_valid && rows[3].uc_b_valid);
         QVERIFY(Near(rows[3].dev_b, 0.001 + 0.002));
-        const std::vector<TVector2> &curve_b = comparison.Deviation_Data_Sets()[1].points;
+        const std::vector<TVector2> &curve_b = comparison.Deviation_Curves()[1].points;
         QCOMPARE(curve_b.size(), std::size_t(3));
         QCOMPARE(curve_b.back().y, rows[3].dev_b);
 
         // The grey bracket shows the unadjusted uncertainty, the red one the adjusted.
-        const Sets &sets = comparison.Deviation_Data_Sets();
+        const Sets sets = Deviation_Sets(comparison);
         const auto grey = std::find_if(sets.begin(), sets.end(), [](const TComparison::TDataSet &s) {
             return s.colour == TComparison::Unadjusted_Bracket_Colour;
         });
@@ -348,7 +387,7 @@ private slots:
         QVERIFY(comparison.Calculate(a, b, 0.0, Options(false)));
         const double half = (99.99 - 0.01) * 0.005 / 2.0;
 
-        const Sets &dev = comparison.Deviation_Data_Sets();
+        const Sets dev = Deviation_Sets(comparison);
         QStringList colours;
         for (const TComparison::TDataSet &set : dev)
             colours << Describe(set).section(':', 0, 0);
@@ -428,7 +467,7 @@ private slots:
         const double Near_Zero[] = {-1e-300, -4.9e-324, 0.0, 4.9e-324, 1e-310, 1e-300, 1e-6,
                                     2e-6, 1.0, 1.000001};
         long checked = 0;
-        int indexed = 0;
+        int lookups[3] = {0, 0, 0};
         for (int trial = 0; trial < 6000; ++trial) {
             const int n = 1 + static_cast<int>(unit(rng) * 25);
             const int style = trial % 6;
@@ -474,8 +513,7 @@ private slots:
             keys.push_back(std::numeric_limits<double>::infinity());
 
             const TComparison::TPolyline polyline(points);
-            if (polyline.Is_Indexed())
-                ++indexed;
+            ++lookups[static_cast<int>(polyline.Lookup())];
             for (const double x : keys) {
                 double expected = 5.0;
                 double actual = 7.0;
@@ -494,8 +532,9 @@ private slots:
             }
         }
         QVERIFY(checked > 200000);
-        // Most lists are monotone, so the search is what is being compared.
-        QVERIFY(indexed > 3000);
+        // Both searches are what is being compared, not the fallback to the scan.
+        QVERIFY(lookups[int(TComparison::TPolyline::TLookup::Binary_Search)] > 2500);
+        QVERIFY(lookups[int(TComparison::TPolyline::TLookup::Interval_Tree)] > 1000);
     }
 
     void Indexed_Matches_Literal_Reference()

@@ -1,0 +1,29 @@
+#ifndef QUORVAL_SRC_REPORT_H
+#define QUORVAL_SRC_REPORT_H
+
+#include "src/comparison.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+// The fixed-column text report of a comparison: one line per comparison position and, when any
+// position carries an En value, a summary of the offsets and of En.
+namespace Report {
+
+// The whole report as it goes into the file (ASCII). offset_b is set B's entry offset,
+// dev_offset_b the deviation added to set B's deviations.
+QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double &offset_b,
+                const double &dev_offset_b);
+
+// Writes the text to file_name, replacing an existing file only once the new one is complete.
+// On failure returns false, leaves any existing file unchanged and sets *last_error to
+// "ERR  Cannot open file for writing." when the file cannot be opened for writing at all (missing
+// folder, a directory, no permission), or to "ERR  Cannot write file: <reason>" when writing it
+// failed (a full disk, a file-size limit).
+bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error);
+
+} // namespace Report
+
+#endif

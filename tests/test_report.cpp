@@ -1,0 +1,300 @@
+#include "src/comparison.h"
+#include "src/report.h"
+
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using Rows = std::vector<TComparison::TExportData>;
+
+namespace {
+
+const QByteArray Head = QByteArray("Comparison Data\n\n"
+                                   "Position       Dev. A     Dev. B      Uc A      Uc A Adj    "
+                                   "Uc B        En\n") +
+                        QByteArray(82, '-') + '\n';
+
+TComparison::TExportData Row_Both(double position, double dev_a, double dev_b, double uc_a,
+                                  double uc_a_adj, double uc_b, double en)
+{
+    TComparison::TExportData row;
+    row.position = position;
+    row.dev_a = dev_a;
+    row.dev_b = dev_b;
+    row.uc_a = uc_a;
+    row.uc_a_adj = uc_a_adj;
+    row.uc_b = uc_b;
+    row.en_value = en;
+    row.dev_a_valid = row.dev_b_valid = row.uc_a_valid = row.uc_b_valid = true;
+    return row;
+}
+
+TComparison::TExportData Row_B_Only(double position, double dev_b, double uc_b)
+{
+    TComparison::TExportData row;
+    row.position = position;
+    row.dev_a = 123.0; // computed but outside A's range: must not be printed
+    row.uc_a = 456.0;
+    row.dev_b = dev_b;
+    row.uc_b = uc_b;
+    row.dev_b_valid = row.uc_b_valid = true;
+    return row;
+}
+
+QByteArray Read(const QString &file_name)
+{
+    QFile file(file_name);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return file.readAll();
+}
+
+bool Put(const QString &file_name, const QByteArray &data)
+{
+    QFile file(file_name);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush();
+}
+
+// Writes the report in a child process, as the user "nobody" when this test runs as root (so that
+// permissions apply) and under a file-size limit when one is given. Returns "ok" or the error.
+QString Write_In_Child(const QString &file_name, const QByteArray &text, bool unprivileged,
+                       rlim_t size_limit = RLIM_INFINITY)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return QStringLiteral("pipe failed");
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return QStringLiteral("fork failed");
+    if (pid == 0) {
+        ::close(channel[0]);
+        QByteArray outcome;
+        bool ready = true;
+        if (unprivileged && ::geteuid() == 0)
+            ready = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        if (size_limit != RLIM_INFINITY) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{size_limit, size_limit};
+            ready = ready && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        }
+        if (!ready) {
+            outcome = "could not switch user or set the limit";
+        } else {
+            QString error;
+            outcome = Report::Write_File(file_name, text, &error) ? QByteArray("ok")
+                                                                  : error.toUtf8();
+        }
+        const ssize_t written = ::write(channel[1], outcome.constData(), outcome.size());
+        ::_exit(written == outcome.size() ? 0 : 1);
+    }
+    ::close(channel[1]);
+    QByteArray outcome;
+    char buffer[256];
+    ssize_t got;
+    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0)
+        outcome.append(buffer, static_cast<int>(got));
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("child failed");
+    return QString::fromUtf8(outcome);
+}
+
+} // namespace
+
+class TTestReport : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir d_dir;
+
+    QString Path(const QString &name) const { return d_dir.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(d_dir.isValid());
+        // Reachable for the unprivileged child.
+        QVERIFY(::chmod(QFile::encodeName(d_dir.path()).constData(), 0755) == 0);
+    }
+
+    void Sets_Without_Overlap_Have_No_Summary()
+    {
+        const std::vector<Type::TEntryItem> a = {{0, 0.001, 0.0005}, {10, 10.002, 0.0006}};
+        const std::vector<Type::TEntryItem> b = {{100, 99.999, 0.0004}, {110, 110.001, 0.0004}};
+        TComparison comparison;
+        Type::TOptions options;
+        options.remove_deviations = false;
+        QVERIFY(comparison.Calculate(a, b, 100.0, options));
+        const QByteArray expected =
+            Head +
+            "    0.0000      0.0010     ------     0.0005     0.0005     ------     ------\n"
+            "   10.0000      0.0020     ------     0.0006     0.0006     ------     ------\n"
+            "  100.0000      ------    -0.0010     ------     ------     0.0004     ------\n"
+            "  110.0000      ------     0.0010     ------     ------     0.0004     ------\n";
+        QCOMPARE(Report::Text(comparison.Export_Rows(), 100.0, comparison.Data_B_Dev_Offset()),
+                 expected);
+        QCOMPARE(Report::Text({}, 0.0, 0.0), Head);
+    }
+
+    void Rows_And_Summary()
+    {
+        // Alignment off: the example row at 100 and a row at 300 covered by B alone.
+        const Rows rows = {Row_Both(100, 0.0012, -0.0003, 0.0005, 0.0005, 0.0006,
+                                    0.0015 / std::sqrt(0.0005 * 0.0005 + 0.0006 * 0.0006)),
+                           Row_B_Only(300, 0.0004, 0.0007)};
+        const QByteArray expected =
+            Head +
+            "  100.0000      0.0012    -0.0003     0.0005     0.0005     0.0006     1.9206\n"
+            "  300.0000      ------     0.0004     ------     ------     0.0007     ------\n"
+            "\n\n"
+            "Data B Pos Offset:   25.5000\n"
+            "Data B Dev Offset:    0.0000\n"
+            "En Avg:               1.9206\n"
+            "En Max:               1.9206\n";
+        QCOMPARE(Report::Text(rows, 25.5, 0.0), expected);
+    }
+
+    void Wide_Numbers_Widen_Their_Fields()
+    {
+        // 100000 and -10000 need 11 characters in a line; 10000 and -1000 need 10 in the summary.
+        // A zero combined uncertainty's 1000 counts in the average and the maximum.
+        const Rows rows = {Row_Both(-5, -10000, 99999.99994, 0, 0, 0, 1000.0),
+                           Row_Both(100000, 0, -0.00004, 0.1, 0.05, 0.2, 10000.0),
+                           Row_B_Only(100001, -0.5, 0.3)};
+        const QByteArray expected =
+            Head +
+            "   -5.0000  -10000.0000 99999.9999     0.0000     0.0000     0.0000  1000.0000\n"
+            "100000.0000      0.0000    -0.0000     0.1000     0.0500     0.2000 10000.0000\n"
+            "100001.0000      ------    -0.5000     ------     ------     0.3000     ------\n"
+            "\n\n"
+            "Data B Pos Offset: -1000.0000\n"
+            "Data B Dev Offset: 10000.0000\n"
+            "En Avg:            5500.0000\n"
+            "En Max:            10000.0000\n";
+        QCOMPARE(Report::Text(rows, -1000.0, 10000.0), expected);
+
+        // The maximum starts at 0: all-zero En values print 0.0000 for both.
+        const Rows zero = {Row_Both(1, 0.1, 0.1, 0.2, 0.2, 0.2, 0.0)};
+        QVERIFY(Report::Text(zero, 0, 0).endsWith("En Avg:               0.0000\n"
+                                                  "En Max:               0.0000\n"));
+    }
+
+    void Writes_And_Replaces_Files()
+    {
+        const Rows rows = {Row_Both(1, 0.1, 0.2, 0.3, 0.3, 0.4, 0.2), Row_B_Only(50, 1, 2)};
+        const QByteArray text = Report::Text(rows, 0.0, 0.0);
+        QCOMPARE(Report::Text(rows, 0.0, 0.0), text);
+
+        const QString first = Path("first.txt");
+        const QString second = Path("second.txt");
+        QString error = QStringLiteral("untouched");
+        QVERIFY(Report::Write_File(first, text, &error));
+        QVERIFY(Report::Write_File(second, Report::Text(rows, 0.0, 0.0), &error));
+        QCOMPARE(error, QStringLiteral("untouched"));
+        QCOMPARE(Read(first), text);
+        QCOMPARE(Read(second), Read(first));
+
+        // A longer existing file is replaced completely, not overwritten in place.
+        QVERIFY(Put(first, QByteArray(100000, 'x')));
+        QVERIFY(Report::Write_File(first, text, &error));
+        QCOMPARE(Read(first), text);
+        QCOMPARE(QDir(d_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"first.txt", "second.txt"}));
+    }
+
+    void Unopenable_Names_Change_Nothing()
+    {
+        const QByteArray text = Report::Text({Row_B_Only(1, 2, 3)}, 0.0, 0.0);
+        QString error;
+        QVERIFY(!Report::Write_File(Path("missing/report.txt"), text, &error));
+        QCOMPARE(error, QStringLiteral("ERR  Cannot open file for writing."));
+        QVERIFY(!QFileInfo::exists(Path("missing")));
+
+        QVERIFY(QDir(d_dir.path()).mkdir("folder"));
+        error.clear();
+        QVERIFY(!Report::Write_File(Path("folder"), text, &error));
+        QCOMPARE(error, QStringLiteral("ERR  Cannot open file for writing."));
+        QVERIFY(QFileInfo(Path("folder")).isDir());
+
+        error.clear();
+        QVERIFY(!Report::Write_File(QString(), text, &error));
+        QCOMPARE(error, QStringLiteral("ERR  Cannot open file for writing."));
+    }
+
+    void Permissions_Are_Respected()
+    {
+        // Run as an unprivileged user: root would pass every permission check.
+        const QByteArray old = "old report\n";
+        const QByteArray text = Report::Text({Row_B_Only(1, 2, 3)}, 0.0, 0.0);
+
+        QVERIFY(QDir(d_dir.path()).mkdir("locked"));
+        const QString locked = Path("locked");
+        QVERIFY(Put(locked + "/existing.txt", old));
+        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(locked + "/existing.txt").constData(), 0644) == 0);
+        if (::geteuid() != 0) {
+            QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
+            QVERIFY(::chmod(QFile::encodeName(locked + "/existing.txt").constData(), 0444) == 0);
+        }
+
+        QCOMPARE(Write_In_Child(locked + "/new.txt", text, true),
+                 QStringLiteral("ERR  Cannot open file for writing."));
+        QVERIFY(!QFileInfo::exists(locked + "/new.txt"));
+        QCOMPARE(Write_In_Child(locked + "/existing.txt", text, true),
+                 QStringLiteral("ERR  Cannot open file for writing."));
+        QCOMPARE(Read(locked + "/existing.txt"), old);
+
+        // A write-protected file in a folder everyone may write to is not replaced either.
+        QVERIFY(QDir(d_dir.path()).mkdir("open"));
+        const QString open = Path("open");
+        QVERIFY(Put(open + "/protected.txt", old));
+        QVERIFY(::chmod(QFile::encodeName(open + "/protected.txt").constData(), 0444) == 0);
+        QVERIFY(::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+        QCOMPARE(Write_In_Child(open + "/protected.txt", text, true),
+                 QStringLiteral("ERR  Cannot open file for writing."));
+        QCOMPARE(Read(open + "/protected.txt"), old);
+        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"protected.txt"}));
+        ::chmod(QFile::encodeName(locked).constData(), 0755);
+    }
+
+    void Short_Writes_Fail_And_Keep_The_Old_File()
+    {
+        // Beyond the file-size limit the write stops short: a failure with the system's reason,
+        // the old report as it was and no temporary file left behind.
+        QVERIFY(QDir(d_dir.path()).mkdir("limit"));
+        const QString file = Path("limit/report.txt");
+        const QByteArray old = "previous contents\n";
+        QVERIFY(Put(file, old));
+        const Rows rows(200, Row_Both(1, 0.1, 0.2, 0.3, 0.3, 0.4, 0.2));
+        const QByteArray text = Report::Text(rows, 0.0, 0.0);
+        QVERIFY(text.size() > 4096);
+        QCOMPARE(Write_In_Child(file, text, false, 4096),
+                 QStringLiteral("ERR  Cannot write file: File too large"));
+        QCOMPARE(Read(file), old);
+        QCOMPARE(QDir(Path("limit")).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"report.txt"}));
+        QCOMPARE(Write_In_Child(file, text, false), QStringLiteral("ok"));
+        QCOMPARE(Read(file), text);
+    }
+
+    void Full_Device_Fails()
+    {
+        if (!QFileInfo::exists("/dev/full"))
+            QSKIP("no /dev/full");
+        QString error;
+        QVERIFY(!Report::Write_File("/dev/full", Report::Text({}, 0.0, 0.0), &error));
+        QCOMPARE(error, QStringLiteral("ERR  Cannot write file: No space left on device"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TTestReport)
+#include "test_report.moc"
