@@ -1,0 +1,715 @@
+#include "core/xmlfile.h"
+
+#include "core/assertion.h"
+#include "core/safewrite.h"
+
+#include <QBuffer>
+#include <QDomImplementation>
+#include <QDomNamedNodeMap>
+#include <QDomText>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextCodec>
+#include <QTextStream>
+#include <QXmlInputSource>
+
+#include <memory>
+
+namespace {
+
+const QString Parse_Error_File =
+    QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3");
+const QString Parse_Error_Data =
+    QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3");
+
+// The Qt DOM parser recurses once per element level and runs out of stack somewhere beyond
+// 20,000 levels (and gets slow well before); data files need a handful.
+constexpr int Max_Element_Depth = 256;
+
+TXmlFileException Data_Error(const QString &message)
+{
+    return TXmlFileException(message, TXmlFileException::DATA_ERROR);
+}
+
+TXmlFileException File_Error(const QString &message)
+{
+    return TXmlFileException(message, TXmlFileException::FILE_ERROR);
+}
+
+// The text exactly as the DOM parser sees it: the same input source, fed the same way (in
+// pieces from a device), so that byte order marks and encoding declarations are honoured
+// identically. Used only to look for content the parser must not be given.
+QString Decode_As_Parser(const QByteArray &data)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QString text;
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QXmlInputSource source(&buffer);
+    while (!buffer.atEnd()) {
+        source.fetchData();
+        text += source.data();
+    }
+    QT_WARNING_POP
+    return text;
+}
+
+bool Is_Space(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r');
+}
+
+bool Starts_With(const QString &text, int i, QLatin1String what)
+{
+    return text.midRef(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+}
+
+// Index just past the next occurrence of terminator at or after i (the end when there is none:
+// the parser then reports the document as unfinished).
+int Skip_Past(const QString &text, int i, QLatin1String terminator)
+{
+    const int at = text.indexOf(terminator, i);
+    return at < 0 ? text.size() : at + terminator.size();
+}
+
+// i is at a quote character: index just past the matching one.
+int Skip_Quoted(const QString &text, int i)
+{
+    const int at = text.indexOf(text.at(i), i + 1);
+    return at < 0 ? text.size() : at + 1;
+}
+
+bool Is_Entity_Declaration(const QString &text, int i)
+{
+    return Starts_With(text, i, QLatin1String("<!ENTITY"));
+}
+
+// i is just past "<!DOCTYPE". Returns the index just past the declaration; *entity is set to
+// the position of an entity declaration in it, if any.
+int Scan_Doctype(const QString &text, int i, int *entity)
+{
+    const int n = text.size();
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\''))
+            i = Skip_Quoted(text, i);
+        else if (c == QLatin1Char('>'))
+            return i + 1;
+        else if (c == QLatin1Char('['))
+            break;
+        else if (Is_Entity_Declaration(text, i)) {
+            *entity = i;
+            return n;
+        } else
+            ++i;
+    }
+    ++i;
+    // The internal subset: markup declarations, comments, processing instructions, parameter
+    // entity references and blanks, up to "]".
+    while (i < n) {
+        if (Is_Entity_Declaration(text, i)) {
+            *entity = i;
+            return n;
+        }
+        const QChar c = text.at(i);
+        if (c == QLatin1Char(']'))
+            return Skip_Past(text, i + 1, QLatin1String(">"));
+        if (Starts_With(text, i, QLatin1String("<!--"))) {
+            i = Skip_Past(text, i + 4, QLatin1String("-->"));
+        } else if (Starts_With(text, i, QLatin1String("<?"))) {
+            i = Skip_Past(text, i + 2, QLatin1String("?>"));
+        } else if (Starts_With(text, i, QLatin1String("<!"))) {
+            // A declaration up to its ">", which may also appear inside quoted literals.
+            for (i += 2; i < n && text.at(i) != QLatin1Char('>');) {
+                const QChar d = text.at(i);
+                if (d == QLatin1Char('"') || d == QLatin1Char('\''))
+                    i = Skip_Quoted(text, i);
+                else if (Is_Entity_Declaration(text, i)) {
+                    *entity = i;
+                    return n;
+                } else
+                    ++i;
+            }
+            ++i;
+        } else {
+            ++i;
+        }
+    }
+    return n;
+}
+
+bool Is_Xml_Char(uint code)
+{
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+           (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+}
+
+// Position of the first character that XML does not allow (control characters, unpaired
+// surrogates, U+FFFE, U+FFFF), or -1.
+int Find_Invalid_Char(const QString &text)
+{
+    const int n = text.size();
+    const QChar *p = text.constData();
+    for (int i = 0; i < n; ++i) {
+        const ushort c = p[i].unicode();
+        if (c >= 0x20 && c < 0xD800)
+            continue;
+        if (QChar::isHighSurrogate(c) && i + 1 < n && p[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (!Is_Xml_Char(c) || QChar::isSurrogate(c))
+            return i;
+    }
+    return -1;
+}
+
+// Position of the first character reference ("&#65;", "&#x41;") in [from, to) that names a
+// character XML does not allow, or one beyond U+FFFF (*beyond set), which the parser would
+// silently cut to 16 bits; -1 when there is none.
+int Find_Invalid_Reference(const QString &text, int from, int to, bool *beyond)
+{
+    for (int i = text.indexOf(QLatin1String("&#"), from); i >= 0 && i < to;
+         i = text.indexOf(QLatin1String("&#"), i + 2)) {
+        int j = i + 2;
+        int base = 10;
+        if (j < to && text.at(j) == QLatin1Char('x')) {
+            base = 16;
+            ++j;
+        }
+        uint code = 0;
+        bool any = false;
+        for (; j < to; ++j) {
+            const ushort u = text.at(j).unicode();
+            int digit = -1;
+            if (u >= '0' && u <= '9')
+                digit = u - '0';
+            else if (base == 16 && u >= 'a' && u <= 'f')
+                digit = u - 'a' + 10;
+            else if (base == 16 && u >= 'A' && u <= 'F')
+                digit = u - 'A' + 10;
+            if (digit < 0)
+                break;
+            any = true;
+            code = code > 0x10FFFF ? code : code * static_cast<uint>(base) + digit;
+        }
+        // A malformed reference is the parser's to report.
+        if (any && j < to && text.at(j) == QLatin1Char(';')) {
+            *beyond = code > 0xFFFF;
+            if (*beyond || !Is_Xml_Char(code))
+                return i;
+        }
+    }
+    return -1;
+}
+
+// Position of an XML declaration that does not follow the XML grammar, or -1. The parser takes
+// any text for its version and encoding, and the DOM writes them back in quotes that such text
+// can break, giving a file that cannot be read again.
+int Find_Malformed_Declaration(const QString &text)
+{
+    const int start = text.startsWith(QChar(0xFEFF)) ? 1 : 0;
+    if (!text.midRef(start, 5).startsWith(QLatin1String("<?xml")) || start + 5 >= text.size() ||
+        !Is_Space(text.at(start + 5)))
+        return -1;
+    static const QRegularExpression declaration(QStringLiteral(
+        "^<\\?xml[ \t\r\n]+version[ \t\r\n]*=[ \t\r\n]*(\"1\\.[0-9]+\"|'1\\.[0-9]+')"
+        "([ \t\r\n]+encoding[ \t\r\n]*=[ \t\r\n]*"
+        "(\"[A-Za-z][A-Za-z0-9._-]*\"|'[A-Za-z][A-Za-z0-9._-]*'))?"
+        "([ \t\r\n]+standalone[ \t\r\n]*=[ \t\r\n]*(\"(yes|no)\"|'(yes|no)'))?"
+        "[ \t\r\n]*\\?>"));
+    const int end = text.indexOf(QLatin1String("?>"), start);
+    if (end < 0)
+        return -1; // unfinished: the parser reports it
+    if (declaration.match(text.midRef(start, end + 2 - start)).hasMatch())
+        return -1;
+    return start;
+}
+
+// Finds what must not reach the parser: characters that XML does not allow (the DOM, with the
+// invalid-data policy in force, crashes on them instead of reporting them), an entity
+// declaration (the expansion of a few references can build gigabytes) or elements nested deeper
+// than Max_Element_Depth. Counts the nesting as the parser would for any part that it accepts;
+// after the first fault of the document the count may be off, but the parser stops there.
+bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
+{
+    const int invalid = Find_Invalid_Char(text);
+    if (invalid >= 0) {
+        *offset = invalid;
+        *what = QStringLiteral("character U+%1 is not allowed in XML")
+                    .arg(QString::number(text.at(invalid).unicode(), 16)
+                             .toUpper()
+                             .rightJustified(4, QLatin1Char('0')));
+        return true;
+    }
+
+    const int bad_declaration = Find_Malformed_Declaration(text);
+    if (bad_declaration >= 0) {
+        *offset = bad_declaration;
+        *what = QStringLiteral("malformed XML declaration");
+        return true;
+    }
+
+    bool beyond = false;
+    auto bad_reference = [&beyond] {
+        return beyond ? QStringLiteral("character references beyond U+FFFF are not supported")
+                      : QStringLiteral("reference to a character not allowed in XML");
+    };
+    const int n = text.size();
+    int depth = 0;
+    int i = 0;
+    while (i < n) {
+        const int markup = text.indexOf(QLatin1Char('<'), i);
+        const int content_end = markup < 0 ? n : markup;
+        const int reference = Find_Invalid_Reference(text, i, content_end, &beyond);
+        if (reference >= 0) {
+            *offset = reference;
+            *what = bad_reference();
+            return true;
+        }
+        i = content_end;
+        if (i >= n)
+            break;
+        if (Starts_With(text, i, QLatin1String("<!--"))) {
+            i = Skip_Past(text, i + 4, QLatin1String("-->"));
+        } else if (Starts_With(text, i, QLatin1String("<![CDATA["))) {
+            i = Skip_Past(text, i + 9, QLatin1String("]]>"));
+        } else if (Starts_With(text, i, QLatin1String("<?"))) {
+            i = Skip_Past(text, i + 2, QLatin1String("?>"));
+        } else if (Starts_With(text, i, QLatin1String("<!DOCTYPE"))) {
+            int entity = -1;
+            i = Scan_Doctype(text, i + 9, &entity);
+            if (entity >= 0) {
+                *offset = entity;
+                *what = QStringLiteral("entity declarations are not supported");
+                return true;
+            }
+        } else if (Is_Entity_Declaration(text, i)) {
+            *offset = i;
+            *what = QStringLiteral("entity declarations are not supported");
+            return true;
+        } else if (Starts_With(text, i, QLatin1String("</"))) {
+            // An end tag with nothing open is an error at which the parser stops.
+            depth = depth > 0 ? depth - 1 : 0;
+            i = Skip_Past(text, i + 2, QLatin1String(">"));
+        } else {
+            // A start tag (or stray "<"): up to ">", which may also appear in quoted values.
+            const int start = i;
+            for (++i; i < n && text.at(i) != QLatin1Char('>');) {
+                const QChar c = text.at(i);
+                if (c == QLatin1Char('"') || c == QLatin1Char('\''))
+                    i = Skip_Quoted(text, i);
+                else
+                    ++i;
+            }
+            const int reference = Find_Invalid_Reference(text, start, i < n ? i : n, &beyond);
+            if (reference >= 0) {
+                *offset = reference;
+                *what = bad_reference();
+                return true;
+            }
+            const bool empty_element = i < n && text.at(i - 1) == QLatin1Char('/');
+            if (!empty_element && ++depth > Max_Element_Depth) {
+                *offset = start;
+                *what = QStringLiteral("elements nested more than %1 levels deep")
+                            .arg(Max_Element_Depth);
+                return true;
+            }
+            ++i;
+        }
+    }
+    return false;
+}
+
+// Line and column (both from 1) of a position in the decoded text.
+void Line_And_Column(const QString &text, int offset, int *line, int *column)
+{
+    *line = 1;
+    int line_start = 0;
+    for (int i = 0; i < offset; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\n') ||
+            (c == QLatin1Char('\r') && (i + 1 >= text.size() || text.at(i + 1) != '\n'))) {
+            ++*line;
+            line_start = i + 1;
+        }
+    }
+    *column = offset - line_start + 1;
+}
+
+// Switches the process-wide invalid-data policy for one scope.
+class TPolicy_Guard
+{
+public:
+    explicit TPolicy_Guard(QDomImplementation::InvalidDataPolicy policy)
+        : d_previous(QDomImplementation::invalidDataPolicy())
+    {
+        QDomImplementation::setInvalidDataPolicy(policy);
+    }
+    ~TPolicy_Guard() { QDomImplementation::setInvalidDataPolicy(d_previous); }
+    TPolicy_Guard(const TPolicy_Guard &) = delete;
+    TPolicy_Guard &operator=(const TPolicy_Guard &) = delete;
+
+private:
+    QDomImplementation::InvalidDataPolicy d_previous;
+};
+
+bool Is_Valid_Text(const QString &value)
+{
+    return Find_Invalid_Char(value) < 0;
+}
+
+} // namespace
+
+TXmlFileException::TXmlFileException(const QString &message, TExceptionType type)
+    : d_message(message), d_type(type)
+{
+}
+
+TXmlFile::TXmlFile()
+{
+    QDomImplementation::setInvalidDataPolicy(QDomImplementation::ReturnNullNode);
+}
+
+TXmlFile::~TXmlFile() = default;
+
+void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namespace_processing)
+{
+    int offset = 0;
+    QString what;
+    {
+        const QString text = Decode_As_Parser(data);
+        if (Find_Unsafe_Content(text, &offset, &what)) {
+            int line = 0;
+            int column = 0;
+            Line_And_Column(text, offset, &line, &column);
+            throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
+        }
+    }
+    int line = 0;
+    int column = 0;
+    bool parsed = false;
+    {
+        // Under the null-node policy the DOM builder crashes on characters it refuses, among
+        // them valid ones beyond U+FFFF; what the policy guards against was refused above.
+        const TPolicy_Guard guard(QDomImplementation::AcceptInvalidChars);
+        parsed = d_document.setContent(data, namespace_processing, &what, &line, &column);
+    }
+    if (!parsed)
+        throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
+}
+
+void TXmlFile::Check_Root(const QString &identification, int *version)
+{
+    d_root_node = d_document.documentElement();
+    const QString tag = d_root_node.tagName();
+    if (tag != identification)
+        throw Data_Error(
+            QStringLiteral("ERR:  Identification '%1' does not match '%2'").arg(identification, tag));
+
+    d_doctype_name = d_document.doctype().name();
+    d_identification = identification;
+
+    if (version != nullptr) {
+        if (!d_root_node.hasAttribute(QStringLiteral("File_Version")))
+            throw Data_Error(QStringLiteral("ERR:  The 'File_Version' attribute is missing."));
+        // Anything that is not an integer reads as 0.
+        *version = d_root_node.attribute(QStringLiteral("File_Version")).toInt(nullptr, 10);
+    }
+}
+
+void TXmlFile::Open(const QString &identification, int *version, bool namespace_processing)
+{
+    if (!QFileInfo(d_file_name).isReadable())
+        throw File_Error(
+            QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(d_file_name));
+
+    QFile file(d_file_name);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw File_Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2")
+                             .arg(d_file_name, file.errorString()));
+    // The DOM parser switches a device to binary reading; read the bytes the same way.
+    file.setTextModeEnabled(false);
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
+        file.close();
+        throw File_Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2")
+                             .arg(d_file_name, reason));
+    }
+    file.close();
+
+    Parse(data, Parse_Error_File, namespace_processing);
+    Check_Root(identification, version);
+}
+
+void TXmlFile::Open_Data(const QByteArray &data, const QString &identification, int *version,
+                         bool namespace_processing)
+{
+    Parse(data, Parse_Error_Data, namespace_processing);
+    Check_Root(identification, version);
+}
+
+QString TXmlFile::Read_Text_Node(const QDomElement *node, bool optional) const
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot read data from a NULL node"));
+    const QDomNode child = node->firstChild();
+    if (child.isText() || child.isCDATASection())
+        return child.nodeValue();
+    if (optional)
+        return QString();
+    throw Data_Error(QStringLiteral("ERR:  Node Text for '%1' is not optional.").arg(node->tagName()));
+}
+
+QString TXmlFile::Read_Text_Node(const QDomNode *node, bool optional) const
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot read data from a NULL node"));
+    const QDomNode child = node->firstChild();
+    if (child.isText() || child.isCDATASection())
+        return child.nodeValue();
+    if (optional)
+        return QString();
+    throw Data_Error(
+        QStringLiteral("ERR:  Node Text for '%1' is not optional.").arg(node->localName()));
+}
+
+QString TXmlFile::Read_Attribute(const QDomElement *node, const QString &name,
+                                 bool optional) const
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"));
+    if (node->hasAttribute(name))
+        return node->attribute(name);
+    if (optional)
+        return QString();
+    throw Data_Error(
+        QStringLiteral("ERR:  Node attribute '%1' missing and not optional.").arg(name));
+}
+
+QString TXmlFile::Read_Attribute(const QDomNode *node, const QString &name, bool optional) const
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot read attribute from a NULL node"));
+    if (node->hasAttributes()) {
+        const QDomNode item = node->attributes().namedItem(name);
+        if (!item.isNull())
+            return item.nodeValue();
+    }
+    if (optional)
+        return QString();
+    throw Data_Error(
+        QStringLiteral("ERR:  Node attribute '%1' missing and not optional.").arg(name));
+}
+
+QDomElement TXmlFile::Get_Node(const QDomElement *node, const QString &name, bool optional) const
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot get child from a NULL node"));
+    const QDomElement child = node->firstChildElement(name);
+    if (!child.isNull() || optional)
+        return child;
+    throw Data_Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.")
+                         .arg(name, node->tagName()));
+}
+
+QDomElement TXmlFile::Get_Node(const QDomNode *node, const QString &name, bool optional) const
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot get child from a NULL node"));
+    const QDomElement child = node->firstChildElement(name);
+    if (!child.isNull() || optional)
+        return child;
+    throw Data_Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.")
+                         .arg(name, node->nodeName()));
+}
+
+QDomElement TXmlFile::Get_Sibling_Node(const QDomElement *current_node, const QString &name,
+                                       bool optional) const
+{
+    QUORVAL_ASSERT(current_node != nullptr);
+    if (current_node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot get sibling from a NULL node"));
+    const QDomElement sibling = current_node->nextSiblingElement(name);
+    if (!sibling.isNull() || optional)
+        return sibling;
+    throw Data_Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.")
+                         .arg(name, current_node->tagName()));
+}
+
+QDomNode TXmlFile::Get_First_Node(const QDomElement *parent, bool optional) const
+{
+    QUORVAL_ASSERT(parent != nullptr);
+    const QDomNode child = parent->firstChild();
+    if (!child.isNull() || optional)
+        return child;
+    throw Data_Error(
+        QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional.")
+            .arg(parent->tagName()));
+}
+
+QDomNode TXmlFile::Get_First_Node(const QDomNode *parent, bool optional) const
+{
+    QUORVAL_ASSERT(parent != nullptr);
+    const QDomNode child = parent->firstChild();
+    if (!child.isNull() || optional)
+        return child;
+    throw Data_Error(
+        QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional.")
+            .arg(parent->localName()));
+}
+
+QDomNode TXmlFile::Get_Sibling_Node(const QDomNode *current_node, bool optional) const
+{
+    QUORVAL_ASSERT(current_node != nullptr);
+    const QDomNode sibling = current_node->nextSibling();
+    if (!sibling.isNull() || optional)
+        return sibling;
+    throw Data_Error(
+        QStringLiteral("ERR:  Node '%1' does not have siblings and they are not optional.")
+            .arg(current_node->localName()));
+}
+
+void TXmlFile::Clear()
+{
+    d_document.clear();
+}
+
+void TXmlFile::Reset(const QString &identification, int version)
+{
+    Clear();
+    d_document.appendChild(d_document.createProcessingInstruction(
+        QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"utf-8\"")));
+    d_root_node = d_document.createElement(identification);
+    d_root_node.setAttribute(QStringLiteral("File_Version"), QStringLiteral("%1").arg(version));
+    d_document.appendChild(d_root_node);
+}
+
+void TXmlFile::Reset(const QString &doctype_name, const QString &identification, int version)
+{
+    d_document = QDomDocument(doctype_name);
+    d_root_node = d_document.createElement(identification);
+    d_root_node.setAttribute(QStringLiteral("File_Version"), QStringLiteral("%1").arg(version));
+    d_document.appendChild(d_root_node);
+}
+
+QDomElement TXmlFile::Create_Node(QDomElement *parent, const QString &name)
+{
+    QUORVAL_ASSERT(parent != nullptr);
+    if (parent->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot create node from a NULL node"));
+    if (name.isEmpty())
+        throw Data_Error(QStringLiteral("ERR:  Cannot create an unnamed node"));
+    // An invalid XML name gives a null element, which is returned without appending it.
+    QDomElement element = d_document.createElement(name);
+    if (!element.isNull())
+        parent->appendChild(element);
+    return element;
+}
+
+void TXmlFile::Write_Text_Node(QDomElement *node, const QString &value)
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (node->isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot append data to a NULL node"));
+    // Checked here rather than by the DOM's invalid-data policy, which also refuses valid
+    // characters beyond U+FFFF.
+    QDomText text;
+    if (Is_Valid_Text(value)) {
+        const TPolicy_Guard guard(QDomImplementation::AcceptInvalidChars);
+        text = d_document.createTextNode(value);
+    }
+    if (text.isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot write node '%1' with data '%2'")
+                             .arg(node->tagName(), value));
+    node->appendChild(text);
+}
+
+void TXmlFile::Write_Text_Node(QDomElement *node, const double &value, int precision)
+{
+    Write_Text_Node(node, QStringLiteral("%1").arg(value, 0, 'f', precision));
+}
+
+void TXmlFile::Write_Text_Node(QDomElement *node, int value)
+{
+    Write_Text_Node(node, QStringLiteral("%1").arg(value));
+}
+
+void TXmlFile::Write_Attribute(QDomElement *node, const QString &name, const QString &value)
+{
+    QUORVAL_ASSERT(node != nullptr);
+    if (name.isEmpty())
+        throw Data_Error(QStringLiteral("ERR:  Cannot create an unnamed attribute"));
+    if (node->isNull())
+        return;
+    // The DOM writes attribute names and values as they are: refuse what would make the
+    // written file unreadable.
+    if (d_document.createAttribute(name).isNull() || !Is_Valid_Text(value))
+        throw Data_Error(QStringLiteral("ERR:  Cannot write attribute '%1' with data '%2'")
+                             .arg(name, value));
+    node->setAttribute(name, value);
+}
+
+void TXmlFile::Write_Attribute(QDomElement *node, const QString &name, const double &value,
+                               int precision)
+{
+    Write_Attribute(node, name, QStringLiteral("%1").arg(value, 0, 'f', precision));
+}
+
+void TXmlFile::Write_Attribute(QDomElement *node, const QString &name, int value)
+{
+    Write_Attribute(node, name, QStringLiteral("%1").arg(value));
+}
+
+QByteArray TXmlFile::Serialise(bool compact) const
+{
+    if (d_document.isNull())
+        return QByteArray();
+    QString text;
+    QTextStream stream(&text);
+    // Sets the stream's codec from the XML declaration (UTF-8 without one).
+    d_document.save(stream, compact ? 0 : 4, QDomNode::EncodingFromDocument);
+    stream.flush();
+    QTextCodec *codec = stream.codec();
+    if (codec == nullptr)
+        codec = QTextCodec::codecForName("UTF-8");
+    if (compact) {
+        // Line breaks go as characters, before encoding, so that no multi-byte encoding is cut.
+        text.remove(QLatin1Char('\n'));
+        text.remove(QLatin1Char('\r'));
+    }
+    const std::unique_ptr<QTextEncoder> encoder(codec->makeEncoder(QTextCodec::IgnoreHeader));
+    return encoder->fromUnicode(text);
+}
+
+void TXmlFile::Write_File(bool compact)
+{
+    const QFileInfo info(d_file_name);
+    if (info.exists() && !info.isWritable())
+        throw File_Error(QStringLiteral("ERR:  Cannot open file '%1' for writing").arg(d_file_name));
+
+    // The whole text is made first and then replaces the file in one step, so a failure at any
+    // point leaves an existing file as it was.
+    QString reason;
+    if (!SafeWrite::Write_File(d_file_name, Serialise(compact), &reason))
+        throw Data_Error(QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2")
+                             .arg(d_file_name, reason));
+}
+
+void TXmlFile::Write_Data(QByteArray *data, bool compact)
+{
+    QUORVAL_ASSERT(data != nullptr);
+    data->clear();
+    data->append(Serialise(compact));
+}
