@@ -1,0 +1,1270 @@
+#include "core/graphwidget.h"
+
+#include "core/assertion.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QLine>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPen>
+#include <QRegion>
+#include <QResizeEvent>
+#include <QVector>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Pixel positions are clamped to this before truncation: far beyond any plot area, yet far inside
+// int, so deep zooms and huge values never overflow and inf/NaN never reach a conversion.
+constexpr double Pixel_Limit = 1.0e7;
+// Before a segment is clipped to the plot area its ends are kept within this: far enough that
+// the direction of any line crossing the plot area is kept, yet finite.
+constexpr double Segment_Limit = 1.0e15;
+// Data bounds beyond this are treated as this, so extents, margins and the zoom-out limit stay
+// finite.
+constexpr double Value_Limit = 1.0e300;
+// Whole numbers handled by the integer axes.
+constexpr double Integer_Limit = 1.0e15;
+// Extents are never narrower than this fraction of their magnitude: beyond it a fixed widening
+// would vanish in rounding and the scale would divide by zero.
+constexpr double Relative_Least_Extent = 1.0e-12;
+
+const char *const Cursor_Format = "%1,   %2";
+
+// Truncation toward zero of a clamped pixel position; NaN maps to 0.
+int To_Pixel(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    value = std::max(-Pixel_Limit, std::min(Pixel_Limit, value));
+    return static_cast<int>(value);
+}
+
+int Truncate_To_Int(double value, int limit)
+{
+    if (std::isnan(value))
+        return 0;
+    const double bound = static_cast<double>(limit);
+    value = std::max(-bound, std::min(bound, value));
+    return static_cast<int>(value);
+}
+
+double Clamp_Value(const double &value)
+{
+    return std::max(-Value_Limit, std::min(Value_Limit, value));
+}
+
+// Keeps an extent at least 1e-5 wide by widening 5e-6 on each side.
+void Widen_Small_Extent(double *low, double *high)
+{
+    if (*high - *low < 1e-5) {
+        *high += 5e-6;
+        *low -= 5e-6;
+    }
+    const double least = (std::fabs(*low) + std::fabs(*high)) * Relative_Least_Extent;
+    if (*high - *low < least) {
+        const double middle = *low / 2.0 + *high / 2.0;
+        *low = middle - least;
+        *high = middle + least;
+    }
+}
+
+QString Cursor_Read_Out(const double &x, const double &y)
+{
+    return QString(Cursor_Format).arg(x, 0, 'f', 5, QChar(' ')).arg(y, 0, 'f', 5, QChar(' '));
+}
+
+// Liang-Barsky clipping of the segment (x0, y0)-(x1, y1) to the box; false when nothing is left.
+bool Clip_Segment(double *x0, double *y0, double *x1, double *y1, double left, double top,
+                  double right, double bottom)
+{
+    const double dx = *x1 - *x0;
+    const double dy = *y1 - *y0;
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {*x0 - left, right - *x0, *y0 - top, bottom - *y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (r > t1)
+                return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0)
+                return false;
+            t1 = std::min(t1, r);
+        }
+    }
+    const double sx = *x0;
+    const double sy = *y0;
+    if (t1 < 1.0) {
+        *x1 = sx + t1 * dx;
+        *y1 = sy + t1 * dy;
+    }
+    if (t0 > 0.0) {
+        *x0 = sx + t0 * dx;
+        *y0 = sy + t0 * dy;
+    }
+    return true;
+}
+
+// The primitives of a run of consecutive data sets sharing one colour and one drawing type; they
+// go to the painter in one call with the pen or brush set once.
+class TPrimitiveBatch
+{
+public:
+    explicit TPrimitiveBatch(QPainter *painter) : d_painter(painter), d_filled(false) {}
+
+    void Start(const QColor &color, bool filled)
+    {
+        if (color != d_color || filled != d_filled)
+            Flush();
+        d_color = color;
+        d_filled = filled;
+    }
+
+    void Flush()
+    {
+        if (!d_lines.isEmpty()) {
+            d_painter->setPen(d_color);
+            d_painter->drawLines(d_lines);
+            d_lines.clear();
+        }
+        if (!d_rects.isEmpty()) {
+            d_painter->setPen(Qt::NoPen);
+            d_painter->setBrush(d_color);
+            d_painter->drawRects(d_rects);
+            d_painter->setBrush(Qt::NoBrush);
+            d_rects.clear();
+        }
+    }
+
+    QPainter *d_painter;
+    QColor d_color;
+    bool d_filled;
+    QVector<QLine> d_lines;
+    QVector<QRect> d_rects;
+};
+
+} // namespace
+
+// ===================================================================================== widget
+
+TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
+    // Qt's parent chain needs a mutable parent; the widget never modifies it through this pointer.
+    : QWidget(const_cast<QWidget *>(parent), flags),
+      d_horizontal_scale(1.0),
+      d_vertical_scale(-1.0),
+      d_horizontal_offset(0.0),
+      d_vertical_offset(0.0),
+      d_vertical_title(QStringLiteral("V Title")),
+      d_horizontal_title(QStringLiteral("H Title")),
+      d_title(QStringLiteral("Sample Graph")),
+      d_horizontal_field_width(8),
+      d_horizontal_precision(4),
+      d_vertical_field_width(8),
+      d_vertical_precision(4),
+      d_vertical_label_size(-1, -1),
+      d_horizontal_label_size(-1, -1),
+      d_graph_type(GRAPH_LINE),
+      d_horizontal_data_range(1e-5),
+      d_vertical_data_range(1e-5),
+      d_cursor_text(Cursor_Read_Out(0.0, 0.0)),
+      d_show_left_down_box(false),
+      d_left_button_down(false),
+      d_left_drag_active(false),
+      d_right_button_down(false),
+      d_right_drag_moved(false),
+      d_show_cursor_position(true),
+      d_direct_render(false),
+      d_y_includes_zero(true),
+      d_scale_minimum_symmetric(true),
+      d_draw_frame(true),
+      d_scale_to_fit_pending(false),
+      d_zoom_out_pending(false),
+      d_horizontal_scale_type(SCALE_LINEAR),
+      d_vertical_scale_type(SCALE_LINEAR),
+      d_scale_minimum_y(5e-6),
+      d_lock_aspect_ratio(false)
+{
+    setAttribute(Qt::WA_MouseTracking);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
+}
+
+TGraphWidget::~TGraphWidget() = default;
+
+// ================================================================================= data sets
+
+int TGraphWidget::CreateDataSet(QColor color, TGraphType type)
+{
+    TDataSet set;
+    set.dataset_color = color;
+    set.dataset_type = type;
+    d_data_sets.push_back(set);
+    return static_cast<int>(d_data_sets.size()) - 1;
+}
+
+bool TGraphWidget::AddPoint(int set, const TVector2 &point)
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    d_data_sets[set].dataset_points.push_back(point);
+    return true;
+}
+
+bool TGraphWidget::AddPoints(int set, const std::vector<TVector2> &points)
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    std::vector<TVector2> &target = d_data_sets[set].dataset_points;
+    target.insert(target.end(), points.begin(), points.end());
+    return true;
+}
+
+bool TGraphWidget::SetPoints(int set, const std::vector<TVector2> &points)
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    d_data_sets[set].dataset_points = points;
+    return true;
+}
+
+bool TGraphWidget::ModifyPoint(int set, int index, const TVector2 &point)
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(index < static_cast<int>(d_data_sets[set].dataset_points.size()));
+    d_data_sets[set].dataset_points[index] = point;
+    return true;
+}
+
+bool TGraphWidget::DeletePoint(int set, int index)
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(index < static_cast<int>(d_data_sets[set].dataset_points.size()));
+    std::vector<TVector2> &points = d_data_sets[set].dataset_points;
+    points.erase(points.begin() + index);
+    return true;
+}
+
+bool TGraphWidget::DeletePoints(int set)
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    d_data_sets[set].dataset_points.clear();
+    return true;
+}
+
+bool TGraphWidget::DeleteDataSet(int index)
+{
+    QUORVAL_ASSERT(index < static_cast<int>(d_data_sets.size()));
+    d_data_sets.erase(d_data_sets.begin() + index);
+    return true;
+}
+
+void TGraphWidget::DeleteDataSets()
+{
+    d_data_sets.clear();
+}
+
+int TGraphWidget::DataSetSize(int set) const
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    return static_cast<int>(d_data_sets[set].dataset_points.size());
+}
+
+TVector2 TGraphWidget::GetPoint(int set, int index) const
+{
+    QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(index < static_cast<int>(d_data_sets[set].dataset_points.size()));
+    return d_data_sets[set].dataset_points[index];
+}
+
+int TGraphWidget::DataSetCount() const
+{
+    return static_cast<int>(d_data_sets.size());
+}
+
+bool TGraphWidget::GenerateRGBColor(int index, int *red, int *green, int *blue)
+{
+    QUORVAL_ASSERT(red && green && blue);
+    static const int Intensity[16] = {255, 128, 192, 64,  160, 224, 96, 32,
+                                      144, 112, 176, 80,  208, 48,  240, 16};
+    static const int Enable[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1},
+                                     {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
+    *red = *green = *blue = 0;
+    // A negative index has no colour either.
+    if (index > 96 || index < 0)
+        return false;
+    const int q = index / 6;
+    const int m = index - 6 * q;
+    const int intensity = (q == 16) ? 0 : Intensity[q];
+    *red = intensity * Enable[m][0];
+    *green = (intensity * Enable[m][1]) / 2;
+    *blue = intensity * Enable[m][2];
+    return true;
+}
+
+// ================================================================================== settings
+
+void TGraphWidget::SetScaleMinimumY(const double &minimum, bool symmetric)
+{
+    d_scale_minimum_y = (minimum > 0.0) ? minimum : 5e-5;
+    d_scale_minimum_symmetric = symmetric;
+}
+
+void TGraphWidget::EnableYIncludesZero(bool enable)
+{
+    d_y_includes_zero = enable;
+}
+
+void TGraphWidget::SetTitle(const QString &title)
+{
+    d_title = title;
+}
+
+void TGraphWidget::SetHorizontalTitle(const QString &title)
+{
+    d_horizontal_title = title;
+}
+
+void TGraphWidget::SetVerticalTitle(const QString &title)
+{
+    d_vertical_title = title;
+}
+
+// ===================================================================== scale: the transform
+
+void TGraphWidget::Set_Transform(const double &xmin, const double &xmax, const double &ymin,
+                                 const double &ymax)
+{
+    const double hs = (d_graph_rect.right() - d_graph_rect.left()) / (xmax - xmin);
+    const double ho = d_graph_rect.left() - xmin * hs;
+    const double vs = (d_graph_rect.top() - d_graph_rect.bottom()) / (ymax - ymin);
+    const double vo = d_graph_rect.bottom() - ymin * vs;
+    // A transform that cannot map back (zero-sized plot area, overflow) is not taken.
+    if (!std::isfinite(hs) || !std::isfinite(ho) || !std::isfinite(vs) || !std::isfinite(vo))
+        return;
+    if (hs == 0.0 && d_graph_rect.right() != d_graph_rect.left())
+        return;
+    if (vs == 0.0 && d_graph_rect.top() != d_graph_rect.bottom())
+        return;
+    d_horizontal_scale = hs;
+    d_horizontal_offset = ho;
+    d_vertical_scale = vs;
+    d_vertical_offset = vo;
+}
+
+void TGraphWidget::Update_Viewport_To_Data()
+{
+    double xmax = 5e-6;
+    double ymax = 5e-6;
+    double xmin = -5e-6;
+    double ymin = -5e-6;
+    bool first = true;
+    for (const TDataSet &set : d_data_sets) {
+        for (const TVector2 &p : set.dataset_points) {
+            // Points without a position (inf, NaN) are not drawn and do not widen the view.
+            if (!std::isfinite(p.x) || !std::isfinite(p.y))
+                continue;
+            if (first) {
+                xmin = xmax = p.x;
+                ymin = ymax = p.y;
+                first = false;
+            } else {
+                xmin = std::min(xmin, p.x);
+                xmax = std::max(xmax, p.x);
+                ymin = std::min(ymin, p.y);
+                ymax = std::max(ymax, p.y);
+            }
+        }
+    }
+    xmin = Clamp_Value(xmin);
+    xmax = Clamp_Value(xmax);
+    ymin = Clamp_Value(ymin);
+    ymax = Clamp_Value(ymax);
+
+    if (d_y_includes_zero) {
+        ymax = std::max(ymax, d_scale_minimum_y);
+        if (d_scale_minimum_symmetric)
+            ymin = std::min(ymin, -d_scale_minimum_y);
+    }
+    if (d_graph_type == GRAPH_BAR) {
+        const double pad = (xmax - xmin) / (d_horizontal_scale_type == SCALE_LOG10 ? 40.0 : 20.0);
+        xmax += pad;
+        xmin -= pad;
+    }
+    Widen_Small_Extent(&xmin, &xmax);
+    if (d_lock_aspect_ratio) {
+        const double xc = (xmin + xmax) / 2.0;
+        const double height = std::abs(d_graph_rect.top() - d_graph_rect.bottom());
+        if (height > 0.0) {
+            const double r = std::abs(d_graph_rect.right() - d_graph_rect.left()) / height;
+            xmin = xc + r * ymin;
+            xmax = xc + r * ymax;
+        } else {
+            xmin = xc + ymin;
+            xmax = xc + ymax;
+        }
+        // Locked to a narrow plot area the horizontal extent can collapse again.
+        Widen_Small_Extent(&xmin, &xmax);
+    }
+    Widen_Small_Extent(&ymin, &ymax);
+
+    d_horizontal_data_range = xmax - xmin;
+    d_vertical_data_range = ymax - ymin;
+
+    if (d_horizontal_scale_type == SCALE_LINEAR) {
+        const double m = (xmax - xmin) / 50.0;
+        xmin -= m;
+        xmax += m;
+    }
+    if (d_vertical_scale_type == SCALE_LINEAR) {
+        const double m = (ymax - ymin) / 50.0;
+        ymin -= m;
+        ymax += m;
+    }
+    Set_Transform(xmin, xmax, ymin, ymax);
+}
+
+void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
+{
+    const QRect n = rect.normalized();
+    double xmin = (n.left() - d_horizontal_offset) / d_horizontal_scale;
+    double xmax = (n.right() - d_horizontal_offset) / d_horizontal_scale;
+    double ymax = (n.top() - d_vertical_offset) / d_vertical_scale;
+    double ymin = (n.bottom() - d_vertical_offset) / d_vertical_scale;
+    if (!std::isfinite(xmin) || !std::isfinite(xmax) || !std::isfinite(ymin) ||
+        !std::isfinite(ymax))
+        return;
+
+    // The zoom-out limit scales the bounds toward value 0.
+    if (xmax - xmin > 50.0 * d_horizontal_data_range) {
+        const double k = 50.0 * d_horizontal_data_range / (xmax - xmin);
+        xmin *= k;
+        xmax *= k;
+    }
+    if (ymax - ymin > 50.0 * d_vertical_data_range) {
+        const double k = 50.0 * d_vertical_data_range / (ymax - ymin);
+        ymin *= k;
+        ymax *= k;
+    }
+    Widen_Small_Extent(&xmin, &xmax);
+    Widen_Small_Extent(&ymin, &ymax);
+    Set_Transform(xmin, xmax, ymin, ymax);
+}
+
+int TGraphWidget::Calculate_Log10_Position_Horizontal(const double &value) const
+{
+    const int left = d_graph_rect.left();
+    const int right = d_graph_rect.right();
+    if (right == left - 1)
+        return 0;
+    const double lo = (left - d_horizontal_offset) / d_horizontal_scale;
+    const double hi = (right - d_horizontal_offset) / d_horizontal_scale;
+    if (value < lo)
+        return left;
+    if (value > hi)
+        return right;
+    const double range = hi - lo;
+    if (!(range > 0.0) || !std::isfinite(value))
+        return left;
+    const double e = std::pow(10.0, (range - (value - lo)) / range);
+    const double f = 1.0 - (e - 1.0) / 9.0;
+    return To_Pixel((lo + f * range) * d_horizontal_scale + d_horizontal_offset);
+}
+
+int TGraphWidget::Calculate_Log10_Position_Vertical(const double &value) const
+{
+    const int top = d_graph_rect.top();
+    const int bottom = d_graph_rect.bottom();
+    if (bottom == top - 1)
+        return 0;
+    const double lo = (bottom - d_vertical_offset) / d_vertical_scale;
+    const double hi = (top - d_vertical_offset) / d_vertical_scale;
+    if (value < lo)
+        return bottom;
+    if (value > hi)
+        return top;
+    const double range = hi - lo;
+    if (!(range > 0.0) || !std::isfinite(value))
+        return bottom;
+    const double e = std::pow(10.0, (range - (value - lo)) / range);
+    const double f = 1.0 - (e - 1.0) / 9.0;
+    return To_Pixel((lo + f * range) * d_vertical_scale + d_vertical_offset);
+}
+
+double TGraphWidget::Calculate_Log10_Value_Horizontal(int x) const
+{
+    return (Reverse_Log10_Position_Horizontal(x) - d_horizontal_offset) / d_horizontal_scale;
+}
+
+double TGraphWidget::Calculate_Log10_Value_Vertical(int y) const
+{
+    return (Reverse_Log10_Position_Vertical(y) - d_vertical_offset) / d_vertical_scale;
+}
+
+int TGraphWidget::Reverse_Log10_Position_Horizontal(int x) const
+{
+    const double w = static_cast<double>(d_graph_rect.right()) - d_graph_rect.left() + 1.0;
+    const double d = static_cast<double>(x) - d_graph_rect.left();
+    if (w == 0.0 || d < 0.0 || d > w)
+        return x;
+    return d_graph_rect.left() + static_cast<int>(w) -
+           To_Pixel(w * std::log10(9.0 * (w - d) / w + 1.0) + 0.5);
+}
+
+int TGraphWidget::Reverse_Log10_Position_Vertical(int y) const
+{
+    const double h = static_cast<double>(d_graph_rect.bottom()) - d_graph_rect.top() + 1.0;
+    const double d = static_cast<double>(y) - d_graph_rect.top();
+    if (h == 0.0 || d < 0.0 || d > h)
+        return y;
+    return d_graph_rect.top() + To_Pixel(h * std::log10(9.0 * d / h + 1.0) + 0.5);
+}
+
+int TGraphWidget::Forward_Log10_Position_Horizontal(int x) const
+{
+    const double w = static_cast<double>(d_graph_rect.right()) - d_graph_rect.left() + 1.0;
+    const double d = static_cast<double>(x) - d_graph_rect.left();
+    if (w == 0.0 || d < 0.0 || d > w)
+        return x;
+    return d_graph_rect.left() + To_Pixel(w * std::log10(9.0 * d / w + 1.0) + 0.5);
+}
+
+int TGraphWidget::Forward_Log10_Position_Vertical(int y) const
+{
+    const double h = static_cast<double>(d_graph_rect.bottom()) - d_graph_rect.top() + 1.0;
+    const double d = static_cast<double>(y) - d_graph_rect.top();
+    if (h == 0.0 || d < 0.0 || d > h)
+        return y;
+    return d_graph_rect.top() + static_cast<int>(h) -
+           To_Pixel(h * std::log10(9.0 * (h - d) / h + 1.0) + 0.5);
+}
+
+double TGraphWidget::Horizontal_Value_At(int x) const
+{
+    if (d_horizontal_scale_type == SCALE_LOG10)
+        return Calculate_Log10_Value_Horizontal(x);
+    return (x - d_horizontal_offset) / d_horizontal_scale;
+}
+
+double TGraphWidget::Vertical_Value_At(int y) const
+{
+    if (d_vertical_scale_type == SCALE_LOG10)
+        return Calculate_Log10_Value_Vertical(y);
+    return (y - d_vertical_offset) / d_vertical_scale;
+}
+
+int TGraphWidget::Horizontal_Position_Of(const double &value) const
+{
+    if (d_horizontal_scale_type == SCALE_LOG10)
+        return Calculate_Log10_Position_Horizontal(value);
+    return To_Pixel(value * d_horizontal_scale + d_horizontal_offset);
+}
+
+int TGraphWidget::Vertical_Position_Of(const double &value) const
+{
+    if (d_vertical_scale_type == SCALE_LOG10)
+        return Calculate_Log10_Position_Vertical(value);
+    return To_Pixel(value * d_vertical_scale + d_vertical_offset);
+}
+
+// ================================================================ scale drawing: the legend
+
+void TGraphWidget::Label_Format(TScaleType type, bool vertical, const double &low,
+                                const double &high, int *field_width, int *precision)
+{
+    QUORVAL_ASSERT(field_width && precision);
+    *field_width = 8;
+    *precision = 4;
+    switch (type) {
+    case SCALE_LINEAR: {
+        const double m = std::max(std::fabs(low), std::fabs(high));
+        if (std::isfinite(m) && std::isfinite(high - low) && m > 1.0) {
+            *precision = std::max(0, 4 - Truncate_To_Int(std::log10(std::max(1.0, high - low)),
+                                                         1000));
+            *field_width = Truncate_To_Int(std::log10(m), 1000) + *precision + 2;
+        }
+        break;
+    }
+    case SCALE_LOG10:
+        if (vertical)
+            *field_width = 6;
+        *precision = 1;
+        break;
+    case SCALE_INTEGER:
+        *field_width = 5;
+        *precision = 0;
+        break;
+    }
+}
+
+std::vector<int> TGraphWidget::Linear_Tick_Positions(int first, int last, int label_size)
+{
+    std::vector<int> positions;
+    const int extent = last - first + 1;
+    const int n = (label_size > 0) ? extent / label_size : 0;
+    if (n <= 0)
+        return positions;
+    // Room for a single label: it goes to the low edge.
+    if (n == 1) {
+        positions.push_back(first);
+        return positions;
+    }
+    const double step = static_cast<double>(extent) / (n - 1);
+    positions.reserve(n);
+    for (int i = 0; i < n; ++i)
+        positions.push_back(first + static_cast<int>(i * step));
+    return positions;
+}
+
+void TGraphWidget::Calculate_Legend_Display_Precision(QPainter *painter)
+{
+    QUORVAL_ASSERT(painter);
+    const double hl = (d_graph_rect.left() - d_horizontal_offset) / d_horizontal_scale;
+    const double hr = (d_graph_rect.right() - d_horizontal_offset) / d_horizontal_scale;
+    const double vt = (d_graph_rect.top() - d_vertical_offset) / d_vertical_scale;
+    const double vb = (d_graph_rect.bottom() - d_vertical_offset) / d_vertical_scale;
+
+    Label_Format(d_horizontal_scale_type, false, hl, hr, &d_horizontal_field_width,
+                 &d_horizontal_precision);
+    const QString h_sample = QString("  %1  ").arg(-0.5, d_horizontal_field_width, 'f',
+                                                   d_horizontal_precision, QChar(' '));
+    const QRect h_box = painter->boundingRect(QRect(), 0, h_sample);
+    d_horizontal_label_size = QSize(std::max(1, h_box.width()), std::max(1, h_box.height()));
+
+    Label_Format(d_vertical_scale_type, true, vb, vt, &d_vertical_field_width,
+                 &d_vertical_precision);
+    const QString v_sample = QString("  %1").arg(-0.5, d_vertical_field_width, 'f',
+                                                 d_vertical_precision, QChar(' '));
+    const QRect v_box = painter->boundingRect(QRect(), 0, v_sample);
+    d_vertical_label_size = QSize(std::max(1, v_box.width()), std::max(1, v_box.height()));
+}
+
+void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
+{
+    const int left = d_graph_rect.left();
+    const int right = d_graph_rect.right();
+    const int bottom = d_graph_rect.bottom();
+    const int lw = std::max(1, d_horizontal_label_size.width());
+    const int lh = std::max(1, d_horizontal_label_size.height());
+    const int th = lh / 3;
+    const int base = d_horizontal_legend_rect.top() + lh;
+    const int pw = right - left + 1;
+
+    QVector<QLine> ticks;
+    struct TLabel
+    {
+        int x;
+        QString text;
+    };
+    std::vector<TLabel> labels;
+
+    switch (d_horizontal_scale_type) {
+    case SCALE_LINEAR:
+        for (int x : Linear_Tick_Positions(left, right, lw)) {
+            ticks.append(QLine(x, bottom, x, bottom + th));
+            const double value = (x - d_horizontal_offset) / d_horizontal_scale;
+            labels.push_back({x, QString("%1").arg(value, d_horizontal_field_width, 'f',
+                                                   d_horizontal_precision, QChar(' '))});
+        }
+        break;
+    case SCALE_INTEGER: {
+        const double low = (left - d_horizontal_offset) / d_horizontal_scale;
+        const double high = (right - d_horizontal_offset) / d_horizontal_scale;
+        if (!std::isfinite(low) || !std::isfinite(high) || !(d_horizontal_scale > 0.0))
+            break;
+        const qlonglong first = static_cast<qlonglong>(
+            std::max(-Integer_Limit, std::min(Integer_Limit, low)));
+        const qlonglong last = static_cast<qlonglong>(
+            std::max(-Integer_Limit, std::min(Integer_Limit, high)));
+        int last_x = 0;
+        bool drawn = false;
+        for (qlonglong k = first; k <= last; ++k) {
+            const int x = To_Pixel(k * d_horizontal_scale + d_horizontal_offset);
+            if (drawn && std::abs(x - last_x) <= lw) {
+                // Skip the numbers that would crowd the last label: go on a little before the
+                // first one far enough away, so a wide range is not walked number by number.
+                const double target = std::ceil((last_x + lw + 1 - d_horizontal_offset) /
+                                                d_horizontal_scale) - 2.0;
+                if (target > static_cast<double>(k))
+                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0))
+                        - 1;
+                continue;
+            }
+            drawn = true;
+            last_x = x;
+            ticks.append(QLine(x, bottom, x, bottom + th));
+            labels.push_back({x, QString("%1").arg(k)});
+        }
+        painter->setPen(QPen(Qt::lightGray));
+        painter->drawLines(ticks);
+        painter->setPen(QPen(Qt::black));
+        for (const TLabel &label : labels)
+            painter->drawText(QRect(label.x - lw / 2, base - lh / 2, lw, lh),
+                              Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip,
+                              label.text);
+        return;
+    }
+    case SCALE_LOG10: {
+        const int n = pw / lw;
+        if (n <= 0)
+            break;
+        const double lo = (left - d_horizontal_offset) / d_horizontal_scale;
+        const double hi = (right - d_horizontal_offset) / d_horizontal_scale;
+        double step = std::ceil((hi - lo) / (n - 1));
+        double v = lo;
+        int previous_x = 0;
+        for (int i = 0; i < n; ++i) {
+            const int x = Calculate_Log10_Position_Horizontal(v);
+            if (i > 0 && x - previous_x < lw)
+                step *= 1.5;
+            ticks.append(QLine(x, bottom, x, bottom + th));
+            labels.push_back({x, QString("%1").arg(v, d_horizontal_field_width, 'f',
+                                                   d_horizontal_precision, QChar(' '))});
+            previous_x = x;
+            if (v > hi - step)
+                break;
+            v += step;
+        }
+        break;
+    }
+    }
+
+    painter->setPen(QPen(Qt::lightGray));
+    painter->drawLines(ticks);
+    painter->setPen(QPen(Qt::black));
+    for (const TLabel &label : labels)
+        painter->drawText(QPointF(label.x - lw / 2, base + lh / 2), label.text);
+}
+
+void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
+{
+    const int left = d_graph_rect.left();
+    const int top = d_graph_rect.top();
+    const int bottom = d_graph_rect.bottom();
+    const int vw = std::max(1, d_vertical_label_size.width());
+    const int vh = std::max(1, d_vertical_label_size.height());
+    const int tv = vh / 2;
+    const int r = d_vertical_legend_rect.right();
+    const int ph = bottom - top + 1;
+
+    QVector<QLine> ticks;
+    struct TLabel
+    {
+        int y;
+        QString text;
+    };
+    std::vector<TLabel> labels;
+    auto Value_Label = [this](const double &value) {
+        return QString("%1").arg(value, d_vertical_field_width, 'f', d_vertical_precision,
+                                 QChar(' '));
+    };
+
+    switch (d_vertical_scale_type) {
+    case SCALE_LINEAR: {
+        std::vector<int> rows = Linear_Tick_Positions(top, bottom, vh);
+        // A single label sits at the low end of the axis, which is the bottom row.
+        if (rows.size() == 1)
+            rows[0] = bottom;
+        for (int y : rows) {
+            ticks.append(QLine(left - tv, y, left, y));
+            labels.push_back({y, Value_Label((y - d_vertical_offset) / d_vertical_scale)});
+        }
+        break;
+    }
+    case SCALE_INTEGER: {
+        const double low = (bottom + 1 - d_vertical_offset) / d_vertical_scale;
+        const double high = (top - d_vertical_offset) / d_vertical_scale;
+        if (!std::isfinite(low) || !std::isfinite(high) || !(d_vertical_scale < 0.0))
+            break;
+        const qlonglong first = static_cast<qlonglong>(
+            std::max(-Integer_Limit, std::min(Integer_Limit, low)));
+        const qlonglong last = static_cast<qlonglong>(
+            std::max(-Integer_Limit, std::min(Integer_Limit, high)));
+        int last_y = 0;
+        bool drawn = false;
+        for (qlonglong k = first; k <= last; ++k) {
+            const int y = To_Pixel(k * d_vertical_scale + d_vertical_offset);
+            if (drawn && std::abs(y - last_y) <= vh) {
+                const double target = std::ceil((last_y - vh - 1 - d_vertical_offset) /
+                                                d_vertical_scale) - 2.0;
+                if (target > static_cast<double>(k))
+                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0))
+                        - 1;
+                continue;
+            }
+            drawn = true;
+            last_y = y;
+            ticks.append(QLine(left - tv, y, left, y));
+            labels.push_back({y, QString("%1 ").arg(k)});
+        }
+        break;
+    }
+    case SCALE_LOG10: {
+        const int n = ph / vh;
+        if (n <= 0)
+            break;
+        const double lo = (bottom - d_vertical_offset) / d_vertical_scale;
+        const double hi = (top - d_vertical_offset) / d_vertical_scale;
+        double step = (hi - lo) / (n - 1);
+        double v = lo;
+        int previous_y = 0;
+        for (int i = 0; i < n; ++i) {
+            const int y = Calculate_Log10_Position_Vertical(v);
+            if (i > 0 && previous_y - y < vh)
+                step *= 1.5;
+            ticks.append(QLine(left - tv, y, left, y));
+            labels.push_back({y, Value_Label(Calculate_Log10_Value_Vertical(y))});
+            previous_y = y;
+            if (v > hi)
+                break;
+            v += step;
+        }
+        break;
+    }
+    }
+
+    painter->setPen(QPen(Qt::lightGray));
+    painter->drawLines(ticks);
+    painter->setPen(QPen(Qt::black));
+    for (const TLabel &label : labels)
+        painter->drawText(QRect(QPoint(r - vw, label.y - vh / 2), QSize(vw, vh)),
+                          Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
+}
+
+void TGraphWidget::Draw_Legend(QPainter *painter)
+{
+    QUORVAL_ASSERT(painter);
+    const QFont entry_font = painter->font();
+    painter->setBrush(Qt::NoBrush);
+
+    Draw_Horizontal_Axis(painter);
+    Draw_Vertical_Axis(painter);
+
+    const int left = d_graph_rect.left();
+    const int top = d_graph_rect.top();
+    const int right = d_graph_rect.right();
+    const int bottom = d_graph_rect.bottom();
+    const int x0 = Horizontal_Position_Of(0.0);
+    const int y0 = Vertical_Position_Of(0.0);
+    painter->setPen(QPen(Qt::lightGray));
+    if (left < x0 && x0 < right)
+        painter->drawLine(x0, top, x0, bottom);
+    if (top < y0 && y0 < bottom)
+        painter->drawLine(left, y0, right, y0);
+
+    painter->setPen(QPen(Qt::darkGray));
+    painter->drawRects(&d_graph_rect, 1);
+
+    painter->setPen(QPen(Qt::black));
+    if (d_draw_frame)
+        painter->drawRect(QRect(d_widget_rect.topLeft(),
+                                QPoint(d_widget_rect.right() - 1, d_widget_rect.bottom() - 1)));
+
+    QFont title_font(entry_font);
+    title_font.setPointSize(12);
+    title_font.setWeight(QFont::Bold);
+    painter->setFont(title_font);
+    painter->drawText(d_title_rect, Qt::AlignHCenter | Qt::AlignVCenter, d_title);
+
+    title_font.setPointSize(10);
+    painter->setFont(title_font);
+    painter->drawText(d_horizontal_title_rect, Qt::AlignHCenter | Qt::AlignVCenter,
+                      d_horizontal_title);
+
+    const int tw =
+        std::max(1, painter->boundingRect(QRect(), Qt::AlignLeft, d_vertical_title).width());
+    painter->save();
+    painter->translate(d_vertical_title_rect.center());
+    painter->rotate(-90.0);
+    painter->drawText(QPointF(-(tw / 2), 0.0), d_vertical_title);
+    painter->restore();
+}
+
+// ============================================================= canvas: layout and painting
+
+TGraphWidget::TLayout TGraphWidget::Screen_Layout(const QSize &size, int fh)
+{
+    const int w = size.width();
+    const int h = size.height();
+    TLayout layout;
+    layout.graph = QRect(QPoint(7 * fh, 2 * fh), QPoint(w - 2 * fh, h - 4 * fh));
+    layout.vertical_legend = QRect(QPoint(2 * fh, 0), QPoint(6 * fh, h - 2 * fh));
+    layout.vertical_title = QRect(QPoint(0, 2 * fh), QPoint(2 * fh, h - 4 * fh));
+    layout.horizontal_legend = QRect(QPoint(6 * fh, h - 4 * fh), QPoint(w, h - 2 * fh));
+    layout.horizontal_title = QRect(QPoint(7 * fh, h - 2 * fh), QPoint(w - 2 * fh, h));
+    layout.title = QRect(QPoint(7 * fh, 0), QPoint(w, 2 * fh));
+    layout.widget = QRect(QPoint(0, 0), QPoint(w - 1, h - 1));
+    return layout;
+}
+
+TGraphWidget::TLayout TGraphWidget::Device_Layout(const QRect &rect, int fh)
+{
+    const int x0 = rect.left();
+    const int y0 = rect.top();
+    const int w = rect.width();
+    const int h = rect.height();
+    TLayout layout;
+    layout.graph = QRect(QPoint(x0 + 6 * fh, y0 + 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h - 4 * fh));
+    layout.vertical_legend = QRect(QPoint(x0 + 2 * fh, y0), QPoint(x0 + 6 * fh, y0 + h - 2 * fh));
+    layout.vertical_title = QRect(QPoint(x0, y0 + 2 * fh), QPoint(x0 + 2 * fh, y0 + h - 4 * fh));
+    layout.horizontal_legend =
+        QRect(QPoint(x0 + 6 * fh, y0 + h - 4 * fh), QPoint(x0 + w, y0 + h - 2 * fh));
+    layout.horizontal_title =
+        QRect(QPoint(x0 + 6 * fh, y0 + h - 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h));
+    layout.title = QRect(QPoint(x0 + 7 * fh, y0), QPoint(x0 + w, y0 + 2 * fh));
+    layout.widget = rect;
+    return layout;
+}
+
+TGraphWidget::TLayout TGraphWidget::Graph_Only_Layout(const QRect &rect, int fh)
+{
+    const int x0 = rect.left();
+    const int y0 = rect.top();
+    const int w = rect.width();
+    const int h = rect.height();
+    TLayout layout;
+    layout.graph =
+        QRect(QPoint(x0 + 6 + 4 * fh, y0 + 6), QPoint(x0 + w - 2 * fh, y0 + h - 6 - 2 * fh));
+    layout.vertical_legend = QRect(QPoint(x0 + 6, y0), QPoint(x0 + 6 + 4 * fh, y0 + h - 6));
+    layout.vertical_title = QRect(QPoint(x0, y0 + 6), QPoint(x0 + 6, y0 + h - 6 - 2 * fh));
+    layout.horizontal_legend =
+        QRect(QPoint(x0 + 6 + 4 * fh, y0 + h - 6 - 2 * fh), QPoint(x0 + w, y0 + h - 6));
+    layout.horizontal_title =
+        QRect(QPoint(x0 + 6 + 4 * fh, y0 + h - 6), QPoint(x0 + w - 2 * fh, y0 + h));
+    layout.title = QRect(QPoint(x0 + 12, y0), QPoint(x0 + w, y0 + 6));
+    layout.widget = rect;
+    return layout;
+}
+
+TGraphWidget::TLayout TGraphWidget::Current_Layout() const
+{
+    TLayout layout;
+    layout.graph = d_graph_rect;
+    layout.vertical_legend = d_vertical_legend_rect;
+    layout.vertical_title = d_vertical_title_rect;
+    layout.horizontal_legend = d_horizontal_legend_rect;
+    layout.horizontal_title = d_horizontal_title_rect;
+    layout.title = d_title_rect;
+    layout.widget = d_widget_rect;
+    return layout;
+}
+
+void TGraphWidget::Apply_Layout(const TLayout &layout)
+{
+    d_graph_rect = layout.graph;
+    d_vertical_legend_rect = layout.vertical_legend;
+    d_vertical_title_rect = layout.vertical_title;
+    d_horizontal_legend_rect = layout.horizontal_legend;
+    d_horizontal_title_rect = layout.horizontal_title;
+    d_title_rect = layout.title;
+    d_widget_rect = layout.widget;
+}
+
+int TGraphWidget::Bar_Half_Width(int plot_width, int count, bool log_axis)
+{
+    if (count <= 0)
+        return 1;
+    const int half = plot_width / ((log_axis ? 4 : 2) * count) - 1;
+    return std::max(1, half);
+}
+
+void TGraphWidget::resizeEvent(QResizeEvent *event)
+{
+    Apply_Layout(Screen_Layout(event->size(), QFontMetrics(font()).height()));
+    Draw_Background_Pixmap();
+}
+
+void TGraphWidget::UpdateGraph()
+{
+    if (d_widget_rect.right() < d_widget_rect.left() ||
+        d_widget_rect.bottom() < d_widget_rect.top())
+        return;
+    if (!d_direct_render)
+        Draw_Background_Pixmap();
+    update();
+}
+
+void TGraphWidget::Draw_Background_Pixmap()
+{
+    if (d_widget_rect.right() < d_widget_rect.left() ||
+        d_widget_rect.bottom() < d_widget_rect.top())
+        return;
+    d_background_pixmap = QPixmap(d_widget_rect.size());
+    d_background_pixmap.fill(Qt::white);
+    QPainter painter(&d_background_pixmap);
+    painter.setFont(font());
+    Update_Viewport_To_Data();
+    Calculate_Legend_Display_Precision(&painter);
+    Draw_Legend(&painter);
+    Draw_Graph(&painter);
+}
+
+void TGraphWidget::Draw_Background_Scaled_Pixmap(const QRect &rect)
+{
+    if (d_background_pixmap.width() <= 0 || d_background_pixmap.height() <= 0)
+        return;
+    d_background_pixmap.fill(Qt::white);
+    QPainter painter(&d_background_pixmap);
+    painter.setFont(font());
+    Update_Viewport_To_Rect(rect);
+    Calculate_Legend_Display_Precision(&painter);
+    Draw_Legend(&painter);
+    Draw_Graph(&painter);
+}
+
+void TGraphWidget::Direct_Render(QPainter *painter)
+{
+    QUORVAL_ASSERT(painter);
+    Update_Viewport_To_Data();
+    Calculate_Legend_Display_Precision(painter);
+    Draw_Legend(painter);
+    Draw_Graph(painter);
+}
+
+void TGraphWidget::Draw_Graph(QPainter *painter)
+{
+    QUORVAL_ASSERT(painter);
+    if (d_data_sets.empty())
+        return;
+    painter->setClipRect(d_graph_rect, Qt::ReplaceClip);
+
+    const bool log_x = d_horizontal_scale_type == SCALE_LOG10;
+    const bool log_y = d_vertical_scale_type == SCALE_LOG10;
+    const double hs = d_horizontal_scale;
+    const double ho = d_horizontal_offset;
+    const double vs = d_vertical_scale;
+    const double vo = d_vertical_offset;
+    // Pixel position in double, before truncation; false for points without a position.
+    auto Position = [&](const TVector2 &p, double *px, double *py) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+        *px = log_x ? Calculate_Log10_Position_Horizontal(p.x)
+                    : std::max(-Segment_Limit, std::min(Segment_Limit, p.x * hs + ho));
+        *py = log_y ? Calculate_Log10_Position_Vertical(p.y)
+                    : std::max(-Segment_Limit, std::min(Segment_Limit, p.y * vs + vo));
+        return true;
+    };
+
+    // Segments are clipped in double to a box slightly larger than the plot area before they are
+    // truncated, so no coordinate handed to the painter is far outside it.
+    const double clip_left = d_graph_rect.left() - 2.0;
+    const double clip_top = d_graph_rect.top() - 2.0;
+    const double clip_right = d_graph_rect.right() + 2.0;
+    const double clip_bottom = d_graph_rect.bottom() + 2.0;
+    // Markers and bars further out than this cannot reach the plot area.
+    const int plot_width = d_graph_rect.right() - d_graph_rect.left() + 1;
+    const int reach = 8;
+    const int zero_row = std::max(d_graph_rect.top() - 2,
+                                  std::min(d_graph_rect.bottom() + 2, Vertical_Position_Of(0.0)));
+
+    TPrimitiveBatch batch(painter);
+    for (const TDataSet &set : d_data_sets) {
+        if (set.dataset_points.empty())
+            continue;
+        TGraphType type = set.dataset_type;
+        if (type == GRAPH_DEFAULT)
+            type = d_graph_type;
+        if (type == GRAPH_DEFAULT)
+            type = GRAPH_LINE;
+
+        switch (type) {
+        case GRAPH_LINE: {
+            batch.Start(set.dataset_color, false);
+            double px0 = 0.0;
+            double py0 = 0.0;
+            bool have_previous = false;
+            for (const TVector2 &p : set.dataset_points) {
+                double px1;
+                double py1;
+                if (!Position(p, &px1, &py1)) {
+                    have_previous = false;
+                    continue;
+                }
+                if (have_previous) {
+                    double ax = px0, ay = py0, bx = px1, by = py1;
+                    if (Clip_Segment(&ax, &ay, &bx, &by, clip_left, clip_top, clip_right,
+                                     clip_bottom))
+                        batch.d_lines.append(QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx),
+                                                   To_Pixel(by)));
+                }
+                px0 = px1;
+                py0 = py1;
+                have_previous = true;
+            }
+            break;
+        }
+        case GRAPH_BAR: {
+            batch.Start(set.dataset_color, true);
+            const int hw = Bar_Half_Width(plot_width,
+                                          static_cast<int>(set.dataset_points.size()), log_x);
+            for (const TVector2 &p : set.dataset_points) {
+                double fx;
+                double fy;
+                if (!Position(p, &fx, &fy))
+                    continue;
+                const int px = To_Pixel(fx);
+                if (px + hw < d_graph_rect.left() - reach || px - hw > d_graph_rect.right() + reach)
+                    continue;
+                const int py = std::max(d_graph_rect.top() - 2,
+                                        std::min(d_graph_rect.bottom() + 2, To_Pixel(fy)));
+                const QRect bar =
+                    QRect(QPoint(px - hw, py), QPoint(px + hw - 1, zero_row - 1)).normalized();
+                if (py != zero_row)
+                    batch.d_rects.append(bar);
+            }
+            break;
+        }
+        case GRAPH_CROSS:
+        case GRAPH_SQUARE: {
+            const bool square = type == GRAPH_SQUARE;
+            batch.Start(set.dataset_color, square);
+            for (const TVector2 &p : set.dataset_points) {
+                double fx;
+                double fy;
+                if (!Position(p, &fx, &fy))
+                    continue;
+                const int px = To_Pixel(fx);
+                const int py = To_Pixel(fy);
+                if (px < d_graph_rect.left() - reach || px > d_graph_rect.right() + reach ||
+                    py < d_graph_rect.top() - reach || py > d_graph_rect.bottom() + reach)
+                    continue;
+                if (square) {
+                    batch.d_rects.append(QRect(px - 3, py - 3, 6, 6));
+                } else {
+                    batch.d_lines.append(QLine(px - 3, py - 3, px + 3, py + 3));
+                    batch.d_lines.append(QLine(px - 3, py + 3, px + 3, py - 3));
+                }
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    batch.Flush();
+    painter->setClipping(false);
+}
+
+bool TGraphWidget::PaintToDevice(QPainter *painter, const QRect &rect, bool frame)
+{
+    QUORVAL_ASSERT(painter);
+    // Measured on the painter's device, so a printer or PDF at a high resolution gets a layout
+    // in its own pixels.
+    const int fh = QFontMetrics(painter->font(), painter->device()).height();
+    const double hs = d_horizontal_scale, ho = d_horizontal_offset;
+    const double vs = d_vertical_scale, vo = d_vertical_offset;
+    const double h_range = d_horizontal_data_range, v_range = d_vertical_data_range;
+    const TLayout layout = Current_Layout();
+    const bool draw_frame = d_draw_frame;
+
+    d_draw_frame = frame;
+    Apply_Layout(Device_Layout(rect, fh));
+    Direct_Render(painter);
+
+    Apply_Layout(layout);
+    d_draw_frame = draw_frame;
+    d_horizontal_scale = hs;
+    d_horizontal_offset = ho;
+    d_vertical_scale = vs;
+    d_vertical_offset = vo;
+    // The screen's zoom-out limit keeps referring to the screen's last data fit.
+    d_horizontal_data_range = h_range;
+    d_vertical_data_range = v_range;
+    return true;
+}
+
+bool TGraphWidget::PaintToDevice_GraphOnly(QPainter *painter, const QRect &rect, bool frame)
+{
+    QUORVAL_ASSERT(painter);
+    const QString title = d_title;
+    const QString horizontal_title = d_horizontal_title;
+    const QString vertical_title = d_vertical_title;
+    const int fh = QFontMetrics(painter->font(), painter->device()).height();
+    const double hs = d_horizontal_scale, ho = d_horizontal_offset;
+    const double vs = d_vertical_scale, vo = d_vertical_offset;
+    const double h_range = d_horizontal_data_range, v_range = d_vertical_data_range;
+    const TLayout layout = Current_Layout();
+    const bool draw_frame = d_draw_frame;
+
+    d_title.clear();
+    d_horizontal_title.clear();
+    d_vertical_title.clear();
+    d_draw_frame = frame;
+    Apply_Layout(Graph_Only_Layout(rect, fh));
+    Direct_Render(painter);
+
+    Apply_Layout(layout);
+    d_draw_frame = draw_frame;
+    d_horizontal_scale = hs;
+    d_horizontal_offset = ho;
+    d_vertical_scale = vs;
+    d_vertical_offset = vo;
+    d_horizontal_data_range = h_range;
+    d_vertical_data_range = v_range;
+    d_title = title;
+    d_horizontal_title = horizontal_title;
+    d_vertical_title = vertical_title;
+    return true;
+}
+
+void TGraphWidget::Draw_Cursor_Position(QPainter *painter)
+{
+    if (!d_show_cursor_position)
+        return;
+    painter->setPen(QPen(Qt::lightGray));
+    const QRect box = painter->boundingRect(QRect(), 0, d_cursor_text);
+    painter->drawText(QPoint(d_graph_rect.right() - box.width(), d_graph_rect.top() + box.height()),
+                      d_cursor_text);
+}
+
+void TGraphWidget::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    const QBrush white_brush(Qt::white);
+    const QRegion region = event->region();
+
+    if (d_direct_render) {
+        painter.fillRect(d_widget_rect, white_brush);
+        Direct_Render(&painter);
+        Draw_Cursor_Position(&painter);
+        return;
+    }
+    if (d_scale_to_fit_pending) {
+        d_scale_to_fit_pending = false;
+        Draw_Background_Pixmap();
+        update(d_widget_rect);
+        return;
+    }
+    if (d_zoom_out_pending) {
+        d_zoom_out_pending = false;
+        QRect r(d_graph_rect.topLeft(), d_graph_rect.size() * 2.0);
+        r.moveCenter(d_graph_rect.center());
+        Draw_Background_Scaled_Pixmap(r);
+        update(d_widget_rect);
+        return;
+    }
+    for (const QRect &r : region) {
+        if (r.right() >= r.left() && r.bottom() >= r.top())
+            painter.drawPixmap(QRectF(r), d_background_pixmap, QRectF(r));
+    }
+    if (d_show_left_down_box)
+        painter.drawRect(d_left_down_box.normalized());
+    Draw_Cursor_Position(&painter);
+}
+
+void TGraphWidget::Update_Left_Down_Box()
+{
+    const QRect n = d_left_down_box.normalized();
+    update(QRect(QPoint(n.left(), n.top()), QPoint(n.right(), n.top())));
+    update(QRect(QPoint(n.left(), n.top()), QPoint(n.left(), n.bottom())));
+    update(QRect(QPoint(n.left(), n.bottom() + 1), QPoint(n.right(), n.bottom() + 1)));
+    update(QRect(QPoint(n.right() + 1, n.top()), QPoint(n.right() + 1, n.bottom())));
+}

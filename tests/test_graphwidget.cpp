@@ -1,0 +1,813 @@
+#include "core/graphwidget.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QtTest>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Lays the widget out as a resize to the given size would, without showing it.
+void Resize_Hidden(TGraphWidget *widget, const QSize &size)
+{
+    widget->resize(size);
+    QResizeEvent event(size, QSize());
+    QApplication::sendEvent(widget, &event);
+}
+
+int Count_Color(const QImage &image, const QColor &color, const QRect &inside, bool outside)
+{
+    int count = 0;
+    const QRgb wanted = color.rgb();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xffffff) == (wanted & 0xffffff) &&
+                inside.contains(x, y) != outside)
+                ++count;
+    return count;
+}
+
+int Count_Dark(const QImage &image, const QRect &area)
+{
+    int count = 0;
+    const QRect r = area.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 128)
+                ++count;
+    return count;
+}
+
+QImage White_Image(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+bool Near(double a, double b, double tolerance)
+{
+    return std::fabs(a - b) <= tolerance;
+}
+
+} // namespace
+
+class TestGraphWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void colorGenerator();
+    void dataSetOperations();
+    void initialState();
+    void fitToData();
+    void fitOptions();
+    void fitToRectangleAndLimits();
+    void logWarp();
+    void labelFormat();
+    void tickPositions();
+    void screenLayout();
+    void updateGraphBeforeResize();
+    void updateGraphDiscardsZoom();
+    void paintToDeviceLayoutAndState();
+    void paintToDeviceGraphOnlyDrawsNoTitles();
+    void renderedImageInspection();
+    void clippingAllTypes();
+    void barWidths();
+    void hugeAndInvalidValues();
+    void integerAndLogAxesRender();
+    void widgetPaintCopiesCache();
+};
+
+void TestGraphWidget::colorGenerator()
+{
+    const int expected[6][3] = {{255, 0, 0},   {0, 127, 0},   {0, 0, 255},
+                                {255, 127, 0}, {0, 127, 255}, {255, 0, 255}};
+    int r = -1, g = -1, b = -1;
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(TGraphWidget::GenerateRGBColor(i, &r, &g, &b));
+        QCOMPARE(r, expected[i][0]);
+        QCOMPARE(g, expected[i][1]);
+        QCOMPARE(b, expected[i][2]);
+    }
+    QVERIFY(TGraphWidget::GenerateRGBColor(6, &r, &g, &b));
+    QCOMPARE(QColor(r, g, b), QColor(128, 0, 0));
+    QVERIFY(TGraphWidget::GenerateRGBColor(9, &r, &g, &b));
+    QCOMPARE(QColor(r, g, b), QColor(128, 64, 0));
+    QVERIFY(TGraphWidget::GenerateRGBColor(96, &r, &g, &b));
+    QCOMPARE(QColor(r, g, b), QColor(0, 0, 0));
+    r = g = b = 7;
+    QVERIFY(!TGraphWidget::GenerateRGBColor(97, &r, &g, &b));
+    QCOMPARE(QColor(r, g, b), QColor(0, 0, 0));
+    r = g = b = 7;
+    QVERIFY(!TGraphWidget::GenerateRGBColor(-1, &r, &g, &b));
+    QCOMPARE(QColor(r, g, b), QColor(0, 0, 0));
+}
+
+void TestGraphWidget::dataSetOperations()
+{
+    TGraphWidget w;
+    QCOMPARE(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), 0);
+    QCOMPARE(w.CreateDataSet(Qt::green, TGraphWidget::GRAPH_BAR), 1);
+    QCOMPARE(w.CreateDataSet(Qt::blue, TGraphWidget::GRAPH_CROSS), 2);
+    QCOMPARE(w.CreateDataSet(Qt::cyan, TGraphWidget::GRAPH_SQUARE), 3);
+
+    QVERIFY(w.AddPoint(3, TVector2(1.0, 2.0)));
+    QVERIFY(w.AddPoints(3, {TVector2(3.0, 4.0), TVector2(5.0, 6.0)}));
+    QVERIFY(w.DeleteDataSet(1));
+    QCOMPARE(w.DataSetCount(), 3);
+    // The former set 3 is now set 2.
+    QCOMPARE(w.DataSetSize(2), 3);
+    QCOMPARE(w.GetPoint(2, 1).x, 3.0);
+
+    QVERIFY(w.ModifyPoint(2, 1, TVector2(-1.0, -2.0)));
+    QCOMPARE(w.GetPoint(2, 1).y, -2.0);
+    QVERIFY(w.DeletePoint(2, 0));
+    QCOMPARE(w.DataSetSize(2), 2);
+    QCOMPARE(w.GetPoint(2, 0).x, -1.0);
+    QCOMPARE(w.GetPoint(2, 1).x, 5.0);
+
+    QVERIFY(w.SetPoints(0, {TVector2(9.0, 9.0)}));
+    QVERIFY(w.SetPoints(0, {TVector2(8.0, 8.0), TVector2(7.0, 7.0)}));
+    QCOMPARE(w.DataSetSize(0), 2);
+    QCOMPARE(w.GetPoint(0, 0).x, 8.0);
+
+    QVERIFY(w.DeletePoints(2));
+    QCOMPARE(w.DataSetCount(), 3);
+    QCOMPARE(w.DataSetSize(2), 0);
+
+    w.DeleteDataSets();
+    QCOMPARE(w.DataSetCount(), 0);
+    QCOMPARE(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), 0);
+}
+
+void TestGraphWidget::initialState()
+{
+    TGraphWidget w;
+    QCOMPARE(w.Title(), QString("Sample Graph"));
+    QCOMPARE(w.Horizontal_Title(), QString("H Title"));
+    QCOMPARE(w.Vertical_Title(), QString("V Title"));
+    QCOMPARE(w.Cursor_Text(), QString("0.00000,   0.00000"));
+    QCOMPARE(w.Graph_Type(), TGraphWidget::GRAPH_LINE);
+    QCOMPARE(w.Horizontal_Scale_Type(), TGraphWidget::SCALE_LINEAR);
+    QCOMPARE(w.Vertical_Scale_Type(), TGraphWidget::SCALE_LINEAR);
+    QCOMPARE(w.Scale_Minimum_Y(), 5e-6);
+    QVERIFY(w.Scale_Minimum_Symmetric());
+    QVERIFY(w.Y_Includes_Zero());
+    QVERIFY(w.Draw_Frame());
+    QVERIFY(w.Show_Cursor_Position());
+    QVERIFY(!w.Direct_Render_Enabled());
+    QVERIFY(!w.Lock_Aspect_Ratio());
+    QCOMPARE(w.Horizontal_Label_Size(), QSize(-1, -1));
+    QVERIFY(w.testAttribute(Qt::WA_MouseTracking));
+    QVERIFY(w.testAttribute(Qt::WA_OpaquePaintEvent));
+    QCOMPARE(w.sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
+    QCOMPARE(w.sizePolicy().verticalPolicy(), QSizePolicy::MinimumExpanding);
+}
+
+void TestGraphWidget::fitToData()
+{
+    TGraphWidget w;
+    Resize_Hidden(&w, QSize(400, 300));
+    const QRect g = w.Graph_Rect();
+
+    // Empty graph: +-5e-6 widened by the 1/50 margins.
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Horizontal_Value_At(g.left()), -5.2e-6, 1e-12));
+    QVERIFY(Near(w.Horizontal_Value_At(g.right()), 5.2e-6, 1e-12));
+    QVERIFY(Near(w.Vertical_Value_At(g.bottom()), -5.2e-6, 1e-12));
+    QVERIFY(Near(w.Vertical_Value_At(g.top()), 5.2e-6, 1e-12));
+    QVERIFY(w.Vertical_Scale() < 0.0);
+
+    // A single point (3, 7).
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoint(set, TVector2(3.0, 7.0));
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Horizontal_Data_Range(), 1e-5, 1e-12));
+    QVERIFY(Near(w.Vertical_Data_Range(), 7.0 + 5e-6, 1e-12));
+    QVERIFY(Near(w.Horizontal_Value_At(g.left()), 3.0 - 5e-6 - 2e-7, 1e-10));
+    const double margin = (7.0 + 5e-6) / 50.0;
+    QVERIFY(Near(w.Vertical_Value_At(g.top()), 7.0 + margin, 1e-9));
+    QVERIFY(Near(w.Vertical_Value_At(g.bottom()), -5e-6 - margin, 1e-9));
+
+    // y between 10 and 20: the zero line is included while the minimum is symmetric.
+    w.SetPoints(set, {TVector2(0.0, 10.0), TVector2(50.0, 20.0)});
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Vertical_Data_Range(), 20.0 + 5e-6, 1e-9));
+    QVERIFY(Near(w.Horizontal_Data_Range(), 50.0, 1e-9));
+    w.SetScaleMinimumY(5e-6, false);
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Vertical_Data_Range(), 10.0, 1e-9));
+    // Exactly the data's corners on the plot corners, 1/50 inside.
+    QVERIFY(Near(w.Horizontal_Value_At(g.left()), -1.0, 1e-9));
+    QVERIFY(Near(w.Horizontal_Value_At(g.right()), 51.0, 1e-9));
+    QVERIFY(Near(w.Vertical_Value_At(g.bottom()), 9.8, 1e-9));
+    QVERIFY(Near(w.Vertical_Value_At(g.top()), 20.2, 1e-9));
+
+    // Without the zero rule the minimum does not count at all.
+    w.SetScaleMinimumY(100.0, true);
+    w.EnableYIncludesZero(false);
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Vertical_Data_Range(), 10.0, 1e-9));
+    w.EnableYIncludesZero(true);
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Vertical_Data_Range(), 200.0, 1e-9));
+}
+
+void TestGraphWidget::fitOptions()
+{
+    TGraphWidget w;
+    Resize_Hidden(&w, QSize(500, 300));
+    const QRect g = w.Graph_Rect();
+
+    w.SetScaleMinimumY(0.0, true);
+    QCOMPARE(w.Scale_Minimum_Y(), 5e-5);
+    w.SetScaleMinimumY(-3.0, false);
+    QCOMPARE(w.Scale_Minimum_Y(), 5e-5);
+    QVERIFY(!w.Scale_Minimum_Symmetric());
+    w.SetScaleMinimumY(2.0, true);
+    QCOMPARE(w.Scale_Minimum_Y(), 2.0);
+    w.Update_Viewport_To_Data(); // no data: -2 .. 2 vertically
+    QVERIFY(Near(w.Vertical_Data_Range(), 4.0, 1e-9));
+    w.SetScaleMinimumY(5e-6, true);
+
+    // Bar padding: 1/20 of the extent on each side, 1/40 on a log axis (which has no margins).
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 1.0), TVector2(100.0, 2.0)});
+    w.Set_Graph_Type(TGraphWidget::GRAPH_BAR);
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Horizontal_Data_Range(), 110.0, 1e-9));
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Horizontal_Data_Range(), 105.0, 1e-9));
+    QVERIFY(Near((g.left() - w.Horizontal_Offset()) / w.Horizontal_Scale(), -2.5, 1e-9));
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_LINEAR);
+    w.Set_Graph_Type(TGraphWidget::GRAPH_LINE);
+
+    // Lock aspect ratio: equal data units per pixel on both axes, centred on the data.
+    w.Set_Lock_Aspect_Ratio(true);
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Horizontal_Scale(), -w.Vertical_Scale(), 1e-9 * w.Horizontal_Scale()));
+    // The horizontal range is the vertical one (-5e-6 .. 2) times the plot's aspect, placed
+    // around the data's centre: xmin = 50 + r * ymin, xmax = 50 + r * ymax.
+    const double r = double(g.right() - g.left()) / (g.bottom() - g.top());
+    const double centre = (w.Horizontal_Value_At(g.left()) + w.Horizontal_Value_At(g.right())) / 2;
+    QVERIFY(Near(centre, 50.0 + r * (2.0 - 5e-6) / 2.0, 1e-9));
+    QVERIFY(Near(w.Horizontal_Data_Range(), r * (2.0 + 5e-6), 1e-9));
+}
+
+void TestGraphWidget::fitToRectangleAndLimits()
+{
+    TGraphWidget w;
+    Resize_Hidden(&w, QSize(600, 400));
+    const QRect g = w.Graph_Rect();
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(100.0, 50.0)});
+    w.Update_Viewport_To_Data();
+    QVERIFY(Near(w.Horizontal_Data_Range(), 100.0, 1e-9));
+
+    // A box's content fills the plot area.
+    const QRect box(QPoint(g.left() + 10, g.top() + 20), QPoint(g.left() + 110, g.top() + 90));
+    const double x0 = w.Horizontal_Value_At(box.left());
+    const double x1 = w.Horizontal_Value_At(box.right());
+    const double y0 = w.Vertical_Value_At(box.bottom());
+    const double y1 = w.Vertical_Value_At(box.top());
+    w.Update_Viewport_To_Rect(QRect(box.bottomRight(), box.topLeft())); // reversed corners
+    QVERIFY(Near(w.Horizontal_Value_At(g.left()), x0, 1e-9));
+    QVERIFY(Near(w.Horizontal_Value_At(g.right()), x1, 1e-9));
+    QVERIFY(Near(w.Vertical_Value_At(g.bottom()), y0, 1e-9));
+    QVERIFY(Near(w.Vertical_Value_At(g.top()), y1, 1e-9));
+
+    // A rectangle 200 times wider than the data fit is cut back to 50 times, toward value 0.
+    w.Update_Viewport_To_Data();
+    const int c0 = w.Horizontal_Position_Of(0.0);
+    const int c1 = w.Horizontal_Position_Of(20000.0);
+    const double v0 = w.Horizontal_Value_At(c0);
+    const double v1 = w.Horizontal_Value_At(c1);
+    QVERIFY(v1 - v0 > 199.0 * 100.0);
+    w.Update_Viewport_To_Rect(QRect(QPoint(c0, g.top()), QPoint(c1, g.bottom())));
+    const double k = 5000.0 / (v1 - v0);
+    QVERIFY(Near(w.Horizontal_Value_At(g.right()) - w.Horizontal_Value_At(g.left()), 5000.0, 1e-6));
+    QVERIFY(Near(w.Horizontal_Value_At(g.left()), v0 * k, 1e-6));
+    QVERIFY(Near(w.Horizontal_Value_At(g.right()), v1 * k, 1e-6));
+
+    // Zooming into single pixels never goes below the least extent of 1e-5, and never breaks
+    // the transform.
+    for (int i = 0; i < 60; ++i)
+        w.Update_Viewport_To_Rect(QRect(g.center(), QSize(1, 1)));
+    const double extent = w.Horizontal_Value_At(g.right()) - w.Horizontal_Value_At(g.left());
+    QVERIFY(extent >= 1e-5 * (1 - 1e-6));
+    QVERIFY(std::isfinite(w.Horizontal_Scale()) && std::isfinite(w.Vertical_Scale()));
+    QVERIFY(std::isfinite(w.Horizontal_Offset()) && std::isfinite(w.Vertical_Offset()));
+}
+
+void TestGraphWidget::logWarp()
+{
+    TGraphWidget w;
+    Resize_Hidden(&w, QSize(600, 400));
+    const QRect g = w.Graph_Rect();
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(100.0, 50.0)});
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.Set_Vertical_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.Update_Viewport_To_Data(); // no margins: 0 .. 100 on the plot width
+
+    QCOMPARE(w.Calculate_Log10_Position_Horizontal(-0.001), g.left());
+    QCOMPARE(w.Calculate_Log10_Position_Horizontal(100.001), g.right());
+    QCOMPARE(w.Calculate_Log10_Position_Vertical(-1.0), g.bottom());
+    QCOMPARE(w.Calculate_Log10_Position_Vertical(1000.0), g.top());
+    // Half way along the data sits 1 - (sqrt(10) - 1) / 9 of the way along the axis.
+    const double f = 1.0 - (std::sqrt(10.0) - 1.0) / 9.0;
+    const int middle = w.Calculate_Log10_Position_Horizontal(50.0);
+    QVERIFY(std::abs(middle - (g.left() + f * (g.right() - g.left()))) <= 1.0);
+    QVERIFY(middle > g.center().x()); // low values are spread out
+
+    // The reverse warp leaves columns outside the plot alone and fixes both ends.
+    QCOMPARE(w.Reverse_Log10_Position_Horizontal(g.left() - 5), g.left() - 5);
+    QCOMPARE(w.Reverse_Log10_Position_Horizontal(g.right() + 10), g.right() + 10);
+    QCOMPARE(w.Reverse_Log10_Position_Vertical(g.top() - 1), g.top() - 1);
+    QCOMPARE(w.Reverse_Log10_Position_Horizontal(g.left()), g.left());
+    QCOMPARE(w.Reverse_Log10_Position_Horizontal(g.right() + 1), g.right() + 1);
+    QCOMPARE(w.Forward_Log10_Position_Horizontal(g.left() - 3), g.left() - 3);
+    // Reverse undoes the warp: the value read at a warped column is the one drawn there.
+    const double read_back = w.Calculate_Log10_Value_Horizontal(middle);
+    QVERIFY(Near(read_back, 50.0, 100.0 / g.width() * 2));
+    // The opposite warp spreads out the high end instead.
+    QVERIFY(w.Forward_Log10_Position_Horizontal(g.center().x()) > g.center().x() + 10);
+    QVERIFY(w.Forward_Log10_Position_Vertical(g.center().y()) < g.center().y() - 10);
+    QCOMPARE(w.Forward_Log10_Position_Horizontal(g.left()), g.left());
+    QVERIFY(Near(w.Calculate_Log10_Value_Vertical(w.Calculate_Log10_Position_Vertical(25.0)), 25.0,
+                 50.0 / g.height() * 2));
+}
+
+void TestGraphWidget::labelFormat()
+{
+    int width = 0, precision = 0;
+    TGraphWidget::Label_Format(TGraphWidget::SCALE_LINEAR, false, -20.0, 1020.0, &width,
+                               &precision);
+    QCOMPARE(width, 6);
+    QCOMPARE(precision, 1);
+    TGraphWidget::Label_Format(TGraphWidget::SCALE_LINEAR, true, -0.1, 0.9, &width, &precision);
+    QCOMPARE(width, 8);
+    QCOMPARE(precision, 4);
+    TGraphWidget::Label_Format(TGraphWidget::SCALE_LINEAR, false, 0.0, 200000.0, &width,
+                               &precision);
+    QCOMPARE(precision, 0);
+    QCOMPARE(width, 7);
+    TGraphWidget::Label_Format(TGraphWidget::SCALE_LOG10, false, 0.0, 10.0, &width, &precision);
+    QCOMPARE(width, 8);
+    QCOMPARE(precision, 1);
+    TGraphWidget::Label_Format(TGraphWidget::SCALE_LOG10, true, 0.0, 10.0, &width, &precision);
+    QCOMPARE(width, 6);
+    TGraphWidget::Label_Format(TGraphWidget::SCALE_INTEGER, true, 0.0, 10.0, &width, &precision);
+    QCOMPARE(width, 5);
+    QCOMPARE(precision, 0);
+
+    // Through a real rendering: data 0 to 1000 shows -20 to 1020.
+    TGraphWidget w;
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(1000.0, 0.5)});
+    Resize_Hidden(&w, QSize(600, 400));
+    QCOMPARE(w.Horizontal_Precision(), 1);
+    QCOMPARE(w.Horizontal_Field_Width(), 6);
+    QCOMPARE(w.Vertical_Precision(), 4);
+    QCOMPARE(w.Vertical_Field_Width(), 8);
+    // Measured on the cache, in the widget's font.
+    const QPixmap pixmap = w.Background_Pixmap();
+    const QFontMetrics metrics(w.font(), const_cast<QPixmap *>(&pixmap));
+    QCOMPARE(w.Horizontal_Label_Size().height(), metrics.height());
+    QVERIFY(std::abs(w.Horizontal_Label_Size().width() - metrics.horizontalAdvance("    -0.5  "))
+            <= 2);
+}
+
+void TestGraphWidget::tickPositions()
+{
+    std::vector<int> ticks = TGraphWidget::Linear_Tick_Positions(100, 399, 60);
+    QCOMPARE(ticks, std::vector<int>({100, 175, 250, 325, 400}));
+    QCOMPARE(TGraphWidget::Linear_Tick_Positions(100, 159, 60), std::vector<int>({100}));
+    QVERIFY(TGraphWidget::Linear_Tick_Positions(100, 158, 60).empty());
+    QVERIFY(TGraphWidget::Linear_Tick_Positions(100, 90, 60).empty());
+
+    // In a rendering: grey tick pixels right below the plot area at the computed columns.
+    TGraphWidget w;
+    w.Set_Draw_Frame(false);
+    QImage image = White_Image(QSize(700, 400));
+    QPainter painter(&image);
+    const int fh = QFontMetrics(painter.font(), &image).height();
+    w.PaintToDevice(&painter, image.rect(), false);
+    painter.end();
+    const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+    const QSize label = w.Horizontal_Label_Size();
+    const std::vector<int> columns = TGraphWidget::Linear_Tick_Positions(g.left(), g.right(),
+                                                                         label.width());
+    QVERIFY(columns.size() >= 2);
+    const int row = g.bottom() + 2; // under the border (which reaches bottom + 1)
+    for (int x : columns)
+        QCOMPARE(QColor(image.pixel(x, row)), QColor(Qt::lightGray));
+    QCOMPARE(QColor(image.pixel(columns[0] + 1, row)), QColor(Qt::white));
+}
+
+void TestGraphWidget::screenLayout()
+{
+    const TGraphWidget::TLayout sample = TGraphWidget::Screen_Layout(QSize(400, 300), 14);
+    QCOMPARE(sample.graph, QRect(QPoint(98, 28), QPoint(372, 244)));
+
+    TGraphWidget w;
+    Resize_Hidden(&w, QSize(400, 300));
+    const int fh = QFontMetrics(w.font()).height();
+    const TGraphWidget::TLayout l = w.Current_Layout();
+    QCOMPARE(l.graph, QRect(QPoint(7 * fh, 2 * fh), QPoint(400 - 2 * fh, 300 - 4 * fh)));
+    QCOMPARE(l.vertical_legend, QRect(QPoint(2 * fh, 0), QPoint(6 * fh, 300 - 2 * fh)));
+    QCOMPARE(l.vertical_title, QRect(QPoint(0, 2 * fh), QPoint(2 * fh, 300 - 4 * fh)));
+    QCOMPARE(l.horizontal_legend, QRect(QPoint(6 * fh, 300 - 4 * fh), QPoint(400, 300 - 2 * fh)));
+    QCOMPARE(l.horizontal_title, QRect(QPoint(7 * fh, 300 - 2 * fh), QPoint(400 - 2 * fh, 300)));
+    QCOMPARE(l.title, QRect(QPoint(7 * fh, 0), QPoint(400, 2 * fh)));
+    QCOMPARE(l.widget, QRect(0, 0, 400, 300));
+    QCOMPARE(w.Background_Pixmap().size(), QSize(400, 300));
+
+    const TGraphWidget::TLayout only = TGraphWidget::Graph_Only_Layout(QRect(10, 20, 300, 200), 15);
+    QCOMPARE(only.graph, QRect(QPoint(10 + 6 + 60, 26), QPoint(10 + 300 - 30, 20 + 200 - 6 - 30)));
+    QCOMPARE(only.title, QRect(QPoint(22, 20), QPoint(310, 26)));
+}
+
+void TestGraphWidget::updateGraphBeforeResize()
+{
+    TGraphWidget w;
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoint(set, TVector2(1.0, 1.0));
+    const double scale = w.Horizontal_Scale();
+    w.UpdateGraph();
+    QVERIFY(w.Background_Pixmap().isNull());
+    QVERIFY(w.Widget_Rect().isNull());
+    QCOMPARE(w.Horizontal_Scale(), scale);
+}
+
+void TestGraphWidget::updateGraphDiscardsZoom()
+{
+    TGraphWidget w;
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(10.0, 5.0)});
+    Resize_Hidden(&w, QSize(500, 400));
+    const double hs = w.Horizontal_Scale();
+    const double vo = w.Vertical_Offset();
+    const QRect g = w.Graph_Rect();
+    w.Draw_Background_Scaled_Pixmap(QRect(g.left() + 5, g.top() + 5, 50, 40));
+    QVERIFY(w.Horizontal_Scale() > hs * 2);
+    // New data does not change the picture until UpdateGraph, which refits.
+    w.AddPoint(set, TVector2(20.0, 5.0));
+    w.UpdateGraph();
+    QVERIFY(Near(w.Horizontal_Scale(), hs / 2.0, 1e-12));
+    w.DeletePoint(set, 2);
+    w.UpdateGraph();
+    QCOMPARE(w.Horizontal_Scale(), hs);
+    QCOMPARE(w.Vertical_Offset(), vo);
+}
+
+void TestGraphWidget::paintToDeviceLayoutAndState()
+{
+    TGraphWidget w;
+    const int set = w.CreateDataSet(QColor(255, 0, 0), TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(10.0, 5.0)});
+    Resize_Hidden(&w, QSize(500, 400));
+    w.Draw_Background_Scaled_Pixmap(QRect(w.Graph_Rect().topLeft(), QSize(80, 60)));
+    const TGraphWidget::TLayout before = w.Current_Layout();
+    const double hs = w.Horizontal_Scale(), ho = w.Horizontal_Offset();
+    const double vs = w.Vertical_Scale(), vo = w.Vertical_Offset();
+    const double range = w.Horizontal_Data_Range();
+
+    QImage image = White_Image(QSize(800, 600));
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(20);
+    painter.setFont(font);
+    const int fh = QFontMetrics(font, &image).height();
+    QVERIFY(w.PaintToDevice(&painter, QRect(0, 0, 800, 600), false));
+    QCOMPARE(painter.font().pointSize(), 10);
+    QVERIFY(painter.font().bold());
+    painter.end();
+
+    // The border of the plot area shows the device layout.
+    const QRect g(QPoint(6 * fh, 2 * fh), QPoint(800 - 2 * fh, 600 - 4 * fh));
+    const QColor border(Qt::darkGray);
+    const int mid_row = g.top() + 5;
+    QCOMPARE(QColor(image.pixel(g.left(), mid_row)), border);
+    QCOMPARE(QColor(image.pixel(g.left() + 3, g.top())), border);
+    QVERIFY(QColor(image.pixel(g.left() - 1, mid_row)) != border);
+    QVERIFY(QColor(image.pixel(g.right(), mid_row)) == border ||
+            QColor(image.pixel(g.right() + 1, mid_row)) == border);
+    QCOMPARE(Count_Color(image, QColor(255, 0, 0), g, true), 0);
+    QVERIFY(Count_Color(image, QColor(255, 0, 0), g, false) > 100);
+    // No frame was asked for.
+    QCOMPARE(QColor(image.pixel(0, 300)), QColor(Qt::white));
+
+    const TGraphWidget::TLayout after = w.Current_Layout();
+    QCOMPARE(after.graph, before.graph);
+    QCOMPARE(after.vertical_legend, before.vertical_legend);
+    QCOMPARE(after.vertical_title, before.vertical_title);
+    QCOMPARE(after.horizontal_legend, before.horizontal_legend);
+    QCOMPARE(after.horizontal_title, before.horizontal_title);
+    QCOMPARE(after.title, before.title);
+    QCOMPARE(after.widget, before.widget);
+    QCOMPARE(w.Horizontal_Scale(), hs);
+    QCOMPARE(w.Horizontal_Offset(), ho);
+    QCOMPARE(w.Vertical_Scale(), vs);
+    QCOMPARE(w.Vertical_Offset(), vo);
+    QCOMPARE(w.Horizontal_Data_Range(), range);
+    QVERIFY(w.Draw_Frame());
+    QCOMPARE(w.Title(), QString("Sample Graph"));
+
+    // With a frame, and at an offset inside a larger device.
+    QImage framed = White_Image(QSize(700, 500));
+    QPainter framed_painter(&framed);
+    w.PaintToDevice(&framed_painter, QRect(50, 40, 600, 400), true);
+    framed_painter.end();
+    QCOMPARE(QColor(framed.pixel(50, 200)), QColor(Qt::black));
+    QCOMPARE(QColor(framed.pixel(649, 200)), QColor(Qt::black));
+    QCOMPARE(QColor(framed.pixel(300, 439)), QColor(Qt::black));
+    QCOMPARE(QColor(framed.pixel(49, 200)), QColor(Qt::white));
+    QCOMPARE(QColor(framed.pixel(650, 200)), QColor(Qt::white));
+    QCOMPARE(QColor(framed.pixel(300, 440)), QColor(Qt::white));
+}
+
+void TestGraphWidget::paintToDeviceGraphOnlyDrawsNoTitles()
+{
+    TGraphWidget w;
+    const int set = w.CreateDataSet(QColor(0, 0, 255), TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 1.0), TVector2(10.0, 5.0)});
+    auto Render = [&w]() {
+        QImage image = White_Image(QSize(600, 400));
+        QPainter painter(&image);
+        w.PaintToDevice_GraphOnly(&painter, image.rect(), false);
+        return image;
+    };
+    w.SetTitle("First Title");
+    w.SetHorizontalTitle("Horizontal");
+    w.SetVerticalTitle("Vertical");
+    const QImage first = Render();
+    QCOMPARE(w.Title(), QString("First Title"));
+    QCOMPARE(w.Horizontal_Title(), QString("Horizontal"));
+    QCOMPARE(w.Vertical_Title(), QString("Vertical"));
+    w.SetTitle("WWWWWWWWWWWWWW");
+    w.SetHorizontalTitle("MMMMMMMMMMMMMMMMMMM");
+    w.SetVerticalTitle("XXXXXXXXXXXXXXXXX");
+    QCOMPARE(Render(), first);
+    QVERIFY(Count_Color(first, QColor(0, 0, 255), first.rect(), false) > 50);
+
+    // The full rendering does show them: a different title changes the picture.
+    QImage a = White_Image(QSize(600, 400));
+    QImage b = White_Image(QSize(600, 400));
+    {
+        QPainter painter(&a);
+        w.PaintToDevice(&painter, a.rect(), false);
+    }
+    w.SetTitle("Other");
+    {
+        QPainter painter(&b);
+        w.PaintToDevice(&painter, b.rect(), false);
+    }
+    QVERIFY(a != b);
+}
+
+void TestGraphWidget::renderedImageInspection()
+{
+    // Never shown, never resized: as a command-line tool would use it.
+    TGraphWidget w;
+    w.SetTitle("Length Comparison");
+    w.SetHorizontalTitle("Length");
+    w.SetVerticalTitle("Deviation");
+    const QColor line_color(255, 0, 0);
+    const int set = w.CreateDataSet(line_color, TGraphWidget::GRAPH_DEFAULT);
+    for (int i = 0; i <= 100; ++i)
+        w.AddPoint(set, TVector2(i * 10.0, std::sin(i / 10.0) * 0.01));
+
+    QImage image = White_Image(QSize(900, 500));
+    QPainter painter(&image);
+    const int fh = QFontMetrics(painter.font(), &image).height();
+    QVERIFY(w.PaintToDevice(&painter, image.rect(), true));
+    painter.end();
+    const TGraphWidget::TLayout l = TGraphWidget::Device_Layout(image.rect(), fh);
+
+    QVERIFY(Count_Dark(image, l.title.adjusted(2, 2, -2, -2)) > 20);
+    QVERIFY(Count_Dark(image, l.horizontal_title.adjusted(2, 1, -2, -2)) > 10);
+    QVERIFY(Count_Dark(image, l.vertical_title.adjusted(2, 2, -2, -2)) > 10);
+    QVERIFY(Count_Dark(image, l.horizontal_legend.adjusted(0, 3, -2, 0)) > 20);
+    QVERIFY(Count_Dark(image, l.vertical_legend.adjusted(0, 2, -2, 0)) > 20);
+    int ticks = 0;
+    for (int x = l.graph.left(); x <= l.graph.right() + 1; ++x)
+        if (QColor(image.pixel(x, l.graph.bottom() + 2)) == QColor(Qt::lightGray))
+            ++ticks;
+    QVERIFY(ticks >= 3);
+    QCOMPARE(Count_Color(image, line_color, l.graph, true), 0);
+    QVERIFY(Count_Color(image, line_color, l.graph, false) > l.graph.width());
+    // The curve spans the plot's width.
+    QCOMPARE(Count_Color(image, line_color, QRect(l.graph.left(), l.graph.top(), 20,
+                                                  l.graph.height()), false) > 0, true);
+    QCOMPARE(Count_Color(image, line_color, QRect(l.graph.right() - 20, l.graph.top(), 21,
+                                                  l.graph.height()), false) > 0, true);
+}
+
+void TestGraphWidget::clippingAllTypes()
+{
+    const TGraphWidget::TGraphType types[] = {TGraphWidget::GRAPH_LINE, TGraphWidget::GRAPH_BAR,
+                                              TGraphWidget::GRAPH_CROSS,
+                                              TGraphWidget::GRAPH_SQUARE};
+    for (TGraphWidget::TGraphType type : types) {
+        TGraphWidget w;
+        Resize_Hidden(&w, QSize(500, 350));
+        const QColor color(0, 200, 0);
+        const int set = w.CreateDataSet(color, type);
+        for (int i = 0; i < 40; ++i)
+            w.AddPoint(set, TVector2(i, (i % 2 ? 1.0 : -1.0) * i));
+        w.UpdateGraph();
+        const QRect g = w.Graph_Rect();
+        // Zoom into the middle so most of the data lies beyond every edge.
+        w.Draw_Background_Scaled_Pixmap(g.adjusted(g.width() / 3, g.height() / 3,
+                                                   -g.width() / 3, -g.height() / 3));
+        const QImage image = w.Background_Pixmap().toImage();
+        QCOMPARE(Count_Color(image, color, g, true), 0);
+        QVERIFY(Count_Color(image, color, g, false) > 0);
+    }
+}
+
+void TestGraphWidget::barWidths()
+{
+    QCOMPARE(TGraphWidget::Bar_Half_Width(300, 10, false), 14);
+    QCOMPARE(TGraphWidget::Bar_Half_Width(300, 200, false), 1);
+    QCOMPARE(TGraphWidget::Bar_Half_Width(300, 10, true), 6);
+
+    // A plot area exactly 300 pixels wide on the device.
+    QImage probe(1, 1, QImage::Format_RGB32);
+    const int fh = QFontMetrics(QPainter(&probe).font(), &probe).height();
+    const QSize size(299 + 8 * fh, 400);
+    const QColor color(200, 0, 200);
+    for (int count : {10, 200}) {
+        TGraphWidget w;
+        // One bar is visible; the others have value 0 and so no height.
+        const int set = w.CreateDataSet(color, TGraphWidget::GRAPH_BAR);
+        for (int i = 0; i < count; ++i)
+            w.AddPoint(set, TVector2(i + 1, i == count / 2 ? 1.0 : 0.0));
+        QImage image = White_Image(size);
+        QPainter painter(&image);
+        w.PaintToDevice(&painter, image.rect(), false);
+        painter.end();
+        const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+        QCOMPARE(g.width(), 300);
+        // The widest run of bar colour along any row is one bar.
+        int best = 0;
+        for (int y = g.top(); y <= g.bottom(); ++y) {
+            int run = 0;
+            for (int x = g.left(); x <= g.right(); ++x) {
+                if (QColor(image.pixel(x, y)) == color) {
+                    ++run;
+                } else if (run > 0) {
+                    break;
+                }
+            }
+            best = std::max(best, run);
+        }
+        QCOMPARE(best, count == 10 ? 28 : 2);
+    }
+}
+
+void TestGraphWidget::hugeAndInvalidValues()
+{
+    TGraphWidget w;
+    Resize_Hidden(&w, QSize(500, 350));
+    const QColor color(0, 0, 200);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const int lines = w.CreateDataSet(color, TGraphWidget::GRAPH_LINE);
+    w.AddPoints(lines, {TVector2(-1e300, 1e300), TVector2(0.0, 0.0), TVector2(nan, 1.0),
+                        TVector2(1e300, -1e300), TVector2(inf, 0.0), TVector2(2.0, -inf)});
+    const int bars = w.CreateDataSet(color, TGraphWidget::GRAPH_BAR);
+    w.AddPoints(bars, {TVector2(1e300, 1e300), TVector2(5.0, nan)});
+    const int marks = w.CreateDataSet(color, TGraphWidget::GRAPH_CROSS);
+    w.AddPoints(marks, {TVector2(-1e300, -1e300), TVector2(inf, nan)});
+    w.UpdateGraph();
+    // Inf and NaN do not take part in the fit.
+    QVERIFY(Near(w.Horizontal_Data_Range(), 2e300, 1e290));
+    QVERIFY(std::isfinite(w.Horizontal_Scale()) && w.Horizontal_Scale() > 0.0);
+    QVERIFY(std::isfinite(w.Vertical_Scale()) && w.Vertical_Scale() < 0.0);
+    const QRect g = w.Graph_Rect();
+    QCOMPARE(Count_Color(w.Background_Pixmap().toImage(), color, g, true), 0);
+
+    // Deep zoom around a point of huge magnitude, then out again and panning far.
+    w.SetPoints(lines, {TVector2(1e300, 1e300), TVector2(1e300, 1e300)});
+    w.DeleteDataSet(bars);
+    w.UpdateGraph();
+    QVERIFY(std::isfinite(w.Horizontal_Scale()) && w.Horizontal_Scale() > 0.0);
+    for (int i = 0; i < 30; ++i)
+        w.Draw_Background_Scaled_Pixmap(QRect(g.center(), QSize(3, 3)));
+    for (int i = 0; i < 30; ++i)
+        w.Draw_Background_Scaled_Pixmap(g.adjusted(-g.width() * 4, -g.height() * 4,
+                                                   g.width() * 4, g.height() * 4));
+    for (int i = 0; i < 30; ++i)
+        w.Draw_Background_Scaled_Pixmap(g.translated(g.width() * 5, -g.height() * 5));
+    QVERIFY(std::isfinite(w.Horizontal_Scale()) && std::isfinite(w.Horizontal_Offset()));
+    QVERIFY(std::isfinite(w.Vertical_Scale()) && std::isfinite(w.Vertical_Offset()));
+    QCOMPARE(Count_Color(w.Background_Pixmap().toImage(), color, g, true), 0);
+
+    // Small data zoomed until the transform reaches the least extent: a line still crosses.
+    w.SetPoints(lines, {TVector2(0.0, 0.0), TVector2(1.0, 1.0)});
+    w.DeleteDataSet(1);
+    w.UpdateGraph();
+    for (int i = 0; i < 40; ++i)
+        w.Draw_Background_Scaled_Pixmap(QRect(QPoint(w.Horizontal_Position_Of(0.5) - 2,
+                                                     w.Vertical_Position_Of(0.5) - 2),
+                                              QSize(4, 4)));
+    const QImage deep = w.Background_Pixmap().toImage();
+    QCOMPARE(Count_Color(deep, color, g, true), 0);
+    QVERIFY(Count_Color(deep, color, g, false) > g.width() / 2);
+}
+
+void TestGraphWidget::integerAndLogAxesRender()
+{
+    for (TGraphWidget::TScaleType type : {TGraphWidget::SCALE_INTEGER,
+                                          TGraphWidget::SCALE_LOG10}) {
+        TGraphWidget w;
+        w.Set_Horizontal_Scale_Type(type);
+        w.Set_Vertical_Scale_Type(type);
+        const QColor color(0, 150, 150);
+        const int set = w.CreateDataSet(color, TGraphWidget::GRAPH_SQUARE);
+        for (int i = 0; i <= 20; ++i)
+            w.AddPoint(set, TVector2(i * 50.0, i * 3.0));
+        Resize_Hidden(&w, QSize(600, 400));
+        const QImage image = w.Background_Pixmap().toImage();
+        const QRect g = w.Graph_Rect();
+        QCOMPARE(Count_Color(image, color, g, true), 0);
+        QVERIFY(Count_Color(image, color, g, false) > 0);
+        // Labels below and left of the plot area, spaced by at least a label's size.
+        const TGraphWidget::TLayout l = w.Current_Layout();
+        QVERIFY(Count_Dark(image, l.horizontal_legend.adjusted(0, 3, -2, 0)) > 20);
+        QVERIFY(Count_Dark(image, l.vertical_legend.adjusted(0, 2, -2, 0)) > 20);
+        std::vector<int> tick_columns;
+        for (int x = g.left() - 1; x <= g.right() + 1; ++x)
+            if (QColor(image.pixel(x, g.bottom() + 2)) == QColor(Qt::lightGray))
+                tick_columns.push_back(x);
+        QVERIFY(tick_columns.size() >= 2);
+        if (type == TGraphWidget::SCALE_INTEGER)
+            for (std::size_t i = 1; i < tick_columns.size(); ++i)
+                QVERIFY(tick_columns[i] - tick_columns[i - 1] > w.Horizontal_Label_Size().width());
+    }
+
+    // A wide integer axis thins its labels without walking every whole number.
+    TGraphWidget w;
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_INTEGER);
+    w.Set_Vertical_Scale_Type(TGraphWidget::SCALE_INTEGER);
+    const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_LINE);
+    w.AddPoints(set, {TVector2(-4e14, -3e14), TVector2(4e14, 5e14)});
+    Resize_Hidden(&w, QSize(600, 400));
+    const QImage image = w.Background_Pixmap().toImage();
+    QVERIFY(Count_Dark(image, w.Current_Layout().horizontal_legend.adjusted(0, 3, -2, 0)) > 20);
+    QVERIFY(Count_Dark(image, w.Current_Layout().vertical_legend.adjusted(0, 2, -2, 0)) > 20);
+}
+
+void TestGraphWidget::widgetPaintCopiesCache()
+{
+    TGraphWidget w;
+    const int set = w.CreateDataSet(QColor(255, 0, 0), TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(10.0, 5.0)});
+    w.Set_Show_Cursor_Position(false);
+    w.resize(500, 350);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const QImage cached = w.Background_Pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown, cached);
+
+    // Direct rendering paints the same data without the cache. (Text may differ: the test
+    // application gives pixmaps and the screen different resolutions.)
+    w.Set_Direct_Render(true);
+    const QImage direct = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb red = QColor(255, 0, 0).rgb();
+    int red_pixels = 0;
+    for (int y = 0; y < direct.height(); ++y)
+        for (int x = 0; x < direct.width(); ++x) {
+            QCOMPARE(direct.pixel(x, y) == red, cached.pixel(x, y) == red);
+            red_pixels += cached.pixel(x, y) == red;
+        }
+    QVERIFY(red_pixels > 100);
+
+    // The read-out is drawn in grey inside the top right corner of the plot area.
+    w.Set_Direct_Render(false);
+    w.Set_Show_Cursor_Position(true);
+    const QImage with_text = w.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRect g = w.Graph_Rect();
+    const int fh = QFontMetrics(w.font()).height();
+    const QRect corner(QPoint(g.left() + 1, g.top() + 1), QPoint(g.right() + 2, g.top() + 2 * fh));
+    int changed = 0;
+    for (int y = 0; y < with_text.height(); ++y)
+        for (int x = 0; x < with_text.width(); ++x)
+            if (with_text.pixel(x, y) != cached.pixel(x, y)) {
+                QVERIFY2(corner.contains(x, y), qPrintable(QString("%1 %2").arg(x).arg(y)));
+                ++changed;
+            }
+    QVERIFY(changed > 10);
+}
+
+QTEST_MAIN(TestGraphWidget)
+#include "test_graphwidget.moc"
