@@ -262,17 +262,15 @@ void TComparison::Reserve_Cells(std::size_t positions)
             Insert_Cell(cell.cell, cell.position);
 }
 
-const TComparison::TCell *TComparison::Find_Cell(const double &cell) const
+bool TComparison::Is_Near_Kept(const double &cell, const double &position) const
 {
     if (d_cells.empty())
-        return nullptr;
+        return false;
     const std::size_t mask = d_cells.size() - 1;
-    for (std::size_t i = Cell_Hash(cell) & mask;; i = (i + 1) & mask) {
-        if (std::isnan(d_cells[i].cell))
-            return nullptr;
-        if (d_cells[i].cell == cell)
-            return &d_cells[i];
-    }
+    for (std::size_t i = Cell_Hash(cell) & mask; !std::isnan(d_cells[i].cell); i = (i + 1) & mask)
+        if (d_cells[i].cell == cell && std::fabs(d_cells[i].position - position) < 1.0)
+            return true;
+    return false;
 }
 
 void TComparison::Insert_Cell(const double &cell, const double &position)
@@ -295,17 +293,15 @@ void TComparison::Add_Graph_Position(const double &position)
         return;
     }
 
-    // A non-finite position is never within 1.0 of anything, nor anything of it. For finite
-    // ones the rounded distance is below 1.0 exactly when the true one is, so the neighbours
-    // lie in the position's unit cell or the two beside it (beyond 2^53 all three are the same
-    // cell, where only equal values are that close).
+    // A non-finite position is never within 1.0 of anything, nor anything of it. A finite one
+    // whose rounded distance is below 1.0 is truly closer than 1.0, so it lies in the position's
+    // unit cell or the two beside it (beyond 2^53 all three are the same cell, where only equal
+    // values are that close).
     if (std::isfinite(position)) {
         const double cell = std::floor(position) + 0.0; // no separate cell for -0.0
-        for (const double near : {cell, cell - 1.0, cell + 1.0}) {
-            const TCell *found = Find_Cell(near);
-            if (found != nullptr && std::fabs(found->position - position) < 1.0)
-                return;
-        }
+        if (Is_Near_Kept(cell, position) || Is_Near_Kept(cell - 1.0, position) ||
+            Is_Near_Kept(cell + 1.0, position))
+            return;
         Reserve_Cells(d_cell_count + 1);
         Insert_Cell(cell, position);
     }

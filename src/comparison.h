@@ -134,10 +134,10 @@ public:
     static const QColor En_Limit_Colour;
 
 private:
-    // The kept finite positions by their unit cell (floor): kept positions lie at least 1.0
-    // apart, so a cell holds at most one, and any position closer than 1.0 to a new one lies in
-    // the new one's cell or a neighbouring cell. Open addressing; a cell key of NaN marks a
-    // free slot.
+    // The kept finite positions by their unit cell (floor): any position closer than 1.0 to a
+    // new one lies in the new one's cell or a neighbouring cell. Kept positions lie 1.0 apart,
+    // so a cell mostly holds one (two only where rounding makes 1 - 2^-1074 a distance of 1.0).
+    // Open addressing; a cell key of NaN marks a free slot.
     struct TCell
     {
         double cell;
@@ -147,7 +147,7 @@ private:
     void Clear();
     void Sort_Positions();
     void Reserve_Cells(std::size_t positions);
-    const TCell *Find_Cell(const double &cell) const;
+    bool Is_Near_Kept(const double &cell, const double &position) const;
     void Insert_Cell(const double &cell, const double &position);
     bool Interpolate(const TPolyline &polyline, const std::vector<TVector2> &points,
                      const double &x, double *value, std::size_t *cursor = nullptr) const;

@@ -234,7 +234,7 @@ private slots:
         // 1.0, and magnitudes where neighbouring doubles lie 1.0 or more apart.
         std::mt19937_64 rng(11);
         std::uniform_real_distribution<double> unit(0.0, 1.0);
-        std::uniform_int_distribution<int> kind(0, 5);
+        std::uniform_int_distribution<int> kind(0, 6);
         for (int trial = 0; trial < 300; ++trial) {
             TComparison fast;
             TComparison literal(TComparison::TMethod::Literal_Reference);
@@ -246,6 +246,7 @@ private slots:
                 case 2: p = std::nextafter(std::round((unit(rng) - 0.5) * 20.0), 0.0); break;
                 case 3: p = std::round(unit(rng) * 8.0) - 0.9999999999999999; break;
                 case 4: p = 9007199254740992.0 + 2.0 * std::round(unit(rng) * 6.0); break;
+                case 5: p = -std::ldexp(unit(rng), -1070); break; // rounds 1.0 apart from -1.0
                 default: p = -0.0; break;
                 }
                 fast.Add_Graph_Position(p);
@@ -253,6 +254,17 @@ private slots:
             }
             QCOMPARE(fast.Graph_Positions(), literal.Graph_Positions());
         }
+
+        // -1.0 and the negative number closest to 0 lie a rounded 1.0 apart: both are kept,
+        // and 0.5 is close to the second one.
+        TComparison fast;
+        TComparison literal(TComparison::TMethod::Literal_Reference);
+        for (double p : {-1.0, -4.9406564584124654e-324, 0.5, -0.5}) {
+            fast.Add_Graph_Position(p);
+            literal.Add_Graph_Position(p);
+        }
+        QCOMPARE(literal.Graph_Positions(), std::vector<double>({-1.0, -4.9406564584124654e-324}));
+        QCOMPARE(fast.Graph_Positions(), literal.Graph_Positions());
     }
 
     void Range_Margin_data()

@@ -160,6 +160,13 @@ private slots:
             "En Avg:               1.9206\n"
             "En Max:               1.9206\n";
         QCOMPARE(Report::Text(rows, 25.5, 0.0), expected);
+
+        // Numbers keep the decimal point and no grouping whatever the user's locale.
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const QByteArray german = Report::Text(rows, 25.5, 0.0);
+        QLocale::setDefault(previous);
+        QCOMPARE(german, expected);
     }
 
     void Wide_Numbers_Widen_Their_Fields()
