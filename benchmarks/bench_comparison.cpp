@@ -1,4 +1,5 @@
 #include "src/comparison.h"
+#include "src/report.h"
 
 #include <benchmark/benchmark.h>
 
@@ -72,6 +73,20 @@ void BM_Comparison_Literal(benchmark::State &state)
     Run(state, TComparison::TMethod::Literal_Reference, 0);
 }
 
+// The report text of a whole comparison (export runs once per command, not per edit).
+void BM_Report_Text(benchmark::State &state)
+{
+    const int n = static_cast<int>(state.range(0));
+    Type::TOptions options;
+    options.remove_deviations = true;
+    TComparison comparison;
+    comparison.Calculate(Make_Entries(n, 0.0, 1, 0), Make_Entries(n, 5.0, 2, 0), 2000.0, options);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            Report::Text(comparison.Export_Rows(), 2000.0, comparison.Data_B_Dev_Offset()));
+    state.SetLabel("2 x " + std::to_string(n) + " entries");
+}
+
 } // namespace
 
 BENCHMARK(BM_Comparison_Indexed)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
@@ -89,3 +104,4 @@ BENCHMARK(BM_Comparison_Indexed_Unsorted_Keys)
 BENCHMARK(BM_Comparison_Literal)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
+BENCHMARK(BM_Report_Text)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

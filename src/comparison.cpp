@@ -149,8 +149,8 @@ std::size_t TComparison::TPolyline::Search_Sorted(const double &x, std::size_t *
         first = d_keys.begin() + static_cast<std::ptrdiff_t>(low);
         last = d_keys.begin() + static_cast<std::ptrdiff_t>(std::min(high, n));
     }
-    const std::size_t end = static_cast<std::size_t>(std::lower_bound(first, last, target) -
-                                                     d_keys.begin());
+    const std::size_t end =
+        static_cast<std::size_t>(std::lower_bound(first, last, target) - d_keys.begin());
     if (cursor != nullptr)
         *cursor = end;
 
@@ -339,9 +339,8 @@ void TComparison::Sort_Positions()
         if (it != first && Position_Sort(*it, *(it - 1))) {
             run_ends.push_back(it);
             if (run_ends.size() >= Most_Runs) {
-                std::sort(first, last, [](const double &a, const double &b) {
-                    return Position_Sort(a, b);
-                });
+                std::sort(first, last,
+                          [](const double &a, const double &b) { return Position_Sort(a, b); });
                 return;
             }
         }
@@ -360,8 +359,8 @@ bool TComparison::Interpolate(const TPolyline &polyline, const std::vector<TVect
 }
 
 bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
-                            const std::vector<Type::TEntryItem> &entries_b,
-                            const double &offset_b, const Type::TOptions &options)
+                            const std::vector<Type::TEntryItem> &entries_b, const double &offset_b,
+                            const Type::TOptions &options)
 {
     Clear();
     if (entries_a.size() < 2 || entries_b.size() < 2)
@@ -482,11 +481,10 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
             row.uc_b_valid = true;
             curve_b.emplace_back(p, dev_b);
             // Open to the left, upright at p + half: facing A's bracket.
-            d_brackets.push_back({{TVector2(p - half, dev_b + uc_b),
-                                   TVector2(p + half, dev_b + uc_b),
-                                   TVector2(p + half, dev_b - uc_b),
-                                   TVector2(p - half, dev_b - uc_b)},
-                                  Bracket_B_Colour});
+            d_brackets.push_back(
+                {{TVector2(p - half, dev_b + uc_b), TVector2(p + half, dev_b + uc_b),
+                  TVector2(p + half, dev_b - uc_b), TVector2(p - half, dev_b - uc_b)},
+                 Bracket_B_Colour});
         }
 
         if (row.uc_a_valid && row.uc_b_valid)

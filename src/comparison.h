@@ -22,12 +22,12 @@ public:
     struct TExportData
     {
         double position = 0.0;
-        double dev_a = 0.0;    // set-A deviation interpolated at the position
-        double dev_b = 0.0;    // set-B deviation interpolated there, plus the B deviation offset
-        double uc_a = 0.0;     // set-A uncertainty interpolated at the position
-        double uc_a_adj = 0.0; // set-A uncertainty used for En
-        double uc_b = 0.0;     // set-B uncertainty interpolated at the position
-        double en_value = 0.0; // normalised error
+        double dev_a = 0.0;       // set-A deviation interpolated at the position
+        double dev_b = 0.0;       // set-B deviation interpolated there, plus the B deviation offset
+        double uc_a = 0.0;        // set-A uncertainty interpolated at the position
+        double uc_a_adj = 0.0;    // set-A uncertainty used for En
+        double uc_b = 0.0;        // set-B uncertainty interpolated at the position
+        double en_value = 0.0;    // normalised error
         bool dev_a_valid = false; // the position lies within set A's range
         bool dev_b_valid = false; // the position lies within set B's range
         bool uc_a_valid = false;  // set A's point and uncertainty were plotted
@@ -52,11 +52,7 @@ public:
     // Indexed is the one the program uses; Literal_Reference is the plain quadratic method (every
     // new position compared with all kept ones, every interpolation a list scan), kept to check
     // that the indexed one gives bit-for-bit the same results and to measure it against.
-    enum class TMethod
-    {
-        Indexed,
-        Literal_Reference
-    };
+    enum class TMethod { Indexed, Literal_Reference };
 
     // Piecewise-linear look-up on one point list that gives exactly what Extrapolation::Get_Value
     // gives without scanning the list: a binary search when the keys are monotone, an interval
@@ -65,8 +61,7 @@ public:
     class TPolyline
     {
     public:
-        enum class TLookup
-        {
+        enum class TLookup {
             List_Scan,     // keys that are not finite or too large for the rounding bounds
             Binary_Search, // monotone keys
             Interval_Tree  // unordered keys
@@ -88,13 +83,13 @@ public:
         const std::vector<TVector2> &d_points;
         TLookup d_lookup;
         bool d_increasing;
-        std::vector<double> d_keys;   // binary search: keys, negated when decreasing
-        std::vector<double> d_low;    // interval tree: per node the lowest start of its segments
-        std::vector<double> d_high;   // and the highest end, widened by the rounding allowance
-        std::size_t d_leaves;         // interval tree: leaf count, a power of two
-        double d_key_magnitude;       // largest absolute key
-        std::size_t d_before_first;   // segment continued before the first point, or npos
-        std::size_t d_after_last;     // point continued after the last one (with its predecessor)
+        std::vector<double> d_keys; // binary search: keys, negated when decreasing
+        std::vector<double> d_low;  // interval tree: per node the lowest start of its segments
+        std::vector<double> d_high; // and the highest end, widened by the rounding allowance
+        std::size_t d_leaves;       // interval tree: leaf count, a power of two
+        double d_key_magnitude;     // largest absolute key
+        std::size_t d_before_first; // segment continued before the first point, or npos
+        std::size_t d_after_last;   // point continued after the last one (with its predecessor)
     };
 
     explicit TComparison(TMethod method = TMethod::Indexed);

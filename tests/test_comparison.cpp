@@ -294,8 +294,8 @@ private slots:
         QCOMPARE(row->uc_b_valid, true);
         // En only where both sets cover the position.
         const std::vector<TVector2> &en = comparison.En_Data_Sets()[0].points;
-        const bool plotted = std::any_of(en.begin(), en.end(),
-                                         [&](const TVector2 &p) { return p.x == position; });
+        const bool plotted =
+            std::any_of(en.begin(), en.end(), [&](const TVector2 &p) { return p.x == position; });
         QCOMPARE(plotted, inside_a);
     }
 
@@ -359,9 +359,10 @@ private slots:
 
         // The grey bracket shows the unadjusted uncertainty, the red one the adjusted.
         const Sets sets = Deviation_Sets(comparison);
-        const auto grey = std::find_if(sets.begin(), sets.end(), [](const TComparison::TDataSet &s) {
-            return s.colour == TComparison::Unadjusted_Bracket_Colour;
-        });
+        const auto grey =
+            std::find_if(sets.begin(), sets.end(), [](const TComparison::TDataSet &s) {
+                return s.colour == TComparison::Unadjusted_Bracket_Colour;
+            });
         QVERIFY(grey != sets.end());
         QVERIFY(Near(grey->points[0].y - rows[1].dev_a, 0.0007));
         QCOMPARE((grey + 1)->colour, TComparison::Bracket_A_Colour);
@@ -476,8 +477,8 @@ private slots:
         std::mt19937_64 rng(20261207);
         std::uniform_real_distribution<double> unit(0.0, 1.0);
         std::uniform_int_distribution<int> pick(0, 9);
-        const double Near_Zero[] = {-1e-300, -4.9e-324, 0.0, 4.9e-324, 1e-310, 1e-300, 1e-6,
-                                    2e-6, 1.0, 1.000001};
+        const double Near_Zero[] = {-1e-300, -4.9e-324, 0.0,  4.9e-324, 1e-310,
+                                    1e-300,  1e-6,      2e-6, 1.0,      1.000001};
         long checked = 0;
         int lookups[3] = {0, 0, 0};
         for (int trial = 0; trial < 6000; ++trial) {
@@ -490,15 +491,15 @@ private slots:
             for (int i = 0; i < n; ++i) {
                 const int r = pick(rng);
                 if (style == 4)
-                    key = std::round(unit(rng) * 20.0);             // unsorted, many equal
+                    key = std::round(unit(rng) * 20.0); // unsorted, many equal
                 else if (style == 5)
-                    key = std::max(key, Near_Zero[pick(rng)]);       // around 0, subnormal
+                    key = std::max(key, Near_Zero[pick(rng)]); // around 0, subnormal
                 else if (r == 0)
-                    key += 0.0;                                      // equal
+                    key += 0.0; // equal
                 else if (r == 1)
-                    key += 1e-6;                                     // at the threshold
+                    key += 1e-6; // at the threshold
                 else if (r == 2)
-                    key = std::nextafter(key + 1e-6, 1e300);         // just above it
+                    key = std::nextafter(key + 1e-6, 1e300); // just above it
                 else if (r == 3)
                     key += 1e-7;
                 else

@@ -86,8 +86,8 @@ QString Write_In_Child(const QString &file_name, const QByteArray &text, bool un
             outcome = "could not switch user or set the limit";
         } else {
             QString error;
-            outcome = Report::Write_File(file_name, text, &error) ? QByteArray("ok")
-                                                                  : error.toUtf8();
+            outcome =
+                Report::Write_File(file_name, text, &error) ? QByteArray("ok") : error.toUtf8();
         }
         const ssize_t written = ::write(channel[1], outcome.constData(), outcome.size());
         ::_exit(written == outcome.size() ? 0 : 1);
@@ -151,14 +151,13 @@ private slots:
                                     0.0015 / std::sqrt(0.0005 * 0.0005 + 0.0006 * 0.0006)),
                            Row_B_Only(300, 0.0004, 0.0007)};
         const QByteArray expected =
-            Head +
-            "  100.0000      0.0012    -0.0003     0.0005     0.0005     0.0006     1.9206\n"
-            "  300.0000      ------     0.0004     ------     ------     0.0007     ------\n"
-            "\n\n"
-            "Data B Pos Offset:   25.5000\n"
-            "Data B Dev Offset:    0.0000\n"
-            "En Avg:               1.9206\n"
-            "En Max:               1.9206\n";
+            Head + "  100.0000      0.0012    -0.0003     0.0005     0.0005     0.0006     1.9206\n"
+                   "  300.0000      ------     0.0004     ------     ------     0.0007     ------\n"
+                   "\n\n"
+                   "Data B Pos Offset:   25.5000\n"
+                   "Data B Dev Offset:    0.0000\n"
+                   "En Avg:               1.9206\n"
+                   "En Max:               1.9206\n";
         QCOMPARE(Report::Text(rows, 25.5, 0.0), expected);
 
         // Numbers keep the decimal point and no grouping whatever the user's locale.
@@ -190,8 +189,9 @@ private slots:
 
         // The maximum starts at 0: all-zero En values print 0.0000 for both.
         const Rows zero = {Row_Both(1, 0.1, 0.1, 0.2, 0.2, 0.2, 0.0)};
-        QVERIFY(Report::Text(zero, 0, 0).endsWith("En Avg:               0.0000\n"
-                                                  "En Max:               0.0000\n"));
+        QVERIFY(Report::Text(zero, 0, 0)
+                    .endsWith("En Avg:               0.0000\n"
+                              "En Max:               0.0000\n"));
     }
 
     void Writes_And_Replaces_Files()
@@ -268,8 +268,7 @@ private slots:
         QCOMPARE(Write_In_Child(open + "/protected.txt", text, true),
                  QStringLiteral("ERR  Cannot open file for writing."));
         QCOMPARE(Read(open + "/protected.txt"), old);
-        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"protected.txt"}));
+        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden), QStringList({"protected.txt"}));
         ::chmod(QFile::encodeName(locked).constData(), 0755);
     }
 
