@@ -152,9 +152,9 @@ double Random_Nominal(std::mt19937_64 &rng, int style, double base, int index)
     }
 }
 
-Entries Random_Entries(std::mt19937_64 &rng, double base)
+Entries Random_Entries(std::mt19937_64 &rng, double base, int most)
 {
-    std::uniform_int_distribution<int> count(2, 30);
+    std::uniform_int_distribution<int> count(2, most);
     std::uniform_int_distribution<int> style(0, 5);
     std::uniform_int_distribution<int> deviation_style(0, 3);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -556,8 +556,11 @@ private slots:
         std::uniform_real_distribution<double> unit(0.0, 1.0);
         for (int trial = 0; trial < 4000; ++trial) {
             const double base = trial % 3 == 0 ? 0.0 : (unit(rng) - 0.5) * 200.0;
-            const Entries a = Random_Entries(rng, base);
-            const Entries b = Random_Entries(rng, base + (trial % 2 ? 0.0 : 30.0 * unit(rng)));
+            // Mostly short lists; now and then long ones, where the searches skip far.
+            const int most = trial % 40 == 0 ? 800 : 30;
+            const Entries a = Random_Entries(rng, base, most);
+            const Entries b =
+                Random_Entries(rng, base + (trial % 2 ? 0.0 : 30.0 * unit(rng)), most);
             // Offsets at a key, between keys, and at 0 (where the uncertainty is also read).
             const double offset = trial % 4 == 0   ? 0.0
                                   : trial % 4 == 1 ? a[a.size() / 2].nominal
