@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QLine>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
@@ -1267,4 +1268,106 @@ void TGraphWidget::Update_Left_Down_Box()
     update(QRect(QPoint(n.left(), n.top()), QPoint(n.left(), n.bottom())));
     update(QRect(QPoint(n.left(), n.bottom() + 1), QPoint(n.right(), n.bottom() + 1)));
     update(QRect(QPoint(n.right() + 1, n.top()), QPoint(n.right() + 1, n.bottom())));
+}
+
+// ========================================================================= mouse interaction
+
+void TGraphWidget::ZoomOut()
+{
+    d_zoom_out_pending = true;
+    update();
+}
+
+void TGraphWidget::ScaleToFit()
+{
+    d_scale_to_fit_pending = true;
+    update();
+}
+
+void TGraphWidget::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint p = event->pos();
+    if (event->button() == Qt::LeftButton) {
+        // A press outside the plot area anchors the zoom box at the plot's top left corner.
+        const QPoint anchor = d_graph_rect.contains(p) ? p : d_graph_rect.topLeft();
+        d_left_down_box = QRect(anchor, anchor);
+        d_left_button_down = true;
+        d_left_drag_active = false;
+    } else if (event->button() == Qt::RightButton) {
+        d_left_down_box = QRect(p, p);
+        d_right_drag_moved = false;
+        d_right_button_down = true;
+    }
+}
+
+void TGraphWidget::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint p = event->pos();
+    if (event->buttons() & Qt::LeftButton) {
+        if (!d_left_button_down)
+            return;
+        if (d_left_drag_active) {
+            Update_Left_Down_Box();
+            d_left_down_box.setBottomRight(p);
+            Update_Left_Down_Box();
+        } else {
+            d_left_drag_active = true;
+            d_show_left_down_box = true;
+            d_left_down_box.setBottomRight(p);
+            Update_Left_Down_Box();
+        }
+    } else if (event->buttons() & Qt::RightButton) {
+        if (d_right_button_down) {
+            const QPoint anchor = d_left_down_box.topLeft();
+            Draw_Background_Scaled_Pixmap(
+                d_graph_rect.translated(anchor.x() - p.x(), anchor.y() - p.y()));
+            repaint();
+            d_left_down_box = QRect(p, p);
+        }
+        d_right_drag_moved = true;
+    } else if (d_graph_rect.contains(p) && d_show_cursor_position) {
+        d_cursor_text = Cursor_Read_Out(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
+        repaint();
+    }
+}
+
+void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
+{
+    const QPoint p = event->pos();
+    if (event->button() == Qt::LeftButton) {
+        const QRect &box = d_left_down_box;
+        const int size = std::abs(box.right() - box.left()) + std::abs(box.bottom() - box.top());
+        if (d_left_drag_active && size > 19) {
+            d_show_left_down_box = false;
+            Update_Left_Down_Box();
+            // Expressed on the linear pixel scale of the current transform before fitting.
+            if (d_horizontal_scale_type == SCALE_LOG10) {
+                d_left_down_box.setLeft(Reverse_Log10_Position_Horizontal(d_left_down_box.left()));
+                d_left_down_box.setRight(
+                    Reverse_Log10_Position_Horizontal(d_left_down_box.right()));
+            }
+            if (d_vertical_scale_type == SCALE_LOG10) {
+                d_left_down_box.setTop(Reverse_Log10_Position_Vertical(d_left_down_box.top()));
+                d_left_down_box.setBottom(
+                    Reverse_Log10_Position_Vertical(d_left_down_box.bottom()));
+            }
+            Draw_Background_Scaled_Pixmap(d_left_down_box);
+            update(d_widget_rect);
+            d_left_drag_active = false;
+        } else {
+            d_left_drag_active = false;
+            if (d_show_left_down_box) {
+                d_show_left_down_box = false;
+                Update_Left_Down_Box();
+            }
+            emit Mouse_Click(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
+        }
+        d_left_button_down = false;
+    } else if (event->button() == Qt::RightButton) {
+        if (d_right_drag_moved)
+            d_right_drag_moved = false;
+        else
+            ZoomOut();
+        d_right_button_down = false;
+    }
 }

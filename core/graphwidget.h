@@ -181,7 +181,19 @@ public:
     // Schedules a repaint of the four one-pixel strips of the zoom box outline.
     void Update_Left_Down_Box();
 
+signals:
+    // Data coordinates of a left click.
+    void Mouse_Click(const double &x, const double &y);
+
+public slots:
+    // Both are carried out by the next paint; a pending fit is done before a pending zoom-out.
+    void ZoomOut();
+    void ScaleToFit();
+
 protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
