@@ -162,40 +162,20 @@ public:
 
 TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
     // Qt's parent chain needs a mutable parent; the widget never modifies it through this pointer.
-    : QWidget(const_cast<QWidget *>(parent), flags),
-      d_horizontal_scale(1.0),
-      d_vertical_scale(-1.0),
-      d_horizontal_offset(0.0),
-      d_vertical_offset(0.0),
-      d_vertical_title(QStringLiteral("V Title")),
-      d_horizontal_title(QStringLiteral("H Title")),
-      d_title(QStringLiteral("Sample Graph")),
-      d_horizontal_field_width(8),
-      d_horizontal_precision(4),
-      d_vertical_field_width(8),
-      d_vertical_precision(4),
-      d_vertical_label_size(-1, -1),
-      d_horizontal_label_size(-1, -1),
-      d_graph_type(GRAPH_LINE),
-      d_horizontal_data_range(1e-5),
-      d_vertical_data_range(1e-5),
-      d_cursor_text(Cursor_Read_Out(0.0, 0.0)),
-      d_show_left_down_box(false),
-      d_left_button_down(false),
-      d_left_drag_active(false),
-      d_right_button_down(false),
-      d_right_drag_moved(false),
-      d_show_cursor_position(true),
-      d_direct_render(false),
-      d_y_includes_zero(true),
-      d_scale_minimum_symmetric(true),
-      d_draw_frame(true),
-      d_scale_to_fit_pending(false),
-      d_zoom_out_pending(false),
-      d_horizontal_scale_type(SCALE_LINEAR),
-      d_vertical_scale_type(SCALE_LINEAR),
-      d_scale_minimum_y(5e-6),
-      d_lock_aspect_ratio(false)
+    : QWidget(const_cast<QWidget *>(parent), flags), d_horizontal_scale(1.0),
+      d_vertical_scale(-1.0), d_horizontal_offset(0.0), d_vertical_offset(0.0),
+      d_vertical_title(QStringLiteral("V Title")), d_horizontal_title(QStringLiteral("H Title")),
+      d_title(QStringLiteral("Sample Graph")), d_horizontal_field_width(8),
+      d_horizontal_precision(4), d_vertical_field_width(8), d_vertical_precision(4),
+      d_vertical_label_size(-1, -1), d_horizontal_label_size(-1, -1), d_graph_type(GRAPH_LINE),
+      d_horizontal_data_range(1e-5), d_vertical_data_range(1e-5),
+      d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_show_left_down_box(false),
+      d_left_button_down(false), d_left_drag_active(false), d_right_button_down(false),
+      d_right_drag_moved(false), d_show_cursor_position(true), d_direct_render(false),
+      d_y_includes_zero(true), d_scale_minimum_symmetric(true), d_draw_frame(true),
+      d_scale_to_fit_pending(false), d_zoom_out_pending(false),
+      d_horizontal_scale_type(SCALE_LINEAR), d_vertical_scale_type(SCALE_LINEAR),
+      d_scale_minimum_y(5e-6), d_lock_aspect_ratio(false)
 {
     setAttribute(Qt::WA_MouseTracking);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -218,6 +198,7 @@ int TGraphWidget::CreateDataSet(QColor color, TGraphType type)
 bool TGraphWidget::AddPoint(int set, const TVector2 &point)
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     d_data_sets[set].dataset_points.push_back(point);
     return true;
 }
@@ -225,6 +206,7 @@ bool TGraphWidget::AddPoint(int set, const TVector2 &point)
 bool TGraphWidget::AddPoints(int set, const std::vector<TVector2> &points)
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     std::vector<TVector2> &target = d_data_sets[set].dataset_points;
     target.insert(target.end(), points.begin(), points.end());
     return true;
@@ -233,6 +215,7 @@ bool TGraphWidget::AddPoints(int set, const std::vector<TVector2> &points)
 bool TGraphWidget::SetPoints(int set, const std::vector<TVector2> &points)
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     d_data_sets[set].dataset_points = points;
     return true;
 }
@@ -240,7 +223,9 @@ bool TGraphWidget::SetPoints(int set, const std::vector<TVector2> &points)
 bool TGraphWidget::ModifyPoint(int set, int index, const TVector2 &point)
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     QUORVAL_ASSERT(index < static_cast<int>(d_data_sets[set].dataset_points.size()));
+    QUORVAL_ASSERT(index >= 0);
     d_data_sets[set].dataset_points[index] = point;
     return true;
 }
@@ -248,7 +233,9 @@ bool TGraphWidget::ModifyPoint(int set, int index, const TVector2 &point)
 bool TGraphWidget::DeletePoint(int set, int index)
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     QUORVAL_ASSERT(index < static_cast<int>(d_data_sets[set].dataset_points.size()));
+    QUORVAL_ASSERT(index >= 0);
     std::vector<TVector2> &points = d_data_sets[set].dataset_points;
     points.erase(points.begin() + index);
     return true;
@@ -257,6 +244,7 @@ bool TGraphWidget::DeletePoint(int set, int index)
 bool TGraphWidget::DeletePoints(int set)
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     d_data_sets[set].dataset_points.clear();
     return true;
 }
@@ -264,38 +252,36 @@ bool TGraphWidget::DeletePoints(int set)
 bool TGraphWidget::DeleteDataSet(int index)
 {
     QUORVAL_ASSERT(index < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(index >= 0);
     d_data_sets.erase(d_data_sets.begin() + index);
     return true;
 }
 
-void TGraphWidget::DeleteDataSets()
-{
-    d_data_sets.clear();
-}
+void TGraphWidget::DeleteDataSets() { d_data_sets.clear(); }
 
 int TGraphWidget::DataSetSize(int set) const
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     return static_cast<int>(d_data_sets[set].dataset_points.size());
 }
 
 TVector2 TGraphWidget::GetPoint(int set, int index) const
 {
     QUORVAL_ASSERT(set < static_cast<int>(d_data_sets.size()));
+    QUORVAL_ASSERT(set >= 0);
     QUORVAL_ASSERT(index < static_cast<int>(d_data_sets[set].dataset_points.size()));
+    QUORVAL_ASSERT(index >= 0);
     return d_data_sets[set].dataset_points[index];
 }
 
-int TGraphWidget::DataSetCount() const
-{
-    return static_cast<int>(d_data_sets.size());
-}
+int TGraphWidget::DataSetCount() const { return static_cast<int>(d_data_sets.size()); }
 
 bool TGraphWidget::GenerateRGBColor(int index, int *red, int *green, int *blue)
 {
     QUORVAL_ASSERT(red && green && blue);
-    static const int Intensity[16] = {255, 128, 192, 64,  160, 224, 96, 32,
-                                      144, 112, 176, 80,  208, 48,  240, 16};
+    static const int Intensity[16] = {255, 128, 192, 64, 160, 224, 96,  32,
+                                      144, 112, 176, 80, 208, 48,  240, 16};
     static const int Enable[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1},
                                      {1, 1, 0}, {0, 1, 1}, {1, 0, 1}};
     *red = *green = *blue = 0;
@@ -319,25 +305,13 @@ void TGraphWidget::SetScaleMinimumY(const double &minimum, bool symmetric)
     d_scale_minimum_symmetric = symmetric;
 }
 
-void TGraphWidget::EnableYIncludesZero(bool enable)
-{
-    d_y_includes_zero = enable;
-}
+void TGraphWidget::EnableYIncludesZero(bool enable) { d_y_includes_zero = enable; }
 
-void TGraphWidget::SetTitle(const QString &title)
-{
-    d_title = title;
-}
+void TGraphWidget::SetTitle(const QString &title) { d_title = title; }
 
-void TGraphWidget::SetHorizontalTitle(const QString &title)
-{
-    d_horizontal_title = title;
-}
+void TGraphWidget::SetHorizontalTitle(const QString &title) { d_horizontal_title = title; }
 
-void TGraphWidget::SetVerticalTitle(const QString &title)
-{
-    d_vertical_title = title;
-}
+void TGraphWidget::SetVerticalTitle(const QString &title) { d_vertical_title = title; }
 
 // ===================================================================== scale: the transform
 
@@ -588,8 +562,8 @@ void TGraphWidget::Label_Format(TScaleType type, bool vertical, const double &lo
     case SCALE_LINEAR: {
         const double m = std::max(std::fabs(low), std::fabs(high));
         if (std::isfinite(m) && std::isfinite(high - low) && m > 1.0) {
-            *precision = std::max(0, 4 - Truncate_To_Int(std::log10(std::max(1.0, high - low)),
-                                                         1000));
+            *precision =
+                std::max(0, 4 - Truncate_To_Int(std::log10(std::max(1.0, high - low)), 1000));
             *field_width = Truncate_To_Int(std::log10(m), 1000) + *precision + 2;
         }
         break;
@@ -642,8 +616,8 @@ void TGraphWidget::Calculate_Legend_Display_Precision(QPainter *painter)
 
     Label_Format(d_vertical_scale_type, true, vb, vt, &d_vertical_field_width,
                  &d_vertical_precision);
-    const QString v_sample = QString("  %1").arg(-0.5, d_vertical_field_width, 'f',
-                                                 d_vertical_precision, QChar(' '));
+    const QString v_sample =
+        QString("  %1").arg(-0.5, d_vertical_field_width, 'f', d_vertical_precision, QChar(' '));
     const QRect v_box = painter->boundingRect(QRect(), 0, v_sample);
     d_vertical_label_size = QSize(std::max(1, v_box.width()), std::max(1, v_box.height()));
 }
@@ -681,10 +655,10 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
         const double high = (right - d_horizontal_offset) / d_horizontal_scale;
         if (!std::isfinite(low) || !std::isfinite(high) || !(d_horizontal_scale > 0.0))
             break;
-        const qlonglong first = static_cast<qlonglong>(
-            std::max(-Integer_Limit, std::min(Integer_Limit, low)));
-        const qlonglong last = static_cast<qlonglong>(
-            std::max(-Integer_Limit, std::min(Integer_Limit, high)));
+        const qlonglong first =
+            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
+        const qlonglong last =
+            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
         int last_x = 0;
         bool drawn = false;
         for (qlonglong k = first; k <= last; ++k) {
@@ -692,11 +666,11 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
             if (drawn && std::abs(x - last_x) <= lw) {
                 // Skip the numbers that would crowd the last label: go on a little before the
                 // first one far enough away, so a wide range is not walked number by number.
-                const double target = std::ceil((last_x + lw + 1 - d_horizontal_offset) /
-                                                d_horizontal_scale) - 2.0;
+                const double target =
+                    std::ceil((last_x + lw + 1 - d_horizontal_offset) / d_horizontal_scale) - 2.0;
                 if (target > static_cast<double>(k))
-                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0))
-                        - 1;
+                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) -
+                        1;
                 continue;
             }
             drawn = true;
@@ -709,8 +683,7 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
         painter->setPen(QPen(Qt::black));
         for (const TLabel &label : labels)
             painter->drawText(QRect(label.x - lw / 2, base - lh / 2, lw, lh),
-                              Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip,
-                              label.text);
+                              Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, label.text);
         return;
     }
     case SCALE_LOG10: {
@@ -785,20 +758,20 @@ void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
         const double high = (top - d_vertical_offset) / d_vertical_scale;
         if (!std::isfinite(low) || !std::isfinite(high) || !(d_vertical_scale < 0.0))
             break;
-        const qlonglong first = static_cast<qlonglong>(
-            std::max(-Integer_Limit, std::min(Integer_Limit, low)));
-        const qlonglong last = static_cast<qlonglong>(
-            std::max(-Integer_Limit, std::min(Integer_Limit, high)));
+        const qlonglong first =
+            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
+        const qlonglong last =
+            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
         int last_y = 0;
         bool drawn = false;
         for (qlonglong k = first; k <= last; ++k) {
             const int y = To_Pixel(k * d_vertical_scale + d_vertical_offset);
             if (drawn && std::abs(y - last_y) <= vh) {
-                const double target = std::ceil((last_y - vh - 1 - d_vertical_offset) /
-                                                d_vertical_scale) - 2.0;
+                const double target =
+                    std::ceil((last_y - vh - 1 - d_vertical_offset) / d_vertical_scale) - 2.0;
                 if (target > static_cast<double>(k))
-                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0))
-                        - 1;
+                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) -
+                        1;
                 continue;
             }
             drawn = true;
@@ -913,7 +886,8 @@ TGraphWidget::TLayout TGraphWidget::Device_Layout(const QRect &rect, int fh)
     const int w = rect.width();
     const int h = rect.height();
     TLayout layout;
-    layout.graph = QRect(QPoint(x0 + 6 * fh, y0 + 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h - 4 * fh));
+    layout.graph =
+        QRect(QPoint(x0 + 6 * fh, y0 + 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h - 4 * fh));
     layout.vertical_legend = QRect(QPoint(x0 + 2 * fh, y0), QPoint(x0 + 6 * fh, y0 + h - 2 * fh));
     layout.vertical_title = QRect(QPoint(x0, y0 + 2 * fh), QPoint(x0 + 2 * fh, y0 + h - 4 * fh));
     layout.horizontal_legend =
@@ -1093,8 +1067,8 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
                     double ax = px0, ay = py0, bx = px1, by = py1;
                     if (Clip_Segment(&ax, &ay, &bx, &by, clip_left, clip_top, clip_right,
                                      clip_bottom))
-                        batch.d_lines.append(QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx),
-                                                   To_Pixel(by)));
+                        batch.d_lines.append(
+                            QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx), To_Pixel(by)));
                 }
                 px0 = px1;
                 py0 = py1;
@@ -1104,8 +1078,8 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
         }
         case GRAPH_BAR: {
             batch.Start(set.dataset_color, true);
-            const int hw = Bar_Half_Width(plot_width,
-                                          static_cast<int>(set.dataset_points.size()), log_x);
+            const int hw =
+                Bar_Half_Width(plot_width, static_cast<int>(set.dataset_points.size()), log_x);
             for (const TVector2 &p : set.dataset_points) {
                 double fx;
                 double fy;
@@ -1146,8 +1120,7 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
             }
             break;
         }
-        default:
-            break;
+        default: break;
         }
     }
     batch.Flush();

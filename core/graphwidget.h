@@ -25,8 +25,7 @@ class TGraphWidget : public QWidget
     Q_OBJECT
 
 public:
-    enum TGraphType
-    {
+    enum TGraphType {
         GRAPH_DEFAULT = 0, // use the widget-wide graph type
         GRAPH_LINE = 1,
         GRAPH_BAR = 2,
@@ -34,12 +33,7 @@ public:
         GRAPH_SQUARE = 4
     };
 
-    enum TScaleType
-    {
-        SCALE_LINEAR = 1,
-        SCALE_INTEGER = 2,
-        SCALE_LOG10 = 3
-    };
+    enum TScaleType { SCALE_LINEAR = 1, SCALE_INTEGER = 2, SCALE_LOG10 = 3 };
 
     struct TDataSet
     {
@@ -140,8 +134,8 @@ public:
     void Draw_Legend(QPainter *painter);
 
     // Field width and decimals of the labels of an axis showing low to high.
-    static void Label_Format(TScaleType type, bool vertical, const double &low,
-                             const double &high, int *field_width, int *precision);
+    static void Label_Format(TScaleType type, bool vertical, const double &low, const double &high,
+                             int *field_width, int *precision);
     // Positions of the ticks of a linear axis spanning the pixels first to last with labels of
     // the given size: evenly spread, the last one at last + 1.
     static std::vector<int> Linear_Tick_Positions(int first, int last, int label_size);

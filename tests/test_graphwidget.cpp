@@ -7,7 +7,11 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 #include <limits>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,10 +53,34 @@ QImage White_Image(const QSize &size)
     return image;
 }
 
-bool Near(double a, double b, double tolerance)
+// Runs body in a forked child; returns what it wrote to stderr if it aborted, else "".
+template <typename TBody> QString Abort_Text(TBody body)
 {
-    return std::fabs(a - b) <= tolerance;
+    int fds[2];
+    if (pipe(fds) != 0)
+        qFatal("pipe failed");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDERR_FILENO);
+        body();
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT))
+        return QString();
+    return QString::fromStdString(text);
 }
+
+bool Near(double a, double b, double tolerance) { return std::fabs(a - b) <= tolerance; }
 
 } // namespace
 
@@ -63,6 +91,7 @@ class TestGraphWidget : public QObject
 private slots:
     void colorGenerator();
     void dataSetOperations();
+    void indexAssertions();
     void initialState();
     void fitToData();
     void fitOptions();
@@ -143,6 +172,34 @@ void TestGraphWidget::dataSetOperations()
     w.DeleteDataSets();
     QCOMPARE(w.DataSetCount(), 0);
     QCOMPARE(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), 0);
+}
+
+void TestGraphWidget::indexAssertions()
+{
+    TGraphWidget w;
+    w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoint(0, TVector2(1.0, 1.0));
+
+    QString text = Abort_Text([&w] { w.AddPoint(1, TVector2()); });
+    QVERIFY2(text.contains("\"set < static_cast<int>(d_data_sets.size())\""), qPrintable(text));
+    QVERIFY2(text.contains(" core/graphwidget,"), qPrintable(text));
+    QVERIFY2(text.contains("bool TGraphWidget::AddPoint(int, const TVector2&)"), qPrintable(text));
+
+    text = Abort_Text([&w] { w.GetPoint(0, 1); });
+    QVERIFY2(text.contains("\"index < static_cast<int>(d_data_sets[set].dataset_points.size())\""),
+             qPrintable(text));
+    text = Abort_Text([&w] { w.DeleteDataSet(1); });
+    QVERIFY2(text.contains("\"index < static_cast<int>(d_data_sets.size())\""), qPrintable(text));
+    // Negative indices stop the program too instead of reaching into memory.
+    QVERIFY(!Abort_Text([&w] { w.ModifyPoint(-1, 0, TVector2()); }).isEmpty());
+    QVERIFY(!Abort_Text([&w] { w.DeletePoint(0, -1); }).isEmpty());
+    text = Abort_Text([&w] { w.Draw_Graph(nullptr); });
+    QVERIFY2(text.contains("\"painter\""), qPrintable(text));
+    // The good calls of the same kind do not abort.
+    QVERIFY(Abort_Text([&w] {
+                w.AddPoint(0, TVector2());
+                w.GetPoint(0, 1);
+            }).isEmpty());
 }
 
 void TestGraphWidget::initialState()
@@ -380,8 +437,8 @@ void TestGraphWidget::labelFormat()
     const QPixmap pixmap = w.Background_Pixmap();
     const QFontMetrics metrics(w.font(), const_cast<QPixmap *>(&pixmap));
     QCOMPARE(w.Horizontal_Label_Size().height(), metrics.height());
-    QVERIFY(std::abs(w.Horizontal_Label_Size().width() - metrics.horizontalAdvance("    -0.5  "))
-            <= 2);
+    QVERIFY(std::abs(w.Horizontal_Label_Size().width() - metrics.horizontalAdvance("    -0.5  ")) <=
+            2);
 }
 
 void TestGraphWidget::tickPositions()
@@ -402,8 +459,8 @@ void TestGraphWidget::tickPositions()
     painter.end();
     const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
     const QSize label = w.Horizontal_Label_Size();
-    const std::vector<int> columns = TGraphWidget::Linear_Tick_Positions(g.left(), g.right(),
-                                                                         label.width());
+    const std::vector<int> columns =
+        TGraphWidget::Linear_Tick_Positions(g.left(), g.right(), label.width());
     QVERIFY(columns.size() >= 2);
     const int row = g.bottom() + 2; // under the border (which reaches bottom + 1)
     for (int x : columns)
@@ -604,10 +661,13 @@ void TestGraphWidget::renderedImageInspection()
     QCOMPARE(Count_Color(image, line_color, l.graph, true), 0);
     QVERIFY(Count_Color(image, line_color, l.graph, false) > l.graph.width());
     // The curve spans the plot's width.
-    QCOMPARE(Count_Color(image, line_color, QRect(l.graph.left(), l.graph.top(), 20,
-                                                  l.graph.height()), false) > 0, true);
-    QCOMPARE(Count_Color(image, line_color, QRect(l.graph.right() - 20, l.graph.top(), 21,
-                                                  l.graph.height()), false) > 0, true);
+    QCOMPARE(Count_Color(image, line_color,
+                         QRect(l.graph.left(), l.graph.top(), 20, l.graph.height()), false) > 0,
+             true);
+    QCOMPARE(Count_Color(image, line_color,
+                         QRect(l.graph.right() - 20, l.graph.top(), 21, l.graph.height()),
+                         false) > 0,
+             true);
 }
 
 void TestGraphWidget::clippingAllTypes()
@@ -625,8 +685,8 @@ void TestGraphWidget::clippingAllTypes()
         w.UpdateGraph();
         const QRect g = w.Graph_Rect();
         // Zoom into the middle so most of the data lies beyond every edge.
-        w.Draw_Background_Scaled_Pixmap(g.adjusted(g.width() / 3, g.height() / 3,
-                                                   -g.width() / 3, -g.height() / 3));
+        w.Draw_Background_Scaled_Pixmap(
+            g.adjusted(g.width() / 3, g.height() / 3, -g.width() / 3, -g.height() / 3));
         const QImage image = w.Background_Pixmap().toImage();
         QCOMPARE(Count_Color(image, color, g, true), 0);
         QVERIFY(Count_Color(image, color, g, false) > 0);
@@ -703,8 +763,8 @@ void TestGraphWidget::hugeAndInvalidValues()
     for (int i = 0; i < 30; ++i)
         w.Draw_Background_Scaled_Pixmap(QRect(g.center(), QSize(3, 3)));
     for (int i = 0; i < 30; ++i)
-        w.Draw_Background_Scaled_Pixmap(g.adjusted(-g.width() * 4, -g.height() * 4,
-                                                   g.width() * 4, g.height() * 4));
+        w.Draw_Background_Scaled_Pixmap(
+            g.adjusted(-g.width() * 4, -g.height() * 4, g.width() * 4, g.height() * 4));
     for (int i = 0; i < 30; ++i)
         w.Draw_Background_Scaled_Pixmap(g.translated(g.width() * 5, -g.height() * 5));
     QVERIFY(std::isfinite(w.Horizontal_Scale()) && std::isfinite(w.Horizontal_Offset()));
@@ -716,9 +776,9 @@ void TestGraphWidget::hugeAndInvalidValues()
     w.DeleteDataSet(1);
     w.UpdateGraph();
     for (int i = 0; i < 40; ++i)
-        w.Draw_Background_Scaled_Pixmap(QRect(QPoint(w.Horizontal_Position_Of(0.5) - 2,
-                                                     w.Vertical_Position_Of(0.5) - 2),
-                                              QSize(4, 4)));
+        w.Draw_Background_Scaled_Pixmap(
+            QRect(QPoint(w.Horizontal_Position_Of(0.5) - 2, w.Vertical_Position_Of(0.5) - 2),
+                  QSize(4, 4)));
     const QImage deep = w.Background_Pixmap().toImage();
     QCOMPARE(Count_Color(deep, color, g, true), 0);
     QVERIFY(Count_Color(deep, color, g, false) > g.width() / 2);
@@ -726,8 +786,7 @@ void TestGraphWidget::hugeAndInvalidValues()
 
 void TestGraphWidget::integerAndLogAxesRender()
 {
-    for (TGraphWidget::TScaleType type : {TGraphWidget::SCALE_INTEGER,
-                                          TGraphWidget::SCALE_LOG10}) {
+    for (TGraphWidget::TScaleType type : {TGraphWidget::SCALE_INTEGER, TGraphWidget::SCALE_LOG10}) {
         TGraphWidget w;
         w.Set_Horizontal_Scale_Type(type);
         w.Set_Vertical_Scale_Type(type);

@@ -35,10 +35,7 @@ TView View_Of(const TGraphWidget &w)
             w.Vertical_Value_At(g.bottom()), w.Vertical_Value_At(g.top())};
 }
 
-bool Near(double a, double b, double tolerance)
-{
-    return std::fabs(a - b) <= tolerance;
-}
+bool Near(double a, double b, double tolerance) { return std::fabs(a - b) <= tolerance; }
 
 bool Same_View(const TView &a, const TView &b, double tolerance)
 {
