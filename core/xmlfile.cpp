@@ -173,8 +173,10 @@ int Find_Invalid_Char(const QString &text)
 // silently cut to 16 bits; -1 when there is none.
 int Find_Invalid_Reference(const QString &text, int from, int to, bool *beyond)
 {
-    for (int i = text.indexOf(QLatin1String("&#"), from); i >= 0 && i < to;
-         i = text.indexOf(QLatin1String("&#"), i + 2)) {
+    const QChar *p = text.constData();
+    for (int i = from; i + 1 < to; ++i) {
+        if (p[i] != QLatin1Char('&') || p[i + 1] != QLatin1Char('#'))
+            continue;
         int j = i + 2;
         int base = 10;
         if (j < to && text.at(j) == QLatin1Char('x')) {
