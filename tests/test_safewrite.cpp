@@ -79,6 +79,30 @@ bool Put_File(const QString &file_name, const QByteArray &data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
+// Enters a private mount namespace (through a user namespace when not root) so that a small
+// file system can be mounted without anyone else seeing it. Returns an empty string or the
+// reason it is not possible here.
+QString Enter_Private_Mounts()
+{
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(uid == 0 ? CLONE_NEWNS : (CLONE_NEWUSER | CLONE_NEWNS)) != 0)
+        return QStringLiteral("no private mount namespace: ") + qt_error_string();
+    if (uid != 0) {
+        // Map the user to root inside, or files it creates there would have no owner.
+        const bool mapped = Put_File("/proc/self/setgroups", "deny") &&
+                            Put_File("/proc/self/uid_map", QByteArray("0 ") +
+                                                               QByteArray::number(uid) + " 1") &&
+                            Put_File("/proc/self/gid_map", QByteArray("0 ") +
+                                                               QByteArray::number(gid) + " 1");
+        if (!mapped)
+            return QStringLiteral("cannot map the user into its namespace");
+    }
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return QStringLiteral("cannot make mounts private: ") + qt_error_string();
+    return QString();
+}
+
 QStringList Entries(const QString &directory)
 {
     return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
@@ -285,12 +309,9 @@ void TSafeWriteTest::Full_Disk()
     const QString mount_point = dir.path();
 
     const QString result = Run_In_Child([&] {
-        // A private mount namespace keeps the small file system invisible to everyone else.
-        const int flags = ::geteuid() == 0 ? CLONE_NEWNS : (CLONE_NEWUSER | CLONE_NEWNS);
-        if (::unshare(flags) != 0)
-            return QStringLiteral("SKIP: no private mount namespace: %1").arg(qt_error_string());
-        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            return QStringLiteral("SKIP: cannot make mounts private: %1").arg(qt_error_string());
+        const QString unavailable = Enter_Private_Mounts();
+        if (!unavailable.isEmpty())
+            return QStringLiteral("SKIP: ") + unavailable;
         if (::mount("tmpfs", QFile::encodeName(mount_point).constData(), "tmpfs", 0,
                     "size=64k") != 0)
             return QStringLiteral("SKIP: cannot mount a tmpfs: %1").arg(qt_error_string());
