@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false)
@@ -124,6 +125,11 @@ double TEntryWidget::Text_To_Value(const QString &text)
 
 QString TEntryWidget::Field_Text(double value) { return QString::number(value, 'f', 4); }
 
+double TEntryWidget::Shown_Offset(const double &offset)
+{
+    return Text_To_Value(Field_Text(offset));
+}
+
 double TEntryWidget::Entry_Offset() const { return Text_To_Value(d_offset_edit->text()); }
 
 void TEntryWidget::Set_Entry_Offset(const double &offset)
@@ -160,15 +166,19 @@ std::vector<Type::TEntryItem> TEntryWidget::Entry_Items() const
     // Taking the focus ends an edit still open in a field, which stores it (Entry_Changed).
     d_entry_list->setFocus(Qt::ActiveWindowFocusReason);
 
-    const double offset = Entry_Offset();
     std::vector<Type::TEntryItem> items;
     items.reserve(static_cast<std::size_t>(d_entry_list->count()));
-    for (int row = 0; row < d_entry_list->count(); ++row) {
-        Type::TEntryItem item =
-            d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>();
+    for (int row = 0; row < d_entry_list->count(); ++row)
+        items.push_back(d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
+    return Items_With_Offset(std::move(items), Entry_Offset());
+}
+
+std::vector<Type::TEntryItem> TEntryWidget::Items_With_Offset(std::vector<Type::TEntryItem> items,
+                                                              const double &offset)
+{
+    for (Type::TEntryItem &item : items) {
         item.nominal += offset;
         item.actual += offset;
-        items.push_back(item);
     }
     std::sort(items.begin(), items.end(), TEntryItem_Sort());
     return items;

@@ -42,6 +42,14 @@ public:
     // still open in one of the fields first, so a pending value is not lost.
     std::vector<Type::TEntryItem> Entry_Items() const;
 
+    // What Entry_Offset returns after Set_Entry_Offset(offset): the offset shown with 4 decimals
+    // and read back. Lets code without a widget feed the comparison exactly what the widget would.
+    static double Shown_Offset(const double &offset);
+    // Entries as Entry_Items returns them for list entries and an offset: the offset added to
+    // nominal and actual, sorted by actual.
+    static std::vector<Type::TEntryItem> Items_With_Offset(std::vector<Type::TEntryItem> items,
+                                                           const double &offset);
+
     // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide, 4 decimals, C locale.
     static QString Display_Text(const Type::TEntryItem &item);
     // Reads a field as QString::toDouble does; anything but a finite number gives 0.0.

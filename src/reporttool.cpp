@@ -1,0 +1,505 @@
+#include "src/reporttool.h"
+
+#include "core/assertion.h"
+#include "core/graphwidget.h"
+#include "core/safewrite.h"
+#include "src/entrywidget.h"
+#include "src/report.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QColor>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMarginsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRect>
+#include <QRegularExpression>
+#include <QSvgGenerator>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
+
+// Screen resolution used for the PDF and SVG plots, so that their text is laid out as in the PNG.
+constexpr int Plot_Resolution = 96;
+
+void Append_Number(QByteArray *text, const double &value)
+{
+    // Shortest text that reads back as the same double, independent of the locale.
+    char buffer[64];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    text->append(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+void Append_Field(QByteArray *text, bool printed, const double &value)
+{
+    text->append(',');
+    if (printed)
+        Append_Number(text, value);
+}
+
+void Print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int Usage_Error(std::FILE *err, const QString &reason)
+{
+    Print(err, QStringLiteral("quorval-report: %1\n\n%2").arg(reason, TReportTool::Usage()));
+    return TReportTool::EXIT_USAGE_ERROR;
+}
+
+// Two names of which writing one would replace the other: the same existing regular file (also
+// through links), or the same path when it does not exist yet. Devices such as /dev/null may be
+// named more than once.
+bool Same_File(const QString &a, const QString &b)
+{
+    struct stat stat_a;
+    struct stat stat_b;
+    const bool exists_a = ::stat(QFile::encodeName(a).constData(), &stat_a) == 0;
+    const bool exists_b = ::stat(QFile::encodeName(b).constData(), &stat_b) == 0;
+    if (exists_a && exists_b)
+        return S_ISREG(stat_a.st_mode) && stat_a.st_dev == stat_b.st_dev &&
+               stat_a.st_ino == stat_b.st_ino;
+    if (exists_a || exists_b)
+        return false;
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
+
+bool Parse_Size(const QString &text, QSize *size)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,9})[xX]([0-9]{1,9})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    const int width = match.captured(1).toInt();
+    const int height = match.captured(2).toInt();
+    if (width < TReportTool::Smallest_Plot_Side || width > TReportTool::Largest_Plot_Side ||
+        height < TReportTool::Smallest_Plot_Side || height > TReportTool::Largest_Plot_Side)
+        return false;
+    *size = QSize(width, height);
+    return true;
+}
+
+TReportTool::TPlotFormat Plot_Format_Of(const QString &file_name)
+{
+    const QString suffix = QFileInfo(file_name).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        return TReportTool::PLOT_PNG;
+    if (suffix == QLatin1String("pdf"))
+        return TReportTool::PLOT_PDF;
+    if (suffix == QLatin1String("svg"))
+        return TReportTool::PLOT_SVG;
+    return TReportTool::PLOT_NONE;
+}
+
+// Paints both graphs into the area, the deviation graph in the upper half.
+void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
+                  TGraphWidget *en_graph)
+{
+    painter->fillRect(area, Qt::white);
+    const int upper_height = area.height() / 2;
+    const QRect upper(area.left(), area.top(), area.width(), upper_height);
+    const QRect lower(area.left(), area.top() + upper_height, area.width(),
+                      area.height() - upper_height);
+    painter->setFont(deviation_graph->font());
+    deviation_graph->PaintToDevice(painter, upper, false);
+    painter->setFont(en_graph->font());
+    en_graph->PaintToDevice(painter, lower, false);
+}
+
+} // namespace
+
+const char *const TReportTool::Version_Text = "quorval-report 2.0";
+const int TReportTool::Smallest_Plot_Side = 100;
+const int TReportTool::Largest_Plot_Side = 10000;
+
+QString TReportTool::Usage()
+{
+    return QStringLiteral(
+               "Usage: quorval-report [options] FILE.quorval\n"
+               "Writes the comparison report of a Quorval data file.\n"
+               "\n"
+               "Options:\n"
+               "  -o, --output FILE   write the text report to FILE (default: standard output)\n"
+               "  --no-align          compare without aligning set B to set A (default: aligned)\n"
+               "  --csv FILE          also write the comparison rows as CSV\n"
+               "  --plot FILE         also draw both graphs, one above the other, into FILE:\n"
+               "                      .png, .pdf or .svg by its extension\n"
+               "  --size WxH          size of the plot in pixels, %1 to %2 each "
+               "(default 1000x800)\n"
+               "  -h, --help          show this usage\n"
+               "  --version           show the version\n"
+               "\n"
+               "Exit status: 0 success, 1 the file cannot be read or an output cannot be written,\n"
+               "2 usage error, 3 a data set holds fewer than two entries.\n")
+        .arg(Smallest_Plot_Side)
+        .arg(Largest_Plot_Side);
+}
+
+bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error)
+{
+    QUORVAL_ASSERT(parsed != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    *parsed = TArguments();
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption output_option({"o", "output"}, "Report file.", "FILE");
+    const QCommandLineOption no_align_option("no-align", "Compare without alignment.");
+    const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
+    const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
+    const QCommandLineOption size_option("size", "Plot size.", "WxH");
+    const QCommandLineOption help_option({"h", "help"}, "Usage.");
+    const QCommandLineOption version_option("version", "Version.");
+    parser.addOptions({output_option, no_align_option, csv_option, plot_option, size_option,
+                       help_option, version_option});
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    parsed->help = parser.isSet(help_option);
+    parsed->version = parser.isSet(version_option);
+    if (parsed->help || parsed->version)
+        return true;
+
+    // Each value option at most once and never empty: a repeated one would silently drop a
+    // name the user typed.
+    const QCommandLineOption *value_options[] = {&output_option, &csv_option, &plot_option,
+                                                 &size_option};
+    for (const QCommandLineOption *option : value_options) {
+        const QStringList values = parser.values(*option);
+        const QString name = QStringLiteral("--") + option->names().constLast();
+        if (values.size() > 1) {
+            *error = QStringLiteral("Option '%1' given more than once.").arg(name);
+            return false;
+        }
+        if (values.size() == 1 && values.first().isEmpty()) {
+            *error = QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
+            return false;
+        }
+    }
+    if (parser.values(no_align_option).size() > 1) {
+        *error = QStringLiteral("Option '--no-align' given more than once.");
+        return false;
+    }
+
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        *error = QStringLiteral("Missing data file argument.");
+        return false;
+    }
+    if (files.size() > 1) {
+        *error = QStringLiteral("Only one data file can be given, not %1.").arg(files.size());
+        return false;
+    }
+    if (files.first().isEmpty()) {
+        *error = QStringLiteral("The data file name is empty.");
+        return false;
+    }
+    parsed->input_file = files.first();
+    parsed->output_file = parser.value(output_option);
+    parsed->csv_file = parser.value(csv_option);
+    parsed->plot_file = parser.value(plot_option);
+    parsed->align = !parser.isSet(no_align_option);
+
+    if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
+        *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
+                     .arg(parser.value(size_option))
+                     .arg(Smallest_Plot_Side)
+                     .arg(Largest_Plot_Side);
+        return false;
+    }
+    if (!parsed->plot_file.isEmpty()) {
+        parsed->plot_format = Plot_Format_Of(parsed->plot_file);
+        if (parsed->plot_format == PLOT_NONE) {
+            *error = QStringLiteral("Unknown plot format of '%1': the name must end in .png, "
+                                    ".pdf or .svg.")
+                         .arg(parsed->plot_file);
+            return false;
+        }
+    }
+
+    // Writing an output over the data file, or two outputs into one file, would lose data.
+    const QStringList outputs = {parsed->output_file, parsed->csv_file, parsed->plot_file};
+    for (int i = 0; i < outputs.size(); ++i) {
+        if (outputs[i].isEmpty())
+            continue;
+        if (Same_File(outputs[i], parsed->input_file)) {
+            *error = QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
+            return false;
+        }
+        for (int j = i + 1; j < outputs.size(); ++j) {
+            if (!outputs[j].isEmpty() && Same_File(outputs[i], outputs[j])) {
+                *error = QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool TReportTool::Wants_Plot(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == nullptr)
+            continue;
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        if (std::strcmp(argv[i], "--plot") == 0 || std::strncmp(argv[i], "--plot=", 7) == 0)
+            return true;
+    }
+    return false;
+}
+
+TReportTool::TInputs TReportTool::Comparison_Inputs(const DataFile::TContent &content)
+{
+    // As the window loads a file: set A's widget at offset 0 with the entries as stored, set B's
+    // widget at the relative offset (rounded by the widget) with that offset taken off the stored
+    // entries; Entry_Items then adds each widget's offset back and sorts by actual.
+    TInputs inputs;
+    const double offset_a = TEntryWidget::Shown_Offset(0.0);
+    inputs.offset_b = TEntryWidget::Shown_Offset(DataFile::Relative_Offset_B(content));
+    inputs.entries_a = TEntryWidget::Items_With_Offset(content.entries_a, offset_a);
+    inputs.entries_b = TEntryWidget::Items_With_Offset(
+        DataFile::Entries_Without_Offset(content.entries_b, inputs.offset_b), inputs.offset_b);
+    return inputs;
+}
+
+QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
+{
+    QByteArray text;
+    // A row is at most seven numbers of 24 characters and their commas.
+    text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
+    text.append(Csv_Header);
+    for (const TComparison::TExportData &row : rows) {
+        Append_Number(&text, row.position);
+        Append_Field(&text, row.dev_a_valid, row.dev_a);
+        Append_Field(&text, row.dev_b_valid, row.dev_b);
+        Append_Field(&text, row.uc_a_valid, row.uc_a);
+        Append_Field(&text, row.uc_a_valid, row.uc_a_adj);
+        Append_Field(&text, row.uc_b_valid, row.uc_b);
+        Append_Field(&text, row.uc_a_valid && row.uc_b_valid, row.en_value);
+        text.append('\n');
+    }
+    return text;
+}
+
+void TReportTool::Set_Graph_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph)
+{
+    QUORVAL_ASSERT(deviation_graph != nullptr);
+    QUORVAL_ASSERT(en_graph != nullptr);
+    deviation_graph->SetTitle("Length Comparison");
+    deviation_graph->SetHorizontalTitle("Length");
+    deviation_graph->SetVerticalTitle("Deviation");
+    en_graph->SetTitle("En Score");
+    en_graph->SetHorizontalTitle("Length");
+    en_graph->SetVerticalTitle("En Value");
+}
+
+void TReportTool::Fill_Graphs(const TComparison &comparison, TGraphWidget *deviation_graph,
+                              TGraphWidget *en_graph)
+{
+    QUORVAL_ASSERT(deviation_graph != nullptr);
+    QUORVAL_ASSERT(en_graph != nullptr);
+    deviation_graph->DeleteDataSets();
+    en_graph->DeleteDataSets();
+    for (const TComparison::TDataSet &set : comparison.Deviation_Curves()) {
+        const int index = deviation_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT);
+        deviation_graph->AddPoints(index, set.points);
+    }
+    for (const TComparison::TBracket &bracket : comparison.Brackets()) {
+        const int index =
+            deviation_graph->CreateDataSet(bracket.colour, TGraphWidget::GRAPH_DEFAULT);
+        for (const TVector2 &point : bracket.points)
+            deviation_graph->AddPoint(index, point);
+    }
+    for (const TComparison::TDataSet &set : comparison.En_Data_Sets()) {
+        const int index = en_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT);
+        en_graph->AddPoints(index, set.points);
+    }
+}
+
+bool TReportTool::Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
+                              QByteArray *data, QString *error)
+{
+    QUORVAL_ASSERT(data != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
+    QUORVAL_ASSERT(format != PLOT_NONE);
+
+    TGraphWidget deviation_graph;
+    TGraphWidget en_graph;
+    Set_Graph_Titles(&deviation_graph, &en_graph);
+    Fill_Graphs(comparison, &deviation_graph, &en_graph);
+
+    data->clear();
+    QBuffer buffer(data);
+    buffer.open(QIODevice::WriteOnly);
+    bool written = false;
+    switch (format) {
+    case PLOT_PNG: {
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull()) {
+            *error = QStringLiteral("ERR  Cannot draw the plot: not enough memory for %1x%2 "
+                                    "pixels.")
+                         .arg(size.width())
+                         .arg(size.height());
+            return false;
+        }
+        {
+            QPainter painter(&image);
+            Paint_Graphs(&painter, image.rect(), &deviation_graph, &en_graph);
+        }
+        written = image.save(&buffer, "PNG");
+        break;
+    }
+    case PLOT_PDF: {
+        QPdfWriter writer(&buffer);
+        writer.setCreator(Version_Text);
+        writer.setTitle("Length Comparison");
+        writer.setResolution(Plot_Resolution);
+        // A page exactly the plot's size: pixels at the writer's resolution, in points.
+        const QSizeF page_points(size.width() * 72.0 / Plot_Resolution,
+                                 size.height() * 72.0 / Plot_Resolution);
+        writer.setPageSize(
+            QPageSize(page_points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter;
+        if (painter.begin(&writer)) {
+            Paint_Graphs(&painter, QRect(0, 0, writer.width(), writer.height()), &deviation_graph,
+                         &en_graph);
+            written = painter.end();
+        }
+        break;
+    }
+    case PLOT_SVG: {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setResolution(Plot_Resolution);
+        generator.setTitle("Length Comparison");
+        QPainter painter;
+        if (painter.begin(&generator)) {
+            Paint_Graphs(&painter, QRect(QPoint(0, 0), size), &deviation_graph, &en_graph);
+            written = painter.end();
+        }
+        break;
+    }
+    case PLOT_NONE: break;
+    }
+    if (!written || data->isEmpty()) {
+        *error = QStringLiteral("ERR  Cannot draw the plot.");
+        return false;
+    }
+    return true;
+}
+
+int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    QUORVAL_ASSERT(out != nullptr);
+    QUORVAL_ASSERT(err != nullptr);
+
+    TArguments parsed;
+    QString error;
+    if (!Parse_Arguments(arguments, &parsed, &error))
+        return Usage_Error(err, error);
+    if (parsed.help) {
+        Print(out, Usage());
+        return EXIT_OK;
+    }
+    if (parsed.version) {
+        Print(out, QString::fromLatin1(Version_Text) + QLatin1Char('\n'));
+        return EXIT_OK;
+    }
+
+    DataFile::TContent content;
+    if (!DataFile::Load_File(parsed.input_file, &content, &error)) {
+        Print(err, error + QLatin1Char('\n'));
+        return EXIT_FILE_ERROR;
+    }
+
+    TInputs inputs = Comparison_Inputs(content);
+    content = DataFile::TContent(); // the stored entries are not needed any more
+    const char *too_small = inputs.entries_a.size() < 2   ? "A"
+                            : inputs.entries_b.size() < 2 ? "B"
+                                                          : nullptr;
+    if (too_small != nullptr) {
+        Print(err, QStringLiteral("quorval-report: data set %1 of '%2' holds fewer than two "
+                                  "entries: there is no comparison to report.\n")
+                       .arg(QLatin1String(too_small), parsed.input_file));
+        return EXIT_NO_COMPARISON;
+    }
+
+    Type::TOptions options;
+    options.remove_deviations = parsed.align;
+    TComparison comparison;
+    const bool compared =
+        comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
+    QUORVAL_ASSERT(compared);
+
+    // Every output is made in memory first, so that nothing is written when one cannot be made,
+    // and each file is then either complete or untouched.
+    const QByteArray report =
+        Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
+    QByteArray csv;
+    if (!parsed.csv_file.isEmpty())
+        csv = Csv_Text(comparison.Export_Rows());
+    QByteArray plot;
+    if (parsed.plot_format != PLOT_NONE &&
+        !Render_Plot(comparison, parsed.plot_format, parsed.plot_size, &plot, &error)) {
+        Print(err, error + QLatin1Char('\n'));
+        return EXIT_FILE_ERROR;
+    }
+
+    QString reason;
+    if (!parsed.csv_file.isEmpty() && !SafeWrite::Write_File(parsed.csv_file, csv, &reason)) {
+        Print(err,
+              QStringLiteral("ERR  Cannot write file '%1': %2\n").arg(parsed.csv_file, reason));
+        return EXIT_FILE_ERROR;
+    }
+    if (!parsed.plot_file.isEmpty() && !SafeWrite::Write_File(parsed.plot_file, plot, &reason)) {
+        Print(err,
+              QStringLiteral("ERR  Cannot write file '%1': %2\n").arg(parsed.plot_file, reason));
+        return EXIT_FILE_ERROR;
+    }
+    if (!parsed.output_file.isEmpty()) {
+        if (!Report::Write_File(parsed.output_file, report, &error)) {
+            Print(err, error + QLatin1Char('\n'));
+            return EXIT_FILE_ERROR;
+        }
+        return EXIT_OK;
+    }
+
+    // A report that does not reach standard output completely (a full disk behind a
+    // redirection) is a failure, not a success.
+    errno = 0;
+    const std::size_t length = static_cast<std::size_t>(report.size());
+    const bool complete = std::fwrite(report.constData(), 1, length, out) == length;
+    const bool flushed = std::fflush(out) == 0;
+    if (!complete || !flushed || std::ferror(out)) {
+        const int saved_errno = errno;
+        Print(err, QStringLiteral("ERR  Cannot write the report to standard output: %1\n")
+                       .arg(saved_errno != 0 ? QString::fromLocal8Bit(std::strerror(saved_errno))
+                                             : QStringLiteral("write error")));
+        return EXIT_FILE_ERROR;
+    }
+    return EXIT_OK;
+}

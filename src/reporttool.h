@@ -1,0 +1,93 @@
+#ifndef QUORVAL_SRC_REPORTTOOL_H
+#define QUORVAL_SRC_REPORTTOOL_H
+
+#include "src/comparison.h"
+#include "src/datafile.h"
+#include "src/types.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+#include <vector>
+
+class TGraphWidget;
+
+// The command-line report tool quorval-report: reads a data file, runs the comparison exactly as
+// the main window does after opening that file, and writes the text report, optionally a CSV file
+// of the report rows and a plot of both graphs. Everything but main, so that tests can call it.
+class TReportTool
+{
+public:
+    // Exit statuses of the tool.
+    enum TExitCode {
+        EXIT_OK = 0,
+        EXIT_FILE_ERROR = 1,   // the data file cannot be read or an output cannot be written
+        EXIT_USAGE_ERROR = 2,  // bad command line
+        EXIT_NO_COMPARISON = 3 // a data set holds fewer than two entries
+    };
+
+    enum TPlotFormat { PLOT_NONE, PLOT_PNG, PLOT_PDF, PLOT_SVG };
+
+    struct TArguments
+    {
+        QString input_file;
+        QString output_file; // empty: standard output
+        QString csv_file;    // empty: no CSV
+        QString plot_file;   // empty: no plot
+        TPlotFormat plot_format = PLOT_NONE;
+        QSize plot_size = QSize(1000, 800);
+        bool align = true;
+        bool help = false;
+        bool version = false;
+    };
+
+    // What the window's entry widgets return after opening a file: Entry_Items of both sets and
+    // the Entry_Offset of set B.
+    struct TInputs
+    {
+        std::vector<Type::TEntryItem> entries_a;
+        std::vector<Type::TEntryItem> entries_b;
+        double offset_b = 0.0;
+    };
+
+    static const char *const Version_Text;
+    static const int Smallest_Plot_Side;
+    static const int Largest_Plot_Side;
+
+    // The usage text printed by --help and after a usage error.
+    static QString Usage();
+
+    // Parses the whole command line (the program name first). Returns false with a one-line
+    // reason in *error on a usage error.
+    static bool Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error);
+
+    // Whether the command line asks for a plot, decided from the raw arguments before any Qt
+    // application object exists (the plot needs a QApplication, everything else does not).
+    static bool Wants_Plot(int argc, const char *const *argv);
+
+    // Mirrors the window's loading of a file into its entry widgets.
+    static TInputs Comparison_Inputs(const DataFile::TContent &content);
+
+    // The CSV text of the report rows: a header line and one line per row, numbers in their
+    // shortest round-trip form, an empty field wherever the report prints "------".
+    static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows);
+
+    // The graphs of the window: titles, and the data sets in the window's order and colours.
+    static void Set_Graph_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph);
+    static void Fill_Graphs(const TComparison &comparison, TGraphWidget *deviation_graph,
+                            TGraphWidget *en_graph);
+
+    // Draws both graphs, the deviation graph above the En graph, on white, into the bytes of a
+    // PNG, PDF or SVG file. Needs a QApplication. Returns false with *error set on failure.
+    static bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
+                            QByteArray *data, QString *error);
+
+    // The whole run: the report goes to out (unless -o is given), messages to err. Returns the
+    // exit status.
+    static int Run(const QStringList &arguments, std::FILE *out, std::FILE *err);
+};
+
+#endif
