@@ -35,7 +35,11 @@ TRun Run_Tool(const QStringList &arguments,
               const QString &stdout_file = QString())
 {
     QProcess process;
-    process.setProcessEnvironment(environment);
+    QProcessEnvironment child = environment;
+    // The leak checker of a sanitizer build would otherwise list its suppressions on stderr.
+    if (child.contains("LSAN_OPTIONS"))
+        child.insert("LSAN_OPTIONS", child.value("LSAN_OPTIONS") + ":print_suppressions=0");
+    process.setProcessEnvironment(child);
     if (!stdout_file.isEmpty())
         process.setStandardOutputFile(stdout_file);
     process.start(QStringLiteral(QUORVAL_REPORT_EXECUTABLE), arguments);
