@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -77,7 +78,8 @@ bool Same_File(const QString &a, const QString &b)
                stat_a.st_ino == stat_b.st_ino;
     if (exists_a || exists_b)
         return false;
-    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
 }
 
 bool Parse_Size(const QString &text, QSize *size)

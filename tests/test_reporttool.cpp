@@ -256,6 +256,18 @@ private slots:
         QCOMPARE(to_stdout.exit_code, 0);
         QCOMPARE(to_stdout.out, window.report);
         QCOMPARE(to_stdout.err, QByteArray());
+
+        // A decimal comma in the user's locale changes neither the report nor the CSV.
+        QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
+        german.insert("LC_ALL", "de_DE.UTF-8");
+        german.insert("LANG", "de_DE.UTF-8");
+        const QString csv = Path("rows.csv");
+        const QString german_csv = Path("rows-de.csv");
+        QCOMPARE(Run_Tool(arguments + QStringList{"--csv", csv}).exit_code, 0);
+        const TRun localised = Run_Tool(arguments + QStringList{"--csv", german_csv}, german);
+        QCOMPARE(localised.exit_code, 0);
+        QCOMPARE(localised.out, window.report);
+        QCOMPARE(Read(german_csv), Read(csv));
     }
 
     // Alignment shifts set B's deviations where set B covers a position and adjusts set A's
