@@ -55,10 +55,16 @@ std::vector<Type::TEntryItem> Read_Set(const TXmlFile *xml_file, const QString &
 }
 
 // A value that cannot be read back (infinity, not-a-number) is written as 0, which is what
-// reading such text gives anyway.
+// reading such text gives anyway. So is a negative value that rounds to zero: its text would be
+// "-0.00000", which reads back as a zero that is then written "0.00000", so that saving a loaded
+// file would not give the same bytes.
 double Writable(double value)
 {
-    return std::isfinite(value) ? value : 0.0;
+    if (!std::isfinite(value))
+        return 0.0;
+    if (value < 0.0 && value > -1e-4 && QString::number(value, 'f', Decimals).toDouble() == 0.0)
+        return 0.0;
+    return value;
 }
 
 void Write_Number(TXmlFile *xml_file, QDomElement *parent, const QString &name, double value)

@@ -217,12 +217,20 @@ private slots:
         QCOMPARE(read.entries_a[0].nominal, 1.23457);
         QVERIFY(read.entries_b.empty());
 
-        // Values that cannot be written as a number are written as 0, as they would read back.
+        // Values that cannot be written as a number are written as 0, as they would read back;
+        // so are negative values that round to zero (never "-0.00000").
         const double inf = std::numeric_limits<double>::infinity();
-        const QByteArray odd = Saved(Content({Entry(inf, std::nan(""), 1)}, {}, 0.0, inf));
+        const QByteArray odd =
+            Saved(Content({Entry(inf, std::nan(""), -0.000004)}, {Entry(-0.0, -0.000005, 1)}, 0.0,
+                          inf));
         QVERIFY(odd.contains("<Data_Set_B_Offset>0.00000</Data_Set_B_Offset>"));
         QVERIFY(odd.contains("<Nominal>0.00000</Nominal>"));
         QVERIFY(odd.contains("<Actual>0.00000</Actual>"));
+        QVERIFY(odd.contains("<Uc>0.00000</Uc>"));
+        QVERIFY(odd.contains("<Actual>-0.00001</Actual>"));
+        QVERIFY2(!odd.contains("-0.00000"), odd.constData());
+        QVERIFY(Saved(Content({}, {}, 0.0000018, 0.0))
+                    .contains("<Data_Set_B_Offset>0.00000</Data_Set_B_Offset>"));
     }
 
     void Round_Trip_Through_The_Entry_Widgets_data()
@@ -274,6 +282,28 @@ private slots:
         QVERIFY(second.contains("<Data_Set_B_Offset>0.12350</Data_Set_B_Offset>"));
         QVERIFY(second.contains("<Nominal>100.12346</Nominal>"));
         QVERIFY(second.contains("<Actual>100.12399</Actual>"));
+    }
+
+    void Saving_A_Loaded_File_Twice_Gives_The_Same_Bytes_data()
+    {
+        QTest::addColumn<QString>("file_name");
+        for (const char *name : {"version1.quorval", "version2_reordered.quorval",
+                                 "fuzz_negative_zero_offset.quorval"})
+            QTest::newRow(name) << QFINDTESTDATA(QString("data/datafile/") + name);
+    }
+
+    void Saving_A_Loaded_File_Twice_Gives_The_Same_Bytes()
+    {
+        // Whatever loads saves to a document that loads and saves to the same bytes (the
+        // negative-zero case was found by the fuzzer).
+        QFETCH(QString, file_name);
+        DataFile::TContent content;
+        QString error;
+        QVERIFY2(DataFile::Load_File(file_name, &content, &error), qPrintable(error));
+        const QByteArray first = Saved(content);
+        DataFile::TContent again;
+        QVERIFY2(DataFile::Load_Data(first, &again, &error), qPrintable(error));
+        QCOMPARE(Saved(again), first);
     }
 
     void Reads_Version_1_And_Tolerated_Layouts()
