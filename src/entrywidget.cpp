@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <QSpacerItem>
+#include <QStringList>
 #include <QToolButton>
 #include <QVariant>
 
@@ -157,8 +159,26 @@ void TEntryWidget::Add_Entry_Item(const Type::TEntryItem &item)
 
 void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
 {
+    if (items.empty())
+        return;
+    // A file can hold 100,000 entries: the rows go in with one insertion, and their data is set
+    // without a change signal per item; one signal for the whole range follows.
+    QStringList texts;
+    texts.reserve(static_cast<int>(items.size()));
     for (const Type::TEntryItem &item : items)
-        Add_Entry_Item(item);
+        texts.append(Display_Text(item));
+    const int first = d_entry_list->count();
+    d_entry_list->addItems(texts);
+    QAbstractItemModel *model = d_entry_list->model();
+    {
+        const QSignalBlocker blocker(model);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            QListWidgetItem *list_item = d_entry_list->item(first + static_cast<int>(i));
+            list_item->setData(Qt::FontRole, d_item_font);
+            list_item->setData(Qt::UserRole, QVariant::fromValue(items[i]));
+        }
+    }
+    emit model->dataChanged(model->index(first, 0), model->index(d_entry_list->count() - 1, 0));
 }
 
 std::vector<Type::TEntryItem> TEntryWidget::Entry_Items() const

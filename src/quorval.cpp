@@ -1,11 +1,21 @@
 #include "src/quorval.h"
 
+#include "core/assertion.h"
+#include "core/graphwidget.h"
 #include "core/messagebox.h"
+#include "core/xmlfile.h"
+#include "src/datafile.h"
 #include "src/entrywidget.h"
+#include "src/optionsdialog.h"
+#include "src/report.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -15,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
@@ -23,6 +34,7 @@
 #include <QSize>
 #include <QSpacerItem>
 #include <QToolBar>
+#include <QUrl>
 
 #include <vector>
 
@@ -38,6 +50,20 @@ const int Resources_Registered = qInitResources_quorval();
 const QPoint Default_Position(30, 30);
 const QSize Default_Size(901, 801);
 
+const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
+const char *const Data_File_Extension = ".quorval";
+
+// The folder of a chosen file: the name up to, not including, its last "/"; a name without any
+// "/" stays whole.
+QString Folder_Of(const QString &file_name)
+{
+    QString folder = file_name;
+    const int slash = folder.lastIndexOf(QLatin1Char('/'));
+    if (slash >= 0)
+        folder.truncate(slash);
+    return folder;
+}
+
 QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
 {
     QFrame *line = new QFrame(parent);
@@ -52,8 +78,9 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_open(nullptr),
       d_action_save(nullptr), d_action_export(nullptr), d_action_options(nullptr),
       d_action_about(nullptr), d_action_quit(nullptr), d_entry_widget_a(nullptr),
-      d_entry_widget_b(nullptr), d_central_layout(nullptr), d_settings(nullptr),
-      d_message_box(nullptr), d_options{true}, d_data_modified(false)
+      d_entry_widget_b(nullptr), d_central_layout(nullptr), d_deviation_graph(nullptr),
+      d_en_graph(nullptr), d_settings(nullptr), d_message_box(nullptr),
+      d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_data_b_dev_offset(0.0)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -71,6 +98,12 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Create_Layout();
     Create_Menus();
     setWindowTitle("Quorval");
+    d_deviation_graph->SetTitle("Length Comparison");
+    d_deviation_graph->SetHorizontalTitle("Length");
+    d_deviation_graph->SetVerticalTitle("Deviation");
+    d_en_graph->SetTitle("En Score");
+    d_en_graph->SetHorizontalTitle("Length");
+    d_en_graph->SetVerticalTitle("En Value");
 
     d_action_save->setEnabled(false);
     d_action_export->setEnabled(false);
@@ -178,7 +211,14 @@ void TQuorval::Create_Layout()
     d_entry_widget_b->Enable_Entry_Offset(true);
     d_central_layout->addWidget(New_Line(QFrame::HLine, central), 1, 0, 1, 4);
 
-    // Rows 2 and 3: the deviation graph and the En graph of the comparison.
+    d_deviation_graph = new TGraphWidget(central);
+    d_deviation_graph->setObjectName("deviation_graph");
+    d_deviation_graph->setMinimumSize(100, 200);
+    d_central_layout->addWidget(d_deviation_graph, 2, 0, 1, 3);
+    d_en_graph = new TGraphWidget(central);
+    d_en_graph->setObjectName("en_graph");
+    d_en_graph->setMinimumSize(100, 200);
+    d_central_layout->addWidget(d_en_graph, 3, 0, 1, 3);
 
     d_central_layout->addWidget(New_Line(QFrame::HLine, central), 4, 0, 1, 3);
 
@@ -252,63 +292,285 @@ void TQuorval::Write_Settings()
     d_settings->sync();
 }
 
+int TQuorval::Run_Message_Box(const QString &text, const QString &informative_text,
+                              const QString &detailed_text, QMessageBox::StandardButtons buttons,
+                              QMessageBox::StandardButton default_button, QMessageBox::Icon icon)
+{
+    // Every property is set on every use, so nothing is left over from the previous one.
+    d_message_box->setText(text);
+    d_message_box->setInformativeText(informative_text);
+    d_message_box->setDetailedText(detailed_text);
+    d_message_box->setStandardButtons(buttons);
+    d_message_box->setDefaultButton(default_button);
+    d_message_box->setIcon(icon);
+    return d_message_box->exec();
+}
+
 void TQuorval::closeEvent(QCloseEvent *event)
 {
-    if (d_data_modified) {
-        d_message_box->setText("Data Not Saved");
-        d_message_box->setInformativeText("Do you want to close without saving?");
-        d_message_box->setDetailedText(QString());
-        d_message_box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        d_message_box->setDefaultButton(QMessageBox::No);
-        d_message_box->setIcon(QMessageBox::Warning);
-        if (d_message_box->exec() == QMessageBox::No) {
-            event->ignore();
-            return;
-        }
+    if (d_data_modified &&
+        Run_Message_Box("Data Not Saved", "Do you want to close without saving?", QString(),
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                        QMessageBox::Warning) == QMessageBox::No) {
+        event->ignore();
+        return;
     }
     Write_Settings();
     event->accept();
 }
 
-// Recomputes the comparison from both entry lists. Reading the entries can finish an open edit,
-// which runs this slot nested; every run starts from scratch, so the outer one ends in the state
-// of a single run.
+// Recomputes the comparison from both entry lists. Reading the entries can finish an edit still
+// open in a field, which runs this slot nested; all inputs are read before anything is changed
+// and every run starts from scratch, so the outer run ends in the state of a single run.
 void TQuorval::Update()
 {
     const std::vector<Type::TEntryItem> entries_a = d_entry_widget_a->Entry_Items();
     const std::vector<Type::TEntryItem> entries_b = d_entry_widget_b->Entry_Items();
+    const double offset_b = d_entry_widget_b->Entry_Offset();
 
-    if (entries_a.size() < 2 || entries_b.size() < 2) {
+    d_deviation_graph->DeleteDataSets();
+    d_en_graph->DeleteDataSets();
+    d_graph_positions.clear();
+    d_export_data.clear();
+
+    if (!d_comparison.Calculate(entries_a, entries_b, offset_b, d_options)) {
+        // Fewer than two entries in a set: no comparison. The modified flag and the B deviation
+        // offset stay as they are.
         d_action_save->setEnabled(false);
         d_action_export->setEnabled(false);
+        d_deviation_graph->UpdateGraph();
+        d_en_graph->UpdateGraph();
         return;
     }
 
     d_data_modified = true;
     d_action_save->setEnabled(true);
     d_action_export->setEnabled(true);
-    // The comparison (positions, alignment, En, graphs, export rows) is computed here.
+
+    d_graph_positions = d_comparison.Graph_Positions();
+    d_data_b_dev_offset = d_comparison.Data_B_Dev_Offset();
+    d_export_data = d_comparison.Export_Rows();
+
+    // Curve A, curve B, then the brackets per position; on the En graph the En curve, then the
+    // line En = 1.
+    for (const TComparison::TDataSet &set : d_comparison.Deviation_Curves())
+        d_deviation_graph->AddPoints(
+            d_deviation_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT), set.points);
+    for (const TComparison::TBracket &bracket : d_comparison.Brackets()) {
+        const int set =
+            d_deviation_graph->CreateDataSet(bracket.colour, TGraphWidget::GRAPH_DEFAULT);
+        for (const TVector2 &point : bracket.points)
+            d_deviation_graph->AddPoint(set, point);
+    }
+    for (const TComparison::TDataSet &set : d_comparison.En_Data_Sets())
+        d_en_graph->AddPoints(d_en_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT),
+                              set.points);
+
+    d_deviation_graph->UpdateGraph();
+    d_en_graph->UpdateGraph();
 }
 
-// The Open command: file dialog, question about unsaved data, loading of a data file.
-void TQuorval::File_Load() {}
+// ---- Data file ----
+
+bool TQuorval::Load_Data(const QString &file_name)
+{
+    TXmlFile xml_file;
+    xml_file.d_file_name = file_name;
+    try {
+        int version = 0;
+        // Refuses versions other than 1 and 2 before anything is read.
+        DataFile::Open(&xml_file, &version);
+        if (version == 1)
+            Load_Data_V1(&xml_file);
+        else
+            Load_Data_V2(&xml_file);
+    } catch (TXmlFileException exception) {
+        d_last_error = QString("ERR  Load_Data: %1").arg(exception.d_message);
+        return false;
+    }
+    return true;
+}
+
+// Version 1 files have no offsets: both sets go in as stored, at offset 0. The whole file is
+// read before either list is touched.
+void TQuorval::Load_Data_V1(TXmlFile *xml_file)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    DataFile::TContent content;
+    DataFile::Read_V1(xml_file, &content);
+
+    d_entry_widget_a->Clear_Entry_Items();
+    d_entry_widget_b->Clear_Entry_Items();
+    d_entry_widget_a->Add_Entry_Items(content.entries_a);
+    d_entry_widget_b->Add_Entry_Items(content.entries_b);
+    d_entry_widget_a->Set_Entry_Offset(0.0);
+    d_entry_widget_b->Set_Entry_Offset(0.0);
+}
+
+void TQuorval::Load_Data_V2(TXmlFile *xml_file)
+{
+    QUORVAL_ASSERT(xml_file != nullptr);
+    DataFile::TContent content;
+    DataFile::Read_V2(xml_file, &content);
+
+    d_entry_widget_a->Clear_Entry_Items();
+    d_entry_widget_b->Clear_Entry_Items();
+    d_entry_widget_a->Set_Entry_Offset(0.0);
+    d_entry_widget_b->Set_Entry_Offset(DataFile::Relative_Offset_B(content));
+    d_entry_widget_a->Add_Entry_Items(content.entries_a);
+    // The stored set-B entries include set B's offset, which the widget adds again: the offset
+    // it now holds (4 decimals) is taken off, so that Entry_Items returns them as stored and an
+    // unedited file saves to the same bytes.
+    d_entry_widget_b->Add_Entry_Items(
+        DataFile::Entries_Without_Offset(content.entries_b, d_entry_widget_b->Entry_Offset()));
+}
+
+bool TQuorval::Save_Data(const QString &file_name) const
+{
+    DataFile::TContent content;
+    content.entries_a = d_entry_widget_a->Entry_Items();
+    content.entries_b = d_entry_widget_b->Entry_Items();
+    content.offset_a = d_entry_widget_a->Entry_Offset();
+    content.offset_b = d_entry_widget_b->Entry_Offset();
+    // An existing file is replaced only by a complete new one.
+    return DataFile::Save_File(file_name, content, &d_last_error);
+}
+
+// ---- Report ----
+
+bool TQuorval::Export_Data(const QString &file_name)
+{
+    return Report::Write_File(
+        file_name,
+        Report::Text(d_export_data, d_entry_widget_b->Entry_Offset(), d_data_b_dev_offset),
+        &d_last_error);
+}
+
+// ---- Commands ----
+
+// The Open command: question about unsaved data, file dialog, loading of a data file.
+void TQuorval::File_Load()
+{
+    if (d_data_modified &&
+        Run_Message_Box("Data Not Saved", "Do you want to continue without saving?", QString(),
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                        QMessageBox::Warning) == QMessageBox::No)
+        return;
+
+    const QString file_name = QFileDialog::getOpenFileName(
+        this, "Select length comparison file to open", d_file_path, Data_File_Filter);
+    if (file_name.isEmpty())
+        return;
+    d_file_path = Folder_Of(file_name);
+
+    const bool was_modified = d_data_modified;
+    const bool loaded = Load_Data(file_name);
+    if (!loaded)
+        Run_Message_Box("Error Loading File",
+                        "The selected length comparison file cannot be loaded.", d_last_error,
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    Update();
+    // A failed load left the data on screen untouched: it is as unsaved as it was before.
+    d_data_modified = loaded ? false : was_modified;
+}
 
 // The Save command: file dialog and writing of a data file.
-void TQuorval::File_Save() {}
+void TQuorval::File_Save()
+{
+    QString file_name = QFileDialog::getSaveFileName(
+        this, "Enter name of length comparison file to create", d_file_path, Data_File_Filter);
+    if (file_name.isEmpty())
+        return;
+    if (!file_name.endsWith(Data_File_Extension, Qt::CaseInsensitive)) {
+        file_name += Data_File_Extension;
+        // The dialog asked about replacing only the name as typed, not this one.
+        if (QFileInfo::exists(file_name) &&
+            Run_Message_Box("File Exists",
+                            QString("The file %1 already exists.  Do you want to replace it?")
+                                .arg(file_name.toHtmlEscaped()),
+                            QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                            QMessageBox::Warning) != QMessageBox::Yes)
+            return;
+    }
+    d_file_path = Folder_Of(file_name);
+
+    if (Save_Data(file_name)) {
+        d_data_modified = false;
+        return;
+    }
+    Run_Message_Box("Error Saving File", "The length comparison file cannot be written.",
+                    d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
 
 // The Export command: file dialog and the text report of the last comparison.
-void TQuorval::File_Export() {}
+void TQuorval::File_Export()
+{
+    const QString file_name = QFileDialog::getSaveFileName(
+        this, "Enter name of text file to create", d_file_path, "Text files (*.txt)");
+    if (file_name.isEmpty())
+        return;
+    if (!Export_Data(file_name))
+        Run_Message_Box("Error Exporting File", "The length comparison file cannot be exported.",
+                        d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+void TQuorval::dragEnterEvent(QDragEnterEvent *event)
+{
+    // The URLs themselves are looked at only when they are dropped.
+    const QMimeData *mime_data = event->mimeData();
+    if (mime_data != nullptr && mime_data->hasFormat("text/uri-list"))
+        event->acceptProposedAction();
+}
+
+// Opens one dropped data file. A failed load shows no message.
+void TQuorval::dropEvent(QDropEvent *event)
+{
+    const QMimeData *mime_data = event->mimeData();
+    const QList<QUrl> urls = mime_data != nullptr ? mime_data->urls() : QList<QUrl>();
+    event->acceptProposedAction();
+    if (urls.size() != 1)
+        return;
+    const QString file_name = urls.first().toLocalFile();
+    if (!file_name.endsWith(Data_File_Extension, Qt::CaseInsensitive))
+        return;
+
+    if (d_data_modified) {
+        const int answer = Run_Message_Box(
+            "Data Not Saved",
+            "The length comparison data has been modified.  Do you want to save the changes?",
+            QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+            QMessageBox::Warning);
+        if (answer == QMessageBox::Yes) {
+            File_Save();
+            // Only a successful save clears the flag: after a cancelled or failed save the
+            // unsaved data stays on screen and nothing is loaded.
+            if (d_data_modified)
+                return;
+        } else if (answer != QMessageBox::No) {
+            return;
+        }
+    }
+
+    const bool was_modified = d_data_modified;
+    const bool loaded = Load_Data(file_name);
+    Update();
+    d_data_modified = loaded ? false : was_modified;
+}
 
 // The Options command: the options dialog, then a new comparison when it is accepted.
-void TQuorval::Edit_Options() {}
+void TQuorval::Edit_Options()
+{
+    if (d_options_dialog == nullptr)
+        d_options_dialog = new TOptionsDialog(this);
+    d_options_dialog->Reset(d_options);
+    if (d_options_dialog->exec() == QDialog::Accepted) {
+        d_options = d_options_dialog->Options();
+        Update();
+    }
+}
 
 void TQuorval::Help_About()
 {
-    d_message_box->setText("Quorval");
-    d_message_box->setInformativeText("Quorval - Version 2.0");
-    d_message_box->setDetailedText(QString());
-    d_message_box->setStandardButtons(QMessageBox::Ok);
-    d_message_box->setDefaultButton(QMessageBox::Ok);
-    d_message_box->setIcon(QMessageBox::Information);
-    d_message_box->exec();
+    Run_Message_Box("Quorval", "Quorval - Version 2.0", QString(), QMessageBox::Ok, QMessageBox::Ok,
+                    QMessageBox::Information);
 }

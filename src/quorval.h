@@ -1,32 +1,68 @@
 #ifndef QUORVAL_SRC_QUORVAL_H
 #define QUORVAL_SRC_QUORVAL_H
 
+#include "src/comparison.h"
 #include "src/types.h"
 
 #include <QFont>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QString>
+
+#include <vector>
 
 class QAction;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QGridLayout;
 class QSettings;
 class TEntryWidget;
+class TGraphWidget;
 class TMessageBox;
+class TOptionsDialog;
+class TXmlFile;
 
-// The main window: the two entry lists (set A left, set B right), the rows for the two graphs,
-// actions, menus, tool bar, footer, the one shared message box and the settings file.
+// The main window: the two entry lists (set A left, set B right), the deviation and En graphs of
+// the comparison, actions, menus, tool bar, footer, the one shared message box and the settings
+// file.
 class TQuorval : public QMainWindow
 {
     Q_OBJECT
 
 public:
+    // One report row per comparison position.
+    using TExportData = TComparison::TExportData;
+
     explicit TQuorval(const QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~TQuorval() override;
+
+    // Data file and report. Each returns false with the reason in Last_Error() on failure.
+    // Loading reads the whole file before it touches either entry list: a file that cannot be
+    // read leaves both lists and both offsets as they were.
+    bool Load_Data(const QString &file_name);
+    bool Save_Data(const QString &file_name) const;
+    // Writes the report of the last comparison; an existing file is replaced only by a complete
+    // new report.
+    bool Export_Data(const QString &file_name);
+
+    // The state the commands work on, read-only.
+    bool Data_Modified() const { return d_data_modified; }
+    const QString &Last_Error() const { return d_last_error; }
+    const QString &File_Path() const { return d_file_path; }
+    const Type::TOptions &Options() const { return d_options; }
+    const std::vector<double> &Graph_Positions() const { return d_graph_positions; }
+    const std::vector<TExportData> &Export_Rows() const { return d_export_data; }
+    double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
+    const TGraphWidget *Deviation_Graph() const { return d_deviation_graph; }
+    const TGraphWidget *En_Graph() const { return d_en_graph; }
 
 protected:
     // Asks before unsaved data is dropped; writes the settings only when the close goes ahead.
     void closeEvent(QCloseEvent *event) override;
+    // Any drag offering a URL list is accepted while it hovers; a drop opens one data file.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void Update();
@@ -44,6 +80,12 @@ private:
     void Create_Menus();
     void Make_Connections();
     void Write_Settings();
+    void Load_Data_V1(TXmlFile *xml_file);
+    void Load_Data_V2(TXmlFile *xml_file);
+    // Configures all six properties of the shared message box, runs it and returns the button.
+    int Run_Message_Box(const QString &text, const QString &informative_text,
+                        const QString &detailed_text, QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton default_button, QMessageBox::Icon icon);
 
     QAction *d_action_open;
     QAction *d_action_save;
@@ -59,13 +101,24 @@ private:
     QGridLayout *d_central_layout;
     QFont d_footer_font;
 
+    TGraphWidget *d_deviation_graph;
+    TGraphWidget *d_en_graph;
+
     QSettings *d_settings;
     TMessageBox *d_message_box;
+    TOptionsDialog *d_options_dialog; // created on first use, then reused
 
     Type::TOptions d_options;
     QString d_file_path;
     bool d_data_modified;
-    QString d_last_error;
+    // Set by the const Save_Data as well.
+    mutable QString d_last_error;
+
+    // Kept across runs: its buffers are reused by every Update.
+    TComparison d_comparison;
+    std::vector<double> d_graph_positions;
+    double d_data_b_dev_offset;
+    std::vector<TExportData> d_export_data;
 };
 
 #endif

@@ -1,0 +1,433 @@
+// The main window's comparison: what Update puts into the graphs, the report rows and the
+// enabled state of the commands, and the Export command with its report file and error box.
+
+#include "test_quorval_support.h"
+
+#include "core/graphwidget.h"
+#include "src/comparison.h"
+
+#include <QGridLayout>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSet>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace Support;
+
+namespace {
+
+// Set A at 100 and 200 with deviation 0.0012, set B at 100 and 300 with deviation -0.0003: rows at
+// 100 and 200 carry En = 1.9206, the row at 300 only set B.
+std::vector<Type::TEntryItem> Example_A()
+{
+    return {Entry(100.0, 100.0012, 0.0005), Entry(200.0, 200.0012, 0.0005)};
+}
+std::vector<Type::TEntryItem> Example_B()
+{
+    return {Entry(100.0, 99.9997, 0.0006), Entry(300.0, 299.9997, 0.0006)};
+}
+
+const QByteArray Report_Head = "Comparison Data\n\n"
+                               "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B"
+                               "        En\n" +
+                               QByteArray(82, '-') + "\n";
+
+// Colours present in a graph's rendering.
+QSet<QRgb> Colours(const TGraphWidget *graph)
+{
+    const QImage image = graph->Background_Pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            colours.insert(line[x] & 0xffffff);
+    }
+    return colours;
+}
+
+QRgb Rgb(const QColor &colour) { return colour.rgb() & 0xffffff; }
+
+// The graph's data sets are exactly the comparison's, in creation order.
+bool Same_Sets(const TGraphWidget *graph, const std::vector<std::vector<TVector2>> &expected)
+{
+    if (graph->DataSetCount() != static_cast<int>(expected.size()))
+        return false;
+    for (std::size_t s = 0; s < expected.size(); ++s) {
+        const int set = static_cast<int>(s);
+        if (graph->DataSetSize(set) != static_cast<int>(expected[s].size()))
+            return false;
+        for (std::size_t p = 0; p < expected[s].size(); ++p) {
+            const TVector2 point = graph->GetPoint(set, static_cast<int>(p));
+            if (point.x != expected[s][p].x || point.y != expected[s][p].y)
+                return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::vector<TVector2>> Deviation_Sets(const TComparison &comparison)
+{
+    std::vector<std::vector<TVector2>> sets;
+    for (const TComparison::TDataSet &set : comparison.Deviation_Curves())
+        sets.push_back(set.points);
+    for (const TComparison::TBracket &bracket : comparison.Brackets())
+        sets.emplace_back(bracket.points.begin(), bracket.points.end());
+    return sets;
+}
+
+std::vector<std::vector<TVector2>> En_Sets(const TComparison &comparison)
+{
+    std::vector<std::vector<TVector2>> sets;
+    for (const TComparison::TDataSet &set : comparison.En_Data_Sets())
+        sets.push_back(set.points);
+    return sets;
+}
+
+bool Same_Rows(const std::vector<TQuorval::TExportData> &a,
+               const std::vector<TQuorval::TExportData> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const TQuorval::TExportData &x = a[i];
+        const TQuorval::TExportData &y = b[i];
+        if (x.position != y.position || x.dev_a != y.dev_a || x.dev_b != y.dev_b ||
+            x.uc_a != y.uc_a || x.dev_a_valid != y.dev_a_valid || x.dev_b_valid != y.dev_b_valid ||
+            x.uc_a_valid != y.uc_a_valid || x.uc_b_valid != y.uc_b_valid)
+            return false;
+        if (x.uc_a_valid && x.uc_a_adj != y.uc_a_adj)
+            return false;
+        if (x.uc_b_valid && x.uc_b != y.uc_b)
+            return false;
+        if (x.uc_a_valid && x.uc_b_valid && x.en_value != y.en_value)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class TestQuorvalComparison : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestQuorvalComparison(const QString &root) : d_root(root), d_count(0) {}
+
+private slots:
+    void init();
+    // Forks: runs before any file dialog has started threads of its own.
+    void Export_To_A_Read_Only_File();
+    void Graphs_In_The_Window();
+    void Update_Fills_Graphs_And_Rows();
+    void Too_Few_Entries_Empty_Everything();
+    void Nested_Update_Leaves_A_Single_Run();
+    void Export_Writes_The_Report();
+    void Export_Without_Overlap_Has_No_Summary();
+    void Export_Failures_Show_The_Error();
+
+private:
+    QString d_root;
+    QString d_home;
+    int d_count;
+};
+
+void TestQuorvalComparison::init()
+{
+    d_home = d_root + QString("/home%1").arg(++d_count);
+    QVERIFY(QDir().mkpath(d_home));
+    qputenv("HOME", d_home.toLocal8Bit());
+}
+
+void TestQuorvalComparison::Graphs_In_The_Window()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
+    QVERIFY(grid != nullptr);
+    const struct
+    {
+        const TGraphWidget *graph;
+        int row;
+        const char *title;
+        const char *vertical_title;
+    } expected[] = {{window.Deviation_Graph(), 2, "Length Comparison", "Deviation"},
+                    {window.En_Graph(), 3, "En Score", "En Value"}};
+    for (const auto &e : expected) {
+        QVERIFY(e.graph != nullptr);
+        QCOMPARE(e.graph->parentWidget(), window.centralWidget());
+        QCOMPARE(e.graph->minimumSize(), QSize(100, 200));
+        int row, column, rows, columns;
+        grid->getItemPosition(grid->indexOf(const_cast<TGraphWidget *>(e.graph)), &row, &column,
+                              &rows, &columns);
+        QCOMPARE(QRect(column, row, columns, rows), QRect(0, e.row, 3, 1));
+        QCOMPARE(e.graph->Title(), QString(e.title));
+        QCOMPARE(e.graph->Horizontal_Title(), QString("Length"));
+        QCOMPARE(e.graph->Vertical_Title(), QString(e.vertical_title));
+        QCOMPARE(e.graph->Graph_Type(), TGraphWidget::GRAPH_LINE);
+        QCOMPARE(e.graph->DataSetCount(), 0);
+    }
+}
+
+// The window shows and stores exactly what the comparison computes on the entries as the
+// widgets return them, with the B offset and the option; both graphs are drawn in the colours.
+void TestQuorvalComparison::Update_Fills_Graphs_And_Rows()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.Options().remove_deviations);
+
+    // Positions 0.5 and 100.4 of set B merge into set A's 0 and 100; 300 remains.
+    Fill(&window, {Entry(0, 0.001, 0.001), Entry(100, 100.002, 0.002), Entry(200, 200.0, 0.004)},
+         {Entry(0.5, 0.5015, 0.001), Entry(100.4, 100.4, 0.001), Entry(300, 299.998, 0.002)});
+    QCOMPARE(window.Graph_Positions(), std::vector<double>({0.0, 100.0, 200.0, 300.0}));
+    QVERIFY(window.Data_Modified());
+    QVERIFY(Action(&window, "File_Save")->isEnabled());
+    QVERIFY(Action(&window, "File_Export")->isEnabled());
+
+    // With B offset 50 and alignment on, then without alignment.
+    for (double offset : {50.0, 0.0}) {
+        Entry_Widget(&window, 'B')->Set_Entry_Offset(offset);
+        TComparison expected;
+        QVERIFY(expected.Calculate(Entry_Widget(&window, 'A')->Entry_Items(),
+                                   Entry_Widget(&window, 'B')->Entry_Items(), offset,
+                                   window.Options()));
+        QCOMPARE(window.Graph_Positions(), expected.Graph_Positions());
+        QCOMPARE(window.Data_B_Dev_Offset(), expected.Data_B_Dev_Offset());
+        QVERIFY(Same_Rows(window.Export_Rows(), expected.Export_Rows()));
+        QVERIFY(Same_Sets(window.Deviation_Graph(), Deviation_Sets(expected)));
+        QVERIFY(Same_Sets(window.En_Graph(), En_Sets(expected)));
+    }
+    QVERIFY(window.Data_B_Dev_Offset() != 0.0); // aligned at 0, where A deviates by 0.001
+
+    // Every kind of data set reaches the screen in its colour: with offset 50 set A's
+    // uncertainty differs at 50 and 0, so the grey bracket stands apart from the red one.
+    Entry_Widget(&window, 'B')->Set_Entry_Offset(50.0);
+    const QSet<QRgb> deviation = Colours(window.Deviation_Graph());
+    for (const QColor &colour :
+         {QColor(128, 40, 40), QColor(20, 96, 20), QColor(212, 212, 212), QColor(212, 96, 96)})
+        QVERIFY2(deviation.contains(Rgb(colour)), qPrintable(colour.name()));
+    const QSet<QRgb> en = Colours(window.En_Graph());
+    QVERIFY(en.contains(Rgb(QColor(40, 40, 128))));
+    QVERIFY(en.contains(Rgb(QColor(196, 196, 196))));
+}
+
+void TestQuorvalComparison::Too_Few_Entries_Empty_Everything()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Two entries in A, one in B: nothing to compare, the flag stays clear.
+    Fill(&window, Example_A(), {Example_B()[0]}, 50.0);
+    QVERIFY(!window.Data_Modified());
+    QVERIFY(!Action(&window, "File_Save")->isEnabled());
+    QCOMPARE(window.Deviation_Graph()->DataSetCount(), 0);
+    QCOMPARE(window.En_Graph()->DataSetCount(), 0);
+
+    Fill(&window, Example_A(), Example_B(), 50.0);
+    QVERIFY(window.Data_Modified());
+    QVERIFY(window.Deviation_Graph()->DataSetCount() > 2);
+    QVERIFY(Colours(window.Deviation_Graph()).contains(Rgb(QColor(128, 40, 40))));
+    const double dev_offset = window.Data_B_Dev_Offset();
+    QVERIFY(dev_offset != 0.0);
+
+    // Back to one entry in B: everything emptied, the B deviation offset and the flag kept.
+    Fill(&window, Example_A(), {Example_B()[0]}, 50.0);
+    QVERIFY(!Action(&window, "File_Save")->isEnabled());
+    QVERIFY(!Action(&window, "File_Export")->isEnabled());
+    QCOMPARE(window.Deviation_Graph()->DataSetCount(), 0);
+    QCOMPARE(window.En_Graph()->DataSetCount(), 0);
+    QVERIFY(window.Graph_Positions().empty());
+    QVERIFY(window.Export_Rows().empty());
+    QCOMPARE(window.Data_B_Dev_Offset(), dev_offset);
+    QVERIFY(window.Data_Modified());
+    // The graphs are redrawn empty: no curve is left on screen.
+    QVERIFY(!Colours(window.Deviation_Graph()).contains(Rgb(QColor(128, 40, 40))));
+}
+
+// An edit still open in a field is finished by reading the entries, which runs Update nested
+// inside Update; the window must end as after one run on the committed data.
+void TestQuorvalComparison::Nested_Update_Leaves_A_Single_Run()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Fill(&window, Example_A(), Example_B());
+
+    int updates = 0;
+    QObject::connect(Entry_Widget(&window, 'A'), &TEntryWidget::Data_Changed,
+                     [&updates]() { ++updates; });
+    QListWidget *list = Entry_Widget(&window, 'A')->findChild<QListWidget *>("entry_list");
+    list->setCurrentRow(0);
+    QLineEdit *actual = Entry_Widget(&window, 'A')->findChild<QLineEdit *>("actual_edit");
+    actual->setFocus();
+    QVERIFY(QTest::qWaitFor([actual]() { return actual->hasFocus(); }));
+    actual->setText("100.0030");
+
+    // The offset change runs Update, whose reading of set A commits the pending value.
+    Entry_Widget(&window, 'B')->Set_Entry_Offset(0.0);
+    QVERIFY(updates >= 1);
+    QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items()[0].actual, 100.003);
+
+    TComparison expected;
+    QVERIFY(expected.Calculate(Entry_Widget(&window, 'A')->Entry_Items(),
+                               Entry_Widget(&window, 'B')->Entry_Items(), 0.0, window.Options()));
+    QCOMPARE(window.Graph_Positions(), expected.Graph_Positions());
+    QVERIFY(Same_Rows(window.Export_Rows(), expected.Export_Rows()));
+    QVERIFY(Same_Sets(window.Deviation_Graph(), Deviation_Sets(expected)));
+    QVERIFY(Same_Sets(window.En_Graph(), En_Sets(expected)));
+}
+
+void TestQuorvalComparison::Export_Writes_The_Report()
+{
+    // Alignment off, from the settings file.
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", false);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QVERIFY(!window.Options().remove_deviations);
+    window.show();
+    Fill(&window, Example_A(), Example_B());
+    QCOMPARE(window.Data_B_Dev_Offset(), 0.0);
+
+    const QByteArray expected =
+        Report_Head +
+        "  100.0000      0.0012    -0.0003     0.0005     0.0005     0.0006     1.9206\n"
+        "  200.0000      0.0012    -0.0003     0.0005     0.0005     0.0006     1.9206\n"
+        "  300.0000      ------    -0.0003     ------     ------     0.0006     ------\n"
+        "\n\nData B Pos Offset:    0.0000\n"
+        "Data B Dev Offset:    0.0000\n"
+        "En Avg:               1.9206\n"
+        "En Max:               1.9206\n";
+
+    // The report goes to the name as given: no extension added, the folder not remembered.
+    const QString file_name = d_home + "/report";
+    QVERIFY(Write_All(file_name, QByteArray(100000, 'x'))); // replaced completely
+    const QString folder_before = window.File_Path();
+    for (int run = 0; run < 2; ++run) {
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord overwrite;
+        driver.Then_File(&dialog, file_name);
+        driver.Then_Box(&overwrite, QMessageBox::Yes); // the dialog's own question
+        Action(&window, "File_Export")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.caption, QString("Enter name of text file to create"));
+        QCOMPARE(dialog.filters, QStringList({"Text files (*.txt)"}));
+        QCOMPARE(dialog.directory, folder_before);
+        QVERIFY(dialog.save_mode);
+        QCOMPARE(Read_All(file_name), expected);
+    }
+    QCOMPARE(window.File_Path(), folder_before);
+    QVERIFY(window.Data_Modified());
+}
+
+void TestQuorvalComparison::Export_Without_Overlap_Has_No_Summary()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, {Entry(0, 0.0, 0.001), Entry(10, 10.001, 0.001)},
+         {Entry(1000, 999.999, 0.002), Entry(1010, 1010.0, 0.002)});
+    const QString file_name = d_home + "/apart.txt";
+    QVERIFY(window.Export_Data(file_name));
+    QCOMPARE(Read_All(file_name),
+             Report_Head +
+                 "    0.0000      0.0000     ------     0.0010     0.0010     ------     ------\n"
+                 "   10.0000      0.0010     ------     0.0010     0.0010     ------     ------\n"
+                 " 1000.0000      ------    -0.0010     ------     ------     0.0020     ------\n"
+                 " 1010.0000      ------     0.0000     ------     ------     0.0020     ------\n");
+}
+
+// A report that cannot be written shows the error box and leaves an existing file as it was.
+void TestQuorvalComparison::Export_Failures_Show_The_Error()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    Fill(&window, Example_A(), Example_B());
+    QVERIFY(Write_All(d_home + "/plain", "not a folder"));
+
+    const struct
+    {
+        QString file_name;
+        QString error;
+    } cases[] = {
+        // A folder inside a regular file cannot exist, not even for root.
+        {d_home + "/plain/report.txt", "ERR  Cannot open file for writing."},
+        // Opens, then every write fails as on a full disk.
+        {"/dev/full", "ERR  Cannot write file: No space left on device"},
+    };
+    for (const auto &c : cases) {
+        if (c.file_name == "/dev/full" && !QFile::exists(c.file_name))
+            continue;
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord overwrite;
+        TBoxRecord error;
+        driver.Then_File(&dialog, c.file_name);
+        if (QFile::exists(c.file_name))
+            driver.Then_Box(&overwrite, QMessageBox::Yes); // the dialog's own question
+        driver.Then_Box(&error, QMessageBox::Ok);
+        Action(&window, "File_Export")->trigger();
+        QVERIFY2(driver.Done(), qPrintable(c.file_name));
+        QVERIFY(error.text.contains(">Error Exporting File</span>"));
+        QVERIFY(error.informative_text.contains(
+            ">The length comparison file cannot be exported.</span>"));
+        QCOMPARE(error.detailed_text, c.error);
+        QCOMPARE(error.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(error.default_button, QMessageBox::Ok);
+        QCOMPARE(error.icon, QMessageBox::Critical);
+    }
+    QCOMPARE(Read_All(d_home + "/plain"), QByteArray("not a folder"));
+
+    // A cancelled dialog does nothing.
+    TModalDriver driver;
+    TDialogRecord dialog;
+    driver.Then_File(&dialog, QString());
+    Action(&window, "File_Export")->trigger();
+    QVERIFY(driver.Done());
+}
+
+// Permissions do not stop root: the export runs in a child switched to an unprivileged user.
+void TestQuorvalComparison::Export_To_A_Read_Only_File()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString file_name = dir.path() + "/old.txt";
+    QVERIFY(Write_All(file_name, "old report"));
+    QVERIFY(::chmod(QFile::encodeName(file_name).constData(), 0444) == 0);
+
+    const auto refused = [&window, &file_name]() {
+        return !window.Export_Data(file_name) &&
+               window.Last_Error() == "ERR  Cannot open file for writing.";
+    };
+    if (::geteuid() != 0)
+        QVERIFY(refused());
+    else
+        QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
+    QCOMPARE(Read_All(file_name), QByteArray("old report"));
+}
+
+int main(int argc, char *argv[])
+{
+    // No test may see or change the real settings.
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+    qputenv("HOME", root.path().toLocal8Bit());
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    TestQuorvalComparison test(root.path());
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_quorval_comparison.moc"

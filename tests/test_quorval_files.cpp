@@ -1,0 +1,706 @@
+// The main window's data file and its commands: loading and saving through the entry widgets,
+// Open, Save, drag and drop with their questions and error boxes, and the options dialog.
+
+#include "test_quorval_support.h"
+
+#include "src/optionsdialog.h"
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include <cmath>
+#include <sys/stat.h>
+
+using namespace Support;
+
+namespace {
+
+std::vector<Type::TEntryItem> Set_A()
+{
+    return {Entry(100, 100.0012, 0.002), Entry(200, 200.0004, 0.003), Entry(300, 299.9991, 0.004)};
+}
+std::vector<Type::TEntryItem> Set_B()
+{
+    return {Entry(0, 0.0003, 0.001), Entry(100, 99.9995, 0.002), Entry(250, 250.001, 0.003)};
+}
+
+QByteArray File_V2(const QByteArray &offsets, const QByteArray &entry_b)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data File_Version=\"2\">\n" +
+           offsets +
+           "<Data_Set_A><Entry><Nominal>1</Nominal><Actual>1.5</Actual><Uc>0.1</Uc></Entry>"
+           "<Entry><Nominal>2</Nominal><Actual>2.5</Actual><Uc>0.2</Uc></Entry></Data_Set_A>"
+           "<Data_Set_B>" +
+           entry_b + "</Data_Set_B></Quorval_Data>\n";
+}
+
+const QByteArray Both_Offsets = "<Data_Set_A_Offset>0</Data_Set_A_Offset>"
+                                "<Data_Set_B_Offset>0</Data_Set_B_Offset>";
+const QByteArray Good_Entry = "<Entry><Nominal>3</Nominal><Actual>3.1</Actual><Uc>0.3</Uc></Entry>";
+
+bool Same_Entries(const std::vector<Type::TEntryItem> &a, const std::vector<Type::TEntryItem> &b,
+                  double tolerance = 0.0)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::fabs(a[i].nominal - b[i].nominal) > tolerance ||
+            std::fabs(a[i].actual - b[i].actual) > tolerance ||
+            std::fabs(a[i].uc - b[i].uc) > tolerance)
+            return false;
+    return true;
+}
+
+// What the two entry widgets hold: entries as returned and both offsets.
+struct TState
+{
+    std::vector<Type::TEntryItem> a, b;
+    double offset_a, offset_b;
+};
+
+TState State_Of(QWidget *window)
+{
+    return {Entry_Widget(window, 'A')->Entry_Items(), Entry_Widget(window, 'B')->Entry_Items(),
+            Entry_Widget(window, 'A')->Entry_Offset(), Entry_Widget(window, 'B')->Entry_Offset()};
+}
+
+bool Same_State(const TState &x, const TState &y)
+{
+    return Same_Entries(x.a, y.a) && Same_Entries(x.b, y.b) && x.offset_a == y.offset_a &&
+           x.offset_b == y.offset_b;
+}
+
+void Send_Drag(QWidget *window, QMimeData *mime, bool *accepted)
+{
+    QDragEnterEvent event(QPoint(10, 10), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+    *accepted = event.isAccepted();
+}
+
+// A drop reaches the widget that accepted the drag's entry, as with a real drag.
+void Send_Drop(QWidget *window, const QList<QUrl> &urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    bool accepted = false;
+    Send_Drag(window, &mime, &accepted);
+    QVERIFY(accepted);
+    QDropEvent event(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &event);
+}
+
+} // namespace
+
+class TestQuorvalFiles : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestQuorvalFiles(const QString &root) : d_root(root), d_count(0) {}
+
+private slots:
+    void init();
+    // Forks: runs before any file dialog has started threads of its own.
+    void Save_To_A_Read_Only_File();
+    void Round_Trips();
+    void Versions_And_Numbers();
+    void Failed_Loads_Keep_Everything();
+    void Loading_Inserts_Each_Set_At_Once();
+    void Open_Command();
+    void Save_Command();
+    void Drag_And_Drop();
+    void Drop_With_Unsaved_Data();
+    void Options_Dialog();
+
+private:
+    QString d_root;
+    QString d_home;
+    int d_count;
+};
+
+void TestQuorvalFiles::init()
+{
+    d_home = d_root + QString("/home%1").arg(++d_count);
+    QVERIFY(QDir().mkpath(d_home));
+    qputenv("HOME", d_home.toLocal8Bit());
+}
+
+// Save, load into another window, save again: the same bytes, and set B as it was, with its
+// offset 0 and 12.5.
+void TestQuorvalFiles::Round_Trips()
+{
+    for (double offset : {0.0, 12.5}) {
+        TQuorval first(nullptr, Qt::WindowFlags());
+        Fill(&first, Set_A(), Set_B(), offset);
+        const TState before = State_Of(&first);
+        const QString saved = d_home + QString("/first_%1.quorval").arg(offset);
+        QVERIFY(first.Save_Data(saved));
+
+        TQuorval second(nullptr, Qt::WindowFlags());
+        QVERIFY(second.Load_Data(saved));
+        const TState after = State_Of(&second);
+        QCOMPARE(after.offset_a, 0.0);
+        QCOMPARE(after.offset_b, offset);
+        QVERIFY(Same_Entries(after.a, before.a, 1e-9));
+        QVERIFY(Same_Entries(after.b, before.b, 1e-9));
+        const QString again = d_home + QString("/second_%1.quorval").arg(offset);
+        QVERIFY(second.Save_Data(again));
+        QCOMPARE(Read_All(again), Read_All(saved));
+        QVERIFY(Read_All(saved).contains(QByteArray("<Data_Set_B_Offset>") +
+                                         QByteArray::number(offset, 'f', 5)));
+    }
+}
+
+void TestQuorvalFiles::Versions_And_Numbers()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Set_A(), Set_B(), 7.0);
+
+    // Version 1: no offsets, both set to 0; entries as stored.
+    const QString v1 = d_home + "/v1.quorval";
+    QVERIFY(Write_All(v1, "<?xml version=\"1.0\"?><Quorval_Data File_Version=\"1\">"
+                          "<Data_Set_A><Entry><Nominal>1</Nominal><Actual>1.5</Actual>"
+                          "<Uc>0.1</Uc></Entry></Data_Set_A><Data_Set_B>" +
+                              Good_Entry + "</Data_Set_B></Quorval_Data>"));
+    QVERIFY(window.Load_Data(v1));
+    TState state = State_Of(&window);
+    QCOMPARE(state.offset_a, 0.0);
+    QCOMPARE(state.offset_b, 0.0);
+    QVERIFY(Same_Entries(state.a, {Entry(1, 1.5, 0.1)}));
+    QVERIFY(Same_Entries(state.b, {Entry(3, 3.1, 0.3)}));
+
+    // Version 2 with set A's offset not 0: set B keeps its place relative to set A. Text that is
+    // not a finite number reads as 0.
+    const QString v2 = d_home + "/v2.quorval";
+    QVERIFY(Write_All(v2, File_V2("<Data_Set_A_Offset>2</Data_Set_A_Offset>"
+                                  "<Data_Set_B_Offset>14.5</Data_Set_B_Offset>",
+                                  "<Entry><Nominal>abc</Nominal><Actual>inf</Actual>"
+                                  "<Uc>nan</Uc></Entry><Entry><Nominal>1e999</Nominal>"
+                                  "<Actual>20.5</Actual><Uc>0.5</Uc></Entry>")));
+    QVERIFY(window.Load_Data(v2));
+    state = State_Of(&window);
+    QCOMPARE(state.offset_a, 0.0);
+    QCOMPARE(state.offset_b, 12.5);
+    QVERIFY(Same_Entries(state.b, {Entry(0, 0, 0), Entry(0, 20.5, 0.5)}, 1e-9));
+}
+
+// Whatever makes a load fail, both lists and both offsets stay as they were.
+void TestQuorvalFiles::Failed_Loads_Keep_Everything()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Set_A(), Set_B(), 12.5);
+    const TState before = State_Of(&window);
+
+    const QString version_error = "ERR  Load_Data: ERR:  File version not recognized";
+    const struct
+    {
+        const char *name;
+        QByteArray content;
+        QString error;        // exact, or empty
+        QStringList mentions; // otherwise: words the message names
+    } cases[] = {
+        {"missing", QByteArray(), QString(), {"ERR  Load_Data: ERR:  "}},
+        {"not_xml", "this is no XML", QString(), {"ERR  Load_Data: ERR:  "}},
+        {"version3",
+         File_V2(Both_Offsets, Good_Entry).replace("\"2\"", "\"3\""),
+         version_error,
+         {}},
+        {"version0",
+         File_V2(Both_Offsets, Good_Entry).replace("\"2\"", "\"0\""),
+         version_error,
+         {}},
+        {"version_word",
+         File_V2(Both_Offsets, Good_Entry).replace("\"2\"", "\"two\""),
+         version_error,
+         {}},
+        {"no_b_offset",
+         File_V2("<Data_Set_A_Offset>0</Data_Set_A_Offset>", Good_Entry),
+         QString(),
+         {"ERR  Load_Data: ERR:  ", "Data_Set_B_Offset", "Quorval_Data"}},
+        {"no_uc",
+         File_V2(Both_Offsets, "<Entry><Nominal>3</Nominal><Actual>3</Actual></Entry>"),
+         QString(),
+         {"ERR  Load_Data: ERR:  ", "Uc", "Entry"}},
+        {"no_set_b",
+         File_V2(Both_Offsets, "").replace("<Data_Set_B></Data_Set_B>", ""),
+         QString(),
+         {"ERR  Load_Data: ERR:  ", "Data_Set_B"}},
+    };
+    for (const auto &c : cases) {
+        const QString file_name = d_home + "/" + c.name + ".quorval";
+        if (!c.content.isNull())
+            QVERIFY(Write_All(file_name, c.content));
+        QVERIFY2(!window.Load_Data(file_name), c.name);
+        if (!c.error.isEmpty())
+            QCOMPARE(window.Last_Error(), c.error);
+        for (const QString &word : c.mentions)
+            QVERIFY2(window.Last_Error().contains(word), qPrintable(window.Last_Error()));
+        QVERIFY2(Same_State(State_Of(&window), before), c.name);
+    }
+}
+
+// Entries of a file reach the list in one insertion per set, not one per entry.
+void TestQuorvalFiles::Loading_Inserts_Each_Set_At_Once()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    std::vector<Type::TEntryItem> many;
+    for (int i = 0; i < 500; ++i)
+        many.push_back(Entry(i, i + 0.001 * (i % 7), 0.001));
+    Fill(&window, many, many, 3.0);
+    const QString file_name = d_home + "/many.quorval";
+    QVERIFY(window.Save_Data(file_name));
+
+    TQuorval other(nullptr, Qt::WindowFlags());
+    QListWidget *list = Entry_Widget(&other, 'A')->findChild<QListWidget *>("entry_list");
+    int insertions = 0;
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted,
+                     [&insertions]() { ++insertions; });
+    QVERIFY(other.Load_Data(file_name));
+    QCOMPARE(insertions, 1);
+    QCOMPARE(list->count(), 500);
+    // Display text and font are set on every item.
+    QCOMPARE(list->item(499)->text(), TEntryWidget::Display_Text(many[499]));
+    QVERIFY(list->item(0)->data(Qt::FontRole).value<QFont>().fixedPitch());
+    QVERIFY(Same_Entries(Entry_Widget(&other, 'B')->Entry_Items(),
+                         Entry_Widget(&window, 'B')->Entry_Items(), 1e-9));
+}
+
+void TestQuorvalFiles::Open_Command()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QVERIFY(QDir().mkpath(d_home + "/data"));
+    const QString good = d_home + "/data/good.quorval";
+    const QString damaged = d_home + "/data/damaged.quorval";
+    QVERIFY(Write_All(good, File_V2(Both_Offsets, Good_Entry + Good_Entry)));
+    QVERIFY(Write_All(damaged, "<Quorval_Data File_Version=\"2\"><Data_Set_A>"));
+    Fill(&window, Set_A(), Set_B());
+    QVERIFY(window.Data_Modified());
+    const TState before = State_Of(&window);
+
+    { // Unsaved data, answered No: no dialog, nothing changes.
+        TModalDriver driver;
+        TBoxRecord question;
+        driver.Then_Box(&question, QMessageBox::No);
+        Action(&window, "Open")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(question.text.contains(">Data Not Saved</span>"));
+        QVERIFY(question.informative_text.contains(">Do you want to continue without saving?<"));
+        QVERIFY(question.detailed_text.isEmpty());
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(question.default_button, QMessageBox::No);
+        QCOMPARE(question.icon, QMessageBox::Warning);
+    }
+    { // Yes, then the dialog cancelled: nothing changes, the flag stays set.
+        TModalDriver driver;
+        TBoxRecord question;
+        TDialogRecord dialog;
+        driver.Then_Box(&question, QMessageBox::Yes);
+        driver.Then_File(&dialog, QString());
+        Action(&window, "Open")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.caption, QString("Select length comparison file to open"));
+        QCOMPARE(dialog.filters, QStringList({"Length Comparison Files (*.quorval)"}));
+        QCOMPARE(dialog.directory, d_home);
+        QVERIFY(!dialog.save_mode);
+        QVERIFY(window.Data_Modified());
+        QCOMPARE(window.File_Path(), d_home);
+    }
+    { // A damaged file: the error box, the data and the flag as before, the folder kept.
+        TModalDriver driver;
+        TBoxRecord question, error;
+        TDialogRecord dialog;
+        driver.Then_Box(&question, QMessageBox::Yes);
+        driver.Then_File(&dialog, damaged);
+        driver.Then_Box(&error, QMessageBox::Ok);
+        Action(&window, "Open")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(error.text.contains(">Error Loading File</span>"));
+        QVERIFY(error.informative_text.contains(
+            ">The selected length comparison file cannot be loaded.</span>"));
+        QCOMPARE(error.detailed_text, window.Last_Error());
+        QVERIFY(error.detailed_text.startsWith("ERR  Load_Data: ERR:  "));
+        QCOMPARE(error.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(error.default_button, QMessageBox::Ok);
+        QCOMPARE(error.icon, QMessageBox::Critical);
+        QVERIFY(Same_State(State_Of(&window), before));
+        QVERIFY(window.Data_Modified());
+        QCOMPARE(window.File_Path(), d_home + "/data");
+        QVERIFY(!window.Export_Rows().empty()); // recomputed, still the old comparison
+    }
+    { // A good file: loaded, recomputed, the flag clear.
+        TModalDriver driver;
+        TBoxRecord question;
+        TDialogRecord dialog;
+        driver.Then_Box(&question, QMessageBox::Yes);
+        driver.Then_File(&dialog, good);
+        Action(&window, "Open")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.directory, d_home + "/data");
+        QVERIFY(!window.Data_Modified());
+        QCOMPARE(Entry_Widget(&window, 'B')->Entry_Items().size(), std::size_t(2));
+        QVERIFY(Action(&window, "File_Save")->isEnabled());
+    }
+    { // A damaged file with the flag clear: it stays clear.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord error;
+        driver.Then_File(&dialog, damaged);
+        driver.Then_Box(&error, QMessageBox::Ok);
+        Action(&window, "Open")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(error.shown);
+        QVERIFY(!window.Data_Modified());
+    }
+}
+
+void TestQuorvalFiles::Save_Command()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    Fill(&window, Set_A(), Set_B(), 12.5);
+    QVERIFY(QDir().mkpath(d_home + "/data"));
+
+    { // run1 typed in /data: run1.quorval there, the folder remembered, the flag cleared.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        driver.Then_File(&dialog, d_home + "/data/run1");
+        Action(&window, "File_Save")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.caption, QString("Enter name of length comparison file to create"));
+        QCOMPARE(dialog.filters, QStringList({"Length Comparison Files (*.quorval)"}));
+        QCOMPARE(dialog.directory, d_home);
+        QVERIFY(dialog.save_mode);
+        QVERIFY(QFile::exists(d_home + "/data/run1.quorval"));
+        QCOMPARE(window.File_Path(), d_home + "/data");
+        QVERIFY(!window.Data_Modified());
+    }
+    { // An upper-case extension is kept as typed.
+        Entry_Widget(&window, 'B')->Set_Entry_Offset(12.5); // modified again
+        TModalDriver driver;
+        TDialogRecord dialog;
+        driver.Then_File(&dialog, d_home + "/data/RUN2.QUORVAL");
+        Action(&window, "File_Save")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.directory, d_home + "/data");
+        QVERIFY(QFile::exists(d_home + "/data/RUN2.QUORVAL"));
+        QVERIFY(!QFile::exists(d_home + "/data/RUN2.QUORVAL.quorval"));
+        QVERIFY(!window.Data_Modified());
+    }
+
+    // The name with the extension added is that of an existing file: asked first.
+    const QString existing = d_home + "/other/a&b.quorval";
+    QVERIFY(QDir().mkpath(d_home + "/other"));
+    QVERIFY(Write_All(existing, "old"));
+    Entry_Widget(&window, 'B')->Set_Entry_Offset(12.5);
+    { // No: nothing written, folder and flag unchanged.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord question;
+        driver.Then_File(&dialog, d_home + "/other/a&b");
+        driver.Then_Box(&question, QMessageBox::No);
+        Action(&window, "File_Save")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(question.text.contains(">File Exists</span>"));
+        QVERIFY(question.informative_text.contains(
+            QString(">The file %1 already exists.  Do you want to replace it?</span>")
+                .arg(existing.toHtmlEscaped())));
+        QVERIFY(question.informative_text.contains("a&amp;b"));
+        QVERIFY(question.detailed_text.isEmpty());
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(question.default_button, QMessageBox::No);
+        QCOMPARE(question.icon, QMessageBox::Warning);
+        QCOMPARE(Read_All(existing), QByteArray("old"));
+        QCOMPARE(window.File_Path(), d_home + "/data");
+        QVERIFY(window.Data_Modified());
+    }
+    { // Yes: replaced.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord question;
+        driver.Then_File(&dialog, d_home + "/other/a&b");
+        driver.Then_Box(&question, QMessageBox::Yes);
+        Action(&window, "File_Save")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(Read_All(existing), Read_All(d_home + "/data/run1.quorval"));
+        QVERIFY(!window.Data_Modified());
+    }
+    { // A file that cannot be written, even by root: the error box, the flag kept.
+        Entry_Widget(&window, 'B')->Set_Entry_Offset(12.5);
+        QVERIFY(Write_All(d_home + "/plain", "a file"));
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord error;
+        driver.Then_File(&dialog, d_home + "/plain/run3.quorval");
+        driver.Then_Box(&error, QMessageBox::Ok);
+        Action(&window, "File_Save")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(error.text.contains(">Error Saving File</span>"));
+        QVERIFY(error.informative_text.contains(
+            ">The length comparison file cannot be written.</span>"));
+        QVERIFY(error.detailed_text.startsWith("ERR  Save_Data: ERR:  "));
+        QCOMPARE(error.detailed_text, window.Last_Error());
+        QCOMPARE(error.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(error.default_button, QMessageBox::Ok);
+        QCOMPARE(error.icon, QMessageBox::Critical);
+        QVERIFY(window.Data_Modified());
+        QCOMPARE(window.File_Path(), d_home + "/plain");
+    }
+    { // A cancelled dialog changes nothing.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        driver.Then_File(&dialog, QString());
+        Action(&window, "File_Save")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(window.Data_Modified());
+    }
+}
+
+// Permissions do not stop root: the save runs in a child switched to an unprivileged user.
+void TestQuorvalFiles::Save_To_A_Read_Only_File()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Set_A(), Set_B());
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QString file_name = dir.path() + "/old.quorval";
+    QVERIFY(Write_All(file_name, "old data"));
+    QVERIFY(::chmod(QFile::encodeName(file_name).constData(), 0444) == 0);
+
+    const auto refused = [&window, &file_name]() {
+        return !window.Save_Data(file_name) &&
+               window.Last_Error().startsWith("ERR  Save_Data: ERR:  ") &&
+               window.Last_Error().contains(file_name);
+    };
+    if (::geteuid() != 0)
+        QVERIFY(refused());
+    else
+        QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
+    QCOMPARE(Read_All(file_name), QByteArray("old data"));
+}
+
+void TestQuorvalFiles::Drag_And_Drop()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+
+    bool accepted = true;
+    QMimeData text;
+    text.setText("/some/file.quorval");
+    Send_Drag(&window, &text, &accepted);
+    QVERIFY(!accepted);
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile("/a.txt"), QUrl::fromLocalFile("/b.txt")});
+    Send_Drag(&window, &files, &accepted);
+    QVERIFY(accepted); // looked at only on the drop
+
+    const QString good = d_home + "/good.QUORVAL";
+    QVERIFY(Write_All(good, File_V2(Both_Offsets, Good_Entry + Good_Entry)));
+    const QString other = d_home + "/good.txt";
+    QVERIFY(Write_All(other, File_V2(Both_Offsets, Good_Entry + Good_Entry)));
+    const QString damaged = d_home + "/damaged.quorval";
+    QVERIFY(Write_All(damaged, "<Quorval_Data File_Version=\"2\">"));
+
+    TModalDriver driver; // no box at all in this test
+    // Two files, or another extension: nothing.
+    Send_Drop(&window, {QUrl::fromLocalFile(good), QUrl::fromLocalFile(good)});
+    Send_Drop(&window, {QUrl::fromLocalFile(other)});
+    QVERIFY(Entry_Widget(&window, 'A')->Entry_Items().empty());
+
+    // One data file, the extension in any case: loaded, the flag clear, the folder unchanged.
+    Send_Drop(&window, {QUrl::fromLocalFile(good)});
+    QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items().size(), std::size_t(2));
+    QVERIFY(!window.Data_Modified());
+    QVERIFY(!window.Export_Rows().empty());
+    QCOMPARE(window.File_Path(), d_home);
+
+    // A damaged file: no message, nothing changes.
+    const TState before = State_Of(&window);
+    Send_Drop(&window, {QUrl::fromLocalFile(damaged)});
+    QVERIFY(Same_State(State_Of(&window), before));
+    QVERIFY(!window.Data_Modified());
+    QVERIFY(driver.Done());
+}
+
+void TestQuorvalFiles::Drop_With_Unsaved_Data()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    const QString good = d_home + "/good.quorval";
+    QVERIFY(Write_All(good, File_V2(Both_Offsets, Good_Entry + Good_Entry)));
+    const QString damaged = d_home + "/damaged.quorval";
+    QVERIFY(Write_All(damaged, "<Quorval_Data File_Version=\"2\">"));
+    Fill(&window, Set_A(), Set_B());
+    const TState unsaved = State_Of(&window);
+
+    { // Cancel: nothing.
+        TModalDriver driver;
+        TBoxRecord question;
+        driver.Then_Box(&question, QMessageBox::Cancel);
+        Send_Drop(&window, {QUrl::fromLocalFile(good)});
+        QVERIFY(driver.Done());
+        QVERIFY(question.text.contains(">Data Not Saved</span>"));
+        QVERIFY(question.informative_text.contains(
+            ">The length comparison data has been modified.  Do you want to save the changes?<"));
+        QVERIFY(question.detailed_text.isEmpty());
+        QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(question.default_button, QMessageBox::Yes);
+        QCOMPARE(question.icon, QMessageBox::Warning);
+        QVERIFY(Same_State(State_Of(&window), unsaved));
+        QVERIFY(window.Data_Modified());
+    }
+    { // Yes, then the save dialog cancelled: nothing is loaded, the data stays unsaved.
+        TModalDriver driver;
+        TBoxRecord question;
+        TDialogRecord dialog;
+        driver.Then_Box(&question, QMessageBox::Yes);
+        driver.Then_File(&dialog, QString());
+        Send_Drop(&window, {QUrl::fromLocalFile(good)});
+        QVERIFY(driver.Done());
+        QVERIFY(dialog.save_mode);
+        QVERIFY(Same_State(State_Of(&window), unsaved));
+        QVERIFY(window.Data_Modified());
+    }
+    { // No, and the file is damaged: no error box, data and flag as before.
+        TModalDriver driver;
+        TBoxRecord question;
+        driver.Then_Box(&question, QMessageBox::No);
+        Send_Drop(&window, {QUrl::fromLocalFile(damaged)});
+        QVERIFY(driver.Done());
+        QVERIFY(Same_State(State_Of(&window), unsaved));
+        QVERIFY(window.Data_Modified());
+    }
+    { // Yes and saved: the data is in the file, then the dropped file is loaded.
+        TModalDriver driver;
+        TBoxRecord question;
+        TDialogRecord dialog;
+        driver.Then_Box(&question, QMessageBox::Yes);
+        driver.Then_File(&dialog, d_home + "/kept");
+        Send_Drop(&window, {QUrl::fromLocalFile(good)});
+        QVERIFY(driver.Done());
+        QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items().size(), std::size_t(2));
+        QVERIFY(!window.Data_Modified());
+        TQuorval check(nullptr, Qt::WindowFlags());
+        QVERIFY(check.Load_Data(d_home + "/kept.quorval"));
+        QVERIFY(Same_Entries(State_Of(&check).a, unsaved.a, 1e-9));
+    }
+    { // No: the unsaved data is replaced.
+        Entry_Widget(&window, 'B')->Set_Entry_Offset(1.0);
+        QVERIFY(window.Data_Modified());
+        TModalDriver driver;
+        TBoxRecord question;
+        driver.Then_Box(&question, QMessageBox::No);
+        Send_Drop(&window, {QUrl::fromLocalFile(good)});
+        QVERIFY(driver.Done());
+        QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 0.0);
+        QVERIFY(!window.Data_Modified());
+    }
+}
+
+void TestQuorvalFiles::Options_Dialog()
+{
+    TOptionsDialog *seen = nullptr;
+    const auto answer = [&seen](bool *checked_on_show, bool tick, const char *button) {
+        return [&seen, checked_on_show, tick, button](QWidget *widget) -> TModalDriver::TAction {
+            TOptionsDialog *dialog = qobject_cast<TOptionsDialog *>(widget);
+            if (dialog == nullptr)
+                return [widget]() { qobject_cast<QDialog *>(widget)->reject(); };
+            seen = seen == nullptr || seen == dialog ? dialog : nullptr;
+            QCheckBox *check = dialog->findChild<QCheckBox *>();
+            *checked_on_show = check->isChecked();
+            return [dialog, check, tick, button]() {
+                check->setChecked(tick);
+                for (QPushButton *push : dialog->findChildren<QPushButton *>())
+                    if (push->text() == button)
+                        push->click();
+            };
+        };
+    };
+
+    {
+        TQuorval window(nullptr, Qt::WindowFlags());
+        window.show();
+        QVERIFY(window.Options().remove_deviations);
+        // Accept with fewer than two entries: no comparison, the flag stays clear.
+        bool shown = false;
+        {
+            TModalDriver driver;
+            driver.Then(answer(&shown, true, "Accept"));
+            Action(&window, "Options")->trigger();
+            QVERIFY(driver.Done());
+            QVERIFY(shown);
+            QVERIFY(!window.Data_Modified());
+        }
+
+        // Set B placed at 150, inside set A: aligned, the B deviations are shifted.
+        Fill(&window, Set_A(), Set_B(), 150.0);
+        const double aligned = window.Data_B_Dev_Offset();
+        QVERIFY(aligned != 0.0);
+        const auto rows = window.Export_Rows();
+
+        { // Unticked, then Cancel: nothing changes.
+            TModalDriver cancel;
+            cancel.Then(answer(&shown, false, "Cancel"));
+            Action(&window, "Options")->trigger();
+            QVERIFY(cancel.Done());
+            QVERIFY(shown);
+            QVERIFY(window.Options().remove_deviations);
+            QCOMPARE(window.Data_B_Dev_Offset(), aligned);
+            QCOMPARE(window.Export_Rows().size(), rows.size());
+        }
+        { // Unticked, then Accept: recomputed without alignment; the same dialog again.
+            TModalDriver accept;
+            accept.Then(answer(&shown, false, "Accept"));
+            Action(&window, "Options")->trigger();
+            QVERIFY(accept.Done());
+            QVERIFY(shown); // it showed the option, not what was unticked before Cancel
+            QVERIFY(!window.Options().remove_deviations);
+            QCOMPARE(window.Data_B_Dev_Offset(), 0.0);
+            QVERIFY(window.Data_Modified());
+        }
+        { // Shows the option now off; Accept unchanged still recomputes and marks modified.
+            TModalDriver again;
+            again.Then(answer(&shown, false, "Accept"));
+            Action(&window, "Options")->trigger();
+            QVERIFY(again.Done());
+            QVERIFY(!shown);
+        }
+        QVERIFY(seen != nullptr); // one dialog for every use
+        QCOMPARE(window.findChildren<TOptionsDialog *>().size(), 1);
+
+        TModalDriver close;
+        TBoxRecord question;
+        close.Then_Box(&question, QMessageBox::Yes);
+        QVERIFY(window.close());
+        QVERIFY(close.Done());
+    }
+    QSettings settings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat);
+    QCOMPARE(settings.value("Remove_Deviations").toBool(), false);
+    TQuorval restarted(nullptr, Qt::WindowFlags());
+    QVERIFY(!restarted.Options().remove_deviations);
+}
+
+int main(int argc, char *argv[])
+{
+    // No test may see or change the real settings.
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+    qputenv("HOME", root.path().toLocal8Bit());
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    TestQuorvalFiles test(root.path());
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_quorval_files.moc"
