@@ -1,10 +1,11 @@
 // Runs the built quorval-report program and checks its outputs against what the main window's
 // entry widgets, comparison and report produce for the same file.
 
+#include "core/graphwidget.h"
 #include "src/comparison.h"
 #include "src/datafile.h"
-#include "src/entrywidget.h"
-#include "src/report.h"
+#include "src/quorval.h"
+#include "src/reporttool.h"
 
 #include <QImage>
 #include <QProcess>
@@ -100,48 +101,51 @@ bool Save(const QString &file_name, const DataFile::TContent &content)
     return DataFile::Save_File(file_name, content, &error);
 }
 
-// What the main window computes after opening the file: its load fills two entry widgets, its
-// update reads them into the comparison, its export prints the rows.
+// What the main window computes after opening the file with the Open command (load, then a
+// new comparison) and what its Export writes. The window reads its alignment option from the
+// settings file in the home folder, which the test points at its own folder.
 struct TWindowResult
 {
     Rows rows;
     QByteArray report;
+    QStringList graphs; // titles and points of both graphs
 };
+
+// A graph's titles and every data set's points, exactly (17 digits), one line per set.
+QStringList Graph_Text(const TGraphWidget *graph)
+{
+    QStringList text = {graph->Title(), graph->Horizontal_Title(), graph->Vertical_Title()};
+    for (int set = 0; set < graph->DataSetCount(); ++set) {
+        QString line;
+        for (int i = 0; i < graph->DataSetSize(set); ++i) {
+            const TVector2 point = graph->GetPoint(set, i);
+            line +=
+                QString::number(point.x, 'g', 17) + ' ' + QString::number(point.y, 'g', 17) + ';';
+        }
+        text.append(line);
+    }
+    return text;
+}
 
 TWindowResult Window_Result(const QString &file_name, bool align)
 {
     TWindowResult result;
-    DataFile::TContent content;
-    QString error;
-    if (!DataFile::Load_File(file_name, &content, &error))
+    const QString settings_folder = QDir::home().filePath(".quorval");
+    if (!QDir().mkpath(settings_folder) || !Put(settings_folder + "/quorval_settings.ini",
+                                                align ? "[General]\nRemove_Deviations=true\n"
+                                                      : "[General]\nRemove_Deviations=false\n"))
         return result;
 
-    TEntryWidget widget_a;
-    TEntryWidget widget_b;
-    widget_a.Enable_Entry_Offset(false);
-    widget_b.Enable_Entry_Offset(true);
-    if (content.version == 1) {
-        widget_a.Add_Entry_Items(content.entries_a);
-        widget_b.Add_Entry_Items(content.entries_b);
-        widget_a.Set_Entry_Offset(0.0);
-        widget_b.Set_Entry_Offset(0.0);
-    } else {
-        widget_a.Set_Entry_Offset(0.0);
-        widget_b.Set_Entry_Offset(DataFile::Relative_Offset_B(content));
-        widget_a.Add_Entry_Items(content.entries_a);
-        widget_b.Add_Entry_Items(
-            DataFile::Entries_Without_Offset(content.entries_b, widget_b.Entry_Offset()));
-    }
-
-    TComparison comparison;
-    Type::TOptions options;
-    options.remove_deviations = align;
-    if (!comparison.Calculate(widget_a.Entry_Items(), widget_b.Entry_Items(),
-                              widget_b.Entry_Offset(), options))
+    TQuorval window;
+    if (window.Options().remove_deviations != align || !window.Load_Data(file_name))
         return result;
-    result.rows = comparison.Export_Rows();
-    result.report =
-        Report::Text(result.rows, widget_b.Entry_Offset(), comparison.Data_B_Dev_Offset());
+    QMetaObject::invokeMethod(&window, "Update", Qt::DirectConnection);
+    const QString export_file = QDir::home().filePath("window-export.txt");
+    if (!window.Export_Data(export_file))
+        return result;
+    result.rows = window.Export_Rows();
+    result.report = Read(export_file);
+    result.graphs = Graph_Text(window.Deviation_Graph()) + Graph_Text(window.En_Graph());
     return result;
 }
 
@@ -200,6 +204,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(d_dir.isValid());
+        // The window keeps its settings below the home folder.
+        QVERIFY(QDir().mkpath(Path("home")));
+        qputenv("HOME", QFile::encodeName(Path("home")));
         d_sample = Path("sample.quorval");
         QVERIFY(Save(d_sample, Sample_Content()));
     }
@@ -355,6 +362,25 @@ private slots:
             }
         }
         QVERIFY(empty_fields > 0);
+    }
+
+    // The plot shows the window's own graphs: the same titles and data sets in the same order.
+    void Plot_Graphs_Are_The_Windows()
+    {
+        const TWindowResult window = Window_Result(d_sample, true);
+        QVERIFY(window.graphs.size() > 20);
+        DataFile::TContent content;
+        QString error;
+        QVERIFY(DataFile::Load_File(d_sample, &content, &error));
+        const TReportTool::TInputs inputs = TReportTool::Comparison_Inputs(content);
+        TComparison comparison;
+        QVERIFY(comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
+                                     Type::TOptions{true}));
+        TGraphWidget deviation_graph;
+        TGraphWidget en_graph;
+        TReportTool::Set_Graph_Titles(&deviation_graph, &en_graph);
+        TReportTool::Fill_Graphs(comparison, &deviation_graph, &en_graph);
+        QCOMPARE(Graph_Text(&deviation_graph) + Graph_Text(&en_graph), window.graphs);
     }
 
     void Png_Plot()
