@@ -4,6 +4,7 @@
 #include "core/graphwidget.h"
 #include "core/messagebox.h"
 #include "core/xmlfile.h"
+#include "src/comparisongraphs.h"
 #include "src/datafile.h"
 #include "src/entrywidget.h"
 #include "src/optionsdialog.h"
@@ -98,12 +99,7 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Create_Layout();
     Create_Menus();
     setWindowTitle("Quorval");
-    d_deviation_graph->SetTitle("Length Comparison");
-    d_deviation_graph->SetHorizontalTitle("Length");
-    d_deviation_graph->SetVerticalTitle("Deviation");
-    d_en_graph->SetTitle("En Score");
-    d_en_graph->SetHorizontalTitle("Length");
-    d_en_graph->SetVerticalTitle("En Value");
+    ComparisonGraphs::Set_Titles(d_deviation_graph, d_en_graph);
 
     d_action_save->setEnabled(false);
     d_action_export->setEnabled(false);
@@ -351,21 +347,7 @@ void TQuorval::Update()
     d_data_b_dev_offset = d_comparison.Data_B_Dev_Offset();
     d_export_data = d_comparison.Export_Rows();
 
-    // Curve A, curve B, then the brackets per position; on the En graph the En curve, then the
-    // line En = 1.
-    for (const TComparison::TDataSet &set : d_comparison.Deviation_Curves())
-        d_deviation_graph->AddPoints(
-            d_deviation_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT), set.points);
-    for (const TComparison::TBracket &bracket : d_comparison.Brackets()) {
-        const int set =
-            d_deviation_graph->CreateDataSet(bracket.colour, TGraphWidget::GRAPH_DEFAULT);
-        for (const TVector2 &point : bracket.points)
-            d_deviation_graph->AddPoint(set, point);
-    }
-    for (const TComparison::TDataSet &set : d_comparison.En_Data_Sets())
-        d_en_graph->AddPoints(d_en_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT),
-                              set.points);
-
+    ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
     d_deviation_graph->UpdateGraph();
     d_en_graph->UpdateGraph();
 }

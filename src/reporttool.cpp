@@ -3,6 +3,7 @@
 #include "core/assertion.h"
 #include "core/graphwidget.h"
 #include "core/safewrite.h"
+#include "src/comparisongraphs.h"
 #include "src/entrywidget.h"
 #include "src/report.h"
 
@@ -303,41 +304,6 @@ QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &ro
     return text;
 }
 
-void TReportTool::Set_Graph_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph)
-{
-    QUORVAL_ASSERT(deviation_graph != nullptr);
-    QUORVAL_ASSERT(en_graph != nullptr);
-    deviation_graph->SetTitle("Length Comparison");
-    deviation_graph->SetHorizontalTitle("Length");
-    deviation_graph->SetVerticalTitle("Deviation");
-    en_graph->SetTitle("En Score");
-    en_graph->SetHorizontalTitle("Length");
-    en_graph->SetVerticalTitle("En Value");
-}
-
-void TReportTool::Fill_Graphs(const TComparison &comparison, TGraphWidget *deviation_graph,
-                              TGraphWidget *en_graph)
-{
-    QUORVAL_ASSERT(deviation_graph != nullptr);
-    QUORVAL_ASSERT(en_graph != nullptr);
-    deviation_graph->DeleteDataSets();
-    en_graph->DeleteDataSets();
-    for (const TComparison::TDataSet &set : comparison.Deviation_Curves()) {
-        const int index = deviation_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT);
-        deviation_graph->AddPoints(index, set.points);
-    }
-    for (const TComparison::TBracket &bracket : comparison.Brackets()) {
-        const int index =
-            deviation_graph->CreateDataSet(bracket.colour, TGraphWidget::GRAPH_DEFAULT);
-        for (const TVector2 &point : bracket.points)
-            deviation_graph->AddPoint(index, point);
-    }
-    for (const TComparison::TDataSet &set : comparison.En_Data_Sets()) {
-        const int index = en_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT);
-        en_graph->AddPoints(index, set.points);
-    }
-}
-
 bool TReportTool::Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
                               QByteArray *data, QString *error)
 {
@@ -348,8 +314,8 @@ bool TReportTool::Render_Plot(const TComparison &comparison, TPlotFormat format,
 
     TGraphWidget deviation_graph;
     TGraphWidget en_graph;
-    Set_Graph_Titles(&deviation_graph, &en_graph);
-    Fill_Graphs(comparison, &deviation_graph, &en_graph);
+    ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
+    ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
 
     data->clear();
     QBuffer buffer(data);

@@ -13,8 +13,6 @@
 #include <cstdio>
 #include <vector>
 
-class TGraphWidget;
-
 // The command-line report tool quorval-report: reads a data file, runs the comparison exactly as
 // the main window does after opening that file, and writes the text report, optionally a CSV file
 // of the report rows and a plot of both graphs. Everything but main, so that tests can call it.
@@ -74,11 +72,6 @@ public:
     // The CSV text of the report rows: a header line and one line per row, numbers in their
     // shortest round-trip form, an empty field wherever the report prints "------".
     static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows);
-
-    // The graphs of the window: titles, and the data sets in the window's order and colours.
-    static void Set_Graph_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph);
-    static void Fill_Graphs(const TComparison &comparison, TGraphWidget *deviation_graph,
-                            TGraphWidget *en_graph);
 
     // Draws both graphs, the deviation graph above the En graph, on white, into the bytes of a
     // PNG, PDF or SVG file. Needs a QApplication. Returns false with *error set on failure.

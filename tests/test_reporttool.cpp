@@ -3,6 +3,7 @@
 
 #include "core/graphwidget.h"
 #include "src/comparison.h"
+#include "src/comparisongraphs.h"
 #include "src/datafile.h"
 #include "src/quorval.h"
 #include "src/reporttool.h"
@@ -378,8 +379,8 @@ private slots:
                                      Type::TOptions{true}));
         TGraphWidget deviation_graph;
         TGraphWidget en_graph;
-        TReportTool::Set_Graph_Titles(&deviation_graph, &en_graph);
-        TReportTool::Fill_Graphs(comparison, &deviation_graph, &en_graph);
+        ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
+        ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
         QCOMPARE(Graph_Text(&deviation_graph) + Graph_Text(&en_graph), window.graphs);
     }
 
