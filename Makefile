@@ -71,6 +71,10 @@ install:
 	@sh tools/install-deps.sh $(BASE_PACKAGES)
 	@$(MAKE) --no-print-directory all
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	@# File managers read the compiled MIME database and the desktop-file cache, not the sources.
+	-@command -v update-mime-database >/dev/null 2>&1 && update-mime-database $(PREFIX)/share/mime >/dev/null 2>&1 || true
+	-@command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q $(PREFIX)/share/applications || true
+	-@command -v gtk-update-icon-cache >/dev/null 2>&1 && gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor || true
 
 package:
 	@sh tools/install-deps.sh $(PACKAGE_PACKAGES)
