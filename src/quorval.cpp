@@ -157,7 +157,7 @@ void TQuorval::Restore_Geometry()
 
 void TQuorval::Create_Actions()
 {
-    struct TActionSpec
+    struct TActionRow
     {
         QAction **action;
         const char *text;
@@ -165,7 +165,7 @@ void TQuorval::Create_Actions()
         const char *shortcut;
         const char *icon;
     };
-    const TActionSpec specs[] = {
+    const TActionRow rows[] = {
         {&d_action_open, "Open", "Open an existing Quorval file.", "Ctrl+O",
          ":/menu/file_open_x32.png"},
         {&d_action_save, "File_Save", "File_Save the current Quorval file.", "Ctrl+S",
@@ -178,15 +178,15 @@ void TQuorval::Create_Actions()
          ":/menu/help_about_x32.png"},
         {&d_action_quit, "Quit", "Close the Quorval utility.", "Ctrl+Q", nullptr},
     };
-    for (const TActionSpec &spec : specs) {
+    for (const TActionRow &row : rows) {
         QAction *action = new QAction(this);
-        action->setText(spec.text);
-        action->setToolTip(spec.tool_tip);
-        if (spec.shortcut != nullptr)
-            action->setShortcut(QKeySequence(spec.shortcut));
-        if (spec.icon != nullptr)
-            action->setIcon(QIcon(spec.icon));
-        *spec.action = action;
+        action->setText(row.text);
+        action->setToolTip(row.tool_tip);
+        if (row.shortcut != nullptr)
+            action->setShortcut(QKeySequence(row.shortcut));
+        if (row.icon != nullptr)
+            action->setIcon(QIcon(row.icon));
+        *row.action = action;
     }
 }
 
