@@ -44,6 +44,48 @@ int To_Pixel(double value)
     return static_cast<int>(value);
 }
 
+// Pixel of a value on a logarithmic-style axis whose low and high ends lie at the pixels low and
+// high (low > high on a vertical axis); empty for an axis without pixels.
+int Log10_Position(const double &value, bool empty, int low, int high, const double &offset,
+                   const double &scale)
+{
+    if (empty)
+        return 0;
+    const double lo = (low - offset) / scale;
+    const double hi = (high - offset) / scale;
+    if (value < lo)
+        return low;
+    if (value > hi)
+        return high;
+    const double range = hi - lo;
+    if (!(range > 0.0) || !std::isfinite(value))
+        return low;
+    const double e = std::pow(10.0, (range - (value - lo)) / range);
+    const double f = 1.0 - (e - 1.0) / 9.0;
+    return To_Pixel((lo + f * range) * scale + offset);
+}
+
+// The logarithmic warp of a pixel between first and last (first <= last), compressed toward
+// first; pixels outside stay as they are.
+int Warp_From_Near_End(int pixel, int first, int last)
+{
+    const double w = static_cast<double>(last) - first + 1.0;
+    const double d = static_cast<double>(pixel) - first;
+    if (w == 0.0 || d < 0.0 || d > w)
+        return pixel;
+    return first + To_Pixel(w * std::log10(9.0 * d / w + 1.0) + 0.5);
+}
+
+// The same warp mirrored: compressed toward last.
+int Warp_From_Far_End(int pixel, int first, int last)
+{
+    const double w = static_cast<double>(last) - first + 1.0;
+    const double d = static_cast<double>(pixel) - first;
+    if (w == 0.0 || d < 0.0 || d > w)
+        return pixel;
+    return first + static_cast<int>(w) - To_Pixel(w * std::log10(9.0 * (w - d) / w + 1.0) + 0.5);
+}
+
 int Truncate_To_Int(double value, int limit)
 {
     if (std::isnan(value))
@@ -73,9 +115,71 @@ void Widen_Small_Extent(double *low, double *high)
     }
 }
 
+// The margins of a linear axis: a fiftieth of the extent on each side.
+void Add_Margins(double *low, double *high)
+{
+    const double m = (*high - *low) / 50.0;
+    *low -= m;
+    *high += m;
+}
+
+// The zoom-out limit: an extent wider than 50 times the last data fit is scaled down toward
+// value 0.
+void Limit_Zoom_Out(double *low, double *high, const double &data_range)
+{
+    if (*high - *low > 50.0 * data_range) {
+        const double k = 50.0 * data_range / (*high - *low);
+        *low *= k;
+        *high *= k;
+    }
+}
+
 QString Cursor_Read_Out(const double &x, const double &y)
 {
     return QString(Cursor_Format).arg(x, 0, 'f', 5, QChar(' ')).arg(y, 0, 'f', 5, QChar(' '));
+}
+
+struct TInteger_Tick
+{
+    int pixel;
+    qlonglong value;
+};
+
+// The whole numbers from low to high that an integer axis labels, at their pixels value * scale +
+// offset: the first one, then each one more than spacing pixels from the last one kept.
+std::vector<TInteger_Tick> Integer_Ticks(const double &low, const double &high, const double &scale,
+                                         const double &offset, int spacing)
+{
+    std::vector<TInteger_Tick> ticks;
+    if (!std::isfinite(low) || !std::isfinite(high))
+        return ticks;
+    const qlonglong first =
+        static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
+    const qlonglong last =
+        static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
+    // The pixel distance to the first pixel that no longer crowds a label, in the direction in
+    // which the values grow.
+    const int clear = scale > 0.0 ? spacing + 1 : -(spacing + 1);
+    for (qlonglong k = first; k <= last; ++k) {
+        const int pixel = To_Pixel(k * scale + offset);
+        if (!ticks.empty() && std::abs(pixel - ticks.back().pixel) <= spacing) {
+            // Skip the numbers that would crowd the last label: go on a little before the first
+            // one far enough away, so a wide range is not walked number by number.
+            const double target = std::ceil((ticks.back().pixel + clear - offset) / scale) - 2.0;
+            if (target > static_cast<double>(k))
+                k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) - 1;
+            continue;
+        }
+        ticks.push_back({pixel, k});
+    }
+    return ticks;
+}
+
+// Size of a text in the painter's font, at least one pixel each way.
+QSize Measured_Size(QPainter *painter, const QString &text)
+{
+    const QRect box = painter->boundingRect(QRect(), 0, text);
+    return QSize(std::max(1, box.width()), std::max(1, box.height()));
 }
 
 // Liang-Barsky clipping of the segment (x0, y0)-(x1, y1) to the box; false when nothing is left.
@@ -394,16 +498,10 @@ void TGraphWidget::Update_Viewport_To_Data()
     d_horizontal_data_range = xmax - xmin;
     d_vertical_data_range = ymax - ymin;
 
-    if (d_horizontal_scale_type == SCALE_LINEAR) {
-        const double m = (xmax - xmin) / 50.0;
-        xmin -= m;
-        xmax += m;
-    }
-    if (d_vertical_scale_type == SCALE_LINEAR) {
-        const double m = (ymax - ymin) / 50.0;
-        ymin -= m;
-        ymax += m;
-    }
+    if (d_horizontal_scale_type == SCALE_LINEAR)
+        Add_Margins(&xmin, &xmax);
+    if (d_vertical_scale_type == SCALE_LINEAR)
+        Add_Margins(&ymin, &ymax);
     Set_Transform(xmin, xmax, ymin, ymax);
 }
 
@@ -418,17 +516,8 @@ void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
         !std::isfinite(ymax))
         return;
 
-    // The zoom-out limit scales the bounds toward value 0.
-    if (xmax - xmin > 50.0 * d_horizontal_data_range) {
-        const double k = 50.0 * d_horizontal_data_range / (xmax - xmin);
-        xmin *= k;
-        xmax *= k;
-    }
-    if (ymax - ymin > 50.0 * d_vertical_data_range) {
-        const double k = 50.0 * d_vertical_data_range / (ymax - ymin);
-        ymin *= k;
-        ymax *= k;
-    }
+    Limit_Zoom_Out(&xmin, &xmax, d_horizontal_data_range);
+    Limit_Zoom_Out(&ymin, &ymax, d_vertical_data_range);
     Widen_Small_Extent(&xmin, &xmax);
     Widen_Small_Extent(&ymin, &ymax);
     Set_Transform(xmin, xmax, ymin, ymax);
@@ -436,42 +525,14 @@ void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
 
 int TGraphWidget::Calculate_Log10_Position_Horizontal(const double &value) const
 {
-    const int left = d_graph_rect.left();
-    const int right = d_graph_rect.right();
-    if (right == left - 1)
-        return 0;
-    const double lo = (left - d_horizontal_offset) / d_horizontal_scale;
-    const double hi = (right - d_horizontal_offset) / d_horizontal_scale;
-    if (value < lo)
-        return left;
-    if (value > hi)
-        return right;
-    const double range = hi - lo;
-    if (!(range > 0.0) || !std::isfinite(value))
-        return left;
-    const double e = std::pow(10.0, (range - (value - lo)) / range);
-    const double f = 1.0 - (e - 1.0) / 9.0;
-    return To_Pixel((lo + f * range) * d_horizontal_scale + d_horizontal_offset);
+    return Log10_Position(value, d_graph_rect.width() == 0, d_graph_rect.left(),
+                          d_graph_rect.right(), d_horizontal_offset, d_horizontal_scale);
 }
 
 int TGraphWidget::Calculate_Log10_Position_Vertical(const double &value) const
 {
-    const int top = d_graph_rect.top();
-    const int bottom = d_graph_rect.bottom();
-    if (bottom == top - 1)
-        return 0;
-    const double lo = (bottom - d_vertical_offset) / d_vertical_scale;
-    const double hi = (top - d_vertical_offset) / d_vertical_scale;
-    if (value < lo)
-        return bottom;
-    if (value > hi)
-        return top;
-    const double range = hi - lo;
-    if (!(range > 0.0) || !std::isfinite(value))
-        return bottom;
-    const double e = std::pow(10.0, (range - (value - lo)) / range);
-    const double f = 1.0 - (e - 1.0) / 9.0;
-    return To_Pixel((lo + f * range) * d_vertical_scale + d_vertical_offset);
+    return Log10_Position(value, d_graph_rect.height() == 0, d_graph_rect.bottom(),
+                          d_graph_rect.top(), d_vertical_offset, d_vertical_scale);
 }
 
 double TGraphWidget::Calculate_Log10_Value_Horizontal(int x) const
@@ -486,40 +547,22 @@ double TGraphWidget::Calculate_Log10_Value_Vertical(int y) const
 
 int TGraphWidget::Reverse_Log10_Position_Horizontal(int x) const
 {
-    const double w = static_cast<double>(d_graph_rect.right()) - d_graph_rect.left() + 1.0;
-    const double d = static_cast<double>(x) - d_graph_rect.left();
-    if (w == 0.0 || d < 0.0 || d > w)
-        return x;
-    return d_graph_rect.left() + static_cast<int>(w) -
-           To_Pixel(w * std::log10(9.0 * (w - d) / w + 1.0) + 0.5);
+    return Warp_From_Far_End(x, d_graph_rect.left(), d_graph_rect.right());
 }
 
 int TGraphWidget::Reverse_Log10_Position_Vertical(int y) const
 {
-    const double h = static_cast<double>(d_graph_rect.bottom()) - d_graph_rect.top() + 1.0;
-    const double d = static_cast<double>(y) - d_graph_rect.top();
-    if (h == 0.0 || d < 0.0 || d > h)
-        return y;
-    return d_graph_rect.top() + To_Pixel(h * std::log10(9.0 * d / h + 1.0) + 0.5);
+    return Warp_From_Near_End(y, d_graph_rect.top(), d_graph_rect.bottom());
 }
 
 int TGraphWidget::Forward_Log10_Position_Horizontal(int x) const
 {
-    const double w = static_cast<double>(d_graph_rect.right()) - d_graph_rect.left() + 1.0;
-    const double d = static_cast<double>(x) - d_graph_rect.left();
-    if (w == 0.0 || d < 0.0 || d > w)
-        return x;
-    return d_graph_rect.left() + To_Pixel(w * std::log10(9.0 * d / w + 1.0) + 0.5);
+    return Warp_From_Near_End(x, d_graph_rect.left(), d_graph_rect.right());
 }
 
 int TGraphWidget::Forward_Log10_Position_Vertical(int y) const
 {
-    const double h = static_cast<double>(d_graph_rect.bottom()) - d_graph_rect.top() + 1.0;
-    const double d = static_cast<double>(y) - d_graph_rect.top();
-    if (h == 0.0 || d < 0.0 || d > h)
-        return y;
-    return d_graph_rect.top() + static_cast<int>(h) -
-           To_Pixel(h * std::log10(9.0 * (h - d) / h + 1.0) + 0.5);
+    return Warp_From_Far_End(y, d_graph_rect.top(), d_graph_rect.bottom());
 }
 
 double TGraphWidget::Horizontal_Value_At(int x) const
@@ -609,17 +652,15 @@ void TGraphWidget::Calculate_Legend_Display_Precision(QPainter *painter)
 
     Label_Format(d_horizontal_scale_type, false, hl, hr, &d_horizontal_field_width,
                  &d_horizontal_precision);
-    const QString h_sample = QString("  %1  ").arg(-0.5, d_horizontal_field_width, 'f',
-                                                   d_horizontal_precision, QChar(' '));
-    const QRect h_box = painter->boundingRect(QRect(), 0, h_sample);
-    d_horizontal_label_size = QSize(std::max(1, h_box.width()), std::max(1, h_box.height()));
+    d_horizontal_label_size =
+        Measured_Size(painter, QString("  %1  ").arg(-0.5, d_horizontal_field_width, 'f',
+                                                     d_horizontal_precision, QChar(' ')));
 
     Label_Format(d_vertical_scale_type, true, vb, vt, &d_vertical_field_width,
                  &d_vertical_precision);
-    const QString v_sample =
-        QString("  %1").arg(-0.5, d_vertical_field_width, 'f', d_vertical_precision, QChar(' '));
-    const QRect v_box = painter->boundingRect(QRect(), 0, v_sample);
-    d_vertical_label_size = QSize(std::max(1, v_box.width()), std::max(1, v_box.height()));
+    d_vertical_label_size =
+        Measured_Size(painter, QString("  %1").arg(-0.5, d_vertical_field_width, 'f',
+                                                   d_vertical_precision, QChar(' ')));
 }
 
 void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
@@ -651,32 +692,14 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
         }
         break;
     case SCALE_INTEGER: {
-        const double low = (left - d_horizontal_offset) / d_horizontal_scale;
-        const double high = (right - d_horizontal_offset) / d_horizontal_scale;
-        if (!std::isfinite(low) || !std::isfinite(high) || !(d_horizontal_scale > 0.0))
+        if (!(d_horizontal_scale > 0.0))
             break;
-        const qlonglong first =
-            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
-        const qlonglong last =
-            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
-        int last_x = 0;
-        bool drawn = false;
-        for (qlonglong k = first; k <= last; ++k) {
-            const int x = To_Pixel(k * d_horizontal_scale + d_horizontal_offset);
-            if (drawn && std::abs(x - last_x) <= lw) {
-                // Skip the numbers that would crowd the last label: go on a little before the
-                // first one far enough away, so a wide range is not walked number by number.
-                const double target =
-                    std::ceil((last_x + lw + 1 - d_horizontal_offset) / d_horizontal_scale) - 2.0;
-                if (target > static_cast<double>(k))
-                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) -
-                        1;
-                continue;
-            }
-            drawn = true;
-            last_x = x;
-            ticks.append(QLine(x, bottom, x, bottom + th));
-            labels.push_back({x, QString("%1").arg(k)});
+        for (const TInteger_Tick &tick :
+             Integer_Ticks((left - d_horizontal_offset) / d_horizontal_scale,
+                           (right - d_horizontal_offset) / d_horizontal_scale, d_horizontal_scale,
+                           d_horizontal_offset, lw)) {
+            ticks.append(QLine(tick.pixel, bottom, tick.pixel, bottom + th));
+            labels.push_back({tick.pixel, QString("%1").arg(tick.value)});
         }
         painter->setPen(QPen(Qt::lightGray));
         painter->drawLines(ticks);
@@ -754,30 +777,14 @@ void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
         break;
     }
     case SCALE_INTEGER: {
-        const double low = (bottom + 1 - d_vertical_offset) / d_vertical_scale;
-        const double high = (top - d_vertical_offset) / d_vertical_scale;
-        if (!std::isfinite(low) || !std::isfinite(high) || !(d_vertical_scale < 0.0))
+        if (!(d_vertical_scale < 0.0))
             break;
-        const qlonglong first =
-            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
-        const qlonglong last =
-            static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
-        int last_y = 0;
-        bool drawn = false;
-        for (qlonglong k = first; k <= last; ++k) {
-            const int y = To_Pixel(k * d_vertical_scale + d_vertical_offset);
-            if (drawn && std::abs(y - last_y) <= vh) {
-                const double target =
-                    std::ceil((last_y - vh - 1 - d_vertical_offset) / d_vertical_scale) - 2.0;
-                if (target > static_cast<double>(k))
-                    k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) -
-                        1;
-                continue;
-            }
-            drawn = true;
-            last_y = y;
-            ticks.append(QLine(left - tv, y, left, y));
-            labels.push_back({y, QString("%1 ").arg(k)});
+        for (const TInteger_Tick &tick :
+             Integer_Ticks((bottom + 1 - d_vertical_offset) / d_vertical_scale,
+                           (top - d_vertical_offset) / d_vertical_scale, d_vertical_scale,
+                           d_vertical_offset, vh)) {
+            ticks.append(QLine(left - tv, tick.pixel, left, tick.pixel));
+            labels.push_back({tick.pixel, QString("%1 ").arg(tick.value)});
         }
         break;
     }
@@ -959,27 +966,30 @@ void TGraphWidget::resizeEvent(QResizeEvent *event)
 
 void TGraphWidget::UpdateGraph()
 {
-    if (d_widget_rect.right() < d_widget_rect.left() ||
-        d_widget_rect.bottom() < d_widget_rect.top())
+    if (d_widget_rect.isEmpty())
         return;
     if (!d_direct_render)
         Draw_Background_Pixmap();
     update();
 }
 
+void TGraphWidget::Render_Scale_And_Data(QPainter *painter)
+{
+    Calculate_Legend_Display_Precision(painter);
+    Draw_Legend(painter);
+    Draw_Graph(painter);
+}
+
 void TGraphWidget::Draw_Background_Pixmap()
 {
-    if (d_widget_rect.right() < d_widget_rect.left() ||
-        d_widget_rect.bottom() < d_widget_rect.top())
+    if (d_widget_rect.isEmpty())
         return;
     d_background_pixmap = QPixmap(d_widget_rect.size());
     d_background_pixmap.fill(Qt::white);
     QPainter painter(&d_background_pixmap);
     painter.setFont(font());
     Update_Viewport_To_Data();
-    Calculate_Legend_Display_Precision(&painter);
-    Draw_Legend(&painter);
-    Draw_Graph(&painter);
+    Render_Scale_And_Data(&painter);
 }
 
 void TGraphWidget::Draw_Background_Scaled_Pixmap(const QRect &rect)
@@ -990,18 +1000,14 @@ void TGraphWidget::Draw_Background_Scaled_Pixmap(const QRect &rect)
     QPainter painter(&d_background_pixmap);
     painter.setFont(font());
     Update_Viewport_To_Rect(rect);
-    Calculate_Legend_Display_Precision(&painter);
-    Draw_Legend(&painter);
-    Draw_Graph(&painter);
+    Render_Scale_And_Data(&painter);
 }
 
 void TGraphWidget::Direct_Render(QPainter *painter)
 {
     QUORVAL_ASSERT(painter);
     Update_Viewport_To_Data();
-    Calculate_Legend_Display_Precision(painter);
-    Draw_Legend(painter);
-    Draw_Graph(painter);
+    Render_Scale_And_Data(painter);
 }
 
 void TGraphWidget::Draw_Graph(QPainter *painter)
@@ -1127,23 +1133,19 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
     painter->setClipping(false);
 }
 
-bool TGraphWidget::PaintToDevice(QPainter *painter, const QRect &rect, bool frame)
+void TGraphWidget::Render_With_Layout(QPainter *painter, const TLayout &layout, bool frame)
 {
-    QUORVAL_ASSERT(painter);
-    // Measured on the painter's device, so a printer or PDF at a high resolution gets a layout
-    // in its own pixels.
-    const int fh = QFontMetrics(painter->font(), painter->device()).height();
     const double hs = d_horizontal_scale, ho = d_horizontal_offset;
     const double vs = d_vertical_scale, vo = d_vertical_offset;
     const double h_range = d_horizontal_data_range, v_range = d_vertical_data_range;
-    const TLayout layout = Current_Layout();
+    const TLayout screen_layout = Current_Layout();
     const bool draw_frame = d_draw_frame;
 
     d_draw_frame = frame;
-    Apply_Layout(Device_Layout(rect, fh));
+    Apply_Layout(layout);
     Direct_Render(painter);
 
-    Apply_Layout(layout);
+    Apply_Layout(screen_layout);
     d_draw_frame = draw_frame;
     d_horizontal_scale = hs;
     d_horizontal_offset = ho;
@@ -1152,40 +1154,33 @@ bool TGraphWidget::PaintToDevice(QPainter *painter, const QRect &rect, bool fram
     // The screen's zoom-out limit keeps referring to the screen's last data fit.
     d_horizontal_data_range = h_range;
     d_vertical_data_range = v_range;
+}
+
+bool TGraphWidget::PaintToDevice(QPainter *painter, const QRect &rect, bool frame)
+{
+    QUORVAL_ASSERT(painter);
+    // Measured on the painter's device, so a printer or PDF at a high resolution gets a layout
+    // in its own pixels.
+    const int fh = QFontMetrics(painter->font(), painter->device()).height();
+    Render_With_Layout(painter, Device_Layout(rect, fh), frame);
     return true;
 }
 
 bool TGraphWidget::PaintToDevice_GraphOnly(QPainter *painter, const QRect &rect, bool frame)
 {
     QUORVAL_ASSERT(painter);
-    const QString title = d_title;
-    const QString horizontal_title = d_horizontal_title;
-    const QString vertical_title = d_vertical_title;
     const int fh = QFontMetrics(painter->font(), painter->device()).height();
-    const double hs = d_horizontal_scale, ho = d_horizontal_offset;
-    const double vs = d_vertical_scale, vo = d_vertical_offset;
-    const double h_range = d_horizontal_data_range, v_range = d_vertical_data_range;
-    const TLayout layout = Current_Layout();
-    const bool draw_frame = d_draw_frame;
-
-    d_title.clear();
-    d_horizontal_title.clear();
-    d_vertical_title.clear();
-    d_draw_frame = frame;
-    Apply_Layout(Graph_Only_Layout(rect, fh));
-    Direct_Render(painter);
-
-    Apply_Layout(layout);
-    d_draw_frame = draw_frame;
-    d_horizontal_scale = hs;
-    d_horizontal_offset = ho;
-    d_vertical_scale = vs;
-    d_vertical_offset = vo;
-    d_horizontal_data_range = h_range;
-    d_vertical_data_range = v_range;
-    d_title = title;
-    d_horizontal_title = horizontal_title;
-    d_vertical_title = vertical_title;
+    // The titles are left out of this rendering only.
+    QString title;
+    QString horizontal_title;
+    QString vertical_title;
+    d_title.swap(title);
+    d_horizontal_title.swap(horizontal_title);
+    d_vertical_title.swap(vertical_title);
+    Render_With_Layout(painter, Graph_Only_Layout(rect, fh), frame);
+    d_title.swap(title);
+    d_horizontal_title.swap(horizontal_title);
+    d_vertical_title.swap(vertical_title);
     return true;
 }
 

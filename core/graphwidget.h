@@ -193,6 +193,11 @@ protected:
 
 private:
     void Apply_Layout(const TLayout &layout);
+    // One rendering with another layout and frame setting; the screen's layout and transform
+    // are restored afterwards.
+    void Render_With_Layout(QPainter *painter, const TLayout &layout, bool frame);
+    // Legend and data under the current transform.
+    void Render_Scale_And_Data(QPainter *painter);
     void Set_Transform(const double &xmin, const double &xmax, const double &ymin,
                        const double &ymax);
     void Draw_Cursor_Position(QPainter *painter);
