@@ -239,23 +239,24 @@ int Find_Malformed_Declaration(const QString &text)
 // after the first fault of the document the count may be off, but the parser stops there.
 bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
 {
-    const int invalid = Find_Invalid_Char(text);
-    if (invalid >= 0) {
-        *offset = invalid;
-        *what = QStringLiteral("character U+%1 is not allowed in XML")
-                    .arg(QString::number(text.at(invalid).unicode(), 16)
-                             .toUpper()
-                             .rightJustified(4, QLatin1Char('0')));
+    auto Found = [offset, what](int at, const QString &description) {
+        *offset = at;
+        *what = description;
         return true;
-    }
+    };
+
+    const int invalid = Find_Invalid_Char(text);
+    if (invalid >= 0)
+        return Found(invalid, QStringLiteral("character U+%1 is not allowed in XML")
+                                  .arg(QString::number(text.at(invalid).unicode(), 16)
+                                           .toUpper()
+                                           .rightJustified(4, QLatin1Char('0'))));
 
     const int bad_declaration = Find_Malformed_Declaration(text);
-    if (bad_declaration >= 0) {
-        *offset = bad_declaration;
-        *what = QStringLiteral("malformed XML declaration");
-        return true;
-    }
+    if (bad_declaration >= 0)
+        return Found(bad_declaration, QStringLiteral("malformed XML declaration"));
 
+    const QString no_entities = QStringLiteral("entity declarations are not supported");
     bool beyond = false;
     auto bad_reference = [&beyond] {
         return beyond ? QStringLiteral("character references beyond U+FFFF are not supported")
@@ -268,11 +269,8 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
         const int markup = text.indexOf(QLatin1Char('<'), i);
         const int content_end = markup < 0 ? n : markup;
         const int reference = Find_Invalid_Reference(text, i, content_end, &beyond);
-        if (reference >= 0) {
-            *offset = reference;
-            *what = bad_reference();
-            return true;
-        }
+        if (reference >= 0)
+            return Found(reference, bad_reference());
         i = content_end;
         if (i >= n)
             break;
@@ -285,15 +283,10 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
         } else if (Starts_With(text, i, QLatin1String("<!DOCTYPE"))) {
             int entity = -1;
             i = Scan_Doctype(text, i + 9, &entity);
-            if (entity >= 0) {
-                *offset = entity;
-                *what = QStringLiteral("entity declarations are not supported");
-                return true;
-            }
+            if (entity >= 0)
+                return Found(entity, no_entities);
         } else if (Is_Entity_Declaration(text, i)) {
-            *offset = i;
-            *what = QStringLiteral("entity declarations are not supported");
-            return true;
+            return Found(i, no_entities);
         } else if (Starts_With(text, i, QLatin1String("</"))) {
             // An end tag with nothing open is an error at which the parser stops.
             depth = depth > 0 ? depth - 1 : 0;
@@ -309,18 +302,12 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
                     ++i;
             }
             const int reference = Find_Invalid_Reference(text, start, i < n ? i : n, &beyond);
-            if (reference >= 0) {
-                *offset = reference;
-                *what = bad_reference();
-                return true;
-            }
+            if (reference >= 0)
+                return Found(reference, bad_reference());
             const bool empty_element = i < n && text.at(i - 1) == QLatin1Char('/');
-            if (!empty_element && ++depth > Max_Element_Depth) {
-                *offset = start;
-                *what = QStringLiteral("elements nested more than %1 levels deep")
-                            .arg(Max_Element_Depth);
-                return true;
-            }
+            if (!empty_element && ++depth > Max_Element_Depth)
+                return Found(start, QStringLiteral("elements nested more than %1 levels deep")
+                                        .arg(Max_Element_Depth));
             ++i;
         }
     }
@@ -363,6 +350,47 @@ private:
 bool Is_Valid_Text(const QString &value)
 {
     return Find_Invalid_Char(value) < 0;
+}
+
+const QString Missing_Node =
+    QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.");
+
+// The look-ups shared by the element and the node overloads, which name the node differently in
+// their messages: name() gives that name, asked only for a message.
+template <typename TName>
+QString Text_Of(const QDomNode &node, bool optional, TName name)
+{
+    if (node.isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot read data from a NULL node"));
+    const QDomNode child = node.firstChild();
+    if (child.isText() || child.isCDATASection())
+        return child.nodeValue();
+    if (optional)
+        return QString();
+    throw Data_Error(QStringLiteral("ERR:  Node Text for '%1' is not optional.").arg(name()));
+}
+
+template <typename TName>
+QDomElement Child_Element(const QDomNode &node, const QString &child_name, bool optional,
+                          TName name)
+{
+    if (node.isNull())
+        throw Data_Error(QStringLiteral("ERR:  Cannot get child from a NULL node"));
+    const QDomElement child = node.firstChildElement(child_name);
+    if (!child.isNull() || optional)
+        return child;
+    throw Data_Error(Missing_Node.arg(child_name, name()));
+}
+
+template <typename TName>
+QDomNode First_Child(const QDomNode &parent, bool optional, TName name)
+{
+    const QDomNode child = parent.firstChild();
+    if (!child.isNull() || optional)
+        return child;
+    throw Data_Error(
+        QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional.")
+            .arg(name()));
 }
 
 } // namespace
@@ -410,8 +438,8 @@ void TXmlFile::Check_Root(const QString &identification, int *version)
     d_root_node = d_document.documentElement();
     const QString tag = d_root_node.tagName();
     if (tag != identification)
-        throw Data_Error(
-            QStringLiteral("ERR:  Identification '%1' does not match '%2'").arg(identification, tag));
+        throw Data_Error(QStringLiteral("ERR:  Identification '%1' does not match '%2'")
+                             .arg(identification, tag));
 
     d_doctype_name = d_document.doctype().name();
     d_identification = identification;
@@ -431,18 +459,15 @@ void TXmlFile::Open(const QString &identification, int *version, bool namespace_
             QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(d_file_name));
 
     QFile file(d_file_name);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        // The DOM parser switches a device to binary reading; read the bytes the same way.
+        file.setTextModeEnabled(false);
+        data = file.readAll();
+    }
+    if (!file.isOpen() || file.error() != QFileDevice::NoError)
         throw File_Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2")
                              .arg(d_file_name, file.errorString()));
-    // The DOM parser switches a device to binary reading; read the bytes the same way.
-    file.setTextModeEnabled(false);
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.close();
-        throw File_Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2")
-                             .arg(d_file_name, reason));
-    }
     file.close();
 
     Parse(data, Parse_Error_File, namespace_processing);
@@ -459,28 +484,13 @@ void TXmlFile::Open_Data(const QByteArray &data, const QString &identification, 
 QString TXmlFile::Read_Text_Node(const QDomElement *node, bool optional) const
 {
     QUORVAL_ASSERT(node != nullptr);
-    if (node->isNull())
-        throw Data_Error(QStringLiteral("ERR:  Cannot read data from a NULL node"));
-    const QDomNode child = node->firstChild();
-    if (child.isText() || child.isCDATASection())
-        return child.nodeValue();
-    if (optional)
-        return QString();
-    throw Data_Error(QStringLiteral("ERR:  Node Text for '%1' is not optional.").arg(node->tagName()));
+    return Text_Of(*node, optional, [node] { return node->tagName(); });
 }
 
 QString TXmlFile::Read_Text_Node(const QDomNode *node, bool optional) const
 {
     QUORVAL_ASSERT(node != nullptr);
-    if (node->isNull())
-        throw Data_Error(QStringLiteral("ERR:  Cannot read data from a NULL node"));
-    const QDomNode child = node->firstChild();
-    if (child.isText() || child.isCDATASection())
-        return child.nodeValue();
-    if (optional)
-        return QString();
-    throw Data_Error(
-        QStringLiteral("ERR:  Node Text for '%1' is not optional.").arg(node->localName()));
+    return Text_Of(*node, optional, [node] { return node->localName(); });
 }
 
 QString TXmlFile::Read_Attribute(const QDomElement *node, const QString &name,
@@ -516,25 +526,13 @@ QString TXmlFile::Read_Attribute(const QDomNode *node, const QString &name, bool
 QDomElement TXmlFile::Get_Node(const QDomElement *node, const QString &name, bool optional) const
 {
     QUORVAL_ASSERT(node != nullptr);
-    if (node->isNull())
-        throw Data_Error(QStringLiteral("ERR:  Cannot get child from a NULL node"));
-    const QDomElement child = node->firstChildElement(name);
-    if (!child.isNull() || optional)
-        return child;
-    throw Data_Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.")
-                         .arg(name, node->tagName()));
+    return Child_Element(*node, name, optional, [node] { return node->tagName(); });
 }
 
 QDomElement TXmlFile::Get_Node(const QDomNode *node, const QString &name, bool optional) const
 {
     QUORVAL_ASSERT(node != nullptr);
-    if (node->isNull())
-        throw Data_Error(QStringLiteral("ERR:  Cannot get child from a NULL node"));
-    const QDomElement child = node->firstChildElement(name);
-    if (!child.isNull() || optional)
-        return child;
-    throw Data_Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.")
-                         .arg(name, node->nodeName()));
+    return Child_Element(*node, name, optional, [node] { return node->nodeName(); });
 }
 
 QDomElement TXmlFile::Get_Sibling_Node(const QDomElement *current_node, const QString &name,
@@ -546,30 +544,19 @@ QDomElement TXmlFile::Get_Sibling_Node(const QDomElement *current_node, const QS
     const QDomElement sibling = current_node->nextSiblingElement(name);
     if (!sibling.isNull() || optional)
         return sibling;
-    throw Data_Error(QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.")
-                         .arg(name, current_node->tagName()));
+    throw Data_Error(Missing_Node.arg(name, current_node->tagName()));
 }
 
 QDomNode TXmlFile::Get_First_Node(const QDomElement *parent, bool optional) const
 {
     QUORVAL_ASSERT(parent != nullptr);
-    const QDomNode child = parent->firstChild();
-    if (!child.isNull() || optional)
-        return child;
-    throw Data_Error(
-        QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional.")
-            .arg(parent->tagName()));
+    return First_Child(*parent, optional, [parent] { return parent->tagName(); });
 }
 
 QDomNode TXmlFile::Get_First_Node(const QDomNode *parent, bool optional) const
 {
     QUORVAL_ASSERT(parent != nullptr);
-    const QDomNode child = parent->firstChild();
-    if (!child.isNull() || optional)
-        return child;
-    throw Data_Error(
-        QStringLiteral("ERR:  Parent '%1' does not have nodes and they are not optional.")
-            .arg(parent->localName()));
+    return First_Child(*parent, optional, [parent] { return parent->localName(); });
 }
 
 QDomNode TXmlFile::Get_Sibling_Node(const QDomNode *current_node, bool optional) const
@@ -699,7 +686,8 @@ void TXmlFile::Write_File(bool compact)
 {
     const QFileInfo info(d_file_name);
     if (info.exists() && !info.isWritable())
-        throw File_Error(QStringLiteral("ERR:  Cannot open file '%1' for writing").arg(d_file_name));
+        throw File_Error(
+            QStringLiteral("ERR:  Cannot open file '%1' for writing").arg(d_file_name));
 
     // The whole text is made first and then replaces the file in one step, so a failure at any
     // point leaves an existing file as it was.
