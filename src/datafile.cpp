@@ -95,6 +95,21 @@ void Write_Set(TXmlFile *xml_file, const QString &set_name,
     }
 }
 
+// Reads an opened file of version 1 or 2; *content is written only once everything is read.
+void Read_Content(const TXmlFile *xml_file, int version, DataFile::TContent *content)
+{
+    DataFile::TContent read;
+    read.version = version;
+    // Offset elements, if a version 1 file has any, are not looked at.
+    if (version == 2) {
+        read.offset_a = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_A);
+        read.offset_b = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_B);
+    }
+    read.entries_a = Read_Set(xml_file, Name_Set_A);
+    read.entries_b = Read_Set(xml_file, Name_Set_B);
+    *content = std::move(read);
+}
+
 QString Load_Error(const TXmlFileException &exception)
 {
     return QStringLiteral("ERR  Load_Data: %1").arg(exception.d_message);
@@ -105,12 +120,17 @@ QString Save_Error(const TXmlFileException &exception)
     return QStringLiteral("ERR  Save_Data: %1").arg(exception.d_message);
 }
 
-void Read_Version(const TXmlFile *xml_file, int version, DataFile::TContent *content)
+// Runs one whole load or save: a failure of the XML layer becomes false and the one-line reason.
+template <typename TAction>
+bool Attempt(QString (*describe)(const TXmlFileException &), QString *error, TAction action)
 {
-    if (version == 1)
-        DataFile::Read_V1(xml_file, content);
-    else
-        DataFile::Read_V2(xml_file, content);
+    try {
+        action();
+    } catch (const TXmlFileException &exception) {
+        *error = describe(exception);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -146,25 +166,14 @@ void Read_V1(const TXmlFile *xml_file, TContent *content)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
     QUORVAL_ASSERT(content != nullptr);
-    // Offset elements, if a version 1 file has any, are not looked at.
-    TContent read;
-    read.version = 1;
-    read.entries_a = Read_Set(xml_file, Name_Set_A);
-    read.entries_b = Read_Set(xml_file, Name_Set_B);
-    *content = std::move(read);
+    Read_Content(xml_file, 1, content);
 }
 
 void Read_V2(const TXmlFile *xml_file, TContent *content)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
     QUORVAL_ASSERT(content != nullptr);
-    TContent read;
-    read.version = 2;
-    read.offset_a = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_A);
-    read.offset_b = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_B);
-    read.entries_a = Read_Set(xml_file, Name_Set_A);
-    read.entries_b = Read_Set(xml_file, Name_Set_B);
-    *content = std::move(read);
+    Read_Content(xml_file, 2, content);
 }
 
 void Build_Document(TXmlFile *xml_file, const TContent &content)
@@ -182,63 +191,47 @@ bool Load_File(const QString &file_name, TContent *content, QString *error)
 {
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    try {
+    return Attempt(Load_Error, error, [&] {
         TXmlFile xml_file;
         xml_file.d_file_name = file_name;
         int version = 0;
         Open(&xml_file, &version);
-        Read_Version(&xml_file, version, content);
-    } catch (TXmlFileException exception) {
-        *error = Load_Error(exception);
-        return false;
-    }
-    return true;
+        Read_Content(&xml_file, version, content);
+    });
 }
 
 bool Load_Data(const QByteArray &data, TContent *content, QString *error)
 {
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    try {
+    return Attempt(Load_Error, error, [&] {
         TXmlFile xml_file;
         int version = 0;
         Open_Data(&xml_file, data, &version);
-        Read_Version(&xml_file, version, content);
-    } catch (TXmlFileException exception) {
-        *error = Load_Error(exception);
-        return false;
-    }
-    return true;
+        Read_Content(&xml_file, version, content);
+    });
 }
 
 bool Save_File(const QString &file_name, const TContent &content, QString *error)
 {
     QUORVAL_ASSERT(error != nullptr);
-    try {
+    return Attempt(Save_Error, error, [&] {
         TXmlFile xml_file;
         xml_file.d_file_name = file_name;
         Build_Document(&xml_file, content);
         xml_file.Write_File(false);
-    } catch (TXmlFileException exception) {
-        *error = Save_Error(exception);
-        return false;
-    }
-    return true;
+    });
 }
 
 bool Save_Data(const TContent &content, QByteArray *data, QString *error)
 {
     QUORVAL_ASSERT(data != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    try {
+    return Attempt(Save_Error, error, [&] {
         TXmlFile xml_file;
         Build_Document(&xml_file, content);
         xml_file.Write_Data(data, false);
-    } catch (TXmlFileException exception) {
-        *error = Save_Error(exception);
-        return false;
-    }
-    return true;
+    });
 }
 
 double Relative_Offset_B(const TContent &content)
