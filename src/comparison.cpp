@@ -34,6 +34,16 @@ double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, co
     return En_For_Zero_Uncertainty;
 }
 
+// A bracket from top to bottom at position p: its upright at p - reach and its arms reaching to
+// p + reach, so open to the right for a positive reach and to the left for a negative one.
+TComparison::TBracket Bracket(const double &p, const double &reach, const double &top,
+                              const double &bottom, const QColor &colour)
+{
+    return {{TVector2(p + reach, top), TVector2(p - reach, top), TVector2(p - reach, bottom),
+             TVector2(p + reach, bottom)},
+            colour};
+}
+
 } // namespace
 
 const QColor TComparison::Curve_A_Colour(128, 40, 40);
@@ -373,25 +383,22 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     const double range_min = std::min(first_a, first_b);
     const double range_max = std::max(last_a, last_b);
 
-    std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
-    dev_a_data.reserve(entries_a.size());
-    uc_a_data.reserve(entries_a.size());
-    dev_b_data.reserve(entries_b.size());
-    uc_b_data.reserve(entries_b.size());
     if (d_method == TMethod::Indexed)
         Reserve_Cells(entries_a.size() + entries_b.size());
-    for (const Type::TEntryItem &entry : entries_a) {
-        dev_a_data.emplace_back(entry.nominal, entry.actual - entry.nominal);
-        uc_a_data.emplace_back(entry.nominal, entry.uc);
-        Add_Graph_Position(entry.nominal);
-    }
-    for (const Type::TEntryItem &entry : entries_b) {
-        dev_b_data.emplace_back(entry.nominal, entry.actual - entry.nominal);
-        uc_b_data.emplace_back(entry.nominal, entry.uc);
-        Add_Graph_Position(entry.nominal);
-    }
-    QUORVAL_ASSERT(dev_a_data.size() == uc_a_data.size());
-    QUORVAL_ASSERT(dev_b_data.size() == uc_b_data.size());
+    // Deviation and uncertainty over nominal length; every nominal value is a position.
+    auto Take_Entries = [this](const std::vector<Type::TEntryItem> &entries,
+                               std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data) {
+        dev_data->reserve(entries.size());
+        uc_data->reserve(entries.size());
+        for (const Type::TEntryItem &entry : entries) {
+            dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
+            uc_data->emplace_back(entry.nominal, entry.uc);
+            Add_Graph_Position(entry.nominal);
+        }
+    };
+    std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
+    Take_Entries(entries_a, &dev_a_data, &uc_a_data);
+    Take_Entries(entries_b, &dev_b_data, &uc_b_data);
 
     const TPolyline dev_a_line(dev_a_data);
     const TPolyline uc_a_line(uc_a_data);
@@ -456,7 +463,8 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
         double u = uc_a;
         if (a_valid && b_valid) {
             u = uc_a - adjustment;
-            en_curve.emplace_back(p, En_Value(dev_a, dev_b, u, uc_b));
+            row.en_value = En_Value(dev_a, dev_b, u, uc_b);
+            en_curve.emplace_back(p, row.en_value);
         }
 
         if (a_valid) {
@@ -465,15 +473,10 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
             curve_a.emplace_back(p, dev_a);
             // The grey bracket shows the unadjusted uncertainty behind the red one.
             if (b_valid)
-                d_brackets.push_back({{TVector2(p + half, dev_a + u + adjustment),
-                                       TVector2(p - half, dev_a + u + adjustment),
-                                       TVector2(p - half, dev_a - u - adjustment),
-                                       TVector2(p + half, dev_a - u - adjustment)},
-                                      Unadjusted_Bracket_Colour});
+                d_brackets.push_back(Bracket(p, half, dev_a + u + adjustment,
+                                             dev_a - u - adjustment, Unadjusted_Bracket_Colour));
             // Open to the right, upright at p - half.
-            d_brackets.push_back({{TVector2(p + half, dev_a + u), TVector2(p - half, dev_a + u),
-                                   TVector2(p - half, dev_a - u), TVector2(p + half, dev_a - u)},
-                                  Bracket_A_Colour});
+            d_brackets.push_back(Bracket(p, half, dev_a + u, dev_a - u, Bracket_A_Colour));
         }
 
         if (b_valid) {
@@ -481,14 +484,8 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
             row.uc_b_valid = true;
             curve_b.emplace_back(p, dev_b);
             // Open to the left, upright at p + half: facing A's bracket.
-            d_brackets.push_back(
-                {{TVector2(p - half, dev_b + uc_b), TVector2(p + half, dev_b + uc_b),
-                  TVector2(p + half, dev_b - uc_b), TVector2(p - half, dev_b - uc_b)},
-                 Bracket_B_Colour});
+            d_brackets.push_back(Bracket(p, -half, dev_b + uc_b, dev_b - uc_b, Bracket_B_Colour));
         }
-
-        if (row.uc_a_valid && row.uc_b_valid)
-            row.en_value = En_Value(dev_a, dev_b, row.uc_a_adj, row.uc_b);
 
         d_export_rows.push_back(row);
     }
