@@ -103,5 +103,6 @@ BENCHMARK(BM_Comparison_Indexed_Unsorted_Keys)
 // The quadratic reference takes minutes at 2 x 100,000.
 BENCHMARK(BM_Comparison_Literal)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
 BENCHMARK(BM_Report_Text)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

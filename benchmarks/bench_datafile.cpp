@@ -3,51 +3,22 @@
 // resident memory ("peak_MB"); as that peak never falls, run one benchmark per process to read it
 // for that benchmark alone, e.g. --benchmark_filter='BM_Load_File/100000$'.
 
-#include "src/datafile.h"
+#include "bench_support.h"
+
 #include "src/entrywidget.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-
-#include <cmath>
-#include <cstdlib>
-#include <sys/resource.h>
+using namespace Bench;
 
 namespace {
-
-// Entries as a laboratory would have them: nominal steps of 0.5 mm, small deviations.
-std::vector<Type::TEntryItem> Make_Entries(int count, double offset)
-{
-    std::vector<Type::TEntryItem> items;
-    items.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        Type::TEntryItem item;
-        item.nominal = 0.5 * (i + 1) + offset;
-        item.actual = item.nominal + 1e-4 * std::sin(0.1 * i);
-        item.uc = 0.0005 + 1e-6 * i;
-        items.push_back(item);
-    }
-    return items;
-}
-
-DataFile::TContent Make_Content(int count)
-{
-    DataFile::TContent content;
-    content.entries_a = Make_Entries(count, 0.0);
-    content.entries_b = Make_Entries(count, 12.5);
-    content.offset_a = 0.0;
-    content.offset_b = 12.5;
-    return content;
-}
 
 // Writes the file text directly, so that a load benchmark's peak memory is not that of building
 // the document for the file.
 bool Write_Test_File(const QString &file_name, int count)
 {
-    const DataFile::TContent content = Make_Content(count);
+    const DataFile::TContent content = Lab_Content(count);
     QByteArray text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
                       "<Quorval_Data File_Version=\"2\">\n"
                       "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
@@ -71,15 +42,13 @@ bool Write_Test_File(const QString &file_name, int count)
 
 void Report(benchmark::State &state, const QString &file_name)
 {
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    Report_Peak(state);
     state.counters["file_MB"] = static_cast<double>(QFile(file_name).size()) / (1024.0 * 1024.0);
 }
 
 void BM_Save_File(benchmark::State &state)
 {
-    const DataFile::TContent content = Make_Content(static_cast<int>(state.range(0)));
+    const DataFile::TContent content = Lab_Content(static_cast<int>(state.range(0)));
     QTemporaryDir dir;
     const QString file_name = dir.filePath("bench.quorval");
     for (auto _ : state) {
@@ -141,12 +110,5 @@ BENCHMARK(BM_Load_Into_Widgets)->Arg(10000)->Arg(100000)->Unit(benchmark::kMilli
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return Run_With_Application(argc, argv);
 }

@@ -1,13 +1,12 @@
 // Rendering cost of the graph widget at the application's largest sizes: three four-point
 // bracket sets per comparison position plus two curves over all positions, on a 1000 x 400
-// widget. Run with QT_QPA_PLATFORM=offscreen.
+// widget, on the offscreen platform unless QT_QPA_PLATFORM names another.
+#include "bench_support.h"
+
 #include "core/graphwidget.h"
 
-#include <QApplication>
 #include <QMouseEvent>
 #include <QResizeEvent>
-
-#include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <memory>
@@ -84,10 +83,5 @@ BENCHMARK(BM_Cursor_Paint)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return Bench::Run_With_Application(argc, argv);
 }

@@ -5,57 +5,27 @@
 // one benchmark per process to read it for that benchmark alone, e.g.
 //   QT_QPA_PLATFORM=offscreen ./bench_quorval --benchmark_filter='BM_File_Load/100000$'
 
-#include "src/datafile.h"
+#include "bench_support.h"
+
 #include "src/quorval.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QMetaObject>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-
-#include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <sys/resource.h>
+
+using namespace Bench;
 
 namespace {
 
-// Entries as a laboratory would have them: nominal steps of 0.5 mm, small deviations.
-std::vector<Type::TEntryItem> Make_Entries(int count, double offset)
-{
-    std::vector<Type::TEntryItem> items;
-    items.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        Type::TEntryItem item;
-        item.nominal = 0.5 * (i + 1) + offset;
-        item.actual = item.nominal + 1e-4 * std::sin(0.1 * i);
-        item.uc = 0.0005 + 1e-6 * i;
-        items.push_back(item);
-    }
-    return items;
-}
-
 QString Write_Data_File(const QString &folder, int count)
 {
-    DataFile::TContent content;
-    content.entries_a = Make_Entries(count, 0.0);
-    content.entries_b = Make_Entries(count, 12.5);
-    content.offset_b = 12.5;
-    const QString file_name = folder + QString("/data_%1.quorval").arg(count);
-    QString error;
-    if (!DataFile::Save_File(file_name, content, &error))
+    const QString file_name =
+        Save_Data_File(folder + QString("/data_%1.quorval").arg(count), Lab_Content(count));
+    if (file_name.isEmpty())
         std::abort();
     return file_name;
-}
-
-void Report_Peak(benchmark::State &state)
-{
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
 // A shown window, so that both graphs have a size and render their background.
@@ -117,8 +87,5 @@ int main(int argc, char **argv)
     // the real ones.
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return Run_With_Application(argc, argv);
 }

@@ -6,20 +6,18 @@
 //                                        DIR/report_100000.quorval for timing the program itself
 //                                        (e.g. /usr/bin/time -v quorval-report FILE -o /dev/null).
 
-#include "src/datafile.h"
+#include "bench_support.h"
+
 #include "src/report.h"
 #include "src/reporttool.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
+
+using namespace Bench;
 
 namespace {
 
@@ -48,33 +46,41 @@ DataFile::TContent Make_Content(int count)
 
 QString Write_File(const QString &folder, int count)
 {
-    const QString file_name = QDir(folder).filePath(QStringLiteral("report_%1.quorval").arg(count));
-    QString error;
-    if (!DataFile::Save_File(file_name, Make_Content(count), &error))
-        return QString();
+    return Save_Data_File(QDir(folder).filePath(QStringLiteral("report_%1.quorval").arg(count)),
+                          Make_Content(count));
+}
+
+// Writes the file of the benchmark's size into dir, or marks the benchmark failed.
+QString Benchmark_File(benchmark::State &state, const QTemporaryDir &dir)
+{
+    const QString file_name = Write_File(dir.path(), static_cast<int>(state.range(0)));
+    if (file_name.isEmpty())
+        state.SkipWithError("cannot write the test file");
     return file_name;
 }
 
-void Report_Peak(benchmark::State &state)
+DataFile::TContent Load(benchmark::State &state, const QString &file_name)
 {
-    struct rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    DataFile::TContent content;
+    QString error;
+    if (!DataFile::Load_File(file_name, &content, &error))
+        state.SkipWithError(qPrintable(error));
+    return content;
+}
+
+// The comparison the tool runs by default: alignment on.
+void Compare(const TReportTool::TInputs &inputs, TComparison *comparison)
+{
+    comparison->Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
+                          Type::TOptions{true});
 }
 
 void BM_Read_File(benchmark::State &state)
 {
     QTemporaryDir dir;
-    const QString file_name = Write_File(dir.path(), static_cast<int>(state.range(0)));
-    if (file_name.isEmpty())
-        state.SkipWithError("cannot write the test file");
-    for (auto _ : state) {
-        DataFile::TContent content;
-        QString error;
-        if (!DataFile::Load_File(file_name, &content, &error))
-            state.SkipWithError(qPrintable(error));
-        benchmark::DoNotOptimize(content.entries_b.data());
-    }
+    const QString file_name = Benchmark_File(state, dir);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Load(state, file_name).entries_b.data());
     Report_Peak(state);
 }
 BENCHMARK(BM_Read_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
@@ -82,19 +88,11 @@ BENCHMARK(BM_Read_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 void BM_Whole_Run_Without_Plot(benchmark::State &state)
 {
     QTemporaryDir dir;
-    const QString file_name = Write_File(dir.path(), static_cast<int>(state.range(0)));
-    if (file_name.isEmpty())
-        state.SkipWithError("cannot write the test file");
+    const QString file_name = Benchmark_File(state, dir);
     for (auto _ : state) {
-        DataFile::TContent content;
-        QString error;
-        if (!DataFile::Load_File(file_name, &content, &error))
-            state.SkipWithError(qPrintable(error));
-        const TReportTool::TInputs inputs = TReportTool::Comparison_Inputs(content);
+        const TReportTool::TInputs inputs = TReportTool::Comparison_Inputs(Load(state, file_name));
         TComparison comparison;
-        Type::TOptions options;
-        options.remove_deviations = true;
-        comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
+        Compare(inputs, &comparison);
         const QByteArray report =
             Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
         const QByteArray csv = TReportTool::Csv_Text(comparison.Export_Rows());
@@ -106,12 +104,9 @@ BENCHMARK(BM_Whole_Run_Without_Plot)->Arg(10000)->Arg(100000)->Unit(benchmark::k
 
 void BM_Png_Plot(benchmark::State &state)
 {
-    const DataFile::TContent content = Make_Content(static_cast<int>(state.range(0)));
-    const TReportTool::TInputs inputs = TReportTool::Comparison_Inputs(content);
     TComparison comparison;
-    Type::TOptions options;
-    options.remove_deviations = true;
-    comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
+    Compare(TReportTool::Comparison_Inputs(Make_Content(static_cast<int>(state.range(0)))),
+            &comparison);
     for (auto _ : state) {
         QByteArray data;
         QString error;
@@ -143,12 +138,5 @@ int main(int argc, char **argv)
             return 0;
         }
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return Run_With_Application(argc, argv);
 }
