@@ -2,29 +2,18 @@
 
 #include "src/entrywidget.h"
 
-#include <QDir>
-#include <QFile>
+#include "test_support.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <limits>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using Items = std::vector<Type::TEntryItem>;
+using namespace Support;
 
 namespace {
-
-Type::TEntryItem Entry(double nominal, double actual, double uc)
-{
-    Type::TEntryItem item;
-    item.nominal = nominal;
-    item.actual = actual;
-    item.uc = uc;
-    return item;
-}
 
 DataFile::TContent Content(const Items &a, const Items &b, double offset_a, double offset_b)
 {
@@ -45,20 +34,6 @@ QByteArray Saved(const DataFile::TContent &content)
     return data;
 }
 
-QByteArray Read_All(const QString &file_name)
-{
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool Write_All(const QString &file_name, const QByteArray &data)
-{
-    QFile file(file_name);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 // A content that a failed load must leave exactly as it was.
 DataFile::TContent Sentinel()
 {
@@ -68,22 +43,9 @@ DataFile::TContent Sentinel()
     return content;
 }
 
-bool Same(const Items &a, const Items &b, double tolerance)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::fabs(a[i].nominal - b[i].nominal) > tolerance
-            || std::fabs(a[i].actual - b[i].actual) > tolerance
-            || std::fabs(a[i].uc - b[i].uc) > tolerance)
-            return false;
-    }
-    return true;
-}
-
 bool Same_Content(const DataFile::TContent &a, const DataFile::TContent &b)
 {
-    return Same(a.entries_a, b.entries_a, 0.0) && Same(a.entries_b, b.entries_b, 0.0)
+    return Same_Entries(a.entries_a, b.entries_a) && Same_Entries(a.entries_b, b.entries_b)
            && a.offset_a == b.offset_a && a.offset_b == b.offset_b && a.version == b.version;
 }
 
@@ -258,8 +220,8 @@ private slots:
         TEntryWidget widget_b;
         Show(read, &widget_a, &widget_b);
         QCOMPARE(widget_b.Entry_Offset(), offset_b);
-        QVERIFY(Same(widget_a.Entry_Items(), read.entries_a, 0.0));
-        QVERIFY(Same(widget_b.Entry_Items(), read.entries_b, 1e-9));
+        QVERIFY(Same_Entries(widget_a.Entry_Items(), read.entries_a));
+        QVERIFY(Same_Entries(widget_b.Entry_Items(), read.entries_b, 1e-9));
 
         QCOMPARE(Saved(Collect(widget_a, widget_b)), first);
     }
@@ -276,7 +238,7 @@ private slots:
         TEntryWidget widget_b;
         Show(read, &widget_a, &widget_b);
         QCOMPARE(widget_b.Entry_Offset(), 0.1235);
-        QVERIFY(Same(widget_b.Entry_Items(), b, 1e-9));
+        QVERIFY(Same_Entries(widget_b.Entry_Items(), b, 1e-9));
 
         const QByteArray second = Saved(Collect(widget_a, widget_b));
         QVERIFY(second.contains("<Data_Set_B_Offset>0.12350</Data_Set_B_Offset>"));
@@ -317,9 +279,9 @@ private slots:
         QCOMPARE(content.version, 1);
         QCOMPARE(content.offset_a, 0.0);
         QCOMPARE(content.offset_b, 0.0);
-        QVERIFY(Same(content.entries_a,
-                     {Entry(200, 200.0015, 0.002), Entry(100, 100.0012, 0.002)}, 0.0));
-        QVERIFY(Same(content.entries_b, {Entry(100, 100.0008, 0.003)}, 0.0));
+        QVERIFY(Same_Entries(content.entries_a,
+                             {Entry(200, 200.0015, 0.002), Entry(100, 100.0012, 0.002)}));
+        QVERIFY(Same_Entries(content.entries_b, {Entry(100, 100.0008, 0.003)}));
 
         // Children in any order, foreign elements and attributes, comments, CDATA; an "Entry"
         // nested in another element is not part of the set.
@@ -330,8 +292,8 @@ private slots:
         QCOMPARE(content.offset_a, 0.0);
         QCOMPARE(content.offset_b, 12.5);
         QVERIFY(content.entries_a.empty());
-        QVERIFY(Same(content.entries_b,
-                     {Entry(112.5, 112.5008, 0.003), Entry(212.5, 212.499, 0.004)}, 0.0));
+        QVERIFY(Same_Entries(content.entries_b,
+                             {Entry(112.5, 112.5008, 0.003), Entry(212.5, 212.499, 0.004)}));
     }
 
     void Number_Text_data()
@@ -509,31 +471,20 @@ private slots:
                                      .length());
 
         // A read-only file is refused and left as it was. Root ignores permissions, so the save
-        // then runs in a child process switched to an unprivileged user.
+        // runs in a child process switched to an unprivileged user.
         const QString read_only = dir.filePath("read_only.quorval");
         QVERIFY(Write_All(read_only, "old content"));
-        QVERIFY(::chmod(QFile::encodeName(read_only).constData(), 0444) == 0);
-        const QString expected =
-            QString("ERR  Save_Data: ERR:  Cannot open file '%1' for writing").arg(read_only);
-        if (::geteuid() != 0) {
-            QVERIFY(!DataFile::Save_File(read_only, content, &error));
-            QCOMPARE(error, expected);
-        } else {
-            QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-            const pid_t child = ::fork();
-            QVERIFY(child >= 0);
-            if (child == 0) {
-                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(3);
-                QString child_error;
-                const bool saved = DataFile::Save_File(read_only, content, &child_error);
-                ::_exit(saved ? 1 : (child_error == expected ? 0 : 2));
-            }
-            int status = 0;
-            QVERIFY(::waitpid(child, &status, 0) == child);
-            QVERIFY(WIFEXITED(status));
-            QCOMPARE(WEXITSTATUS(status), 0);
-        }
+        QVERIFY(Set_Mode(read_only, 0444));
+        QVERIFY(Set_Mode(dir.path(), 0755));
+        QCOMPARE(Run_In_Child([&] {
+                     if (!Become_Unprivileged())
+                         return QStringLiteral("cannot switch user");
+                     QString child_error;
+                     if (DataFile::Save_File(read_only, content, &child_error))
+                         return QStringLiteral("saved");
+                     return child_error;
+                 }),
+                 QString("ERR  Save_Data: ERR:  Cannot open file '%1' for writing").arg(read_only));
         QCOMPARE(Read_All(read_only), QByteArray("old content"));
     }
 };

@@ -1,5 +1,7 @@
 #include "src/entrywidget.h"
 
+#include "test_support.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,16 +12,9 @@
 
 #include <memory>
 
-namespace {
+using Support::Entry;
 
-Type::TEntryItem Entry(double nominal, double actual, double uc)
-{
-    Type::TEntryItem item;
-    item.nominal = nominal;
-    item.actual = actual;
-    item.uc = uc;
-    return item;
-}
+namespace {
 
 // Gives access to the widget's children by their object names.
 struct TFixture

@@ -1,11 +1,15 @@
 #include "core/graphwidget.h"
 
+#include "test_support.h"
+
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <cmath>
+
+using Support::Near;
 
 namespace {
 
@@ -34,8 +38,6 @@ TView View_Of(const TGraphWidget &w)
     return {w.Horizontal_Value_At(g.left()), w.Horizontal_Value_At(g.right()),
             w.Vertical_Value_At(g.bottom()), w.Vertical_Value_At(g.top())};
 }
-
-bool Near(double a, double b, double tolerance) { return std::fabs(a - b) <= tolerance; }
 
 bool Same_View(const TView &a, const TView &b, double tolerance)
 {

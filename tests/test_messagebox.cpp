@@ -22,10 +22,6 @@ void TestMessageBox::Construction()
     QCOMPARE(box.textFormat(), Qt::RichText);
     QCOMPARE(box.styleSheet(),
              QString("dialogbuttonbox-buttons-have-icons: 0;\nbutton-layout: 1;"));
-
-    QWidget parent;
-    TMessageBox child(&parent);
-    QCOMPARE(child.parentWidget(), &parent);
 }
 
 void TestMessageBox::Span_Markup()

@@ -66,9 +66,7 @@ private slots:
 
     void Buttons_And_Keys_End_The_Dialog()
     {
-        QWidget parent;
-        TOptionsDialog dialog(&parent);
-        QCOMPARE(dialog.parentWidget(), &parent);
+        TOptionsDialog dialog;
         QCheckBox *check = dialog.findChild<QCheckBox *>();
         QPushButton *accept = Button(dialog, QStringLiteral("Accept"));
         QPushButton *cancel = Button(dialog, QStringLiteral("Cancel"));

@@ -1,32 +1,30 @@
 #ifndef QUORVAL_TESTS_TEST_QUORVAL_SUPPORT_H
 #define QUORVAL_TESTS_TEST_QUORVAL_SUPPORT_H
 
-// Helpers shared by the main window's command tests: answering the modal dialogs a command opens
-// (message box, file dialogs, options dialog) from a timer, so that no test ever blocks.
+// Helpers shared by the main window's tests: a home folder of their own, and answering the modal
+// dialogs a command opens (message box, file dialogs, options dialog) from a timer, so that no
+// test ever blocks.
 
 #include "core/messagebox.h"
 #include "src/entrywidget.h"
 #include "src/quorval.h"
+
+#include "test_support.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
-#include <QThread>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest>
 
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -44,6 +42,34 @@ struct TBoxRecord
     QMessageBox::StandardButton default_button = QMessageBox::NoButton;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
+
+// Empty when the box showed this title and informative text (each in its markup) with these
+// buttons, default button and icon; otherwise what it showed instead.
+inline QString Box_Difference(const TBoxRecord &box, const QString &title,
+                              const QString &informative, QMessageBox::StandardButtons buttons,
+                              QMessageBox::StandardButton default_button, QMessageBox::Icon icon)
+{
+    if (!box.shown)
+        return QStringLiteral("not shown");
+    if (!box.text.contains(">" + title + "</span>"))
+        return QStringLiteral("text ") + box.text;
+    if (!box.informative_text.contains(">" + informative + "</span>"))
+        return QStringLiteral("informative text ") + box.informative_text;
+    if (box.buttons != buttons || box.default_button != default_button || box.icon != icon)
+        return QStringLiteral("buttons %1, default %2, icon %3")
+            .arg(int(box.buttons))
+            .arg(int(box.default_button))
+            .arg(int(box.icon));
+    return QString();
+}
+
+// The same for an error box: Ok alone, critical.
+inline QString Error_Box_Difference(const TBoxRecord &box, const QString &title,
+                                    const QString &informative)
+{
+    return Box_Difference(box, title, informative, QMessageBox::Ok, QMessageBox::Ok,
+                          QMessageBox::Critical);
+}
 
 // What a file dialog showed.
 struct TDialogRecord
@@ -128,6 +154,11 @@ private:
         QWidget *modal = QApplication::activeModalWidget();
         if (d_pending || modal == nullptr || !modal->isVisible())
             return;
+        // A dialog whose answer is still running (a file dialog's accept waiting for its own
+        // question) is closing: answering it again would count a dialog that never came.
+        for (const QPointer<QWidget> &closing : d_closing)
+            if (closing == modal)
+                return;
         TAction action;
         if (d_next < d_steps.size()) {
             action = d_steps[d_next++](modal);
@@ -138,13 +169,18 @@ private:
             return;
         }
         d_pending = true;
-        QTimer::singleShot(0, [this, action]() {
+        // Tied to the driver's timer: dropped, not run, if the driver is gone first.
+        const QPointer<QWidget> target(modal);
+        QTimer::singleShot(0, &d_timer, [this, action, target]() {
             d_pending = false;
+            d_closing.push_back(target);
             action();
+            d_closing.pop_back();
         });
     }
 
     QTimer d_timer;
+    std::vector<QPointer<QWidget>> d_closing; // dialogs whose answer is running, innermost last
     std::vector<TStep> d_steps;
     std::size_t d_next;
     int d_unexpected;
@@ -164,29 +200,6 @@ inline TEntryWidget *Entry_Widget(QWidget *window, char set)
     return window->findChild<TEntryWidget *>(set == 'A' ? "entry_widget_a" : "entry_widget_b");
 }
 
-inline Type::TEntryItem Entry(double nominal, double actual, double uc)
-{
-    Type::TEntryItem item;
-    item.nominal = nominal;
-    item.actual = actual;
-    item.uc = uc;
-    return item;
-}
-
-inline QByteArray Read_All(const QString &file_name)
-{
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-inline bool Write_All(const QString &file_name, const QByteArray &data)
-{
-    QFile file(file_name);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
 // A window whose flag is clear and whose lists hold the given entries (set B's offset 0).
 inline void Fill(TQuorval *window, const std::vector<Type::TEntryItem> &a,
                  const std::vector<Type::TEntryItem> &b, double offset_b = 0.0)
@@ -199,37 +212,30 @@ inline void Fill(TQuorval *window, const std::vector<Type::TEntryItem> &a,
     Entry_Widget(window, 'B')->Set_Entry_Offset(offset_b);
 }
 
-// Runs check in a forked child switched to the unprivileged user 65534, where file permissions
-// hold even when the tests run as root. Returns "ok" when check returned true, otherwise what
-// went wrong. A child that does not finish within 60 seconds is killed.
-inline QString Check_As_Unprivileged(const std::function<bool()> &check)
+// Points HOME at a new empty folder below root, so that a test starts without settings.
+// Returns the folder, or an empty string when it cannot be made.
+inline QString New_Home(const QString &root, int *count)
 {
-    const pid_t child = ::fork();
-    if (child < 0)
-        return "fork failed";
-    if (child == 0) {
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(3);
-        ::_exit(check() ? 0 : 1);
-    }
-    QElapsedTimer clock;
-    clock.start();
-    int status = 0;
-    while (::waitpid(child, &status, WNOHANG) == 0) {
-        if (clock.elapsed() > 60000) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-            return "child hung";
-        }
-        QThread::msleep(10);
-    }
-    if (!WIFEXITED(status))
-        return "child crashed";
-    switch (WEXITSTATUS(status)) {
-    case 0: return "ok";
-    case 3: return "cannot switch user";
-    default: return "check failed";
-    }
+    const QString home = root + QString("/home%1").arg(++*count);
+    if (!QDir().mkpath(home))
+        return QString();
+    qputenv("HOME", home.toLocal8Bit());
+    return home;
+}
+
+// Runs the test object, made from the root folder of the homes, with HOME pointed at that
+// temporary folder before the application object exists: no test may see or change the real
+// settings.
+template <typename TTest> int Run_With_Temporary_Home(int argc, char *argv[])
+{
+    QTemporaryDir root;
+    if (!root.isValid())
+        return 1;
+    qputenv("HOME", root.path().toLocal8Bit());
+    QApplication application(argc, argv);
+    application.setQuitOnLastWindowClosed(false);
+    TTest test(root.path());
+    return QTest::qExec(&test, argc, argv);
 }
 
 } // namespace Support

@@ -1,10 +1,8 @@
-#include "core/messagebox.h"
-#include "src/entrywidget.h"
-#include "src/quorval.h"
+// The main window itself: settings and geometry, closing with and without changes, the about
+// box, actions, menus, tool bar, layout and images.
 
-#include <QAction>
-#include <QApplication>
-#include <QDir>
+#include "test_quorval_support.h"
+
 #include <QFrame>
 #include <QGridLayout>
 #include <QImage>
@@ -16,13 +14,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
 
-#include <memory>
+using Support::Action;
+using Support::New_Home;
 
 namespace {
 
@@ -31,14 +28,6 @@ QString Settings_Path() { return QDir::homePath() + "/.quorval/quorval_settings.
 TMessageBox *Message_Box(QWidget *window)
 {
     return dynamic_cast<TMessageBox *>(window->findChild<QMessageBox *>());
-}
-
-QAction *Action(QWidget *window, const QString &text)
-{
-    for (QAction *action : window->findChildren<QAction *>())
-        if (action->text() == text)
-            return action;
-    return nullptr;
 }
 
 // Clicks "+" n times in the entry widget of the given object name.
@@ -134,9 +123,8 @@ private:
 // Every test starts in a home directory of its own, without settings.
 void TestQuorvalWindow::init()
 {
-    const QString home = d_root + QString("/home%1").arg(++d_home_count);
-    QVERIFY(QDir().mkpath(home));
-    qputenv("HOME", home.toLocal8Bit());
+    const QString home = New_Home(d_root, &d_home_count);
+    QVERIFY(!home.isEmpty());
     QCOMPARE(QDir::homePath(), home);
 }
 
@@ -493,16 +481,7 @@ void TestQuorvalWindow::Images()
 
 int main(int argc, char *argv[])
 {
-    // No test may see or change the real settings: the home directory is replaced before the
-    // application object exists, and each test gets a fresh one below it.
-    QTemporaryDir root;
-    if (!root.isValid())
-        return 1;
-    qputenv("HOME", root.path().toLocal8Bit());
-    QApplication application(argc, argv);
-    application.setQuitOnLastWindowClosed(false);
-    TestQuorvalWindow test(root.path());
-    return QTest::qExec(&test, argc, argv);
+    return Support::Run_With_Temporary_Home<TestQuorvalWindow>(argc, argv);
 }
 
 #include "test_quorval_window.moc"

@@ -1,16 +1,12 @@
 #include "src/comparison.h"
 #include "src/report.h"
 
+#include "test_support.h"
+
 #include <QtTest>
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 using Rows = std::vector<TComparison::TExportData>;
+using namespace Support;
 
 namespace {
 
@@ -46,64 +42,19 @@ TComparison::TExportData Row_B_Only(double position, double dev_b, double uc_b)
     return row;
 }
 
-QByteArray Read(const QString &file_name)
-{
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool Put(const QString &file_name, const QByteArray &data)
-{
-    QFile file(file_name);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush();
-}
-
 // Writes the report in a child process, as the user "nobody" when this test runs as root (so that
 // permissions apply) and under a file-size limit when one is given. Returns "ok" or the error.
 QString Write_In_Child(const QString &file_name, const QByteArray &text, bool unprivileged,
                        rlim_t size_limit = RLIM_INFINITY)
 {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        return QStringLiteral("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return QStringLiteral("fork failed");
-    if (pid == 0) {
-        ::close(channel[0]);
-        QByteArray outcome;
-        bool ready = true;
-        if (unprivileged && ::geteuid() == 0)
-            ready = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        if (size_limit != RLIM_INFINITY) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{size_limit, size_limit};
-            ready = ready && ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-        }
-        if (!ready) {
-            outcome = "could not switch user or set the limit";
-        } else {
-            QString error;
-            outcome =
-                Report::Write_File(file_name, text, &error) ? QByteArray("ok") : error.toUtf8();
-        }
-        const ssize_t written = ::write(channel[1], outcome.constData(), outcome.size());
-        ::_exit(written == outcome.size() ? 0 : 1);
-    }
-    ::close(channel[1]);
-    QByteArray outcome;
-    char buffer[256];
-    ssize_t got;
-    while ((got = ::read(channel[0], buffer, sizeof buffer)) > 0)
-        outcome.append(buffer, static_cast<int>(got));
-    ::close(channel[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return QStringLiteral("child failed");
-    return QString::fromUtf8(outcome);
+    return Run_In_Child([&] {
+        if (unprivileged && !Become_Unprivileged())
+            return QStringLiteral("could not switch user");
+        if (size_limit != RLIM_INFINITY && !Limit_File_Size(size_limit))
+            return QStringLiteral("could not set the limit");
+        QString error;
+        return Report::Write_File(file_name, text, &error) ? QStringLiteral("ok") : error;
+    });
 }
 
 } // namespace
@@ -122,7 +73,7 @@ private slots:
     {
         QVERIFY(d_dir.isValid());
         // Reachable for the unprivileged child.
-        QVERIFY(::chmod(QFile::encodeName(d_dir.path()).constData(), 0755) == 0);
+        QVERIFY(Set_Mode(d_dir.path(), 0755));
     }
 
     void Sets_Without_Overlap_Have_No_Summary()
@@ -198,23 +149,18 @@ private slots:
     {
         const Rows rows = {Row_Both(1, 0.1, 0.2, 0.3, 0.3, 0.4, 0.2), Row_B_Only(50, 1, 2)};
         const QByteArray text = Report::Text(rows, 0.0, 0.0);
-        QCOMPARE(Report::Text(rows, 0.0, 0.0), text);
-
         const QString first = Path("first.txt");
-        const QString second = Path("second.txt");
         QString error = QStringLiteral("untouched");
         QVERIFY(Report::Write_File(first, text, &error));
-        QVERIFY(Report::Write_File(second, Report::Text(rows, 0.0, 0.0), &error));
         QCOMPARE(error, QStringLiteral("untouched"));
-        QCOMPARE(Read(first), text);
-        QCOMPARE(Read(second), Read(first));
+        QCOMPARE(Read_All(first), text);
 
         // A longer existing file is replaced completely, not overwritten in place.
-        QVERIFY(Put(first, QByteArray(100000, 'x')));
+        QVERIFY(Write_All(first, QByteArray(100000, 'x')));
         QVERIFY(Report::Write_File(first, text, &error));
-        QCOMPARE(Read(first), text);
+        QCOMPARE(Read_All(first), text);
         QCOMPARE(QDir(d_dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"first.txt", "second.txt"}));
+                 QStringList({"first.txt"}));
     }
 
     void Unopenable_Names_Change_Nothing()
@@ -244,12 +190,12 @@ private slots:
 
         QVERIFY(QDir(d_dir.path()).mkdir("locked"));
         const QString locked = Path("locked");
-        QVERIFY(Put(locked + "/existing.txt", old));
-        QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0755) == 0);
-        QVERIFY(::chmod(QFile::encodeName(locked + "/existing.txt").constData(), 0644) == 0);
+        QVERIFY(Write_All(locked + "/existing.txt", old));
+        QVERIFY(Set_Mode(locked, 0755));
+        QVERIFY(Set_Mode(locked + "/existing.txt", 0644));
         if (::geteuid() != 0) {
-            QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
-            QVERIFY(::chmod(QFile::encodeName(locked + "/existing.txt").constData(), 0444) == 0);
+            QVERIFY(Set_Mode(locked, 0555));
+            QVERIFY(Set_Mode(locked + "/existing.txt", 0444));
         }
 
         QCOMPARE(Write_In_Child(locked + "/new.txt", text, true),
@@ -257,19 +203,19 @@ private slots:
         QVERIFY(!QFileInfo::exists(locked + "/new.txt"));
         QCOMPARE(Write_In_Child(locked + "/existing.txt", text, true),
                  QStringLiteral("ERR  Cannot open file for writing."));
-        QCOMPARE(Read(locked + "/existing.txt"), old);
+        QCOMPARE(Read_All(locked + "/existing.txt"), old);
 
         // A write-protected file in a folder everyone may write to is not replaced either.
         QVERIFY(QDir(d_dir.path()).mkdir("open"));
         const QString open = Path("open");
-        QVERIFY(Put(open + "/protected.txt", old));
-        QVERIFY(::chmod(QFile::encodeName(open + "/protected.txt").constData(), 0444) == 0);
-        QVERIFY(::chmod(QFile::encodeName(open).constData(), 0777) == 0);
+        QVERIFY(Write_All(open + "/protected.txt", old));
+        QVERIFY(Set_Mode(open + "/protected.txt", 0444));
+        QVERIFY(Set_Mode(open, 0777));
         QCOMPARE(Write_In_Child(open + "/protected.txt", text, true),
                  QStringLiteral("ERR  Cannot open file for writing."));
-        QCOMPARE(Read(open + "/protected.txt"), old);
-        QCOMPARE(QDir(open).entryList(QDir::Files | QDir::Hidden), QStringList({"protected.txt"}));
-        ::chmod(QFile::encodeName(locked).constData(), 0755);
+        QCOMPARE(Read_All(open + "/protected.txt"), old);
+        QCOMPARE(Entries(open), QStringList({"protected.txt"}));
+        Set_Mode(locked, 0755);
     }
 
     void Short_Writes_Fail_And_Keep_The_Old_File()
@@ -279,17 +225,16 @@ private slots:
         QVERIFY(QDir(d_dir.path()).mkdir("limit"));
         const QString file = Path("limit/report.txt");
         const QByteArray old = "previous contents\n";
-        QVERIFY(Put(file, old));
+        QVERIFY(Write_All(file, old));
         const Rows rows(200, Row_Both(1, 0.1, 0.2, 0.3, 0.3, 0.4, 0.2));
         const QByteArray text = Report::Text(rows, 0.0, 0.0);
         QVERIFY(text.size() > 4096);
         QCOMPARE(Write_In_Child(file, text, false, 4096),
                  QStringLiteral("ERR  Cannot write file: File too large"));
-        QCOMPARE(Read(file), old);
-        QCOMPARE(QDir(Path("limit")).entryList(QDir::Files | QDir::Hidden),
-                 QStringList({"report.txt"}));
+        QCOMPARE(Read_All(file), old);
+        QCOMPARE(Entries(Path("limit")), QStringList({"report.txt"}));
         QCOMPARE(Write_In_Child(file, text, false), QStringLiteral("ok"));
-        QCOMPARE(Read(file), text);
+        QCOMPARE(Read_All(file), text);
     }
 
     void Full_Device_Fails()

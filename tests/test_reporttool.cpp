@@ -8,6 +8,8 @@
 #include "src/quorval.h"
 #include "src/reporttool.h"
 
+#include "test_support.h"
+
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -22,6 +24,7 @@
 #endif
 
 using Rows = std::vector<TComparison::TExportData>;
+using namespace Support;
 
 namespace {
 
@@ -53,29 +56,6 @@ TRun Run_Tool(const QStringList &arguments,
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
-}
-
-QByteArray Read(const QString &file_name)
-{
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool Put(const QString &file_name, const QByteArray &data)
-{
-    QFile file(file_name);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.flush();
-}
-
-Type::TEntryItem Entry(double nominal, double actual, double uc)
-{
-    Type::TEntryItem item;
-    item.nominal = nominal;
-    item.actual = actual;
-    item.uc = uc;
-    return item;
 }
 
 // Set A covers 0 to 300, set B (zero at 50.75309 relative to A, rounded by the widget to
@@ -132,9 +112,10 @@ TWindowResult Window_Result(const QString &file_name, bool align)
 {
     TWindowResult result;
     const QString settings_folder = QDir::home().filePath(".quorval");
-    if (!QDir().mkpath(settings_folder) || !Put(settings_folder + "/quorval_settings.ini",
-                                                align ? "[General]\nRemove_Deviations=true\n"
-                                                      : "[General]\nRemove_Deviations=false\n"))
+    const QByteArray settings = align ? "[General]\nRemove_Deviations=true\n"
+                                      : "[General]\nRemove_Deviations=false\n";
+    if (!QDir().mkpath(settings_folder) ||
+        !Write_All(settings_folder + "/quorval_settings.ini", settings))
         return result;
 
     TQuorval window;
@@ -145,7 +126,7 @@ TWindowResult Window_Result(const QString &file_name, bool align)
     if (!window.Export_Data(export_file))
         return result;
     result.rows = window.Export_Rows();
-    result.report = Read(export_file);
+    result.report = Read_All(export_file);
     result.graphs = Graph_Text(window.Deviation_Graph()) + Graph_Text(window.En_Graph());
     return result;
 }
@@ -172,12 +153,6 @@ QList<QByteArray> Report_Lines(const QByteArray &report)
     for (int i = 4; i < lines.size() && !lines[i].isEmpty(); ++i)
         data.append(lines[i]);
     return data;
-}
-
-QStringList Entries_Of(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                  QDir::Name);
 }
 
 bool Has_Ink(const QImage &image, const QRect &area)
@@ -241,7 +216,7 @@ private slots:
         QString input = d_sample;
         if (!file_text.isEmpty()) {
             input = Path("version1.quorval");
-            QVERIFY(Put(input, file_text));
+            QVERIFY(Write_All(input, file_text));
         }
         const TWindowResult window = Window_Result(input, align);
         QVERIFY(!window.rows.empty());
@@ -255,7 +230,7 @@ private slots:
         const TRun to_file = Run_Tool(arguments);
         QCOMPARE(to_file.exit_code, 0);
         QCOMPARE(to_file.out, QByteArray());
-        QCOMPARE(Read(output), window.report);
+        QCOMPARE(Read_All(output), window.report);
 
         arguments = QStringList{input};
         if (!align)
@@ -275,7 +250,7 @@ private slots:
         const TRun localised = Run_Tool(arguments + QStringList{"--csv", german_csv}, german);
         QCOMPARE(localised.exit_code, 0);
         QCOMPARE(localised.out, window.report);
-        QCOMPARE(Read(german_csv), Read(csv));
+        QCOMPARE(Read_All(german_csv), Read_All(csv));
     }
 
     // Alignment shifts set B's deviations where set B covers a position and adjusts set A's
@@ -292,8 +267,8 @@ private slots:
         QVERIFY2(aligned.out.contains("Data B Dev Offset:    0.0004\n"), aligned.out.constData());
         QVERIFY2(plain.out.contains("Data B Dev Offset:    0.0000\n"), plain.out.constData());
 
-        const QList<QList<QByteArray>> a = Csv_Fields(Read(aligned_csv));
-        const QList<QList<QByteArray>> p = Csv_Fields(Read(plain_csv));
+        const QList<QList<QByteArray>> a = Csv_Fields(Read_All(aligned_csv));
+        const QList<QList<QByteArray>> p = Csv_Fields(Read_All(plain_csv));
         QCOMPARE(a.size(), p.size());
         QVERIFY(a.size() >= 8);
         int only_a = 0, both = 0, only_b = 0;
@@ -331,7 +306,7 @@ private slots:
         const QString csv_file = Path("rows.csv");
         const TRun run = Run_Tool({d_sample, "--csv", csv_file});
         QCOMPARE(run.exit_code, 0);
-        const QByteArray csv = Read(csv_file);
+        const QByteArray csv = Read_All(csv_file);
         QVERIFY(csv.startsWith("position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n"));
         QVERIFY(!csv.contains('\r'));
 
@@ -413,12 +388,12 @@ private slots:
         QCOMPARE(Run_Tool({d_sample, "-o", Path("r1.txt"), "--plot", pdf}).exit_code, 0);
         QCOMPARE(Run_Tool({d_sample, "-o", Path("r2.txt"), "--plot", svg}).exit_code, 0);
 
-        const QByteArray pdf_data = Read(pdf);
+        const QByteArray pdf_data = Read_All(pdf);
         QVERIFY(pdf_data.startsWith("%PDF-"));
         QVERIFY(pdf_data.trimmed().endsWith("%%EOF"));
         QVERIFY(pdf_data.contains("/Type /Page") || pdf_data.contains("/Type/Page"));
 
-        QXmlStreamReader xml(Read(svg));
+        QXmlStreamReader xml(Read_All(svg));
         QString root;
         int elements = 0;
         while (!xml.atEnd()) {
@@ -479,7 +454,7 @@ private slots:
         QFETCH(QStringList, arguments);
         const QString out_dir = Path("usage");
         QVERIFY(QDir().mkpath(out_dir));
-        const QByteArray sample_before = Read(d_sample);
+        const QByteArray sample_before = Read_All(d_sample);
         arguments.replaceInStrings("SAMPLE", d_sample);
         arguments.replaceInStrings("OUT", out_dir);
         const TRun run = Run_Tool(arguments);
@@ -487,14 +462,14 @@ private slots:
         QVERIFY(run.err.startsWith("quorval-report: "));
         QVERIFY(run.err.contains("\nUsage: quorval-report [options] FILE.quorval\n"));
         QCOMPARE(run.out, QByteArray());
-        QCOMPARE(Entries_Of(out_dir), QStringList());
-        QCOMPARE(Read(d_sample), sample_before);
+        QCOMPARE(Entries(out_dir), QStringList());
+        QCOMPARE(Read_All(d_sample), sample_before);
     }
 
     void Unreadable_File_data()
     {
         QTest::addColumn<QByteArray>("file_text");
-        QTest::newRow("cut off") << Read(d_sample).left(Read(d_sample).size() / 2);
+        QTest::newRow("cut off") << Read_All(d_sample).left(Read_All(d_sample).size() / 2);
         QTest::newRow("not XML") << QByteArray("Nominal;Actual;Uc\n1;2;3\n");
         QTest::newRow("unknown version")
             << QByteArray("<?xml version=\"1.0\"?>\n<Quorval_Data File_Version=\"3\">"
@@ -509,7 +484,7 @@ private slots:
         const QString input = Path("damaged.quorval");
         QFile::remove(input);
         if (!file_text.isEmpty())
-            QVERIFY(Put(input, file_text));
+            QVERIFY(Write_All(input, file_text));
         DataFile::TContent content;
         QString expected;
         QVERIFY(!DataFile::Load_File(input, &content, &expected));
@@ -522,7 +497,7 @@ private slots:
         QCOMPARE(run.exit_code, 1);
         QCOMPARE(QString::fromLocal8Bit(run.err), expected + "\n");
         QCOMPARE(run.out, QByteArray());
-        QCOMPARE(Entries_Of(out_dir), QStringList());
+        QCOMPARE(Entries(out_dir), QStringList());
     }
 
     // A set with fewer than two entries: exit status 3, one line on standard error, nothing
@@ -548,7 +523,7 @@ private slots:
             QVERIFY(run.err.endsWith('\n'));
             QVERIFY(run.err.contains(file == input ? "data set B" : "data set A"));
             QCOMPARE(run.out, QByteArray());
-            QCOMPARE(Entries_Of(out_dir), QStringList());
+            QCOMPARE(Entries(out_dir), QStringList());
         }
     }
 
@@ -559,9 +534,9 @@ private slots:
         const QString out_dir = Path("unwritable");
         QVERIFY(QDir().mkpath(out_dir));
         const QString blocker = out_dir + "/plain-file";
-        QVERIFY(Put(blocker, "not a folder"));
+        QVERIFY(Write_All(blocker, "not a folder"));
         const QString old_report = out_dir + "/old-report.txt";
-        QVERIFY(Put(old_report, "old report"));
+        QVERIFY(Write_All(old_report, "old report"));
 
         // The report into a missing folder: the window's own message.
         TRun run = Run_Tool({d_sample, "-o", out_dir + "/missing/r.txt"});
@@ -574,15 +549,15 @@ private slots:
         QCOMPARE(run.exit_code, 1);
         QVERIFY2(run.err.startsWith("ERR  Cannot write file '" + blocker.toLocal8Bit() + "/r.csv'"),
                  run.err.constData());
-        QCOMPARE(Read(old_report), QByteArray("old report"));
+        QCOMPARE(Read_All(old_report), QByteArray("old report"));
 
         run = Run_Tool({d_sample, "--plot", blocker + "/r.png"});
         QCOMPARE(run.exit_code, 1);
         QVERIFY(run.err.startsWith("ERR  Cannot write file '"));
         QCOMPARE(run.out, QByteArray());
 
-        QCOMPARE(Entries_Of(out_dir), QStringList({"old-report.txt", "plain-file"}));
-        QCOMPARE(Read(blocker), QByteArray("not a folder"));
+        QCOMPARE(Entries(out_dir), QStringList({"old-report.txt", "plain-file"}));
+        QCOMPARE(Read_All(blocker), QByteArray("not a folder"));
 
         // A full disk behind standard output is a failure, not a success.
         if (QFileInfo::exists("/dev/full")) {

@@ -1,121 +1,18 @@
 #include "core/safewrite.h"
 
-#include <QDir>
-#include <QFile>
+#include "test_support.h"
+
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <fcntl.h>
-#include <functional>
-#include <grp.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
+using namespace Support;
 
 namespace {
 
 const QString Child_Ok = QStringLiteral("OK");
-
-// Runs body in a forked child (for permissions, mounts and resource limits that must not touch
-// the test process) and returns what it reported: Child_Ok, "SKIP: ..." or a failure text.
-QString Run_In_Child(const std::function<QString()> &body)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return QStringLiteral("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return QStringLiteral("fork failed");
-    if (pid == 0) {
-        ::close(fds[0]);
-        const QByteArray text = body().toUtf8();
-        if (::write(fds[1], text.constData(), static_cast<size_t>(text.size())) != text.size())
-            ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    QByteArray text;
-    char buffer[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof(buffer))) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            break;
-        text.append(buffer, static_cast<int>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return QStringLiteral("child ended abnormally, status %1").arg(status);
-    return QString::fromUtf8(text);
-}
-
-// Root ignores file permissions: drop to nobody so that read-only files really are read-only.
-bool Become_Unprivileged()
-{
-    if (::geteuid() != 0)
-        return true;
-    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-}
-
-QByteArray Read_All(const QString &file_name)
-{
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool Put_File(const QString &file_name, const QByteArray &data)
-{
-    QFile file(file_name);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-// Enters a private mount namespace (through a user namespace when not root) so that a small
-// file system can be mounted without anyone else seeing it. Returns an empty string or the
-// reason it is not possible here.
-QString Enter_Private_Mounts()
-{
-    const uid_t uid = ::geteuid();
-    const gid_t gid = ::getegid();
-    if (::unshare(uid == 0 ? CLONE_NEWNS : (CLONE_NEWUSER | CLONE_NEWNS)) != 0)
-        return QStringLiteral("no private mount namespace: ") + qt_error_string();
-    if (uid != 0) {
-        // Map the user to root inside, or files it creates there would have no owner.
-        const bool mapped = Put_File("/proc/self/setgroups", "deny") &&
-                            Put_File("/proc/self/uid_map", QByteArray("0 ") +
-                                                               QByteArray::number(uid) + " 1") &&
-                            Put_File("/proc/self/gid_map", QByteArray("0 ") +
-                                                               QByteArray::number(gid) + " 1");
-        if (!mapped)
-            return QStringLiteral("cannot map the user into its namespace");
-    }
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return QStringLiteral("cannot make mounts private: ") + qt_error_string();
-    return QString();
-}
-
-QStringList Entries(const QString &directory)
-{
-    return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                     QDir::NoDotAndDotDot, QDir::Name);
-}
-
-mode_t Mode_Of(const QString &file_name)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(file_name).constData(), &st) != 0)
-        return 0;
-    return st.st_mode & 07777;
-}
 
 QByteArray Pattern(int size)
 {
@@ -172,7 +69,7 @@ void TSafeWriteTest::New_And_Replaced_Files()
     QCOMPARE(Mode_Of(name), static_cast<mode_t>(0666 & ~mask));
 
     // Replacing keeps the permissions the user gave the old file; a large content arrives whole.
-    QVERIFY(::chmod(QFile::encodeName(name).constData(), 0640) == 0);
+    QVERIFY(Set_Mode(name, 0640));
     const QByteArray big = Pattern(5 * 1024 * 1024 + 17);
     QVERIFY(SafeWrite::Write_File(name, big, &reason));
     QCOMPARE(Read_All(name), big);
@@ -192,8 +89,8 @@ void TSafeWriteTest::Symbolic_Links()
     const QString target = dir.filePath("real/target.quorval");
     const QString link = dir.filePath("links/link.quorval");
     const QString link_to_link = dir.filePath("links/second.quorval");
-    QVERIFY(Put_File(target, "old"));
-    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0600) == 0);
+    QVERIFY(Write_All(target, "old"));
+    QVERIFY(Set_Mode(target, 0600));
     // Relative links are resolved from the link's own folder, not the working directory.
     QVERIFY(::symlink("../real/target.quorval", QFile::encodeName(link).constData()) == 0);
     QVERIFY(::symlink("link.quorval", QFile::encodeName(link_to_link).constData()) == 0);
@@ -273,10 +170,10 @@ void TSafeWriteTest::Read_Only_File_And_Directory()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
+    QVERIFY(Set_Mode(dir.path(), 0777));
     const QString name = dir.filePath("protected.quorval");
-    QVERIFY(Put_File(name, "keep me"));
-    QVERIFY(::chmod(QFile::encodeName(name).constData(), 0444) == 0);
+    QVERIFY(Write_All(name, "keep me"));
+    QVERIFY(Set_Mode(name, 0444));
 
     QCOMPARE(Run_In_Child([&] {
                  if (!Become_Unprivileged())
@@ -290,16 +187,16 @@ void TSafeWriteTest::Read_Only_File_And_Directory()
     QVERIFY(QDir(dir.path()).mkdir("locked"));
     const QString locked = dir.filePath("locked");
     const QString inner = dir.filePath("locked/open.quorval");
-    QVERIFY(Put_File(inner, "old inner"));
-    QVERIFY(::chmod(QFile::encodeName(inner).constData(), 0666) == 0);
-    QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0555) == 0);
+    QVERIFY(Write_All(inner, "old inner"));
+    QVERIFY(Set_Mode(inner, 0666));
+    QVERIFY(Set_Mode(locked, 0555));
     QCOMPARE(Run_In_Child([&] {
                  if (!Become_Unprivileged())
                      return QStringLiteral("cannot switch to nobody");
                  return Check_Refused(inner, "old inner", "Permission denied", locked);
              }),
              Child_Ok);
-    QVERIFY(::chmod(QFile::encodeName(locked).constData(), 0755) == 0);
+    QVERIFY(Set_Mode(locked, 0755));
 }
 
 void TSafeWriteTest::Full_Disk()
@@ -309,12 +206,9 @@ void TSafeWriteTest::Full_Disk()
     const QString mount_point = dir.path();
 
     const QString result = Run_In_Child([&] {
-        const QString unavailable = Enter_Private_Mounts();
+        const QString unavailable = Mount_Small_Disk(mount_point);
         if (!unavailable.isEmpty())
             return QStringLiteral("SKIP: ") + unavailable;
-        if (::mount("tmpfs", QFile::encodeName(mount_point).constData(), "tmpfs", 0,
-                    "size=64k") != 0)
-            return QStringLiteral("SKIP: cannot mount a tmpfs: %1").arg(qt_error_string());
 
         const QString name = mount_point + "/data.quorval";
         QString reason;
@@ -340,12 +234,10 @@ void TSafeWriteTest::File_Size_Limit()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString name = dir.filePath("limited.quorval");
-    QVERIFY(Put_File(name, "short old content"));
+    QVERIFY(Write_All(name, "short old content"));
 
     QCOMPARE(Run_In_Child([&] {
-                 ::signal(SIGXFSZ, SIG_IGN);
-                 const struct rlimit limit = {4096, 4096};
-                 if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                 if (!Limit_File_Size(4096))
                      return QStringLiteral("setrlimit failed");
                  return Check_Refused(name, "short old content", "File too large", dir.path());
              }),

@@ -10,16 +10,8 @@ class TTestVectors : public QObject
     Q_OBJECT
 
 private slots:
-    void Construction_And_Indexing()
+    void Indexing()
     {
-        const TVector2 zero2;
-        QCOMPARE(zero2.x, 0.0);
-        QCOMPARE(zero2.y, 0.0);
-        const TVector3 zero3;
-        QCOMPARE(zero3.x, 0.0);
-        QCOMPARE(zero3.y, 0.0);
-        QCOMPARE(zero3.z, 0.0);
-
         TVector2 v(1.5, -2.5);
         QCOMPARE(v(0), 1.5);
         QCOMPARE(v(1), -2.5);

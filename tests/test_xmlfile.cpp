@@ -1,108 +1,16 @@
 #include "core/xmlfile.h"
 
-#include <QDir>
-#include <QFile>
+#include "test_support.h"
+
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextCodec>
 #include <QtTest>
 
-#include <functional>
-#include <grp.h>
-#include <sched.h>
-#include <signal.h>
-#include <sys/mount.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+using namespace Support;
 
 namespace {
-
-const QString Child_Ok = QStringLiteral("OK");
-
-// Runs body in a forked child (permissions, mounts and resource limits must not touch the test
-// process) and returns what it reported: Child_Ok, "SKIP: ..." or a failure text.
-QString Run_In_Child(const std::function<QString()> &body)
-{
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return QStringLiteral("pipe failed");
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return QStringLiteral("fork failed");
-    if (pid == 0) {
-        ::close(fds[0]);
-        const QByteArray text = body().toUtf8();
-        if (::write(fds[1], text.constData(), static_cast<size_t>(text.size())) != text.size())
-            ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    QByteArray text;
-    char buffer[512];
-    ssize_t n;
-    while ((n = ::read(fds[0], buffer, sizeof(buffer))) != 0) {
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            break;
-        text.append(buffer, static_cast<int>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return QStringLiteral("child ended abnormally, status %1").arg(status);
-    return QString::fromUtf8(text);
-}
-
-// Root ignores file permissions: drop to nobody so that read-only files really are read-only.
-bool Become_Unprivileged()
-{
-    if (::geteuid() != 0)
-        return true;
-    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-}
-
-QByteArray Read_All(const QString &file_name)
-{
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool Put_File(const QString &file_name, const QByteArray &data)
-{
-    QFile file(file_name);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-// Enters a private mount namespace (through a user namespace when not root) so that a small
-// file system can be mounted without anyone else seeing it. Returns an empty string or the
-// reason it is not possible here.
-QString Enter_Private_Mounts()
-{
-    const uid_t uid = ::geteuid();
-    const gid_t gid = ::getegid();
-    if (::unshare(uid == 0 ? CLONE_NEWNS : (CLONE_NEWUSER | CLONE_NEWNS)) != 0)
-        return QStringLiteral("no private mount namespace: ") + qt_error_string();
-    if (uid != 0) {
-        // Map the user to root inside, or files it creates there would have no owner.
-        const bool mapped = Put_File("/proc/self/setgroups", "deny") &&
-                            Put_File("/proc/self/uid_map", QByteArray("0 ") +
-                                                               QByteArray::number(uid) + " 1") &&
-                            Put_File("/proc/self/gid_map", QByteArray("0 ") +
-                                                               QByteArray::number(gid) + " 1");
-        if (!mapped)
-            return QStringLiteral("cannot map the user into its namespace");
-    }
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        return QStringLiteral("cannot make mounts private: ") + qt_error_string();
-    return QString();
-}
 
 // The message and kind of what the call throws; "no exception" when it returns.
 QString Thrown(const std::function<void()> &call,
@@ -216,7 +124,7 @@ void TXmlFileTest::Open_File_Errors()
     QCOMPARE(type, TXmlFileException::FILE_ERROR);
 
     xml.d_file_name = dir.filePath("empty.quorval");
-    QVERIFY(Put_File(xml.d_file_name, QByteArray()));
+    QVERIFY(Write_All(xml.d_file_name, QByteArray()));
     QCOMPARE(Thrown([&] { xml.Open("Quorval_Data", &version, true); }, &type),
              QStringLiteral("ERR:  Reference file XML parse error at line 1 column 1: "
                             "unexpected end of file"));
@@ -228,7 +136,7 @@ void TXmlFileTest::Open_File_Errors()
 
     // A good file: CR LF line ends and a document type are read as they are.
     xml.d_file_name = dir.filePath("good.quorval");
-    QVERIFY(Put_File(xml.d_file_name, "<?xml version=\"1.0\"?>\r\n<!DOCTYPE Quorval>\r\n"
+    QVERIFY(Write_All(xml.d_file_name, "<?xml version=\"1.0\"?>\r\n<!DOCTYPE Quorval>\r\n"
                                       "<Quorval_Data File_Version=\"2\">\r\n"
                                       "<Offset_B>1.50000</Offset_B></Quorval_Data>\r\n"));
     xml.Open("Quorval_Data", &version, true);
@@ -544,8 +452,8 @@ void TXmlFileTest::Write_File_Round_Trip_And_Links()
     QVERIFY(dir.isValid());
     const QString target = dir.filePath("sample.quorval");
     const QString link = dir.filePath("link.quorval");
-    QVERIFY(Put_File(target, "old"));
-    QVERIFY(::chmod(QFile::encodeName(target).constData(), 0640) == 0);
+    QVERIFY(Write_All(target, "old"));
+    QVERIFY(Set_Mode(target, 0640));
     QVERIFY(QFile::link("sample.quorval", link));
 
     TXmlFile xml;
@@ -554,9 +462,7 @@ void TXmlFileTest::Write_File_Round_Trip_And_Links()
     xml.Write_File(false);
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(Read_All(target), Sample_Indented);
-    struct stat st;
-    QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
-    QCOMPARE(st.st_mode & 07777, static_cast<mode_t>(0640));
+    QCOMPARE(Mode_Of(target), static_cast<mode_t>(0640));
     xml.Write_File(true);
     QCOMPARE(Read_All(target), Sample_Compact);
 
@@ -578,7 +484,7 @@ void TXmlFileTest::Write_File_Failures()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0777) == 0);
+    QVERIFY(Set_Mode(dir.path(), 0777));
     TXmlFile xml;
     Build_Sample(&xml);
     TXmlFileException::TExceptionType type = TXmlFileException::FILE_ERROR;
@@ -596,8 +502,8 @@ void TXmlFileTest::Write_File_Failures()
 
     // Read-only file, checked as an ordinary user (root may write anything).
     const QString read_only = dir.filePath("read_only.quorval");
-    QVERIFY(Put_File(read_only, "keep"));
-    QVERIFY(::chmod(QFile::encodeName(read_only).constData(), 0444) == 0);
+    QVERIFY(Write_All(read_only, "keep"));
+    QVERIFY(Set_Mode(read_only, 0444));
     QCOMPARE(Run_In_Child([&] {
                  if (!Become_Unprivileged())
                      return QStringLiteral("cannot switch to nobody");
@@ -614,17 +520,15 @@ void TXmlFileTest::Write_File_Failures()
 
     // A write that fails half-way (file size limit) throws and keeps the old file.
     const QString limited = dir.filePath("limited.quorval");
-    QVERIFY(Put_File(limited, "previous content"));
+    QVERIFY(Write_All(limited, "previous content"));
     QCOMPARE(Run_In_Child([&] {
-                 ::signal(SIGXFSZ, SIG_IGN);
-                 const struct rlimit limit = {64, 64};
-                 if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                 if (!Limit_File_Size(64))
                      return QStringLiteral("setrlimit failed");
                  xml.d_file_name = limited;
                  const QString message = Thrown([&] { xml.Write_File(false); });
                  if (Read_All(limited) != "previous content")
                      return QStringLiteral("file changed");
-                 if (QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size() != 2)
+                 if (Entries(dir.path()).size() != 2)
                      return QStringLiteral("temporary file left");
                  return message;
              }),
@@ -638,12 +542,9 @@ void TXmlFileTest::Write_File_Full_Disk()
     const QString mount_point = dir.path();
     const QString name = mount_point + "/data.quorval";
     const QString result = Run_In_Child([&] {
-        const QString unavailable = Enter_Private_Mounts();
+        const QString unavailable = Mount_Small_Disk(mount_point);
         if (!unavailable.isEmpty())
             return QStringLiteral("SKIP: ") + unavailable;
-        if (::mount("tmpfs", QFile::encodeName(mount_point).constData(), "tmpfs", 0,
-                    "size=64k") != 0)
-            return QStringLiteral("SKIP: cannot mount a tmpfs: %1").arg(qt_error_string());
 
         TXmlFile xml;
         xml.d_file_name = name;
@@ -657,7 +558,7 @@ void TXmlFileTest::Write_File_Full_Disk()
         const QString message = Thrown([&] { xml.Write_File(false); });
         if (Read_All(name) != Sample_Indented)
             return QStringLiteral("old file changed");
-        if (QDir(mount_point).entryList(QDir::Files | QDir::Hidden).size() != 1)
+        if (Entries(mount_point).size() != 1)
             return QStringLiteral("temporary file left");
         return message;
     });
@@ -685,7 +586,7 @@ void TXmlFileTest::Entity_Declarations_Refused()
     QVERIFY(dir.isValid());
     TXmlFile xml;
     xml.d_file_name = dir.filePath("external.quorval");
-    QVERIFY(Put_File(xml.d_file_name,
+    QVERIFY(Write_All(xml.d_file_name,
                      "<!DOCTYPE Quorval_Data [<!ELEMENT Quorval_Data ANY>"
                      "<!ENTITY passwd SYSTEM \"file:///etc/passwd\">]>"
                      "<Quorval_Data File_Version=\"2\">&passwd;</Quorval_Data>"));
@@ -699,8 +600,6 @@ void TXmlFileTest::Entity_Declarations_Refused()
     for (int i = 0; i < 100000; ++i)
         big += "&e;";
     big += "</Quorval_Data>";
-    QElapsedTimer timer;
-    timer.start();
     QCOMPARE(Open_Data_Error(big),
              QStringLiteral("ERR:  Reference data XML parse error at line 1 column 25: "
                             "entity declarations are not supported"));
