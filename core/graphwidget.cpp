@@ -175,6 +175,21 @@ std::vector<TInteger_Tick> Integer_Ticks(const double &low, const double &high, 
     return ticks;
 }
 
+// A number label of an axis at the pixel column or row at.
+struct TAxis_Label
+{
+    int at;
+    QString text;
+};
+
+// Ticks in the grid pen; leaves the text pen set for the labels.
+void Draw_Ticks(QPainter *painter, const QVector<QLine> &ticks)
+{
+    painter->setPen(QPen(Qt::lightGray));
+    painter->drawLines(ticks);
+    painter->setPen(QPen(Qt::black));
+}
+
 // Size of a text in the painter's font, at least one pixel each way.
 QSize Measured_Size(QPainter *painter, const QString &text)
 {
@@ -675,20 +690,17 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
     const int pw = right - left + 1;
 
     QVector<QLine> ticks;
-    struct TLabel
-    {
-        int x;
-        QString text;
+    std::vector<TAxis_Label> labels;
+    auto Value_Label = [this](const double &value) {
+        return QString("%1").arg(value, d_horizontal_field_width, 'f', d_horizontal_precision,
+                                 QChar(' '));
     };
-    std::vector<TLabel> labels;
 
     switch (d_horizontal_scale_type) {
     case SCALE_LINEAR:
         for (int x : Linear_Tick_Positions(left, right, lw)) {
             ticks.append(QLine(x, bottom, x, bottom + th));
-            const double value = (x - d_horizontal_offset) / d_horizontal_scale;
-            labels.push_back({x, QString("%1").arg(value, d_horizontal_field_width, 'f',
-                                                   d_horizontal_precision, QChar(' '))});
+            labels.push_back({x, Value_Label((x - d_horizontal_offset) / d_horizontal_scale)});
         }
         break;
     case SCALE_INTEGER: {
@@ -701,11 +713,9 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
             ticks.append(QLine(tick.pixel, bottom, tick.pixel, bottom + th));
             labels.push_back({tick.pixel, QString("%1").arg(tick.value)});
         }
-        painter->setPen(QPen(Qt::lightGray));
-        painter->drawLines(ticks);
-        painter->setPen(QPen(Qt::black));
-        for (const TLabel &label : labels)
-            painter->drawText(QRect(label.x - lw / 2, base - lh / 2, lw, lh),
+        Draw_Ticks(painter, ticks);
+        for (const TAxis_Label &label : labels)
+            painter->drawText(QRect(label.at - lw / 2, base - lh / 2, lw, lh),
                               Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, label.text);
         return;
     }
@@ -723,8 +733,7 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
             if (i > 0 && x - previous_x < lw)
                 step *= 1.5;
             ticks.append(QLine(x, bottom, x, bottom + th));
-            labels.push_back({x, QString("%1").arg(v, d_horizontal_field_width, 'f',
-                                                   d_horizontal_precision, QChar(' '))});
+            labels.push_back({x, Value_Label(v)});
             previous_x = x;
             if (v > hi - step)
                 break;
@@ -734,11 +743,9 @@ void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
     }
     }
 
-    painter->setPen(QPen(Qt::lightGray));
-    painter->drawLines(ticks);
-    painter->setPen(QPen(Qt::black));
-    for (const TLabel &label : labels)
-        painter->drawText(QPointF(label.x - lw / 2, base + lh / 2), label.text);
+    Draw_Ticks(painter, ticks);
+    for (const TAxis_Label &label : labels)
+        painter->drawText(QPointF(label.at - lw / 2, base + lh / 2), label.text);
 }
 
 void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
@@ -753,12 +760,7 @@ void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
     const int ph = bottom - top + 1;
 
     QVector<QLine> ticks;
-    struct TLabel
-    {
-        int y;
-        QString text;
-    };
-    std::vector<TLabel> labels;
+    std::vector<TAxis_Label> labels;
     auto Value_Label = [this](const double &value) {
         return QString("%1").arg(value, d_vertical_field_width, 'f', d_vertical_precision,
                                  QChar(' '));
@@ -812,11 +814,9 @@ void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
     }
     }
 
-    painter->setPen(QPen(Qt::lightGray));
-    painter->drawLines(ticks);
-    painter->setPen(QPen(Qt::black));
-    for (const TLabel &label : labels)
-        painter->drawText(QRect(QPoint(r - vw, label.y - vh / 2), QSize(vw, vh)),
+    Draw_Ticks(painter, ticks);
+    for (const TAxis_Label &label : labels)
+        painter->drawText(QRect(QPoint(r - vw, label.at - vh / 2), QSize(vw, vh)),
                           Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
 }
 
