@@ -2,69 +2,139 @@
 
 #include "core/assertion.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
 // Keys closer than this are treated as one position: no segment, span or slope is taken over them.
 constexpr double Key_Tolerance = 1e-6;
+constexpr std::size_t No_Segment = static_cast<std::size_t>(-1);
 
-// The shared walk of the four interpolators. Key(p) gives the key component of a point; on
-// success *result holds the interpolated or extrapolated point.
+// The rules of the walk, shared by the list scan and the indexed look-up so that both pick the
+// same segment and compute the same bits. Key(p) gives the key component of a point.
+
+// Whether the segment from a to b has a usable key spacing.
+template <typename TPoint, typename TKey> bool Usable(const TPoint &a, const TPoint &b, TKey Key)
+{
+    return std::fabs(Key(b) - Key(a)) > Key_Tolerance;
+}
+
+// Beyond the first point: the outermost segment on that side that has a usable key spacing, so
+// duplicate end keys never divide by zero. Its first point, or No_Segment.
 template <typename TPoint, typename TKey>
-bool Interpolate(const std::vector<TPoint> &points, const double &key, TKey Key, TPoint *result)
+std::size_t Segment_Before_First(const std::vector<TPoint> &points, TKey Key)
+{
+    for (std::size_t i = 0; i + 1 < points.size(); ++i)
+        if (Usable(points[i], points[i + 1], Key))
+            return i;
+    return No_Segment;
+}
+
+// Beyond the last point, likewise: the point continued (with its predecessor), or No_Segment.
+template <typename TPoint, typename TKey>
+std::size_t Point_After_Last(const std::vector<TPoint> &points, TKey Key)
+{
+    for (std::size_t i = points.size() - 1; i > 0; --i)
+        if (Usable(points[i - 1], points[i], Key))
+            return i;
+    return No_Segment;
+}
+
+// Whether the closed key interval of the segment starting at point i holds the key.
+template <typename TPoint, typename TKey>
+bool Segment_Holds(const std::vector<TPoint> &points, std::size_t i, const double &key, TKey Key)
+{
+    const double dk = Key(points[i + 1]) - Key(points[i]);
+    if (!(std::fabs(dk) > Key_Tolerance))
+        return false;
+    const double u = (key - Key(points[i])) / dk;
+    return !(u < 0.0 || u > 1.0);
+}
+
+// The point at the key on the line through p and q.
+template <typename TPoint, typename TKey>
+TPoint Point_On(const TPoint &p, const TPoint &q, const double &key, TKey Key)
+{
+    const TPoint d = q - p;
+    const double s = (key - Key(p)) / Key(d);
+    return p + d * s;
+}
+
+// Where the key lies against the whole list: 0 inside, -1 before the first point, 1 after the
+// last; false when the list spans no usable key range.
+template <typename TPoint, typename TKey>
+bool Side_Of(const std::vector<TPoint> &points, const double &key, TKey Key, int *side)
 {
     const std::size_t n = points.size();
     if (n < 2)
         return false;
-
     const double span = Key(points[n - 1]) - Key(points[0]);
     if (std::fabs(span) < Key_Tolerance)
         return false;
     const double t = (key - Key(points[0])) / span;
+    *side = t < 0.0 ? -1 : t > 1.0 ? 1 : 0;
+    return true;
+}
+
+// The walk of every interpolator: beyond the ends the end segments given, inside the segment
+// Find_Inner picks. On success *result holds the interpolated or extrapolated point.
+template <typename TPoint, typename TKey, typename TFind>
+bool Walk(const std::vector<TPoint> &points, const double &key, TKey Key, std::size_t before_first,
+          std::size_t after_last, TFind Find_Inner, TPoint *result)
+{
+    int side = 0;
+    if (!Side_Of(points, key, Key, &side))
+        return false;
 
     const TPoint *p = nullptr;
     const TPoint *q = nullptr;
-    if (t < 0.0) {
-        // Beyond the first point: continue the outermost segment on that side that has a usable
-        // key spacing, so duplicate end keys never divide by zero.
-        for (std::size_t i = 0; i + 1 < n; ++i) {
-            if (std::fabs(Key(points[i + 1]) - Key(points[i])) > Key_Tolerance) {
-                p = &points[i];
-                q = &points[i + 1];
-                break;
-            }
+    if (side < 0) {
+        if (before_first != No_Segment) {
+            p = &points[before_first];
+            q = &points[before_first + 1];
         }
-    } else if (t > 1.0) {
-        for (std::size_t i = n - 1; i > 0; --i) {
-            if (std::fabs(Key(points[i]) - Key(points[i - 1])) > Key_Tolerance) {
-                p = &points[i];
-                q = &points[i - 1];
-                break;
-            }
+    } else if (side > 0) {
+        if (after_last != No_Segment) {
+            p = &points[after_last];
+            q = &points[after_last - 1];
         }
     } else {
-        // The first segment in list order whose closed key interval holds the key.
-        for (std::size_t i = 0; i + 1 < n; ++i) {
-            const double dk = Key(points[i + 1]) - Key(points[i]);
-            if (!(std::fabs(dk) > Key_Tolerance))
-                continue;
-            const double u = (key - Key(points[i])) / dk;
-            if (u < 0.0 || u > 1.0)
-                continue;
+        const std::size_t i = Find_Inner();
+        if (i != No_Segment) {
             p = &points[i];
             q = &points[i + 1];
-            break;
         }
     }
     if (p == nullptr)
         return false;
-
-    const TPoint d = *q - *p;
-    const double s = (key - Key(*p)) / Key(d);
-    *result = *p + d * s;
+    *result = Point_On(*p, *q, key, Key);
     return true;
 }
+
+// The list scan: inside, the first segment in list order whose closed key interval holds the key.
+template <typename TPoint, typename TKey>
+bool Interpolate(const std::vector<TPoint> &points, const double &key, TKey Key, TPoint *result)
+{
+    if (points.size() < 2)
+        return false;
+    const auto Scan = [&]() {
+        for (std::size_t i = 0; i + 1 < points.size(); ++i)
+            if (Segment_Holds(points, i, key, Key))
+                return i;
+        return No_Segment;
+    };
+    return Walk(points, key, Key, Segment_Before_First(points, Key), Point_After_Last(points, Key),
+                Scan, result);
+}
+
+double Key_X(const TVector2 &p) { return p.x; }
+
+// Keys up to this magnitude have finite differences, so the ratios of the segment test neither
+// overflow nor, beyond the allowance below, underflow; larger ones keep the list scan.
+constexpr double Largest_Indexed_Key = 1e307;
+constexpr double Underflow_Allowance = 1e-14;
 
 } // namespace
 
@@ -75,8 +145,147 @@ bool Get_Value(const std::vector<TVector2> &points, const double &x, double *val
     QUORVAL_ASSERT(value);
     *value = 0.0;
     TVector2 r;
-    if (!Interpolate(
-            points, x, [](const TVector2 &p) { return p.x; }, &r))
+    if (!Interpolate(points, x, Key_X, &r))
+        return false;
+    *value = r.y;
+    return true;
+}
+
+TPolyline::TPolyline(const std::vector<TVector2> &points)
+    : d_points(points), d_lookup(TLookup::List_Scan), d_increasing(true), d_leaves(0),
+      d_key_magnitude(0.0), d_before_first(No_Segment), d_after_last(No_Segment)
+{
+    const std::size_t n = points.size();
+    if (n < 2)
+        return;
+
+    // The end pairs used beyond the first and the last point, as the interpolation picks them.
+    d_before_first = Segment_Before_First(points, Key_X);
+    d_after_last = Point_After_Last(points, Key_X);
+
+    bool increasing = true;
+    bool decreasing = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(points[i].x))
+            return;
+        d_key_magnitude = std::max(d_key_magnitude, std::fabs(points[i].x));
+        if (i > 0) {
+            increasing = increasing && points[i].x >= points[i - 1].x;
+            decreasing = decreasing && points[i].x <= points[i - 1].x;
+        }
+    }
+    if (d_key_magnitude > Largest_Indexed_Key)
+        return;
+
+    if (increasing || decreasing) {
+        d_lookup = TLookup::Binary_Search;
+        d_increasing = increasing;
+        d_keys.reserve(n);
+        for (const TVector2 &p : points)
+            d_keys.push_back(increasing ? p.x : -p.x);
+        return;
+    }
+
+    // Unordered keys (entries come sorted by actual, keys are nominal values): each segment
+    // covers the keys between its ends, widened by what rounding can add on either side.
+    d_lookup = TLookup::Interval_Tree;
+    const std::size_t segments = n - 1;
+    d_leaves = 1;
+    while (d_leaves < segments)
+        d_leaves *= 2;
+    const double inf = std::numeric_limits<double>::infinity();
+    d_low.assign(2 * d_leaves, inf);
+    d_high.assign(2 * d_leaves, -inf);
+    const double allowance = std::ldexp(d_key_magnitude, -48) + Underflow_Allowance;
+    for (std::size_t i = 0; i < segments; ++i) {
+        const double a = points[i].x;
+        const double b = points[i + 1].x;
+        if (!(std::fabs(b - a) > Key_Tolerance))
+            continue; // never used
+        d_low[d_leaves + i] = std::min(a, b) - allowance;
+        d_high[d_leaves + i] = std::max(a, b) + allowance;
+    }
+    for (std::size_t node = d_leaves - 1; node > 0; --node) {
+        d_low[node] = std::min(d_low[2 * node], d_low[2 * node + 1]);
+        d_high[node] = std::max(d_high[2 * node], d_high[2 * node + 1]);
+    }
+}
+
+bool TPolyline::Accepts(std::size_t segment, const double &x) const
+{
+    return Segment_Holds(d_points, segment, x, Key_X);
+}
+
+// Monotone keys: the first segment the scan would accept. A segment ending before x can still
+// pass when x - start rounds down to the segment's length, which needs x within a few units in
+// the last place of its end; the search skips only segments ending further below x.
+std::size_t TPolyline::Search_Sorted(const double &x, std::size_t *cursor) const
+{
+    const std::size_t n = d_points.size();
+    const double key = d_increasing ? x : -x;
+    const double target = key - (std::ldexp(std::fabs(x) + d_key_magnitude, -48) + 1e-300);
+
+    // First end (index 1 to n - 1) not below target; a cursor from the previous, smaller x
+    // lets the search gallop forward from there.
+    auto first = d_keys.begin() + 1;
+    auto last = d_keys.end();
+    if (cursor != nullptr && *cursor >= 1 && *cursor < n && d_keys[*cursor - 1] < target) {
+        std::size_t low = *cursor;
+        std::size_t step = 1;
+        std::size_t high = low;
+        while (high < n && d_keys[high] < target) {
+            low = high + 1;
+            high += step;
+            step *= 2;
+        }
+        first = d_keys.begin() + static_cast<std::ptrdiff_t>(low);
+        last = d_keys.begin() + static_cast<std::ptrdiff_t>(std::min(high, n));
+    }
+    const std::size_t end =
+        static_cast<std::size_t>(std::lower_bound(first, last, target) - d_keys.begin());
+    if (cursor != nullptr)
+        *cursor = end;
+
+    for (std::size_t i = end - 1; i + 1 < n; ++i) {
+        // From here on every segment starts beyond x, so none can hold it. The small allowance
+        // covers x a hair before a start, where the ratio underflows to -0.0 and passes.
+        if (d_keys[i] > key + Underflow_Allowance)
+            break;
+        if (Accepts(i, x))
+            return i;
+    }
+    return No_Segment;
+}
+
+// Unordered keys: the first accepted segment in list order among those whose widened key
+// interval holds x, visiting the tree left to right.
+std::size_t TPolyline::Search_Tree(const double &x, std::size_t node, std::size_t first,
+                                   std::size_t count) const
+{
+    if (x < d_low[node] || x > d_high[node] || first + 1 >= d_points.size())
+        return No_Segment;
+    if (count == 1)
+        return Accepts(first, x) ? first : No_Segment;
+    const std::size_t half = count / 2;
+    const std::size_t left = Search_Tree(x, 2 * node, first, half);
+    if (left != No_Segment)
+        return left;
+    return Search_Tree(x, 2 * node + 1, first + half, half);
+}
+
+bool TPolyline::Get_Value(const double &x, double *value, std::size_t *cursor) const
+{
+    QUORVAL_ASSERT(value);
+    if (d_lookup == TLookup::List_Scan || !std::isfinite(x))
+        return Extrapolation::Get_Value(d_points, x, value);
+
+    *value = 0.0;
+    const auto Search = [&]() {
+        return d_lookup == TLookup::Binary_Search ? Search_Sorted(x, cursor)
+                                                  : Search_Tree(x, 1, 0, d_leaves);
+    };
+    TVector2 r;
+    if (!Walk(d_points, x, Key_X, d_before_first, d_after_last, Search, &r))
         return false;
     *value = r.y;
     return true;
@@ -222,7 +431,11 @@ bool Get_Endfit_Slope(const std::vector<TVector2> &points, double *slope)
     const double dx = points.back().x - points.front().x;
     if (!(std::fabs(dx) > 1e-6))
         return false;
-    *slope = (points.back().y - points.front().y) / dx;
+    const double result = (points.back().y - points.front().y) / dx;
+    // Values so far apart that their difference overflows give no slope.
+    if (!std::isfinite(result))
+        return false;
+    *slope = result;
     return true;
 }
 
@@ -276,7 +489,11 @@ bool Get_Slope_Through_Zero(const std::vector<TVector2> &points, double *slope)
     const double my = sy / n;
     if (std::fabs(my) > std::fabs(mx) || std::fabs(mx) < 1e-6)
         return Fit_Line(points, slope, nullptr);
-    *slope = my / mx;
+    // Sums that overflow give inf or NaN means: no slope, as for the other fits.
+    const double result = my / mx;
+    if (!std::isfinite(result))
+        return false;
+    *slope = result;
     return true;
 }
 

@@ -43,8 +43,10 @@ TVector2 &TVector2::Normal()
 TVector2 &TVector2::operator/=(const double &d)
 {
     QUORVAL_ASSERT(d > std::numeric_limits<double>::epsilon());
-    x /= d;
-    y /= d;
+    // d may be one of this vector's own components (v /= v.x): use its value from before.
+    const double divisor = d;
+    x /= divisor;
+    y /= divisor;
     return *this;
 }
 

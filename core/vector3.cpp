@@ -46,18 +46,22 @@ TVector3 &TVector3::Normal()
 TVector3 &TVector3::operator/=(const double &d)
 {
     QUORVAL_ASSERT(d > std::numeric_limits<double>::epsilon());
-    x /= d;
-    y /= d;
-    z /= d;
+    // d may be one of this vector's own components (v /= v.z): use its value from before.
+    const double divisor = d;
+    x /= divisor;
+    y /= divisor;
+    z /= divisor;
     return *this;
 }
 
 TVector3 &TVector3::operator*=(const TVector3 &v)
 {
+    // v may be this vector itself (v *= v): both operands are read from copies.
     const TVector3 old(*this);
-    x = old.y * v.z - old.z * v.y;
-    y = old.z * v.x - old.x * v.z;
-    z = old.x * v.y - old.y * v.x;
+    const TVector3 other(v);
+    x = old.y * other.z - old.z * other.y;
+    y = old.z * other.x - old.x * other.z;
+    z = old.x * other.y - old.y * other.x;
     return *this;
 }
 

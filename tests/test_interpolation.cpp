@@ -3,6 +3,10 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <vector>
 
 using Points = std::vector<TVector2>;
@@ -13,6 +17,14 @@ class TTestInterpolation : public QObject
     Q_OBJECT
 
 private:
+    static bool Same_Bits(double a, double b)
+    {
+        std::uint64_t ua, ub;
+        std::memcpy(&ua, &a, sizeof a);
+        std::memcpy(&ub, &b, sizeof b);
+        return ua == ub;
+    }
+
     static double Value_At(const Points &points, double x, bool *ok)
     {
         double value = 123.0;
@@ -216,6 +228,109 @@ private slots:
         QVERIFY(
             !Regression::Fit_Line(Points{{1e200, 1}, {-1e200, 2}, {3e200, 1}}, &slope, &intercept));
         QVERIFY(slope == 9 && intercept == 9);
+    }
+
+    void Polyline_Matches_List_Scan()
+    {
+        // Direct comparison with the interpolation routine on awkward lists: increasing,
+        // decreasing, unsorted, with equal and nearly equal keys, queried at and next to every
+        // key, between keys and far outside.
+        std::mt19937_64 rng(20261207);
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        std::uniform_int_distribution<int> pick(0, 9);
+        const double Near_Zero[] = {-1e-300, -4.9e-324, 0.0,  4.9e-324, 1e-310,
+                                    1e-300,  1e-6,      2e-6, 1.0,      1.000001};
+        long checked = 0;
+        int lookups[3] = {0, 0, 0};
+        for (int trial = 0; trial < 6000; ++trial) {
+            const int n = 1 + static_cast<int>(unit(rng) * 25);
+            const int style = trial % 6;
+            std::vector<TVector2> points;
+            double key = (unit(rng) - 0.5) * (trial % 7 == 0 ? 1e8 : 100.0);
+            if (style == 5)
+                key = -1.0;
+            for (int i = 0; i < n; ++i) {
+                const int r = pick(rng);
+                if (style == 4)
+                    key = std::round(unit(rng) * 20.0); // unsorted, many equal
+                else if (style == 5)
+                    key = std::max(key, Near_Zero[pick(rng)]); // around 0, subnormal
+                else if (r == 0)
+                    key += 0.0; // equal
+                else if (r == 1)
+                    key += 1e-6; // at the threshold
+                else if (r == 2)
+                    key = std::nextafter(key + 1e-6, 1e300); // just above it
+                else if (r == 3)
+                    key += 1e-7;
+                else
+                    key += unit(rng) * (style == 3 ? 1e-3 : 10.0);
+                points.emplace_back(key, (unit(rng) - 0.5) * 0.01);
+            }
+            if (style == 1 || style == 2)
+                for (TVector2 &p : points)
+                    p.x = -p.x; // decreasing
+            if (style == 2 && n > 2)
+                std::swap(points[0], points[n / 2]); // then unsorted
+
+            std::vector<double> keys;
+            for (const TVector2 &p : points) {
+                keys.push_back(p.x);
+                keys.push_back(std::nextafter(p.x, 1e300));
+                keys.push_back(std::nextafter(p.x, -1e300));
+                keys.push_back(p.x + 0.37);
+                keys.push_back(p.x - 1e-6);
+            }
+            keys.push_back(points.front().x - 1000.0);
+            keys.push_back(points.back().x + 1000.0);
+            keys.push_back(std::numeric_limits<double>::quiet_NaN());
+            keys.push_back(std::numeric_limits<double>::infinity());
+
+            const Extrapolation::TPolyline polyline(points);
+            ++lookups[static_cast<int>(polyline.Lookup())];
+            for (const double x : keys) {
+                double expected = 5.0;
+                double actual = 7.0;
+                const bool expected_ok = Extrapolation::Get_Value(points, x, &expected);
+                const bool actual_ok = polyline.Get_Value(x, &actual);
+                if (expected_ok != actual_ok || !Same_Bits(expected, actual)) {
+                    for (const TVector2 &p : points)
+                        qWarning("%.17g %.17g", p.x, p.y);
+                    QFAIL(qPrintable(QStringLiteral("trial %1 key %2: %3 vs %4")
+                                         .arg(trial)
+                                         .arg(x, 0, 'g', 17)
+                                         .arg(expected, 0, 'g', 17)
+                                         .arg(actual, 0, 'g', 17)));
+                }
+                ++checked;
+            }
+        }
+        QVERIFY(checked > 200000);
+        // Both searches are what is being compared, not the fallback to the scan.
+        QVERIFY(lookups[int(Extrapolation::TPolyline::TLookup::Binary_Search)] > 2500);
+        QVERIFY(lookups[int(Extrapolation::TPolyline::TLookup::Interval_Tree)] > 1000);
+    }
+
+    void Slopes_Never_Infinite_data()
+    {
+        QTest::addColumn<Points>("points");
+        // End points whose values lie so far apart that their difference overflows (and the
+        // through-zero estimate falls back to the line fit, which overflows too).
+        QTest::newRow("differences overflow") << Points{{0, -1e308}, {1, 1e308}};
+        // Sums of the through-zero estimate that overflow to inf / inf.
+        QTest::newRow("sums overflow") << Points{{1e308, 1e308}, {1e308, 1e308}, {1e308, 1e308}};
+    }
+
+    // Like the other fits, the slopes never report success with inf or NaN: false and 0.
+    void Slopes_Never_Infinite()
+    {
+        QFETCH(Points, points);
+        double slope = 9;
+        QVERIFY(!Regression::Get_Endfit_Slope(points, &slope));
+        QCOMPARE(slope, 0.0);
+        slope = 9;
+        QVERIFY(!Regression::Get_Slope_Through_Zero(points, &slope));
+        QCOMPARE(slope, 0.0);
     }
 
     void Slope_Through_Zero()

@@ -106,6 +106,33 @@ private slots:
         QCOMPARE(q.z, 3.0);
     }
 
+    // An operand that is the vector itself, or one of its own components, counts with its value
+    // from before the operation.
+    void Compound_Operators_On_Themselves()
+    {
+        TVector3 u(1.0, 2.0, 3.0);
+        u *= u;
+        QCOMPARE(u.x, 0.0);
+        QCOMPARE(u.y, 0.0);
+        QCOMPARE(u.z, 0.0);
+
+        TVector2 v(4.0, 8.0);
+        v /= v.x;
+        QCOMPARE(v.x, 1.0);
+        QCOMPARE(v.y, 2.0);
+
+        TVector3 w(2.0, 4.0, 8.0);
+        w /= w.x;
+        QCOMPARE(w.x, 1.0);
+        QCOMPARE(w.y, 2.0);
+        QCOMPARE(w.z, 4.0);
+        TVector3 z(2.0, 4.0, 8.0);
+        z /= z.z;
+        QCOMPARE(z.x, 0.25);
+        QCOMPARE(z.y, 0.5);
+        QCOMPARE(z.z, 1.0);
+    }
+
     void Point_In_Triangle_data()
     {
         QTest::addColumn<double>("x");
