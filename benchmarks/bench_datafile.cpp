@@ -26,10 +26,10 @@ bool Write_Test_File(const QString &file_name, int count)
     const auto add_set = [&text](const char *name, const std::vector<Type::TEntryItem> &items) {
         text += QByteArray("    <") + name + ">\n";
         for (const Type::TEntryItem &item : items) {
-            text += "        <Entry>\n            <Nominal>" + QByteArray::number(item.nominal, 'f', 5)
-                    + "</Nominal>\n            <Actual>" + QByteArray::number(item.actual, 'f', 5)
-                    + "</Actual>\n            <Uc>" + QByteArray::number(item.uc, 'f', 5)
-                    + "</Uc>\n        </Entry>\n";
+            text += "        <Entry>\n            <Nominal>" +
+                    QByteArray::number(item.nominal, 'f', 5) + "</Nominal>\n            <Actual>" +
+                    QByteArray::number(item.actual, 'f', 5) + "</Actual>\n            <Uc>" +
+                    QByteArray::number(item.uc, 'f', 5) + "</Uc>\n        </Entry>\n";
         }
         text += QByteArray("    </") + name + ">\n";
     };
@@ -92,14 +92,13 @@ void BM_Load_Into_Widgets(benchmark::State &state)
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &error))
             state.SkipWithError(qPrintable(error));
+        const EntryLists::TLists lists = DataFile::Lists_Of(content);
         widget_a.Clear_Entry_Items();
         widget_b.Clear_Entry_Items();
-        widget_a.Set_Entry_Offset(0.0);
-        widget_b.Set_Entry_Offset(DataFile::Relative_Offset_B(content));
-        widget_a.Add_Entry_Items(
-            DataFile::Entries_Without_Offset(content.entries_a, widget_a.Entry_Offset()));
-        widget_b.Add_Entry_Items(
-            DataFile::Entries_Without_Offset(content.entries_b, widget_b.Entry_Offset()));
+        widget_a.Set_Entry_Offset(lists.offset_a);
+        widget_b.Set_Entry_Offset(lists.offset_b);
+        widget_a.Add_Entry_Items(lists.list_a);
+        widget_b.Add_Entry_Items(lists.list_b);
         benchmark::DoNotOptimize(widget_a.Entry_Items().size() + widget_b.Entry_Items().size());
     }
     Report(state, file_name);
@@ -108,7 +107,4 @@ BENCHMARK(BM_Load_Into_Widgets)->Arg(10000)->Arg(100000)->Unit(benchmark::kMilli
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    return Run_With_Application(argc, argv);
-}
+int main(int argc, char **argv) { return Run_With_Application(argc, argv); }

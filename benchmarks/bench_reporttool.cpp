@@ -69,7 +69,7 @@ DataFile::TContent Load(benchmark::State &state, const QString &file_name)
 }
 
 // The comparison the tool runs by default: alignment on.
-void Compare(const TReportTool::TInputs &inputs, TComparison *comparison)
+void Compare(const EntryLists::TInputs &inputs, TComparison *comparison)
 {
     comparison->Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
                           Type::TOptions{true});
@@ -90,7 +90,8 @@ void BM_Whole_Run_Without_Plot(benchmark::State &state)
     QTemporaryDir dir;
     const QString file_name = Benchmark_File(state, dir);
     for (auto _ : state) {
-        const TReportTool::TInputs inputs = TReportTool::Comparison_Inputs(Load(state, file_name));
+        const EntryLists::TInputs inputs =
+            EntryLists::Inputs_Of(DataFile::Lists_Of(Load(state, file_name)));
         TComparison comparison;
         Compare(inputs, &comparison);
         const QByteArray report =
@@ -105,8 +106,9 @@ BENCHMARK(BM_Whole_Run_Without_Plot)->Arg(10000)->Arg(100000)->Unit(benchmark::k
 void BM_Png_Plot(benchmark::State &state)
 {
     TComparison comparison;
-    Compare(TReportTool::Comparison_Inputs(Make_Content(static_cast<int>(state.range(0)))),
-            &comparison);
+    Compare(
+        EntryLists::Inputs_Of(DataFile::Lists_Of(Make_Content(static_cast<int>(state.range(0))))),
+        &comparison);
     for (auto _ : state) {
         QByteArray data;
         QString error;

@@ -6,6 +6,79 @@
 
 namespace ComparisonGraphs {
 
+const QColor Curve_A_Colour(128, 40, 40);
+const QColor Curve_B_Colour(20, 96, 20);
+const QColor En_Curve_Colour(40, 40, 128);
+const QColor Unadjusted_Bracket_Colour(212, 212, 212);
+const QColor Bracket_A_Colour(212, 96, 96);
+const QColor Bracket_B_Colour(20, 96, 20);
+const QColor En_Limit_Colour(196, 196, 196);
+
+namespace {
+
+// A bracket from top to bottom at position p: its upright at p - reach and its arms reaching to
+// p + reach, so open to the right for a positive reach and to the left for a negative one.
+void Fill_Bracket(std::vector<TVector2> *points, const double &p, const double &reach,
+                  const double &top, const double &bottom)
+{
+    points->assign({TVector2(p + reach, top), TVector2(p - reach, top), TVector2(p - reach, bottom),
+                    TVector2(p + reach, bottom)});
+}
+
+} // namespace
+
+void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
+{
+    const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
+    if (rows.empty())
+        return;
+
+    std::vector<TVector2> curve_a, curve_b, en_curve;
+    curve_a.reserve(rows.size());
+    curve_b.reserve(rows.size());
+    en_curve.reserve(rows.size());
+    for (const TComparison::TExportData &row : rows) {
+        if (row.dev_a_valid)
+            curve_a.emplace_back(row.position, row.dev_a);
+        if (row.dev_b_valid)
+            curve_b.emplace_back(row.position, row.dev_b);
+        if (row.Has_En())
+            en_curve.emplace_back(row.position, row.en_value);
+    }
+    sink(Deviation_Graph, Curve_A_Colour, curve_a);
+    sink(Deviation_Graph, Curve_B_Colour, curve_b);
+
+    // Bracket width: 0.5 % of the length range.
+    const double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
+    const double half = tick / 2.0;
+    const double adjustment = comparison.Uc_Adjustment();
+    std::vector<TVector2> bracket;
+    for (const TComparison::TExportData &row : rows) {
+        const double p = row.position;
+        if (row.dev_a_valid) {
+            const double u = row.uc_a_adj;
+            // The grey bracket shows the unadjusted uncertainty behind the red one.
+            if (row.dev_b_valid) {
+                Fill_Bracket(&bracket, p, half, row.dev_a + u + adjustment,
+                             row.dev_a - u - adjustment);
+                sink(Deviation_Graph, Unadjusted_Bracket_Colour, bracket);
+            }
+            // Open to the right, upright at p - half.
+            Fill_Bracket(&bracket, p, half, row.dev_a + u, row.dev_a - u);
+            sink(Deviation_Graph, Bracket_A_Colour, bracket);
+        }
+        if (row.dev_b_valid) {
+            // Open to the left, upright at p + half: facing A's bracket.
+            Fill_Bracket(&bracket, p, -half, row.dev_b + row.uc_b, row.dev_b - row.uc_b);
+            sink(Deviation_Graph, Bracket_B_Colour, bracket);
+        }
+    }
+
+    sink(En_Graph, En_Curve_Colour, en_curve);
+    sink(En_Graph, En_Limit_Colour,
+         {TVector2(comparison.Range_Min(), 1.0), TVector2(comparison.Range_Max(), 1.0)});
+}
+
 void Set_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph)
 {
     QUORVAL_ASSERT(deviation_graph != nullptr);
@@ -23,17 +96,11 @@ void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
 {
     QUORVAL_ASSERT(deviation_graph != nullptr);
     QUORVAL_ASSERT(en_graph != nullptr);
-    for (const TComparison::TDataSet &set : comparison.Deviation_Curves())
-        deviation_graph->AddPoints(
-            deviation_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT), set.points);
-    for (const TComparison::TBracket &bracket : comparison.Brackets()) {
-        const int set = deviation_graph->CreateDataSet(bracket.colour, TGraphWidget::GRAPH_DEFAULT);
-        for (const TVector2 &point : bracket.points)
-            deviation_graph->AddPoint(set, point);
-    }
-    for (const TComparison::TDataSet &set : comparison.En_Data_Sets())
-        en_graph->AddPoints(en_graph->CreateDataSet(set.colour, TGraphWidget::GRAPH_DEFAULT),
-                            set.points);
+    Make_Data_Sets(comparison, [deviation_graph, en_graph](TGraph graph, const QColor &colour,
+                                                           const std::vector<TVector2> &points) {
+        TGraphWidget *widget = graph == Deviation_Graph ? deviation_graph : en_graph;
+        widget->AddPoints(widget->CreateDataSet(colour, TGraphWidget::GRAPH_DEFAULT), points);
+    });
 }
 
 } // namespace ComparisonGraphs

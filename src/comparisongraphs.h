@@ -1,18 +1,44 @@
 #ifndef QUORVAL_SRC_COMPARISONGRAPHS_H
 #define QUORVAL_SRC_COMPARISONGRAPHS_H
 
+#include "core/vector2.h"
+
+#include <QColor>
+
+#include <functional>
+#include <vector>
+
 class TComparison;
 class TGraphWidget;
 
-// Shows a comparison in the program's two graphs, the deviation graph and the En graph; used by
-// the main window and by the report tool's plot, so that both draw the same.
+// How a comparison is drawn in the program's two graphs, the deviation graph and the En graph:
+// curves, uncertainty brackets, the line En = 1 and their colours, all made from the comparison's
+// rows. Used by the main window and by the report tool's plot, so that both draw the same.
 namespace ComparisonGraphs {
+
+enum TGraph { Deviation_Graph, En_Graph };
+
+extern const QColor Curve_A_Colour;
+extern const QColor Curve_B_Colour;
+extern const QColor En_Curve_Colour;
+extern const QColor Unadjusted_Bracket_Colour;
+extern const QColor Bracket_A_Colour;
+extern const QColor Bracket_B_Colour;
+extern const QColor En_Limit_Colour;
+
+// Receives each data set in creation order; the points are valid only during the call.
+using TSet_Sink =
+    std::function<void(TGraph graph, const QColor &colour, const std::vector<TVector2> &points)>;
+
+// The data sets of a comparison. Deviation graph: curve A, curve B, then per position
+// (ascending) the grey bracket of A's unadjusted uncertainty where both sets cover it, A's red
+// bracket where A covers it and B's green one where B covers it. En graph: the En curve, then
+// the line En = 1 across the length range. Nothing when the comparison has no rows.
+void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink);
 
 void Set_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph);
 
-// Adds the comparison's data sets, in creation order and colour, to graphs the caller emptied:
-// curve A, curve B, then the brackets per position; on the En graph the En curve, then the line
-// En = 1.
+// Adds the comparison's data sets to graphs the caller emptied.
 void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
                    TGraphWidget *en_graph);
 

@@ -2,6 +2,7 @@
 
 #include "core/assertion.h"
 #include "core/xmlfile.h"
+#include "src/entrylists.h"
 
 #include <QDomElement>
 
@@ -34,7 +35,7 @@ void Check_Version(int version)
 double Read_Number(const TXmlFile *xml_file, const QDomElement &parent, const QString &name)
 {
     const QDomElement element = xml_file->Get_Node(&parent, name, false);
-    return DataFile::To_Number(xml_file->Read_Text_Node(&element, false));
+    return EntryLists::To_Number(xml_file->Read_Text_Node(&element, false));
 }
 
 // Reads every "Entry" of the data set named set_name, in document order.
@@ -137,15 +138,6 @@ bool Attempt(QString (*describe)(const TXmlFileException &), QString *error, TAc
 
 namespace DataFile {
 
-double To_Number(const QString &text)
-{
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value))
-        return 0.0;
-    return value;
-}
-
 void Open(TXmlFile *xml_file, int *version)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
@@ -240,18 +232,37 @@ double Relative_Offset_B(const TContent &content)
     return Writable(Writable(content.offset_b) - Writable(content.offset_a));
 }
 
-std::vector<Type::TEntryItem> Entries_Without_Offset(const std::vector<Type::TEntryItem> &stored,
-                                                     double entry_offset)
+EntryLists::TLists Lists_Of(const TContent &content)
 {
-    // Without an offset the entries go in exactly as stored, zeros keeping their sign.
-    if (entry_offset == 0.0)
-        return stored;
-    std::vector<Type::TEntryItem> items = stored;
-    for (Type::TEntryItem &item : items) {
-        item.nominal -= entry_offset;
-        item.actual -= entry_offset;
-    }
-    return items;
+    // The stored entries include their set's offset, which the list adds again: the offset the
+    // field holds is taken off, so that an unedited file saves to the same bytes.
+    const auto Without_Offset = [](const std::vector<Type::TEntryItem> &stored, double offset) {
+        // Without an offset the entries go in exactly as stored, zeros keeping their sign.
+        std::vector<Type::TEntryItem> items = stored;
+        if (offset != 0.0) {
+            for (Type::TEntryItem &item : items) {
+                item.nominal -= offset;
+                item.actual -= offset;
+            }
+        }
+        return items;
+    };
+    EntryLists::TLists lists;
+    lists.offset_a = EntryLists::Shown_Offset(0.0);
+    lists.offset_b = EntryLists::Shown_Offset(Relative_Offset_B(content));
+    lists.list_a = Without_Offset(content.entries_a, lists.offset_a);
+    lists.list_b = Without_Offset(content.entries_b, lists.offset_b);
+    return lists;
+}
+
+TContent Content_Of(const EntryLists::TLists &lists)
+{
+    TContent content;
+    content.entries_a = EntryLists::With_Offset(lists.list_a, lists.offset_a);
+    content.entries_b = EntryLists::With_Offset(lists.list_b, lists.offset_b);
+    content.offset_a = lists.offset_a;
+    content.offset_b = lists.offset_b;
+    return content;
 }
 
 } // namespace DataFile

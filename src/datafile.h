@@ -1,6 +1,7 @@
 #ifndef QUORVAL_SRC_DATAFILE_H
 #define QUORVAL_SRC_DATAFILE_H
 
+#include "src/entrylists.h"
 #include "src/types.h"
 
 #include <QByteArray>
@@ -30,10 +31,6 @@ struct TContent
     int version = 2;
 };
 
-// Reads text as a number in the C locale. Text that is not a number, and text that reads as
-// infinity or not-a-number ("inf", "nan", "1e999"), gives 0.
-double To_Number(const QString &text);
-
 // Opens xml_file->d_file_name as a data file: identification and "File_Version" are checked, and a
 // version other than 1 or 2 is refused. Throws TXmlFileException.
 void Open(TXmlFile *xml_file, int *version);
@@ -56,14 +53,16 @@ bool Load_Data(const QByteArray &data, TContent *content, QString *error);
 bool Save_File(const QString &file_name, const TContent &content, QString *error);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
-// Set B's offset relative to set A: what set B's entry widget is given on loading.
+// Set B's offset relative to set A, as the file records it.
 double Relative_Offset_B(const TContent &content);
 
-// The list entries for stored entries once the entry widget holds entry_offset (the offset after
-// the widget rounded it): the offset is taken off nominal and actual, so that the widget, which
-// adds it back, returns the stored values.
-std::vector<Type::TEntryItem> Entries_Without_Offset(const std::vector<Type::TEntryItem> &stored,
-                                                     double entry_offset);
+// What the entry lists hold once content is loaded: set A at offset 0 with its entries as stored;
+// set B at its offset relative to set A as its field holds it (4 decimals), with that offset
+// taken off the stored entries, so that adding it back (EntryLists::Inputs_Of) gives them as
+// stored.
+EntryLists::TLists Lists_Of(const TContent &content);
+// What is saved of the entry lists: each set with its offset added.
+TContent Content_Of(const EntryLists::TLists &lists);
 
 } // namespace DataFile
 

@@ -4,7 +4,7 @@
 #include "core/graphwidget.h"
 #include "core/safewrite.h"
 #include "src/comparisongraphs.h"
-#include "src/entrywidget.h"
+#include "src/entrylists.h"
 #include "src/report.h"
 
 #include <QApplication>
@@ -271,20 +271,6 @@ bool TReportTool::Wants_Plot(int argc, const char *const *argv)
     return false;
 }
 
-TReportTool::TInputs TReportTool::Comparison_Inputs(const DataFile::TContent &content)
-{
-    // As the window loads a file: set A's widget at offset 0 with the entries as stored, set B's
-    // widget at the relative offset (rounded by the widget) with that offset taken off the stored
-    // entries; Entry_Items then adds each widget's offset back and sorts by actual.
-    TInputs inputs;
-    const double offset_a = TEntryWidget::Shown_Offset(0.0);
-    inputs.offset_b = TEntryWidget::Shown_Offset(DataFile::Relative_Offset_B(content));
-    inputs.entries_a = TEntryWidget::Items_With_Offset(content.entries_a, offset_a);
-    inputs.entries_b = TEntryWidget::Items_With_Offset(
-        DataFile::Entries_Without_Offset(content.entries_b, inputs.offset_b), inputs.offset_b);
-    return inputs;
-}
-
 QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
 {
     QByteArray text;
@@ -404,7 +390,8 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
         return EXIT_FILE_ERROR;
     }
 
-    TInputs inputs = Comparison_Inputs(content);
+    // What the window's entry lists give the comparison after opening the same file.
+    EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
     content = DataFile::TContent(); // the stored entries are not needed any more
     const char *too_small = inputs.entries_a.size() < 2   ? "A"
                             : inputs.entries_b.size() < 2 ? "B"

@@ -3,7 +3,6 @@
 
 #include "src/comparison.h"
 #include "src/datafile.h"
-#include "src/types.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -42,15 +41,6 @@ public:
         bool version = false;
     };
 
-    // What the window's entry widgets return after opening a file: Entry_Items of both sets and
-    // the Entry_Offset of set B.
-    struct TInputs
-    {
-        std::vector<Type::TEntryItem> entries_a;
-        std::vector<Type::TEntryItem> entries_b;
-        double offset_b = 0.0;
-    };
-
     static const char *const Version_Text;
     static const int Smallest_Plot_Side;
     static const int Largest_Plot_Side;
@@ -65,9 +55,6 @@ public:
     // Whether the command line asks for a plot, decided from the raw arguments before any Qt
     // application object exists (the plot needs a QApplication, everything else does not).
     static bool Wants_Plot(int argc, const char *const *argv);
-
-    // Mirrors the window's loading of a file into its entry widgets.
-    static TInputs Comparison_Inputs(const DataFile::TContent &content);
 
     // The CSV text of the report rows: a header line and one line per row, numbers in their
     // shortest round-trip form, an empty field wherever the report prints "------".

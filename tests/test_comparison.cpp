@@ -1,5 +1,6 @@
 #include "core/interpolation.h"
 #include "src/comparison.h"
+#include "src/comparisongraphs.h"
 
 #include <QtTest>
 
@@ -13,7 +14,42 @@
 
 using Entries = std::vector<Type::TEntryItem>;
 using Rows = std::vector<TComparison::TExportData>;
-using Sets = std::vector<TComparison::TDataSet>;
+
+namespace {
+
+// One data set as the graphs are given it.
+struct TSet
+{
+    QColor colour;
+    std::vector<TVector2> points;
+};
+using Sets = std::vector<TSet>;
+
+Sets Graph_Sets(const TComparison &comparison, ComparisonGraphs::TGraph which)
+{
+    Sets sets;
+    ComparisonGraphs::Make_Data_Sets(comparison,
+                                     [&](ComparisonGraphs::TGraph graph, const QColor &colour,
+                                         const std::vector<TVector2> &points) {
+                                         if (graph == which)
+                                             sets.push_back({colour, points});
+                                     });
+    return sets;
+}
+
+// The deviation graph's data sets in creation order: the curves, then the brackets.
+Sets Deviation_Sets(const TComparison &comparison)
+{
+    return Graph_Sets(comparison, ComparisonGraphs::Deviation_Graph);
+}
+
+// The En curve, then the line En = 1.
+Sets En_Sets(const TComparison &comparison)
+{
+    return Graph_Sets(comparison, ComparisonGraphs::En_Graph);
+}
+
+} // namespace
 
 namespace {
 
@@ -53,16 +89,7 @@ const TComparison::TExportData *Row_At(const Rows &rows, double position)
     return nullptr;
 }
 
-// The deviation graph's data sets in creation order: the curves, then the brackets.
-Sets Deviation_Sets(const TComparison &comparison)
-{
-    Sets sets = comparison.Deviation_Curves();
-    for (const TComparison::TBracket &bracket : comparison.Brackets())
-        sets.push_back({{bracket.points.begin(), bracket.points.end()}, bracket.colour});
-    return sets;
-}
-
-QString Describe(const TComparison::TDataSet &set)
+QString Describe(const TSet &set)
 {
     QString text = QStringLiteral("rgb(%1,%2,%3):")
                        .arg(set.colour.red())
@@ -78,6 +105,10 @@ QString Difference(const TComparison &fast, const TComparison &literal)
 {
     if (!Same_Bits(fast.Data_B_Dev_Offset(), literal.Data_B_Dev_Offset()))
         return QStringLiteral("dev offset");
+    if (!Same_Bits(fast.Uc_Adjustment(), literal.Uc_Adjustment()) ||
+        !Same_Bits(fast.Range_Min(), literal.Range_Min()) ||
+        !Same_Bits(fast.Range_Max(), literal.Range_Max()))
+        return QStringLiteral("adjustment or length range");
     const std::vector<double> &pf = fast.Graph_Positions();
     const std::vector<double> &pl = literal.Graph_Positions();
     if (pf.size() != pl.size())
@@ -102,14 +133,16 @@ QString Difference(const TComparison &fast, const TComparison &literal)
     }
     const Sets fast_deviation = Deviation_Sets(fast);
     const Sets literal_deviation = Deviation_Sets(literal);
-    const Sets *fast_sets[] = {&fast_deviation, &fast.En_Data_Sets()};
-    const Sets *literal_sets[] = {&literal_deviation, &literal.En_Data_Sets()};
+    const Sets fast_en = En_Sets(fast);
+    const Sets literal_en = En_Sets(literal);
+    const Sets *fast_sets[] = {&fast_deviation, &fast_en};
+    const Sets *literal_sets[] = {&literal_deviation, &literal_en};
     for (int g = 0; g < 2; ++g) {
         if (fast_sets[g]->size() != literal_sets[g]->size())
             return QStringLiteral("graph %1 set count").arg(g);
         for (std::size_t s = 0; s < fast_sets[g]->size(); ++s) {
-            const TComparison::TDataSet &a = (*fast_sets[g])[s];
-            const TComparison::TDataSet &b = (*literal_sets[g])[s];
+            const TSet &a = (*fast_sets[g])[s];
+            const TSet &b = (*literal_sets[g])[s];
             bool same = a.colour == b.colour && a.points.size() == b.points.size();
             for (std::size_t k = 0; same && k < a.points.size(); ++k)
                 same = Same_Bits(a.points[k].x, b.points[k].x) &&
@@ -195,9 +228,8 @@ private slots:
         QVERIFY(!comparison.Calculate(two, one, 0.0, Options(false)));
         QVERIFY(comparison.Graph_Positions().empty());
         QVERIFY(comparison.Export_Rows().empty());
-        QVERIFY(comparison.Deviation_Curves().empty());
-        QVERIFY(comparison.Brackets().empty());
-        QVERIFY(comparison.En_Data_Sets().empty());
+        QVERIFY(Deviation_Sets(comparison).empty());
+        QVERIFY(En_Sets(comparison).empty());
         // Left as it was by the last run that computed.
         QCOMPARE(comparison.Data_B_Dev_Offset(), offset);
 
@@ -293,7 +325,7 @@ private slots:
         QVERIFY(row->dev_b_valid);
         QCOMPARE(row->uc_b_valid, true);
         // En only where both sets cover the position.
-        const std::vector<TVector2> &en = comparison.En_Data_Sets()[0].points;
+        const std::vector<TVector2> en = En_Sets(comparison)[0].points;
         const bool plotted =
             std::any_of(en.begin(), en.end(), [&](const TVector2 &p) { return p.x == position; });
         QCOMPARE(plotted, inside_a);
@@ -313,9 +345,9 @@ private slots:
         const Sets sets = Deviation_Sets(comparison);
         int pairs = 0;
         for (std::size_t i = 2; i + 1 < sets.size(); ++i) {
-            if (sets[i].colour != TComparison::Unadjusted_Bracket_Colour)
+            if (sets[i].colour != ComparisonGraphs::Unadjusted_Bracket_Colour)
                 continue;
-            QCOMPARE(sets[i + 1].colour, TComparison::Bracket_A_Colour);
+            QCOMPARE(sets[i + 1].colour, ComparisonGraphs::Bracket_A_Colour);
             QCOMPARE(Describe(sets[i]).mid(Describe(sets[i]).indexOf(':')),
                      Describe(sets[i + 1]).mid(Describe(sets[i + 1]).indexOf(':')));
             ++pairs;
@@ -353,19 +385,18 @@ private slots:
         // Beyond A's range: B alone, with its shifted deviation on the B curve.
         QVERIFY(!rows[3].dev_a_valid && !rows[3].uc_a_valid && rows[3].uc_b_valid);
         QVERIFY(Near(rows[3].dev_b, 0.001 + 0.002));
-        const std::vector<TVector2> &curve_b = comparison.Deviation_Curves()[1].points;
+        const std::vector<TVector2> curve_b = Deviation_Sets(comparison)[1].points;
         QCOMPARE(curve_b.size(), std::size_t(3));
         QCOMPARE(curve_b.back().y, rows[3].dev_b);
 
         // The grey bracket shows the unadjusted uncertainty, the red one the adjusted.
         const Sets sets = Deviation_Sets(comparison);
-        const auto grey =
-            std::find_if(sets.begin(), sets.end(), [](const TComparison::TDataSet &s) {
-                return s.colour == TComparison::Unadjusted_Bracket_Colour;
-            });
+        const auto grey = std::find_if(sets.begin(), sets.end(), [](const TSet &s) {
+            return s.colour == ComparisonGraphs::Unadjusted_Bracket_Colour;
+        });
         QVERIFY(grey != sets.end());
         QVERIFY(Near(grey->points[0].y - rows[1].dev_a, 0.0007));
-        QCOMPARE((grey + 1)->colour, TComparison::Bracket_A_Colour);
+        QCOMPARE((grey + 1)->colour, ComparisonGraphs::Bracket_A_Colour);
         QVERIFY(Near((grey + 1)->points[0].y - rows[1].dev_a, 0.0005));
     }
 
@@ -380,7 +411,7 @@ private slots:
         QCOMPARE(rows.size(), std::size_t(2));
         QCOMPARE(rows[0].en_value, 1000.0);
         QVERIFY(Near(rows[1].en_value, 0.001 / std::sqrt(2e-6)));
-        const std::vector<TVector2> &en = comparison.En_Data_Sets()[0].points;
+        const std::vector<TVector2> en = En_Sets(comparison)[0].points;
         QCOMPARE(en.size(), std::size_t(2));
         QCOMPARE(en[0].y, 1000.0);
         QCOMPARE(en[1].y, rows[1].en_value);
@@ -402,7 +433,7 @@ private slots:
 
         const Sets dev = Deviation_Sets(comparison);
         QStringList colours;
-        for (const TComparison::TDataSet &set : dev)
+        for (const TSet &set : dev)
             colours << Describe(set).section(':', 0, 0);
         QCOMPARE(colours, QStringList({"rgb(128,40,40)", "rgb(20,96,20)", "rgb(212,96,96)",
                                        "rgb(212,212,212)", "rgb(212,96,96)", "rgb(20,96,20)",
@@ -423,7 +454,7 @@ private slots:
         QVERIFY(Near(green[0].y, -0.03 + 0.3) && Near(green[3].y, -0.03 - 0.3));
 
         // En curve, then the line En = 1 from the smallest to the largest actual value.
-        const Sets &en = comparison.En_Data_Sets();
+        const Sets en = En_Sets(comparison);
         QCOMPARE(en.size(), std::size_t(2));
         QCOMPARE(en[0].colour, QColor(40, 40, 128));
         QCOMPARE(en[0].points.size(), std::size_t(1));
@@ -467,87 +498,6 @@ private slots:
         QCOMPARE(p[p.size() - 3], inf);
         QVERIFY(std::is_sorted(p.begin(), p.end() - 2));
         QCOMPARE(Difference(fast, literal), QString());
-    }
-
-    void Polyline_Matches_List_Scan()
-    {
-        // Direct comparison with the interpolation routine on awkward lists: increasing,
-        // decreasing, unsorted, with equal and nearly equal keys, queried at and next to every
-        // key, between keys and far outside.
-        std::mt19937_64 rng(20261207);
-        std::uniform_real_distribution<double> unit(0.0, 1.0);
-        std::uniform_int_distribution<int> pick(0, 9);
-        const double Near_Zero[] = {-1e-300, -4.9e-324, 0.0,  4.9e-324, 1e-310,
-                                    1e-300,  1e-6,      2e-6, 1.0,      1.000001};
-        long checked = 0;
-        int lookups[3] = {0, 0, 0};
-        for (int trial = 0; trial < 6000; ++trial) {
-            const int n = 1 + static_cast<int>(unit(rng) * 25);
-            const int style = trial % 6;
-            std::vector<TVector2> points;
-            double key = (unit(rng) - 0.5) * (trial % 7 == 0 ? 1e8 : 100.0);
-            if (style == 5)
-                key = -1.0;
-            for (int i = 0; i < n; ++i) {
-                const int r = pick(rng);
-                if (style == 4)
-                    key = std::round(unit(rng) * 20.0); // unsorted, many equal
-                else if (style == 5)
-                    key = std::max(key, Near_Zero[pick(rng)]); // around 0, subnormal
-                else if (r == 0)
-                    key += 0.0; // equal
-                else if (r == 1)
-                    key += 1e-6; // at the threshold
-                else if (r == 2)
-                    key = std::nextafter(key + 1e-6, 1e300); // just above it
-                else if (r == 3)
-                    key += 1e-7;
-                else
-                    key += unit(rng) * (style == 3 ? 1e-3 : 10.0);
-                points.emplace_back(key, (unit(rng) - 0.5) * 0.01);
-            }
-            if (style == 1 || style == 2)
-                for (TVector2 &p : points)
-                    p.x = -p.x; // decreasing
-            if (style == 2 && n > 2)
-                std::swap(points[0], points[n / 2]); // then unsorted
-
-            std::vector<double> keys;
-            for (const TVector2 &p : points) {
-                keys.push_back(p.x);
-                keys.push_back(std::nextafter(p.x, 1e300));
-                keys.push_back(std::nextafter(p.x, -1e300));
-                keys.push_back(p.x + 0.37);
-                keys.push_back(p.x - 1e-6);
-            }
-            keys.push_back(points.front().x - 1000.0);
-            keys.push_back(points.back().x + 1000.0);
-            keys.push_back(std::numeric_limits<double>::quiet_NaN());
-            keys.push_back(std::numeric_limits<double>::infinity());
-
-            const TComparison::TPolyline polyline(points);
-            ++lookups[static_cast<int>(polyline.Lookup())];
-            for (const double x : keys) {
-                double expected = 5.0;
-                double actual = 7.0;
-                const bool expected_ok = Extrapolation::Get_Value(points, x, &expected);
-                const bool actual_ok = polyline.Get_Value(x, &actual);
-                if (expected_ok != actual_ok || !Same_Bits(expected, actual)) {
-                    for (const TVector2 &p : points)
-                        qWarning("%.17g %.17g", p.x, p.y);
-                    QFAIL(qPrintable(QStringLiteral("trial %1 key %2: %3 vs %4")
-                                         .arg(trial)
-                                         .arg(x, 0, 'g', 17)
-                                         .arg(expected, 0, 'g', 17)
-                                         .arg(actual, 0, 'g', 17)));
-                }
-                ++checked;
-            }
-        }
-        QVERIFY(checked > 200000);
-        // Both searches are what is being compared, not the fallback to the scan.
-        QVERIFY(lookups[int(TComparison::TPolyline::TLookup::Binary_Search)] > 2500);
-        QVERIFY(lookups[int(TComparison::TPolyline::TLookup::Interval_Tree)] > 1000);
     }
 
     void Indexed_Matches_Literal_Reference()

@@ -37,56 +37,63 @@ QByteArray Saved(const DataFile::TContent &content)
 // A content that a failed load must leave exactly as it was.
 DataFile::TContent Sentinel()
 {
-    DataFile::TContent content = Content({Entry(1, 2, 3)}, {Entry(4, 5, 6), Entry(7, 8, 9)}, 0.5,
-                                         1.5);
+    DataFile::TContent content =
+        Content({Entry(1, 2, 3)}, {Entry(4, 5, 6), Entry(7, 8, 9)}, 0.5, 1.5);
     content.version = 7;
     return content;
 }
 
 bool Same_Content(const DataFile::TContent &a, const DataFile::TContent &b)
 {
-    return Same_Entries(a.entries_a, b.entries_a) && Same_Entries(a.entries_b, b.entries_b)
-           && a.offset_a == b.offset_a && a.offset_b == b.offset_b && a.version == b.version;
+    return Same_Entries(a.entries_a, b.entries_a) && Same_Entries(a.entries_b, b.entries_b) &&
+           a.offset_a == b.offset_a && a.offset_b == b.offset_b && a.version == b.version;
 }
 
-// What the main window does with a loaded file: set A at offset 0, set B at its relative offset,
-// and the entries put into the lists with the offset each widget then holds taken off.
+// What the main window does with a loaded file: the lists the content loads into, in the widgets.
 void Show(const DataFile::TContent &content, TEntryWidget *a, TEntryWidget *b)
 {
+    const EntryLists::TLists lists = DataFile::Lists_Of(content);
     a->Clear_Entry_Items();
     b->Clear_Entry_Items();
-    a->Set_Entry_Offset(0.0);
-    b->Set_Entry_Offset(DataFile::Relative_Offset_B(content));
-    a->Add_Entry_Items(DataFile::Entries_Without_Offset(content.entries_a, a->Entry_Offset()));
-    b->Add_Entry_Items(DataFile::Entries_Without_Offset(content.entries_b, b->Entry_Offset()));
+    a->Set_Entry_Offset(lists.offset_a);
+    b->Set_Entry_Offset(lists.offset_b);
+    a->Add_Entry_Items(lists.list_a);
+    b->Add_Entry_Items(lists.list_b);
+    // The widgets hold exactly the offsets the lists name.
+    QCOMPARE(a->Entry_Offset(), lists.offset_a);
+    QCOMPARE(b->Entry_Offset(), lists.offset_b);
 }
 
 // What the main window saves.
 DataFile::TContent Collect(const TEntryWidget &a, const TEntryWidget &b)
 {
-    return Content(a.Entry_Items(), b.Entry_Items(), a.Entry_Offset(), b.Entry_Offset());
+    EntryLists::TLists lists;
+    lists.list_a = a.List_Items();
+    lists.list_b = b.List_Items();
+    lists.offset_a = a.Entry_Offset();
+    lists.offset_b = b.Entry_Offset();
+    return DataFile::Content_Of(lists);
 }
 
-const char *const Two_One_Entry_Sets =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
-    "<Quorval_Data File_Version=\"2\">\n"
-    "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
-    "    <Data_Set_B_Offset>0.00000</Data_Set_B_Offset>\n"
-    "    <Data_Set_A>\n"
-    "        <Entry>\n"
-    "            <Nominal>100.00000</Nominal>\n"
-    "            <Actual>100.00120</Actual>\n"
-    "            <Uc>0.00200</Uc>\n"
-    "        </Entry>\n"
-    "    </Data_Set_A>\n"
-    "    <Data_Set_B>\n"
-    "        <Entry>\n"
-    "            <Nominal>100.00000</Nominal>\n"
-    "            <Actual>100.00080</Actual>\n"
-    "            <Uc>0.00300</Uc>\n"
-    "        </Entry>\n"
-    "    </Data_Set_B>\n"
-    "</Quorval_Data>\n";
+const char *const Two_One_Entry_Sets = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                                       "<Quorval_Data File_Version=\"2\">\n"
+                                       "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+                                       "    <Data_Set_B_Offset>0.00000</Data_Set_B_Offset>\n"
+                                       "    <Data_Set_A>\n"
+                                       "        <Entry>\n"
+                                       "            <Nominal>100.00000</Nominal>\n"
+                                       "            <Actual>100.00120</Actual>\n"
+                                       "            <Uc>0.00200</Uc>\n"
+                                       "        </Entry>\n"
+                                       "    </Data_Set_A>\n"
+                                       "    <Data_Set_B>\n"
+                                       "        <Entry>\n"
+                                       "            <Nominal>100.00000</Nominal>\n"
+                                       "            <Actual>100.00080</Actual>\n"
+                                       "            <Uc>0.00300</Uc>\n"
+                                       "        </Entry>\n"
+                                       "    </Data_Set_B>\n"
+                                       "</Quorval_Data>\n";
 
 // A version 2 document with one entry in each set; the pieces can be replaced to damage it.
 QByteArray Document(const QByteArray &root_attributes = "File_Version=\"2\"",
@@ -95,11 +102,11 @@ QByteArray Document(const QByteArray &root_attributes = "File_Version=\"2\"",
                     const QByteArray &entry_b = "<Nominal>1</Nominal><Actual>2</Actual>"
                                                 "<Uc>3</Uc>")
 {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data " + root_attributes + ">"
-           + offsets
-           + "<Data_Set_A><Entry><Nominal>4</Nominal><Actual>5</Actual><Uc>6</Uc></Entry>"
-             "</Data_Set_A><Data_Set_B><Entry>"
-           + entry_b + "</Entry></Data_Set_B></Quorval_Data>\n";
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data " + root_attributes + ">" +
+           offsets +
+           "<Data_Set_A><Entry><Nominal>4</Nominal><Actual>5</Actual><Uc>6</Uc></Entry>"
+           "</Data_Set_A><Data_Set_B><Entry>" +
+           entry_b + "</Entry></Data_Set_B></Quorval_Data>\n";
 }
 
 } // namespace
@@ -137,36 +144,34 @@ private slots:
 
         // Rounding to 5 decimals, negative values, sorting by actual (not nominal; equal actual
         // values keep their order), set A's offset written as 0 and B's relative to it.
-        const QByteArray data = Saved(Content(
-            {Entry(300, 300, 0.1), Entry(1.234567, -0.5, 1e-6), Entry(150, 200, 0.2),
-             Entry(50, 200, 0.3)},
-            {}, 1.0, -2.5));
-        const QByteArray expected =
-            "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
-            "    <Data_Set_B_Offset>-3.50000</Data_Set_B_Offset>\n"
-            "    <Data_Set_A>\n"
-            "        <Entry>\n"
-            "            <Nominal>1.23457</Nominal>\n"
-            "            <Actual>-0.50000</Actual>\n"
-            "            <Uc>0.00000</Uc>\n"
-            "        </Entry>\n"
-            "        <Entry>\n"
-            "            <Nominal>150.00000</Nominal>\n"
-            "            <Actual>200.00000</Actual>\n"
-            "            <Uc>0.20000</Uc>\n"
-            "        </Entry>\n"
-            "        <Entry>\n"
-            "            <Nominal>50.00000</Nominal>\n"
-            "            <Actual>200.00000</Actual>\n"
-            "            <Uc>0.30000</Uc>\n"
-            "        </Entry>\n"
-            "        <Entry>\n"
-            "            <Nominal>300.00000</Nominal>\n"
-            "            <Actual>300.00000</Actual>\n"
-            "            <Uc>0.10000</Uc>\n"
-            "        </Entry>\n"
-            "    </Data_Set_A>\n"
-            "    <Data_Set_B/>\n";
+        const QByteArray data = Saved(Content({Entry(300, 300, 0.1), Entry(1.234567, -0.5, 1e-6),
+                                               Entry(150, 200, 0.2), Entry(50, 200, 0.3)},
+                                              {}, 1.0, -2.5));
+        const QByteArray expected = "    <Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+                                    "    <Data_Set_B_Offset>-3.50000</Data_Set_B_Offset>\n"
+                                    "    <Data_Set_A>\n"
+                                    "        <Entry>\n"
+                                    "            <Nominal>1.23457</Nominal>\n"
+                                    "            <Actual>-0.50000</Actual>\n"
+                                    "            <Uc>0.00000</Uc>\n"
+                                    "        </Entry>\n"
+                                    "        <Entry>\n"
+                                    "            <Nominal>150.00000</Nominal>\n"
+                                    "            <Actual>200.00000</Actual>\n"
+                                    "            <Uc>0.20000</Uc>\n"
+                                    "        </Entry>\n"
+                                    "        <Entry>\n"
+                                    "            <Nominal>50.00000</Nominal>\n"
+                                    "            <Actual>200.00000</Actual>\n"
+                                    "            <Uc>0.30000</Uc>\n"
+                                    "        </Entry>\n"
+                                    "        <Entry>\n"
+                                    "            <Nominal>300.00000</Nominal>\n"
+                                    "            <Actual>300.00000</Actual>\n"
+                                    "            <Uc>0.10000</Uc>\n"
+                                    "        </Entry>\n"
+                                    "    </Data_Set_A>\n"
+                                    "    <Data_Set_B/>\n";
         QVERIFY2(data.contains(expected), data.constData());
 
         DataFile::TContent read;
@@ -182,9 +187,8 @@ private slots:
         // Values that cannot be written as a number are written as 0, as they would read back;
         // so are negative values that round to zero (never "-0.00000").
         const double inf = std::numeric_limits<double>::infinity();
-        const QByteArray odd =
-            Saved(Content({Entry(inf, std::nan(""), -0.000004)}, {Entry(-0.0, -0.000005, 1)}, 0.0,
-                          inf));
+        const QByteArray odd = Saved(
+            Content({Entry(inf, std::nan(""), -0.000004)}, {Entry(-0.0, -0.000005, 1)}, 0.0, inf));
         QVERIFY(odd.contains("<Data_Set_B_Offset>0.00000</Data_Set_B_Offset>"));
         QVERIFY(odd.contains("<Nominal>0.00000</Nominal>"));
         QVERIFY(odd.contains("<Actual>0.00000</Actual>"));
@@ -273,9 +277,9 @@ private slots:
         DataFile::TContent content;
         QString error;
         // Version 1: entries as stored and in file order, offset elements ignored.
-        QVERIFY2(DataFile::Load_File(QFINDTESTDATA("data/datafile/version1.quorval"), &content,
-                                     &error),
-                 qPrintable(error));
+        QVERIFY2(
+            DataFile::Load_File(QFINDTESTDATA("data/datafile/version1.quorval"), &content, &error),
+            qPrintable(error));
         QCOMPARE(content.version, 1);
         QCOMPARE(content.offset_a, 0.0);
         QCOMPARE(content.offset_b, 0.0);
@@ -316,14 +320,13 @@ private slots:
         // Text that is not a finite number reads as 0 without an error, in every number field.
         QFETCH(QByteArray, text);
         QFETCH(double, value);
-        QCOMPARE(DataFile::To_Number(QString::fromUtf8(text)), value);
+        QCOMPARE(EntryLists::To_Number(QString::fromUtf8(text)), value);
 
-        const QByteArray data =
-            Document("File_Version=\"2\"",
-                     "<Data_Set_A_Offset>" + text + "</Data_Set_A_Offset><Data_Set_B_Offset>"
-                         + text + "</Data_Set_B_Offset>",
-                     "<Nominal>" + text + "</Nominal><Actual>" + text + "</Actual><Uc>" + text
-                         + "</Uc>");
+        const QByteArray data = Document(
+            "File_Version=\"2\"",
+            "<Data_Set_A_Offset>" + text + "</Data_Set_A_Offset><Data_Set_B_Offset>" + text +
+                "</Data_Set_B_Offset>",
+            "<Nominal>" + text + "</Nominal><Actual>" + text + "</Actual><Uc>" + text + "</Uc>");
         DataFile::TContent content;
         QString error;
         QVERIFY2(DataFile::Load_Data(data, &content, &error), qPrintable(error));
@@ -419,8 +422,9 @@ private slots:
                               "<Actual>2</Actual><Uc><![CDATA[3\x01]]></Uc></Entry>"
                               "</Data_Set_B></Quorval_Data>");
         QVERIFY(!DataFile::Load_Data(data, &content, &error));
-        QVERIFY2(error.startsWith("ERR  Load_Data: ERR:  Reference data XML parse error at line 1 "),
-                 qPrintable(error));
+        QVERIFY2(
+            error.startsWith("ERR  Load_Data: ERR:  Reference data XML parse error at line 1 "),
+            qPrintable(error));
         QVERIFY(Same_Content(content, Sentinel()));
     }
 
@@ -432,8 +436,8 @@ private slots:
 
         const QString missing = dir.filePath("missing.quorval");
         QVERIFY(!DataFile::Load_File(missing, &content, &error));
-        QCOMPARE(error, QString("ERR  Load_Data: ERR:  Cannot open file '%1' for reading.")
-                            .arg(missing));
+        QCOMPARE(error,
+                 QString("ERR  Load_Data: ERR:  Cannot open file '%1' for reading.").arg(missing));
 
         const QString empty = dir.filePath("empty.quorval");
         QVERIFY(Write_All(empty, QByteArray()));
@@ -463,9 +467,10 @@ private slots:
         QVERIFY(Write_All(blocker, "x"));
         const QString inside = blocker + "/run1.quorval";
         QVERIFY(!DataFile::Save_File(inside, content, &error));
-        QVERIFY2(error.startsWith(QString("ERR  Save_Data: ERR:  Cannot write file '%1'.  Reason: ")
-                                      .arg(inside)),
-                 qPrintable(error));
+        QVERIFY2(
+            error.startsWith(
+                QString("ERR  Save_Data: ERR:  Cannot write file '%1'.  Reason: ").arg(inside)),
+            qPrintable(error));
         QVERIFY(error.length() > QString("ERR  Save_Data: ERR:  Cannot write file '%1'.  Reason: ")
                                      .arg(inside)
                                      .length());

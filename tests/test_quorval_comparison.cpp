@@ -5,6 +5,7 @@
 
 #include "core/graphwidget.h"
 #include "src/comparison.h"
+#include "src/comparisongraphs.h"
 
 #include <QGridLayout>
 #include <QImage>
@@ -15,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
-
 
 using namespace Support;
 
@@ -70,22 +70,26 @@ bool Same_Sets(const TGraphWidget *graph, const std::vector<std::vector<TVector2
     return true;
 }
 
-std::vector<std::vector<TVector2>> Deviation_Sets(const TComparison &comparison)
+std::vector<std::vector<TVector2>> Sets_Of(const TComparison &comparison,
+                                           ComparisonGraphs::TGraph which)
 {
     std::vector<std::vector<TVector2>> sets;
-    for (const TComparison::TDataSet &set : comparison.Deviation_Curves())
-        sets.push_back(set.points);
-    for (const TComparison::TBracket &bracket : comparison.Brackets())
-        sets.emplace_back(bracket.points.begin(), bracket.points.end());
+    ComparisonGraphs::Make_Data_Sets(comparison, [&](ComparisonGraphs::TGraph graph, const QColor &,
+                                                     const std::vector<TVector2> &points) {
+        if (graph == which)
+            sets.push_back(points);
+    });
     return sets;
+}
+
+std::vector<std::vector<TVector2>> Deviation_Sets(const TComparison &comparison)
+{
+    return Sets_Of(comparison, ComparisonGraphs::Deviation_Graph);
 }
 
 std::vector<std::vector<TVector2>> En_Sets(const TComparison &comparison)
 {
-    std::vector<std::vector<TVector2>> sets;
-    for (const TComparison::TDataSet &set : comparison.En_Data_Sets())
-        sets.push_back(set.points);
-    return sets;
+    return Sets_Of(comparison, ComparisonGraphs::En_Graph);
 }
 
 bool Same_Rows(const std::vector<TQuorval::TExportData> &a,
@@ -222,10 +226,11 @@ void TestQuorvalComparison::Too_Few_Entries_Empty_Everything()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-    // Two entries in A, one in B: nothing to compare, the flag stays clear.
+    // Two entries in A, one in B: nothing to compare, but data to save.
     Fill(&window, Example_A(), {Example_B()[0]}, 50.0);
-    QVERIFY(!window.Data_Modified());
-    QVERIFY(!Action(&window, "File_Save")->isEnabled());
+    QVERIFY(window.Data_Modified());
+    QVERIFY(Action(&window, "File_Save")->isEnabled());
+    QVERIFY(!Action(&window, "File_Export")->isEnabled());
     QCOMPARE(window.Deviation_Graph()->DataSetCount(), 0);
     QCOMPARE(window.En_Graph()->DataSetCount(), 0);
 
@@ -238,7 +243,7 @@ void TestQuorvalComparison::Too_Few_Entries_Empty_Everything()
 
     // Back to one entry in B: everything emptied, the B deviation offset and the flag kept.
     Fill(&window, Example_A(), {Example_B()[0]}, 50.0);
-    QVERIFY(!Action(&window, "File_Save")->isEnabled());
+    QVERIFY(Action(&window, "File_Save")->isEnabled());
     QVERIFY(!Action(&window, "File_Export")->isEnabled());
     QCOMPARE(window.Deviation_Graph()->DataSetCount(), 0);
     QCOMPARE(window.En_Graph()->DataSetCount(), 0);

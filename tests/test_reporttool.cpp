@@ -112,8 +112,8 @@ TWindowResult Window_Result(const QString &file_name, bool align)
 {
     TWindowResult result;
     const QString settings_folder = QDir::home().filePath(".quorval");
-    const QByteArray settings = align ? "[General]\nRemove_Deviations=true\n"
-                                      : "[General]\nRemove_Deviations=false\n";
+    const QByteArray settings =
+        align ? "[General]\nRemove_Deviations=true\n" : "[General]\nRemove_Deviations=false\n";
     if (!QDir().mkpath(settings_folder) ||
         !Write_All(settings_folder + "/quorval_settings.ini", settings))
         return result;
@@ -348,7 +348,7 @@ private slots:
         DataFile::TContent content;
         QString error;
         QVERIFY(DataFile::Load_File(d_sample, &content, &error));
-        const TReportTool::TInputs inputs = TReportTool::Comparison_Inputs(content);
+        const EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
         TComparison comparison;
         QVERIFY(comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
                                      Type::TOptions{true}));
