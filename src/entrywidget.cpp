@@ -1,8 +1,12 @@
 #include "src/entrywidget.h"
 
+#include "src/entrylists.h"
+
+#include <QAction>
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -12,12 +16,11 @@
 #include <QToolButton>
 #include <QVariant>
 
-#include <algorithm>
-#include <cmath>
-#include <utility>
+#include <cstring>
 
 TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
-    : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false)
+    : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false),
+      d_return_pressed(false)
 {
     qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
 
@@ -92,13 +95,26 @@ TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     resize(280, 343);
 
     connect(d_offset_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Data_Changed);
-    connect(d_nominal_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Entry_Changed);
-    connect(d_actual_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Entry_Changed);
-    connect(d_uc_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Entry_Changed);
+    for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
+        // Return comes just before the edit finishes, on the same key press.
+        connect(edit, &QLineEdit::returnPressed, this, [this]() { d_return_pressed = true; });
+        connect(edit, &QLineEdit::editingFinished, this, &TEntryWidget::Entry_Changed);
+    }
     connect(d_entry_list, &QListWidget::itemSelectionChanged, this,
             &TEntryWidget::Selection_Changed);
     connect(d_add_button, &QToolButton::clicked, this, &TEntryWidget::Add_Entry);
     connect(d_remove_button, &QToolButton::clicked, this, &TEntryWidget::Remove_Entry);
+
+    // Insert and Delete on the list work as "+" and "-".
+    const auto Add_List_Key = [this](const QKeySequence &key, void (TEntryWidget::*slot)()) {
+        QAction *action = new QAction(d_entry_list);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        d_entry_list->addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    Add_List_Key(QKeySequence(Qt::Key_Insert), &TEntryWidget::Add_Entry);
+    Add_List_Key(QKeySequence(Qt::Key_Delete), &TEntryWidget::Remove_Entry);
 }
 
 TEntryWidget::~TEntryWidget()
@@ -118,28 +134,11 @@ QString TEntryWidget::Display_Text(const Type::TEntryItem &item)
         .arg(item.uc, 8, 'f', 4, QChar(' '));
 }
 
-double TEntryWidget::Text_To_Value(const QString &text)
-{
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    // "inf", "nan" and overflowing exponents parse, but must never reach the comparison.
-    if (!ok || !std::isfinite(value))
-        return 0.0;
-    return value;
-}
-
-QString TEntryWidget::Field_Text(double value) { return QString::number(value, 'f', 4); }
-
-double TEntryWidget::Shown_Offset(const double &offset)
-{
-    return Text_To_Value(Field_Text(offset));
-}
-
-double TEntryWidget::Entry_Offset() const { return Text_To_Value(d_offset_edit->text()); }
+double TEntryWidget::Entry_Offset() const { return EntryLists::To_Number(d_offset_edit->text()); }
 
 void TEntryWidget::Set_Entry_Offset(const double &offset)
 {
-    d_offset_edit->setText(Field_Text(offset));
+    d_offset_edit->setText(EntryLists::Field_Text(offset));
     emit Data_Changed();
 }
 
@@ -184,27 +183,23 @@ void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
     emit model->dataChanged(model->index(first, 0), model->index(d_entry_list->count() - 1, 0));
 }
 
-std::vector<Type::TEntryItem> TEntryWidget::Entry_Items() const
+std::vector<Type::TEntryItem> TEntryWidget::List_Items() const
 {
-    // Taking the focus ends an edit still open in a field, which stores it (Entry_Changed).
-    d_entry_list->setFocus(Qt::ActiveWindowFocusReason);
+    // A command (Save by its shortcut, say) can read the entries while a typed value is not yet
+    // finished. Storing it changes the widget's data, not what a caller can observe as its
+    // state, hence the cast; the focus stays where the user put it.
+    const_cast<TEntryWidget *>(this)->Store_Pending_Edit();
 
     std::vector<Type::TEntryItem> items;
     items.reserve(static_cast<std::size_t>(d_entry_list->count()));
     for (int row = 0; row < d_entry_list->count(); ++row)
         items.push_back(d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
-    return Items_With_Offset(std::move(items), Entry_Offset());
+    return items;
 }
 
-std::vector<Type::TEntryItem> TEntryWidget::Items_With_Offset(std::vector<Type::TEntryItem> items,
-                                                              const double &offset)
+std::vector<Type::TEntryItem> TEntryWidget::Entry_Items() const
 {
-    for (Type::TEntryItem &item : items) {
-        item.nominal += offset;
-        item.actual += offset;
-    }
-    std::sort(items.begin(), items.end(), TEntryItem_Sort());
-    return items;
+    return EntryLists::With_Offset(List_Items(), Entry_Offset());
 }
 
 void TEntryWidget::Selection_Changed()
@@ -215,9 +210,9 @@ void TEntryWidget::Selection_Changed()
     if (selected.size() == 1) {
         const Type::TEntryItem item =
             selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
-        d_nominal_edit->setText(Field_Text(item.nominal));
-        d_actual_edit->setText(Field_Text(item.actual));
-        d_uc_edit->setText(Field_Text(item.uc));
+        d_nominal_edit->setText(EntryLists::Field_Text(item.nominal));
+        d_actual_edit->setText(EntryLists::Field_Text(item.actual));
+        d_uc_edit->setText(EntryLists::Field_Text(item.uc));
         d_nominal_edit->setEnabled(true);
         d_actual_edit->setEnabled(true);
         d_uc_edit->setEnabled(true);
@@ -229,43 +224,86 @@ void TEntryWidget::Selection_Changed()
     }
 }
 
-void TEntryWidget::Entry_Changed()
+bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
 {
-    if (d_entry_changing)
-        return;
-    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
-        return;
-
-    d_entry_changing = true;
-    QListWidgetItem *list_item = selected.first();
-    Type::TEntryItem item = list_item->data(Qt::UserRole).value<Type::TEntryItem>();
     // The fields show the entry rounded to 4 decimals; a field whose text still shows the stored
     // value keeps that value at full precision, only changed text is read back.
-    const auto read_back = [](const QLineEdit *edit, double *value) {
-        if (edit->text() != Field_Text(*value))
-            *value = Text_To_Value(edit->text());
+    bool changed = false;
+    const auto read_back = [&changed](const QLineEdit *edit, double *value) {
+        if (edit->text() == EntryLists::Field_Text(*value))
+            return;
+        const double typed = EntryLists::To_Number(edit->text());
+        changed = changed || std::memcmp(&typed, value, sizeof typed) != 0;
+        *value = typed;
     };
-    read_back(d_nominal_edit, &item.nominal);
-    read_back(d_actual_edit, &item.actual);
-    read_back(d_uc_edit, &item.uc);
+    read_back(d_nominal_edit, &item->nominal);
+    read_back(d_actual_edit, &item->actual);
+    read_back(d_uc_edit, &item->uc);
+    return changed;
+}
+
+bool TEntryWidget::Store_Fields()
+{
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    if (selected.isEmpty())
+        return false;
+
+    QListWidgetItem *list_item = selected.first();
+    Type::TEntryItem item = list_item->data(Qt::UserRole).value<Type::TEntryItem>();
+    Read_Fields(&item);
     list_item->setData(Qt::UserRole, QVariant::fromValue(item));
     list_item->setData(Qt::DisplayRole, Display_Text(item));
 
     emit Data_Changed();
+    return true;
+}
 
-    const QObject *source = sender();
-    if (source == d_nominal_edit)
-        d_actual_edit->setFocus(Qt::OtherFocusReason);
-    else if (source == d_actual_edit)
-        d_uc_edit->setFocus(Qt::OtherFocusReason);
-    else if (source == d_uc_edit)
-        d_entry_list->setFocus(Qt::OtherFocusReason);
+void TEntryWidget::Store_Pending_Edit()
+{
+    if (d_entry_changing)
+        return;
+    if (!d_nominal_edit->hasFocus() && !d_actual_edit->hasFocus() && !d_uc_edit->hasFocus())
+        return;
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    if (selected.isEmpty())
+        return;
+    Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+    if (!Read_Fields(&item))
+        return;
+    d_entry_changing = true;
+    Store_Fields();
+    d_entry_changing = false;
+}
+
+void TEntryWidget::Entry_Changed()
+{
+    const bool by_return = d_return_pressed;
+    d_return_pressed = false;
+    if (d_entry_changing)
+        return;
+
+    d_entry_changing = true;
+    // Only Return or Enter moves the focus on, to the next field with its text selected so that
+    // typing replaces it; an edit finished by focus loss leaves the focus where the user put it.
+    if (Store_Fields() && by_return) {
+        const QObject *source = sender();
+        QLineEdit *next = source == d_nominal_edit  ? d_actual_edit
+                          : source == d_actual_edit ? d_uc_edit
+                                                    : nullptr;
+        if (next != nullptr) {
+            next->setFocus(Qt::OtherFocusReason);
+            next->selectAll();
+        } else if (source == d_uc_edit) {
+            d_entry_list->setFocus(Qt::OtherFocusReason);
+        }
+    }
     d_entry_changing = false;
 }
 
 void TEntryWidget::Add_Entry()
 {
+    // A value typed but not finished belongs to the entry selected now, before the new one is.
+    Store_Pending_Edit();
     const int n = d_entry_list->count() + 1;
     Type::TEntryItem item;
     item.nominal = 100.0 * n;
@@ -273,10 +311,19 @@ void TEntryWidget::Add_Entry()
     item.uc = 0.001 + n / 1000.0;
     Add_Entry_Item(item);
     emit Data_Changed();
+
+    // The new entry alone is selected and in view, and its nominal field ready for typing: the
+    // user types the three values with Return between them.
+    QListWidgetItem *added = d_entry_list->item(d_entry_list->count() - 1);
+    d_entry_list->setCurrentItem(added, QItemSelectionModel::ClearAndSelect);
+    d_entry_list->scrollToItem(added);
+    d_nominal_edit->setFocus(Qt::OtherFocusReason);
+    d_nominal_edit->selectAll();
 }
 
 void TEntryWidget::Remove_Entry()
 {
+    Store_Pending_Edit();
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
     for (QListWidgetItem *item : selected)
         delete d_entry_list->takeItem(d_entry_list->row(item));

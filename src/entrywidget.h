@@ -38,22 +38,15 @@ public:
     void Add_Entry_Item(const Type::TEntryItem &item);
     void Add_Entry_Items(const std::vector<Type::TEntryItem> &items);
 
-    // All entries with the offset added to nominal and actual, sorted by actual. Finishes an edit
+    // The list's entries as it holds them, in list order, the offset not added. Stores an edit
     // still open in one of the fields first, so a pending value is not lost.
+    std::vector<Type::TEntryItem> List_Items() const;
+    // All entries with the offset added to nominal and actual, sorted by actual; stores an open
+    // edit first as List_Items does.
     std::vector<Type::TEntryItem> Entry_Items() const;
-
-    // What Entry_Offset returns after Set_Entry_Offset(offset): the offset shown with 4 decimals
-    // and read back. Lets code without a widget feed the comparison exactly what the widget would.
-    static double Shown_Offset(const double &offset);
-    // Entries as Entry_Items returns them for list entries and an offset: the offset added to
-    // nominal and actual, sorted by actual.
-    static std::vector<Type::TEntryItem> Items_With_Offset(std::vector<Type::TEntryItem> items,
-                                                           const double &offset);
 
     // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide, 4 decimals, C locale.
     static QString Display_Text(const Type::TEntryItem &item);
-    // Reads a field as QString::toDouble does; anything but a finite number gives 0.0.
-    static double Text_To_Value(const QString &text);
 
 signals:
     void Data_Changed();
@@ -65,7 +58,13 @@ private slots:
     void Remove_Entry();
 
 private:
-    static QString Field_Text(double value);
+    // Reads the three fields over *item; true when that changed a value.
+    bool Read_Fields(Type::TEntryItem *item) const;
+    // Stores the three fields in the first selected item and emits Data_Changed; false when no
+    // item is selected.
+    bool Store_Fields();
+    // Stores what was typed into a field that still has the focus, when it changes the entry.
+    void Store_Pending_Edit();
 
     QListWidget *d_entry_list;
     QToolButton *d_add_button;
@@ -76,9 +75,12 @@ private:
     QLineEdit *d_actual_edit;
     QLineEdit *d_uc_edit;
     QFont d_item_font;
-    // Set while Entry_Changed runs: the focus it moves (or that an update triggered by its signal
-    // moves) ends the same edit a second time, which must not store or signal again.
+    // Set while Entry_Changed runs: the focus it moves ends the same edit a second time, which
+    // must not store or signal again.
     bool d_entry_changing;
+    // Set by Return or Enter in a field, just before that field's edit finishes: only such an
+    // edit moves the focus on; one finished by focus loss leaves it where the user put it.
+    bool d_return_pressed;
 };
 
 #endif

@@ -3,7 +3,6 @@
 #include "core/assertion.h"
 #include "core/graphwidget.h"
 #include "core/messagebox.h"
-#include "core/xmlfile.h"
 #include "src/comparisongraphs.h"
 #include "src/datafile.h"
 #include "src/entrywidget.h"
@@ -32,6 +31,7 @@
 #include <QRect>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSize>
 #include <QSpacerItem>
 #include <QToolBar>
@@ -76,12 +76,12 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
 } // namespace
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_open(nullptr),
-      d_action_save(nullptr), d_action_export(nullptr), d_action_options(nullptr),
-      d_action_about(nullptr), d_action_quit(nullptr), d_entry_widget_a(nullptr),
-      d_entry_widget_b(nullptr), d_central_layout(nullptr), d_deviation_graph(nullptr),
-      d_en_graph(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_data_b_dev_offset(0.0)
+    : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_new(nullptr),
+      d_action_open(nullptr), d_action_save(nullptr), d_action_export(nullptr),
+      d_action_options(nullptr), d_action_about(nullptr), d_action_quit(nullptr),
+      d_entry_widget_a(nullptr), d_entry_widget_b(nullptr), d_central_layout(nullptr),
+      d_deviation_graph(nullptr), d_en_graph(nullptr), d_settings(nullptr), d_message_box(nullptr),
+      d_options_dialog(nullptr), d_options{true}, d_data_modified(false)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -109,7 +109,7 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Make_Connections();
 
     Update();
-    d_data_modified = false;
+    Set_Data_Modified(false);
 }
 
 TQuorval::~TQuorval()
@@ -166,6 +166,7 @@ void TQuorval::Create_Actions()
         const char *icon;
     };
     const TActionRow rows[] = {
+        {&d_action_new, "New", "Start a new comparison with empty data sets.", "Ctrl+N", nullptr},
         {&d_action_open, "Open", "Open an existing Quorval file.", "Ctrl+O",
          ":/menu/file_open_x32.png"},
         {&d_action_save, "File_Save", "File_Save the current Quorval file.", "Ctrl+S",
@@ -240,6 +241,7 @@ void TQuorval::Create_Menus()
     setMenuBar(menu_bar);
 
     QMenu *file_menu = menu_bar->addMenu("&File");
+    file_menu->addAction(d_action_new);
     file_menu->addAction(d_action_open);
     file_menu->addSeparator();
     file_menu->addAction(d_action_save);
@@ -269,14 +271,15 @@ void TQuorval::Create_Menus()
 
 void TQuorval::Make_Connections()
 {
+    connect(d_action_new, &QAction::triggered, this, &TQuorval::File_New);
     connect(d_action_open, &QAction::triggered, this, &TQuorval::File_Load);
     connect(d_action_save, &QAction::triggered, this, &TQuorval::File_Save);
     connect(d_action_export, &QAction::triggered, this, &TQuorval::File_Export);
     connect(d_action_options, &QAction::triggered, this, &TQuorval::Edit_Options);
     connect(d_action_about, &QAction::triggered, this, &TQuorval::Help_About);
     connect(d_action_quit, &QAction::triggered, this, &QWidget::close);
-    connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
-    connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
+    connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Entries_Changed);
+    connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Entries_Changed);
 }
 
 void TQuorval::Write_Settings()
@@ -302,12 +305,38 @@ int TQuorval::Run_Message_Box(const QString &text, const QString &informative_te
     return d_message_box->exec();
 }
 
+void TQuorval::Set_Data_Modified(bool modified) { d_data_modified = modified; }
+
+bool TQuorval::Unsaved_Data_May_Go(TUnsaved_Question question)
+{
+    if (!d_data_modified)
+        return true;
+    if (question == TUnsaved_Question::Drop) {
+        const int answer = Run_Message_Box(
+            "Data Not Saved",
+            "The length comparison data has been modified.  Do you want to save the changes?",
+            QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
+            QMessageBox::Warning);
+        if (answer == QMessageBox::Yes) {
+            File_Save();
+            // Only a successful save clears the flag: after a cancelled or failed save the
+            // unsaved data stays on screen.
+            return !d_data_modified;
+        }
+        return answer == QMessageBox::No;
+    }
+    const QString informative_text =
+        question == TUnsaved_Question::Close
+            ? QStringLiteral("Do you want to close without saving?")
+            : QStringLiteral("Do you want to continue without saving?");
+    return Run_Message_Box("Data Not Saved", informative_text, QString(),
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                           QMessageBox::Warning) != QMessageBox::No;
+}
+
 void TQuorval::closeEvent(QCloseEvent *event)
 {
-    if (d_data_modified &&
-        Run_Message_Box("Data Not Saved", "Do you want to close without saving?", QString(),
-                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                        QMessageBox::Warning) == QMessageBox::No) {
+    if (!Unsaved_Data_May_Go(TUnsaved_Question::Close)) {
         event->ignore();
         return;
     }
@@ -326,117 +355,95 @@ void TQuorval::Update()
 
     d_deviation_graph->DeleteDataSets();
     d_en_graph->DeleteDataSets();
-    d_graph_positions.clear();
-    d_export_data.clear();
-
-    if (!d_comparison.Calculate(entries_a, entries_b, offset_b, d_options)) {
-        // Fewer than two entries in a set: no comparison. The modified flag and the B deviation
-        // offset stay as they are.
-        d_action_save->setEnabled(false);
-        d_action_export->setEnabled(false);
-        d_deviation_graph->UpdateGraph();
-        d_en_graph->UpdateGraph();
-        return;
-    }
-
-    d_data_modified = true;
-    d_action_save->setEnabled(true);
-    d_action_export->setEnabled(true);
-
-    d_graph_positions = d_comparison.Graph_Positions();
-    d_data_b_dev_offset = d_comparison.Data_B_Dev_Offset();
-    d_export_data = d_comparison.Export_Rows();
-
-    ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
+    // Fewer than two entries in a set: no comparison, nothing to export; the entries typed so
+    // far can still be saved.
+    const bool compared = d_comparison.Calculate(entries_a, entries_b, offset_b, d_options);
+    d_action_save->setEnabled(!entries_a.empty() || !entries_b.empty());
+    d_action_export->setEnabled(compared);
+    if (compared)
+        ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
     d_deviation_graph->UpdateGraph();
     d_en_graph->UpdateGraph();
 }
 
+void TQuorval::Entries_Changed()
+{
+    Set_Data_Modified(true);
+    Update();
+}
+
 // ---- Data file ----
+
+EntryLists::TLists TQuorval::Current_Lists() const
+{
+    EntryLists::TLists lists;
+    lists.list_a = d_entry_widget_a->List_Items();
+    lists.list_b = d_entry_widget_b->List_Items();
+    lists.offset_a = d_entry_widget_a->Entry_Offset();
+    lists.offset_b = d_entry_widget_b->Entry_Offset();
+    return lists;
+}
+
+void TQuorval::Show_Lists(const EntryLists::TLists &lists)
+{
+    {
+        // One comparison for the whole change, not one per list and offset.
+        const QSignalBlocker block_a(d_entry_widget_a);
+        const QSignalBlocker block_b(d_entry_widget_b);
+        d_entry_widget_a->Clear_Entry_Items();
+        d_entry_widget_b->Clear_Entry_Items();
+        d_entry_widget_a->Set_Entry_Offset(lists.offset_a);
+        d_entry_widget_b->Set_Entry_Offset(lists.offset_b);
+        d_entry_widget_a->Add_Entry_Items(lists.list_a);
+        d_entry_widget_b->Add_Entry_Items(lists.list_b);
+    }
+    Update();
+    Set_Data_Modified(false);
+}
 
 bool TQuorval::Load_Data(const QString &file_name)
 {
-    TXmlFile xml_file;
-    xml_file.d_file_name = file_name;
-    try {
-        int version = 0;
-        // Refuses versions other than 1 and 2 before anything is read.
-        DataFile::Open(&xml_file, &version);
-        if (version == 1)
-            Load_Data_V1(&xml_file);
-        else
-            Load_Data_V2(&xml_file);
-    } catch (TXmlFileException exception) {
-        d_last_error = QString("ERR  Load_Data: %1").arg(exception.d_message);
+    DataFile::TContent content;
+    if (!DataFile::Load_File(file_name, &content, &d_last_error))
         return false;
-    }
+    Show_Lists(DataFile::Lists_Of(content));
     return true;
 }
 
-// Version 1 files have no offsets: both sets go in as stored, at offset 0. The whole file is
-// read before either list is touched.
-void TQuorval::Load_Data_V1(TXmlFile *xml_file)
+bool TQuorval::Save_Data(const QString &file_name)
 {
-    QUORVAL_ASSERT(xml_file != nullptr);
-    DataFile::TContent content;
-    DataFile::Read_V1(xml_file, &content);
-
-    d_entry_widget_a->Clear_Entry_Items();
-    d_entry_widget_b->Clear_Entry_Items();
-    d_entry_widget_a->Add_Entry_Items(content.entries_a);
-    d_entry_widget_b->Add_Entry_Items(content.entries_b);
-    d_entry_widget_a->Set_Entry_Offset(0.0);
-    d_entry_widget_b->Set_Entry_Offset(0.0);
-}
-
-void TQuorval::Load_Data_V2(TXmlFile *xml_file)
-{
-    QUORVAL_ASSERT(xml_file != nullptr);
-    DataFile::TContent content;
-    DataFile::Read_V2(xml_file, &content);
-
-    d_entry_widget_a->Clear_Entry_Items();
-    d_entry_widget_b->Clear_Entry_Items();
-    d_entry_widget_a->Set_Entry_Offset(0.0);
-    d_entry_widget_b->Set_Entry_Offset(DataFile::Relative_Offset_B(content));
-    d_entry_widget_a->Add_Entry_Items(content.entries_a);
-    // The stored set-B entries include set B's offset, which the widget adds again: the offset
-    // it now holds (4 decimals) is taken off, so that Entry_Items returns them as stored and an
-    // unedited file saves to the same bytes.
-    d_entry_widget_b->Add_Entry_Items(
-        DataFile::Entries_Without_Offset(content.entries_b, d_entry_widget_b->Entry_Offset()));
-}
-
-bool TQuorval::Save_Data(const QString &file_name) const
-{
-    DataFile::TContent content;
-    content.entries_a = d_entry_widget_a->Entry_Items();
-    content.entries_b = d_entry_widget_b->Entry_Items();
-    content.offset_a = d_entry_widget_a->Entry_Offset();
-    content.offset_b = d_entry_widget_b->Entry_Offset();
     // An existing file is replaced only by a complete new one.
-    return DataFile::Save_File(file_name, content, &d_last_error);
+    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error))
+        return false;
+    Set_Data_Modified(false);
+    return true;
 }
 
 // ---- Report ----
 
 bool TQuorval::Export_Data(const QString &file_name)
 {
-    return Report::Write_File(
-        file_name,
-        Report::Text(d_export_data, d_entry_widget_b->Entry_Offset(), d_data_b_dev_offset),
-        &d_last_error);
+    return Report::Write_File(file_name,
+                              Report::Text(d_comparison.Export_Rows(),
+                                           d_entry_widget_b->Entry_Offset(),
+                                           d_comparison.Data_B_Dev_Offset()),
+                              &d_last_error);
 }
 
 // ---- Commands ----
 
+// The New command: both lists emptied and both offsets 0; the options stay.
+void TQuorval::File_New()
+{
+    if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
+        return;
+    Show_Lists(EntryLists::TLists());
+}
+
 // The Open command: question about unsaved data, file dialog, loading of a data file.
 void TQuorval::File_Load()
 {
-    if (d_data_modified &&
-        Run_Message_Box("Data Not Saved", "Do you want to continue without saving?", QString(),
-                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                        QMessageBox::Warning) == QMessageBox::No)
+    if (!Unsaved_Data_May_Go(TUnsaved_Question::Open))
         return;
 
     const QString file_name = QFileDialog::getOpenFileName(
@@ -445,15 +452,14 @@ void TQuorval::File_Load()
         return;
     d_file_path = Folder_Of(file_name);
 
-    const bool was_modified = d_data_modified;
-    const bool loaded = Load_Data(file_name);
-    if (!loaded)
+    // A failed load leaves the data on screen untouched, as unsaved as it was before; its
+    // comparison is recomputed all the same.
+    if (!Load_Data(file_name)) {
         Run_Message_Box("Error Loading File",
                         "The selected length comparison file cannot be loaded.", d_last_error,
                         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
-    Update();
-    // A failed load left the data on screen untouched: it is as unsaved as it was before.
-    d_data_modified = loaded ? false : was_modified;
+        Update();
+    }
 }
 
 // The Save command: file dialog and writing of a data file.
@@ -476,12 +482,9 @@ void TQuorval::File_Save()
     }
     d_file_path = Folder_Of(file_name);
 
-    if (Save_Data(file_name)) {
-        d_data_modified = false;
-        return;
-    }
-    Run_Message_Box("Error Saving File", "The length comparison file cannot be written.",
-                    d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    if (!Save_Data(file_name))
+        Run_Message_Box("Error Saving File", "The length comparison file cannot be written.",
+                        d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
 }
 
 // The Export command: file dialog and the text report of the last comparison.
@@ -515,28 +518,8 @@ void TQuorval::dropEvent(QDropEvent *event)
     const QString file_name = urls.first().toLocalFile();
     if (!file_name.endsWith(Data_File_Extension, Qt::CaseInsensitive))
         return;
-
-    if (d_data_modified) {
-        const int answer = Run_Message_Box(
-            "Data Not Saved",
-            "The length comparison data has been modified.  Do you want to save the changes?",
-            QString(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes,
-            QMessageBox::Warning);
-        if (answer == QMessageBox::Yes) {
-            File_Save();
-            // Only a successful save clears the flag: after a cancelled or failed save the
-            // unsaved data stays on screen and nothing is loaded.
-            if (d_data_modified)
-                return;
-        } else if (answer != QMessageBox::No) {
-            return;
-        }
-    }
-
-    const bool was_modified = d_data_modified;
-    const bool loaded = Load_Data(file_name);
-    Update();
-    d_data_modified = loaded ? false : was_modified;
+    if (Unsaved_Data_May_Go(TUnsaved_Question::Drop) && !Load_Data(file_name))
+        Update();
 }
 
 // The Options command: the options dialog, then a new comparison when it is accepted.
@@ -548,6 +531,9 @@ void TQuorval::Edit_Options()
     if (d_options_dialog->exec() == QDialog::Accepted) {
         d_options = d_options_dialog->Options();
         Update();
+        // A comparison recomputed under the accepted options counts as a change.
+        if (!d_comparison.Export_Rows().empty())
+            Set_Data_Modified(true);
     }
 }
 

@@ -1,3 +1,4 @@
+#include "src/entrylists.h"
 #include "src/entrywidget.h"
 
 #include "test_support.h"
@@ -10,6 +11,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstring>
 #include <memory>
 
 using Support::Entry;
@@ -82,6 +84,12 @@ private slots:
     void Unedited_Fields_Keep_Full_Precision();
     void Entry_Items_Finishes_Pending_Edit();
     void Edit_Without_Selection_Does_Nothing();
+    void Typing_After_Add_Stores_What_Was_Typed_data();
+    void Typing_After_Add_Stores_What_Was_Typed();
+    void Focus_Loss_Leaves_Focus_Where_The_User_Put_It();
+    void Tab_Through_Unchanged_Fields_Keeps_Values();
+    void Add_Selects_And_Shows_The_New_Entry();
+    void Insert_And_Delete_Keys_On_The_List();
 };
 
 void TestEntryWidget::Initial_State()
@@ -136,7 +144,6 @@ void TestEntryWidget::Add_Button_Values()
     QCOMPARE(f.list->count(), 1);
     QCOMPARE(f.list->item(0)->text(), QString("  100.0000,   100.0000,   0.0020"));
     QCOMPARE(f.Stored(0).uc, 0.002);
-    QVERIFY(f.list->selectedItems().isEmpty());
 
     // The values follow the count of items, not their contents.
     f.widget->Clear_Entry_Items();
@@ -222,9 +229,9 @@ void TestEntryWidget::Offset_Field()
 void TestEntryWidget::Non_Finite_Text_Reads_As_Zero()
 {
     for (const char *text : {"inf", "-inf", "nan", "NaN", "1e999", "-1e999", "infinity", "abc", ""})
-        QCOMPARE(TEntryWidget::Text_To_Value(text), 0.0);
-    QCOMPARE(TEntryWidget::Text_To_Value("1e-3"), 0.001);
-    QCOMPARE(TEntryWidget::Text_To_Value("-12.5"), -12.5);
+        QCOMPARE(EntryLists::To_Number(text), 0.0);
+    QCOMPARE(EntryLists::To_Number("1e-3"), 0.001);
+    QCOMPARE(EntryLists::To_Number("-12.5"), -12.5);
 
     TFixture f;
     f.widget->Add_Entry_Item(Entry(100, 100, 0.002));
@@ -419,6 +426,140 @@ void TestEntryWidget::Edit_Without_Selection_Does_Nothing()
     QMetaObject::invokeMethod(f.widget.get(), "Entry_Changed");
     QCOMPARE(spy.count(), 0);
     QCOMPARE(f.Stored(0).nominal, 100.0);
+}
+
+void TestEntryWidget::Typing_After_Add_Stores_What_Was_Typed_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter") << int(Qt::Key_Enter);
+}
+
+// "+", then the three values typed with Return between them, as a user enters a set by hand.
+void TestEntryWidget::Typing_After_Add_Stores_What_Was_Typed()
+{
+    QFETCH(int, key);
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    // The window reads the entries on every change, as here.
+    QObject::connect(f.widget.get(), &TEntryWidget::Data_Changed,
+                     [&f]() { f.widget->Entry_Items(); });
+    f.widget->Add_Entry_Items({Entry(100, 100, 0.002), Entry(200, 200, 0.003)});
+
+    QTest::mouseClick(f.add, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), f.nominal);
+    QTest::keyClicks(QApplication::focusWidget(), "70");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(QApplication::focusWidget(), f.actual);
+    QTest::keyClicks(QApplication::focusWidget(), "70.0001");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(QApplication::focusWidget(), f.uc);
+    QTest::keyClicks(QApplication::focusWidget(), "0.0003");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(f.list));
+
+    const Type::TEntryItem stored = f.Stored(2);
+    QCOMPARE(stored.nominal, 70.0);
+    QCOMPARE(stored.actual, 70.0001);
+    QCOMPARE(stored.uc, 0.0003);
+    QCOMPARE(f.actual->text(), QString("70.0001"));
+    QCOMPARE(f.uc->text(), QString("0.0003"));
+}
+
+// Leaving a field by a click stores it, and the click's field keeps the focus and the typing.
+void TestEntryWidget::Focus_Loss_Leaves_Focus_Where_The_User_Put_It()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    QObject::connect(f.widget.get(), &TEntryWidget::Data_Changed,
+                     [&f]() { f.widget->Entry_Items(); });
+    f.widget->Add_Entry_Items({Entry(50, 50.0006, 0.0004), Entry(60, 60, 0.0004)});
+    f.Select_Only(0);
+
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    QTest::mouseClick(f.nominal, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), f.nominal);
+    QTest::mouseClick(f.uc, Qt::LeftButton);
+    QCOMPARE(spy.count(), 1); // Nominal's edit finished and stored
+    QCOMPARE(QApplication::focusWidget(), f.uc);
+
+    QTest::keyClick(f.uc, Qt::Key_A, Qt::ControlModifier); // select the field's text
+    QTest::keyClicks(f.uc, "0.0009");
+    QTest::keyClick(f.uc, Qt::Key_Return);
+    const Type::TEntryItem stored = f.Stored(0);
+    QCOMPARE(stored.uc, 0.0009);
+    QCOMPARE(stored.actual, 50.0006);
+    QCOMPARE(stored.nominal, 50.0);
+    QCOMPARE(f.list->selectedItems().size(), 1); // Ctrl+A went to the field, not the list
+}
+
+void TestEntryWidget::Tab_Through_Unchanged_Fields_Keeps_Values()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    const Type::TEntryItem full = Entry(100.000123456789, 100.00012345, 0.000123456);
+    f.widget->Add_Entry_Item(full);
+    f.Select_Only(0);
+    f.nominal->setFocus(Qt::TabFocusReason);
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(spy.count(), 3);
+    const Type::TEntryItem stored = f.Stored(0);
+    QCOMPARE(std::memcmp(&stored, &full, sizeof full), 0);
+}
+
+void TestEntryWidget::Add_Selects_And_Shows_The_New_Entry()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    std::vector<Type::TEntryItem> many;
+    for (int i = 0; i < 39; ++i)
+        many.push_back(Entry(i, i, 0.001));
+    f.widget->Add_Entry_Items(many);
+    f.Select_Only(3);
+
+    QTest::mouseClick(f.add, Qt::LeftButton);
+    QCOMPARE(f.list->count(), 40);
+    const QList<QListWidgetItem *> selected = f.list->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(f.list->row(selected.first()), 39);
+    // Scrolled down to it (the rows are wider than the list; only rows scroll).
+    const QRect row = f.list->visualItemRect(selected.first());
+    QVERIFY(row.top() >= 0 && row.bottom() <= f.list->viewport()->rect().bottom());
+    QCOMPARE(f.nominal->text(), QString("4000.0000"));
+    QCOMPARE(f.nominal->selectedText(), f.nominal->text());
+}
+
+void TestEntryWidget::Insert_And_Delete_Keys_On_The_List()
+{
+    TFixture f;
+    QVERIFY(f.Show_Active());
+    f.widget->Add_Entry_Items({Entry(1, 1, 1), Entry(2, 2, 1), Entry(3, 3, 1)});
+    f.list->setFocus();
+    QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+
+    QTest::keyClick(f.list, Qt::Key_Insert);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.list->count(), 4);
+    QCOMPARE(f.Stored(3).nominal, 400.0);
+
+    f.Select_Only(0);
+    f.list->item(2)->setSelected(true);
+    f.list->setFocus();
+    QTest::keyClick(f.list, Qt::Key_Delete);
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(f.list->count(), 2);
+    QCOMPARE(f.Stored(0).nominal, 2.0);
+    QCOMPARE(f.Stored(1).nominal, 400.0);
+
+    // The keys belong to the list: Delete in a field edits the field's text.
+    f.Select_Only(0);
+    f.nominal->setFocus();
+    f.nominal->setCursorPosition(0);
+    QTest::keyClick(f.nominal, Qt::Key_Delete);
+    QCOMPARE(f.list->count(), 2);
+    QCOMPARE(f.nominal->text(), QString(".0000"));
 }
 
 QTEST_MAIN(TestEntryWidget)

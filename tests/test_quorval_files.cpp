@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace Support;
@@ -104,6 +105,10 @@ private slots:
     void Drag_And_Drop();
     void Drop_With_Unsaved_Data();
     void Options_Dialog();
+    void Partial_Data_Is_Kept_data();
+    void Partial_Data_Is_Kept();
+    void New_Command_data();
+    void New_Command();
 
 private:
     QString d_root;
@@ -276,10 +281,9 @@ void TestQuorvalFiles::Open_Command()
         driver.Then_Box(&question, QMessageBox::No);
         Action(&window, "Open")->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Box_Difference(question, "Data Not Saved",
-                                "Do you want to continue without saving?",
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                                QMessageBox::Warning),
+        QCOMPARE(Box_Difference(
+                     question, "Data Not Saved", "Do you want to continue without saving?",
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::Warning),
                  QString());
         QVERIFY(question.detailed_text.isEmpty());
     }
@@ -299,6 +303,9 @@ void TestQuorvalFiles::Open_Command()
         QCOMPARE(window.File_Path(), d_home);
     }
     { // A damaged file: the error box, the data and the flag as before, the folder kept.
+        // An entry put in without a signal shows in the rows only if the command recomputes.
+        const std::size_t rows_before = window.Export_Rows().size();
+        Entry_Widget(&window, 'A')->Add_Entry_Item(Entry(900.0, 900.0, 0.001));
         TModalDriver driver;
         TBoxRecord question, error;
         TDialogRecord dialog;
@@ -312,10 +319,12 @@ void TestQuorvalFiles::Open_Command()
                  QString());
         QCOMPARE(error.detailed_text, window.Last_Error());
         QVERIFY(error.detailed_text.startsWith("ERR  Load_Data: ERR:  "));
+        QCOMPARE(window.Export_Rows().size(), rows_before + 1); // recomputed
+        Entry_Widget(&window, 'A')->Clear_Entry_Items();
+        Entry_Widget(&window, 'A')->Add_Entry_Items(before.a);
         QVERIFY(Same_State(State_Of(&window), before));
         QVERIFY(window.Data_Modified());
         QCOMPARE(window.File_Path(), d_home + "/data");
-        QVERIFY(!window.Export_Rows().empty()); // recomputed, still the old comparison
     }
     { // A good file: loaded, recomputed, the flag clear.
         TModalDriver driver;
@@ -642,11 +651,19 @@ void TestQuorvalFiles::Options_Dialog()
             QVERIFY(window.Data_Modified());
         }
         { // Shows the option now off; Accept unchanged still recomputes and marks modified.
+            // A save clears the flag first; an entry put in without a signal shows in the rows
+            // only after a recompute.
+            QVERIFY(window.Save_Data(d_home + "/options.quorval"));
+            QVERIFY(!window.Data_Modified());
+            const std::size_t rows_before = window.Export_Rows().size();
+            Entry_Widget(&window, 'A')->Add_Entry_Item(Entry(900.0, 900.0, 0.001));
             TModalDriver again;
             again.Then(answer(&shown, false, "Accept"));
             Action(&window, "Options")->trigger();
             QVERIFY(again.Done());
             QVERIFY(!shown);
+            QVERIFY(window.Data_Modified());
+            QCOMPARE(window.Export_Rows().size(), rows_before + 1);
         }
         QVERIFY(seen != nullptr); // one dialog for every use
         QCOMPARE(window.findChildren<TOptionsDialog *>().size(), 1);
@@ -663,9 +680,116 @@ void TestQuorvalFiles::Options_Dialog()
     QVERIFY(!restarted.Options().remove_deviations);
 }
 
-int main(int argc, char *argv[])
+void TestQuorvalFiles::Partial_Data_Is_Kept_data()
 {
-    return Run_With_Temporary_Home<TestQuorvalFiles>(argc, argv);
+    QTest::addColumn<int>("count_a");
+    QTest::addColumn<int>("count_b");
+    QTest::newRow("one entry in A, none in B") << 1 << 0;
+    QTest::newRow("three in A, none in B") << 3 << 0;
+    QTest::newRow("one in each") << 1 << 1;
+    QTest::newRow("none in A, two in B") << 0 << 2;
 }
+
+// Entries typed before there is anything to compare count as unsaved data and can be saved.
+void TestQuorvalFiles::Partial_Data_Is_Kept()
+{
+    QFETCH(int, count_a);
+    QFETCH(int, count_b);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (int i = 0; i < count_a; ++i)
+        QTest::mouseClick(Entry_Widget(&window, 'A')->findChild<QToolButton *>("add_button"),
+                          Qt::LeftButton);
+    for (int i = 0; i < count_b; ++i)
+        QTest::mouseClick(Entry_Widget(&window, 'B')->findChild<QToolButton *>("add_button"),
+                          Qt::LeftButton);
+    // One value typed as a user would, so that the file holds more than the "+" defaults.
+    QTest::keyClicks(QApplication::focusWidget(), "12.34567");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(window.Data_Modified());
+    QVERIFY(Action(&window, "File_Save")->isEnabled());
+    QVERIFY(!Action(&window, "File_Export")->isEnabled());
+
+    { // Quit asks, and No keeps the window open.
+        TModalDriver driver;
+        TBoxRecord question;
+        driver.Then_Box(&question, QMessageBox::No);
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(driver.Done());
+        QCOMPARE(Box_Difference(question, "Data Not Saved", "Do you want to close without saving?",
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                                QMessageBox::Warning),
+                 QString());
+        QVERIFY(window.isVisible());
+    }
+
+    const TState typed = State_Of(&window);
+    const QString file_name = d_home + "/partial.quorval";
+    QVERIFY2(window.Save_Data(file_name), qPrintable(window.Last_Error()));
+    QVERIFY(!window.Data_Modified());
+    TQuorval other(nullptr, Qt::WindowFlags());
+    QVERIFY2(other.Load_Data(file_name), qPrintable(other.Last_Error()));
+    QVERIFY(Same_State(State_Of(&other), typed));
+    QCOMPARE(State_Of(&other).a.size() + State_Of(&other).b.size(),
+             std::size_t(count_a + count_b));
+    QVERIFY(!other.Data_Modified());
+    QVERIFY(other.Export_Rows().empty());
+}
+
+void TestQuorvalFiles::New_Command_data()
+{
+    QTest::addColumn<bool>("modified");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("emptied");
+    QTest::newRow("unmodified: no question") << false << int(QMessageBox::NoButton) << true;
+    QTest::newRow("modified, Yes") << true << int(QMessageBox::Yes) << true;
+    QTest::newRow("modified, No") << true << int(QMessageBox::No) << false;
+}
+
+void TestQuorvalFiles::New_Command()
+{
+    QFETCH(bool, modified);
+    QFETCH(int, answer);
+    QFETCH(bool, emptied);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    Fill(&window, Set_A(), Set_B(), 2.5);
+    if (!modified)
+        QVERIFY(window.Save_Data(d_home + "/saved.quorval"));
+    QCOMPARE(window.Data_Modified(), modified);
+    const TState before = State_Of(&window);
+
+    TModalDriver driver;
+    TBoxRecord question;
+    if (answer != QMessageBox::NoButton)
+        driver.Then_Box(&question, QMessageBox::StandardButton(answer));
+    QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(driver.Done());
+    if (modified)
+        QCOMPARE(Box_Difference(question, "Data Not Saved",
+                                "Do you want to continue without saving?",
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                                QMessageBox::Warning),
+                 QString());
+
+    if (emptied) {
+        QVERIFY(State_Of(&window).a.empty() && State_Of(&window).b.empty());
+        QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 0.0);
+        QVERIFY(!window.Data_Modified());
+        QVERIFY(window.Export_Rows().empty());
+        QVERIFY(!Action(&window, "File_Save")->isEnabled());
+        QVERIFY(window.Options().remove_deviations); // the options stay
+    } else {
+        QVERIFY(Same_State(State_Of(&window), before));
+        QVERIFY(window.Data_Modified());
+    }
+}
+
+int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TestQuorvalFiles>(argc, argv); }
 
 #include "test_quorval_files.moc"

@@ -314,25 +314,42 @@ void TestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
     TQuorval window(nullptr, Qt::WindowFlags());
     QAction *save = Action(&window, "File_Save");
     QAction *exporting = Action(&window, "File_Export");
-    Add_Entries(&window, "entry_widget_a", 2);
-    Add_Entries(&window, "entry_widget_b", 1);
     QVERIFY(!save->isEnabled());
+    QVERIFY(!exporting->isEnabled());
+
+    // Entries typed so far can be saved before there is anything to compare.
+    Add_Entries(&window, "entry_widget_a", 1);
+    QVERIFY(save->isEnabled());
+    QVERIFY(!exporting->isEnabled());
+    Add_Entries(&window, "entry_widget_a", 1);
+    Add_Entries(&window, "entry_widget_b", 1);
+    QVERIFY(save->isEnabled());
     QVERIFY(!exporting->isEnabled());
 
     Add_Entries(&window, "entry_widget_b", 1);
     QVERIFY(save->isEnabled());
     QVERIFY(exporting->isEnabled());
 
-    // Removing an entry of set A (nothing selected removes nothing, two selected remove both).
+    // Removing an entry of set A leaves nothing to export.
     TEntryWidget *a = window.findChild<TEntryWidget *>("entry_widget_a");
     QListWidget *list = a->findChild<QListWidget *>("entry_list");
+    list->clearSelection();
     list->item(0)->setSelected(true);
     QTest::mouseClick(a->findChild<QToolButton *>("remove_button"), Qt::LeftButton);
-    QVERIFY(!save->isEnabled());
+    QVERIFY(save->isEnabled());
     QVERIFY(!exporting->isEnabled());
 
     Add_Entries(&window, "entry_widget_a", 1);
-    QVERIFY(save->isEnabled());
+    QVERIFY(exporting->isEnabled());
+
+    // Both lists emptied: nothing to save either.
+    for (TEntryWidget *widget : window.findChildren<TEntryWidget *>()) {
+        QListWidget *entries = widget->findChild<QListWidget *>("entry_list");
+        entries->selectAll();
+        QTest::mouseClick(widget->findChild<QToolButton *>("remove_button"), Qt::LeftButton);
+    }
+    QVERIFY(!save->isEnabled());
+    QVERIFY(!exporting->isEnabled());
 }
 
 void TestQuorvalWindow::About_Box()
@@ -369,6 +386,7 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
         bool has_icon;
     };
     const TExpected expected[] = {
+        {"New", "Start a new comparison with empty data sets.", "Ctrl+N", false},
         {"Open", "Open an existing Quorval file.", "Ctrl+O", true},
         {"File_Save", "File_Save the current Quorval file.", "Ctrl+S", true},
         {"File_Export", "File_Export data from the Quorval file.", "Ctrl+E", true},
@@ -397,7 +415,7 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QMenuBar *menu_bar = window.menuBar();
     QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&Help"}));
     QCOMPARE(names(menu_bar->actions()[0]->menu()->actions()),
-             QStringList({"Open", "|", "File_Save", "File_Export", "|", "Quit"}));
+             QStringList({"New", "Open", "|", "File_Save", "File_Export", "|", "Quit"}));
     QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()), QStringList({"Options"}));
     QCOMPARE(names(menu_bar->actions()[2]->menu()->actions()), QStringList({"About"}));
 
