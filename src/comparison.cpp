@@ -18,9 +18,16 @@ constexpr double Range_Margin = 10.0;
 constexpr double Smallest_Combined_Uncertainty = 0.00001;
 constexpr double En_For_Zero_Uncertainty = 1000.0;
 
+// Not a number when any input is not finite, so that it is never mistaken for a result.
 double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, const double &uc_b)
 {
-    const double combined = std::sqrt(uc_a * uc_a + uc_b * uc_b);
+    if (!std::isfinite(dev_a) || !std::isfinite(dev_b) || !std::isfinite(uc_a) ||
+        !std::isfinite(uc_b))
+        return std::numeric_limits<double>::quiet_NaN();
+    double combined = std::sqrt(uc_a * uc_a + uc_b * uc_b);
+    // Uncertainties whose squares overflow still have a finite combination.
+    if (std::isinf(combined))
+        combined = std::hypot(uc_a, uc_b);
     if (combined > Smallest_Combined_Uncertainty)
         return std::fabs(dev_a - dev_b) / combined;
     return En_For_Zero_Uncertainty;

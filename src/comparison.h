@@ -5,6 +5,7 @@
 #include "core/vector2.h"
 #include "src/types.h"
 
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
@@ -31,8 +32,18 @@ public:
         bool uc_a_valid = false;  // set A covers the position: its uncertainty (uc_a_adj) counts
         bool uc_b_valid = false;  // set B covers the position: its uncertainty (uc_b) counts
 
-        // Both sets cover the position, so it has an En value.
-        bool Has_En() const { return uc_a_valid && uc_b_valid; }
+        // What the row has to show: a value of a set that covers the position, and that could be
+        // computed. Inputs too large for a double (a deviation of 1e308 - (-1e308), say) give
+        // values that are not finite; those are shown as missing ("------" in the report, an
+        // empty CSV field, no point in the graphs), never as inf or nan.
+        bool Has_Position() const { return std::isfinite(position); }
+        bool Has_Dev_A() const { return dev_a_valid && std::isfinite(dev_a); }
+        bool Has_Dev_B() const { return dev_b_valid && std::isfinite(dev_b); }
+        bool Has_Uc_A() const { return uc_a_valid && std::isfinite(uc_a); }
+        bool Has_Uc_A_Adj() const { return uc_a_valid && std::isfinite(uc_a_adj); }
+        bool Has_Uc_B() const { return uc_b_valid && std::isfinite(uc_b); }
+        // Both sets cover the position and its En could be computed.
+        bool Has_En() const { return uc_a_valid && uc_b_valid && std::isfinite(en_value); }
     };
 
     // Indexed is the one the program uses; Literal_Reference is the plain quadratic method (every

@@ -4,6 +4,8 @@
 #include "core/graphwidget.h"
 #include "src/comparison.h"
 
+#include <cmath>
+
 namespace ComparisonGraphs {
 
 const QColor Curve_A_Colour(128, 40, 40);
@@ -38,9 +40,11 @@ void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
     curve_b.reserve(rows.size());
     en_curve.reserve(rows.size());
     for (const TComparison::TExportData &row : rows) {
-        if (row.dev_a_valid)
+        if (!row.Has_Position())
+            continue;
+        if (row.Has_Dev_A())
             curve_a.emplace_back(row.position, row.dev_a);
-        if (row.dev_b_valid)
+        if (row.Has_Dev_B())
             curve_b.emplace_back(row.position, row.dev_b);
         if (row.Has_En())
             en_curve.emplace_back(row.position, row.en_value);
@@ -48,17 +52,22 @@ void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
     sink(Deviation_Graph, Curve_A_Colour, curve_a);
     sink(Deviation_Graph, Curve_B_Colour, curve_b);
 
-    // Bracket width: 0.5 % of the length range.
-    const double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
+    // Bracket width: 0.5 % of the length range (taken in parts when the range itself is beyond
+    // the largest double).
+    double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
+    if (std::isinf(tick))
+        tick = comparison.Range_Max() * 0.005 - comparison.Range_Min() * 0.005;
     const double half = tick / 2.0;
     const double adjustment = comparison.Uc_Adjustment();
     std::vector<TVector2> bracket;
     for (const TComparison::TExportData &row : rows) {
+        if (!row.Has_Position())
+            continue;
         const double p = row.position;
-        if (row.dev_a_valid) {
+        if (row.Has_Dev_A() && row.Has_Uc_A_Adj()) {
             const double u = row.uc_a_adj;
             // The grey bracket shows the unadjusted uncertainty behind the red one.
-            if (row.dev_b_valid) {
+            if (row.dev_b_valid && std::isfinite(adjustment)) {
                 Fill_Bracket(&bracket, p, half, row.dev_a + u + adjustment,
                              row.dev_a - u - adjustment);
                 sink(Deviation_Graph, Unadjusted_Bracket_Colour, bracket);
@@ -67,7 +76,7 @@ void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
             Fill_Bracket(&bracket, p, half, row.dev_a + u, row.dev_a - u);
             sink(Deviation_Graph, Bracket_A_Colour, bracket);
         }
-        if (row.dev_b_valid) {
+        if (row.Has_Dev_B() && row.Has_Uc_B()) {
             // Open to the left, upright at p + half: facing A's bracket.
             Fill_Bracket(&bracket, p, -half, row.dev_b + row.uc_b, row.dev_b - row.uc_b);
             sink(Deviation_Graph, Bracket_B_Colour, bracket);

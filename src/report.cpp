@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +16,8 @@ const char Title[] = "Comparison Data\n\n";
 const char Header[] =
     "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En\n";
 const char Filler[] = "     ------";
+// A position that is not a number, in the width of the position column.
+const QString Position_Filler = QStringLiteral("    ------ ");
 
 // Fixed-point with four decimals in the C locale; wider numbers widen their field.
 QString Position_Field(const double &value)
@@ -68,13 +71,14 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     int en_count = 0;
     QString line;
     for (const TComparison::TExportData &row : rows) {
-        line = Position_Field(row.position);
-        line += row.dev_a_valid ? Value_Field(row.dev_a) : QLatin1String(Filler);
-        line += row.dev_b_valid ? Value_Field(row.dev_b) : QLatin1String(Filler);
-        line += row.uc_a_valid ? Value_Field(row.uc_a) : QLatin1String(Filler);
-        line += row.uc_a_valid ? Value_Field(row.uc_a_adj) : QLatin1String(Filler);
-        line += row.uc_b_valid ? Value_Field(row.uc_b) : QLatin1String(Filler);
-        if (row.uc_a_valid && row.uc_b_valid) {
+        line = row.Has_Position() ? Position_Field(row.position) : Position_Filler;
+        line += row.Has_Dev_A() ? Value_Field(row.dev_a) : QLatin1String(Filler);
+        line += row.Has_Dev_B() ? Value_Field(row.dev_b) : QLatin1String(Filler);
+        line += row.Has_Uc_A() ? Value_Field(row.uc_a) : QLatin1String(Filler);
+        line += row.Has_Uc_A_Adj() ? Value_Field(row.uc_a_adj) : QLatin1String(Filler);
+        line += row.Has_Uc_B() ? Value_Field(row.uc_b) : QLatin1String(Filler);
+        // The summary counts the En values the lines show, so that its mean and largest agree.
+        if (row.Has_Position() && row.Has_En()) {
             line += Value_Field(row.en_value);
             en_sum += row.en_value;
             ++en_count;
@@ -91,7 +95,16 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
         QString summary = QStringLiteral("\n\n");
         summary += Summary_Line("Data B Pos Offset: ", offset_b);
         summary += Summary_Line("Data B Dev Offset: ", dev_offset_b);
-        summary += Summary_Line("En Avg:            ", en_sum / en_count);
+        double en_mean = en_sum / en_count;
+        // En values near the largest double can add up beyond it: then the mean is taken from
+        // the values divided first.
+        if (std::isinf(en_sum)) {
+            en_mean = 0.0;
+            for (const TComparison::TExportData &row : rows)
+                if (row.Has_Position() && row.Has_En())
+                    en_mean += row.en_value / en_count;
+        }
+        summary += Summary_Line("En Avg:            ", en_mean);
         summary += Summary_Line("En Max:            ", en_max);
         text += summary.toLatin1();
     }

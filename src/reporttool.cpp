@@ -278,13 +278,14 @@ QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &ro
     text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
     text.append(Csv_Header);
     for (const TComparison::TExportData &row : rows) {
-        Append_Number(&text, row.position);
-        Append_Field(&text, row.dev_a_valid, row.dev_a);
-        Append_Field(&text, row.dev_b_valid, row.dev_b);
-        Append_Field(&text, row.uc_a_valid, row.uc_a);
-        Append_Field(&text, row.uc_a_valid, row.uc_a_adj);
-        Append_Field(&text, row.uc_b_valid, row.uc_b);
-        Append_Field(&text, row.uc_a_valid && row.uc_b_valid, row.en_value);
+        if (row.Has_Position())
+            Append_Number(&text, row.position);
+        Append_Field(&text, row.Has_Dev_A(), row.dev_a);
+        Append_Field(&text, row.Has_Dev_B(), row.dev_b);
+        Append_Field(&text, row.Has_Uc_A(), row.uc_a);
+        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj);
+        Append_Field(&text, row.Has_Uc_B(), row.uc_b);
+        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value);
         text.append('\n');
     }
     return text;

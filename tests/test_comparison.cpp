@@ -1,6 +1,8 @@
 #include "core/interpolation.h"
 #include "src/comparison.h"
 #include "src/comparisongraphs.h"
+#include "src/report.h"
+#include "src/reporttool.h"
 
 #include <QtTest>
 
@@ -498,6 +500,63 @@ private slots:
         QCOMPARE(p[p.size() - 3], inf);
         QVERIFY(std::is_sorted(p.begin(), p.end() - 2));
         QCOMPARE(Difference(fast, literal), QString());
+    }
+
+    // Finite entries whose deviations or differences are too large for a double: what cannot be
+    // computed is missing in the rows, the report, the CSV and the graphs alike, and the summary
+    // counts only the En values that are shown.
+    void Values_Too_Large_Are_Missing_Everywhere()
+    {
+        const Entries a = Sorted({{10, 10.001, 0.001}, {20, 20.002, 0.001}, {30, 1e308, 0.001}});
+        const Entries b = Sorted({{30, -1e308, 0.001}, {10, 10.0005, 0.001}, {20, 20.001, 0.001}});
+        TComparison comparison;
+        QVERIFY(comparison.Calculate(a, b, 0.0, Options(false)));
+        Rows rows = comparison.Export_Rows();
+        int shown_en = 0;
+        double largest = 0.0;
+        for (const TComparison::TExportData &row : rows) {
+            QVERIFY(!row.Has_Dev_A() || std::isfinite(row.dev_a));
+            QVERIFY(!row.Has_Dev_B() || std::isfinite(row.dev_b));
+            if (row.Has_En()) {
+                ++shown_en;
+                largest = std::max(largest, row.en_value);
+            }
+        }
+        // At 10 only: at 20 and 30 B's interpolated deviation is so large that En overflows.
+        QCOMPARE(shown_en, 1);
+        const TComparison::TExportData *at_30 = Row_At(rows, 30.0);
+        QVERIFY(at_30 && at_30->uc_a_valid && at_30->uc_b_valid && !at_30->Has_En());
+
+        // A position beyond the largest double (a nominal length plus a large offset).
+        TComparison::TExportData beyond = rows.back();
+        beyond.position = std::numeric_limits<double>::infinity();
+        rows.push_back(beyond);
+        const QByteArray report = Report::Text(rows, 0.0, comparison.Data_B_Dev_Offset());
+        QVERIFY2(!report.contains("inf") && !report.contains("nan"), report.constData());
+        QVERIFY(report.contains("\n    ------  "));
+        QVERIFY(report.contains("En Max:" + QByteArray(12, ' ') +
+                                QByteArray::number(largest, 'f', 4).rightJustified(9, ' ')));
+        const QByteArray csv = TReportTool::Csv_Text(rows);
+        QVERIFY2(!csv.contains("inf") && !csv.contains("nan"), csv.constData());
+        QCOMPARE(csv.count("\n"), int(rows.size()) + 1);
+
+        const Sets en = En_Sets(comparison);
+        QCOMPARE(en[0].points.size(), std::size_t(shown_en));
+        for (const TSet &set : Deviation_Sets(comparison))
+            for (const TVector2 &p : set.points)
+                QVERIFY(std::isfinite(p.x) && std::isfinite(p.y));
+    }
+
+    void Combined_Uncertainty_Beyond_The_Squares()
+    {
+        // Squares of 1e200 overflow; the combined uncertainty does not.
+        const Entries a = Sorted({{0, 0.0, 1e200}, {100, 100.0, 1e200}});
+        const Entries b = Sorted({{0, 0.0, 1e200}, {100, 3e200, 1e200}});
+        TComparison comparison;
+        QVERIFY(comparison.Calculate(a, b, 0.0, Options(false)));
+        const TComparison::TExportData *row = Row_At(comparison.Export_Rows(), 100.0);
+        QVERIFY(row && row->Has_En());
+        QVERIFY(Near(row->en_value, 3.0 / std::sqrt(2.0)));
     }
 
     void Indexed_Matches_Literal_Reference()
