@@ -1,5 +1,6 @@
 #include "src/entrywidget.h"
 
+#include "core/assertion.h"
 #include "src/entrylists.h"
 
 #include <QAction>
@@ -14,13 +15,138 @@
 #include <QSpacerItem>
 #include <QStringList>
 #include <QToolButton>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <QVariant>
 
+#include <QItemSelection>
+#include <QPointer>
+
+#include <algorithm>
 #include <cstring>
+#include <utility>
+
+// The base of the entry list's undo commands: the widget's changes, reached through the widget
+// while it exists.
+class TEntryListCommand : public QUndoCommand
+{
+public:
+    using TRows = std::vector<std::pair<int, Type::TEntryItem>>;
+
+    TEntryListCommand(TEntryWidget *widget, const QString &text)
+        : QUndoCommand(text), d_widget(widget)
+    {
+    }
+
+protected:
+    void Insert(const TRows &rows, bool select)
+    {
+        if (d_widget)
+            d_widget->Apply_Insert(rows, select);
+    }
+    void Remove(const TRows &rows)
+    {
+        if (d_widget)
+            d_widget->Apply_Remove(rows);
+    }
+    void Set(int row, const Type::TEntryItem &item, bool select)
+    {
+        if (d_widget)
+            d_widget->Apply_Set(row, item, select);
+    }
+    void Offset_Text(const QString &text)
+    {
+        if (d_widget)
+            d_widget->Apply_Offset_Text(text);
+    }
+
+private:
+    QPointer<TEntryWidget> d_widget;
+};
+
+namespace {
+
+// Entries put in at their rows ("+", paste); undone by taking them out again.
+class TInsert_Command : public TEntryListCommand
+{
+public:
+    TInsert_Command(TEntryWidget *widget, TRows rows, const QString &text)
+        : TEntryListCommand(widget, text), d_rows(std::move(rows))
+    {
+    }
+    void redo() override { Insert(d_rows, true); }
+    void undo() override { Remove(d_rows); }
+
+private:
+    TRows d_rows;
+};
+
+// Entries taken out ("-", Delete); undone by putting them back where they were, selected.
+class TRemove_Command : public TEntryListCommand
+{
+public:
+    TRemove_Command(TEntryWidget *widget, TRows rows)
+        : TEntryListCommand(widget, QStringLiteral("Remove Entries")), d_rows(std::move(rows))
+    {
+    }
+    void redo() override { Remove(d_rows); }
+    void undo() override { Insert(d_rows, true); }
+
+private:
+    TRows d_rows;
+};
+
+// One entry's values edited in the fields. The first redo is the edit itself, already on screen
+// in the fields; later ones, and the undo, select the entry and show its values.
+class TEdit_Command : public TEntryListCommand
+{
+public:
+    TEdit_Command(TEntryWidget *widget, int row, const Type::TEntryItem &before,
+                  const Type::TEntryItem &after)
+        : TEntryListCommand(widget, QStringLiteral("Edit Entry")), d_row(row), d_before(before),
+          d_after(after), d_done(false)
+    {
+    }
+    void redo() override
+    {
+        Set(d_row, d_after, d_done);
+        d_done = true;
+    }
+    void undo() override { Set(d_row, d_before, true); }
+
+private:
+    int d_row;
+    Type::TEntryItem d_before;
+    Type::TEntryItem d_after;
+    bool d_done;
+};
+
+class TOffset_Command : public TEntryListCommand
+{
+public:
+    TOffset_Command(TEntryWidget *widget, const QString &before, const QString &after)
+        : TEntryListCommand(widget, QStringLiteral("Change Offset")), d_before(before),
+          d_after(after)
+    {
+    }
+    void redo() override { Offset_Text(d_after); }
+    void undo() override { Offset_Text(d_before); }
+
+private:
+    QString d_before;
+    QString d_after;
+};
+
+bool Same_Bits(const Type::TEntryItem &a, const Type::TEntryItem &b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
 
 TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false),
-      d_return_pressed(false)
+      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset_text("0.0000")
 {
     qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
 
@@ -94,7 +220,7 @@ TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     setWindowTitle("Entry Widget");
     resize(280, 343);
 
-    connect(d_offset_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Data_Changed);
+    connect(d_offset_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Offset_Changed);
     for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
         // Return comes just before the edit finishes, on the same key press.
         connect(edit, &QLineEdit::returnPressed, this, [this]() { d_return_pressed = true; });
@@ -138,7 +264,8 @@ double TEntryWidget::Entry_Offset() const { return EntryLists::To_Number(d_offse
 
 void TEntryWidget::Set_Entry_Offset(const double &offset)
 {
-    d_offset_edit->setText(EntryLists::Field_Text(offset));
+    d_offset_text = EntryLists::Field_Text(offset);
+    d_offset_edit->setText(d_offset_text);
     emit Data_Changed();
 }
 
@@ -161,6 +288,11 @@ void TEntryWidget::Add_Entry_Item(const Type::TEntryItem &item)
 
 void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
 {
+    Insert_Rows(d_entry_list->count(), items);
+}
+
+void TEntryWidget::Insert_Rows(int row, const std::vector<Type::TEntryItem> &items)
+{
     if (items.empty())
         return;
     // A file can hold 100,000 entries: the rows go in with one insertion, and their data is set
@@ -169,19 +301,21 @@ void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
     texts.reserve(static_cast<int>(items.size()));
     for (const Type::TEntryItem &item : items)
         texts.append(Display_Text(item));
-    const int first = d_entry_list->count();
-    d_entry_list->addItems(texts);
+    d_entry_list->insertItems(row, texts);
     QAbstractItemModel *model = d_entry_list->model();
     {
         const QSignalBlocker blocker(model);
         for (std::size_t i = 0; i < items.size(); ++i) {
-            QListWidgetItem *list_item = d_entry_list->item(first + static_cast<int>(i));
+            QListWidgetItem *list_item = d_entry_list->item(row + static_cast<int>(i));
             list_item->setData(Qt::FontRole, d_item_font);
             list_item->setData(Qt::UserRole, QVariant::fromValue(items[i]));
         }
     }
-    emit model->dataChanged(model->index(first, 0), model->index(d_entry_list->count() - 1, 0));
+    emit model->dataChanged(model->index(row, 0),
+                            model->index(row + static_cast<int>(items.size()) - 1, 0));
 }
+
+int TEntryWidget::Entry_Count() const { return d_entry_list->count(); }
 
 std::vector<Type::TEntryItem> TEntryWidget::List_Items() const
 {
@@ -249,12 +383,14 @@ bool TEntryWidget::Store_Fields()
         return false;
 
     QListWidgetItem *list_item = selected.first();
-    Type::TEntryItem item = list_item->data(Qt::UserRole).value<Type::TEntryItem>();
-    Read_Fields(&item);
-    list_item->setData(Qt::UserRole, QVariant::fromValue(item));
-    list_item->setData(Qt::DisplayRole, Display_Text(item));
-
-    emit Data_Changed();
+    const Type::TEntryItem before = list_item->data(Qt::UserRole).value<Type::TEntryItem>();
+    Type::TEntryItem after = before;
+    Read_Fields(&after);
+    // An edit that changes nothing still counts as finished, but there is nothing to undo.
+    if (Same_Bits(before, after))
+        emit Data_Changed();
+    else
+        d_undo_stack->push(new TEdit_Command(this, d_entry_list->row(list_item), before, after));
     return true;
 }
 
@@ -309,14 +445,10 @@ void TEntryWidget::Add_Entry()
     item.nominal = 100.0 * n;
     item.actual = 100.0 * n;
     item.uc = 0.001 + n / 1000.0;
-    Add_Entry_Item(item);
-    emit Data_Changed();
-
     // The new entry alone is selected and in view, and its nominal field ready for typing: the
     // user types the three values with Return between them.
-    QListWidgetItem *added = d_entry_list->item(d_entry_list->count() - 1);
-    d_entry_list->setCurrentItem(added, QItemSelectionModel::ClearAndSelect);
-    d_entry_list->scrollToItem(added);
+    d_undo_stack->push(
+        new TInsert_Command(this, {{d_entry_list->count(), item}}, QStringLiteral("Add Entry")));
     d_nominal_edit->setFocus(Qt::OtherFocusReason);
     d_nominal_edit->selectAll();
 }
@@ -324,8 +456,137 @@ void TEntryWidget::Add_Entry()
 void TEntryWidget::Remove_Entry()
 {
     Store_Pending_Edit();
-    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    for (QListWidgetItem *item : selected)
-        delete d_entry_list->takeItem(d_entry_list->row(item));
+    std::vector<int> rows;
+    for (const QListWidgetItem *item : d_entry_list->selectedItems())
+        rows.push_back(d_entry_list->row(item));
+    if (rows.empty()) {
+        emit Data_Changed();
+        return;
+    }
+    std::sort(rows.begin(), rows.end());
+    TEntryListCommand::TRows removed;
+    removed.reserve(rows.size());
+    for (const int row : rows)
+        removed.emplace_back(row,
+                             d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
+    d_undo_stack->push(new TRemove_Command(this, std::move(removed)));
+}
+
+void TEntryWidget::Offset_Changed()
+{
+    const QString text = d_offset_edit->text();
+    const double before = EntryLists::To_Number(d_offset_text);
+    const double after = EntryLists::To_Number(text);
+    if (std::memcmp(&before, &after, sizeof before) == 0) {
+        emit Data_Changed();
+        return;
+    }
+    d_undo_stack->push(new TOffset_Command(this, d_offset_text, text));
+}
+
+void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
+{
+    QUORVAL_ASSERT(stack != nullptr);
+    d_undo_stack = stack;
+}
+
+void TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
+{
+    if (items.empty())
+        return;
+    Store_Pending_Edit();
+    TEntryListCommand::TRows rows;
+    rows.reserve(items.size());
+    const int first = d_entry_list->count();
+    for (std::size_t i = 0; i < items.size(); ++i)
+        rows.emplace_back(first + static_cast<int>(i), items[i]);
+    d_undo_stack->push(new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
+}
+
+std::vector<Type::TEntryItem> TEntryWidget::Selected_Items() const
+{
+    const std::vector<Type::TEntryItem> all = List_Items();
+    std::vector<int> rows;
+    for (const QListWidgetItem *item : d_entry_list->selectedItems())
+        rows.push_back(d_entry_list->row(item));
+    if (rows.empty())
+        return all;
+    std::sort(rows.begin(), rows.end());
+    std::vector<Type::TEntryItem> items;
+    items.reserve(rows.size());
+    for (const int row : rows)
+        items.push_back(all[static_cast<std::size_t>(row)]);
+    return items;
+}
+
+// ---- The changes of the undo commands ----
+
+void TEntryWidget::Apply_Insert(const TEntryListCommand::TRows &rows, bool select)
+{
+    // Rows ascending; each run of consecutive rows goes in with one insertion.
+    QItemSelection selection;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t end = i + 1;
+        while (end < rows.size() && rows[end].first == rows[end - 1].first + 1)
+            ++end;
+        const int first = rows[i].first;
+        if (first < 0 || first > d_entry_list->count())
+            return; // the list was changed behind the commands' back
+        std::vector<Type::TEntryItem> items;
+        items.reserve(end - i);
+        for (std::size_t k = i; k < end; ++k)
+            items.push_back(rows[k].second);
+        Insert_Rows(first, items);
+        selection.select(
+            d_entry_list->model()->index(first, 0),
+            d_entry_list->model()->index(first + static_cast<int>(items.size()) - 1, 0));
+        i = end;
+    }
+    if (select && !selection.isEmpty()) {
+        d_entry_list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        d_entry_list->selectionModel()->setCurrentIndex(selection.first().topLeft(),
+                                                        QItemSelectionModel::NoUpdate);
+        d_entry_list->scrollTo(selection.first().topLeft());
+    }
+    emit Data_Changed();
+}
+
+void TEntryWidget::Apply_Remove(const TEntryListCommand::TRows &rows)
+{
+    // From the last run to the first, so that the rows still ahead keep their numbers; a run of
+    // consecutive rows goes out with one removal.
+    for (std::size_t end = rows.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && rows[begin - 1].first == rows[begin].first - 1)
+            --begin;
+        const int first = rows[begin].first;
+        const int count = static_cast<int>(end - begin);
+        if (first >= 0 && first + count <= d_entry_list->count())
+            d_entry_list->model()->removeRows(first, count);
+        end = begin;
+    }
+    emit Data_Changed();
+}
+
+void TEntryWidget::Apply_Set(int row, const Type::TEntryItem &item, bool select)
+{
+    QListWidgetItem *list_item = d_entry_list->item(row);
+    if (list_item == nullptr)
+        return;
+    list_item->setData(Qt::UserRole, QVariant::fromValue(item));
+    list_item->setData(Qt::DisplayRole, Display_Text(item));
+    if (select) {
+        d_entry_list->setCurrentItem(list_item, QItemSelectionModel::ClearAndSelect);
+        d_entry_list->scrollToItem(list_item);
+        // The fields show the values now stored, also when the selection did not change.
+        Selection_Changed();
+    }
+    emit Data_Changed();
+}
+
+void TEntryWidget::Apply_Offset_Text(const QString &text)
+{
+    d_offset_text = text;
+    d_offset_edit->setText(text);
     emit Data_Changed();
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -14,13 +15,17 @@ class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QToolButton;
+class QUndoStack;
 
 // Builds and edits one data set: a list of entries, "+" and "-" buttons, three fields for the
 // selected entry and an offset that shifts the whole set along the length axis. The entries live
-// only in the list items (Qt::UserRole holds the Type::TEntryItem).
+// only in the list items (Qt::UserRole holds the Type::TEntryItem). Every change the user makes
+// (add, remove, edit, offset, paste) is an undoable command on the widget's undo stack.
 class TEntryWidget : public QWidget
 {
     Q_OBJECT
+
+    friend class TEntryListCommand;
 
 public:
     explicit TEntryWidget(const QWidget *parent = nullptr,
@@ -38,6 +43,8 @@ public:
     void Add_Entry_Item(const Type::TEntryItem &item);
     void Add_Entry_Items(const std::vector<Type::TEntryItem> &items);
 
+    // How many entries the list holds.
+    int Entry_Count() const;
     // The list's entries as it holds them, in list order, the offset not added. Stores an edit
     // still open in one of the fields first, so a pending value is not lost.
     std::vector<Type::TEntryItem> List_Items() const;
@@ -47,6 +54,16 @@ public:
 
     // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide, 4 decimals, C locale.
     static QString Display_Text(const Type::TEntryItem &item);
+
+    // The stack the user's changes go to (the window shares one between both lists); until one
+    // is given the widget keeps its own. Not owned.
+    void Set_Undo_Stack(QUndoStack *stack);
+    QUndoStack *Undo_Stack() const { return d_undo_stack; }
+    // Adds entries (list values) at the end as one undoable change and selects them; emits
+    // Data_Changed once.
+    void Paste_Entries(const std::vector<Type::TEntryItem> &items);
+    // The selected entries, or all when none is selected: list values in list order.
+    std::vector<Type::TEntryItem> Selected_Items() const;
 
 signals:
     void Data_Changed();
@@ -58,6 +75,17 @@ private slots:
     void Remove_Entry();
 
 private:
+    // The changes the undo commands make, each followed by one Data_Changed. Rows are list rows;
+    // select makes the changed rows the selection.
+    // Rows ascending, each with the entry it holds after the insertion or before the removal.
+    void Apply_Insert(const std::vector<std::pair<int, Type::TEntryItem>> &rows, bool select);
+    void Apply_Remove(const std::vector<std::pair<int, Type::TEntryItem>> &rows);
+    void Apply_Set(int row, const Type::TEntryItem &item, bool select);
+    void Apply_Offset_Text(const QString &text);
+    void Insert_Rows(int row, const std::vector<Type::TEntryItem> &items);
+    // The offset field finished an edit.
+    void Offset_Changed();
+
     // Reads the three fields over *item; true when that changed a value.
     bool Read_Fields(Type::TEntryItem *item) const;
     // Stores the three fields in the first selected item and emits Data_Changed; false when no
@@ -81,6 +109,9 @@ private:
     // Set by Return or Enter in a field, just before that field's edit finishes: only such an
     // edit moves the focus on; one finished by focus loss leaves it where the user put it.
     bool d_return_pressed;
+    QUndoStack *d_undo_stack;
+    // The offset text of the last committed offset: an edit that changes the value is a command.
+    QString d_offset_text;
 };
 
 #endif

@@ -10,6 +10,8 @@
 #include "src/report.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -35,6 +37,8 @@
 #include <QSize>
 #include <QSpacerItem>
 #include <QToolBar>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <QUrl>
 
 #include <vector>
@@ -77,11 +81,14 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_new(nullptr),
+      d_action_import_a(nullptr), d_action_import_b(nullptr), d_action_undo(nullptr),
+      d_action_redo(nullptr), d_action_copy(nullptr), d_action_paste(nullptr),
       d_action_open(nullptr), d_action_save(nullptr), d_action_export(nullptr),
       d_action_options(nullptr), d_action_about(nullptr), d_action_quit(nullptr),
       d_entry_widget_a(nullptr), d_entry_widget_b(nullptr), d_central_layout(nullptr),
       d_deviation_graph(nullptr), d_en_graph(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_options{true}, d_data_modified(false)
+      d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_options_changed(false),
+      d_undo_stack(nullptr), d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -90,6 +97,7 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     d_footer_font = QFont("Verdana", 8);
     d_footer_font.setItalic(true);
 
+    d_undo_stack = new QUndoStack(this);
     Create_Settings();
     Restore_Geometry();
     d_file_path = d_settings->value("File_Path", d_file_path).toString();
@@ -108,8 +116,7 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
 
     Make_Connections();
 
-    Update();
-    Set_Data_Modified(false);
+    Show_Lists(EntryLists::TLists());
 }
 
 TQuorval::~TQuorval()
@@ -118,6 +125,8 @@ TQuorval::~TQuorval()
     // may reach the slots here any more.
     disconnect(d_entry_widget_a, nullptr, this, nullptr);
     disconnect(d_entry_widget_b, nullptr, this, nullptr);
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(d_undo_stack, nullptr, this, nullptr);
 }
 
 void TQuorval::Create_Settings()
@@ -167,6 +176,16 @@ void TQuorval::Create_Actions()
     };
     const TActionRow rows[] = {
         {&d_action_new, "New", "Start a new comparison with empty data sets.", "Ctrl+N", nullptr},
+        {&d_action_import_a, "Import Set A\u2026",
+         "Replace the entries of data set A by those of a text, CSV or TSV file.", nullptr,
+         nullptr},
+        {&d_action_import_b, "Import Set B\u2026",
+         "Replace the entries of data set B by those of a text, CSV or TSV file.", nullptr,
+         nullptr},
+        {&d_action_copy, "Copy", "Copy the selected entries (all when none is selected).", "Ctrl+C",
+         nullptr},
+        {&d_action_paste, "Paste", "Add entries from the clipboard to the list.", "Ctrl+V",
+         nullptr},
         {&d_action_open, "Open", "Open an existing Quorval file.", "Ctrl+O",
          ":/menu/file_open_x32.png"},
         {&d_action_save, "File_Save", "File_Save the current Quorval file.", "Ctrl+S",
@@ -189,6 +208,14 @@ void TQuorval::Create_Actions()
             action->setIcon(QIcon(row.icon));
         *row.action = action;
     }
+    // Undo and Redo name the change they take back or do again ("Undo Paste").
+    d_action_undo = d_undo_stack->createUndoAction(this, "Undo");
+    d_action_undo->setObjectName("undo_action");
+    d_action_undo->setShortcut(QKeySequence::Undo);
+    d_action_redo = d_undo_stack->createRedoAction(this, "Redo");
+    d_action_redo->setObjectName("redo_action");
+    d_action_redo->setShortcuts(
+        {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
 }
 
 void TQuorval::Create_Layout()
@@ -207,6 +234,9 @@ void TQuorval::Create_Layout()
     d_central_layout->addWidget(d_entry_widget_b, 0, 2, 1, 1);
     d_entry_widget_b->Enable_Entry_Offset(true);
     d_central_layout->addWidget(New_Line(QFrame::HLine, central), 1, 0, 1, 4);
+    d_entry_widget_a->Set_Undo_Stack(d_undo_stack);
+    d_entry_widget_b->Set_Undo_Stack(d_undo_stack);
+    d_paste_target = d_entry_widget_a;
 
     d_deviation_graph = new TGraphWidget(central);
     d_deviation_graph->setObjectName("deviation_graph");
@@ -247,9 +277,18 @@ void TQuorval::Create_Menus()
     file_menu->addAction(d_action_save);
     file_menu->addAction(d_action_export);
     file_menu->addSeparator();
+    file_menu->addAction(d_action_import_a);
+    file_menu->addAction(d_action_import_b);
+    file_menu->addSeparator();
     file_menu->addAction(d_action_quit);
 
     QMenu *edit_menu = menu_bar->addMenu("&Edit");
+    edit_menu->addAction(d_action_undo);
+    edit_menu->addAction(d_action_redo);
+    edit_menu->addSeparator();
+    edit_menu->addAction(d_action_copy);
+    edit_menu->addAction(d_action_paste);
+    edit_menu->addSeparator();
     edit_menu->addAction(d_action_options);
 
     QMenu *help_menu = menu_bar->addMenu("&Help");
@@ -278,8 +317,19 @@ void TQuorval::Make_Connections()
     connect(d_action_options, &QAction::triggered, this, &TQuorval::Edit_Options);
     connect(d_action_about, &QAction::triggered, this, &TQuorval::Help_About);
     connect(d_action_quit, &QAction::triggered, this, &QWidget::close);
-    connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Entries_Changed);
-    connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Entries_Changed);
+    connect(d_action_import_a, &QAction::triggered, this, &TQuorval::File_Import_A);
+    connect(d_action_import_b, &QAction::triggered, this, &TQuorval::File_Import_B);
+    connect(d_action_copy, &QAction::triggered, this, &TQuorval::Edit_Copy);
+    connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
+    connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
+    connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
+    connect(d_undo_stack, &QUndoStack::cleanChanged, this, &TQuorval::Refresh_Modified);
+    // Copy and Paste work on the list that last had the focus.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        for (TEntryWidget *widget : {d_entry_widget_a, d_entry_widget_b})
+            if (now != nullptr && widget->isAncestorOf(now))
+                d_paste_target = widget;
+    });
 }
 
 void TQuorval::Write_Settings()
@@ -305,7 +355,20 @@ int TQuorval::Run_Message_Box(const QString &text, const QString &informative_te
     return d_message_box->exec();
 }
 
-void TQuorval::Set_Data_Modified(bool modified) { d_data_modified = modified; }
+void TQuorval::Refresh_Modified()
+{
+    // Empty lists hold nothing to lose (New, or everything removed).
+    const bool has_entries =
+        d_entry_widget_a->Entry_Count() > 0 || d_entry_widget_b->Entry_Count() > 0;
+    d_data_modified = has_entries && (!d_undo_stack->isClean() || d_options_changed);
+}
+
+void TQuorval::Mark_Unmodified()
+{
+    d_undo_stack->setClean();
+    d_options_changed = false;
+    Refresh_Modified();
+}
 
 bool TQuorval::Unsaved_Data_May_Go(TUnsaved_Question question)
 {
@@ -364,12 +427,7 @@ void TQuorval::Update()
         ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
     d_deviation_graph->UpdateGraph();
     d_en_graph->UpdateGraph();
-}
-
-void TQuorval::Entries_Changed()
-{
-    Set_Data_Modified(true);
-    Update();
+    Refresh_Modified();
 }
 
 // ---- Data file ----
@@ -384,21 +442,33 @@ EntryLists::TLists TQuorval::Current_Lists() const
     return lists;
 }
 
-void TQuorval::Show_Lists(const EntryLists::TLists &lists)
+void TQuorval::Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b)
 {
     {
-        // One comparison for the whole change, not one per list and offset.
+        // One comparison for the whole change, not one per list and offset; a set that does not
+        // change is left alone (an import of 100,000 entries into one set).
         const QSignalBlocker block_a(d_entry_widget_a);
         const QSignalBlocker block_b(d_entry_widget_b);
-        d_entry_widget_a->Clear_Entry_Items();
-        d_entry_widget_b->Clear_Entry_Items();
-        d_entry_widget_a->Set_Entry_Offset(lists.offset_a);
-        d_entry_widget_b->Set_Entry_Offset(lists.offset_b);
-        d_entry_widget_a->Add_Entry_Items(lists.list_a);
-        d_entry_widget_b->Add_Entry_Items(lists.list_b);
+        if (set_a) {
+            d_entry_widget_a->Clear_Entry_Items();
+            d_entry_widget_a->Set_Entry_Offset(lists.offset_a);
+            d_entry_widget_a->Add_Entry_Items(lists.list_a);
+        }
+        if (set_b) {
+            d_entry_widget_b->Clear_Entry_Items();
+            d_entry_widget_b->Set_Entry_Offset(lists.offset_b);
+            d_entry_widget_b->Add_Entry_Items(lists.list_b);
+        }
     }
     Update();
-    Set_Data_Modified(false);
+}
+
+void TQuorval::Show_Lists(const EntryLists::TLists &lists)
+{
+    Apply_Lists(lists, true, true);
+    // A loaded file starts a history of its own.
+    d_undo_stack->clear();
+    Mark_Unmodified();
 }
 
 bool TQuorval::Load_Data(const QString &file_name)
@@ -415,7 +485,7 @@ bool TQuorval::Save_Data(const QString &file_name)
     // An existing file is replaced only by a complete new one.
     if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error))
         return false;
-    Set_Data_Modified(false);
+    Mark_Unmodified();
     return true;
 }
 
@@ -432,12 +502,36 @@ bool TQuorval::Export_Data(const QString &file_name)
 
 // ---- Commands ----
 
+// A change of both lists and offsets at once (New, Import): undone by putting back the lists as
+// they were.
+class TListsCommand : public QUndoCommand
+{
+public:
+    // set_a and set_b: which sets the change touches.
+    TListsCommand(TQuorval *window, EntryLists::TLists before, EntryLists::TLists after, bool set_a,
+                  bool set_b, const QString &text)
+        : QUndoCommand(text), d_window(window), d_before(std::move(before)),
+          d_after(std::move(after)), d_set_a(set_a), d_set_b(set_b)
+    {
+    }
+    void redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
+    void undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+
+private:
+    TQuorval *d_window;
+    EntryLists::TLists d_before;
+    EntryLists::TLists d_after;
+    bool d_set_a;
+    bool d_set_b;
+};
+
 // The New command: both lists emptied and both offsets 0; the options stay.
 void TQuorval::File_New()
 {
     if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
         return;
-    Show_Lists(EntryLists::TLists());
+    d_undo_stack->push(
+        new TListsCommand(this, Current_Lists(), EntryLists::TLists(), true, true, "New"));
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.
@@ -532,9 +626,105 @@ void TQuorval::Edit_Options()
         d_options = d_options_dialog->Options();
         Update();
         // A comparison recomputed under the accepted options counts as a change.
-        if (!d_comparison.Export_Rows().empty())
-            Set_Data_Modified(true);
+        if (!d_comparison.Export_Rows().empty()) {
+            d_options_changed = true;
+            Refresh_Modified();
+        }
     }
+}
+
+// ---- Entries from and to text ----
+
+QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed)
+{
+    // The box shows rich text: the lines as they were typed are escaped.
+    QString text =
+        QStringLiteral("%1: %2 of %3 lines do not give three numbers (nominal, actual and "
+                       "Uc (k=2), in mm).")
+            .arg(what_happened)
+            .arg(parsed.bad_line_count)
+            .arg(parsed.data_line_count);
+    for (const EntryText::TBad_Line &bad : parsed.bad_lines)
+        text +=
+            QStringLiteral("<br>Line %1: %2 &mdash; %3")
+                .arg(bad.line)
+                .arg(bad.text.simplified().left(80).toHtmlEscaped(), bad.reason.toHtmlEscaped());
+    const int unlisted = parsed.bad_line_count - static_cast<int>(parsed.bad_lines.size());
+    if (unlisted > 0)
+        text += QStringLiteral("<br>and %1 more.").arg(unlisted);
+    return text;
+}
+
+void TQuorval::Edit_Copy()
+{
+    QApplication::clipboard()->setText(EntryText::Entries_Text(d_paste_target->Selected_Items()));
+}
+
+// Adds the clipboard's entries to the list that last had the focus; bad text changes nothing.
+void TQuorval::Edit_Paste()
+{
+    const QString text = QApplication::clipboard()->text();
+    if (text.trimmed().isEmpty())
+        return;
+    const EntryText::TParsed parsed = EntryText::Parse(text);
+    if (!parsed.Accepted()) {
+        Run_Message_Box("Entries Not Pasted", Refusal_Text("Nothing was pasted", parsed), QString(),
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
+    d_paste_target->Paste_Entries(parsed.entries);
+}
+
+void TQuorval::File_Import_A() { File_Import(false); }
+
+void TQuorval::File_Import_B() { File_Import(true); }
+
+// The Import commands: the question about unsaved data when the set holds entries, the file
+// dialog, and the import or the reason it failed.
+void TQuorval::File_Import(bool set_b)
+{
+    const TEntryWidget *widget = set_b ? d_entry_widget_b : d_entry_widget_a;
+    const QString set_name = set_b ? "B" : "A";
+    if (widget->Entry_Count() > 0 && !Unsaved_Data_May_Go(TUnsaved_Question::Open))
+        return;
+    const QString file_name = QFileDialog::getOpenFileName(
+        this, QString("Select text file to import into Data Set %1").arg(set_name), d_file_path,
+        "Text Files (*.txt *.csv *.tsv);;All Files (*)");
+    if (file_name.isEmpty())
+        return;
+    d_file_path = Folder_Of(file_name);
+    if (!Import_Data(file_name, set_b))
+        Run_Message_Box("Entries Not Imported", d_last_error, QString(), QMessageBox::Ok,
+                        QMessageBox::Ok, QMessageBox::Warning);
+}
+
+bool TQuorval::Import_Data(const QString &file_name, bool set_b)
+{
+    EntryText::TParsed parsed;
+    QString reason;
+    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
+    if (!EntryText::Read_File(file_name, &parsed, &reason)) {
+        d_last_error =
+            QString("The file %1 cannot be imported: %2.").arg(shown_name, reason.toHtmlEscaped());
+        return false;
+    }
+    if (!parsed.Accepted()) {
+        d_last_error =
+            Refusal_Text(QString("Nothing was imported from %1").arg(shown_name), parsed);
+        return false;
+    }
+    EntryLists::TLists before;
+    if (set_b)
+        before.list_b = d_entry_widget_b->List_Items();
+    else
+        before.list_a = d_entry_widget_a->List_Items();
+    before.offset_a = d_entry_widget_a->Entry_Offset();
+    before.offset_b = d_entry_widget_b->Entry_Offset();
+    EntryLists::TLists after = before;
+    (set_b ? after.list_b : after.list_a) = std::move(parsed.entries);
+    d_undo_stack->push(new TListsCommand(this, std::move(before), std::move(after), !set_b, set_b,
+                                         set_b ? "Import Set B" : "Import Set A"));
+    return true;
 }
 
 void TQuorval::Help_About()

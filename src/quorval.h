@@ -3,6 +3,7 @@
 
 #include "src/comparison.h"
 #include "src/entrylists.h"
+#include "src/entrytext.h"
 #include "src/types.h"
 
 #include <QFont>
@@ -18,6 +19,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QGridLayout;
 class QSettings;
+class QUndoStack;
 class TEntryWidget;
 class TGraphWidget;
 class TMessageBox;
@@ -29,6 +31,8 @@ class TOptionsDialog;
 class TQuorval : public QMainWindow
 {
     Q_OBJECT
+
+    friend class TListsCommand;
 
 public:
     // One report row per comparison position.
@@ -43,6 +47,10 @@ public:
     // comparison and counts as unmodified.
     bool Load_Data(const QString &file_name);
     bool Save_Data(const QString &file_name);
+    // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
+    // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
+    // message box's rich text.
+    bool Import_Data(const QString &file_name, bool set_b);
     // Writes the report of the last comparison; an existing file is replaced only by a complete
     // new report.
     bool Export_Data(const QString &file_name);
@@ -58,6 +66,8 @@ public:
     double Data_B_Dev_Offset() const { return d_comparison.Data_B_Dev_Offset(); }
     const TGraphWidget *Deviation_Graph() const { return d_deviation_graph; }
     const TGraphWidget *En_Graph() const { return d_en_graph; }
+    // The history of changes to the lists and offsets, shared by both lists.
+    QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
 protected:
     // Asks before unsaved data is dropped; writes the settings only when the close goes ahead.
@@ -68,10 +78,12 @@ protected:
 
 private slots:
     void Update();
-    // Either entry list or set B's offset changed: the data differs from the file now.
-    void Entries_Changed();
     void File_New();
     void File_Load();
+    void File_Import_A();
+    void File_Import_B();
+    void Edit_Copy();
+    void Edit_Paste();
     void File_Save();
     void File_Export();
     void Edit_Options();
@@ -88,12 +100,19 @@ private:
     void Create_Menus();
     void Make_Connections();
     void Write_Settings();
-    // The lists as the entry widgets hold them now, and showing new lists (with their
-    // comparison) as unmodified data.
+    // The lists as the entry widgets hold them now; putting the lists of set A, B or both into
+    // the widgets with one comparison; and showing loaded lists as unmodified data with no history.
     EntryLists::TLists Current_Lists() const;
+    void Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
     void Show_Lists(const EntryLists::TLists &lists);
-    // The one writer of the modified flag.
-    void Set_Data_Modified(bool modified);
+    // The one writer of the modified flag: the lists hold entries that differ from the last load
+    // or save (the undo history is not at its clean point), or the options changed the
+    // comparison since.
+    void Refresh_Modified();
+    void Mark_Unmodified();
+    void File_Import(bool set_b);
+    // Says which lines of refused entry text are bad, and why (rich text for the message box).
+    static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Asks the question when the data is modified; true when the command may go ahead.
     bool Unsaved_Data_May_Go(TUnsaved_Question question);
     // Configures all six properties of the shared message box, runs it and returns the button.
@@ -102,6 +121,12 @@ private:
                         QMessageBox::StandardButton default_button, QMessageBox::Icon icon);
 
     QAction *d_action_new;
+    QAction *d_action_import_a;
+    QAction *d_action_import_b;
+    QAction *d_action_undo;
+    QAction *d_action_redo;
+    QAction *d_action_copy;
+    QAction *d_action_paste;
     QAction *d_action_open;
     QAction *d_action_save;
     QAction *d_action_export;
@@ -126,7 +151,11 @@ private:
     Type::TOptions d_options;
     QString d_file_path;
     bool d_data_modified;
+    bool d_options_changed;
     QString d_last_error;
+    QUndoStack *d_undo_stack;
+    // The list that last had the focus: the one Copy and Paste work on.
+    TEntryWidget *d_paste_target;
 
     // Kept across runs: its buffers are reused by every Update. Its results are the window's:
     // positions, rows and the B deviation offset of the last comparison.

@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QUrl>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest>
 
 using namespace Support;
@@ -374,7 +374,9 @@ void TestQuorvalFiles::Save_Command()
         QVERIFY(!window.Data_Modified());
     }
     { // An upper-case extension is kept as typed.
-        Entry_Widget(&window, 'B')->Set_Entry_Offset(12.5); // modified again
+        // Modified again: changed and changed back.
+        Type_Offset(&window, "13");
+        Type_Offset(&window, "12.5");
         TModalDriver driver;
         TDialogRecord dialog;
         driver.Then_File(&dialog, d_home + "/data/RUN2.QUORVAL");
@@ -390,7 +392,8 @@ void TestQuorvalFiles::Save_Command()
     const QString existing = d_home + "/other/a&b.quorval";
     QVERIFY(QDir().mkpath(d_home + "/other"));
     QVERIFY(Write_All(existing, "old"));
-    Entry_Widget(&window, 'B')->Set_Entry_Offset(12.5);
+    Type_Offset(&window, "13");
+    Type_Offset(&window, "12.5");
     { // No: nothing written, folder and flag unchanged.
         TModalDriver driver;
         TDialogRecord dialog;
@@ -423,7 +426,8 @@ void TestQuorvalFiles::Save_Command()
         QVERIFY(!window.Data_Modified());
     }
     { // A file that cannot be written, even by root: the error box, the flag kept.
-        Entry_Widget(&window, 'B')->Set_Entry_Offset(12.5);
+        Type_Offset(&window, "13");
+        Type_Offset(&window, "12.5");
         QVERIFY(Write_All(d_home + "/plain", "a file"));
         TModalDriver driver;
         TDialogRecord dialog;
@@ -577,7 +581,7 @@ void TestQuorvalFiles::Drop_With_Unsaved_Data()
         QVERIFY(Same_Entries(State_Of(&check).a, unsaved.a, 1e-9));
     }
     { // No: the unsaved data is replaced.
-        Entry_Widget(&window, 'B')->Set_Entry_Offset(1.0);
+        Type_Offset(&window, "1.0");
         QVERIFY(window.Data_Modified());
         TModalDriver driver;
         TBoxRecord question;
@@ -732,8 +736,7 @@ void TestQuorvalFiles::Partial_Data_Is_Kept()
     TQuorval other(nullptr, Qt::WindowFlags());
     QVERIFY2(other.Load_Data(file_name), qPrintable(other.Last_Error()));
     QVERIFY(Same_State(State_Of(&other), typed));
-    QCOMPARE(State_Of(&other).a.size() + State_Of(&other).b.size(),
-             std::size_t(count_a + count_b));
+    QCOMPARE(State_Of(&other).a.size() + State_Of(&other).b.size(), std::size_t(count_a + count_b));
     QVERIFY(!other.Data_Modified());
     QVERIFY(other.Export_Rows().empty());
 }
@@ -771,10 +774,9 @@ void TestQuorvalFiles::New_Command()
     QTest::keyClick(&window, Qt::Key_N, Qt::ControlModifier);
     QVERIFY(driver.Done());
     if (modified)
-        QCOMPARE(Box_Difference(question, "Data Not Saved",
-                                "Do you want to continue without saving?",
-                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                                QMessageBox::Warning),
+        QCOMPARE(Box_Difference(
+                     question, "Data Not Saved", "Do you want to continue without saving?",
+                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No, QMessageBox::Warning),
                  QString());
 
     if (emptied) {

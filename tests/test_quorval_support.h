@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUndoStack>
 #include <QtTest>
 
 #include <functional>
@@ -200,16 +201,27 @@ inline TEntryWidget *Entry_Widget(QWidget *window, char set)
     return window->findChild<TEntryWidget *>(set == 'A' ? "entry_widget_a" : "entry_widget_b");
 }
 
-// A window whose flag is clear and whose lists hold the given entries (set B's offset 0).
+// Lists holding the given entries, put in as a paste puts them (so the data counts as modified
+// when there are any), and set B's offset.
 inline void Fill(TQuorval *window, const std::vector<Type::TEntryItem> &a,
                  const std::vector<Type::TEntryItem> &b, double offset_b = 0.0)
 {
     Entry_Widget(window, 'A')->Clear_Entry_Items();
     Entry_Widget(window, 'B')->Clear_Entry_Items();
-    Entry_Widget(window, 'A')->Add_Entry_Items(a);
-    Entry_Widget(window, 'B')->Add_Entry_Items(b);
+    window->Undo_Stack()->clear();
+    Entry_Widget(window, 'A')->Paste_Entries(a);
+    Entry_Widget(window, 'B')->Paste_Entries(b);
     // Emits Data_Changed: the window recomputes.
     Entry_Widget(window, 'B')->Set_Entry_Offset(offset_b);
+}
+
+// Types an offset into set B's field and presses Return, as a user changes it.
+inline void Type_Offset(QWidget *window, const QString &text)
+{
+    QLineEdit *edit = Entry_Widget(window, 'B')->findChild<QLineEdit *>("offset_edit");
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 // Points HOME at a new empty folder below root, so that a test starts without settings.

@@ -1,0 +1,393 @@
+// Getting entries in and out of the main window's lists: paste, copy, import, and undo and redo
+// of every change, driven with key presses and clicks as a user makes them.
+
+#include "test_quorval_support.h"
+
+#include "src/comparison.h"
+
+#include <QClipboard>
+#include <QListWidget>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QtTest>
+
+#include <cstring>
+
+using namespace Support;
+
+namespace {
+
+using Items = std::vector<Type::TEntryItem>;
+
+std::vector<Type::TEntryItem> Set_A()
+{
+    return {Entry(10, 10.00012, 0.0003), Entry(20, 20.00034, 0.00045), Entry(30, 29.99991, 0.0005)};
+}
+
+// Both lists and offsets, bit for bit.
+struct TLists
+{
+    Items a, b;
+    double offset_b;
+};
+
+TLists Lists_Of(QWidget *window)
+{
+    return {Entry_Widget(window, 'A')->List_Items(), Entry_Widget(window, 'B')->List_Items(),
+            Entry_Widget(window, 'B')->Entry_Offset()};
+}
+
+bool Same_Bits(const Items &x, const Items &y)
+{
+    return x.size() == y.size() &&
+           (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(x[0])) == 0);
+}
+
+QString Same_Lists(const TLists &x, const TLists &y)
+{
+    if (!Same_Bits(x.a, y.a))
+        return QStringLiteral("set A differs (%1 vs %2 entries)").arg(x.a.size()).arg(y.a.size());
+    if (!Same_Bits(x.b, y.b))
+        return QStringLiteral("set B differs (%1 vs %2 entries)").arg(x.b.size()).arg(y.b.size());
+    if (std::memcmp(&x.offset_b, &y.offset_b, sizeof(double)) != 0)
+        return QStringLiteral("offset %1 vs %2").arg(x.offset_b).arg(y.offset_b);
+    return QString();
+}
+
+// The window shows the comparison of what its lists hold now.
+QString Comparison_Is_Current(TQuorval *window)
+{
+    TComparison expected;
+    expected.Calculate(Entry_Widget(window, 'A')->Entry_Items(),
+                       Entry_Widget(window, 'B')->Entry_Items(),
+                       Entry_Widget(window, 'B')->Entry_Offset(), window->Options());
+    const auto &rows = window->Export_Rows();
+    const auto &wanted = expected.Export_Rows();
+    if (rows.size() != wanted.size())
+        return QStringLiteral("%1 rows, not %2").arg(rows.size()).arg(wanted.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].position != wanted[i].position || rows[i].dev_a != wanted[i].dev_a ||
+            rows[i].dev_b != wanted[i].dev_b || rows[i].Has_En() != wanted[i].Has_En())
+            return QStringLiteral("row %1 differs").arg(i);
+    return QString();
+}
+
+QListWidget *List_Of(QWidget *window, char set)
+{
+    return Entry_Widget(window, set)->findChild<QListWidget *>("entry_list");
+}
+
+// Gives a list the focus as a click into it does, without changing its selection.
+void Focus_List(QWidget *window, char set)
+{
+    QListWidget *list = List_Of(window, set);
+    list->setFocus(Qt::MouseFocusReason);
+    QVERIFY(QTest::qWaitFor([list]() { return list->hasFocus(); }));
+}
+
+void Press(QWidget *window, char set, Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyClick(List_Of(window, set), key, modifiers);
+}
+
+} // namespace
+
+class TestQuorvalEdit : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestQuorvalEdit(const QString &root) : d_root(root), d_count(0) {}
+
+private slots:
+    void init();
+    void Paste_Goes_To_The_List_With_The_Focus();
+    void Bad_Paste_Changes_Nothing();
+    void Copy_Then_Paste_Keeps_Every_Bit();
+    void Undo_And_Redo_data();
+    void Undo_And_Redo();
+    void Undo_To_The_Saved_State_Clears_Modified();
+    void Loading_Clears_The_History();
+    void Import_Refusals();
+
+private:
+    // A shown, active window with set A filled and saved, so that changes start from a clean
+    // state.
+    std::unique_ptr<TQuorval> Window()
+    {
+        std::unique_ptr<TQuorval> window(new TQuorval(nullptr, Qt::WindowFlags()));
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        if (!QTest::qWaitForWindowActive(window.get()))
+            return nullptr;
+        Fill(window.get(), Set_A(), {Entry(10, 10.0001, 0.0004), Entry(25, 25.0002, 0.0004)}, 0.0);
+        if (!window->Save_Data(d_home + "/start.quorval"))
+            return nullptr;
+        return window;
+    }
+
+    QString d_root;
+    QString d_home;
+    int d_count;
+};
+
+void TestQuorvalEdit::init()
+{
+    d_home = New_Home(d_root, &d_count);
+    QVERIFY(!d_home.isEmpty());
+    QApplication::clipboard()->clear();
+}
+
+void TestQuorvalEdit::Paste_Goes_To_The_List_With_The_Focus()
+{
+    auto window = Window();
+    QVERIFY(window);
+    QApplication::clipboard()->setText("Nominal\tActual\tUc (k=2)\r\n"
+                                       "40\t40,00021\t0,0007\r\n"
+                                       "50\t49,99975\t0,0008\r\n");
+    Focus_List(window.get(), 'B');
+    Press(window.get(), 'B', Qt::Key_V, Qt::ControlModifier);
+
+    const Items b = Entry_Widget(window.get(), 'B')->List_Items();
+    QCOMPARE(b.size(), std::size_t(4));
+    QVERIFY(Same_Bits({b[2], b[3]}, {Entry(40, 40.00021, 0.0007), Entry(50, 49.99975, 0.0008)}));
+    QCOMPARE(Entry_Widget(window.get(), 'A')->List_Items().size(), Set_A().size());
+    // The pasted entries are the selection, and the comparison includes them.
+    QCOMPARE(List_Of(window.get(), 'B')->selectedItems().size(), 2);
+    QVERIFY(List_Of(window.get(), 'B')->item(3)->isSelected());
+    QCOMPARE(Comparison_Is_Current(window.get()), QString());
+    QCOMPARE(window->Graph_Positions().back(), 50.0);
+    QVERIFY(window->Data_Modified());
+
+    // Edit > Paste goes to the list that had the focus last, also once the menu has it.
+    Focus_List(window.get(), 'A');
+    window->findChild<QWidget *>("tool_bar")->setFocus();
+    Action(window.get(), "Paste")->trigger();
+    QCOMPARE(Entry_Widget(window.get(), 'A')->List_Items().size(), Set_A().size() + 2);
+
+    // An empty clipboard does nothing.
+    QApplication::clipboard()->clear();
+    const int changes = window->Undo_Stack()->count();
+    Press(window.get(), 'A', Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(window->Undo_Stack()->count(), changes);
+}
+
+void TestQuorvalEdit::Bad_Paste_Changes_Nothing()
+{
+    auto window = Window();
+    QVERIFY(window);
+    const TLists before = Lists_Of(window.get());
+    const int changes = window->Undo_Stack()->count();
+    QApplication::clipboard()->setText("10;10.1;0.1\n<b>x</b>;1;1\n20;20.1\n30;30.1;inf\n");
+    Focus_List(window.get(), 'B');
+
+    TModalDriver driver;
+    TBoxRecord box;
+    driver.Then_Box(&box, QMessageBox::Ok);
+    Press(window.get(), 'B', Qt::Key_V, Qt::ControlModifier);
+    QVERIFY(driver.Done());
+    QVERIFY(box.text.contains(">Entries Not Pasted</span>"));
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QVERIFY(box.informative_text.contains(">Nothing was pasted: 3 of 4 lines do not give three "
+                                          "numbers (nominal, actual and Uc (k=2), in mm).<br>"));
+    // The first bad lines with their numbers, their text (escaped, not read as markup) and why.
+    QVERIFY2(box.informative_text.contains(
+                 "<br>Line 2: &lt;b&gt;x&lt;/b&gt;;1;1 &mdash; &quot;&lt;b&gt;x&lt;/b&gt;&quot; is "
+                 "not a number"),
+             qPrintable(box.informative_text));
+    QVERIFY(box.informative_text.contains("<br>Line 3: 20;20.1 &mdash; 2 fields, not 3"));
+    QVERIFY(box.informative_text.contains("<br>Line 4: 30;30.1;inf"));
+    QCOMPARE(Same_Lists(Lists_Of(window.get()), before), QString());
+    QVERIFY(!window->Data_Modified());
+    QCOMPARE(window->Undo_Stack()->count(), changes);
+}
+
+void TestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
+{
+    auto window = Window();
+    QVERIFY(window);
+    const Items awkward = {Entry(0.1 + 0.2, 100.00012345678901, 1e-300),
+                           Entry(-5.5, std::nextafter(7.0, 8.0), 2.5e-7)};
+    Entry_Widget(window.get(), 'A')->Paste_Entries(awkward);
+
+    // The two pasted entries are selected: Ctrl+C copies just them.
+    Focus_List(window.get(), 'A');
+    Press(window.get(), 'A', Qt::Key_C, Qt::ControlModifier);
+    Focus_List(window.get(), 'B');
+    List_Of(window.get(), 'B')->clearSelection();
+    Press(window.get(), 'B', Qt::Key_V, Qt::ControlModifier);
+    const Items b = Entry_Widget(window.get(), 'B')->List_Items();
+    QCOMPARE(b.size(), std::size_t(4));
+    QVERIFY(Same_Bits({b[2], b[3]}, awkward));
+
+    // With nothing selected, Copy takes the whole list.
+    List_Of(window.get(), 'B')->clearSelection();
+    Action(window.get(), "Copy")->trigger();
+    const EntryText::TParsed copied = EntryText::Parse(QApplication::clipboard()->text());
+    QVERIFY(Same_Bits(copied.entries, b));
+}
+
+void TestQuorvalEdit::Undo_And_Redo_data()
+{
+    QTest::addColumn<QString>("change");
+    for (const char *change : {"add", "remove", "edit", "paste", "offset", "new", "import"})
+        QTest::newRow(change) << QString(change);
+}
+
+// Each kind of change is taken back exactly by Undo and made again exactly by Redo (both of its
+// keys), and each time the comparison shown is that of the lists.
+void TestQuorvalEdit::Undo_And_Redo()
+{
+    QFETCH(QString, change);
+    auto window = Window();
+    QVERIFY(window);
+    TQuorval *w = window.get();
+    const TLists before = Lists_Of(w);
+    const QString import_file = d_home + "/import.csv";
+    QVERIFY(Write_All(import_file, "nominal,actual,uc\n5,5.00001,0.0002\n15,15.00003,0.0002\n"));
+
+    if (change == "add") {
+        QTest::mouseClick(Entry_Widget(w, 'B')->findChild<QToolButton *>("add_button"),
+                          Qt::LeftButton);
+    } else if (change == "remove") {
+        List_Of(w, 'A')->clearSelection();
+        List_Of(w, 'A')->item(0)->setSelected(true);
+        List_Of(w, 'A')->item(2)->setSelected(true);
+        Focus_List(w, 'A');
+        Press(w, 'A', Qt::Key_Delete, Qt::NoModifier);
+    } else if (change == "edit") {
+        List_Of(w, 'A')->setCurrentRow(1);
+        QLineEdit *uc = Entry_Widget(w, 'A')->findChild<QLineEdit *>("uc_edit");
+        uc->setFocus();
+        uc->selectAll();
+        QTest::keyClicks(uc, "0.00061");
+        QTest::keyClick(uc, Qt::Key_Return);
+    } else if (change == "paste") {
+        QApplication::clipboard()->setText("60 60.0004 0.001\n70 70.0001 0.001\n");
+        Focus_List(w, 'A');
+        Press(w, 'A', Qt::Key_V, Qt::ControlModifier);
+    } else if (change == "offset") {
+        Type_Offset(w, "2.5");
+    } else if (change == "new") {
+        QTest::keyClick(w, Qt::Key_N, Qt::ControlModifier); // unmodified: no question
+    } else if (change == "import") {
+        TModalDriver driver;
+        TDialogRecord dialog;
+        driver.Then_File(&dialog, import_file);
+        Action(w, "Import Set B\u2026")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.caption, QString("Select text file to import into Data Set B"));
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
+    const TLists after = Lists_Of(w);
+    QVERIFY2(!Same_Lists(after, before).isEmpty(), "the change changed nothing");
+    QCOMPARE(Comparison_Is_Current(w), QString());
+    if (change == "import")
+        QVERIFY(Same_Bits(after.b, {Entry(5, 5.00001, 0.0002), Entry(15, 15.00003, 0.0002)}));
+
+    Focus_List(w, 'A');
+    Press(w, 'A', Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Same_Lists(Lists_Of(w), before), QString());
+    QCOMPARE(Comparison_Is_Current(w), QString());
+    QVERIFY(!w->Data_Modified()); // back at the saved state
+
+    Press(w, 'A', Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Same_Lists(Lists_Of(w), after), QString());
+    QCOMPARE(Comparison_Is_Current(w), QString());
+    Press(w, 'A', Qt::Key_Z, Qt::ControlModifier);
+    Press(w, 'A', Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(Same_Lists(Lists_Of(w), after), QString());
+}
+
+void TestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()
+{
+    auto window = Window();
+    QVERIFY(window);
+    QVERIFY(!window->Data_Modified());
+    Type_Offset(window.get(), "1.5");
+    Type_Offset(window.get(), "3");
+    QVERIFY(window->Data_Modified());
+    Focus_List(window.get(), 'A');
+    Press(window.get(), 'A', Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(window->Data_Modified());
+    Press(window.get(), 'A', Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!window->Data_Modified());
+    QCOMPARE(Entry_Widget(window.get(), 'B')->Entry_Offset(), 0.0);
+    Press(window.get(), 'A', Qt::Key_Y, Qt::ControlModifier);
+    QVERIFY(window->Data_Modified());
+
+    // An edit that changes nothing is no change.
+    Press(window.get(), 'A', Qt::Key_Z, Qt::ControlModifier);
+    const int changes = window->Undo_Stack()->index();
+    Type_Offset(window.get(), "0");
+    QVERIFY(!window->Data_Modified());
+    QCOMPARE(window->Undo_Stack()->index(), changes);
+}
+
+void TestQuorvalEdit::Loading_Clears_The_History()
+{
+    auto window = Window();
+    QVERIFY(window);
+    Type_Offset(window.get(), "4");
+    QVERIFY(window->Undo_Stack()->canUndo());
+    QVERIFY(window->Load_Data(d_home + "/start.quorval"));
+    QVERIFY(!window->Undo_Stack()->canUndo());
+    QVERIFY(!window->Undo_Stack()->canRedo());
+    QVERIFY(!window->Data_Modified());
+    QCOMPARE(Entry_Widget(window.get(), 'B')->Entry_Offset(), 0.0);
+}
+
+void TestQuorvalEdit::Import_Refusals()
+{
+    auto window = Window();
+    QVERIFY(window);
+    const TLists before = Lists_Of(window.get());
+    const int changes = window->Undo_Stack()->count();
+    struct TCase
+    {
+        const char *name;
+        QByteArray content;
+        const char *informative;
+    };
+    const TCase cases[] = {
+        {"binary.txt", QByteArray("10;1;1\0\1\2", 9),
+         "The file binary.txt cannot be imported: it holds NUL bytes, so it is not a text file."},
+        {"latin1.txt", "10;1;1\n\xb5m;1;1\n",
+         "The file latin1.txt cannot be imported: it is not valid UTF-8 text."},
+        {"bad lines.csv", "1,1,1\n2,2\n",
+         "Nothing was imported from bad lines.csv: 1 of 2 lines do not give three numbers"},
+    };
+    for (const TCase &c : cases) {
+        const QString file = d_home + "/" + c.name;
+        QVERIFY(Write_All(file, c.content));
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord box;
+        driver.Then_File(&dialog, file);
+        driver.Then_Box(&box, QMessageBox::Ok);
+        Action(window.get(), "Import Set A\u2026")->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY2(box.text.contains(">Entries Not Imported<"), c.name);
+        QVERIFY2(box.informative_text.contains(c.informative), qPrintable(box.informative_text));
+        QCOMPARE(Same_Lists(Lists_Of(window.get()), before), QString());
+        QCOMPARE(window->Undo_Stack()->count(), changes);
+    }
+
+    // With unsaved changes and entries in the set, the unsaved-data question comes first.
+    Type_Offset(window.get(), "1");
+    TModalDriver driver;
+    TBoxRecord question;
+    driver.Then_Box(&question, QMessageBox::No);
+    Action(window.get(), "Import Set A\u2026")->trigger();
+    QVERIFY(driver.Done());
+    QCOMPARE(Box_Difference(question, "Data Not Saved", "Do you want to continue without saving?",
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                            QMessageBox::Warning),
+             QString());
+}
+
+int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TestQuorvalEdit>(argc, argv); }
+
+#include "test_quorval_edit.moc"
