@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -164,6 +165,11 @@ void Sync_Directory(const QByteArray &directory)
 } // namespace
 
 namespace SafeWrite {
+
+void Ignore_File_Size_Signal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 bool Write_File(const QString &file_name, const QByteArray &data, QString *reason)
 {

@@ -6,6 +6,11 @@
 
 namespace SafeWrite {
 
+// Makes a write beyond the file-size limit (ulimit -f) fail with "File too large" instead of
+// ending the program by SIGXFSZ, so that it is reported and handled like a full disk. Each
+// program calls it first thing in main.
+void Ignore_File_Size_Signal();
+
 // Writes data to file_name so that an existing file is replaced only once the whole new content
 // has been written: the data goes to a new file beside it, which is synced and then renamed over
 // the old one, keeping the old file's permissions (and, where allowed, its owner and group).
