@@ -128,6 +128,8 @@ QString Decode_Invalid_As_Null(const QByteArray &data, QByteArray *codec_name)
                     mib = 1013;
             }
             QTextCodec *codec = QTextCodec::codecForMib(mib);
+            if (codec == nullptr)
+                return QString(); // nothing to compare with: no finding
             *codec_name = codec->name();
             decoder.reset(codec->makeDecoder(flags));
         }
@@ -575,12 +577,16 @@ void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namesp
     QString what;
     {
         const QString text = Decode_As_Parser(data);
+        const bool unsafe = Find_Unsafe_Content(text, &offset, &what);
+        // Whichever comes first is reported.
         QByteArray codec_name;
-        offset = Find_Invalid_Encoding(data, text, &codec_name);
-        if (offset >= 0)
+        const int invalid = Find_Invalid_Encoding(data, text, &codec_name);
+        if (invalid >= 0 && (!unsafe || invalid < offset)) {
+            offset = invalid;
             what = QStringLiteral("byte sequence not valid in the encoding %1")
                        .arg(QString::fromLatin1(codec_name));
-        if (offset >= 0 || Find_Unsafe_Content(text, &offset, &what)) {
+        }
+        if (unsafe || invalid >= 0) {
             int line = 0;
             int column = 0;
             Line_And_Column(text, offset, &line, &column);

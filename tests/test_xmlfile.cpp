@@ -707,6 +707,9 @@ void TXmlFileTest::Characters_Outside_Xml()
          prefix + "1 column 35: character references beyond U+FFFF are not supported"},
         {"<Quorval_Data File_Version=\"2\"><A>\xef\xbf\xbf</A></Quorval_Data>",
          prefix + "1 column 35: character U+FFFF is not allowed in XML"},
+        // The first fault is reported, also when a damaged byte follows.
+        {"<Quorval_Data File_Version=\"2\"><A>\x01\xff</A></Quorval_Data>",
+         prefix + "1 column 35: character U+0001 is not allowed in XML"},
     };
     for (const TCase &c : cases)
         QCOMPARE(Open_Data_Error(c.data), c.message);
@@ -823,6 +826,8 @@ void TXmlFileTest::Invalid_Encoding_Refused_data()
     QTest::newRow("encoded surrogate") << root + "<A>\xed\xa0\x80</A>" + end << 2 << 4;
     QTest::newRow("beyond U+10FFFF") << root + "<A>\xf4\x90\x80\x80</A>" + end << 2 << 4;
     QTest::newRow("sequence cut short") << root + "<A>\xe2\x82</A>" + end << 2 << 4;
+    QTest::newRow("before a character not allowed in XML")
+        << root + "<A>\xff\x01</A>" + end << 2 << 4;
     QTest::newRow("in an attribute")
         << QByteArray("<Quorval_Data File_Version=\"\xe9\">") + end << 1 << 29;
     // The parser decodes in pieces of 1024 bytes; a sequence may span two of them.
