@@ -153,8 +153,8 @@ QString TReportTool::Usage()
                "  -h, --help          show this usage\n"
                "  --version           show the version\n"
                "\n"
-               "Exit status: 0 success, 1 the file cannot be read or an output cannot be written,\n"
-               "2 usage error, 3 a data set holds fewer than two entries.\n")
+               "Exit status: 0 success, 1 the file cannot be read, an output cannot be written\n"
+               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n")
         .arg(Smallest_Plot_Side)
         .arg(Largest_Plot_Side);
 }
