@@ -1,3 +1,4 @@
+#include "core/safewrite.h"
 #include "src/reporttool.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@ void Quiet_Start_Up(QtMsgType type, const QMessageLogContext &, const QString &m
 
 int main(int argc, char *argv[])
 {
+    // A file-size limit then makes a write fail with a message instead of killing the tool.
+    SafeWrite::Ignore_File_Size_Signal();
     // Only the plot needs the graph widgets and so a QApplication; without a display that uses
     // Qt's offscreen platform instead of failing.
     std::unique_ptr<QCoreApplication> application;

@@ -14,7 +14,12 @@
 #include <QTextStream>
 #include <QXmlInputSource>
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +27,11 @@ const QString Parse_Error_File =
     QStringLiteral("ERR:  Reference file XML parse error at line %1 column %2: %3");
 const QString Parse_Error_Data =
     QStringLiteral("ERR:  Reference data XML parse error at line %1 column %2: %3");
+
+// Largest data file read. The parser needs many times the file's size in memory, and the decoded
+// text of a larger file would not fit a string.
+constexpr qint64 Max_File_Size = qint64(1) << 30;
+constexpr qint64 Read_Chunk = qint64(1) << 20;
 
 // The Qt DOM parser recurses once per element level and runs out of stack somewhere beyond
 // 20,000 levels (and gets slow well before); data files need a handful.
@@ -36,6 +46,9 @@ TXmlFileException File_Error(const QString &message)
 {
     return TXmlFileException(message, TXmlFileException::FILE_ERROR);
 }
+
+// The input source reads a device in pieces of this size.
+constexpr int Parser_Chunk = 1024;
 
 // The text exactly as the DOM parser sees it: the same input source, fed the same way (in
 // pieces from a device), so that byte order marks and encoding declarations are honoured
@@ -55,6 +68,103 @@ QString Decode_As_Parser(const QByteArray &data)
     }
     QT_WARNING_POP
     return text;
+}
+
+// The encoding declared in the text decoded so far, as the parser's input source reads it: empty
+// when there is none; *more when the declaration may still be incomplete.
+QString Declared_Encoding(const QString &text, bool *more)
+{
+    *more = false;
+    if (!text.startsWith(QStringLiteral("<?xml").left(text.size())))
+        return QString();
+    const int end = text.indexOf(QLatin1Char('>'));
+    if (end < 0) {
+        *more = text.size() < 255;
+        return QString();
+    }
+    int i = text.indexOf(QLatin1String("encoding"));
+    if (i < 0 || i >= end)
+        return QString();
+    while (i < end && text.at(i) != QLatin1Char('\'') && text.at(i) != QLatin1Char('"'))
+        ++i;
+    QString name;
+    for (++i; i < end && text.at(i) != QLatin1Char('\'') && text.at(i) != QLatin1Char('"'); ++i)
+        name += text.at(i);
+    return name;
+}
+
+// The parser's decoding again, but with every byte sequence that is not valid in the encoding
+// turned into U+0000 rather than U+FFFD: the input source chooses the codec by the first bytes (a
+// byte order mark, or "<" in UTF-16 or UTF-32) and switches to a declared encoding that Qt knows.
+// *codec_name is the codec used at the end.
+QString Decode_Invalid_As_Null(const QByteArray &data, QByteArray *codec_name)
+{
+    const QTextCodec::ConversionFlags flags = QTextCodec::ConvertInvalidToNull;
+    std::unique_ptr<QTextDecoder> decoder;
+    QByteArray declaration_bytes;
+    QString declaration_text;
+    bool looking = true;
+    QString text;
+    for (int start = 0; start < data.size(); start += Parser_Chunk) {
+        const QByteArray chunk = data.mid(start, Parser_Chunk);
+        int mib = 106; // UTF-8, which the input source compares a declared codec with
+        if (!decoder) {
+            const uchar *b = reinterpret_cast<const uchar *>(chunk.constData());
+            if (chunk.size() >= 4) {
+                if ((b[0] == 0 && b[1] == 0 && b[2] == 0xfe && b[3] == 0xff) ||
+                    (b[0] == 0xff && b[1] == 0xfe && b[2] == 0 && b[3] == 0))
+                    mib = 1017;
+                else if (b[0] == 0x3c && b[1] == 0 && b[2] == 0 && b[3] == 0)
+                    mib = 1019;
+                else if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 0x3c)
+                    mib = 1018;
+            }
+            if (mib == 106 && chunk.size() >= 2) {
+                if ((b[0] == 0xfe && b[1] == 0xff) || (b[0] == 0xff && b[1] == 0xfe))
+                    mib = 1015;
+                else if (b[0] == 0x3c && b[1] == 0)
+                    mib = 1014;
+                else if (b[0] == 0 && b[1] == 0x3c)
+                    mib = 1013;
+            }
+            QTextCodec *codec = QTextCodec::codecForMib(mib);
+            if (codec == nullptr)
+                return QString(); // nothing to compare with: no finding
+            *codec_name = codec->name();
+            decoder.reset(codec->makeDecoder(flags));
+        }
+        QString input = decoder->toUnicode(chunk);
+        if (looking) {
+            declaration_text += input;
+            const QString name = Declared_Encoding(declaration_text, &looking);
+            QTextCodec *codec =
+                name.isEmpty() ? nullptr : QTextCodec::codecForName(name.toLatin1());
+            if (codec != nullptr && codec->mibEnum() != mib) {
+                *codec_name = codec->name();
+                decoder.reset(codec->makeDecoder(flags));
+                decoder->toUnicode(declaration_bytes);
+                input = decoder->toUnicode(chunk);
+            }
+            declaration_bytes += chunk;
+        }
+        text += input;
+    }
+    return text;
+}
+
+// Position in the parser's text of the first byte sequence that is not valid in the document's
+// encoding, or -1. The parser would take it silently as U+FFFD, and so a damaged number as 0.
+int Find_Invalid_Encoding(const QByteArray &data, const QString &text, QByteArray *codec_name)
+{
+    const int replacement = text.indexOf(QChar(QChar::ReplacementCharacter));
+    if (replacement < 0)
+        return -1;
+    const QString strict = Decode_Invalid_As_Null(data, codec_name);
+    const int n = std::min(text.size(), strict.size());
+    for (int i = replacement; i < n; ++i)
+        if (text.at(i) == QChar(QChar::ReplacementCharacter) && strict.at(i).isNull())
+            return i;
+    return -1;
 }
 
 bool Is_Space(QChar c)
@@ -330,6 +440,60 @@ void Line_And_Column(const QString &text, int offset, int *line, int *column)
     *column = offset - line_start + 1;
 }
 
+// The whole of a data file. Anything but a regular file is refused before it is opened, and again
+// once it is open in case it was swapped meanwhile: a FIFO would wait for a writer and a device
+// such as /dev/zero never ends. So is a file beyond Max_File_Size, also one that grows past it.
+QByteArray Read_Data_File(const QString &file_name)
+{
+    const QString Too_Large = QStringLiteral("the file is larger than 1 GiB");
+    auto Cannot_Read = [&file_name](const QString &reason) {
+        return File_Error(
+            QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2").arg(file_name, reason));
+    };
+    auto Check_Kind = [&](const struct stat &st) {
+        if (S_ISDIR(st.st_mode))
+            throw Cannot_Read(QStringLiteral("file to open is a directory")); // as QFile says
+        if (!S_ISREG(st.st_mode))
+            throw Cannot_Read(QStringLiteral("not a regular file"));
+        if (st.st_size > Max_File_Size)
+            throw Cannot_Read(Too_Large);
+    };
+
+    const QByteArray path = QFile::encodeName(file_name);
+    struct stat st;
+    if (::stat(path.constData(), &st) != 0)
+        throw Cannot_Read(qt_error_string(errno));
+    Check_Kind(st);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        throw Cannot_Read(qt_error_string(errno));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Cannot_Read(file.errorString());
+    }
+    if (::fstat(fd, &st) != 0)
+        throw Cannot_Read(qt_error_string(errno));
+    Check_Kind(st);
+
+    QByteArray data;
+    // Room for the whole file and the end-of-file read, so that it is never moved.
+    data.reserve(static_cast<int>(std::min(st.st_size + Read_Chunk, Max_File_Size + 1)));
+    for (;;) {
+        const qint64 size = data.size();
+        const qint64 piece = std::min(Read_Chunk, Max_File_Size + 1 - size);
+        data.resize(static_cast<int>(size + piece));
+        const qint64 read = file.read(data.data() + size, piece);
+        if (read < 0)
+            throw Cannot_Read(file.errorString());
+        data.resize(static_cast<int>(size + read));
+        if (data.size() > Max_File_Size)
+            throw Cannot_Read(Too_Large);
+        if (read == 0)
+            return data;
+    }
+}
+
 // Switches the process-wide invalid-data policy for one scope.
 class TPolicy_Guard
 {
@@ -413,7 +577,16 @@ void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namesp
     QString what;
     {
         const QString text = Decode_As_Parser(data);
-        if (Find_Unsafe_Content(text, &offset, &what)) {
+        const bool unsafe = Find_Unsafe_Content(text, &offset, &what);
+        // Whichever comes first is reported.
+        QByteArray codec_name;
+        const int invalid = Find_Invalid_Encoding(data, text, &codec_name);
+        if (invalid >= 0 && (!unsafe || invalid < offset)) {
+            offset = invalid;
+            what = QStringLiteral("byte sequence not valid in the encoding %1")
+                       .arg(QString::fromLatin1(codec_name));
+        }
+        if (unsafe || invalid >= 0) {
             int line = 0;
             int column = 0;
             Line_And_Column(text, offset, &line, &column);
@@ -458,19 +631,7 @@ void TXmlFile::Open(const QString &identification, int *version, bool namespace_
         throw File_Error(
             QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(d_file_name));
 
-    QFile file(d_file_name);
-    QByteArray data;
-    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        // The DOM parser switches a device to binary reading; read the bytes the same way.
-        file.setTextModeEnabled(false);
-        data = file.readAll();
-    }
-    if (!file.isOpen() || file.error() != QFileDevice::NoError)
-        throw File_Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2")
-                             .arg(d_file_name, file.errorString()));
-    file.close();
-
-    Parse(data, Parse_Error_File, namespace_processing);
+    Parse(Read_Data_File(d_file_name), Parse_Error_File, namespace_processing);
     Check_Root(identification, version);
 }
 

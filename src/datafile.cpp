@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <utility>
 
 namespace {
@@ -129,6 +130,11 @@ bool Attempt(QString (*describe)(const TXmlFileException &), QString *error, TAc
         action();
     } catch (const TXmlFileException &exception) {
         *error = describe(exception);
+        return false;
+    } catch (const std::bad_alloc &) {
+        // A file too big for the memory left: a failed load or save like any other.
+        *error = describe(TXmlFileException(QStringLiteral("ERR:  Out of memory"),
+                                            TXmlFileException::DATA_ERROR));
         return false;
     }
     return true;

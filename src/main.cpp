@@ -1,3 +1,4 @@
+#include "core/safewrite.h"
 #include "src/quorval.h"
 
 #include <QApplication>
@@ -6,6 +7,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Saving beyond the file-size limit then fails with a message and the entries stay open.
+    SafeWrite::Ignore_File_Size_Signal();
     QApplication *application = new QApplication(argc, argv);
     QApplication::setStyle(QStyleFactory::create("fusion"));
     QApplication::setWindowIcon(QIcon(":/icons/quorval.png"));

@@ -8,6 +8,7 @@
 #include "src/entrywidget.h"
 #include "src/optionsdialog.h"
 #include "src/report.h"
+#include "src/settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,8 +101,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     d_undo_stack = new QUndoStack(this);
     Create_Settings();
     Restore_Geometry();
-    d_file_path = d_settings->value("File_Path", d_file_path).toString();
-    d_options.remove_deviations = d_settings->value("Remove_Deviations", true).toBool();
+    d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
+    d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
 
     Create_Actions();
     Create_Layout();
@@ -143,8 +144,9 @@ void TQuorval::Create_Settings()
 
 void TQuorval::Restore_Geometry()
 {
-    const QPoint position = d_settings->value("Mainwindow_Position", Default_Position).toPoint();
-    const QSize size = d_settings->value("Mainwindow_Size", Default_Size).toSize();
+    const QPoint position =
+        Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position);
+    const QSize size = Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size);
 
     QRect visible = QRect(position, size);
     if (const QScreen *screen = QGuiApplication::primaryScreen())

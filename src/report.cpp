@@ -114,16 +114,37 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
 bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error)
 {
     QUORVAL_ASSERT(last_error);
+    SafeWrite::TCommit commit;
+    if (!Prepare_File(&commit, file_name, text, last_error))
+        return false;
+    QString reason;
+    if (!commit.Commit(nullptr, &reason)) {
+        *last_error = Write_Error(reason);
+        return false;
+    }
+    return true;
+}
+
+bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
+                  QString *last_error)
+{
+    QUORVAL_ASSERT(commit);
+    QUORVAL_ASSERT(last_error);
     if (!Can_Open_For_Writing(file_name)) {
         *last_error = QStringLiteral("ERR  Cannot open file for writing.");
         return false;
     }
     QString reason;
-    if (!SafeWrite::Write_File(file_name, text, &reason)) {
-        *last_error = QStringLiteral("ERR  Cannot write file: %1").arg(reason);
+    if (!commit->Prepare(file_name, text, &reason)) {
+        *last_error = Write_Error(reason);
         return false;
     }
     return true;
+}
+
+QString Write_Error(const QString &reason)
+{
+    return QStringLiteral("ERR  Cannot write file: %1").arg(reason);
 }
 
 } // namespace Report

@@ -3,6 +3,8 @@
 
 #include "src/comparison.h"
 
+#include "core/safewrite.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,6 +25,13 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
 // folder, a directory, no permission), or to "ERR  Cannot write file: <reason>" when writing it
 // failed (a full disk, a file-size limit).
 bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error);
+
+// The same in two steps, for writing the report together with other files: prepares the new file
+// in commit (false with *last_error set as by Write_File), which then replaces the old one. When
+// the commit fails for the report, Write_Error(reason) is Write_File's message.
+bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
+                  QString *last_error);
+QString Write_Error(const QString &reason);
 
 } // namespace Report
 

@@ -12,7 +12,6 @@
 #include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -27,7 +26,8 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <sys/stat.h>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -65,22 +65,26 @@ int Usage_Error(std::FILE *err, const QString &reason)
     return TReportTool::EXIT_USAGE_ERROR;
 }
 
-// Two names of which writing one would replace the other: the same existing regular file (also
-// through links), or the same path when it does not exist yet. Devices such as /dev/null may be
-// named more than once.
-bool Same_File(const QString &a, const QString &b)
+QString Output_Error(const QString &file_name, const QString &reason)
 {
-    struct stat stat_a;
-    struct stat stat_b;
-    const bool exists_a = ::stat(QFile::encodeName(a).constData(), &stat_a) == 0;
-    const bool exists_b = ::stat(QFile::encodeName(b).constData(), &stat_b) == 0;
-    if (exists_a && exists_b)
-        return S_ISREG(stat_a.st_mode) && stat_a.st_dev == stat_b.st_dev &&
-               stat_a.st_ino == stat_b.st_ino;
-    if (exists_a || exists_b)
-        return false;
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
-           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    return QStringLiteral("ERR  Cannot write file '%1': %2\n").arg(file_name, reason);
+}
+
+// The report on standard output. One that does not arrive completely (a full disk behind a
+// redirection) is a failure, not a success.
+bool Write_Standard_Output(std::FILE *out, std::FILE *err, const QByteArray &report)
+{
+    errno = 0;
+    const std::size_t length = static_cast<std::size_t>(report.size());
+    const bool complete = std::fwrite(report.constData(), 1, length, out) == length;
+    const bool flushed = std::fflush(out) == 0;
+    if (complete && flushed && !std::ferror(out))
+        return true;
+    const int saved_errno = errno;
+    Print(err, QStringLiteral("ERR  Cannot write the report to standard output: %1\n")
+                   .arg(saved_errno != 0 ? QString::fromLocal8Bit(std::strerror(saved_errno))
+                                         : QStringLiteral("write error")));
+    return false;
 }
 
 bool Parse_Size(const QString &text, QSize *size)
@@ -130,6 +134,7 @@ void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_
 const char *const TReportTool::Version_Text = "quorval-report 2.0";
 const int TReportTool::Smallest_Plot_Side = 100;
 const int TReportTool::Largest_Plot_Side = 10000;
+const int TReportTool::Largest_Svg_Plot_Positions = 100000;
 
 QString TReportTool::Usage()
 {
@@ -148,8 +153,8 @@ QString TReportTool::Usage()
                "  -h, --help          show this usage\n"
                "  --version           show the version\n"
                "\n"
-               "Exit status: 0 success, 1 the file cannot be read or an output cannot be written,\n"
-               "2 usage error, 3 a data set holds fewer than two entries.\n")
+               "Exit status: 0 success, 1 the file cannot be read, an output cannot be written\n"
+               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n")
         .arg(Smallest_Plot_Side)
         .arg(Largest_Plot_Side);
 }
@@ -244,12 +249,12 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     for (int i = 0; i < outputs.size(); ++i) {
         if (outputs[i].isEmpty())
             continue;
-        if (Same_File(outputs[i], parsed->input_file)) {
+        if (SafeWrite::Same_File(outputs[i], parsed->input_file)) {
             *error = QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
             return false;
         }
         for (int j = i + 1; j < outputs.size(); ++j) {
-            if (!outputs[j].isEmpty() && Same_File(outputs[i], outputs[j])) {
+            if (!outputs[j].isEmpty() && SafeWrite::Same_File(outputs[i], outputs[j])) {
                 *error = QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
                 return false;
             }
@@ -298,6 +303,17 @@ bool TReportTool::Render_Plot(const TComparison &comparison, TPlotFormat format,
     QUORVAL_ASSERT(error != nullptr);
     QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
     QUORVAL_ASSERT(format != PLOT_NONE);
+
+    // An SVG file spells out every point, bracket and line, about 2 kB per position: beyond the
+    // limit the text outgrows what the memory and a byte array can hold.
+    const std::size_t positions = comparison.Export_Rows().size();
+    if (format == PLOT_SVG && positions > static_cast<std::size_t>(Largest_Svg_Plot_Positions)) {
+        *error = QStringLiteral("ERR  Cannot draw the plot: an SVG plot holds at most %1 "
+                                "positions, this comparison has %2; draw a PNG or PDF plot.")
+                     .arg(Largest_Svg_Plot_Positions)
+                     .arg(positions);
+        return false;
+    }
 
     TGraphWidget deviation_graph;
     TGraphWidget en_graph;
@@ -371,7 +387,17 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
 {
     QUORVAL_ASSERT(out != nullptr);
     QUORVAL_ASSERT(err != nullptr);
+    try {
+        return Run_Unguarded(arguments, out, err);
+    } catch (const std::bad_alloc &) {
+        // Whatever was prepared is dropped on the way out: no output is replaced.
+        Print(err, QStringLiteral("ERR  Out of memory\n"));
+        return EXIT_FILE_ERROR;
+    }
+}
 
+int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
     TArguments parsed;
     QString error;
     if (!Parse_Arguments(arguments, &parsed, &error))
@@ -411,8 +437,7 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
 
-    // Every output is made in memory first, so that nothing is written when one cannot be made,
-    // and each file is then either complete or untouched.
+    // Every output is made in memory first, so that nothing is written when one cannot be made.
     const QByteArray report =
         Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
     QByteArray csv;
@@ -425,36 +450,35 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
         return EXIT_FILE_ERROR;
     }
 
-    QString reason;
-    if (!parsed.csv_file.isEmpty() && !SafeWrite::Write_File(parsed.csv_file, csv, &reason)) {
-        Print(err,
-              QStringLiteral("ERR  Cannot write file '%1': %2\n").arg(parsed.csv_file, reason));
-        return EXIT_FILE_ERROR;
-    }
-    if (!parsed.plot_file.isEmpty() && !SafeWrite::Write_File(parsed.plot_file, plot, &reason)) {
-        Print(err,
-              QStringLiteral("ERR  Cannot write file '%1': %2\n").arg(parsed.plot_file, reason));
-        return EXIT_FILE_ERROR;
-    }
+    // Then every file is written completely beside its target, and only when all of them are
+    // written do they replace their targets: a failed run leaves the outputs of the last one.
+    SafeWrite::TCommit commit;
+    QStringList prepared; // the names, in the order of Prepare; empty for the report
     if (!parsed.output_file.isEmpty()) {
-        if (!Report::Write_File(parsed.output_file, report, &error)) {
+        if (!Report::Prepare_File(&commit, parsed.output_file, report, &error)) {
             Print(err, error + QLatin1Char('\n'));
             return EXIT_FILE_ERROR;
         }
-        return EXIT_OK;
+        prepared.append(QString());
     }
-
-    // A report that does not reach standard output completely (a full disk behind a
-    // redirection) is a failure, not a success.
-    errno = 0;
-    const std::size_t length = static_cast<std::size_t>(report.size());
-    const bool complete = std::fwrite(report.constData(), 1, length, out) == length;
-    const bool flushed = std::fflush(out) == 0;
-    if (!complete || !flushed || std::ferror(out)) {
-        const int saved_errno = errno;
-        Print(err, QStringLiteral("ERR  Cannot write the report to standard output: %1\n")
-                       .arg(saved_errno != 0 ? QString::fromLocal8Bit(std::strerror(saved_errno))
-                                             : QStringLiteral("write error")));
+    QString reason;
+    const std::pair<const QString *, const QByteArray *> others[] = {{&parsed.csv_file, &csv},
+                                                                     {&parsed.plot_file, &plot}};
+    for (const auto &other : others) {
+        if (other.first->isEmpty())
+            continue;
+        if (!commit.Prepare(*other.first, *other.second, &reason)) {
+            Print(err, Output_Error(*other.first, reason));
+            return EXIT_FILE_ERROR;
+        }
+        prepared.append(*other.first);
+    }
+    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, report))
+        return EXIT_FILE_ERROR;
+    int failed = 0;
+    if (!commit.Commit(&failed, &reason)) {
+        Print(err, prepared[failed].isEmpty() ? Report::Write_Error(reason) + QLatin1Char('\n')
+                                              : Output_Error(prepared[failed], reason));
         return EXIT_FILE_ERROR;
     }
     return EXIT_OK;

@@ -44,6 +44,8 @@ public:
     static const char *const Version_Text;
     static const int Smallest_Plot_Side;
     static const int Largest_Plot_Side;
+    // More positions than an SVG plot is drawn for (its text grows by about 2 kB a position).
+    static const int Largest_Svg_Plot_Positions;
 
     // The usage text printed by --help and after a usage error.
     static QString Usage();
@@ -68,6 +70,9 @@ public:
     // The whole run: the report goes to out (unless -o is given), messages to err. Returns the
     // exit status.
     static int Run(const QStringList &arguments, std::FILE *out, std::FILE *err);
+
+private:
+    static int Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err);
 };
 
 #endif

@@ -106,6 +106,8 @@ private slots:
     void First_Start_Defaults();
     void Stored_Geometry();
     void Damaged_Settings_File();
+    void Damaged_Settings_Values_data();
+    void Damaged_Settings_Values();
     void Close_Without_Changes_Writes_Settings();
     void Close_With_Changes_Asks();
     void Quit_Behaves_Like_Close();
@@ -207,14 +209,68 @@ void TestQuorvalWindow::Damaged_Settings_File()
     file.close();
 
     TQuorval window(nullptr, Qt::WindowFlags());
-    QCOMPARE(window.pos(), QPoint(30, 30));
-    QCOMPARE(window.size(), QSize(901, 801));
+    // Unreadable values count as missing: the default rectangle, cut to the screen as on a
+    // first start.
+    const QRect expected =
+        QRect(30, 30, 901, 801).intersected(QGuiApplication::primaryScreen()->availableGeometry());
+    QCOMPARE(window.pos(), expected.topLeft());
+    QCOMPARE(window.size(), expected.size());
     TBoxWatchdog watchdog(Message_Box(&window));
     QVERIFY(window.close());
     QVERIFY(!watchdog.Fired());
     QSettings settings(Settings_Path(), QSettings::IniFormat);
     QCOMPARE(settings.value("File_Path").toString(), QDir::homePath());
     QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(30, 30));
+}
+
+void TestQuorvalWindow::Damaged_Settings_Values_data()
+{
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("alignment empty") << QByteArray("Remove_Deviations") << QByteArray("");
+    QTest::newRow("alignment an unreadable variant")
+        << QByteArray("Remove_Deviations") << QByteArray("@Variant(garbage)");
+    QTest::newRow("alignment a point")
+        << QByteArray("Remove_Deviations") << QByteArray("@Point(1 2)");
+    QTest::newRow("alignment a word") << QByteArray("Remove_Deviations") << QByteArray("maybe");
+    QTest::newRow("position a size")
+        << QByteArray("Mainwindow_Position") << QByteArray("@Size(40 50)");
+    QTest::newRow("position a word") << QByteArray("Mainwindow_Position") << QByteArray("40,50");
+    QTest::newRow("size a point") << QByteArray("Mainwindow_Size") << QByteArray("@Point(600 540)");
+    QTest::newRow("folder a point") << QByteArray("File_Path") << QByteArray("@Point(1 2)");
+    QTest::newRow("folder a list") << QByteArray("File_Path") << QByteArray("/data/a, /data/b");
+}
+
+// A value that cannot be read as its key's type gives that key's default (alignment on, the
+// default place and size, the home folder); the other keys keep their stored values.
+void TestQuorvalWindow::Damaged_Settings_Values()
+{
+    QFETCH(QByteArray, key);
+    QFETCH(QByteArray, value);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(screen.width() >= 800 && screen.height() >= 600, "screen too small for the test");
+    QMap<QByteArray, QByteArray> stored = {{"Mainwindow_Position", "@Point(40 50)"},
+                                           {"Mainwindow_Size", "@Size(600 540)"},
+                                           {"File_Path", "/data/runs"},
+                                           {"Remove_Deviations", "false"}};
+    stored[key] = value;
+    QByteArray text = "[General]\n";
+    for (auto i = stored.constBegin(); i != stored.constEnd(); ++i)
+        text += i.key() + '=' + i.value() + '\n';
+    QVERIFY(QDir(QDir::homePath()).mkpath(".quorval"));
+    QFile file(Settings_Path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(text), qint64(text.size()));
+    file.close();
+
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QCOMPARE(window.Options().remove_deviations, key == "Remove_Deviations");
+    QCOMPARE(window.File_Path(), key == "File_Path" ? QDir::homePath() : QString("/data/runs"));
+    const QPoint position = key == "Mainwindow_Position" ? QPoint(30, 30) : QPoint(40, 50);
+    const QSize size = key == "Mainwindow_Size" ? QSize(901, 801) : QSize(600, 540);
+    const QRect expected = QRect(position, size).intersected(screen);
+    QCOMPARE(window.pos(), expected.topLeft());
+    QCOMPARE(window.size(), expected.size());
 }
 
 void TestQuorvalWindow::Close_Without_Changes_Writes_Settings()

@@ -1,3 +1,4 @@
+#include "core/safewrite.h"
 #include "src/comparison.h"
 #include "src/report.h"
 
@@ -50,8 +51,11 @@ QString Write_In_Child(const QString &file_name, const QByteArray &text, bool un
     return Run_In_Child([&] {
         if (unprivileged && !Become_Unprivileged())
             return QStringLiteral("could not switch user");
-        if (size_limit != RLIM_INFINITY && !Limit_File_Size(size_limit))
-            return QStringLiteral("could not set the limit");
+        if (size_limit != RLIM_INFINITY) {
+            if (!Limit_File_Size(size_limit))
+                return QStringLiteral("could not set the limit");
+            SafeWrite::Ignore_File_Size_Signal(); // as the window's main does
+        }
         QString error;
         return Report::Write_File(file_name, text, &error) ? QStringLiteral("ok") : error;
     });

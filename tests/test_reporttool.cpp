@@ -17,7 +17,16 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVAL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVAL_ADDRESS_SANITIZER 1
+#endif
+#endif
 
 #ifndef QUORVAL_REPORT_EXECUTABLE
 #error "QUORVAL_REPORT_EXECUTABLE must name the built quorval-report program"
@@ -35,27 +44,101 @@ struct TRun
     QByteArray err;
 };
 
-TRun Run_Tool(const QStringList &arguments,
-              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
-              const QString &stdout_file = QString())
+// The tool as a shell's "ulimit" leaves it: a resource limit (none when resource is negative) and
+// SIGXFSZ at its default disposition.
+class TLimited_Process : public QProcess
 {
-    QProcess process;
-    QProcessEnvironment child = environment;
+public:
+    TLimited_Process(int resource, rlim_t limit) : d_resource(resource), d_limit(limit) {}
+
+protected:
+    void setupChildProcess() override
+    {
+        std::signal(SIGXFSZ, SIG_DFL);
+        const struct rlimit limit = {d_limit, d_limit};
+        if (d_resource >= 0 && ::setrlimit(d_resource, &limit) != 0)
+            ::_exit(99);
+    }
+
+private:
+    int d_resource;
+    rlim_t d_limit;
+};
+
+struct TRun_Options
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    QString stdout_file;
+    QString working_directory;
+    int resource = -1;
+    rlim_t limit = RLIM_INFINITY;
+    // Only so that a tool that hangs fails the test instead of stopping it.
+    int timeout_ms = 300000;
+};
+
+TRun Run_Program(const QString &program, const QStringList &arguments, const TRun_Options &options)
+{
+    TLimited_Process process(options.resource, options.limit);
+    QProcessEnvironment child = options.environment;
     // The leak checker of a sanitizer build would otherwise list its suppressions on stderr.
     if (child.contains("LSAN_OPTIONS"))
         child.insert("LSAN_OPTIONS", child.value("LSAN_OPTIONS") + ":print_suppressions=0");
     process.setProcessEnvironment(child);
-    if (!stdout_file.isEmpty())
-        process.setStandardOutputFile(stdout_file);
-    process.start(QStringLiteral(QUORVAL_REPORT_EXECUTABLE), arguments);
+    if (!options.stdout_file.isEmpty())
+        process.setStandardOutputFile(options.stdout_file);
+    if (!options.working_directory.isEmpty())
+        process.setWorkingDirectory(options.working_directory);
+    process.start(program, arguments);
     TRun run;
-    if (!process.waitForStarted(30000) || !process.waitForFinished(300000))
+    if (!process.waitForStarted(30000) || !process.waitForFinished(options.timeout_ms))
         return run;
     if (process.exitStatus() == QProcess::NormalExit)
         run.exit_code = process.exitCode();
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+TRun Run_Tool(const QStringList &arguments, const TRun_Options &options = TRun_Options())
+{
+    return Run_Program(QStringLiteral(QUORVAL_REPORT_EXECUTABLE), arguments, options);
+}
+
+TRun Run_Tool(const QStringList &arguments, const QProcessEnvironment &environment,
+              const QString &stdout_file = QString())
+{
+    TRun_Options options;
+    options.environment = environment;
+    options.stdout_file = stdout_file;
+    return Run_Tool(arguments, options);
+}
+
+// The tool through a shell script, which gets the tool as $0 and the given arguments after it.
+TRun Run_Shell(const QString &shell, const QString &script, const QStringList &arguments)
+{
+    return Run_Program(
+        shell, QStringList{"-c", script, QStringLiteral(QUORVAL_REPORT_EXECUTABLE)} + arguments,
+        TRun_Options());
+}
+
+// The text of a data file whose set A has count entries one millimetre apart and whose set B has
+// two, so that the comparison has count positions.
+QByteArray Data_File_Text(int count)
+{
+    QByteArray text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+                      "<Quorval_Data File_Version=\"2\">\n"
+                      "<Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+                      "<Data_Set_B_Offset>0.00000</Data_Set_B_Offset>\n<Data_Set_A>\n";
+    for (int i = 0; i < count; ++i) {
+        const QByteArray length = QByteArray::number(i) + ".00000";
+        text += "<Entry><Nominal>" + length + "</Nominal><Actual>" + length +
+                "</Actual><Uc>0.00100</Uc></Entry>\n";
+    }
+    text += "</Data_Set_A>\n<Data_Set_B>\n"
+            "<Entry><Nominal>0.00000</Nominal><Actual>0.00010</Actual><Uc>0.00100</Uc></Entry>\n"
+            "<Entry><Nominal>1.00000</Nominal><Actual>1.00010</Actual><Uc>0.00100</Uc></Entry>\n"
+            "</Data_Set_B>\n</Quorval_Data>\n";
+    return text;
 }
 
 // Set A covers 0 to 300, set B (zero at 50.75309 relative to A, rounded by the widget to
@@ -185,6 +268,13 @@ private slots:
         qputenv("HOME", QFile::encodeName(Path("home")));
         d_sample = Path("sample.quorval");
         QVERIFY(Save(d_sample, Sample_Content()));
+        // Other names of the usage errors' output folder and of a file in it.
+        QVERIFY(QDir().mkpath(Path("usage")));
+        QVERIFY(::symlink("usage", QFile::encodeName(Path("usage-link")).constData()) == 0);
+        QVERIFY(::symlink("usage/target.txt", QFile::encodeName(Path("dangling-1")).constData()) ==
+                0);
+        QVERIFY(::symlink(QFile::encodeName(Path("usage/target.txt")).constData(),
+                          QFile::encodeName(Path("dangling-2")).constData()) == 0);
     }
 
     void Report_Is_The_Windows_Export_data()
@@ -466,6 +556,41 @@ private slots:
         QCOMPARE(Read_All(d_sample), sample_before);
     }
 
+    void Outputs_Into_One_File_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("once through a linked folder")
+            << QStringList{"-o", "LINKED/same.txt", "--csv", "usage/same.txt"}
+            << "Two outputs go to the same file 'usage/same.txt'.";
+        QTest::newRow("through two dangling links to one file")
+            << QStringList{"-o", "dangling-1", "--csv", "dangling-2"}
+            << "Two outputs go to the same file 'dangling-2'.";
+        QTest::newRow("the data file through a linked folder")
+            << QStringList{"-o", "HOME/sample.quorval"}
+            << "Output 'HOME/sample.quorval' is the data file itself.";
+    }
+
+    // Names are compared by the files they lead to, not by their spelling: exit status 2 and no
+    // file written.
+    void Outputs_Into_One_File()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, reason);
+        const QByteArray sample_before = Read_All(d_sample);
+        arguments.replaceInStrings("LINKED", "usage-link");
+        arguments.replaceInStrings("HOME", "usage-link/..");
+        reason.replace("HOME", "usage-link/..");
+        TRun_Options options;
+        options.working_directory = d_dir.path(); // the names are relative to it
+        const TRun run = Run_Tool(QStringList{d_sample} + arguments, options);
+        QCOMPARE(run.exit_code, 2);
+        QVERIFY2(run.err.startsWith("quorval-report: " + reason.toLocal8Bit() + "\n"),
+                 run.err.constData());
+        QCOMPARE(Entries(Path("usage")), QStringList());
+        QCOMPARE(Read_All(d_sample), sample_before);
+    }
+
     void Unreadable_File_data()
     {
         QTest::addColumn<QByteArray>("file_text");
@@ -566,6 +691,214 @@ private slots:
             QVERIFY2(run.err.startsWith("ERR  Cannot write the report to standard output: "),
                      run.err.constData());
         }
+    }
+
+    void File_Size_Limit_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("to_standard_output");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("report file")
+            << QStringList{"-o", "@OLD"} << false << "ERR  Cannot write file: File too large\n";
+        QTest::newRow("plot file")
+            << QStringList{"-o", "/dev/null", "--plot", "@FOLDER/p.png"} << false
+            << "ERR  Cannot write file '@FOLDER/p.png': File too large\n";
+        QTest::newRow("standard output into a file")
+            << QStringList() << true
+            << "ERR  Cannot write the report to standard output: File too large\n";
+    }
+
+    // Under "ulimit -f" a write beyond the limit is an ordinary write error: exit status 1 with
+    // the message, the old file as it was and nothing left beside it, rather than the tool
+    // ending by SIGXFSZ.
+    void File_Size_Limit()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, to_standard_output);
+        QFETCH(QString, message);
+        const QString folder = Path(QStringLiteral("limit-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        const QString old_report = folder + "/old-report.txt";
+        QVERIFY(Write_All(old_report, "old report"));
+        arguments.replaceInStrings("@OLD", old_report);
+        arguments.replaceInStrings("@FOLDER", folder);
+        message.replace("@FOLDER", folder);
+
+        TRun_Options options;
+        options.resource = RLIMIT_FSIZE;
+        options.limit = 512;
+        if (to_standard_output)
+            options.stdout_file = folder + "/standard-output.txt";
+        const TRun run = Run_Tool(QStringList{d_sample} + arguments, options);
+        QCOMPARE(run.exit_code, 1);
+        QCOMPARE(QString::fromLocal8Bit(run.err), message);
+        QCOMPARE(Read_All(old_report), QByteArray("old report"));
+        QStringList expected = {"old-report.txt"};
+        if (to_standard_output)
+            expected.append("standard-output.txt");
+        QCOMPARE(Entries(folder), expected);
+    }
+
+    void Descriptor_Outputs_data()
+    {
+        QTest::addColumn<QString>("shell");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("copies");
+        QTest::newRow("appended twice by the shell")
+            << "sh"
+            << "for i in 1 2; do \"$0\" \"$1\" -o /dev/null --csv /dev/stdout >> \"$2\"; done" << 2;
+        QTest::newRow("into a pipe")
+            << "sh"
+            << "\"$0\" \"$1\" -o /dev/null --csv /dev/stdout | cat > \"$2\"" << 1;
+        QTest::newRow("into a process substitution")
+            << "bash"
+            << "\"$0\" \"$1\" -o /dev/null --csv >(cat > \"$2\"); wait $!" << 1;
+    }
+
+    // An output named by an open descriptor goes to that descriptor, as the shell set it up:
+    // appended where the shell appends, through a pipe where it is a pipe.
+    void Descriptor_Outputs()
+    {
+        QFETCH(QString, shell);
+        QFETCH(QString, script);
+        QFETCH(int, copies);
+        const QString csv = Path("descriptor-expected.csv");
+        QCOMPARE(Run_Tool({d_sample, "-o", "/dev/null", "--csv", csv}).exit_code, 0);
+        const QByteArray one = Read_All(csv);
+        QVERIFY(one.startsWith("position,"));
+
+        const QString result = Path("descriptor-result.csv");
+        QFile::remove(result);
+        const TRun run = Run_Shell(shell, script, {d_sample, result});
+        QCOMPARE(run.exit_code, 0);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(Read_All(result), one.repeated(copies));
+    }
+
+    void Failed_Run_Replaces_No_Output_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("stdout_file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("plot cannot be written")
+            << QStringList{"-o", "@REPORT", "--csv", "@CSV", "--plot", "@BLOCKER/p.png"}
+            << QString() << "ERR  Cannot write file '@BLOCKER/p.png': Not a directory\n";
+        QTest::newRow("report cannot be opened")
+            << QStringList{"-o", "@FOLDER/missing/r.txt", "--csv", "@CSV"} << QString()
+            << "ERR  Cannot open file for writing.\n";
+        QTest::newRow("standard output full")
+            << QStringList{"--csv", "@CSV", "--plot", "@PLOT"} << "/dev/full"
+            << "ERR  Cannot write the report to standard output: No space left on device\n";
+        QTest::newRow("CSV into a full device")
+            << QStringList{"-o", "@REPORT", "--csv", "/dev/full", "--plot", "@PLOT"} << QString()
+            << "ERR  Cannot write file '/dev/full': No space left on device\n";
+    }
+
+    // A run that fails for one output replaces none: the files of the last good run stay as
+    // they were, and no temporary file is left.
+    void Failed_Run_Replaces_No_Output()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, stdout_file);
+        QFETCH(QString, message);
+        if (!QFileInfo::exists("/dev/full"))
+            QSKIP("no /dev/full");
+        const QString folder = Path(QStringLiteral("failed-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList names = {"@REPORT", "@CSV", "@PLOT", "@BLOCKER"};
+        const QStringList files = {"r.txt", "r.csv", "p.svg", "blocker"};
+        for (int i = 0; i < names.size(); ++i) {
+            QVERIFY(Write_All(folder + '/' + files[i], "old " + files[i].toLatin1()));
+            arguments.replaceInStrings(names[i], folder + '/' + files[i]);
+            message.replace(names[i], folder + '/' + files[i]);
+        }
+        arguments.replaceInStrings("@FOLDER", folder);
+        TRun_Options options;
+        options.stdout_file = stdout_file;
+        const TRun run = Run_Tool(QStringList{d_sample} + arguments, options);
+        QCOMPARE(run.exit_code, 1);
+        QCOMPARE(QString::fromLocal8Bit(run.err), message);
+        for (const QString &file : files)
+            QCOMPARE(Read_All(folder + '/' + file), "old " + file.toLatin1());
+        QCOMPARE(Entries(folder), QStringList({"blocker", "p.svg", "r.csv", "r.txt"}));
+    }
+
+    void Input_Not_A_Regular_File_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::newRow("endless device") << "/dev/zero";
+        QTest::newRow("FIFO without a writer") << "FIFO";
+    }
+
+    // Refused at once, before reading: exit status 1 with the reason.
+    void Input_Not_A_Regular_File()
+    {
+        QFETCH(QString, input);
+        if (input == "FIFO") {
+            input = Path("input-fifo.quorval");
+            QVERIFY(::mkfifo(QFile::encodeName(input).constData(), 0600) == 0);
+        } else if (!QFileInfo::exists(input)) {
+            QSKIP(qPrintable(input + " does not exist here"));
+        }
+        TRun_Options options;
+        options.timeout_ms = 60000;
+        const TRun run = Run_Tool({input, "-o", Path("never-written.txt")}, options);
+        QCOMPARE(run.exit_code, 1);
+        QCOMPARE(QString::fromLocal8Bit(run.err),
+                 QStringLiteral("ERR  Load_Data: ERR:  Cannot open file: '%1'.  Reason: not a "
+                                "regular file\n")
+                     .arg(input));
+        QVERIFY(!QFileInfo::exists(Path("never-written.txt")));
+    }
+
+    // A data file too big for the memory the tool may use is a failed load, exit status 1 with
+    // a message, not an abort; no output is written.
+    void Out_Of_Memory()
+    {
+#ifdef QUORVAL_ADDRESS_SANITIZER
+        QSKIP("AddressSanitizer reserves terabytes of address space, so the tool cannot run "
+              "under an address-space limit");
+#endif
+        const QString big = Path("big.quorval");
+        QVERIFY(Write_All(big, Data_File_Text(300000)));
+        const QString folder = Path("memory");
+        QVERIFY(QDir().mkpath(folder));
+        TRun_Options options;
+        options.resource = RLIMIT_AS;
+        options.limit = rlim_t(400) << 20;
+        // The limit leaves room for an ordinary run...
+        QCOMPARE(Run_Tool({d_sample, "-o", folder + "/sample.txt"}, options).exit_code, 0);
+        QVERIFY(QFile::remove(folder + "/sample.txt"));
+        // ... but not for reading the big file.
+        const TRun run =
+            Run_Tool({big, "-o", folder + "/r.txt", "--csv", folder + "/r.csv"}, options);
+        QCOMPARE(run.exit_code, 1);
+        QCOMPARE(run.err, QByteArray("ERR  Load_Data: ERR:  Out of memory\n"));
+        QCOMPARE(Entries(folder), QStringList());
+        QVERIFY(QFile::remove(big));
+    }
+
+    // An SVG plot of more positions than it is drawn for is refused with the reason, before
+    // anything is written; a PNG plot of the same comparison is drawn.
+    void Svg_Plot_Of_Too_Many_Positions()
+    {
+        const int positions = TReportTool::Largest_Svg_Plot_Positions + 1;
+        const QString input = Path("many.quorval");
+        QVERIFY(Write_All(input, Data_File_Text(positions)));
+        const QString folder = Path("many");
+        QVERIFY(QDir().mkpath(folder));
+        TRun run = Run_Tool({input, "-o", folder + "/r.txt", "--plot", folder + "/p.svg"});
+        QCOMPARE(run.exit_code, 1);
+        QCOMPARE(QString::fromLocal8Bit(run.err),
+                 QStringLiteral("ERR  Cannot draw the plot: an SVG plot holds at most %1 "
+                                "positions, this comparison has %2; draw a PNG or PDF plot.\n")
+                     .arg(TReportTool::Largest_Svg_Plot_Positions)
+                     .arg(positions));
+        QCOMPARE(Entries(folder), QStringList());
+        run = Run_Tool({input, "-o", "/dev/null", "--plot", folder + "/p.png"});
+        QCOMPARE(run.exit_code, 0);
+        QCOMPARE(Entries(folder), QStringList{"p.png"});
+        QVERIFY(QFile::remove(input));
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <poll.h>
 
 using namespace Support;
 
@@ -39,6 +40,30 @@ QString Check_Refused(const QString &file_name, const QByteArray &old_content,
     return Child_Ok;
 }
 
+// Whether the file system of folder can hold unnamed files (O_TMPFILE).
+bool Has_Unnamed_Files(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_WRONLY, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
+// In a child: the write end of the pipe on which it tells its parent that it was stopped.
+int Stopped_Notice = -1;
+
+// Runs when a write goes beyond the file-size limit: the child is then in the middle of writing.
+// It tells the parent and waits there to be killed.
+extern "C" void Stop_Mid_Write(int)
+{
+    const char notice = 'w';
+    if (::write(Stopped_Notice, &notice, 1) == 1)
+        for (;;)
+            ::pause();
+    ::_exit(4);
+}
+
 } // namespace
 
 class TSafeWriteTest : public QObject
@@ -53,6 +78,17 @@ private slots:
     void Read_Only_File_And_Directory();
     void Full_Disk();
     void File_Size_Limit();
+    void Killed_Writer_Leaves_Nothing_data();
+    void Killed_Writer_Leaves_Nothing();
+    void Commit_Replaces_Every_File();
+    void Failed_Commit_Replaces_Nothing_data();
+    void Failed_Commit_Replaces_Nothing();
+    void Descriptors_Written_In_Place_data();
+    void Descriptors_Written_In_Place();
+    void Unusable_Descriptors_Refused_data();
+    void Unusable_Descriptors_Refused();
+    void Same_File_data();
+    void Same_File();
 };
 
 void TSafeWriteTest::New_And_Replaced_Files()
@@ -229,6 +265,8 @@ void TSafeWriteTest::Full_Disk()
     QCOMPARE(result, Child_Ok);
 }
 
+// Under "ulimit -f" the kernel ends a program with SIGXFSZ at the first write beyond the limit;
+// with the signal set aside as both programs' main does, the write fails and is reported.
 void TSafeWriteTest::File_Size_Limit()
 {
     QTemporaryDir dir;
@@ -239,9 +277,269 @@ void TSafeWriteTest::File_Size_Limit()
     QCOMPARE(Run_In_Child([&] {
                  if (!Limit_File_Size(4096))
                      return QStringLiteral("setrlimit failed");
+                 SafeWrite::Ignore_File_Size_Signal();
                  return Check_Refused(name, "short old content", "File too large", dir.path());
              }),
              Child_Ok);
+}
+
+void TSafeWriteTest::Killed_Writer_Leaves_Nothing_data()
+{
+    QTest::addColumn<bool>("after_another_file");
+    QTest::newRow("one file") << false;
+    QTest::newRow("second of two files") << true;
+}
+
+// A program killed while writing leaves no file behind: the new content goes into an unnamed
+// file until it replaces the target. The child is stopped in the middle of its write by the
+// file-size limit, and killed there.
+void TSafeWriteTest::Killed_Writer_Leaves_Nothing()
+{
+    QFETCH(bool, after_another_file);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!Has_Unnamed_Files(dir.path()))
+        QSKIP("the file system of the temporary folder has no unnamed files (O_TMPFILE): there "
+              "a named temporary file is used, which a killed program leaves behind");
+    const QString target = dir.filePath("data.quorval");
+    QVERIFY(Write_All(target, "old content"));
+    const QStringList before = Entries(dir.path());
+
+    int notice[2] = {-1, -1};
+    QVERIFY(::pipe(notice) == 0);
+    const pid_t pid = ::fork();
+    QVERIFY(pid >= 0);
+    if (pid == 0) {
+        ::close(notice[0]);
+        Stopped_Notice = notice[1];
+        std::signal(SIGXFSZ, Stop_Mid_Write);
+        const struct rlimit limit = {1 << 20, 1 << 20};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        SafeWrite::TCommit commit;
+        if (after_another_file)
+            commit.Prepare(dir.filePath("report.txt"), Pattern(1000), nullptr);
+        commit.Prepare(target, Pattern(4 << 20), nullptr);
+        ::_exit(5); // not reached: the write beyond the limit stops the child
+    }
+    ::close(notice[1]);
+    // A child that never stops is not waited for forever.
+    struct pollfd ready = {notice[0], POLLIN, 0};
+    char received = 0;
+    const bool stopped = ::poll(&ready, 1, 120000) == 1 && ::read(notice[0], &received, 1) == 1;
+    const QStringList during = Entries(dir.path());
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(notice[0]);
+
+    QVERIFY(stopped);
+    QCOMPARE(during, before);
+    QCOMPARE(Entries(dir.path()), before);
+    QCOMPARE(Read_All(target), QByteArray("old content"));
+}
+
+void TSafeWriteTest::Commit_Replaces_Every_File()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString report = dir.filePath("report.txt");
+    const QString csv = dir.filePath("rows.csv");
+    QVERIFY(Write_All(report, "old report"));
+
+    SafeWrite::TCommit commit;
+    QString reason;
+    QVERIFY2(commit.Prepare(report, "new report", &reason), qPrintable(reason));
+    QVERIFY2(commit.Prepare(csv, "new rows", &reason), qPrintable(reason));
+    // Prepared, not yet committed: the targets are as they were.
+    QCOMPARE(Read_All(report), QByteArray("old report"));
+    QVERIFY(!QFileInfo::exists(csv));
+    int failed = -1;
+    QVERIFY2(commit.Commit(&failed, &reason), qPrintable(reason));
+    QCOMPARE(failed, -1);
+    QCOMPARE(Read_All(report), QByteArray("new report"));
+    QCOMPARE(Read_All(csv), QByteArray("new rows"));
+    QCOMPARE(Entries(dir.path()), QStringList({"report.txt", "rows.csv"}));
+}
+
+void TSafeWriteTest::Failed_Commit_Replaces_Nothing_data()
+{
+    QTest::addColumn<QString>("second_name");
+    QTest::addColumn<bool>("prepared");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("second cannot be prepared")
+        << "missing/rows.csv" << false << "No such file or directory";
+    QTest::newRow("device fails on commit") << "/dev/full" << true << "No space left on device";
+    QTest::newRow("dropped without commit") << "rows.csv" << true << QString();
+}
+
+// A failure of any file, before or while committing, leaves every target as it was, and so does
+// a commit that never comes.
+void TSafeWriteTest::Failed_Commit_Replaces_Nothing()
+{
+    QFETCH(QString, second_name);
+    QFETCH(bool, prepared);
+    QFETCH(QString, reason);
+    if (!QFileInfo::exists("/dev/full") && second_name == "/dev/full")
+        QSKIP("no /dev/full");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString report = dir.filePath("report.txt");
+    QVERIFY(Write_All(report, "old report"));
+    const QString second = second_name.startsWith('/') ? second_name : dir.filePath(second_name);
+
+    {
+        SafeWrite::TCommit commit;
+        QString got;
+        QVERIFY2(commit.Prepare(report, "new report", &got), qPrintable(got));
+        QCOMPARE(commit.Prepare(second, "new rows", &got), prepared);
+        if (!reason.isEmpty()) {
+            int failed = -1;
+            if (prepared) {
+                QVERIFY(!commit.Commit(&failed, &got));
+                QCOMPARE(failed, 1);
+            }
+            QCOMPARE(got, reason);
+        }
+    }
+    QCOMPARE(Read_All(report), QByteArray("old report"));
+    QCOMPARE(Entries(dir.path()), QStringList({"report.txt"}));
+}
+
+void TSafeWriteTest::Descriptors_Written_In_Place_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("/dev/fd of a file opened for appending")
+        << "/dev/fd/%1" << int(O_APPEND) << QByteArray("before\nwritten");
+    QTest::newRow("/proc/self/fd of a file, at its offset")
+        << "/proc/self/fd/%1" << int(O_TRUNC) << QByteArray("before\nwritten");
+    QTest::newRow("/dev/fd of a pipe") << "/dev/fd/%1" << -1 << QByteArray("written");
+}
+
+// A name of an open descriptor is written to that descriptor, at its offset and with its append
+// mode, as a shell redirection means it: the file behind it is not replaced, and a pipe is not
+// mistaken for a missing file.
+void TSafeWriteTest::Descriptors_Written_In_Place()
+{
+    QFETCH(QString, name);
+    QFETCH(int, flags);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath("shell-output.csv");
+    int fd = -1;
+    int pipe_ends[2] = {-1, -1};
+    if (flags < 0) {
+        QVERIFY(::pipe(pipe_ends) == 0);
+        fd = pipe_ends[1];
+    } else {
+        fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | flags, 0600);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, "before\n", 7), ssize_t(7));
+    }
+    struct stat before;
+    QVERIFY(::fstat(fd, &before) == 0);
+
+    QString reason;
+    const bool written = SafeWrite::Write_File(name.arg(fd), "written", &reason);
+    QByteArray arrived;
+    if (flags < 0) {
+        ::close(pipe_ends[1]);
+        char buffer[64] = {};
+        const ssize_t n = ::read(pipe_ends[0], buffer, sizeof(buffer));
+        arrived = QByteArray(buffer, n > 0 ? static_cast<int>(n) : 0);
+        ::close(pipe_ends[0]);
+    } else {
+        ::close(fd);
+        arrived = Read_All(file);
+        struct stat after;
+        QVERIFY(::stat(QFile::encodeName(file).constData(), &after) == 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(Entries(dir.path()), QStringList({"shell-output.csv"}));
+    }
+    QVERIFY2(written, qPrintable(reason));
+    QCOMPARE(arrived, expected);
+}
+
+void TSafeWriteTest::Unusable_Descriptors_Refused_data()
+{
+    QTest::addColumn<bool>("open_read_only");
+    QTest::newRow("closed") << false;
+    QTest::newRow("open for reading only") << true;
+}
+
+void TSafeWriteTest::Unusable_Descriptors_Refused()
+{
+    QFETCH(bool, open_read_only);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath("input.txt");
+    QVERIFY(Write_All(file, "unchanged"));
+    int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY);
+    QVERIFY(fd >= 0);
+    if (!open_read_only) {
+        ::close(fd);
+    }
+    QString reason;
+    const bool written = SafeWrite::Write_File(QStringLiteral("/dev/fd/%1").arg(fd), "x", &reason);
+    if (open_read_only)
+        ::close(fd);
+    QVERIFY(!written);
+    QCOMPARE(reason, qt_error_string(EBADF));
+    QCOMPARE(Read_All(file), QByteArray("unchanged"));
+}
+
+void TSafeWriteTest::Same_File_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("same");
+    QTest::newRow("new file, once through a linked folder") << "linked/new.txt"
+                                                            << "real/new.txt" << true;
+    QTest::newRow("two dangling links to one new file") << "dangling1"
+                                                        << "dangling2" << true;
+    QTest::newRow("dangling link and its target") << "dangling1"
+                                                  << "real/new.txt" << true;
+    QTest::newRow("new file, spelled with ./") << "real/./new.txt"
+                                               << "real/new.txt" << true;
+    QTest::newRow("existing file and a hard link") << "real/file"
+                                                   << "hard" << true;
+    QTest::newRow("existing file, once through a linked folder") << "linked/file"
+                                                                 << "real/file" << true;
+    QTest::newRow("two new names") << "real/a.txt"
+                                   << "real/b.txt" << false;
+    QTest::newRow("same name in two folders") << "real/new.txt"
+                                              << "new.txt" << false;
+    QTest::newRow("existing and new") << "real/file"
+                                      << "real/new.txt" << false;
+    QTest::newRow("a device twice") << "/dev/null"
+                                    << "/dev/null" << false;
+}
+
+// Two names write the same file when they lead to one file, however they are spelled.
+void TSafeWriteTest::Same_File()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, same);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("real"));
+    QVERIFY(Write_All(dir.filePath("real/file"), "content"));
+    auto Path = [&dir](const char *name) { return QFile::encodeName(dir.filePath(name)); };
+    QVERIFY(::symlink("real", Path("linked").constData()) == 0);
+    QVERIFY(::symlink("real/new.txt", Path("dangling1").constData()) == 0);
+    QVERIFY(::symlink(Path("real/new.txt").constData(), Path("dangling2").constData()) == 0);
+    QVERIFY(::link(Path("real/file").constData(), Path("hard").constData()) == 0);
+    const QStringList before = Entries(dir.path());
+
+    auto Full = [&dir](const QString &name) {
+        return name.startsWith('/') ? name : dir.filePath(name);
+    };
+    QCOMPARE(SafeWrite::Same_File(Full(a), Full(b)), same);
+    QCOMPARE(SafeWrite::Same_File(Full(b), Full(a)), same);
+    QCOMPARE(Entries(dir.path()), before);
 }
 
 QTEST_GUILESS_MAIN(TSafeWriteTest)

@@ -211,10 +211,12 @@ inline QString Check_As_Unprivileged(const std::function<bool()> &check)
     });
 }
 
-// In a child: writes stop short at bytes, with EFBIG instead of the signal.
+// In a child: a file-size limit of bytes as "ulimit -f" sets it, with SIGXFSZ at its default
+// disposition, which ends the program at the first write beyond the limit unless the program
+// ignores the signal (as Quorval's programs do).
 inline bool Limit_File_Size(rlim_t bytes)
 {
-    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_DFL);
     const struct rlimit limit = {bytes, bytes};
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }

@@ -1,5 +1,6 @@
 #include "core/xmlfile.h"
 
+#include "core/safewrite.h"
 #include "test_support.h"
 
 #include <QFileInfo>
@@ -101,6 +102,13 @@ private slots:
     void Hostile_Input();
     void Characters_Outside_Xml();
     void Fuzz_Regressions();
+    void Files_That_Are_Not_Regular_Refused_data();
+    void Files_That_Are_Not_Regular_Refused();
+    void Oversized_File_Refused();
+    void Invalid_Encoding_Refused_data();
+    void Invalid_Encoding_Refused();
+    void Valid_Encodings_Read_data();
+    void Valid_Encodings_Read();
 };
 
 void TXmlFileTest::Open_File_Errors()
@@ -518,12 +526,15 @@ void TXmlFileTest::Write_File_Failures()
              }),
              QStringLiteral("ERR:  Cannot open file '%1' for writing").arg(read_only));
 
-    // A write that fails half-way (file size limit) throws and keeps the old file.
+    // A write that fails half-way (file size limit) throws and keeps the old file: the window's
+    // Save, once main has set the signal aside, fails with a message instead of ending the
+    // program.
     const QString limited = dir.filePath("limited.quorval");
     QVERIFY(Write_All(limited, "previous content"));
     QCOMPARE(Run_In_Child([&] {
                  if (!Limit_File_Size(64))
                      return QStringLiteral("setrlimit failed");
+                 SafeWrite::Ignore_File_Size_Signal();
                  xml.d_file_name = limited;
                  const QString message = Thrown([&] { xml.Write_File(false); });
                  if (Read_All(limited) != "previous content")
@@ -696,6 +707,9 @@ void TXmlFileTest::Characters_Outside_Xml()
          prefix + "1 column 35: character references beyond U+FFFF are not supported"},
         {"<Quorval_Data File_Version=\"2\"><A>\xef\xbf\xbf</A></Quorval_Data>",
          prefix + "1 column 35: character U+FFFF is not allowed in XML"},
+        // The first fault is reported, also when a damaged byte follows.
+        {"<Quorval_Data File_Version=\"2\"><A>\x01\xff</A></Quorval_Data>",
+         prefix + "1 column 35: character U+0001 is not allowed in XML"},
     };
     for (const TCase &c : cases)
         QCOMPARE(Open_Data_Error(c.data), c.message);
@@ -733,6 +747,143 @@ void TXmlFileTest::Fuzz_Regressions()
                      message.endsWith(c.message_end),
                  qPrintable(message));
     }
+}
+
+void TXmlFileTest::Files_That_Are_Not_Regular_Refused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("endless device") << "/dev/zero";
+    QTest::newRow("FIFO without a writer") << "FIFO";
+}
+
+// Refused at once with a reason: a FIFO would wait for a writer, a device never end.
+void TXmlFileTest::Files_That_Are_Not_Regular_Refused()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (name == "FIFO") {
+        name = dir.filePath("fifo.quorval");
+        QVERIFY(::mkfifo(QFile::encodeName(name).constData(), 0600) == 0);
+    } else if (!QFileInfo::exists(name)) {
+        QSKIP(qPrintable(name + " does not exist here"));
+    }
+    // In a child, which is killed if it hangs or ends by running out of memory.
+    const TChildEnd end = Run_Child(
+        [&] {
+            TXmlFile xml;
+            xml.d_file_name = name;
+            TXmlFileException::TExceptionType type = TXmlFileException::DATA_ERROR;
+            const QString message = Thrown([&] { xml.Open("Quorval_Data", nullptr, true); }, &type);
+            return (type == TXmlFileException::FILE_ERROR ? message : "wrong type: " + message)
+                .toUtf8();
+        },
+        false, 60000);
+    QVERIFY(end.Exited_Cleanly());
+    QCOMPARE(QString::fromUtf8(end.reply),
+             QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: not a regular file").arg(name));
+}
+
+// A file beyond 1 GiB is refused before anything of it is read.
+void TXmlFileTest::Oversized_File_Refused()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString name = dir.filePath("huge.quorval");
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize((qint64(1) << 30) + 1)); // sparse: takes no disk space
+    file.close();
+    const TChildEnd end = Run_Child(
+        [&] {
+            TXmlFile xml;
+            xml.d_file_name = name;
+            return Thrown([&] { xml.Open("Quorval_Data", nullptr, true); }).toUtf8();
+        },
+        false, 60000);
+    QVERIFY(end.Exited_Cleanly());
+    QCOMPARE(QString::fromUtf8(end.reply),
+             QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: the file is larger than 1 GiB")
+                 .arg(name));
+}
+
+void TXmlFileTest::Invalid_Encoding_Refused_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("column");
+    const QByteArray root = "<Quorval_Data File_Version=\"2\">\n";
+    const QByteArray end = "</Quorval_Data>\n";
+    QTest::newRow("damaged byte in a number") << root +
+                                                     "<Actual>1\xff"
+                                                     "5</Actual>\n" +
+                                                     end
+                                              << 2 << 10;
+    QTest::newRow("declared UTF-8 after a byte order mark")
+        << "\xef\xbb\xbf<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + root + "<A>\x80</A>" + end
+        << 3 << 4;
+    QTest::newRow("overlong form of '<'") << root + "<A>x\xc0\xbc</A>" + end << 2 << 5;
+    QTest::newRow("encoded surrogate") << root + "<A>\xed\xa0\x80</A>" + end << 2 << 4;
+    QTest::newRow("beyond U+10FFFF") << root + "<A>\xf4\x90\x80\x80</A>" + end << 2 << 4;
+    QTest::newRow("sequence cut short") << root + "<A>\xe2\x82</A>" + end << 2 << 4;
+    QTest::newRow("before a character not allowed in XML")
+        << root + "<A>\xff\x01</A>" + end << 2 << 4;
+    QTest::newRow("in an attribute")
+        << QByteArray("<Quorval_Data File_Version=\"\xe9\">") + end << 1 << 29;
+    // The parser decodes in pieces of 1024 bytes; a sequence may span two of them.
+    QTest::newRow("after the first kilobyte")
+        << root + "<A>" + QByteArray(1020 - root.size(), 'x') + "\xc3\xa9\xc3" + "</A>" + end << 2
+        << 993;
+}
+
+// A byte sequence that is not valid in the document's encoding is a fatal error of XML, reported
+// where it is; the parser alone would read it as U+FFFD, and a damaged number as 0.
+void TXmlFileTest::Invalid_Encoding_Refused()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, line);
+    QFETCH(int, column);
+    const QString where = QStringLiteral("XML parse error at line %1 column %2: byte sequence not "
+                                         "valid in the encoding UTF-8")
+                              .arg(line)
+                              .arg(column);
+    QCOMPARE(Open_Data_Error(data), "ERR:  Reference data " + where);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TXmlFile xml;
+    xml.d_file_name = dir.filePath("damaged.quorval");
+    QVERIFY(Write_All(xml.d_file_name, data));
+    QCOMPARE(Thrown([&] { xml.Open("Quorval_Data", nullptr, true); }),
+             "ERR:  Reference file " + where);
+}
+
+void TXmlFileTest::Valid_Encodings_Read_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("text");
+    const QString replacement = QString(QChar(QChar::ReplacementCharacter));
+    QTest::newRow("U+FFFD written as such in UTF-8")
+        << QByteArray("<Quorval_Data File_Version=\"2\"><A>a\xef\xbf\xbd</A></Quorval_Data>")
+        << "a" + replacement;
+    QTest::newRow("declared Latin-1, where every byte is a character")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                      "<Quorval_Data File_Version=\"2\"><A>\xff</A></Quorval_Data>")
+        << QString(QChar(0xff));
+    QTest::newRow("UTF-16 with a byte order mark")
+        << QTextCodec::codecForName("UTF-16")->fromUnicode("<Quorval_Data File_Version=\"2\"><A>b" +
+                                                           replacement + "</A></Quorval_Data>")
+        << "b" + replacement;
+}
+
+void TXmlFileTest::Valid_Encodings_Read()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(QString, text);
+    TXmlFile xml;
+    xml.Open_Data(data, "Quorval_Data", nullptr, true);
+    const QDomElement a = xml.Get_Node(&xml.d_root_node, "A", false);
+    QCOMPARE(xml.Read_Text_Node(&a, false), text);
 }
 
 QTEST_GUILESS_MAIN(TXmlFileTest)
