@@ -4,9 +4,21 @@
 #include "core/graphwidget.h"
 #include "src/comparison.h"
 
+#include <QApplication>
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
+#include <QMarginsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
 #include <cmath>
 
 namespace ComparisonGraphs {
+
+const int Largest_Svg_Plot_Positions = 100000;
 
 const QColor Curve_A_Colour(128, 40, 40);
 const QColor Curve_B_Colour(20, 96, 20);
@@ -17,6 +29,9 @@ const QColor Bracket_B_Colour(20, 96, 20);
 const QColor En_Limit_Colour(196, 196, 196);
 
 namespace {
+
+// Screen resolution used for the PDF and SVG plots, so that their text is laid out as in the PNG.
+constexpr int Plot_Resolution = 96;
 
 // A bracket from top to bottom at position p: its upright at p - reach and its arms reaching to
 // p + reach, so open to the right for a positive reach and to the left for a negative one.
@@ -110,6 +125,120 @@ void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
         TGraphWidget *widget = graph == Deviation_Graph ? deviation_graph : en_graph;
         widget->AddPoints(widget->CreateDataSet(colour, TGraphWidget::GRAPH_DEFAULT), points);
     });
+}
+
+TPlotFormat Plot_Format_Of(const QString &file_name)
+{
+    const QString suffix = QFileInfo(file_name).suffix().toLower();
+    if (suffix == QLatin1String("png"))
+        return PLOT_PNG;
+    if (suffix == QLatin1String("pdf"))
+        return PLOT_PDF;
+    if (suffix == QLatin1String("svg"))
+        return PLOT_SVG;
+    return PLOT_NONE;
+}
+
+void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
+                  TGraphWidget *en_graph)
+{
+    QUORVAL_ASSERT(painter != nullptr);
+    painter->fillRect(area, Qt::white);
+    const int upper_height = area.height() / 2;
+    const QRect upper(area.left(), area.top(), area.width(), upper_height);
+    const QRect lower(area.left(), area.top() + upper_height, area.width(),
+                      area.height() - upper_height);
+    painter->setFont(deviation_graph->font());
+    deviation_graph->PaintToDevice(painter, upper, false);
+    painter->setFont(en_graph->font());
+    en_graph->PaintToDevice(painter, lower, false);
+}
+
+bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
+                 const QString &creator, QByteArray *data, QString *error)
+{
+    QUORVAL_ASSERT(data != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
+    QUORVAL_ASSERT(format != PLOT_NONE);
+
+    // An SVG file spells out every point, bracket and line, about 2 kB per position: beyond the
+    // limit the text outgrows what the memory and a byte array can hold.
+    const std::size_t positions = comparison.Export_Rows().size();
+    if (format == PLOT_SVG && positions > static_cast<std::size_t>(Largest_Svg_Plot_Positions)) {
+        *error = QStringLiteral("ERR  Cannot draw the plot: an SVG plot holds at most %1 "
+                                "positions, this comparison has %2; draw a PNG or PDF plot.")
+                     .arg(Largest_Svg_Plot_Positions)
+                     .arg(positions);
+        return false;
+    }
+
+    TGraphWidget deviation_graph;
+    TGraphWidget en_graph;
+    ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
+    ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
+
+    data->clear();
+    QBuffer buffer(data);
+    buffer.open(QIODevice::WriteOnly);
+    bool written = false;
+    switch (format) {
+    case PLOT_PNG: {
+        QImage image(size, QImage::Format_RGB32);
+        if (image.isNull()) {
+            *error = QStringLiteral("ERR  Cannot draw the plot: not enough memory for %1x%2 "
+                                    "pixels.")
+                         .arg(size.width())
+                         .arg(size.height());
+            return false;
+        }
+        {
+            QPainter painter(&image);
+            Paint_Graphs(&painter, image.rect(), &deviation_graph, &en_graph);
+        }
+        written = image.save(&buffer, "PNG");
+        break;
+    }
+    case PLOT_PDF: {
+        QPdfWriter writer(&buffer);
+        writer.setCreator(creator);
+        writer.setTitle("Length Comparison");
+        writer.setResolution(Plot_Resolution);
+        // A page exactly the plot's size: pixels at the writer's resolution, in points.
+        const QSizeF page_points(size.width() * 72.0 / Plot_Resolution,
+                                 size.height() * 72.0 / Plot_Resolution);
+        writer.setPageSize(
+            QPageSize(page_points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter;
+        if (painter.begin(&writer)) {
+            Paint_Graphs(&painter, QRect(0, 0, writer.width(), writer.height()), &deviation_graph,
+                         &en_graph);
+            written = painter.end();
+        }
+        break;
+    }
+    case PLOT_SVG: {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setResolution(Plot_Resolution);
+        generator.setTitle("Length Comparison");
+        QPainter painter;
+        if (painter.begin(&generator)) {
+            Paint_Graphs(&painter, QRect(QPoint(0, 0), size), &deviation_graph, &en_graph);
+            written = painter.end();
+        }
+        break;
+    }
+    case PLOT_NONE: break;
+    }
+    if (!written || data->isEmpty()) {
+        *error = QStringLiteral("ERR  Cannot draw the plot.");
+        return false;
+    }
+    return true;
 }
 
 } // namespace ComparisonGraphs

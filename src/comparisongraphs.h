@@ -8,6 +8,11 @@
 #include <functional>
 #include <vector>
 
+class QByteArray;
+class QPainter;
+class QRect;
+class QSize;
+class QString;
 class TComparison;
 class TGraphWidget;
 
@@ -41,6 +46,22 @@ void Set_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph);
 // Adds the comparison's data sets to graphs the caller emptied.
 void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
                    TGraphWidget *en_graph);
+
+// The files both graphs can be drawn into, by the name's extension (case ignored).
+enum TPlotFormat { PLOT_NONE, PLOT_PNG, PLOT_PDF, PLOT_SVG };
+TPlotFormat Plot_Format_Of(const QString &file_name);
+// More positions than an SVG plot is drawn for (its text grows by about 2 kB a position).
+extern const int Largest_Svg_Plot_Positions;
+
+// Paints both graphs into the area on white, the deviation graph in the upper half.
+void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
+                  TGraphWidget *en_graph);
+
+// Draws both graphs of a comparison, fitted to its data, into the bytes of a PNG, PDF or SVG
+// file of size pixels (creator names the program in a PDF). Needs a QApplication. Returns
+// false with *error set on failure.
+bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
+                 const QString &creator, QByteArray *data, QString *error);
 
 } // namespace ComparisonGraphs
 

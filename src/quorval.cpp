@@ -3,6 +3,7 @@
 #include "core/assertion.h"
 #include "core/graphwidget.h"
 #include "core/messagebox.h"
+#include "core/safewrite.h"
 #include "src/comparisongraphs.h"
 #include "src/datafile.h"
 #include "src/entrywidget.h"
@@ -37,6 +38,7 @@
 #include <QSignalBlocker>
 #include <QSize>
 #include <QSpacerItem>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -58,6 +60,10 @@ const QSize Default_Size(901, 801);
 
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
+const char *const Graph_File_Filters =
+    "PNG Images (*.png);;PDF Documents (*.pdf);;SVG Images (*.svg)";
+// The graph export draws what the report tool's plot draws at its default size.
+const QSize Graph_Export_Size(1000, 800);
 
 // The folder of a chosen file: the name up to, not including, its last "/"; a name without any
 // "/" stays whole.
@@ -82,12 +88,13 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_new(nullptr),
-      d_action_import_a(nullptr), d_action_import_b(nullptr), d_action_undo(nullptr),
-      d_action_redo(nullptr), d_action_copy(nullptr), d_action_paste(nullptr),
-      d_action_open(nullptr), d_action_save(nullptr), d_action_export(nullptr),
-      d_action_options(nullptr), d_action_about(nullptr), d_action_quit(nullptr),
-      d_entry_widget_a(nullptr), d_entry_widget_b(nullptr), d_central_layout(nullptr),
-      d_deviation_graph(nullptr), d_en_graph(nullptr), d_settings(nullptr), d_message_box(nullptr),
+      d_action_export_graphs(nullptr), d_action_fit(nullptr), d_action_import_a(nullptr),
+      d_action_import_b(nullptr), d_action_undo(nullptr), d_action_redo(nullptr),
+      d_action_copy(nullptr), d_action_paste(nullptr), d_action_open(nullptr),
+      d_action_save(nullptr), d_action_export(nullptr), d_action_options(nullptr),
+      d_action_about(nullptr), d_action_quit(nullptr), d_entry_widget_a(nullptr),
+      d_entry_widget_b(nullptr), d_central_layout(nullptr), d_deviation_graph(nullptr),
+      d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
       d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_options_changed(false),
       d_undo_stack(nullptr), d_paste_target(nullptr)
 {
@@ -112,6 +119,7 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
 
     d_action_save->setEnabled(false);
     d_action_export->setEnabled(false);
+    d_action_export_graphs->setEnabled(false);
 
     d_message_box = new TMessageBox(this);
 
@@ -184,6 +192,9 @@ void TQuorval::Create_Actions()
         {&d_action_import_b, "Import Set B\u2026",
          "Replace the entries of data set B by those of a text, CSV or TSV file.", nullptr,
          nullptr},
+        {&d_action_export_graphs, "Export Graphs\u2026",
+         "Export both graphs to a PNG, PDF or SVG file.", nullptr, nullptr},
+        {&d_action_fit, "Fit to Data", "Show the whole data in both graphs.", "Ctrl+0", nullptr},
         {&d_action_copy, "Copy", "Copy the selected entries (all when none is selected).", "Ctrl+C",
          nullptr},
         {&d_action_paste, "Paste", "Add entries from the clipboard to the list.", "Ctrl+V",
@@ -265,6 +276,11 @@ void TQuorval::Create_Layout()
     logo->setPixmap(QPixmap(":/images/logo.png"));
     footer->addWidget(logo);
     d_central_layout->addLayout(footer, 5, 0, 1, 3);
+
+    // The verdict at a glance, below the footer.
+    d_status_label = new QLabel(this);
+    d_status_label->setObjectName("status_label");
+    statusBar()->addWidget(d_status_label, 1);
 }
 
 void TQuorval::Create_Menus()
@@ -278,6 +294,7 @@ void TQuorval::Create_Menus()
     file_menu->addSeparator();
     file_menu->addAction(d_action_save);
     file_menu->addAction(d_action_export);
+    file_menu->addAction(d_action_export_graphs);
     file_menu->addSeparator();
     file_menu->addAction(d_action_import_a);
     file_menu->addAction(d_action_import_b);
@@ -292,6 +309,9 @@ void TQuorval::Create_Menus()
     edit_menu->addAction(d_action_paste);
     edit_menu->addSeparator();
     edit_menu->addAction(d_action_options);
+
+    QMenu *view_menu = menu_bar->addMenu("&View");
+    view_menu->addAction(d_action_fit);
 
     QMenu *help_menu = menu_bar->addMenu("&Help");
     help_menu->addAction(d_action_about);
@@ -321,6 +341,8 @@ void TQuorval::Make_Connections()
     connect(d_action_quit, &QAction::triggered, this, &QWidget::close);
     connect(d_action_import_a, &QAction::triggered, this, &TQuorval::File_Import_A);
     connect(d_action_import_b, &QAction::triggered, this, &TQuorval::File_Import_B);
+    connect(d_action_export_graphs, &QAction::triggered, this, &TQuorval::File_Export_Graphs);
+    connect(d_action_fit, &QAction::triggered, this, &TQuorval::View_Fit_To_Data);
     connect(d_action_copy, &QAction::triggered, this, &TQuorval::Edit_Copy);
     connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
     connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
@@ -425,11 +447,39 @@ void TQuorval::Update()
     const bool compared = d_comparison.Calculate(entries_a, entries_b, offset_b, d_options);
     d_action_save->setEnabled(!entries_a.empty() || !entries_b.empty());
     d_action_export->setEnabled(compared);
+    d_action_export_graphs->setEnabled(compared);
     if (compared)
         ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
     d_deviation_graph->UpdateGraph();
     d_en_graph->UpdateGraph();
     Refresh_Modified();
+    d_status_label->setText(Status_Text());
+}
+
+QString TQuorval::Status_Text() const
+{
+    const auto Count = [](const TEntryWidget *widget) { return widget->Entry_Count(); };
+    const bool short_a = Count(d_entry_widget_a) < 2;
+    const bool short_b = Count(d_entry_widget_b) < 2;
+    if (short_a && short_b)
+        return QStringLiteral("Sets A and B need at least two entries each");
+    if (short_a || short_b)
+        return QStringLiteral("Set %1 needs at least two entries").arg(short_a ? "A" : "B");
+
+    const Report::TSummary summary = Report::Summarise(d_comparison.Export_Rows());
+    QString text =
+        d_options.remove_deviations ? QStringLiteral("Aligned") : QStringLiteral("Not aligned");
+    text += QStringLiteral("  \u00b7  %1 positions  \u00b7  %2 with En")
+                .arg(summary.positions)
+                .arg(summary.en_count);
+    if (summary.en_count == 0)
+        return text + QStringLiteral(" (the sets do not overlap)");
+    // Numbers as the report prints them.
+    text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
+                .arg(summary.en_max, 0, 'f', 4)
+                .arg(summary.en_max_position, 0, 'f', 4)
+                .arg(summary.above_one);
+    return text;
 }
 
 // ---- Data file ----
@@ -500,6 +550,27 @@ bool TQuorval::Export_Data(const QString &file_name)
                                            d_entry_widget_b->Entry_Offset(),
                                            d_comparison.Data_B_Dev_Offset()),
                               &d_last_error);
+}
+
+bool TQuorval::Export_Graphs(const QString &file_name)
+{
+    const ComparisonGraphs::TPlotFormat format = ComparisonGraphs::Plot_Format_Of(file_name);
+    if (format == ComparisonGraphs::PLOT_NONE) {
+        d_last_error = QStringLiteral("the name must end in .png, .pdf or .svg");
+        return false;
+    }
+    QByteArray data;
+    QString reason;
+    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, "Quorval 2.0",
+                                       &data, &reason)) {
+        d_last_error = reason;
+        return false;
+    }
+    if (!SafeWrite::Write_File(file_name, data, &reason)) {
+        d_last_error = reason;
+        return false;
+    }
+    return true;
 }
 
 // ---- Commands ----
@@ -593,6 +664,34 @@ void TQuorval::File_Export()
     if (!Export_Data(file_name))
         Run_Message_Box("Error Exporting File", "The length comparison file cannot be exported.",
                         d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+// The Export Graphs command: file dialog, then both graphs into the file.
+void TQuorval::File_Export_Graphs()
+{
+    QString selected_filter;
+    QString file_name =
+        QFileDialog::getSaveFileName(this, "Enter name of graph file to create", d_file_path,
+                                     Graph_File_Filters, &selected_filter);
+    if (file_name.isEmpty())
+        return;
+    // A name without a known extension takes the one of the chosen file type.
+    if (ComparisonGraphs::Plot_Format_Of(file_name) == ComparisonGraphs::PLOT_NONE)
+        file_name += selected_filter.contains("*.pdf")   ? ".pdf"
+                     : selected_filter.contains("*.svg") ? ".svg"
+                                                         : ".png";
+    if (!Export_Graphs(file_name))
+        Run_Message_Box("Error Exporting Graphs",
+                        QString("The graphs cannot be written to %1: %2.")
+                            .arg(file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
+                        QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+// Both graphs show the whole data again.
+void TQuorval::View_Fit_To_Data()
+{
+    d_deviation_graph->ScaleToFit();
+    d_en_graph->ScaleToFit();
 }
 
 void TQuorval::dragEnterEvent(QDragEnterEvent *event)

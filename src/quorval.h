@@ -18,6 +18,7 @@ class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QGridLayout;
+class QLabel;
 class QSettings;
 class QUndoStack;
 class TEntryWidget;
@@ -51,6 +52,9 @@ public:
     // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
     // message box's rich text.
     bool Import_Data(const QString &file_name, bool set_b);
+    // Draws both graphs of the last comparison into a PNG, PDF or SVG file (by its extension), as
+    // the report tool's plot does; an existing file is replaced only by a complete new one.
+    bool Export_Graphs(const QString &file_name);
     // Writes the report of the last comparison; an existing file is replaced only by a complete
     // new report.
     bool Export_Data(const QString &file_name);
@@ -66,6 +70,8 @@ public:
     double Data_B_Dev_Offset() const { return d_comparison.Data_B_Dev_Offset(); }
     const TGraphWidget *Deviation_Graph() const { return d_deviation_graph; }
     const TGraphWidget *En_Graph() const { return d_en_graph; }
+    // The verdict at a glance in the status line.
+    QString Status_Text() const;
     // The history of changes to the lists and offsets, shared by both lists.
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
@@ -84,6 +90,8 @@ private slots:
     void File_Import_B();
     void Edit_Copy();
     void Edit_Paste();
+    void File_Export_Graphs();
+    void View_Fit_To_Data();
     void File_Save();
     void File_Export();
     void Edit_Options();
@@ -111,6 +119,7 @@ private:
     void Refresh_Modified();
     void Mark_Unmodified();
     void File_Import(bool set_b);
+    void Show_Status();
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Asks the question when the data is modified; true when the command may go ahead.
@@ -121,6 +130,8 @@ private:
                         QMessageBox::StandardButton default_button, QMessageBox::Icon icon);
 
     QAction *d_action_new;
+    QAction *d_action_export_graphs;
+    QAction *d_action_fit;
     QAction *d_action_import_a;
     QAction *d_action_import_b;
     QAction *d_action_undo;
@@ -143,6 +154,7 @@ private:
 
     TGraphWidget *d_deviation_graph;
     TGraphWidget *d_en_graph;
+    QLabel *d_status_label;
 
     QSettings *d_settings;
     TMessageBox *d_message_box;

@@ -30,6 +30,10 @@ QString Value_Field(const double &value)
     return QStringLiteral(" %1").arg(value, 10, 'f', 4, QLatin1Char(' '));
 }
 
+// A row's En is shown (and counted by the summary) where it has one at a position that is a
+// number, so that the summary's mean and largest agree with the lines.
+bool Shows_En(const TComparison::TExportData &row) { return row.Has_Position() && row.Has_En(); }
+
 QString Summary_Line(const char *label, const double &value)
 {
     return QLatin1String(label) + QStringLiteral("%1\n").arg(value, 9, 'f', 4, QLatin1Char(' '));
@@ -66,9 +70,6 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     text += QByteArray(82, '-');
     text += '\n';
 
-    double en_sum = 0.0;
-    double en_max = 0.0;
-    int en_count = 0;
     QString line;
     for (const TComparison::TExportData &row : rows) {
         line = row.Has_Position() ? Position_Field(row.position) : Position_Filler;
@@ -77,38 +78,53 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
         line += row.Has_Uc_A() ? Value_Field(row.uc_a) : QLatin1String(Filler);
         line += row.Has_Uc_A_Adj() ? Value_Field(row.uc_a_adj) : QLatin1String(Filler);
         line += row.Has_Uc_B() ? Value_Field(row.uc_b) : QLatin1String(Filler);
-        // The summary counts the En values the lines show, so that its mean and largest agree.
-        if (row.Has_Position() && row.Has_En()) {
-            line += Value_Field(row.en_value);
-            en_sum += row.en_value;
-            ++en_count;
-            en_max = std::max(en_max, row.en_value);
-        } else {
-            line += QLatin1String(Filler);
-        }
+        line += Shows_En(row) ? Value_Field(row.en_value) : QLatin1String(Filler);
         line += QLatin1Char('\n');
         text += line.toLatin1();
     }
 
     // Without any En value there is nothing to summarise, not even the offsets.
-    if (en_count > 0) {
-        QString summary = QStringLiteral("\n\n");
-        summary += Summary_Line("Data B Pos Offset: ", offset_b);
-        summary += Summary_Line("Data B Dev Offset: ", dev_offset_b);
-        double en_mean = en_sum / en_count;
-        // En values near the largest double can add up beyond it: then the mean is taken from
-        // the values divided first.
-        if (std::isinf(en_sum)) {
-            en_mean = 0.0;
-            for (const TComparison::TExportData &row : rows)
-                if (row.Has_Position() && row.Has_En())
-                    en_mean += row.en_value / en_count;
-        }
-        summary += Summary_Line("En Avg:            ", en_mean);
-        summary += Summary_Line("En Max:            ", en_max);
-        text += summary.toLatin1();
+    const TSummary summary = Summarise(rows);
+    if (summary.en_count > 0) {
+        QString lines = QStringLiteral("\n\n");
+        lines += Summary_Line("Data B Pos Offset: ", offset_b);
+        lines += Summary_Line("Data B Dev Offset: ", dev_offset_b);
+        lines += Summary_Line("En Avg:            ", summary.en_mean);
+        lines += Summary_Line("En Max:            ", summary.en_max);
+        text += lines.toLatin1();
     }
     return text;
+}
+
+TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
+{
+    TSummary summary;
+    summary.positions = static_cast<int>(rows.size());
+    double en_sum = 0.0;
+    for (const TComparison::TExportData &row : rows) {
+        if (!Shows_En(row))
+            continue;
+        en_sum += row.en_value;
+        ++summary.en_count;
+        if (summary.en_count == 1 || row.en_value > summary.en_max) {
+            summary.en_max = row.en_value;
+            summary.en_max_position = row.position;
+        }
+        if (row.en_value > 1.0)
+            ++summary.above_one;
+    }
+    if (summary.en_count == 0)
+        return summary;
+    summary.en_mean = en_sum / summary.en_count;
+    // En values near the largest double can add up beyond it: then the mean is taken from the
+    // values divided first.
+    if (std::isinf(en_sum)) {
+        summary.en_mean = 0.0;
+        for (const TComparison::TExportData &row : rows)
+            if (Shows_En(row))
+                summary.en_mean += row.en_value / summary.en_count;
+    }
+    return summary;
 }
 
 bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error)

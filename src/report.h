@@ -19,6 +19,18 @@ namespace Report {
 QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double &offset_b,
                 const double &dev_offset_b);
 
+// What the summary says of the En values the report shows.
+struct TSummary
+{
+    int positions = 0;            // rows
+    int en_count = 0;             // rows with an En value
+    double en_mean = 0.0;         // meaningful only when en_count > 0
+    double en_max = 0.0;          // the largest En; 0 without any
+    double en_max_position = 0.0; // where it is (the first such position)
+    int above_one = 0;            // rows with En > 1: the two sets disagree there
+};
+TSummary Summarise(const std::vector<TComparison::TExportData> &rows);
+
 // Writes the text to file_name, replacing an existing file only once the new one is complete.
 // On failure returns false, leaves any existing file unchanged and sets *last_error to
 // "ERR  Cannot open file for writing." when the file cannot be opened for writing at all (missing

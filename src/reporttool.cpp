@@ -33,9 +33,6 @@ namespace {
 
 const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
 
-// Screen resolution used for the PDF and SVG plots, so that their text is laid out as in the PNG.
-constexpr int Plot_Resolution = 96;
-
 void Append_Number(QByteArray *text, const double &value)
 {
     // Shortest text that reads back as the same double, independent of the locale.
@@ -102,39 +99,11 @@ bool Parse_Size(const QString &text, QSize *size)
     return true;
 }
 
-TReportTool::TPlotFormat Plot_Format_Of(const QString &file_name)
-{
-    const QString suffix = QFileInfo(file_name).suffix().toLower();
-    if (suffix == QLatin1String("png"))
-        return TReportTool::PLOT_PNG;
-    if (suffix == QLatin1String("pdf"))
-        return TReportTool::PLOT_PDF;
-    if (suffix == QLatin1String("svg"))
-        return TReportTool::PLOT_SVG;
-    return TReportTool::PLOT_NONE;
-}
-
-// Paints both graphs into the area, the deviation graph in the upper half.
-void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
-                  TGraphWidget *en_graph)
-{
-    painter->fillRect(area, Qt::white);
-    const int upper_height = area.height() / 2;
-    const QRect upper(area.left(), area.top(), area.width(), upper_height);
-    const QRect lower(area.left(), area.top() + upper_height, area.width(),
-                      area.height() - upper_height);
-    painter->setFont(deviation_graph->font());
-    deviation_graph->PaintToDevice(painter, upper, false);
-    painter->setFont(en_graph->font());
-    en_graph->PaintToDevice(painter, lower, false);
-}
-
 } // namespace
 
 const char *const TReportTool::Version_Text = "quorval-report 2.0";
 const int TReportTool::Smallest_Plot_Side = 100;
 const int TReportTool::Largest_Plot_Side = 10000;
-const int TReportTool::Largest_Svg_Plot_Positions = 100000;
 
 QString TReportTool::Usage()
 {
@@ -235,8 +204,8 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
         return false;
     }
     if (!parsed->plot_file.isEmpty()) {
-        parsed->plot_format = Plot_Format_Of(parsed->plot_file);
-        if (parsed->plot_format == PLOT_NONE) {
+        parsed->plot_format = ComparisonGraphs::Plot_Format_Of(parsed->plot_file);
+        if (parsed->plot_format == ComparisonGraphs::PLOT_NONE) {
             *error = QStringLiteral("Unknown plot format of '%1': the name must end in .png, "
                                     ".pdf or .svg.")
                          .arg(parsed->plot_file);
@@ -294,93 +263,6 @@ QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &ro
         text.append('\n');
     }
     return text;
-}
-
-bool TReportTool::Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
-                              QByteArray *data, QString *error)
-{
-    QUORVAL_ASSERT(data != nullptr);
-    QUORVAL_ASSERT(error != nullptr);
-    QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
-    QUORVAL_ASSERT(format != PLOT_NONE);
-
-    // An SVG file spells out every point, bracket and line, about 2 kB per position: beyond the
-    // limit the text outgrows what the memory and a byte array can hold.
-    const std::size_t positions = comparison.Export_Rows().size();
-    if (format == PLOT_SVG && positions > static_cast<std::size_t>(Largest_Svg_Plot_Positions)) {
-        *error = QStringLiteral("ERR  Cannot draw the plot: an SVG plot holds at most %1 "
-                                "positions, this comparison has %2; draw a PNG or PDF plot.")
-                     .arg(Largest_Svg_Plot_Positions)
-                     .arg(positions);
-        return false;
-    }
-
-    TGraphWidget deviation_graph;
-    TGraphWidget en_graph;
-    ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
-    ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
-
-    data->clear();
-    QBuffer buffer(data);
-    buffer.open(QIODevice::WriteOnly);
-    bool written = false;
-    switch (format) {
-    case PLOT_PNG: {
-        QImage image(size, QImage::Format_RGB32);
-        if (image.isNull()) {
-            *error = QStringLiteral("ERR  Cannot draw the plot: not enough memory for %1x%2 "
-                                    "pixels.")
-                         .arg(size.width())
-                         .arg(size.height());
-            return false;
-        }
-        {
-            QPainter painter(&image);
-            Paint_Graphs(&painter, image.rect(), &deviation_graph, &en_graph);
-        }
-        written = image.save(&buffer, "PNG");
-        break;
-    }
-    case PLOT_PDF: {
-        QPdfWriter writer(&buffer);
-        writer.setCreator(Version_Text);
-        writer.setTitle("Length Comparison");
-        writer.setResolution(Plot_Resolution);
-        // A page exactly the plot's size: pixels at the writer's resolution, in points.
-        const QSizeF page_points(size.width() * 72.0 / Plot_Resolution,
-                                 size.height() * 72.0 / Plot_Resolution);
-        writer.setPageSize(
-            QPageSize(page_points, QPageSize::Point, QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter;
-        if (painter.begin(&writer)) {
-            Paint_Graphs(&painter, QRect(0, 0, writer.width(), writer.height()), &deviation_graph,
-                         &en_graph);
-            written = painter.end();
-        }
-        break;
-    }
-    case PLOT_SVG: {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setResolution(Plot_Resolution);
-        generator.setTitle("Length Comparison");
-        QPainter painter;
-        if (painter.begin(&generator)) {
-            Paint_Graphs(&painter, QRect(QPoint(0, 0), size), &deviation_graph, &en_graph);
-            written = painter.end();
-        }
-        break;
-    }
-    case PLOT_NONE: break;
-    }
-    if (!written || data->isEmpty()) {
-        *error = QStringLiteral("ERR  Cannot draw the plot.");
-        return false;
-    }
-    return true;
 }
 
 int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
@@ -444,8 +326,9 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     if (!parsed.csv_file.isEmpty())
         csv = Csv_Text(comparison.Export_Rows());
     QByteArray plot;
-    if (parsed.plot_format != PLOT_NONE &&
-        !Render_Plot(comparison, parsed.plot_format, parsed.plot_size, &plot, &error)) {
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
+        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+                                       Version_Text, &plot, &error)) {
         Print(err, error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }

@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_REPORTTOOL_H
 
 #include "src/comparison.h"
+#include "src/comparisongraphs.h"
 #include "src/datafile.h"
 
 #include <QByteArray>
@@ -26,7 +27,7 @@ public:
         EXIT_NO_COMPARISON = 3 // a data set holds fewer than two entries
     };
 
-    enum TPlotFormat { PLOT_NONE, PLOT_PNG, PLOT_PDF, PLOT_SVG };
+    using TPlotFormat = ComparisonGraphs::TPlotFormat;
 
     struct TArguments
     {
@@ -34,7 +35,7 @@ public:
         QString output_file; // empty: standard output
         QString csv_file;    // empty: no CSV
         QString plot_file;   // empty: no plot
-        TPlotFormat plot_format = PLOT_NONE;
+        TPlotFormat plot_format = ComparisonGraphs::PLOT_NONE;
         QSize plot_size = QSize(1000, 800);
         bool align = true;
         bool help = false;
@@ -44,8 +45,6 @@ public:
     static const char *const Version_Text;
     static const int Smallest_Plot_Side;
     static const int Largest_Plot_Side;
-    // More positions than an SVG plot is drawn for (its text grows by about 2 kB a position).
-    static const int Largest_Svg_Plot_Positions;
 
     // The usage text printed by --help and after a usage error.
     static QString Usage();
@@ -61,11 +60,6 @@ public:
     // The CSV text of the report rows: a header line and one line per row, numbers in their
     // shortest round-trip form, an empty field wherever the report prints "------".
     static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows);
-
-    // Draws both graphs, the deviation graph above the En graph, on white, into the bytes of a
-    // PNG, PDF or SVG file. Needs a QApplication. Returns false with *error set on failure.
-    static bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
-                            QByteArray *data, QString *error);
 
     // The whole run: the report goes to out (unless -o is given), messages to err. Returns the
     // exit status.

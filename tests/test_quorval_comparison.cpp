@@ -9,8 +9,10 @@
 
 #include <QGridLayout>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -18,6 +20,8 @@
 #include <QtTest>
 
 using namespace Support;
+
+Q_DECLARE_METATYPE(std::vector<Type::TEntryItem>)
 
 namespace {
 
@@ -37,10 +41,10 @@ const QByteArray Report_Head = "Comparison Data\n\n"
                                "        En\n" +
                                QByteArray(82, '-') + "\n";
 
-// Colours present in a graph's rendering.
-QSet<QRgb> Colours(const TGraphWidget *graph)
+// Colours present in a picture and in a graph's rendering.
+QSet<QRgb> Colours_Of(const QImage &picture)
 {
-    const QImage image = graph->Background_Pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); ++y) {
         const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
@@ -48,6 +52,11 @@ QSet<QRgb> Colours(const TGraphWidget *graph)
             colours.insert(line[x] & 0xffffff);
     }
     return colours;
+}
+
+QSet<QRgb> Colours(const TGraphWidget *graph)
+{
+    return Colours_Of(graph->Background_Pixmap().toImage());
 }
 
 QRgb Rgb(const QColor &colour) { return colour.rgb() & 0xffffff; }
@@ -134,6 +143,11 @@ private slots:
     void Export_Writes_The_Report();
     void Export_Without_Overlap_Has_No_Summary();
     void Export_Failures_Show_The_Error();
+    void Status_Line_data();
+    void Status_Line();
+    void Exported_Graphs_Are_The_Report_Tools_Plot();
+    void Export_Graphs_Command();
+    void Fit_To_Data_Restores_Both_Graphs();
 
 private:
     QString d_root;
@@ -412,6 +426,145 @@ void TestQuorvalComparison::Export_To_A_Read_Only_File()
     };
     QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
     QCOMPARE(Read_All(file_name), QByteArray("old report"));
+}
+
+void TestQuorvalComparison::Status_Line_data()
+{
+    QTest::addColumn<std::vector<Type::TEntryItem>>("a");
+    QTest::addColumn<std::vector<Type::TEntryItem>>("b");
+    QTest::addColumn<bool>("align");
+    QTest::addColumn<QString>("status");
+    const std::vector<Type::TEntryItem> a = {Entry(0, 0.0, 0.0005), Entry(100, 100.0, 0.0005)};
+    // En 0.001 / sqrt(0.0005^2 + 0.0006^2) = 1.2804 at 0 and half of it at 100.
+    const std::vector<Type::TEntryItem> b = {Entry(0, 0.001, 0.0006), Entry(100, 100.0005, 0.0006)};
+    QTest::newRow("nothing") << std::vector<Type::TEntryItem>() << std::vector<Type::TEntryItem>()
+                             << true << "Sets A and B need at least two entries each";
+    QTest::newRow("one entry in B")
+        << a << std::vector<Type::TEntryItem>{b[0]} << true << "Set B needs at least two entries";
+    QTest::newRow("one entry in A")
+        << std::vector<Type::TEntryItem>{a[0]} << b << false << "Set A needs at least two entries";
+    QTest::newRow("aligned")
+        << a << b << true
+        << "Aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En "
+           "1.2804 at 0.0000 mm  \u00b7  1 with En > 1";
+    QTest::newRow("not aligned") << a << b << false
+                                 << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  "
+                                    "largest En 1.2804 at 0.0000 mm  \u00b7  1 with En > 1";
+    QTest::newRow("no overlap") << a
+                                << std::vector<Type::TEntryItem>{Entry(500, 500.0, 0.001),
+                                                                 Entry(600, 600.0, 0.001)}
+                                << false
+                                << "Not aligned  \u00b7  4 positions  \u00b7  0 with En (the sets "
+                                   "do not overlap)";
+}
+
+void TestQuorvalComparison::Status_Line()
+{
+    QFETCH(std::vector<Type::TEntryItem>, a);
+    QFETCH(std::vector<Type::TEntryItem>, b);
+    QFETCH(bool, align);
+    QFETCH(QString, status);
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", align);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    Fill(&window, a, b);
+    QLabel *label = window.findChild<QLabel *>("status_label");
+    QVERIFY(label != nullptr && label->isVisible());
+    QCOMPARE(label->text(), status);
+}
+
+// The window's graph export draws what the report tool's plot draws for the same data file.
+void TestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B(), 50.0);
+    const QString data_file = d_home + "/example.quorval";
+    QVERIFY(window.Save_Data(data_file));
+    const QString exported = d_home + "/graphs.png";
+    QVERIFY2(window.Export_Graphs(exported), qPrintable(window.Last_Error()));
+
+    const QString plot = d_home + "/plot.png";
+    QProcess tool;
+    tool.start(QUORVAL_REPORT_EXECUTABLE,
+               {data_file, "-o", d_home + "/report.txt", "--plot", plot});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QImage mine(exported);
+    const QImage theirs(plot);
+    QCOMPARE(mine.size(), QSize(1000, 800));
+    QVERIFY(mine.convertToFormat(QImage::Format_RGB32) ==
+            theirs.convertToFormat(QImage::Format_RGB32));
+    // Not an empty picture: both curves are drawn.
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(128, 40, 40))));
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(40, 40, 128))));
+
+    QVERIFY(window.Export_Graphs(d_home + "/graphs.PDF"));
+    QVERIFY(Read_All(d_home + "/graphs.PDF").startsWith("%PDF"));
+    QVERIFY(window.Export_Graphs(d_home + "/graphs.svg"));
+    QVERIFY(Read_All(d_home + "/graphs.svg").contains("<svg"));
+    QVERIFY(!window.Export_Graphs(d_home + "/graphs.bmp"));
+    QCOMPARE(window.Last_Error(), QString("the name must end in .png, .pdf or .svg"));
+    QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
+}
+
+void TestQuorvalComparison::Export_Graphs_Command()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QAction *action = Action(&window, "Export Graphs\u2026");
+    QVERIFY(!action->isEnabled()); // no comparison yet
+    Fill(&window, Example_A(), Example_B());
+    QVERIFY(action->isEnabled());
+    { // A name without an extension takes the chosen type's (PNG, the first).
+        TModalDriver driver;
+        TDialogRecord dialog;
+        driver.Then_File(&dialog, d_home + "/graphs");
+        action->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.caption, QString("Enter name of graph file to create"));
+        QCOMPARE(dialog.filters, QStringList({"PNG Images (*.png)", "PDF Documents (*.pdf)",
+                                              "SVG Images (*.svg)"}));
+        QCOMPARE(QImage(d_home + "/graphs.png").size(), QSize(1000, 800));
+    }
+    { // A folder that does not exist: the error box names the file and the reason.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord error;
+        const QString name = d_home + "/missing/graphs.svg";
+        driver.Then_File(&dialog, name);
+        driver.Then_Box(&error, QMessageBox::Ok);
+        action->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(Error_Box_Difference(error, "Error Exporting Graphs",
+                                      QString("The graphs cannot be written to %1: No such file "
+                                              "or directory.")
+                                          .arg(name)),
+                 QString());
+    }
+}
+
+void TestQuorvalComparison::Fit_To_Data_Restores_Both_Graphs()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Fill(&window, Example_A(), Example_B());
+    QApplication::processEvents();
+    const double fitted_deviation = window.Deviation_Graph()->Horizontal_Scale();
+    const double fitted_en = window.En_Graph()->Horizontal_Scale();
+    // Zoom both graphs with a box, as a drag would.
+    for (const TGraphWidget *graph : {window.Deviation_Graph(), window.En_Graph()}) {
+        TGraphWidget *zoomed = const_cast<TGraphWidget *>(graph);
+        const QRect plot = zoomed->Graph_Rect();
+        zoomed->Update_Viewport_To_Rect(QRect(plot.left() + 50, plot.top() + 10, 100, 60));
+    }
+    QVERIFY(window.Deviation_Graph()->Horizontal_Scale() != fitted_deviation);
+    QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
+    QTRY_COMPARE(window.Deviation_Graph()->Horizontal_Scale(), fitted_deviation);
+    QTRY_COMPARE(window.En_Graph()->Horizontal_Scale(), fitted_en);
 }
 
 int main(int argc, char *argv[])

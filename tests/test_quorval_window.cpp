@@ -469,13 +469,14 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
         return list;
     };
     QMenuBar *menu_bar = window.menuBar();
-    QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&Help"}));
+    QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(names(menu_bar->actions()[0]->menu()->actions()),
-             QStringList({"New", "Open", "|", "File_Save", "File_Export", "|", "Import Set A\u2026",
-                          "Import Set B\u2026", "|", "Quit"}));
+             QStringList({"New", "Open", "|", "File_Save", "File_Export", "Export Graphs\u2026",
+                          "|", "Import Set A\u2026", "Import Set B\u2026", "|", "Quit"}));
     QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()),
              QStringList({"Undo", "Redo", "|", "Copy", "Paste", "|", "Options"}));
-    QCOMPARE(names(menu_bar->actions()[2]->menu()->actions()), QStringList({"About"}));
+    QCOMPARE(names(menu_bar->actions()[2]->menu()->actions()), QStringList({"Fit to Data"}));
+    QCOMPARE(names(menu_bar->actions()[3]->menu()->actions()), QStringList({"About"}));
 
     QToolBar *tool_bar = window.findChild<QToolBar *>();
     QVERIFY(tool_bar != nullptr);

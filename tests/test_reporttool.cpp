@@ -882,7 +882,7 @@ private slots:
     // anything is written; a PNG plot of the same comparison is drawn.
     void Svg_Plot_Of_Too_Many_Positions()
     {
-        const int positions = TReportTool::Largest_Svg_Plot_Positions + 1;
+        const int positions = ComparisonGraphs::Largest_Svg_Plot_Positions + 1;
         const QString input = Path("many.quorval");
         QVERIFY(Write_All(input, Data_File_Text(positions)));
         const QString folder = Path("many");
@@ -892,7 +892,7 @@ private slots:
         QCOMPARE(QString::fromLocal8Bit(run.err),
                  QStringLiteral("ERR  Cannot draw the plot: an SVG plot holds at most %1 "
                                 "positions, this comparison has %2; draw a PNG or PDF plot.\n")
-                     .arg(TReportTool::Largest_Svg_Plot_Positions)
+                     .arg(ComparisonGraphs::Largest_Svg_Plot_Positions)
                      .arg(positions));
         QCOMPARE(Entries(folder), QStringList());
         run = Run_Tool({input, "-o", "/dev/null", "--plot", folder + "/p.png"});
