@@ -149,7 +149,15 @@ TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
       d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset_text("0.0000")
 {
     qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
+    Create_Children();
+    Create_Layout();
+    setWindowTitle("Entry Widget");
+    resize(280, 343);
+    Make_Connections();
+}
 
+void TEntryWidget::Create_Children()
+{
     d_item_font = QApplication::font();
     d_item_font.setFamily("Courier New");
     d_item_font.setFixedPitch(true);
@@ -193,7 +201,10 @@ TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
         edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         edit->setEnabled(false);
     }
+}
 
+void TEntryWidget::Create_Layout()
+{
     QGridLayout *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addWidget(d_entry_list, 0, 0, 1, 3);
@@ -216,10 +227,10 @@ TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     grid->addWidget(new QLabel("Uc (k=2)", this), 4, 0);
     grid->addWidget(d_uc_edit, 4, 1);
     grid->addWidget(new QLabel("mm", this), 4, 2);
+}
 
-    setWindowTitle("Entry Widget");
-    resize(280, 343);
-
+void TEntryWidget::Make_Connections()
+{
     connect(d_offset_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Offset_Changed);
     for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
         // Return comes just before the edit finishes, on the same key press.

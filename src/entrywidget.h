@@ -75,6 +75,9 @@ private slots:
     void Remove_Entry();
 
 private:
+    void Create_Children();
+    void Create_Layout();
+    void Make_Connections();
     // The changes the undo commands make, each followed by one Data_Changed. Rows are list rows;
     // select makes the changed rows the selection.
     // Rows ascending, each with the entry it holds after the insertion or before the removal.
