@@ -44,27 +44,6 @@ int To_Pixel(double value)
     return static_cast<int>(value);
 }
 
-// Pixel of a value on a logarithmic-style axis whose low and high ends lie at the pixels low and
-// high (low > high on a vertical axis); empty for an axis without pixels.
-int Log10_Position(const double &value, bool empty, int low, int high, const double &offset,
-                   const double &scale)
-{
-    if (empty)
-        return 0;
-    const double lo = (low - offset) / scale;
-    const double hi = (high - offset) / scale;
-    if (value < lo)
-        return low;
-    if (value > hi)
-        return high;
-    const double range = hi - lo;
-    if (!(range > 0.0) || !std::isfinite(value))
-        return low;
-    const double e = std::pow(10.0, (range - (value - lo)) / range);
-    const double f = 1.0 - (e - 1.0) / 9.0;
-    return To_Pixel((lo + f * range) * scale + offset);
-}
-
 // The logarithmic warp of a pixel between first and last (first <= last), compressed toward
 // first; pixels outside stay as they are.
 int Warp_From_Near_End(int pixel, int first, int last)
@@ -432,6 +411,73 @@ void TGraphWidget::SetHorizontalTitle(const QString &title) { d_horizontal_title
 
 void TGraphWidget::SetVerticalTitle(const QString &title) { d_vertical_title = title; }
 
+// ===================================================================== scale: the axis maps
+
+double TGraphWidget::TScaleMap::Value_At(int pixel) const
+{
+    if (type == SCALE_LOG10)
+        return Log10_Value(pixel);
+    return (pixel - offset) / scale;
+}
+
+int TGraphWidget::TScaleMap::Position_Of(const double &value) const
+{
+    if (type == SCALE_LOG10)
+        return Log10_Position(value);
+    return To_Pixel(value * scale + offset);
+}
+
+int TGraphWidget::TScaleMap::Log10_Position(const double &value) const
+{
+    if (last - first + 1 == 0)
+        return 0;
+    const int low = Low_Pixel();
+    const int high = High_Pixel();
+    const double lo = (low - offset) / scale;
+    const double hi = (high - offset) / scale;
+    if (value < lo)
+        return low;
+    if (value > hi)
+        return high;
+    const double range = hi - lo;
+    if (!(range > 0.0) || !std::isfinite(value))
+        return low;
+    const double e = std::pow(10.0, (range - (value - lo)) / range);
+    const double f = 1.0 - (e - 1.0) / 9.0;
+    return To_Pixel((lo + f * range) * scale + offset);
+}
+
+double TGraphWidget::TScaleMap::Log10_Value(int pixel) const
+{
+    return (Reverse_Log10(pixel) - offset) / scale;
+}
+
+// The warp is the same in values on both axes; rows count the other way, so in pixels the
+// vertical axis uses the mirrored form.
+int TGraphWidget::TScaleMap::Reverse_Log10(int pixel) const
+{
+    return vertical ? Warp_From_Near_End(pixel, first, last)
+                    : Warp_From_Far_End(pixel, first, last);
+}
+
+int TGraphWidget::TScaleMap::Forward_Log10(int pixel) const
+{
+    return vertical ? Warp_From_Far_End(pixel, first, last)
+                    : Warp_From_Near_End(pixel, first, last);
+}
+
+TGraphWidget::TScaleMap TGraphWidget::Horizontal_Map() const
+{
+    return {d_horizontal_scale,   d_horizontal_offset,     d_graph_rect.left(),
+            d_graph_rect.right(), d_horizontal_scale_type, false};
+}
+
+TGraphWidget::TScaleMap TGraphWidget::Vertical_Map() const
+{
+    return {d_vertical_scale,      d_vertical_offset,     d_graph_rect.top(),
+            d_graph_rect.bottom(), d_vertical_scale_type, true};
+}
+
 // ===================================================================== scale: the transform
 
 void TGraphWidget::Set_Transform(const double &xmin, const double &xmax, const double &ymin,
@@ -540,72 +586,56 @@ void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
 
 int TGraphWidget::Calculate_Log10_Position_Horizontal(const double &value) const
 {
-    return Log10_Position(value, d_graph_rect.width() == 0, d_graph_rect.left(),
-                          d_graph_rect.right(), d_horizontal_offset, d_horizontal_scale);
+    return Horizontal_Map().Log10_Position(value);
 }
 
 int TGraphWidget::Calculate_Log10_Position_Vertical(const double &value) const
 {
-    return Log10_Position(value, d_graph_rect.height() == 0, d_graph_rect.bottom(),
-                          d_graph_rect.top(), d_vertical_offset, d_vertical_scale);
+    return Vertical_Map().Log10_Position(value);
 }
 
 double TGraphWidget::Calculate_Log10_Value_Horizontal(int x) const
 {
-    return (Reverse_Log10_Position_Horizontal(x) - d_horizontal_offset) / d_horizontal_scale;
+    return Horizontal_Map().Log10_Value(x);
 }
 
 double TGraphWidget::Calculate_Log10_Value_Vertical(int y) const
 {
-    return (Reverse_Log10_Position_Vertical(y) - d_vertical_offset) / d_vertical_scale;
+    return Vertical_Map().Log10_Value(y);
 }
 
 int TGraphWidget::Reverse_Log10_Position_Horizontal(int x) const
 {
-    return Warp_From_Far_End(x, d_graph_rect.left(), d_graph_rect.right());
+    return Horizontal_Map().Reverse_Log10(x);
 }
 
 int TGraphWidget::Reverse_Log10_Position_Vertical(int y) const
 {
-    return Warp_From_Near_End(y, d_graph_rect.top(), d_graph_rect.bottom());
+    return Vertical_Map().Reverse_Log10(y);
 }
 
 int TGraphWidget::Forward_Log10_Position_Horizontal(int x) const
 {
-    return Warp_From_Near_End(x, d_graph_rect.left(), d_graph_rect.right());
+    return Horizontal_Map().Forward_Log10(x);
 }
 
 int TGraphWidget::Forward_Log10_Position_Vertical(int y) const
 {
-    return Warp_From_Far_End(y, d_graph_rect.top(), d_graph_rect.bottom());
+    return Vertical_Map().Forward_Log10(y);
 }
 
-double TGraphWidget::Horizontal_Value_At(int x) const
-{
-    if (d_horizontal_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Value_Horizontal(x);
-    return (x - d_horizontal_offset) / d_horizontal_scale;
-}
+double TGraphWidget::Horizontal_Value_At(int x) const { return Horizontal_Map().Value_At(x); }
 
-double TGraphWidget::Vertical_Value_At(int y) const
-{
-    if (d_vertical_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Value_Vertical(y);
-    return (y - d_vertical_offset) / d_vertical_scale;
-}
+double TGraphWidget::Vertical_Value_At(int y) const { return Vertical_Map().Value_At(y); }
 
 int TGraphWidget::Horizontal_Position_Of(const double &value) const
 {
-    if (d_horizontal_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Position_Horizontal(value);
-    return To_Pixel(value * d_horizontal_scale + d_horizontal_offset);
+    return Horizontal_Map().Position_Of(value);
 }
 
 int TGraphWidget::Vertical_Position_Of(const double &value) const
 {
-    if (d_vertical_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Position_Vertical(value);
-    return To_Pixel(value * d_vertical_scale + d_vertical_offset);
+    return Vertical_Map().Position_Of(value);
 }
 
 // ================================================================ scale drawing: the legend

@@ -42,6 +42,33 @@ public:
         TGraphType dataset_type;
     };
 
+    // The transform of one axis as a value: a data value v sits at pixel v * scale + offset,
+    // warped on a SCALE_LOG10 axis. first and last are the plot area's edges in pixel order (left
+    // and right, or top and bottom); the values grow toward last horizontally and toward first
+    // vertically.
+    struct TScaleMap
+    {
+        double scale;
+        double offset;
+        int first;
+        int last;
+        TScaleType type;
+        bool vertical;
+
+        int Low_Pixel() const { return vertical ? last : first; }
+        int High_Pixel() const { return vertical ? first : last; }
+        // Value at a pixel under the plain transform, without the warp.
+        double Plain_Value(double pixel) const { return (pixel - offset) / scale; }
+        // Value shown at a pixel, and pixel of a value (clamped well inside int).
+        double Value_At(int pixel) const;
+        int Position_Of(const double &value) const;
+        // The logarithmic-style warp (see the Calculate_Log10_... operations of the widget).
+        int Log10_Position(const double &value) const;
+        double Log10_Value(int pixel) const;
+        int Reverse_Log10(int pixel) const;
+        int Forward_Log10(int pixel) const;
+    };
+
     // The seven areas of one layout (inclusive QRect coordinates).
     struct TLayout
     {
@@ -121,6 +148,9 @@ public:
     // Pixel column / row of a data value, clamped well inside int (warped on a SCALE_LOG10 axis).
     int Horizontal_Position_Of(const double &value) const;
     int Vertical_Position_Of(const double &value) const;
+
+    TScaleMap Horizontal_Map() const;
+    TScaleMap Vertical_Map() const;
 
     double Horizontal_Scale() const { return d_horizontal_scale; }
     double Vertical_Scale() const { return d_vertical_scale; }
