@@ -901,57 +901,45 @@ void TGraphWidget::Draw_Legend(QPainter *painter)
 
 // ============================================================= canvas: layout and painting
 
-TGraphWidget::TLayout TGraphWidget::Screen_Layout(const QSize &size, int fh)
+TGraphWidget::TLayout TGraphWidget::Layout(TLayoutKind kind, const QRect &rect, int fh)
 {
-    const int w = size.width();
-    const int h = size.height();
-    TLayout layout;
-    layout.graph = QRect(QPoint(7 * fh, 2 * fh), QPoint(w - 2 * fh, h - 4 * fh));
-    layout.vertical_legend = QRect(QPoint(2 * fh, 0), QPoint(6 * fh, h - 2 * fh));
-    layout.vertical_title = QRect(QPoint(0, 2 * fh), QPoint(2 * fh, h - 4 * fh));
-    layout.horizontal_legend = QRect(QPoint(6 * fh, h - 4 * fh), QPoint(w, h - 2 * fh));
-    layout.horizontal_title = QRect(QPoint(7 * fh, h - 2 * fh), QPoint(w - 2 * fh, h));
-    layout.title = QRect(QPoint(7 * fh, 0), QPoint(w, 2 * fh));
-    layout.widget = QRect(QPoint(0, 0), QPoint(w - 1, h - 1));
-    return layout;
-}
-
-TGraphWidget::TLayout TGraphWidget::Device_Layout(const QRect &rect, int fh)
-{
+    // The bands around the plot area: the main title above, the vertical title and numbers on
+    // the left, the numbers and the horizontal title below, a margin on the right.
+    int title_height = 2 * fh;
+    int vertical_title_width = 2 * fh;
+    int numbers_right = 6 * fh; // right edge of the vertical numbers
+    int plot_left = 7 * fh;
+    int title_left = 7 * fh;
+    int horizontal_title_height = 2 * fh;
+    const int numbers_height = 2 * fh;
+    const int right_margin = 2 * fh;
+    switch (kind) {
+    case LAYOUT_SCREEN: break;
+    case LAYOUT_DEVICE: plot_left = 6 * fh; break;
+    case LAYOUT_GRAPH_ONLY:
+        // Thin strips where the titles would be.
+        title_height = vertical_title_width = horizontal_title_height = 6;
+        numbers_right = plot_left = 6 + 4 * fh;
+        title_left = 12;
+        break;
+    }
     const int x0 = rect.left();
     const int y0 = rect.top();
-    const int w = rect.width();
-    const int h = rect.height();
+    const int x1 = x0 + rect.width();
+    const int y1 = y0 + rect.height();
+    const int numbers_top = y1 - horizontal_title_height - numbers_height;
     TLayout layout;
     layout.graph =
-        QRect(QPoint(x0 + 6 * fh, y0 + 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h - 4 * fh));
-    layout.vertical_legend = QRect(QPoint(x0 + 2 * fh, y0), QPoint(x0 + 6 * fh, y0 + h - 2 * fh));
-    layout.vertical_title = QRect(QPoint(x0, y0 + 2 * fh), QPoint(x0 + 2 * fh, y0 + h - 4 * fh));
+        QRect(QPoint(x0 + plot_left, y0 + title_height), QPoint(x1 - right_margin, numbers_top));
+    layout.vertical_legend = QRect(QPoint(x0 + vertical_title_width, y0),
+                                   QPoint(x0 + numbers_right, y1 - horizontal_title_height));
+    layout.vertical_title =
+        QRect(QPoint(x0, y0 + title_height), QPoint(x0 + vertical_title_width, numbers_top));
     layout.horizontal_legend =
-        QRect(QPoint(x0 + 6 * fh, y0 + h - 4 * fh), QPoint(x0 + w, y0 + h - 2 * fh));
+        QRect(QPoint(x0 + numbers_right, numbers_top), QPoint(x1, y1 - horizontal_title_height));
     layout.horizontal_title =
-        QRect(QPoint(x0 + 6 * fh, y0 + h - 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h));
-    layout.title = QRect(QPoint(x0 + 7 * fh, y0), QPoint(x0 + w, y0 + 2 * fh));
-    layout.widget = rect;
-    return layout;
-}
-
-TGraphWidget::TLayout TGraphWidget::Graph_Only_Layout(const QRect &rect, int fh)
-{
-    const int x0 = rect.left();
-    const int y0 = rect.top();
-    const int w = rect.width();
-    const int h = rect.height();
-    TLayout layout;
-    layout.graph =
-        QRect(QPoint(x0 + 6 + 4 * fh, y0 + 6), QPoint(x0 + w - 2 * fh, y0 + h - 6 - 2 * fh));
-    layout.vertical_legend = QRect(QPoint(x0 + 6, y0), QPoint(x0 + 6 + 4 * fh, y0 + h - 6));
-    layout.vertical_title = QRect(QPoint(x0, y0 + 6), QPoint(x0 + 6, y0 + h - 6 - 2 * fh));
-    layout.horizontal_legend =
-        QRect(QPoint(x0 + 6 + 4 * fh, y0 + h - 6 - 2 * fh), QPoint(x0 + w, y0 + h - 6));
-    layout.horizontal_title =
-        QRect(QPoint(x0 + 6 + 4 * fh, y0 + h - 6), QPoint(x0 + w - 2 * fh, y0 + h));
-    layout.title = QRect(QPoint(x0 + 12, y0), QPoint(x0 + w, y0 + 6));
+        QRect(QPoint(x0 + plot_left, y1 - horizontal_title_height), QPoint(x1 - right_margin, y1));
+    layout.title = QRect(QPoint(x0 + title_left, y0), QPoint(x1, y0 + title_height));
     layout.widget = rect;
     return layout;
 }
@@ -990,7 +978,8 @@ int TGraphWidget::Bar_Half_Width(int plot_width, int count, bool log_axis)
 
 void TGraphWidget::resizeEvent(QResizeEvent *event)
 {
-    Apply_Layout(Screen_Layout(event->size(), QFontMetrics(font()).height()));
+    Apply_Layout(
+        Layout(LAYOUT_SCREEN, QRect(QPoint(0, 0), event->size()), QFontMetrics(font()).height()));
     Draw_Background_Pixmap();
 }
 
@@ -1192,7 +1181,7 @@ bool TGraphWidget::PaintToDevice(QPainter *painter, const QRect &rect, bool fram
     // Measured on the painter's device, so a printer or PDF at a high resolution gets a layout
     // in its own pixels.
     const int fh = QFontMetrics(painter->font(), painter->device()).height();
-    Render_With_Layout(painter, Device_Layout(rect, fh), frame);
+    Render_With_Layout(painter, Layout(LAYOUT_DEVICE, rect, fh), frame);
     return true;
 }
 
@@ -1207,7 +1196,7 @@ bool TGraphWidget::PaintToDevice_GraphOnly(QPainter *painter, const QRect &rect,
     d_title.swap(title);
     d_horizontal_title.swap(horizontal_title);
     d_vertical_title.swap(vertical_title);
-    Render_With_Layout(painter, Graph_Only_Layout(rect, fh), frame);
+    Render_With_Layout(painter, Layout(LAYOUT_GRAPH_ONLY, rect, fh), frame);
     d_title.swap(title);
     d_horizontal_title.swap(horizontal_title);
     d_vertical_title.swap(vertical_title);

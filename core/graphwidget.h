@@ -186,9 +186,10 @@ public:
     bool PaintToDevice(QPainter *painter, const QRect &rect, bool frame);
     bool PaintToDevice_GraphOnly(QPainter *painter, const QRect &rect, bool frame);
 
-    static TLayout Screen_Layout(const QSize &size, int font_height);
-    static TLayout Device_Layout(const QRect &rect, int font_height);
-    static TLayout Graph_Only_Layout(const QRect &rect, int font_height);
+    // The widget on screen; a rendering into another painter; the same without the titles.
+    enum TLayoutKind { LAYOUT_SCREEN, LAYOUT_DEVICE, LAYOUT_GRAPH_ONLY };
+    // The areas of a graph filling rect, measured in the height of the font used.
+    static TLayout Layout(TLayoutKind kind, const QRect &rect, int font_height);
     // Half the width of the bars of a set of count points on a plot area plot_width wide.
     static int Bar_Half_Width(int plot_width, int count, bool log_axis);
 

@@ -2,11 +2,11 @@
 
 #include "test_support.h"
 
-#include <QFontMetrics>
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QImage>
-#include <QPdfWriter>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QResizeEvent>
 #include <QtTest>
 
@@ -72,7 +72,9 @@ private slots:
     void logWarp();
     void labelFormat();
     void tickPositions();
-    void screenLayout();
+    void layouts_data();
+    void layouts();
+    void resizeLaysOutScreen();
     void updateGraphBeforeResize();
     void updateGraphDiscardsZoom();
     void paintToDeviceLayoutAndState();
@@ -407,7 +409,7 @@ void TestGraphWidget::tickPositions()
     const int fh = QFontMetrics(painter.font(), &image).height();
     w.PaintToDevice(&painter, image.rect(), false);
     painter.end();
-    const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+    const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
     const QSize label = w.Horizontal_Label_Size();
     const std::vector<int> columns =
         TGraphWidget::Linear_Tick_Positions(g.left(), g.right(), label.width());
@@ -418,11 +420,56 @@ void TestGraphWidget::tickPositions()
     QCOMPARE(QColor(image.pixel(columns[0] + 1, row)), QColor(Qt::white));
 }
 
-void TestGraphWidget::screenLayout()
+void TestGraphWidget::layouts_data()
 {
-    const TGraphWidget::TLayout sample = TGraphWidget::Screen_Layout(QSize(400, 300), 14);
-    QCOMPARE(sample.graph, QRect(QPoint(98, 28), QPoint(372, 244)));
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<int>("font_height");
+    // graph, vertical legend, vertical title, horizontal legend, horizontal title, title
+    QTest::addColumn<QList<QRect>>("areas");
 
+    QTest::newRow("screen") << int(TGraphWidget::LAYOUT_SCREEN) << QRect(0, 0, 400, 300) << 14
+                            << QList<QRect>{QRect(QPoint(98, 28), QPoint(372, 244)),
+                                            QRect(QPoint(28, 0), QPoint(84, 272)),
+                                            QRect(QPoint(0, 28), QPoint(28, 244)),
+                                            QRect(QPoint(84, 244), QPoint(400, 272)),
+                                            QRect(QPoint(98, 272), QPoint(372, 300)),
+                                            QRect(QPoint(98, 0), QPoint(400, 28))};
+    // The plot area and the horizontal title start one font height further left than on screen.
+    QTest::newRow("device, at an offset")
+        << int(TGraphWidget::LAYOUT_DEVICE) << QRect(50, 40, 600, 400) << 20
+        << QList<QRect>{
+               QRect(QPoint(170, 80), QPoint(610, 360)),  QRect(QPoint(90, 40), QPoint(170, 400)),
+               QRect(QPoint(50, 80), QPoint(90, 360)),    QRect(QPoint(170, 360), QPoint(650, 400)),
+               QRect(QPoint(170, 400), QPoint(610, 440)), QRect(QPoint(190, 40), QPoint(650, 80))};
+    QTest::newRow("graph only") << int(TGraphWidget::LAYOUT_GRAPH_ONLY) << QRect(10, 20, 300, 200)
+                                << 15 << QList<QRect>{QRect(QPoint(76, 26), QPoint(280, 184)),
+                                                      QRect(QPoint(16, 20), QPoint(76, 214)),
+                                                      QRect(QPoint(10, 26), QPoint(16, 184)),
+                                                      QRect(QPoint(76, 184), QPoint(310, 214)),
+                                                      QRect(QPoint(76, 214), QPoint(280, 220)),
+                                                      QRect(QPoint(22, 20), QPoint(310, 26))};
+}
+
+void TestGraphWidget::layouts()
+{
+    QFETCH(int, kind);
+    QFETCH(QRect, rect);
+    QFETCH(int, font_height);
+    QFETCH(QList<QRect>, areas);
+    const TGraphWidget::TLayout l =
+        TGraphWidget::Layout(TGraphWidget::TLayoutKind(kind), rect, font_height);
+    QCOMPARE(l.graph, areas[0]);
+    QCOMPARE(l.vertical_legend, areas[1]);
+    QCOMPARE(l.vertical_title, areas[2]);
+    QCOMPARE(l.horizontal_legend, areas[3]);
+    QCOMPARE(l.horizontal_title, areas[4]);
+    QCOMPARE(l.title, areas[5]);
+    QCOMPARE(l.widget, rect);
+}
+
+void TestGraphWidget::resizeLaysOutScreen()
+{
     TGraphWidget w;
     Resize_Hidden(&w, QSize(400, 300));
     const int fh = QFontMetrics(w.font()).height();
@@ -431,10 +478,6 @@ void TestGraphWidget::screenLayout()
     QCOMPARE(l.title, QRect(QPoint(7 * fh, 0), QPoint(400, 2 * fh)));
     QCOMPARE(l.widget, QRect(0, 0, 400, 300));
     QCOMPARE(w.Background_Pixmap().size(), QSize(400, 300));
-
-    const TGraphWidget::TLayout only = TGraphWidget::Graph_Only_Layout(QRect(10, 20, 300, 200), 15);
-    QCOMPARE(only.graph, QRect(QPoint(10 + 6 + 60, 26), QPoint(10 + 300 - 30, 20 + 200 - 6 - 30)));
-    QCOMPARE(only.title, QRect(QPoint(22, 20), QPoint(310, 26)));
 }
 
 void TestGraphWidget::updateGraphBeforeResize()
@@ -589,7 +632,7 @@ void TestGraphWidget::paintToDeviceHighResolution()
     QVERIFY(fh > 2 * QFontMetrics(QApplication::font()).height());
     w.PaintToDevice(&painter, image.rect(), false);
     painter.end();
-    const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+    const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
     QCOMPARE(QColor(image.pixel(g.left(), g.center().y())), QColor(Qt::darkGray));
     QCOMPARE(QColor(image.pixel(g.center().x(), g.top())), QColor(Qt::darkGray));
     QCOMPARE(Count_Color(image, color, g, true), 0);
@@ -627,7 +670,8 @@ void TestGraphWidget::renderedImageInspection()
     const int fh = QFontMetrics(painter.font(), &image).height();
     QVERIFY(w.PaintToDevice(&painter, image.rect(), true));
     painter.end();
-    const TGraphWidget::TLayout l = TGraphWidget::Device_Layout(image.rect(), fh);
+    const TGraphWidget::TLayout l =
+        TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh);
 
     QVERIFY(Count_Dark(image, l.title.adjusted(2, 2, -2, -2)) > 20);
     QVERIFY(Count_Dark(image, l.horizontal_title.adjusted(2, 1, -2, -2)) > 10);
@@ -695,7 +739,7 @@ void TestGraphWidget::barWidths()
         QPainter painter(&image);
         w.PaintToDevice(&painter, image.rect(), false);
         painter.end();
-        const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+        const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
         QCOMPARE(g.width(), 300);
         // The widest run of bar colour along any row is one bar.
         int best = 0;
