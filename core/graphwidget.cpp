@@ -254,6 +254,117 @@ public:
     QVector<QRect> d_rects;
 };
 
+// What drawing a data set needs: both axes and the plot area.
+struct TPlotFrame
+{
+    TGraphWidget::TScaleMap horizontal;
+    TGraphWidget::TScaleMap vertical;
+    QRect plot;
+
+    // Pixel position in double, before truncation; false for points without a position.
+    bool Position(const TVector2 &p, double *px, double *py) const
+    {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+        *px = Unclipped_Position(horizontal, p.x);
+        *py = Unclipped_Position(vertical, p.y);
+        return true;
+    }
+
+    static double Unclipped_Position(const TGraphWidget::TScaleMap &map, const double &value)
+    {
+        if (map.type == TGraphWidget::SCALE_LOG10)
+            return map.Log10_Position(value);
+        return std::max(-Segment_Limit, std::min(Segment_Limit, value * map.scale + map.offset));
+    }
+};
+
+// Markers and bars further out than this from the plot area cannot reach it.
+constexpr int Marker_Reach = 8;
+
+// Straight segments between consecutive points; a point without a position breaks the line.
+void Add_Lines(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, TPrimitiveBatch *batch)
+{
+    batch->Start(set.dataset_color, false);
+    // Segments are clipped in double to a box slightly larger than the plot area before they are
+    // truncated, so no coordinate handed to the painter is far outside it.
+    const double left = frame.plot.left() - 2.0;
+    const double top = frame.plot.top() - 2.0;
+    const double right = frame.plot.right() + 2.0;
+    const double bottom = frame.plot.bottom() + 2.0;
+    double px0 = 0.0;
+    double py0 = 0.0;
+    bool have_previous = false;
+    for (const TVector2 &p : set.dataset_points) {
+        double px1;
+        double py1;
+        if (!frame.Position(p, &px1, &py1)) {
+            have_previous = false;
+            continue;
+        }
+        if (have_previous) {
+            double ax = px0, ay = py0, bx = px1, by = py1;
+            if (Clip_Segment(&ax, &ay, &bx, &by, left, top, right, bottom))
+                batch->d_lines.append(
+                    QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx), To_Pixel(by)));
+        }
+        px0 = px1;
+        py0 = py1;
+        have_previous = true;
+    }
+}
+
+// A filled bar from each point to the zero line.
+void Add_Bars(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, TPrimitiveBatch *batch)
+{
+    batch->Start(set.dataset_color, true);
+    const QRect &plot = frame.plot;
+    const int hw = TGraphWidget::Bar_Half_Width(plot.right() - plot.left() + 1,
+                                                static_cast<int>(set.dataset_points.size()),
+                                                frame.horizontal.type == TGraphWidget::SCALE_LOG10);
+    const int zero_row =
+        std::max(plot.top() - 2, std::min(plot.bottom() + 2, frame.vertical.Position_Of(0.0)));
+    for (const TVector2 &p : set.dataset_points) {
+        double fx;
+        double fy;
+        if (!frame.Position(p, &fx, &fy))
+            continue;
+        const int px = To_Pixel(fx);
+        if (px + hw < plot.left() - Marker_Reach || px - hw > plot.right() + Marker_Reach)
+            continue;
+        const int py = std::max(plot.top() - 2, std::min(plot.bottom() + 2, To_Pixel(fy)));
+        const QRect bar =
+            QRect(QPoint(px - hw, py), QPoint(px + hw - 1, zero_row - 1)).normalized();
+        if (py != zero_row)
+            batch->d_rects.append(bar);
+    }
+}
+
+// An X of 7 x 7 pixels, or a filled 6 x 6 square, at each point.
+void Add_Markers(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, bool square,
+                 TPrimitiveBatch *batch)
+{
+    batch->Start(set.dataset_color, square);
+    const QRect &plot = frame.plot;
+    for (const TVector2 &p : set.dataset_points) {
+        double fx;
+        double fy;
+        if (!frame.Position(p, &fx, &fy))
+            continue;
+        const int px = To_Pixel(fx);
+        const int py = To_Pixel(fy);
+        if (px < plot.left() - Marker_Reach || px > plot.right() + Marker_Reach ||
+            py < plot.top() - Marker_Reach || py > plot.bottom() + Marker_Reach)
+            continue;
+        if (square) {
+            batch->d_rects.append(QRect(px - 3, py - 3, 6, 6));
+        } else {
+            batch->d_lines.append(QLine(px - 3, py - 3, px + 3, py + 3));
+            batch->d_lines.append(QLine(px - 3, py + 3, px + 3, py - 3));
+        }
+    }
+}
+
 } // namespace
 
 // ===================================================================================== widget
@@ -1035,36 +1146,7 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
     if (d_data_sets.empty())
         return;
     painter->setClipRect(d_graph_rect, Qt::ReplaceClip);
-
-    const bool log_x = d_horizontal_scale_type == SCALE_LOG10;
-    const bool log_y = d_vertical_scale_type == SCALE_LOG10;
-    const double hs = d_horizontal_scale;
-    const double ho = d_horizontal_offset;
-    const double vs = d_vertical_scale;
-    const double vo = d_vertical_offset;
-    // Pixel position in double, before truncation; false for points without a position.
-    auto Position = [&](const TVector2 &p, double *px, double *py) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y))
-            return false;
-        *px = log_x ? Calculate_Log10_Position_Horizontal(p.x)
-                    : std::max(-Segment_Limit, std::min(Segment_Limit, p.x * hs + ho));
-        *py = log_y ? Calculate_Log10_Position_Vertical(p.y)
-                    : std::max(-Segment_Limit, std::min(Segment_Limit, p.y * vs + vo));
-        return true;
-    };
-
-    // Segments are clipped in double to a box slightly larger than the plot area before they are
-    // truncated, so no coordinate handed to the painter is far outside it.
-    const double clip_left = d_graph_rect.left() - 2.0;
-    const double clip_top = d_graph_rect.top() - 2.0;
-    const double clip_right = d_graph_rect.right() + 2.0;
-    const double clip_bottom = d_graph_rect.bottom() + 2.0;
-    // Markers and bars further out than this cannot reach the plot area.
-    const int plot_width = d_graph_rect.right() - d_graph_rect.left() + 1;
-    const int reach = 8;
-    const int zero_row = std::max(d_graph_rect.top() - 2,
-                                  std::min(d_graph_rect.bottom() + 2, Vertical_Position_Of(0.0)));
-
+    const TPlotFrame frame{Horizontal_Map(), Vertical_Map(), d_graph_rect};
     TPrimitiveBatch batch(painter);
     for (const TDataSet &set : d_data_sets) {
         if (set.dataset_points.empty())
@@ -1072,80 +1154,12 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
         TGraphType type = set.dataset_type;
         if (type == GRAPH_DEFAULT)
             type = d_graph_type;
-        if (type == GRAPH_DEFAULT)
-            type = GRAPH_LINE;
-
         switch (type) {
-        case GRAPH_LINE: {
-            batch.Start(set.dataset_color, false);
-            double px0 = 0.0;
-            double py0 = 0.0;
-            bool have_previous = false;
-            for (const TVector2 &p : set.dataset_points) {
-                double px1;
-                double py1;
-                if (!Position(p, &px1, &py1)) {
-                    have_previous = false;
-                    continue;
-                }
-                if (have_previous) {
-                    double ax = px0, ay = py0, bx = px1, by = py1;
-                    if (Clip_Segment(&ax, &ay, &bx, &by, clip_left, clip_top, clip_right,
-                                     clip_bottom))
-                        batch.d_lines.append(
-                            QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx), To_Pixel(by)));
-                }
-                px0 = px1;
-                py0 = py1;
-                have_previous = true;
-            }
-            break;
-        }
-        case GRAPH_BAR: {
-            batch.Start(set.dataset_color, true);
-            const int hw =
-                Bar_Half_Width(plot_width, static_cast<int>(set.dataset_points.size()), log_x);
-            for (const TVector2 &p : set.dataset_points) {
-                double fx;
-                double fy;
-                if (!Position(p, &fx, &fy))
-                    continue;
-                const int px = To_Pixel(fx);
-                if (px + hw < d_graph_rect.left() - reach || px - hw > d_graph_rect.right() + reach)
-                    continue;
-                const int py = std::max(d_graph_rect.top() - 2,
-                                        std::min(d_graph_rect.bottom() + 2, To_Pixel(fy)));
-                const QRect bar =
-                    QRect(QPoint(px - hw, py), QPoint(px + hw - 1, zero_row - 1)).normalized();
-                if (py != zero_row)
-                    batch.d_rects.append(bar);
-            }
-            break;
-        }
-        case GRAPH_CROSS:
-        case GRAPH_SQUARE: {
-            const bool square = type == GRAPH_SQUARE;
-            batch.Start(set.dataset_color, square);
-            for (const TVector2 &p : set.dataset_points) {
-                double fx;
-                double fy;
-                if (!Position(p, &fx, &fy))
-                    continue;
-                const int px = To_Pixel(fx);
-                const int py = To_Pixel(fy);
-                if (px < d_graph_rect.left() - reach || px > d_graph_rect.right() + reach ||
-                    py < d_graph_rect.top() - reach || py > d_graph_rect.bottom() + reach)
-                    continue;
-                if (square) {
-                    batch.d_rects.append(QRect(px - 3, py - 3, 6, 6));
-                } else {
-                    batch.d_lines.append(QLine(px - 3, py - 3, px + 3, py + 3));
-                    batch.d_lines.append(QLine(px - 3, py + 3, px + 3, py - 3));
-                }
-            }
-            break;
-        }
-        default: break;
+        case GRAPH_DEFAULT:
+        case GRAPH_LINE: Add_Lines(frame, set, &batch); break;
+        case GRAPH_BAR: Add_Bars(frame, set, &batch); break;
+        case GRAPH_CROSS: Add_Markers(frame, set, false, &batch); break;
+        case GRAPH_SQUARE: Add_Markers(frame, set, true, &batch); break;
         }
     }
     batch.Flush();
