@@ -378,13 +378,11 @@ TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
       d_horizontal_precision(4), d_vertical_field_width(8), d_vertical_precision(4),
       d_vertical_label_size(-1, -1), d_horizontal_label_size(-1, -1), d_graph_type(GRAPH_LINE),
       d_horizontal_data_range(1e-5), d_vertical_data_range(1e-5),
-      d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_show_left_down_box(false),
-      d_left_button_down(false), d_left_drag_active(false), d_right_button_down(false),
-      d_right_drag_moved(false), d_show_cursor_position(true), d_direct_render(false),
-      d_y_includes_zero(true), d_scale_minimum_symmetric(true), d_draw_frame(true),
-      d_scale_to_fit_pending(false), d_zoom_out_pending(false),
-      d_horizontal_scale_type(SCALE_LINEAR), d_vertical_scale_type(SCALE_LINEAR),
-      d_scale_minimum_y(5e-6), d_lock_aspect_ratio(false)
+      d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE),
+      d_show_cursor_position(true), d_direct_render(false), d_y_includes_zero(true),
+      d_scale_minimum_symmetric(true), d_draw_frame(true), d_scale_to_fit_pending(false),
+      d_zoom_out_pending(false), d_horizontal_scale_type(SCALE_LINEAR),
+      d_vertical_scale_type(SCALE_LINEAR), d_scale_minimum_y(5e-6), d_lock_aspect_ratio(false)
 {
     setAttribute(Qt::WA_MouseTracking);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -1257,7 +1255,7 @@ void TGraphWidget::paintEvent(QPaintEvent *event)
         if (r.right() >= r.left() && r.bottom() >= r.top())
             painter.drawPixmap(QRectF(r), d_background_pixmap, QRectF(r));
     }
-    if (d_show_left_down_box)
+    if (d_drag_state == DRAG_ZOOM_BOX)
         painter.drawRect(d_left_down_box.normalized());
     Draw_Cursor_Position(&painter);
 }
@@ -1288,16 +1286,22 @@ void TGraphWidget::ScaleToFit()
 void TGraphWidget::mousePressEvent(QMouseEvent *event)
 {
     const QPoint p = event->pos();
-    if (event->button() == Qt::LeftButton) {
+    const Qt::MouseButton button = event->button();
+    if (button != Qt::LeftButton && button != Qt::RightButton)
+        return;
+    // A press of the other button during a zoom box drag ends that drag.
+    if (d_drag_state == DRAG_ZOOM_BOX) {
+        d_drag_state = DRAG_NONE;
+        Update_Left_Down_Box();
+    }
+    if (button == Qt::LeftButton) {
         // A press outside the plot area anchors the zoom box at the plot's top left corner.
         const QPoint anchor = d_graph_rect.contains(p) ? p : d_graph_rect.topLeft();
         d_left_down_box = QRect(anchor, anchor);
-        d_left_button_down = true;
-        d_left_drag_active = false;
-    } else if (event->button() == Qt::RightButton) {
+        d_drag_state = DRAG_LEFT_PRESSED;
+    } else {
         d_left_down_box = QRect(p, p);
-        d_right_drag_moved = false;
-        d_right_button_down = true;
+        d_drag_state = DRAG_RIGHT_PRESSED;
     }
 }
 
@@ -1305,27 +1309,24 @@ void TGraphWidget::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint p = event->pos();
     if (event->buttons() & Qt::LeftButton) {
-        if (!d_left_button_down)
-            return;
-        if (d_left_drag_active) {
+        if (d_drag_state == DRAG_ZOOM_BOX) {
             Update_Left_Down_Box();
             d_left_down_box.setBottomRight(p);
             Update_Left_Down_Box();
-        } else {
-            d_left_drag_active = true;
-            d_show_left_down_box = true;
+        } else if (d_drag_state == DRAG_LEFT_PRESSED) {
+            d_drag_state = DRAG_ZOOM_BOX;
             d_left_down_box.setBottomRight(p);
             Update_Left_Down_Box();
         }
     } else if (event->buttons() & Qt::RightButton) {
-        if (d_right_button_down) {
+        if (d_drag_state == DRAG_RIGHT_PRESSED || d_drag_state == DRAG_PANNING) {
+            d_drag_state = DRAG_PANNING;
             const QPoint anchor = d_left_down_box.topLeft();
             Draw_Background_Scaled_Pixmap(
                 d_graph_rect.translated(anchor.x() - p.x(), anchor.y() - p.y()));
             repaint();
             d_left_down_box = QRect(p, p);
         }
-        d_right_drag_moved = true;
     } else if (d_graph_rect.contains(p) && d_show_cursor_position) {
         d_cursor_text = Cursor_Read_Out(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
         repaint();
@@ -1338,8 +1339,8 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton) {
         const QRect &box = d_left_down_box;
         const int size = std::abs(box.right() - box.left()) + std::abs(box.bottom() - box.top());
-        if (d_left_drag_active && size > 19) {
-            d_show_left_down_box = false;
+        if (d_drag_state == DRAG_ZOOM_BOX && size > 19) {
+            d_drag_state = DRAG_NONE;
             Update_Left_Down_Box();
             // Expressed on the linear pixel scale of the current transform before fitting.
             if (d_horizontal_scale_type == SCALE_LOG10) {
@@ -1354,21 +1355,18 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
             }
             Draw_Background_Scaled_Pixmap(d_left_down_box);
             update(d_widget_rect);
-            d_left_drag_active = false;
-        } else {
-            d_left_drag_active = false;
-            if (d_show_left_down_box) {
-                d_show_left_down_box = false;
+        } else if (d_drag_state == DRAG_LEFT_PRESSED || d_drag_state == DRAG_ZOOM_BOX) {
+            const bool box_shown = d_drag_state == DRAG_ZOOM_BOX;
+            d_drag_state = DRAG_NONE;
+            // A short drag is a click: its box is erased.
+            if (box_shown)
                 Update_Left_Down_Box();
-            }
             emit Mouse_Click(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
         }
-        d_left_button_down = false;
     } else if (event->button() == Qt::RightButton) {
-        if (d_right_drag_moved)
-            d_right_drag_moved = false;
-        else
+        if (d_drag_state == DRAG_RIGHT_PRESSED)
             ZoomOut();
-        d_right_button_down = false;
+        if (d_drag_state == DRAG_RIGHT_PRESSED || d_drag_state == DRAG_PANNING)
+            d_drag_state = DRAG_NONE;
     }
 }

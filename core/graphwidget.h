@@ -199,7 +199,7 @@ public:
     const QPixmap &Background_Pixmap() const { return d_background_pixmap; }
     const QString &Cursor_Text() const { return d_cursor_text; }
     QRect Left_Down_Box() const { return d_left_down_box; }
-    bool Left_Down_Box_Shown() const { return d_show_left_down_box; }
+    bool Left_Down_Box_Shown() const { return d_drag_state == DRAG_ZOOM_BOX; }
     bool Scale_To_Fit_Pending() const { return d_scale_to_fit_pending; }
     bool Zoom_Out_Pending() const { return d_zoom_out_pending; }
 
@@ -223,6 +223,16 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The mouse gesture in progress. A press of the left or the right button starts one (ending
+    // any other) and the release of that button ends it.
+    enum TDragState {
+        DRAG_NONE,
+        DRAG_LEFT_PRESSED,  // a click, unless the mouse moves
+        DRAG_ZOOM_BOX,      // the zoom box follows the mouse; its outline is shown
+        DRAG_RIGHT_PRESSED, // a zoom-out, unless the mouse moves
+        DRAG_PANNING
+    };
+
     void Apply_Layout(const TLayout &layout);
     // One rendering with another layout and frame setting; the screen's layout and transform
     // are restored afterwards.
@@ -262,11 +272,7 @@ private:
     double d_vertical_data_range;
     QPixmap d_background_pixmap;
     QString d_cursor_text;
-    bool d_show_left_down_box;
-    bool d_left_button_down;
-    bool d_left_drag_active;
-    bool d_right_button_down;
-    bool d_right_drag_moved;
+    TDragState d_drag_state;
     bool d_show_cursor_position;
     bool d_direct_render;
     bool d_y_includes_zero;

@@ -93,6 +93,7 @@ private slots:
     void pendingRequestsOrder();
     void updateGraphReturnsToFit();
     void zoomBoxRepaintsOnlyItsOutline();
+    void otherButtonEndsZoomBoxDrag();
     void logAxisBoxZoom();
     void repeatedZoomAndPanStayFinite();
 
@@ -343,6 +344,37 @@ void TestGraphWidgetMouse::zoomBoxRepaintsOnlyItsOutline()
     QVERIFY(QColor(shown.pixel(n.left() + 1, n.center().y() + 1)) != QColor(Qt::black));
 
     QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, c);
+    QVERIFY(!w.Left_Down_Box_Shown());
+}
+
+void TestGraphWidgetMouse::otherButtonEndsZoomBoxDrag()
+{
+    TRecordingGraph &w = *d_widget;
+    QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
+    const QPoint a = w.Graph_Rect().topLeft() + QPoint(50, 40);
+    const QPoint b = a + QPoint(80, 60);
+    QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, a);
+    Move(&w, b, Qt::LeftButton);
+    QApplication::processEvents();
+    QVERIFY(w.Left_Down_Box_Shown());
+
+    // A right press during the drag erases the box; its release zooms out as a right click does.
+    w.painted = QRegion();
+    QTest::mousePress(&w, Qt::RightButton, Qt::NoModifier, b);
+    QVERIFY(!w.Left_Down_Box_Shown());
+    QApplication::processEvents();
+    QVERIFY(w.painted.contains(QRect(a, b).normalized().topLeft()));
+    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, b);
+    QVERIFY(w.Zoom_Out_Pending());
+    w.repaint();
+    const TView out = View_Of(w);
+    QVERIFY(out.right - out.left > 1.9 * (d_fitted.right - d_fitted.left));
+
+    // The left release that follows neither zooms to the old box nor clicks.
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, b);
+    QApplication::processEvents();
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(Same_View(View_Of(w), out, 0.0));
     QVERIFY(!w.Left_Down_Box_Shown());
 }
 
