@@ -136,20 +136,23 @@ std::vector<TInteger_Tick> Integer_Ticks(const double &low, const double &high, 
         static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
     const qlonglong last =
         static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
-    // The pixel distance to the first pixel that no longer crowds a label, in the direction in
-    // which the values grow.
-    const int clear = scale > 0.0 ? spacing + 1 : -(spacing + 1);
-    for (qlonglong k = first; k <= last; ++k) {
-        const int pixel = To_Pixel(k * scale + offset);
-        if (!ticks.empty() && std::abs(pixel - ticks.back().pixel) <= spacing) {
-            // Skip the numbers that would crowd the last label: go on a little before the first
-            // one far enough away, so a wide range is not walked number by number.
-            const double target = std::ceil((ticks.back().pixel + clear - offset) / scale) - 2.0;
-            if (target > static_cast<double>(k))
-                k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) - 1;
-            continue;
-        }
+    auto Pixel = [&](qlonglong k) { return To_Pixel(k * scale + offset); };
+    qlonglong k = first;
+    while (k <= last) {
+        const int pixel = Pixel(k);
         ticks.push_back({pixel, k});
+        // The pixels move away from this label as k grows, so the next number far enough from it
+        // is found by bisection, not by walking a wide range number by number.
+        qlonglong below = k + 1;
+        qlonglong beyond = last + 1;
+        while (below < beyond) {
+            const qlonglong middle = below + (beyond - below) / 2;
+            if (std::abs(Pixel(middle) - pixel) > spacing)
+                beyond = middle;
+            else
+                below = middle + 1;
+        }
+        k = below;
     }
     return ticks;
 }
@@ -160,6 +163,73 @@ struct TAxis_Label
     int at;
     QString text;
 };
+
+QString Value_Label(const double &value, int field_width, int precision)
+{
+    return QString("%1").arg(value, field_width, 'f', precision, QChar(' '));
+}
+
+// The labels of an axis in the given number format, spacing pixels apart at least where the rule
+// of the scale type thins them (the labels' width horizontally, their height vertically).
+std::vector<TAxis_Label> Axis_Labels(const TGraphWidget::TScaleMap &map, int spacing,
+                                     int field_width, int precision)
+{
+    std::vector<TAxis_Label> labels;
+    switch (map.type) {
+    case TGraphWidget::SCALE_LINEAR: {
+        std::vector<int> pixels = TGraphWidget::Linear_Tick_Positions(map.first, map.last, spacing);
+        // A single label sits at the low end of the axis.
+        if (pixels.size() == 1)
+            pixels[0] = map.Low_Pixel();
+        for (int pixel : pixels)
+            labels.push_back({pixel, Value_Label(map.Plain_Value(pixel), field_width, precision)});
+        break;
+    }
+    case TGraphWidget::SCALE_INTEGER: {
+        if (!(map.vertical ? map.scale < 0.0 : map.scale > 0.0))
+            break;
+        // The vertical axis counts from the row below the plot area, the horizontal one from its
+        // first column.
+        const int low_pixel = map.vertical ? map.Low_Pixel() + 1 : map.Low_Pixel();
+        for (const TInteger_Tick &tick :
+             Integer_Ticks(map.Plain_Value(low_pixel), map.Plain_Value(map.High_Pixel()), map.scale,
+                           map.offset, spacing))
+            // Vertical labels keep a blank between the number and its tick.
+            labels.push_back({tick.pixel, QString(map.vertical ? "%1 " : "%1").arg(tick.value)});
+        break;
+    }
+    case TGraphWidget::SCALE_LOG10: {
+        const int n = (map.last - map.first + 1) / spacing;
+        if (n <= 0)
+            break;
+        const double lo = map.Plain_Value(map.Low_Pixel());
+        const double hi = map.Plain_Value(map.High_Pixel());
+        double step = (hi - lo) / (n - 1);
+        // The horizontal axis steps by whole numbers; the vertical one keeps a fractional step.
+        if (!map.vertical)
+            step = std::ceil(step);
+        double v = lo;
+        int previous = 0;
+        for (int i = 0; i < n; ++i) {
+            const int pixel = map.Log10_Position(v);
+            const int distance = map.vertical ? previous - pixel : pixel - previous;
+            if (i > 0 && distance < spacing)
+                step *= 1.5;
+            // The horizontal axis labels the stepped value, the vertical one the value read back
+            // at the label's row.
+            const double shown = map.vertical ? map.Log10_Value(pixel) : v;
+            labels.push_back({pixel, Value_Label(shown, field_width, precision)});
+            previous = pixel;
+            // The horizontal axis stops before passing the high end, the vertical one after.
+            if (map.vertical ? v > hi : v > hi - step)
+                break;
+            v += step;
+        }
+        break;
+    }
+    }
+    return labels;
+}
 
 // Ticks in the grid pen; leaves the text pen set for the labels.
 void Draw_Ticks(QPainter *painter, const QVector<QLine> &ticks)
@@ -766,6 +836,7 @@ void TGraphWidget::Label_Format(TScaleType type, bool vertical, const double &lo
         break;
     }
     case SCALE_LOG10:
+        // The vertical log axis has a narrower field than the horizontal one.
         if (vertical)
             *field_width = 6;
         *precision = 1;
@@ -799,164 +870,60 @@ std::vector<int> TGraphWidget::Linear_Tick_Positions(int first, int last, int la
 void TGraphWidget::Calculate_Legend_Display_Precision(QPainter *painter)
 {
     QUORVAL_ASSERT(painter);
-    const double hl = (d_graph_rect.left() - d_horizontal_offset) / d_horizontal_scale;
-    const double hr = (d_graph_rect.right() - d_horizontal_offset) / d_horizontal_scale;
-    const double vt = (d_graph_rect.top() - d_vertical_offset) / d_vertical_scale;
-    const double vb = (d_graph_rect.bottom() - d_vertical_offset) / d_vertical_scale;
-
-    Label_Format(d_horizontal_scale_type, false, hl, hr, &d_horizontal_field_width,
-                 &d_horizontal_precision);
-    d_horizontal_label_size =
-        Measured_Size(painter, QString("  %1  ").arg(-0.5, d_horizontal_field_width, 'f',
-                                                     d_horizontal_precision, QChar(' ')));
-
-    Label_Format(d_vertical_scale_type, true, vb, vt, &d_vertical_field_width,
-                 &d_vertical_precision);
-    d_vertical_label_size =
-        Measured_Size(painter, QString("  %1").arg(-0.5, d_vertical_field_width, 'f',
-                                                   d_vertical_precision, QChar(' ')));
+    Choose_Label_Format(painter, Horizontal_Map(), &d_horizontal_field_width,
+                        &d_horizontal_precision, &d_horizontal_label_size);
+    Choose_Label_Format(painter, Vertical_Map(), &d_vertical_field_width, &d_vertical_precision,
+                        &d_vertical_label_size);
 }
 
-void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
+void TGraphWidget::Choose_Label_Format(QPainter *painter, const TScaleMap &map, int *field_width,
+                                       int *precision, QSize *label_size)
 {
-    const int left = d_graph_rect.left();
-    const int right = d_graph_rect.right();
-    const int bottom = d_graph_rect.bottom();
-    const int lw = std::max(1, d_horizontal_label_size.width());
-    const int lh = std::max(1, d_horizontal_label_size.height());
-    const int th = lh / 3;
-    const int base = d_horizontal_legend_rect.top() + lh;
-    const int pw = right - left + 1;
+    Label_Format(map.type, map.vertical, map.Plain_Value(map.Low_Pixel()),
+                 map.Plain_Value(map.High_Pixel()), field_width, precision);
+    // Horizontal labels are measured with room on both sides, vertical ones (right-aligned next
+    // to their ticks) on the left only.
+    *label_size = Measured_Size(painter, QString(map.vertical ? "  %1" : "  %1  ")
+                                             .arg(-0.5, *field_width, 'f', *precision, QChar(' ')));
+}
+
+void TGraphWidget::Draw_Axis(QPainter *painter, const TScaleMap &map, const QSize &label_size,
+                             int field_width, int precision)
+{
+    const int lw = std::max(1, label_size.width());
+    const int lh = std::max(1, label_size.height());
+    const std::vector<TAxis_Label> labels =
+        Axis_Labels(map, map.vertical ? lh : lw, field_width, precision);
 
     QVector<QLine> ticks;
-    std::vector<TAxis_Label> labels;
-    auto Value_Label = [this](const double &value) {
-        return QString("%1").arg(value, d_horizontal_field_width, 'f', d_horizontal_precision,
-                                 QChar(' '));
-    };
+    ticks.reserve(static_cast<int>(labels.size()));
+    for (const TAxis_Label &label : labels) {
+        // Horizontal ticks reach a third of a label's height below the plot area, vertical ones
+        // half a label's height left of it.
+        if (map.vertical)
+            ticks.append(
+                QLine(d_graph_rect.left() - lh / 2, label.at, d_graph_rect.left(), label.at));
+        else
+            ticks.append(
+                QLine(label.at, d_graph_rect.bottom(), label.at, d_graph_rect.bottom() + lh / 3));
+    }
+    Draw_Ticks(painter, ticks);
 
-    switch (d_horizontal_scale_type) {
-    case SCALE_LINEAR:
-        for (int x : Linear_Tick_Positions(left, right, lw)) {
-            ticks.append(QLine(x, bottom, x, bottom + th));
-            labels.push_back({x, Value_Label((x - d_horizontal_offset) / d_horizontal_scale)});
-        }
-        break;
-    case SCALE_INTEGER: {
-        if (!(d_horizontal_scale > 0.0))
-            break;
-        for (const TInteger_Tick &tick :
-             Integer_Ticks((left - d_horizontal_offset) / d_horizontal_scale,
-                           (right - d_horizontal_offset) / d_horizontal_scale, d_horizontal_scale,
-                           d_horizontal_offset, lw)) {
-            ticks.append(QLine(tick.pixel, bottom, tick.pixel, bottom + th));
-            labels.push_back({tick.pixel, QString("%1").arg(tick.value)});
-        }
-        Draw_Ticks(painter, ticks);
-        for (const TAxis_Label &label : labels)
+    const int base = d_horizontal_legend_rect.top() + lh;
+    const int right = d_vertical_legend_rect.right();
+    for (const TAxis_Label &label : labels) {
+        // Vertical labels stand right-aligned against the number area's right edge; horizontal
+        // whole numbers are centred under their ticks, other horizontal labels start half a
+        // label's width left of them.
+        if (map.vertical)
+            painter->drawText(QRect(QPoint(right - lw, label.at - lh / 2), QSize(lw, lh)),
+                              Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
+        else if (map.type == SCALE_INTEGER)
             painter->drawText(QRect(label.at - lw / 2, base - lh / 2, lw, lh),
                               Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, label.text);
-        return;
+        else
+            painter->drawText(QPointF(label.at - lw / 2, base + lh / 2), label.text);
     }
-    case SCALE_LOG10: {
-        const int n = pw / lw;
-        if (n <= 0)
-            break;
-        const double lo = (left - d_horizontal_offset) / d_horizontal_scale;
-        const double hi = (right - d_horizontal_offset) / d_horizontal_scale;
-        double step = std::ceil((hi - lo) / (n - 1));
-        double v = lo;
-        int previous_x = 0;
-        for (int i = 0; i < n; ++i) {
-            const int x = Calculate_Log10_Position_Horizontal(v);
-            if (i > 0 && x - previous_x < lw)
-                step *= 1.5;
-            ticks.append(QLine(x, bottom, x, bottom + th));
-            labels.push_back({x, Value_Label(v)});
-            previous_x = x;
-            if (v > hi - step)
-                break;
-            v += step;
-        }
-        break;
-    }
-    }
-
-    Draw_Ticks(painter, ticks);
-    for (const TAxis_Label &label : labels)
-        painter->drawText(QPointF(label.at - lw / 2, base + lh / 2), label.text);
-}
-
-void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
-{
-    const int left = d_graph_rect.left();
-    const int top = d_graph_rect.top();
-    const int bottom = d_graph_rect.bottom();
-    const int vw = std::max(1, d_vertical_label_size.width());
-    const int vh = std::max(1, d_vertical_label_size.height());
-    const int tv = vh / 2;
-    const int r = d_vertical_legend_rect.right();
-    const int ph = bottom - top + 1;
-
-    QVector<QLine> ticks;
-    std::vector<TAxis_Label> labels;
-    auto Value_Label = [this](const double &value) {
-        return QString("%1").arg(value, d_vertical_field_width, 'f', d_vertical_precision,
-                                 QChar(' '));
-    };
-
-    switch (d_vertical_scale_type) {
-    case SCALE_LINEAR: {
-        std::vector<int> rows = Linear_Tick_Positions(top, bottom, vh);
-        // A single label sits at the low end of the axis, which is the bottom row.
-        if (rows.size() == 1)
-            rows[0] = bottom;
-        for (int y : rows) {
-            ticks.append(QLine(left - tv, y, left, y));
-            labels.push_back({y, Value_Label((y - d_vertical_offset) / d_vertical_scale)});
-        }
-        break;
-    }
-    case SCALE_INTEGER: {
-        if (!(d_vertical_scale < 0.0))
-            break;
-        for (const TInteger_Tick &tick :
-             Integer_Ticks((bottom + 1 - d_vertical_offset) / d_vertical_scale,
-                           (top - d_vertical_offset) / d_vertical_scale, d_vertical_scale,
-                           d_vertical_offset, vh)) {
-            ticks.append(QLine(left - tv, tick.pixel, left, tick.pixel));
-            labels.push_back({tick.pixel, QString("%1 ").arg(tick.value)});
-        }
-        break;
-    }
-    case SCALE_LOG10: {
-        const int n = ph / vh;
-        if (n <= 0)
-            break;
-        const double lo = (bottom - d_vertical_offset) / d_vertical_scale;
-        const double hi = (top - d_vertical_offset) / d_vertical_scale;
-        double step = (hi - lo) / (n - 1);
-        double v = lo;
-        int previous_y = 0;
-        for (int i = 0; i < n; ++i) {
-            const int y = Calculate_Log10_Position_Vertical(v);
-            if (i > 0 && previous_y - y < vh)
-                step *= 1.5;
-            ticks.append(QLine(left - tv, y, left, y));
-            labels.push_back({y, Value_Label(Calculate_Log10_Value_Vertical(y))});
-            previous_y = y;
-            if (v > hi)
-                break;
-            v += step;
-        }
-        break;
-    }
-    }
-
-    Draw_Ticks(painter, ticks);
-    for (const TAxis_Label &label : labels)
-        painter->drawText(QRect(QPoint(r - vw, label.at - vh / 2), QSize(vw, vh)),
-                          Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
 }
 
 void TGraphWidget::Draw_Legend(QPainter *painter)
@@ -965,8 +932,10 @@ void TGraphWidget::Draw_Legend(QPainter *painter)
     const QFont entry_font = painter->font();
     painter->setBrush(Qt::NoBrush);
 
-    Draw_Horizontal_Axis(painter);
-    Draw_Vertical_Axis(painter);
+    Draw_Axis(painter, Horizontal_Map(), d_horizontal_label_size, d_horizontal_field_width,
+              d_horizontal_precision);
+    Draw_Axis(painter, Vertical_Map(), d_vertical_label_size, d_vertical_field_width,
+              d_vertical_precision);
 
     const int left = d_graph_rect.left();
     const int top = d_graph_rect.top();

@@ -242,8 +242,12 @@ private:
     void Set_Transform(const double &xmin, const double &xmax, const double &ymin,
                        const double &ymax);
     void Draw_Cursor_Position(QPainter *painter);
-    void Draw_Horizontal_Axis(QPainter *painter);
-    void Draw_Vertical_Axis(QPainter *painter);
+    // The number format of an axis's labels and the size of one label.
+    static void Choose_Label_Format(QPainter *painter, const TScaleMap &map, int *field_width,
+                                    int *precision, QSize *label_size);
+    // Ticks and number labels of one axis.
+    void Draw_Axis(QPainter *painter, const TScaleMap &map, const QSize &label_size,
+                   int field_width, int precision);
 
     double d_horizontal_scale;
     double d_vertical_scale;

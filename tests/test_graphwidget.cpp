@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFontMetrics>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QResizeEvent>
@@ -15,6 +16,8 @@
 
 using Support::Abort_Text;
 using Support::Near;
+
+Q_DECLARE_METATYPE(std::vector<TVector2>)
 
 namespace {
 
@@ -56,6 +59,181 @@ QImage White_Image(const QSize &size)
     return image;
 }
 
+// A paint device that keeps the texts and the lines drawn on it, in device coordinates.
+class TRecordingDevice : public QPaintDevice
+{
+public:
+    struct TText
+    {
+        QString text;
+        QPointF at; // start of the baseline
+    };
+
+    explicit TRecordingDevice(const QSize &size) : d_size(size) {}
+    QPaintEngine *paintEngine() const override { return &d_engine; }
+    const std::vector<TText> &Texts() const { return d_engine.texts; }
+    const std::vector<QLine> &Lines() const { return d_engine.lines; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return d_size.width();
+        case PdmHeight: return d_size.height();
+        case PdmWidthMM: return d_size.width() * 254 / 960;
+        case PdmHeightMM: return d_size.height() * 254 / 960;
+        case PdmNumColors: return std::numeric_limits<int>::max();
+        case PdmDepth: return 32;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class TEngine : public QPaintEngine
+    {
+    public:
+        TEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override {}
+        Type type() const override { return QPaintEngine::User; }
+        void drawTextItem(const QPointF &p, const QTextItem &item) override
+        {
+            texts.push_back({item.text(), painter()->transform().map(p)});
+        }
+        void drawLines(const QLine *l, int count) override
+        {
+            lines.insert(lines.end(), l, l + count);
+        }
+        // Everything else is dropped; the base class would turn the shapes into one another
+        // without end.
+        void drawLines(const QLineF *, int) override {}
+        void drawRects(const QRect *, int) override {}
+        void drawRects(const QRectF *, int) override {}
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+        void drawPolygon(const QPoint *, int, PolygonDrawMode) override {}
+        void drawPath(const QPainterPath &) override {}
+        void drawPoints(const QPointF *, int) override {}
+        void drawPoints(const QPoint *, int) override {}
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+
+        std::vector<TText> texts;
+        std::vector<QLine> lines;
+    };
+
+    QSize d_size;
+    mutable TEngine d_engine;
+};
+
+// The number labels of one axis as drawn, in drawing order, and the pixel column or row of the
+// tick drawn with each.
+struct TAxisLabels
+{
+    QStringList texts;
+    std::vector<int> ticks;
+};
+
+struct TLegendLabels
+{
+    TAxisLabels horizontal;
+    TAxisLabels vertical;
+};
+
+// The labels that the widget's legend shows for its current view and layout, measured and drawn
+// on a recording device in the widget's font. The titles are left out.
+TLegendLabels Legend_Labels(TGraphWidget *w)
+{
+    TRecordingDevice device(w->size());
+    QPainter painter(&device);
+    painter.setFont(w->font());
+    w->Calculate_Legend_Display_Precision(&painter);
+    w->Draw_Legend(&painter);
+    painter.end();
+
+    const QRect g = w->Graph_Rect();
+    TLegendLabels labels;
+    for (const QLine &l : device.Lines()) {
+        if (l.y1() == l.y2() && l.x2() == g.left() && l.x1() < l.x2())
+            labels.vertical.ticks.push_back(l.y1());
+        else if (l.x1() == l.x2() && l.y1() == g.bottom() && l.y2() > l.y1())
+            labels.horizontal.ticks.push_back(l.x1());
+    }
+    const QStringList titles = {w->Title(), w->Horizontal_Title(), w->Vertical_Title()};
+    // Horizontal labels stand on the label row of their area, below every vertical one.
+    const int row =
+        w->Current_Layout().horizontal_legend.top() + w->Horizontal_Label_Size().height();
+    for (const TRecordingDevice::TText &t : device.Texts()) {
+        if (titles.contains(t.text))
+            continue;
+        (t.at.y() > row ? labels.horizontal : labels.vertical).texts << t.text;
+    }
+    return labels;
+}
+
+int Decimals(const QString &label)
+{
+    const QString text = label.trimmed();
+    const int point = text.indexOf('.');
+    return point < 0 ? 0 : text.size() - point - 1;
+}
+
+// Checks that every label of a linear axis reads the value at its tick, to the half unit of its
+// last decimal.
+QString Misread_Label(const TAxisLabels &axis, const double &offset, const double &scale)
+{
+    if (axis.texts.size() != static_cast<int>(axis.ticks.size()))
+        return QString("%1 labels, %2 ticks").arg(axis.texts.size()).arg(axis.ticks.size());
+    for (int i = 0; i < axis.texts.size(); ++i) {
+        bool ok = false;
+        const double shown = axis.texts[i].toDouble(&ok);
+        const double value = (axis.ticks[i] - offset) / scale;
+        const double half_unit = 0.5 * std::pow(10.0, -Decimals(axis.texts[i]));
+        if (!ok || std::fabs(shown - value) > half_unit * (1 + 1e-9) + std::fabs(value) * 1e-12)
+            return QString("\"%1\" at %2 reads %3")
+                .arg(axis.texts[i])
+                .arg(axis.ticks[i])
+                .arg(value);
+    }
+    return QString();
+}
+
+// The whole-number rule, checked label by label: the first label is the whole part of the value
+// at the low edge; each further one is the first whole number more than spacing pixels from the
+// label before; after the last one no number up to the high edge is that far.
+QString Broken_Integer_Rule(const TAxisLabels &axis, const double &low, const double &high,
+                            const double &scale, const double &offset, int spacing)
+{
+    auto Pixel = [&](qlonglong k) { return static_cast<int>(std::trunc(k * scale + offset)); };
+    if (axis.texts.isEmpty() || axis.texts.size() != static_cast<int>(axis.ticks.size()))
+        return QString("%1 labels, %2 ticks").arg(axis.texts.size()).arg(axis.ticks.size());
+    std::vector<qlonglong> numbers;
+    for (const QString &text : axis.texts)
+        numbers.push_back(text.trimmed().toLongLong());
+    if (numbers.front() != static_cast<qlonglong>(std::trunc(low)))
+        return QString("first label %1, low edge %2").arg(numbers.front()).arg(low);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (axis.ticks[i] != Pixel(numbers[i]))
+            return QString("%1 drawn at %2").arg(numbers[i]).arg(axis.ticks[i]);
+        if (i == 0)
+            continue;
+        const int last = Pixel(numbers[i - 1]);
+        if (std::abs(Pixel(numbers[i]) - last) <= spacing)
+            return QString("%1 crowds %2").arg(numbers[i]).arg(numbers[i - 1]);
+        if (numbers[i] - 1 > numbers[i - 1] && std::abs(Pixel(numbers[i] - 1) - last) > spacing)
+            return QString("%1 skipped after %2").arg(numbers[i] - 1).arg(numbers[i - 1]);
+    }
+    const qlonglong end = static_cast<qlonglong>(std::trunc(high));
+    if (end > numbers.back() && std::abs(Pixel(end) - Pixel(numbers.back())) > spacing)
+        return QString("nothing drawn after %1 up to %2").arg(numbers.back()).arg(end);
+    return QString();
+}
+
 } // namespace
 
 class TestGraphWidget : public QObject
@@ -86,6 +264,12 @@ private slots:
     void hugeAndInvalidValues();
     void integerAndLogAxesRender();
     void widgetPaintCopiesCache();
+    void linearLabelsReadTheirValues_data();
+    void linearLabelsReadTheirValues();
+    void integerLabelsFollowOneRule_data();
+    void integerLabelsFollowOneRule();
+    void logLabels_data();
+    void logLabels();
 };
 
 void TestGraphWidget::colorGenerator()
@@ -891,6 +1075,138 @@ void TestGraphWidget::widgetPaintCopiesCache()
                 ++changed;
             }
     QVERIFY(changed > 10);
+}
+
+void TestGraphWidget::linearLabelsReadTheirValues_data()
+{
+    QTest::addColumn<std::vector<TVector2>>("points");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("horizontal_precision");
+    QTest::addColumn<int>("vertical_precision");
+
+    // The document's cases: -20 to 1020 gets one decimal, ranges within +-1 keep four.
+    QTest::newRow("0 to 1000") << std::vector<TVector2>{{0.0, 0.0}, {1000.0, 0.5}}
+                               << QSize(600, 400) << 1 << 4;
+    QTest::newRow("within one") << std::vector<TVector2>{{-0.08, -0.3}, {0.88, 0.7}}
+                                << QSize(600, 400) << 4 << 4;
+    QTest::newRow("large and wide")
+        << std::vector<TVector2>{{-50000.0, 0.0}, {250000.0, 12.0}} << QSize(700, 300) << 0 << 3;
+    QTest::newRow("far from zero")
+        << std::vector<TVector2>{{1.0e6, -3.0}, {1.0e6 + 0.5, 3.0}} << QSize(881, 250) << 4 << 4;
+}
+
+void TestGraphWidget::linearLabelsReadTheirValues()
+{
+    QFETCH(std::vector<TVector2>, points);
+    QFETCH(QSize, size);
+    QFETCH(int, horizontal_precision);
+    QFETCH(int, vertical_precision);
+    TGraphWidget w;
+    w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), points);
+    Resize_Hidden(&w, size);
+
+    const TLegendLabels labels = Legend_Labels(&w);
+    QCOMPARE(w.Horizontal_Precision(), horizontal_precision);
+    QCOMPARE(w.Vertical_Precision(), vertical_precision);
+    QVERIFY(labels.horizontal.texts.size() >= 3);
+    QVERIFY(labels.vertical.texts.size() >= 3);
+    // Labels are padded to their field width (a minus sign may reach beyond it).
+    for (const QString &text : labels.horizontal.texts) {
+        QVERIFY(text.size() >= w.Horizontal_Field_Width());
+        QCOMPARE(Decimals(text), horizontal_precision);
+    }
+    for (const QString &text : labels.vertical.texts) {
+        QVERIFY(text.size() >= w.Vertical_Field_Width());
+        QCOMPARE(Decimals(text), vertical_precision);
+    }
+    QString wrong = Misread_Label(labels.horizontal, w.Horizontal_Offset(), w.Horizontal_Scale());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    wrong = Misread_Label(labels.vertical, w.Vertical_Offset(), w.Vertical_Scale());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    // The ticks are spread evenly from the low edge to one pixel beyond the high edge.
+    const QRect g = w.Graph_Rect();
+    QCOMPARE(labels.horizontal.ticks.front(), g.left());
+    QCOMPARE(labels.horizontal.ticks.back(), g.right() + 1);
+    QCOMPARE(labels.vertical.ticks.front(), g.top());
+    QCOMPARE(labels.vertical.ticks.back(), g.bottom() + 1);
+}
+
+void TestGraphWidget::integerLabelsFollowOneRule_data()
+{
+    QTest::addColumn<std::vector<TVector2>>("points");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("0 to 1000") << std::vector<TVector2>{{0.0, 0.0}, {1000.0, 1000.0}}
+                               << QSize(400, 300);
+    QTest::newRow("-4 to 1056") << std::vector<TVector2>{{-4.0, -4.0}, {1056.0, 1056.0}}
+                                << QSize(700, 500);
+    QTest::newRow("negative") << std::vector<TVector2>{{-3000.0, -3000.0}, {-20.0, -20.0}}
+                              << QSize(881, 250);
+    QTest::newRow("few numbers") << std::vector<TVector2>{{0.0, 0.0}, {3.0, 3.0}}
+                                 << QSize(500, 400);
+    QTest::newRow("very wide") << std::vector<TVector2>{{-4e14, -3e14}, {4e14, 5e14}}
+                               << QSize(600, 400);
+}
+
+void TestGraphWidget::integerLabelsFollowOneRule()
+{
+    QFETCH(std::vector<TVector2>, points);
+    QFETCH(QSize, size);
+    TGraphWidget w;
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_INTEGER);
+    w.Set_Vertical_Scale_Type(TGraphWidget::SCALE_INTEGER);
+    w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), points);
+    Resize_Hidden(&w, size);
+
+    const TLegendLabels labels = Legend_Labels(&w);
+    const QRect g = w.Graph_Rect();
+    const double hs = w.Horizontal_Scale(), ho = w.Horizontal_Offset();
+    const double vs = w.Vertical_Scale(), vo = w.Vertical_Offset();
+    QString broken =
+        Broken_Integer_Rule(labels.horizontal, (g.left() - ho) / hs, (g.right() - ho) / hs, hs, ho,
+                            w.Horizontal_Label_Size().width());
+    QVERIFY2(broken.isEmpty(), qPrintable("horizontal: " + broken));
+    // The vertical axis counts from the row below the plot area.
+    broken = Broken_Integer_Rule(labels.vertical, (g.bottom() + 1 - vo) / vs, (g.top() - vo) / vs,
+                                 vs, vo, w.Vertical_Label_Size().height());
+    QVERIFY2(broken.isEmpty(), qPrintable("vertical: " + broken));
+    for (const QString &text : labels.horizontal.texts)
+        QVERIFY(!text.endsWith(' '));
+    for (const QString &text : labels.vertical.texts)
+        QVERIFY(text.endsWith(' '));
+}
+
+void TestGraphWidget::logLabels_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<QStringList>("expected");
+
+    // Whole steps from 0 (the step 1000 / 8 rounded up), growing by half once the labels crowd
+    // near the high end, and no label beyond it.
+    QTest::newRow("horizontal") << false
+                                << QStringList{"     0.0", "   126.0", "   252.0", "   378.0",
+                                               "   504.0", "   630.0", "   819.0"};
+    // Steps of 100 / 13 growing by half twice; each label shows the value read back at its
+    // row, the last one the top of the axis.
+    QTest::newRow("vertical") << true << QStringList{"  -0.4", "   7.7", "  15.3", "  23.0",
+                                                     "  30.7", "  38.3", "  46.4", "  54.0",
+                                                     "  65.3", "  77.4", "  94.5", " 100.0"};
+}
+
+void TestGraphWidget::logLabels()
+{
+    QFETCH(bool, vertical);
+    QFETCH(QStringList, expected);
+    TGraphWidget w;
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.Set_Vertical_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT),
+                {TVector2(0.0, 0.0), TVector2(1000.0, 100.0)});
+    Resize_Hidden(&w, QSize(881, 400));
+    const TLegendLabels labels = Legend_Labels(&w);
+    const TAxisLabels &axis = vertical ? labels.vertical : labels.horizontal;
+    QCOMPARE(axis.texts, expected);
+    QCOMPARE(axis.ticks.size(), std::size_t(expected.size()));
 }
 
 QTEST_MAIN(TestGraphWidget)
