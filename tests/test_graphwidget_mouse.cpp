@@ -242,13 +242,19 @@ void TestGraphWidgetMouse::rightDragPans()
 void TestGraphWidgetMouse::cursorReadOut()
 {
     TGraphWidget &w = *d_widget;
-    const QPoint inside = w.Graph_Rect().center() + QPoint(5, 7);
+    const QRect g = w.Graph_Rect();
+    const QPoint inside = g.center() + QPoint(5, 7);
     Move(&w, inside, Qt::NoButton);
-    const QString expected = QString("%1,   %2")
-                                 .arg(w.Horizontal_Value_At(inside.x()), 0, 'f', 5, QChar(' '))
-                                 .arg(w.Vertical_Value_At(inside.y()), 0, 'f', 5, QChar(' '));
-    QCOMPARE(w.Cursor_Text(), expected);
-    QVERIFY(w.Cursor_Text().contains(QRegularExpression("^-?\\d+\\.\\d{5},   -?\\d+\\.\\d{5}$")));
+    // The data (0, -10) to (100, 50) with 1/50 margins: -2 to 102 from the left to the right
+    // column, -11.2 to 51.2 from the bottom to the top row.
+    const double x = -2.0 + 104.0 * (inside.x() - g.left()) / (g.right() - g.left());
+    const double y = 51.2 - 62.4 * (inside.y() - g.top()) / (g.bottom() - g.top());
+    const QRegularExpressionMatch read_out =
+        QRegularExpression("^(-?\\d+\\.\\d{5}),   (-?\\d+\\.\\d{5})$").match(w.Cursor_Text());
+    QVERIFY2(read_out.hasMatch(), qPrintable(w.Cursor_Text()));
+    QVERIFY(Near(read_out.captured(1).toDouble(), x, 0.5e-5 + 1e-9));
+    QVERIFY(Near(read_out.captured(2).toDouble(), y, 0.5e-5 + 1e-9));
+    const QString expected = w.Cursor_Text();
     // Outside the plot area the read-out keeps its last text.
     Move(&w, QPoint(2, 2), Qt::NoButton);
     Move(&w, QPoint(w.width() - 2, w.height() - 2), Qt::NoButton);
