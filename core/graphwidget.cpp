@@ -341,6 +341,18 @@ struct TPlotFrame
         return true;
     }
 
+    // The same truncated to whole pixels.
+    bool Pixel(const TVector2 &p, int *px, int *py) const
+    {
+        double fx;
+        double fy;
+        if (!Position(p, &fx, &fy))
+            return false;
+        *px = To_Pixel(fx);
+        *py = To_Pixel(fy);
+        return true;
+    }
+
     static double Unclipped_Position(const TGraphWidget::TScaleMap &map, const double &value)
     {
         if (map.type == TGraphWidget::SCALE_LOG10)
@@ -395,14 +407,12 @@ void Add_Bars(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, TPrimi
     const int zero_row =
         std::max(plot.top() - 2, std::min(plot.bottom() + 2, frame.vertical.Position_Of(0.0)));
     for (const TVector2 &p : set.dataset_points) {
-        double fx;
-        double fy;
-        if (!frame.Position(p, &fx, &fy))
+        int px;
+        int py;
+        if (!frame.Pixel(p, &px, &py) || px + hw < plot.left() - Marker_Reach ||
+            px - hw > plot.right() + Marker_Reach)
             continue;
-        const int px = To_Pixel(fx);
-        if (px + hw < plot.left() - Marker_Reach || px - hw > plot.right() + Marker_Reach)
-            continue;
-        const int py = std::max(plot.top() - 2, std::min(plot.bottom() + 2, To_Pixel(fy)));
+        py = std::max(plot.top() - 2, std::min(plot.bottom() + 2, py));
         const QRect bar =
             QRect(QPoint(px - hw, py), QPoint(px + hw - 1, zero_row - 1)).normalized();
         if (py != zero_row)
@@ -417,14 +427,11 @@ void Add_Markers(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, boo
     batch->Start(set.dataset_color, square);
     const QRect &plot = frame.plot;
     for (const TVector2 &p : set.dataset_points) {
-        double fx;
-        double fy;
-        if (!frame.Position(p, &fx, &fy))
-            continue;
-        const int px = To_Pixel(fx);
-        const int py = To_Pixel(fy);
-        if (px < plot.left() - Marker_Reach || px > plot.right() + Marker_Reach ||
-            py < plot.top() - Marker_Reach || py > plot.bottom() + Marker_Reach)
+        int px;
+        int py;
+        if (!frame.Pixel(p, &px, &py) || px < plot.left() - Marker_Reach ||
+            px > plot.right() + Marker_Reach || py < plot.top() - Marker_Reach ||
+            py > plot.bottom() + Marker_Reach)
             continue;
         if (square) {
             batch->d_rects.append(QRect(px - 3, py - 3, 6, 6));
