@@ -34,6 +34,8 @@ constexpr double Integer_Limit = 1.0e15;
 constexpr double Relative_Least_Extent = 1.0e-12;
 
 const char *const Cursor_Format = "%1,   %2";
+// Labels of a linear axis get at most this many decimals to tell neighbours apart.
+constexpr int Most_Label_Decimals = 10;
 
 // Truncation toward zero of a clamped pixel position; NaN maps to 0.
 int To_Pixel(double value)
@@ -166,7 +168,21 @@ struct TAxis_Label
 
 QString Value_Label(const double &value, int field_width, int precision)
 {
-    return QString("%1").arg(value, field_width, 'f', precision, QChar(' '));
+    QString text = QString("%1").arg(value, field_width, 'f', precision, QChar(' '));
+    // A small negative value rounded to zero reads as zero, not as "-0.0000".
+    const int minus = text.indexOf('-');
+    if (minus >= 0 && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c == ' ' || c == '-' || c == '0' || c == '.';
+        }))
+        text[minus] = ' ';
+    return text;
+}
+
+// The distance that thins the labels of an axis: their width horizontally, their height
+// vertically.
+int Label_Spacing(const TGraphWidget::TScaleMap &map, const QSize &label_size)
+{
+    return std::max(1, map.vertical ? label_size.height() : label_size.width());
 }
 
 // The labels of an axis in the given number format, spacing pixels apart at least where the rule
@@ -888,10 +904,27 @@ void TGraphWidget::Choose_Label_Format(QPainter *painter, const TScaleMap &map, 
 {
     Label_Format(map.type, map.vertical, map.Plain_Value(map.Low_Pixel()),
                  map.Plain_Value(map.High_Pixel()), field_width, precision);
-    // Horizontal labels are measured with room on both sides, vertical ones (right-aligned next
-    // to their ticks) on the left only.
-    *label_size = Measured_Size(painter, QString(map.vertical ? "  %1" : "  %1  ")
-                                             .arg(-0.5, *field_width, 'f', *precision, QChar(' ')));
+    for (;;) {
+        // Horizontal labels are measured with room on both sides, vertical ones (right-aligned
+        // next to their ticks) on the left only.
+        *label_size =
+            Measured_Size(painter, QString(map.vertical ? "  %1" : "  %1  ")
+                                       .arg(-0.5, *field_width, 'f', *precision, QChar(' ')));
+        if (map.type != SCALE_LINEAR || *precision >= Most_Label_Decimals)
+            return;
+        // Neighbouring labels that read alike would name values other than those at their ticks:
+        // one more decimal in a wider field, and the labels that fit then, until they differ.
+        const std::vector<TAxis_Label> labels =
+            Axis_Labels(map, Label_Spacing(map, *label_size), *field_width, *precision);
+        const auto alike = std::adjacent_find(labels.begin(), labels.end(),
+                                              [](const TAxis_Label &a, const TAxis_Label &b) {
+                                                  return a.text.trimmed() == b.text.trimmed();
+                                              });
+        if (alike == labels.end())
+            return;
+        ++*precision;
+        ++*field_width;
+    }
 }
 
 void TGraphWidget::Draw_Axis(QPainter *painter, const TScaleMap &map, const QSize &label_size,
@@ -900,7 +933,7 @@ void TGraphWidget::Draw_Axis(QPainter *painter, const TScaleMap &map, const QSiz
     const int lw = std::max(1, label_size.width());
     const int lh = std::max(1, label_size.height());
     const std::vector<TAxis_Label> labels =
-        Axis_Labels(map, map.vertical ? lh : lw, field_width, precision);
+        Axis_Labels(map, Label_Spacing(map, label_size), field_width, precision);
 
     QVector<QLine> ticks;
     ticks.reserve(static_cast<int>(labels.size()));

@@ -163,13 +163,15 @@ public:
     void Calculate_Legend_Display_Precision(QPainter *painter);
     void Draw_Legend(QPainter *painter);
 
-    // Field width and decimals of the labels of an axis showing low to high.
+    // Field width and decimals of the labels of an axis showing low to high, before a linear
+    // axis gets more decimals where neighbouring labels would read alike.
     static void Label_Format(TScaleType type, bool vertical, const double &low, const double &high,
                              int *field_width, int *precision);
     // Positions of the ticks of a linear axis spanning the pixels first to last with labels of
     // the given size: evenly spread, the last one at last + 1.
     static std::vector<int> Linear_Tick_Positions(int first, int last, int label_size);
 
+    // The label format of the last rendering and the measured size of one label.
     int Horizontal_Field_Width() const { return d_horizontal_field_width; }
     int Horizontal_Precision() const { return d_horizontal_precision; }
     int Vertical_Field_Width() const { return d_vertical_field_width; }

@@ -1080,54 +1080,104 @@ void TestGraphWidget::widgetPaintCopiesCache()
     QVERIFY(changed > 10);
 }
 
+// Deviations of a gauge-block comparison: two laboratories' results at 39 lengths from 0.5 to 100
+// mm, within about +-0.0006 mm.
+std::vector<TVector2> Gauge_Block_Deviations()
+{
+    std::vector<TVector2> points;
+    for (int i = 0; i < 39; ++i) {
+        const double x = 0.5 + i * 99.5 / 38.0;
+        points.emplace_back(x, 0.0006 * std::sin(i * 0.9));
+        points.emplace_back(x, -0.0006 * std::cos(i * 0.7));
+    }
+    return points;
+}
+
 void TestGraphWidget::linearLabelsReadTheirValues_data()
 {
     QTest::addColumn<std::vector<TVector2>>("points");
     QTest::addColumn<QSize>("size");
+    // A zoom box in fractions of the plot area; empty for the fitted view.
+    QTest::addColumn<QRectF>("zoom");
     QTest::addColumn<int>("horizontal_precision");
     QTest::addColumn<int>("vertical_precision");
 
     // The document's cases: -20 to 1020 gets one decimal, ranges within +-1 keep four.
     QTest::newRow("0 to 1000") << std::vector<TVector2>{{0.0, 0.0}, {1000.0, 0.5}}
-                               << QSize(600, 400) << 1 << 4;
+                               << QSize(600, 400) << QRectF() << 1 << 4;
     QTest::newRow("within one") << std::vector<TVector2>{{-0.08, -0.3}, {0.88, 0.7}}
-                                << QSize(600, 400) << 4 << 4;
-    QTest::newRow("large and wide")
-        << std::vector<TVector2>{{-50000.0, 0.0}, {250000.0, 12.0}} << QSize(700, 300) << 0 << 3;
-    QTest::newRow("far from zero")
-        << std::vector<TVector2>{{1.0e6, -3.0}, {1.0e6 + 0.5, 3.0}} << QSize(881, 250) << 4 << 4;
+                                << QSize(600, 400) << QRectF() << 4 << 4;
+    QTest::newRow("large and wide") << std::vector<TVector2>{{-50000.0, 0.0}, {250000.0, 12.0}}
+                                    << QSize(700, 300) << QRectF() << 0 << 3;
+    QTest::newRow("far from zero") << std::vector<TVector2>{{1.0e6, -3.0}, {1.0e6 + 0.5, 3.0}}
+                                   << QSize(881, 250) << QRectF() << 4 << 4;
+    // Six labels 0.0002 apart: four decimals tell them apart.
+    QTest::newRow("gauge blocks, 881 x 250")
+        << Gauge_Block_Deviations() << QSize(881, 250) << QRectF() << 2 << 4;
+    // Fourteen labels less than 0.0001 apart need five; zoomed in, too.
+    QTest::newRow("gauge blocks, 881 x 400")
+        << Gauge_Block_Deviations() << QSize(881, 400) << QRectF() << 2 << 5;
+    QTest::newRow("gauge blocks, 881 x 250, zoomed")
+        << Gauge_Block_Deviations() << QSize(881, 250) << QRectF(1 / 3.0, 0.4, 1 / 3.0, 0.2) << 3
+        << 5;
+    QTest::newRow("gauge blocks, 881 x 400, zoomed")
+        << Gauge_Block_Deviations() << QSize(881, 400) << QRectF(1 / 3.0, 0.4, 1 / 3.0, 0.2) << 3
+        << 5;
+    // The empty graph's +-0.0000052: four labels 0.0000035 apart need six decimals, thirteen
+    // 0.0000009 apart seven.
+    QTest::newRow("no data") << std::vector<TVector2>{} << QSize(600, 400) << QRectF() << 6 << 7;
+    // Horizontally too: labels about 0.000013 apart read alike with four decimals; five tell
+    // them apart, in a wider field of which fewer fit.
+    QTest::newRow("narrow horizontal range") << std::vector<TVector2>{{0.0, 0.0}, {0.0001, 1.0}}
+                                             << QSize(881, 250) << QRectF() << 5 << 4;
 }
 
 void TestGraphWidget::linearLabelsReadTheirValues()
 {
     QFETCH(std::vector<TVector2>, points);
     QFETCH(QSize, size);
+    QFETCH(QRectF, zoom);
     QFETCH(int, horizontal_precision);
     QFETCH(int, vertical_precision);
     TGraphWidget w;
     w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), points);
     Resize_Hidden(&w, size);
+    const QRect g = w.Graph_Rect();
+    if (!zoom.isEmpty())
+        w.Draw_Background_Scaled_Pixmap(QRect(
+            g.left() + qRound(zoom.left() * g.width()), g.top() + qRound(zoom.top() * g.height()),
+            qRound(zoom.width() * g.width()), qRound(zoom.height() * g.height())));
 
     const TLegendLabels labels = Legend_Labels(&w);
     QCOMPARE(w.Horizontal_Precision(), horizontal_precision);
     QCOMPARE(w.Vertical_Precision(), vertical_precision);
     QVERIFY(labels.horizontal.texts.size() >= 3);
     QVERIFY(labels.vertical.texts.size() >= 3);
-    // Labels are padded to their field width (a minus sign may reach beyond it).
-    for (const QString &text : labels.horizontal.texts) {
-        QVERIFY(text.size() >= w.Horizontal_Field_Width());
-        QCOMPARE(Decimals(text), horizontal_precision);
-    }
-    for (const QString &text : labels.vertical.texts) {
-        QVERIFY(text.size() >= w.Vertical_Field_Width());
-        QCOMPARE(Decimals(text), vertical_precision);
+    for (const TAxisLabels *axis : {&labels.horizontal, &labels.vertical}) {
+        const bool horizontal = axis == &labels.horizontal;
+        const int field = horizontal ? w.Horizontal_Field_Width() : w.Vertical_Field_Width();
+        const int precision = horizontal ? horizontal_precision : vertical_precision;
+        for (int i = 0; i < axis->texts.size(); ++i) {
+            const QString &text = axis->texts[i];
+            // Padded to the field width (a minus sign may reach beyond it).
+            QVERIFY(text.size() >= field);
+            QCOMPARE(Decimals(text), precision);
+            QVERIFY2(!QRegularExpression("^-0\\.?0*$").match(text.trimmed()).hasMatch(),
+                     qPrintable(text));
+            if (i > 0)
+                QVERIFY2(text.trimmed() != axis->texts[i - 1].trimmed(), qPrintable(text));
+        }
     }
     QString wrong = Misread_Label(labels.horizontal, w.Horizontal_Offset(), w.Horizontal_Scale());
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     wrong = Misread_Label(labels.vertical, w.Vertical_Offset(), w.Vertical_Scale());
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    // The horizontal labels, measured in their format, do not run into one another.
+    const QFontMetrics metrics(w.font());
+    for (std::size_t i = 1; i < labels.horizontal.ticks.size(); ++i)
+        QVERIFY(labels.horizontal.ticks[i] - labels.horizontal.ticks[i - 1] >
+                metrics.horizontalAdvance(labels.horizontal.texts[int(i) - 1].trimmed()));
     // The ticks are spread evenly from the low edge to one pixel beyond the high edge.
-    const QRect g = w.Graph_Rect();
     QCOMPARE(labels.horizontal.ticks.front(), g.left());
     QCOMPARE(labels.horizontal.ticks.back(), g.right() + 1);
     QCOMPARE(labels.vertical.ticks.front(), g.top());
