@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -702,40 +703,53 @@ void TGraphWidget::Set_Transform(const double &xmin, const double &xmax, const d
     d_vertical_offset = vo;
 }
 
+bool TGraphWidget::Data_Bounds(const double &low, const double &high, double *xmin, double *xmax,
+                               double *ymin, double *ymax) const
+{
+    bool found = false;
+    for (const TDataSet &set : d_data_sets) {
+        for (const TVector2 &p : set.dataset_points) {
+            // Points without a position (inf, NaN) are not drawn and do not widen the view.
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || p.x < low || p.x > high)
+                continue;
+            if (!found) {
+                *xmin = *xmax = p.x;
+                *ymin = *ymax = p.y;
+                found = true;
+            } else {
+                *xmin = std::min(*xmin, p.x);
+                *xmax = std::max(*xmax, p.x);
+                *ymin = std::min(*ymin, p.y);
+                *ymax = std::max(*ymax, p.y);
+            }
+        }
+    }
+    return found;
+}
+
+void TGraphWidget::Include_Zero(double *ymin, double *ymax) const
+{
+    if (d_y_includes_zero) {
+        *ymax = std::max(*ymax, d_scale_minimum_y);
+        if (d_scale_minimum_symmetric)
+            *ymin = std::min(*ymin, -d_scale_minimum_y);
+    }
+}
+
 void TGraphWidget::Update_Viewport_To_Data()
 {
     double xmax = 5e-6;
     double ymax = 5e-6;
     double xmin = -5e-6;
     double ymin = -5e-6;
-    bool first = true;
-    for (const TDataSet &set : d_data_sets) {
-        for (const TVector2 &p : set.dataset_points) {
-            // Points without a position (inf, NaN) are not drawn and do not widen the view.
-            if (!std::isfinite(p.x) || !std::isfinite(p.y))
-                continue;
-            if (first) {
-                xmin = xmax = p.x;
-                ymin = ymax = p.y;
-                first = false;
-            } else {
-                xmin = std::min(xmin, p.x);
-                xmax = std::max(xmax, p.x);
-                ymin = std::min(ymin, p.y);
-                ymax = std::max(ymax, p.y);
-            }
-        }
-    }
+    const double all = std::numeric_limits<double>::infinity();
+    Data_Bounds(-all, all, &xmin, &xmax, &ymin, &ymax);
     xmin = Clamp_Value(xmin);
     xmax = Clamp_Value(xmax);
     ymin = Clamp_Value(ymin);
     ymax = Clamp_Value(ymax);
 
-    if (d_y_includes_zero) {
-        ymax = std::max(ymax, d_scale_minimum_y);
-        if (d_scale_minimum_symmetric)
-            ymin = std::min(ymin, -d_scale_minimum_y);
-    }
+    Include_Zero(&ymin, &ymax);
     if (d_graph_type == GRAPH_BAR) {
         const double pad = (xmax - xmin) / (d_horizontal_scale_type == SCALE_LOG10 ? 40.0 : 20.0);
         xmax += pad;
@@ -766,6 +780,45 @@ void TGraphWidget::Update_Viewport_To_Data()
     if (d_vertical_scale_type == SCALE_LINEAR)
         Add_Margins(&ymin, &ymax);
     Set_Transform(xmin, xmax, ymin, ymax);
+}
+
+void TGraphWidget::Set_Horizontal_Range(const double &low, const double &high)
+{
+    if (d_widget_rect.isEmpty() || !std::isfinite(low) || !std::isfinite(high))
+        return;
+    double xmin = Clamp_Value(std::min(low, high));
+    double xmax = Clamp_Value(std::max(low, high));
+    Widen_Small_Extent(&xmin, &xmax);
+
+    // The vertical range fits the points shown as a fit to the data does; without any it stays.
+    const TScaleMap vertical = Vertical_Map();
+    double ymin = vertical.Plain_Value(vertical.Low_Pixel());
+    double ymax = vertical.Plain_Value(vertical.High_Pixel());
+    double x0 = 0.0;
+    double x1 = 0.0;
+    double y0 = 0.0;
+    double y1 = 0.0;
+    if (Data_Bounds(xmin, xmax, &x0, &x1, &y0, &y1)) {
+        ymin = Clamp_Value(y0);
+        ymax = Clamp_Value(y1);
+        Include_Zero(&ymin, &ymax);
+        Widen_Small_Extent(&ymin, &ymax);
+        if (d_vertical_scale_type == SCALE_LINEAR)
+            Add_Margins(&ymin, &ymax);
+    }
+    // Equal units per pixel: the vertical extent follows the horizontal one.
+    const int width = d_graph_rect.right() - d_graph_rect.left();
+    const int height = d_graph_rect.bottom() - d_graph_rect.top();
+    if (d_lock_aspect_ratio && width > 0 && height > 0) {
+        const double middle = ymin / 2.0 + ymax / 2.0;
+        const double half = (xmax - xmin) * height / width / 2.0;
+        ymin = middle - half;
+        ymax = middle + half;
+    }
+    Set_Transform(xmin, xmax, ymin, ymax);
+    if (!d_direct_render)
+        Render_Cache();
+    update();
 }
 
 void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
@@ -1105,9 +1158,18 @@ void TGraphWidget::UpdateGraph()
 {
     if (d_widget_rect.isEmpty())
         return;
-    if (!d_direct_render)
+    if (!d_direct_render) {
         Draw_Background_Pixmap();
+        Emit_View_Changed();
+    }
     update();
+}
+
+void TGraphWidget::Emit_View_Changed()
+{
+    const TScaleMap horizontal = Horizontal_Map();
+    emit View_Changed(horizontal.Plain_Value(horizontal.Low_Pixel()),
+                      horizontal.Plain_Value(horizontal.High_Pixel()));
 }
 
 void TGraphWidget::Render_Scale_And_Data(QPainter *painter)
@@ -1133,10 +1195,17 @@ void TGraphWidget::Draw_Background_Scaled_Pixmap(const QRect &rect)
 {
     if (d_background_pixmap.width() <= 0 || d_background_pixmap.height() <= 0)
         return;
+    Update_Viewport_To_Rect(rect);
+    Render_Cache();
+}
+
+void TGraphWidget::Render_Cache()
+{
+    if (d_background_pixmap.width() <= 0 || d_background_pixmap.height() <= 0)
+        return;
     d_background_pixmap.fill(Qt::white);
     QPainter painter(&d_background_pixmap);
     painter.setFont(font());
-    Update_Viewport_To_Rect(rect);
     Render_Scale_And_Data(&painter);
 }
 
@@ -1250,6 +1319,7 @@ void TGraphWidget::paintEvent(QPaintEvent *event)
         d_scale_to_fit_pending = false;
         Draw_Background_Pixmap();
         update(d_widget_rect);
+        Emit_View_Changed();
         return;
     }
     if (d_zoom_out_pending) {
@@ -1258,6 +1328,7 @@ void TGraphWidget::paintEvent(QPaintEvent *event)
         r.moveCenter(d_graph_rect.center());
         Draw_Background_Scaled_Pixmap(r);
         update(d_widget_rect);
+        Emit_View_Changed();
         return;
     }
     for (const QRect &r : region) {
@@ -1335,6 +1406,7 @@ void TGraphWidget::mouseMoveEvent(QMouseEvent *event)
                 d_graph_rect.translated(anchor.x() - p.x(), anchor.y() - p.y()));
             repaint();
             d_left_down_box = QRect(p, p);
+            Emit_View_Changed();
         }
     } else if (d_graph_rect.contains(p) && d_show_cursor_position) {
         d_cursor_text = Cursor_Read_Out(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
@@ -1364,6 +1436,7 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
             }
             Draw_Background_Scaled_Pixmap(d_left_down_box);
             update(d_widget_rect);
+            Emit_View_Changed();
         } else if (d_drag_state == DRAG_LEFT_PRESSED || d_drag_state == DRAG_ZOOM_BOX) {
             const bool box_shown = d_drag_state == DRAG_ZOOM_BOX;
             d_drag_state = DRAG_NONE;
@@ -1371,6 +1444,9 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
             if (box_shown)
                 Update_Left_Down_Box();
             emit Mouse_Click(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
+        } else if (d_drag_state == DRAG_DOUBLE_CLICK) {
+            // The release that ends a double-click does nothing more.
+            d_drag_state = DRAG_NONE;
         }
     } else if (event->button() == Qt::RightButton) {
         if (d_drag_state == DRAG_RIGHT_PRESSED)
@@ -1378,4 +1454,16 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
         if (d_drag_state == DRAG_RIGHT_PRESSED || d_drag_state == DRAG_PANNING)
             d_drag_state = DRAG_NONE;
     }
+}
+
+void TGraphWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Qt sends press, release, double-click, release: the first click has been reported, and
+    // the double-click stands for the second press.
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event); // a press, as without this handler
+        return;
+    }
+    d_drag_state = DRAG_DOUBLE_CLICK;
+    ScaleToFit();
 }

@@ -211,16 +211,26 @@ public:
 signals:
     // Data coordinates of a left click.
     void Mouse_Click(const double &x, const double &y);
+    // The horizontal data range now shown from the plot area's left to its right edge (before
+    // the warp of a log axis), after a zoom box, each pan step, a zoom-out, and a fit to the data
+    // (ScaleToFit carried out, UpdateGraph). Set_Horizontal_Range does not emit it.
+    void View_Changed(const double &low, const double &high);
 
 public slots:
     // Both are carried out by the next paint; a pending fit is done before a pending zoom-out.
     void ZoomOut();
     void ScaleToFit();
+    // Shows exactly low to high horizontally and fits the vertical range to the points within
+    // it as a fit to the data does; without such points the vertical range stays. Renders once
+    // and schedules one repaint.
+    void Set_Horizontal_Range(const double &low, const double &high);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    // A left double-click asks for ScaleToFit.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -232,7 +242,8 @@ private:
         DRAG_LEFT_PRESSED,  // a click, unless the mouse moves
         DRAG_ZOOM_BOX,      // the zoom box follows the mouse; its outline is shown
         DRAG_RIGHT_PRESSED, // a zoom-out, unless the mouse moves
-        DRAG_PANNING
+        DRAG_PANNING,
+        DRAG_DOUBLE_CLICK // until the release after a left double-click
     };
 
     void Apply_Layout(const TLayout &layout);
@@ -243,6 +254,15 @@ private:
     void Render_Scale_And_Data(QPainter *painter);
     void Set_Transform(const double &xmin, const double &xmax, const double &ymin,
                        const double &ymax);
+    // Bounds of the points with a position whose x lies between low and high; false, leaving
+    // the bounds alone, when there are none.
+    bool Data_Bounds(const double &low, const double &high, double *xmin, double *xmax,
+                     double *ymin, double *ymax) const;
+    // The vertical fit's rule for zero and the scale minimum.
+    void Include_Zero(double *ymin, double *ymax) const;
+    // Renders legend and data into the cache under the current transform.
+    void Render_Cache();
+    void Emit_View_Changed();
     void Draw_Cursor_Position(QPainter *painter);
     // The number format of an axis's labels and the size of one label.
     static void Choose_Label_Format(QPainter *painter, const TScaleMap &map, int *field_width,
