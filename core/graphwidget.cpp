@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -34,6 +35,8 @@ constexpr double Integer_Limit = 1.0e15;
 constexpr double Relative_Least_Extent = 1.0e-12;
 
 const char *const Cursor_Format = "%1,   %2";
+// Labels of a linear axis get at most this many decimals to tell neighbours apart.
+constexpr int Most_Label_Decimals = 10;
 
 // Truncation toward zero of a clamped pixel position; NaN maps to 0.
 int To_Pixel(double value)
@@ -42,27 +45,6 @@ int To_Pixel(double value)
         return 0;
     value = std::max(-Pixel_Limit, std::min(Pixel_Limit, value));
     return static_cast<int>(value);
-}
-
-// Pixel of a value on a logarithmic-style axis whose low and high ends lie at the pixels low and
-// high (low > high on a vertical axis); empty for an axis without pixels.
-int Log10_Position(const double &value, bool empty, int low, int high, const double &offset,
-                   const double &scale)
-{
-    if (empty)
-        return 0;
-    const double lo = (low - offset) / scale;
-    const double hi = (high - offset) / scale;
-    if (value < lo)
-        return low;
-    if (value > hi)
-        return high;
-    const double range = hi - lo;
-    if (!(range > 0.0) || !std::isfinite(value))
-        return low;
-    const double e = std::pow(10.0, (range - (value - lo)) / range);
-    const double f = 1.0 - (e - 1.0) / 9.0;
-    return To_Pixel((lo + f * range) * scale + offset);
 }
 
 // The logarithmic warp of a pixel between first and last (first <= last), compressed toward
@@ -157,20 +139,23 @@ std::vector<TInteger_Tick> Integer_Ticks(const double &low, const double &high, 
         static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, low)));
     const qlonglong last =
         static_cast<qlonglong>(std::max(-Integer_Limit, std::min(Integer_Limit, high)));
-    // The pixel distance to the first pixel that no longer crowds a label, in the direction in
-    // which the values grow.
-    const int clear = scale > 0.0 ? spacing + 1 : -(spacing + 1);
-    for (qlonglong k = first; k <= last; ++k) {
-        const int pixel = To_Pixel(k * scale + offset);
-        if (!ticks.empty() && std::abs(pixel - ticks.back().pixel) <= spacing) {
-            // Skip the numbers that would crowd the last label: go on a little before the first
-            // one far enough away, so a wide range is not walked number by number.
-            const double target = std::ceil((ticks.back().pixel + clear - offset) / scale) - 2.0;
-            if (target > static_cast<double>(k))
-                k = static_cast<qlonglong>(std::min(target, static_cast<double>(last) + 1.0)) - 1;
-            continue;
-        }
+    auto Pixel = [&](qlonglong k) { return To_Pixel(k * scale + offset); };
+    qlonglong k = first;
+    while (k <= last) {
+        const int pixel = Pixel(k);
         ticks.push_back({pixel, k});
+        // The pixels move away from this label as k grows, so the next number far enough from it
+        // is found by bisection, not by walking a wide range number by number.
+        qlonglong below = k + 1;
+        qlonglong beyond = last + 1;
+        while (below < beyond) {
+            const qlonglong middle = below + (beyond - below) / 2;
+            if (std::abs(Pixel(middle) - pixel) > spacing)
+                beyond = middle;
+            else
+                below = middle + 1;
+        }
+        k = below;
     }
     return ticks;
 }
@@ -181,6 +166,87 @@ struct TAxis_Label
     int at;
     QString text;
 };
+
+QString Value_Label(const double &value, int field_width, int precision)
+{
+    QString text = QString("%1").arg(value, field_width, 'f', precision, QChar(' '));
+    // A small negative value rounded to zero reads as zero, not as "-0.0000".
+    const int minus = text.indexOf('-');
+    if (minus >= 0 && std::all_of(text.begin(), text.end(), [](QChar c) {
+            return c == ' ' || c == '-' || c == '0' || c == '.';
+        }))
+        text[minus] = ' ';
+    return text;
+}
+
+// The distance that thins the labels of an axis: their width horizontally, their height
+// vertically.
+int Label_Spacing(const TGraphWidget::TScaleMap &map, const QSize &label_size)
+{
+    return std::max(1, map.vertical ? label_size.height() : label_size.width());
+}
+
+// The labels of an axis in the given number format, spacing pixels apart at least where the rule
+// of the scale type thins them (the labels' width horizontally, their height vertically).
+std::vector<TAxis_Label> Axis_Labels(const TGraphWidget::TScaleMap &map, int spacing,
+                                     int field_width, int precision)
+{
+    std::vector<TAxis_Label> labels;
+    switch (map.type) {
+    case TGraphWidget::SCALE_LINEAR: {
+        std::vector<int> pixels = TGraphWidget::Linear_Tick_Positions(map.first, map.last, spacing);
+        // A single label sits at the low end of the axis.
+        if (pixels.size() == 1)
+            pixels[0] = map.Low_Pixel();
+        for (int pixel : pixels)
+            labels.push_back({pixel, Value_Label(map.Plain_Value(pixel), field_width, precision)});
+        break;
+    }
+    case TGraphWidget::SCALE_INTEGER: {
+        if (!(map.vertical ? map.scale < 0.0 : map.scale > 0.0))
+            break;
+        // The vertical axis counts from the row below the plot area, the horizontal one from its
+        // first column.
+        const int low_pixel = map.vertical ? map.Low_Pixel() + 1 : map.Low_Pixel();
+        for (const TInteger_Tick &tick :
+             Integer_Ticks(map.Plain_Value(low_pixel), map.Plain_Value(map.High_Pixel()), map.scale,
+                           map.offset, spacing))
+            // Vertical labels keep a blank between the number and its tick.
+            labels.push_back({tick.pixel, QString(map.vertical ? "%1 " : "%1").arg(tick.value)});
+        break;
+    }
+    case TGraphWidget::SCALE_LOG10: {
+        const int n = (map.last - map.first + 1) / spacing;
+        if (n <= 0)
+            break;
+        const double lo = map.Plain_Value(map.Low_Pixel());
+        const double hi = map.Plain_Value(map.High_Pixel());
+        double step = (hi - lo) / (n - 1);
+        // The horizontal axis steps by whole numbers; the vertical one keeps a fractional step.
+        if (!map.vertical)
+            step = std::ceil(step);
+        double v = lo;
+        int previous = 0;
+        for (int i = 0; i < n; ++i) {
+            const int pixel = map.Log10_Position(v);
+            const int distance = map.vertical ? previous - pixel : pixel - previous;
+            if (i > 0 && distance < spacing)
+                step *= 1.5;
+            // The horizontal axis labels the stepped value, the vertical one the value read back
+            // at the label's row.
+            const double shown = map.vertical ? map.Log10_Value(pixel) : v;
+            labels.push_back({pixel, Value_Label(shown, field_width, precision)});
+            previous = pixel;
+            // The horizontal axis stops before passing the high end, the vertical one after.
+            if (map.vertical ? v > hi : v > hi - step)
+                break;
+            v += step;
+        }
+        break;
+    }
+    }
+    return labels;
+}
 
 // Ticks in the grid pen; leaves the text pen set for the labels.
 void Draw_Ticks(QPainter *painter, const QVector<QLine> &ticks)
@@ -275,6 +341,124 @@ public:
     QVector<QRect> d_rects;
 };
 
+// What drawing a data set needs: both axes and the plot area.
+struct TPlotFrame
+{
+    TGraphWidget::TScaleMap horizontal;
+    TGraphWidget::TScaleMap vertical;
+    QRect plot;
+
+    // Pixel position in double, before truncation; false for points without a position.
+    bool Position(const TVector2 &p, double *px, double *py) const
+    {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return false;
+        *px = Unclipped_Position(horizontal, p.x);
+        *py = Unclipped_Position(vertical, p.y);
+        return true;
+    }
+
+    // The same truncated to whole pixels.
+    bool Pixel(const TVector2 &p, int *px, int *py) const
+    {
+        double fx;
+        double fy;
+        if (!Position(p, &fx, &fy))
+            return false;
+        *px = To_Pixel(fx);
+        *py = To_Pixel(fy);
+        return true;
+    }
+
+    static double Unclipped_Position(const TGraphWidget::TScaleMap &map, const double &value)
+    {
+        if (map.type == TGraphWidget::SCALE_LOG10)
+            return map.Log10_Position(value);
+        return std::max(-Segment_Limit, std::min(Segment_Limit, value * map.scale + map.offset));
+    }
+};
+
+// Markers and bars further out than this from the plot area cannot reach it.
+constexpr int Marker_Reach = 8;
+
+// Straight segments between consecutive points; a point without a position breaks the line.
+void Add_Lines(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, TPrimitiveBatch *batch)
+{
+    batch->Start(set.dataset_color, false);
+    // Segments are clipped in double to a box slightly larger than the plot area before they are
+    // truncated, so no coordinate handed to the painter is far outside it.
+    const double left = frame.plot.left() - 2.0;
+    const double top = frame.plot.top() - 2.0;
+    const double right = frame.plot.right() + 2.0;
+    const double bottom = frame.plot.bottom() + 2.0;
+    double px0 = 0.0;
+    double py0 = 0.0;
+    bool have_previous = false;
+    for (const TVector2 &p : set.dataset_points) {
+        double px1;
+        double py1;
+        if (!frame.Position(p, &px1, &py1)) {
+            have_previous = false;
+            continue;
+        }
+        if (have_previous) {
+            double ax = px0, ay = py0, bx = px1, by = py1;
+            if (Clip_Segment(&ax, &ay, &bx, &by, left, top, right, bottom))
+                batch->d_lines.append(
+                    QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx), To_Pixel(by)));
+        }
+        px0 = px1;
+        py0 = py1;
+        have_previous = true;
+    }
+}
+
+// A filled bar from each point to the zero line.
+void Add_Bars(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, TPrimitiveBatch *batch)
+{
+    batch->Start(set.dataset_color, true);
+    const QRect &plot = frame.plot;
+    const int hw = TGraphWidget::Bar_Half_Width(plot.right() - plot.left() + 1,
+                                                static_cast<int>(set.dataset_points.size()),
+                                                frame.horizontal.type == TGraphWidget::SCALE_LOG10);
+    const int zero_row =
+        std::max(plot.top() - 2, std::min(plot.bottom() + 2, frame.vertical.Position_Of(0.0)));
+    for (const TVector2 &p : set.dataset_points) {
+        int px;
+        int py;
+        if (!frame.Pixel(p, &px, &py) || px + hw < plot.left() - Marker_Reach ||
+            px - hw > plot.right() + Marker_Reach)
+            continue;
+        py = std::max(plot.top() - 2, std::min(plot.bottom() + 2, py));
+        const QRect bar =
+            QRect(QPoint(px - hw, py), QPoint(px + hw - 1, zero_row - 1)).normalized();
+        if (py != zero_row)
+            batch->d_rects.append(bar);
+    }
+}
+
+// An X of 7 x 7 pixels, or a filled 6 x 6 square, at each point.
+void Add_Markers(const TPlotFrame &frame, const TGraphWidget::TDataSet &set, bool square,
+                 TPrimitiveBatch *batch)
+{
+    batch->Start(set.dataset_color, square);
+    const QRect &plot = frame.plot;
+    for (const TVector2 &p : set.dataset_points) {
+        int px;
+        int py;
+        if (!frame.Pixel(p, &px, &py) || px < plot.left() - Marker_Reach ||
+            px > plot.right() + Marker_Reach || py < plot.top() - Marker_Reach ||
+            py > plot.bottom() + Marker_Reach)
+            continue;
+        if (square) {
+            batch->d_rects.append(QRect(px - 3, py - 3, 6, 6));
+        } else {
+            batch->d_lines.append(QLine(px - 3, py - 3, px + 3, py + 3));
+            batch->d_lines.append(QLine(px - 3, py + 3, px + 3, py - 3));
+        }
+    }
+}
+
 } // namespace
 
 // ===================================================================================== widget
@@ -288,13 +472,11 @@ TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
       d_horizontal_precision(4), d_vertical_field_width(8), d_vertical_precision(4),
       d_vertical_label_size(-1, -1), d_horizontal_label_size(-1, -1), d_graph_type(GRAPH_LINE),
       d_horizontal_data_range(1e-5), d_vertical_data_range(1e-5),
-      d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_show_left_down_box(false),
-      d_left_button_down(false), d_left_drag_active(false), d_right_button_down(false),
-      d_right_drag_moved(false), d_show_cursor_position(true), d_direct_render(false),
-      d_y_includes_zero(true), d_scale_minimum_symmetric(true), d_draw_frame(true),
-      d_scale_to_fit_pending(false), d_zoom_out_pending(false),
-      d_horizontal_scale_type(SCALE_LINEAR), d_vertical_scale_type(SCALE_LINEAR),
-      d_scale_minimum_y(5e-6), d_lock_aspect_ratio(false)
+      d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE),
+      d_show_cursor_position(true), d_direct_render(false), d_y_includes_zero(true),
+      d_scale_minimum_symmetric(true), d_draw_frame(true), d_scale_to_fit_pending(false),
+      d_zoom_out_pending(false), d_horizontal_scale_type(SCALE_LINEAR),
+      d_vertical_scale_type(SCALE_LINEAR), d_scale_minimum_y(5e-6), d_lock_aspect_ratio(false)
 {
     setAttribute(Qt::WA_MouseTracking);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -432,6 +614,73 @@ void TGraphWidget::SetHorizontalTitle(const QString &title) { d_horizontal_title
 
 void TGraphWidget::SetVerticalTitle(const QString &title) { d_vertical_title = title; }
 
+// ===================================================================== scale: the axis maps
+
+double TGraphWidget::TScaleMap::Value_At(int pixel) const
+{
+    if (type == SCALE_LOG10)
+        return Log10_Value(pixel);
+    return (pixel - offset) / scale;
+}
+
+int TGraphWidget::TScaleMap::Position_Of(const double &value) const
+{
+    if (type == SCALE_LOG10)
+        return Log10_Position(value);
+    return To_Pixel(value * scale + offset);
+}
+
+int TGraphWidget::TScaleMap::Log10_Position(const double &value) const
+{
+    if (last - first + 1 == 0)
+        return 0;
+    const int low = Low_Pixel();
+    const int high = High_Pixel();
+    const double lo = (low - offset) / scale;
+    const double hi = (high - offset) / scale;
+    if (value < lo)
+        return low;
+    if (value > hi)
+        return high;
+    const double range = hi - lo;
+    if (!(range > 0.0) || !std::isfinite(value))
+        return low;
+    const double e = std::pow(10.0, (range - (value - lo)) / range);
+    const double f = 1.0 - (e - 1.0) / 9.0;
+    return To_Pixel((lo + f * range) * scale + offset);
+}
+
+double TGraphWidget::TScaleMap::Log10_Value(int pixel) const
+{
+    return (Reverse_Log10(pixel) - offset) / scale;
+}
+
+// The warp is the same in values on both axes; rows count the other way, so in pixels the
+// vertical axis uses the mirrored form.
+int TGraphWidget::TScaleMap::Reverse_Log10(int pixel) const
+{
+    return vertical ? Warp_From_Near_End(pixel, first, last)
+                    : Warp_From_Far_End(pixel, first, last);
+}
+
+int TGraphWidget::TScaleMap::Forward_Log10(int pixel) const
+{
+    return vertical ? Warp_From_Far_End(pixel, first, last)
+                    : Warp_From_Near_End(pixel, first, last);
+}
+
+TGraphWidget::TScaleMap TGraphWidget::Horizontal_Map() const
+{
+    return {d_horizontal_scale,   d_horizontal_offset,     d_graph_rect.left(),
+            d_graph_rect.right(), d_horizontal_scale_type, false};
+}
+
+TGraphWidget::TScaleMap TGraphWidget::Vertical_Map() const
+{
+    return {d_vertical_scale,      d_vertical_offset,     d_graph_rect.top(),
+            d_graph_rect.bottom(), d_vertical_scale_type, true};
+}
+
 // ===================================================================== scale: the transform
 
 void TGraphWidget::Set_Transform(const double &xmin, const double &xmax, const double &ymin,
@@ -454,40 +703,53 @@ void TGraphWidget::Set_Transform(const double &xmin, const double &xmax, const d
     d_vertical_offset = vo;
 }
 
+bool TGraphWidget::Data_Bounds(const double &low, const double &high, double *xmin, double *xmax,
+                               double *ymin, double *ymax) const
+{
+    bool found = false;
+    for (const TDataSet &set : d_data_sets) {
+        for (const TVector2 &p : set.dataset_points) {
+            // Points without a position (inf, NaN) are not drawn and do not widen the view.
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || p.x < low || p.x > high)
+                continue;
+            if (!found) {
+                *xmin = *xmax = p.x;
+                *ymin = *ymax = p.y;
+                found = true;
+            } else {
+                *xmin = std::min(*xmin, p.x);
+                *xmax = std::max(*xmax, p.x);
+                *ymin = std::min(*ymin, p.y);
+                *ymax = std::max(*ymax, p.y);
+            }
+        }
+    }
+    return found;
+}
+
+void TGraphWidget::Include_Zero(double *ymin, double *ymax) const
+{
+    if (d_y_includes_zero) {
+        *ymax = std::max(*ymax, d_scale_minimum_y);
+        if (d_scale_minimum_symmetric)
+            *ymin = std::min(*ymin, -d_scale_minimum_y);
+    }
+}
+
 void TGraphWidget::Update_Viewport_To_Data()
 {
     double xmax = 5e-6;
     double ymax = 5e-6;
     double xmin = -5e-6;
     double ymin = -5e-6;
-    bool first = true;
-    for (const TDataSet &set : d_data_sets) {
-        for (const TVector2 &p : set.dataset_points) {
-            // Points without a position (inf, NaN) are not drawn and do not widen the view.
-            if (!std::isfinite(p.x) || !std::isfinite(p.y))
-                continue;
-            if (first) {
-                xmin = xmax = p.x;
-                ymin = ymax = p.y;
-                first = false;
-            } else {
-                xmin = std::min(xmin, p.x);
-                xmax = std::max(xmax, p.x);
-                ymin = std::min(ymin, p.y);
-                ymax = std::max(ymax, p.y);
-            }
-        }
-    }
+    const double all = std::numeric_limits<double>::infinity();
+    Data_Bounds(-all, all, &xmin, &xmax, &ymin, &ymax);
     xmin = Clamp_Value(xmin);
     xmax = Clamp_Value(xmax);
     ymin = Clamp_Value(ymin);
     ymax = Clamp_Value(ymax);
 
-    if (d_y_includes_zero) {
-        ymax = std::max(ymax, d_scale_minimum_y);
-        if (d_scale_minimum_symmetric)
-            ymin = std::min(ymin, -d_scale_minimum_y);
-    }
+    Include_Zero(&ymin, &ymax);
     if (d_graph_type == GRAPH_BAR) {
         const double pad = (xmax - xmin) / (d_horizontal_scale_type == SCALE_LOG10 ? 40.0 : 20.0);
         xmax += pad;
@@ -520,6 +782,45 @@ void TGraphWidget::Update_Viewport_To_Data()
     Set_Transform(xmin, xmax, ymin, ymax);
 }
 
+void TGraphWidget::Set_Horizontal_Range(const double &low, const double &high)
+{
+    if (d_widget_rect.isEmpty() || !std::isfinite(low) || !std::isfinite(high))
+        return;
+    double xmin = Clamp_Value(std::min(low, high));
+    double xmax = Clamp_Value(std::max(low, high));
+    Widen_Small_Extent(&xmin, &xmax);
+
+    // The vertical range fits the points shown as a fit to the data does; without any it stays.
+    const TScaleMap vertical = Vertical_Map();
+    double ymin = vertical.Plain_Value(vertical.Low_Pixel());
+    double ymax = vertical.Plain_Value(vertical.High_Pixel());
+    double x0 = 0.0;
+    double x1 = 0.0;
+    double y0 = 0.0;
+    double y1 = 0.0;
+    if (Data_Bounds(xmin, xmax, &x0, &x1, &y0, &y1)) {
+        ymin = Clamp_Value(y0);
+        ymax = Clamp_Value(y1);
+        Include_Zero(&ymin, &ymax);
+        Widen_Small_Extent(&ymin, &ymax);
+        if (d_vertical_scale_type == SCALE_LINEAR)
+            Add_Margins(&ymin, &ymax);
+    }
+    // Equal units per pixel: the vertical extent follows the horizontal one.
+    const int width = d_graph_rect.right() - d_graph_rect.left();
+    const int height = d_graph_rect.bottom() - d_graph_rect.top();
+    if (d_lock_aspect_ratio && width > 0 && height > 0) {
+        const double middle = ymin / 2.0 + ymax / 2.0;
+        const double half = (xmax - xmin) * height / width / 2.0;
+        ymin = middle - half;
+        ymax = middle + half;
+    }
+    Set_Transform(xmin, xmax, ymin, ymax);
+    if (!d_direct_render)
+        Render_Cache();
+    update();
+}
+
 void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
 {
     const QRect n = rect.normalized();
@@ -540,72 +841,56 @@ void TGraphWidget::Update_Viewport_To_Rect(const QRect &rect)
 
 int TGraphWidget::Calculate_Log10_Position_Horizontal(const double &value) const
 {
-    return Log10_Position(value, d_graph_rect.width() == 0, d_graph_rect.left(),
-                          d_graph_rect.right(), d_horizontal_offset, d_horizontal_scale);
+    return Horizontal_Map().Log10_Position(value);
 }
 
 int TGraphWidget::Calculate_Log10_Position_Vertical(const double &value) const
 {
-    return Log10_Position(value, d_graph_rect.height() == 0, d_graph_rect.bottom(),
-                          d_graph_rect.top(), d_vertical_offset, d_vertical_scale);
+    return Vertical_Map().Log10_Position(value);
 }
 
 double TGraphWidget::Calculate_Log10_Value_Horizontal(int x) const
 {
-    return (Reverse_Log10_Position_Horizontal(x) - d_horizontal_offset) / d_horizontal_scale;
+    return Horizontal_Map().Log10_Value(x);
 }
 
 double TGraphWidget::Calculate_Log10_Value_Vertical(int y) const
 {
-    return (Reverse_Log10_Position_Vertical(y) - d_vertical_offset) / d_vertical_scale;
+    return Vertical_Map().Log10_Value(y);
 }
 
 int TGraphWidget::Reverse_Log10_Position_Horizontal(int x) const
 {
-    return Warp_From_Far_End(x, d_graph_rect.left(), d_graph_rect.right());
+    return Horizontal_Map().Reverse_Log10(x);
 }
 
 int TGraphWidget::Reverse_Log10_Position_Vertical(int y) const
 {
-    return Warp_From_Near_End(y, d_graph_rect.top(), d_graph_rect.bottom());
+    return Vertical_Map().Reverse_Log10(y);
 }
 
 int TGraphWidget::Forward_Log10_Position_Horizontal(int x) const
 {
-    return Warp_From_Near_End(x, d_graph_rect.left(), d_graph_rect.right());
+    return Horizontal_Map().Forward_Log10(x);
 }
 
 int TGraphWidget::Forward_Log10_Position_Vertical(int y) const
 {
-    return Warp_From_Far_End(y, d_graph_rect.top(), d_graph_rect.bottom());
+    return Vertical_Map().Forward_Log10(y);
 }
 
-double TGraphWidget::Horizontal_Value_At(int x) const
-{
-    if (d_horizontal_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Value_Horizontal(x);
-    return (x - d_horizontal_offset) / d_horizontal_scale;
-}
+double TGraphWidget::Horizontal_Value_At(int x) const { return Horizontal_Map().Value_At(x); }
 
-double TGraphWidget::Vertical_Value_At(int y) const
-{
-    if (d_vertical_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Value_Vertical(y);
-    return (y - d_vertical_offset) / d_vertical_scale;
-}
+double TGraphWidget::Vertical_Value_At(int y) const { return Vertical_Map().Value_At(y); }
 
 int TGraphWidget::Horizontal_Position_Of(const double &value) const
 {
-    if (d_horizontal_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Position_Horizontal(value);
-    return To_Pixel(value * d_horizontal_scale + d_horizontal_offset);
+    return Horizontal_Map().Position_Of(value);
 }
 
 int TGraphWidget::Vertical_Position_Of(const double &value) const
 {
-    if (d_vertical_scale_type == SCALE_LOG10)
-        return Calculate_Log10_Position_Vertical(value);
-    return To_Pixel(value * d_vertical_scale + d_vertical_offset);
+    return Vertical_Map().Position_Of(value);
 }
 
 // ================================================================ scale drawing: the legend
@@ -627,6 +912,7 @@ void TGraphWidget::Label_Format(TScaleType type, bool vertical, const double &lo
         break;
     }
     case SCALE_LOG10:
+        // The vertical log axis has a narrower field than the horizontal one.
         if (vertical)
             *field_width = 6;
         *precision = 1;
@@ -660,164 +946,77 @@ std::vector<int> TGraphWidget::Linear_Tick_Positions(int first, int last, int la
 void TGraphWidget::Calculate_Legend_Display_Precision(QPainter *painter)
 {
     QUORVAL_ASSERT(painter);
-    const double hl = (d_graph_rect.left() - d_horizontal_offset) / d_horizontal_scale;
-    const double hr = (d_graph_rect.right() - d_horizontal_offset) / d_horizontal_scale;
-    const double vt = (d_graph_rect.top() - d_vertical_offset) / d_vertical_scale;
-    const double vb = (d_graph_rect.bottom() - d_vertical_offset) / d_vertical_scale;
-
-    Label_Format(d_horizontal_scale_type, false, hl, hr, &d_horizontal_field_width,
-                 &d_horizontal_precision);
-    d_horizontal_label_size =
-        Measured_Size(painter, QString("  %1  ").arg(-0.5, d_horizontal_field_width, 'f',
-                                                     d_horizontal_precision, QChar(' ')));
-
-    Label_Format(d_vertical_scale_type, true, vb, vt, &d_vertical_field_width,
-                 &d_vertical_precision);
-    d_vertical_label_size =
-        Measured_Size(painter, QString("  %1").arg(-0.5, d_vertical_field_width, 'f',
-                                                   d_vertical_precision, QChar(' ')));
+    Choose_Label_Format(painter, Horizontal_Map(), &d_horizontal_field_width,
+                        &d_horizontal_precision, &d_horizontal_label_size);
+    Choose_Label_Format(painter, Vertical_Map(), &d_vertical_field_width, &d_vertical_precision,
+                        &d_vertical_label_size);
 }
 
-void TGraphWidget::Draw_Horizontal_Axis(QPainter *painter)
+void TGraphWidget::Choose_Label_Format(QPainter *painter, const TScaleMap &map, int *field_width,
+                                       int *precision, QSize *label_size)
 {
-    const int left = d_graph_rect.left();
-    const int right = d_graph_rect.right();
-    const int bottom = d_graph_rect.bottom();
-    const int lw = std::max(1, d_horizontal_label_size.width());
-    const int lh = std::max(1, d_horizontal_label_size.height());
-    const int th = lh / 3;
-    const int base = d_horizontal_legend_rect.top() + lh;
-    const int pw = right - left + 1;
+    Label_Format(map.type, map.vertical, map.Plain_Value(map.Low_Pixel()),
+                 map.Plain_Value(map.High_Pixel()), field_width, precision);
+    for (;;) {
+        // Horizontal labels are measured with room on both sides, vertical ones (right-aligned
+        // next to their ticks) on the left only.
+        *label_size =
+            Measured_Size(painter, QString(map.vertical ? "  %1" : "  %1  ")
+                                       .arg(-0.5, *field_width, 'f', *precision, QChar(' ')));
+        if (map.type != SCALE_LINEAR || *precision >= Most_Label_Decimals)
+            return;
+        // Neighbouring labels that read alike would name values other than those at their ticks:
+        // one more decimal in a wider field, and the labels that fit then, until they differ.
+        const std::vector<TAxis_Label> labels =
+            Axis_Labels(map, Label_Spacing(map, *label_size), *field_width, *precision);
+        const auto alike = std::adjacent_find(labels.begin(), labels.end(),
+                                              [](const TAxis_Label &a, const TAxis_Label &b) {
+                                                  return a.text.trimmed() == b.text.trimmed();
+                                              });
+        if (alike == labels.end())
+            return;
+        ++*precision;
+        ++*field_width;
+    }
+}
+
+void TGraphWidget::Draw_Axis(QPainter *painter, const TScaleMap &map, const QSize &label_size,
+                             int field_width, int precision)
+{
+    const int lw = std::max(1, label_size.width());
+    const int lh = std::max(1, label_size.height());
+    const std::vector<TAxis_Label> labels =
+        Axis_Labels(map, Label_Spacing(map, label_size), field_width, precision);
 
     QVector<QLine> ticks;
-    std::vector<TAxis_Label> labels;
-    auto Value_Label = [this](const double &value) {
-        return QString("%1").arg(value, d_horizontal_field_width, 'f', d_horizontal_precision,
-                                 QChar(' '));
-    };
+    ticks.reserve(static_cast<int>(labels.size()));
+    for (const TAxis_Label &label : labels) {
+        // Horizontal ticks reach a third of a label's height below the plot area, vertical ones
+        // half a label's height left of it.
+        if (map.vertical)
+            ticks.append(
+                QLine(d_graph_rect.left() - lh / 2, label.at, d_graph_rect.left(), label.at));
+        else
+            ticks.append(
+                QLine(label.at, d_graph_rect.bottom(), label.at, d_graph_rect.bottom() + lh / 3));
+    }
+    Draw_Ticks(painter, ticks);
 
-    switch (d_horizontal_scale_type) {
-    case SCALE_LINEAR:
-        for (int x : Linear_Tick_Positions(left, right, lw)) {
-            ticks.append(QLine(x, bottom, x, bottom + th));
-            labels.push_back({x, Value_Label((x - d_horizontal_offset) / d_horizontal_scale)});
-        }
-        break;
-    case SCALE_INTEGER: {
-        if (!(d_horizontal_scale > 0.0))
-            break;
-        for (const TInteger_Tick &tick :
-             Integer_Ticks((left - d_horizontal_offset) / d_horizontal_scale,
-                           (right - d_horizontal_offset) / d_horizontal_scale, d_horizontal_scale,
-                           d_horizontal_offset, lw)) {
-            ticks.append(QLine(tick.pixel, bottom, tick.pixel, bottom + th));
-            labels.push_back({tick.pixel, QString("%1").arg(tick.value)});
-        }
-        Draw_Ticks(painter, ticks);
-        for (const TAxis_Label &label : labels)
+    const int base = d_horizontal_legend_rect.top() + lh;
+    const int right = d_vertical_legend_rect.right();
+    for (const TAxis_Label &label : labels) {
+        // Vertical labels stand right-aligned against the number area's right edge; horizontal
+        // whole numbers are centred under their ticks, other horizontal labels start half a
+        // label's width left of them.
+        if (map.vertical)
+            painter->drawText(QRect(QPoint(right - lw, label.at - lh / 2), QSize(lw, lh)),
+                              Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
+        else if (map.type == SCALE_INTEGER)
             painter->drawText(QRect(label.at - lw / 2, base - lh / 2, lw, lh),
                               Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, label.text);
-        return;
+        else
+            painter->drawText(QPointF(label.at - lw / 2, base + lh / 2), label.text);
     }
-    case SCALE_LOG10: {
-        const int n = pw / lw;
-        if (n <= 0)
-            break;
-        const double lo = (left - d_horizontal_offset) / d_horizontal_scale;
-        const double hi = (right - d_horizontal_offset) / d_horizontal_scale;
-        double step = std::ceil((hi - lo) / (n - 1));
-        double v = lo;
-        int previous_x = 0;
-        for (int i = 0; i < n; ++i) {
-            const int x = Calculate_Log10_Position_Horizontal(v);
-            if (i > 0 && x - previous_x < lw)
-                step *= 1.5;
-            ticks.append(QLine(x, bottom, x, bottom + th));
-            labels.push_back({x, Value_Label(v)});
-            previous_x = x;
-            if (v > hi - step)
-                break;
-            v += step;
-        }
-        break;
-    }
-    }
-
-    Draw_Ticks(painter, ticks);
-    for (const TAxis_Label &label : labels)
-        painter->drawText(QPointF(label.at - lw / 2, base + lh / 2), label.text);
-}
-
-void TGraphWidget::Draw_Vertical_Axis(QPainter *painter)
-{
-    const int left = d_graph_rect.left();
-    const int top = d_graph_rect.top();
-    const int bottom = d_graph_rect.bottom();
-    const int vw = std::max(1, d_vertical_label_size.width());
-    const int vh = std::max(1, d_vertical_label_size.height());
-    const int tv = vh / 2;
-    const int r = d_vertical_legend_rect.right();
-    const int ph = bottom - top + 1;
-
-    QVector<QLine> ticks;
-    std::vector<TAxis_Label> labels;
-    auto Value_Label = [this](const double &value) {
-        return QString("%1").arg(value, d_vertical_field_width, 'f', d_vertical_precision,
-                                 QChar(' '));
-    };
-
-    switch (d_vertical_scale_type) {
-    case SCALE_LINEAR: {
-        std::vector<int> rows = Linear_Tick_Positions(top, bottom, vh);
-        // A single label sits at the low end of the axis, which is the bottom row.
-        if (rows.size() == 1)
-            rows[0] = bottom;
-        for (int y : rows) {
-            ticks.append(QLine(left - tv, y, left, y));
-            labels.push_back({y, Value_Label((y - d_vertical_offset) / d_vertical_scale)});
-        }
-        break;
-    }
-    case SCALE_INTEGER: {
-        if (!(d_vertical_scale < 0.0))
-            break;
-        for (const TInteger_Tick &tick :
-             Integer_Ticks((bottom + 1 - d_vertical_offset) / d_vertical_scale,
-                           (top - d_vertical_offset) / d_vertical_scale, d_vertical_scale,
-                           d_vertical_offset, vh)) {
-            ticks.append(QLine(left - tv, tick.pixel, left, tick.pixel));
-            labels.push_back({tick.pixel, QString("%1 ").arg(tick.value)});
-        }
-        break;
-    }
-    case SCALE_LOG10: {
-        const int n = ph / vh;
-        if (n <= 0)
-            break;
-        const double lo = (bottom - d_vertical_offset) / d_vertical_scale;
-        const double hi = (top - d_vertical_offset) / d_vertical_scale;
-        double step = (hi - lo) / (n - 1);
-        double v = lo;
-        int previous_y = 0;
-        for (int i = 0; i < n; ++i) {
-            const int y = Calculate_Log10_Position_Vertical(v);
-            if (i > 0 && previous_y - y < vh)
-                step *= 1.5;
-            ticks.append(QLine(left - tv, y, left, y));
-            labels.push_back({y, Value_Label(Calculate_Log10_Value_Vertical(y))});
-            previous_y = y;
-            if (v > hi)
-                break;
-            v += step;
-        }
-        break;
-    }
-    }
-
-    Draw_Ticks(painter, ticks);
-    for (const TAxis_Label &label : labels)
-        painter->drawText(QRect(QPoint(r - vw, label.at - vh / 2), QSize(vw, vh)),
-                          Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
 }
 
 void TGraphWidget::Draw_Legend(QPainter *painter)
@@ -826,8 +1025,10 @@ void TGraphWidget::Draw_Legend(QPainter *painter)
     const QFont entry_font = painter->font();
     painter->setBrush(Qt::NoBrush);
 
-    Draw_Horizontal_Axis(painter);
-    Draw_Vertical_Axis(painter);
+    Draw_Axis(painter, Horizontal_Map(), d_horizontal_label_size, d_horizontal_field_width,
+              d_horizontal_precision);
+    Draw_Axis(painter, Vertical_Map(), d_vertical_label_size, d_vertical_field_width,
+              d_vertical_precision);
 
     const int left = d_graph_rect.left();
     const int top = d_graph_rect.top();
@@ -871,57 +1072,45 @@ void TGraphWidget::Draw_Legend(QPainter *painter)
 
 // ============================================================= canvas: layout and painting
 
-TGraphWidget::TLayout TGraphWidget::Screen_Layout(const QSize &size, int fh)
+TGraphWidget::TLayout TGraphWidget::Layout(TLayoutKind kind, const QRect &rect, int fh)
 {
-    const int w = size.width();
-    const int h = size.height();
-    TLayout layout;
-    layout.graph = QRect(QPoint(7 * fh, 2 * fh), QPoint(w - 2 * fh, h - 4 * fh));
-    layout.vertical_legend = QRect(QPoint(2 * fh, 0), QPoint(6 * fh, h - 2 * fh));
-    layout.vertical_title = QRect(QPoint(0, 2 * fh), QPoint(2 * fh, h - 4 * fh));
-    layout.horizontal_legend = QRect(QPoint(6 * fh, h - 4 * fh), QPoint(w, h - 2 * fh));
-    layout.horizontal_title = QRect(QPoint(7 * fh, h - 2 * fh), QPoint(w - 2 * fh, h));
-    layout.title = QRect(QPoint(7 * fh, 0), QPoint(w, 2 * fh));
-    layout.widget = QRect(QPoint(0, 0), QPoint(w - 1, h - 1));
-    return layout;
-}
-
-TGraphWidget::TLayout TGraphWidget::Device_Layout(const QRect &rect, int fh)
-{
+    // The bands around the plot area: the main title above, the vertical title and numbers on
+    // the left, the numbers and the horizontal title below, a margin on the right.
+    int title_height = 2 * fh;
+    int vertical_title_width = 2 * fh;
+    int numbers_right = 6 * fh; // right edge of the vertical numbers
+    int plot_left = 7 * fh;
+    int title_left = 7 * fh;
+    int horizontal_title_height = 2 * fh;
+    const int numbers_height = 2 * fh;
+    const int right_margin = 2 * fh;
+    switch (kind) {
+    case LAYOUT_SCREEN: break;
+    case LAYOUT_DEVICE: plot_left = 6 * fh; break;
+    case LAYOUT_GRAPH_ONLY:
+        // Thin strips where the titles would be.
+        title_height = vertical_title_width = horizontal_title_height = 6;
+        numbers_right = plot_left = 6 + 4 * fh;
+        title_left = 12;
+        break;
+    }
     const int x0 = rect.left();
     const int y0 = rect.top();
-    const int w = rect.width();
-    const int h = rect.height();
+    const int x1 = x0 + rect.width();
+    const int y1 = y0 + rect.height();
+    const int numbers_top = y1 - horizontal_title_height - numbers_height;
     TLayout layout;
     layout.graph =
-        QRect(QPoint(x0 + 6 * fh, y0 + 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h - 4 * fh));
-    layout.vertical_legend = QRect(QPoint(x0 + 2 * fh, y0), QPoint(x0 + 6 * fh, y0 + h - 2 * fh));
-    layout.vertical_title = QRect(QPoint(x0, y0 + 2 * fh), QPoint(x0 + 2 * fh, y0 + h - 4 * fh));
+        QRect(QPoint(x0 + plot_left, y0 + title_height), QPoint(x1 - right_margin, numbers_top));
+    layout.vertical_legend = QRect(QPoint(x0 + vertical_title_width, y0),
+                                   QPoint(x0 + numbers_right, y1 - horizontal_title_height));
+    layout.vertical_title =
+        QRect(QPoint(x0, y0 + title_height), QPoint(x0 + vertical_title_width, numbers_top));
     layout.horizontal_legend =
-        QRect(QPoint(x0 + 6 * fh, y0 + h - 4 * fh), QPoint(x0 + w, y0 + h - 2 * fh));
+        QRect(QPoint(x0 + numbers_right, numbers_top), QPoint(x1, y1 - horizontal_title_height));
     layout.horizontal_title =
-        QRect(QPoint(x0 + 6 * fh, y0 + h - 2 * fh), QPoint(x0 + w - 2 * fh, y0 + h));
-    layout.title = QRect(QPoint(x0 + 7 * fh, y0), QPoint(x0 + w, y0 + 2 * fh));
-    layout.widget = rect;
-    return layout;
-}
-
-TGraphWidget::TLayout TGraphWidget::Graph_Only_Layout(const QRect &rect, int fh)
-{
-    const int x0 = rect.left();
-    const int y0 = rect.top();
-    const int w = rect.width();
-    const int h = rect.height();
-    TLayout layout;
-    layout.graph =
-        QRect(QPoint(x0 + 6 + 4 * fh, y0 + 6), QPoint(x0 + w - 2 * fh, y0 + h - 6 - 2 * fh));
-    layout.vertical_legend = QRect(QPoint(x0 + 6, y0), QPoint(x0 + 6 + 4 * fh, y0 + h - 6));
-    layout.vertical_title = QRect(QPoint(x0, y0 + 6), QPoint(x0 + 6, y0 + h - 6 - 2 * fh));
-    layout.horizontal_legend =
-        QRect(QPoint(x0 + 6 + 4 * fh, y0 + h - 6 - 2 * fh), QPoint(x0 + w, y0 + h - 6));
-    layout.horizontal_title =
-        QRect(QPoint(x0 + 6 + 4 * fh, y0 + h - 6), QPoint(x0 + w - 2 * fh, y0 + h));
-    layout.title = QRect(QPoint(x0 + 12, y0), QPoint(x0 + w, y0 + 6));
+        QRect(QPoint(x0 + plot_left, y1 - horizontal_title_height), QPoint(x1 - right_margin, y1));
+    layout.title = QRect(QPoint(x0 + title_left, y0), QPoint(x1, y0 + title_height));
     layout.widget = rect;
     return layout;
 }
@@ -960,7 +1149,8 @@ int TGraphWidget::Bar_Half_Width(int plot_width, int count, bool log_axis)
 
 void TGraphWidget::resizeEvent(QResizeEvent *event)
 {
-    Apply_Layout(Screen_Layout(event->size(), QFontMetrics(font()).height()));
+    Apply_Layout(
+        Layout(LAYOUT_SCREEN, QRect(QPoint(0, 0), event->size()), QFontMetrics(font()).height()));
     Draw_Background_Pixmap();
 }
 
@@ -968,9 +1158,18 @@ void TGraphWidget::UpdateGraph()
 {
     if (d_widget_rect.isEmpty())
         return;
-    if (!d_direct_render)
+    if (!d_direct_render) {
         Draw_Background_Pixmap();
+        Emit_View_Changed();
+    }
     update();
+}
+
+void TGraphWidget::Emit_View_Changed()
+{
+    const TScaleMap horizontal = Horizontal_Map();
+    emit View_Changed(horizontal.Plain_Value(horizontal.Low_Pixel()),
+                      horizontal.Plain_Value(horizontal.High_Pixel()));
 }
 
 void TGraphWidget::Render_Scale_And_Data(QPainter *painter)
@@ -996,10 +1195,17 @@ void TGraphWidget::Draw_Background_Scaled_Pixmap(const QRect &rect)
 {
     if (d_background_pixmap.width() <= 0 || d_background_pixmap.height() <= 0)
         return;
+    Update_Viewport_To_Rect(rect);
+    Render_Cache();
+}
+
+void TGraphWidget::Render_Cache()
+{
+    if (d_background_pixmap.width() <= 0 || d_background_pixmap.height() <= 0)
+        return;
     d_background_pixmap.fill(Qt::white);
     QPainter painter(&d_background_pixmap);
     painter.setFont(font());
-    Update_Viewport_To_Rect(rect);
     Render_Scale_And_Data(&painter);
 }
 
@@ -1016,36 +1222,7 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
     if (d_data_sets.empty())
         return;
     painter->setClipRect(d_graph_rect, Qt::ReplaceClip);
-
-    const bool log_x = d_horizontal_scale_type == SCALE_LOG10;
-    const bool log_y = d_vertical_scale_type == SCALE_LOG10;
-    const double hs = d_horizontal_scale;
-    const double ho = d_horizontal_offset;
-    const double vs = d_vertical_scale;
-    const double vo = d_vertical_offset;
-    // Pixel position in double, before truncation; false for points without a position.
-    auto Position = [&](const TVector2 &p, double *px, double *py) {
-        if (!std::isfinite(p.x) || !std::isfinite(p.y))
-            return false;
-        *px = log_x ? Calculate_Log10_Position_Horizontal(p.x)
-                    : std::max(-Segment_Limit, std::min(Segment_Limit, p.x * hs + ho));
-        *py = log_y ? Calculate_Log10_Position_Vertical(p.y)
-                    : std::max(-Segment_Limit, std::min(Segment_Limit, p.y * vs + vo));
-        return true;
-    };
-
-    // Segments are clipped in double to a box slightly larger than the plot area before they are
-    // truncated, so no coordinate handed to the painter is far outside it.
-    const double clip_left = d_graph_rect.left() - 2.0;
-    const double clip_top = d_graph_rect.top() - 2.0;
-    const double clip_right = d_graph_rect.right() + 2.0;
-    const double clip_bottom = d_graph_rect.bottom() + 2.0;
-    // Markers and bars further out than this cannot reach the plot area.
-    const int plot_width = d_graph_rect.right() - d_graph_rect.left() + 1;
-    const int reach = 8;
-    const int zero_row = std::max(d_graph_rect.top() - 2,
-                                  std::min(d_graph_rect.bottom() + 2, Vertical_Position_Of(0.0)));
-
+    const TPlotFrame frame{Horizontal_Map(), Vertical_Map(), d_graph_rect};
     TPrimitiveBatch batch(painter);
     for (const TDataSet &set : d_data_sets) {
         if (set.dataset_points.empty())
@@ -1053,80 +1230,12 @@ void TGraphWidget::Draw_Graph(QPainter *painter)
         TGraphType type = set.dataset_type;
         if (type == GRAPH_DEFAULT)
             type = d_graph_type;
-        if (type == GRAPH_DEFAULT)
-            type = GRAPH_LINE;
-
         switch (type) {
-        case GRAPH_LINE: {
-            batch.Start(set.dataset_color, false);
-            double px0 = 0.0;
-            double py0 = 0.0;
-            bool have_previous = false;
-            for (const TVector2 &p : set.dataset_points) {
-                double px1;
-                double py1;
-                if (!Position(p, &px1, &py1)) {
-                    have_previous = false;
-                    continue;
-                }
-                if (have_previous) {
-                    double ax = px0, ay = py0, bx = px1, by = py1;
-                    if (Clip_Segment(&ax, &ay, &bx, &by, clip_left, clip_top, clip_right,
-                                     clip_bottom))
-                        batch.d_lines.append(
-                            QLine(To_Pixel(ax), To_Pixel(ay), To_Pixel(bx), To_Pixel(by)));
-                }
-                px0 = px1;
-                py0 = py1;
-                have_previous = true;
-            }
-            break;
-        }
-        case GRAPH_BAR: {
-            batch.Start(set.dataset_color, true);
-            const int hw =
-                Bar_Half_Width(plot_width, static_cast<int>(set.dataset_points.size()), log_x);
-            for (const TVector2 &p : set.dataset_points) {
-                double fx;
-                double fy;
-                if (!Position(p, &fx, &fy))
-                    continue;
-                const int px = To_Pixel(fx);
-                if (px + hw < d_graph_rect.left() - reach || px - hw > d_graph_rect.right() + reach)
-                    continue;
-                const int py = std::max(d_graph_rect.top() - 2,
-                                        std::min(d_graph_rect.bottom() + 2, To_Pixel(fy)));
-                const QRect bar =
-                    QRect(QPoint(px - hw, py), QPoint(px + hw - 1, zero_row - 1)).normalized();
-                if (py != zero_row)
-                    batch.d_rects.append(bar);
-            }
-            break;
-        }
-        case GRAPH_CROSS:
-        case GRAPH_SQUARE: {
-            const bool square = type == GRAPH_SQUARE;
-            batch.Start(set.dataset_color, square);
-            for (const TVector2 &p : set.dataset_points) {
-                double fx;
-                double fy;
-                if (!Position(p, &fx, &fy))
-                    continue;
-                const int px = To_Pixel(fx);
-                const int py = To_Pixel(fy);
-                if (px < d_graph_rect.left() - reach || px > d_graph_rect.right() + reach ||
-                    py < d_graph_rect.top() - reach || py > d_graph_rect.bottom() + reach)
-                    continue;
-                if (square) {
-                    batch.d_rects.append(QRect(px - 3, py - 3, 6, 6));
-                } else {
-                    batch.d_lines.append(QLine(px - 3, py - 3, px + 3, py + 3));
-                    batch.d_lines.append(QLine(px - 3, py + 3, px + 3, py - 3));
-                }
-            }
-            break;
-        }
-        default: break;
+        case GRAPH_DEFAULT:
+        case GRAPH_LINE: Add_Lines(frame, set, &batch); break;
+        case GRAPH_BAR: Add_Bars(frame, set, &batch); break;
+        case GRAPH_CROSS: Add_Markers(frame, set, false, &batch); break;
+        case GRAPH_SQUARE: Add_Markers(frame, set, true, &batch); break;
         }
     }
     batch.Flush();
@@ -1162,7 +1271,7 @@ bool TGraphWidget::PaintToDevice(QPainter *painter, const QRect &rect, bool fram
     // Measured on the painter's device, so a printer or PDF at a high resolution gets a layout
     // in its own pixels.
     const int fh = QFontMetrics(painter->font(), painter->device()).height();
-    Render_With_Layout(painter, Device_Layout(rect, fh), frame);
+    Render_With_Layout(painter, Layout(LAYOUT_DEVICE, rect, fh), frame);
     return true;
 }
 
@@ -1177,7 +1286,7 @@ bool TGraphWidget::PaintToDevice_GraphOnly(QPainter *painter, const QRect &rect,
     d_title.swap(title);
     d_horizontal_title.swap(horizontal_title);
     d_vertical_title.swap(vertical_title);
-    Render_With_Layout(painter, Graph_Only_Layout(rect, fh), frame);
+    Render_With_Layout(painter, Layout(LAYOUT_GRAPH_ONLY, rect, fh), frame);
     d_title.swap(title);
     d_horizontal_title.swap(horizontal_title);
     d_vertical_title.swap(vertical_title);
@@ -1210,6 +1319,7 @@ void TGraphWidget::paintEvent(QPaintEvent *event)
         d_scale_to_fit_pending = false;
         Draw_Background_Pixmap();
         update(d_widget_rect);
+        Emit_View_Changed();
         return;
     }
     if (d_zoom_out_pending) {
@@ -1218,13 +1328,14 @@ void TGraphWidget::paintEvent(QPaintEvent *event)
         r.moveCenter(d_graph_rect.center());
         Draw_Background_Scaled_Pixmap(r);
         update(d_widget_rect);
+        Emit_View_Changed();
         return;
     }
     for (const QRect &r : region) {
         if (r.right() >= r.left() && r.bottom() >= r.top())
             painter.drawPixmap(QRectF(r), d_background_pixmap, QRectF(r));
     }
-    if (d_show_left_down_box)
+    if (d_drag_state == DRAG_ZOOM_BOX)
         painter.drawRect(d_left_down_box.normalized());
     Draw_Cursor_Position(&painter);
 }
@@ -1255,16 +1366,22 @@ void TGraphWidget::ScaleToFit()
 void TGraphWidget::mousePressEvent(QMouseEvent *event)
 {
     const QPoint p = event->pos();
-    if (event->button() == Qt::LeftButton) {
+    const Qt::MouseButton button = event->button();
+    if (button != Qt::LeftButton && button != Qt::RightButton)
+        return;
+    // A press of the other button during a zoom box drag ends that drag.
+    if (d_drag_state == DRAG_ZOOM_BOX) {
+        d_drag_state = DRAG_NONE;
+        Update_Left_Down_Box();
+    }
+    if (button == Qt::LeftButton) {
         // A press outside the plot area anchors the zoom box at the plot's top left corner.
         const QPoint anchor = d_graph_rect.contains(p) ? p : d_graph_rect.topLeft();
         d_left_down_box = QRect(anchor, anchor);
-        d_left_button_down = true;
-        d_left_drag_active = false;
-    } else if (event->button() == Qt::RightButton) {
+        d_drag_state = DRAG_LEFT_PRESSED;
+    } else {
         d_left_down_box = QRect(p, p);
-        d_right_drag_moved = false;
-        d_right_button_down = true;
+        d_drag_state = DRAG_RIGHT_PRESSED;
     }
 }
 
@@ -1272,27 +1389,25 @@ void TGraphWidget::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint p = event->pos();
     if (event->buttons() & Qt::LeftButton) {
-        if (!d_left_button_down)
-            return;
-        if (d_left_drag_active) {
+        if (d_drag_state == DRAG_ZOOM_BOX) {
             Update_Left_Down_Box();
             d_left_down_box.setBottomRight(p);
             Update_Left_Down_Box();
-        } else {
-            d_left_drag_active = true;
-            d_show_left_down_box = true;
+        } else if (d_drag_state == DRAG_LEFT_PRESSED) {
+            d_drag_state = DRAG_ZOOM_BOX;
             d_left_down_box.setBottomRight(p);
             Update_Left_Down_Box();
         }
     } else if (event->buttons() & Qt::RightButton) {
-        if (d_right_button_down) {
+        if (d_drag_state == DRAG_RIGHT_PRESSED || d_drag_state == DRAG_PANNING) {
+            d_drag_state = DRAG_PANNING;
             const QPoint anchor = d_left_down_box.topLeft();
             Draw_Background_Scaled_Pixmap(
                 d_graph_rect.translated(anchor.x() - p.x(), anchor.y() - p.y()));
             repaint();
             d_left_down_box = QRect(p, p);
+            Emit_View_Changed();
         }
-        d_right_drag_moved = true;
     } else if (d_graph_rect.contains(p) && d_show_cursor_position) {
         d_cursor_text = Cursor_Read_Out(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
         repaint();
@@ -1305,8 +1420,8 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton) {
         const QRect &box = d_left_down_box;
         const int size = std::abs(box.right() - box.left()) + std::abs(box.bottom() - box.top());
-        if (d_left_drag_active && size > 19) {
-            d_show_left_down_box = false;
+        if (d_drag_state == DRAG_ZOOM_BOX && size > 19) {
+            d_drag_state = DRAG_NONE;
             Update_Left_Down_Box();
             // Expressed on the linear pixel scale of the current transform before fitting.
             if (d_horizontal_scale_type == SCALE_LOG10) {
@@ -1321,21 +1436,34 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
             }
             Draw_Background_Scaled_Pixmap(d_left_down_box);
             update(d_widget_rect);
-            d_left_drag_active = false;
-        } else {
-            d_left_drag_active = false;
-            if (d_show_left_down_box) {
-                d_show_left_down_box = false;
+            Emit_View_Changed();
+        } else if (d_drag_state == DRAG_LEFT_PRESSED || d_drag_state == DRAG_ZOOM_BOX) {
+            const bool box_shown = d_drag_state == DRAG_ZOOM_BOX;
+            d_drag_state = DRAG_NONE;
+            // A short drag is a click: its box is erased.
+            if (box_shown)
                 Update_Left_Down_Box();
-            }
             emit Mouse_Click(Horizontal_Value_At(p.x()), Vertical_Value_At(p.y()));
+        } else if (d_drag_state == DRAG_DOUBLE_CLICK) {
+            // The release that ends a double-click does nothing more.
+            d_drag_state = DRAG_NONE;
         }
-        d_left_button_down = false;
     } else if (event->button() == Qt::RightButton) {
-        if (d_right_drag_moved)
-            d_right_drag_moved = false;
-        else
+        if (d_drag_state == DRAG_RIGHT_PRESSED)
             ZoomOut();
-        d_right_button_down = false;
+        if (d_drag_state == DRAG_RIGHT_PRESSED || d_drag_state == DRAG_PANNING)
+            d_drag_state = DRAG_NONE;
     }
+}
+
+void TGraphWidget::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Qt sends press, release, double-click, release: the first click has been reported, and
+    // the double-click stands for the second press.
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event); // a press, as without this handler
+        return;
+    }
+    d_drag_state = DRAG_DOUBLE_CLICK;
+    ScaleToFit();
 }

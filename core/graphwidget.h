@@ -42,6 +42,33 @@ public:
         TGraphType dataset_type;
     };
 
+    // The transform of one axis as a value: a data value v sits at pixel v * scale + offset,
+    // warped on a SCALE_LOG10 axis. first and last are the plot area's edges in pixel order (left
+    // and right, or top and bottom); the values grow toward last horizontally and toward first
+    // vertically.
+    struct TScaleMap
+    {
+        double scale;
+        double offset;
+        int first;
+        int last;
+        TScaleType type;
+        bool vertical;
+
+        int Low_Pixel() const { return vertical ? last : first; }
+        int High_Pixel() const { return vertical ? first : last; }
+        // Value at a pixel under the plain transform, without the warp.
+        double Plain_Value(double pixel) const { return (pixel - offset) / scale; }
+        // Value shown at a pixel, and pixel of a value (clamped well inside int).
+        double Value_At(int pixel) const;
+        int Position_Of(const double &value) const;
+        // The logarithmic-style warp (see the Calculate_Log10_... operations of the widget).
+        int Log10_Position(const double &value) const;
+        double Log10_Value(int pixel) const;
+        int Reverse_Log10(int pixel) const;
+        int Forward_Log10(int pixel) const;
+    };
+
     // The seven areas of one layout (inclusive QRect coordinates).
     struct TLayout
     {
@@ -122,6 +149,9 @@ public:
     int Horizontal_Position_Of(const double &value) const;
     int Vertical_Position_Of(const double &value) const;
 
+    TScaleMap Horizontal_Map() const;
+    TScaleMap Vertical_Map() const;
+
     double Horizontal_Scale() const { return d_horizontal_scale; }
     double Vertical_Scale() const { return d_vertical_scale; }
     double Horizontal_Offset() const { return d_horizontal_offset; }
@@ -133,13 +163,15 @@ public:
     void Calculate_Legend_Display_Precision(QPainter *painter);
     void Draw_Legend(QPainter *painter);
 
-    // Field width and decimals of the labels of an axis showing low to high.
+    // Field width and decimals of the labels of an axis showing low to high, before a linear
+    // axis gets more decimals where neighbouring labels would read alike.
     static void Label_Format(TScaleType type, bool vertical, const double &low, const double &high,
                              int *field_width, int *precision);
     // Positions of the ticks of a linear axis spanning the pixels first to last with labels of
     // the given size: evenly spread, the last one at last + 1.
     static std::vector<int> Linear_Tick_Positions(int first, int last, int label_size);
 
+    // The label format of the last rendering and the measured size of one label.
     int Horizontal_Field_Width() const { return d_horizontal_field_width; }
     int Horizontal_Precision() const { return d_horizontal_precision; }
     int Vertical_Field_Width() const { return d_vertical_field_width; }
@@ -156,9 +188,10 @@ public:
     bool PaintToDevice(QPainter *painter, const QRect &rect, bool frame);
     bool PaintToDevice_GraphOnly(QPainter *painter, const QRect &rect, bool frame);
 
-    static TLayout Screen_Layout(const QSize &size, int font_height);
-    static TLayout Device_Layout(const QRect &rect, int font_height);
-    static TLayout Graph_Only_Layout(const QRect &rect, int font_height);
+    // The widget on screen; a rendering into another painter; the same without the titles.
+    enum TLayoutKind { LAYOUT_SCREEN, LAYOUT_DEVICE, LAYOUT_GRAPH_ONLY };
+    // The areas of a graph filling rect, measured in the height of the font used.
+    static TLayout Layout(TLayoutKind kind, const QRect &rect, int font_height);
     // Half the width of the bars of a set of count points on a plot area plot_width wide.
     static int Bar_Half_Width(int plot_width, int count, bool log_axis);
 
@@ -168,7 +201,7 @@ public:
     const QPixmap &Background_Pixmap() const { return d_background_pixmap; }
     const QString &Cursor_Text() const { return d_cursor_text; }
     QRect Left_Down_Box() const { return d_left_down_box; }
-    bool Left_Down_Box_Shown() const { return d_show_left_down_box; }
+    bool Left_Down_Box_Shown() const { return d_drag_state == DRAG_ZOOM_BOX; }
     bool Scale_To_Fit_Pending() const { return d_scale_to_fit_pending; }
     bool Zoom_Out_Pending() const { return d_zoom_out_pending; }
 
@@ -178,20 +211,41 @@ public:
 signals:
     // Data coordinates of a left click.
     void Mouse_Click(const double &x, const double &y);
+    // The horizontal data range now shown from the plot area's left to its right edge (before
+    // the warp of a log axis), after a zoom box, each pan step, a zoom-out, and a fit to the data
+    // (ScaleToFit carried out, UpdateGraph). Set_Horizontal_Range does not emit it.
+    void View_Changed(const double &low, const double &high);
 
 public slots:
     // Both are carried out by the next paint; a pending fit is done before a pending zoom-out.
     void ZoomOut();
     void ScaleToFit();
+    // Shows exactly low to high horizontally and fits the vertical range to the points within
+    // it as a fit to the data does; without such points the vertical range stays. Renders once
+    // and schedules one repaint.
+    void Set_Horizontal_Range(const double &low, const double &high);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    // A left double-click asks for ScaleToFit.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // The mouse gesture in progress. A press of the left or the right button starts one (ending
+    // any other) and the release of that button ends it.
+    enum TDragState {
+        DRAG_NONE,
+        DRAG_LEFT_PRESSED,  // a click, unless the mouse moves
+        DRAG_ZOOM_BOX,      // the zoom box follows the mouse; its outline is shown
+        DRAG_RIGHT_PRESSED, // a zoom-out, unless the mouse moves
+        DRAG_PANNING,
+        DRAG_DOUBLE_CLICK // until the release after a left double-click
+    };
+
     void Apply_Layout(const TLayout &layout);
     // One rendering with another layout and frame setting; the screen's layout and transform
     // are restored afterwards.
@@ -200,9 +254,22 @@ private:
     void Render_Scale_And_Data(QPainter *painter);
     void Set_Transform(const double &xmin, const double &xmax, const double &ymin,
                        const double &ymax);
+    // Bounds of the points with a position whose x lies between low and high; false, leaving
+    // the bounds alone, when there are none.
+    bool Data_Bounds(const double &low, const double &high, double *xmin, double *xmax,
+                     double *ymin, double *ymax) const;
+    // The vertical fit's rule for zero and the scale minimum.
+    void Include_Zero(double *ymin, double *ymax) const;
+    // Renders legend and data into the cache under the current transform.
+    void Render_Cache();
+    void Emit_View_Changed();
     void Draw_Cursor_Position(QPainter *painter);
-    void Draw_Horizontal_Axis(QPainter *painter);
-    void Draw_Vertical_Axis(QPainter *painter);
+    // The number format of an axis's labels and the size of one label.
+    static void Choose_Label_Format(QPainter *painter, const TScaleMap &map, int *field_width,
+                                    int *precision, QSize *label_size);
+    // Ticks and number labels of one axis.
+    void Draw_Axis(QPainter *painter, const TScaleMap &map, const QSize &label_size,
+                   int field_width, int precision);
 
     double d_horizontal_scale;
     double d_vertical_scale;
@@ -231,11 +298,7 @@ private:
     double d_vertical_data_range;
     QPixmap d_background_pixmap;
     QString d_cursor_text;
-    bool d_show_left_down_box;
-    bool d_left_button_down;
-    bool d_left_drag_active;
-    bool d_right_button_down;
-    bool d_right_drag_moved;
+    TDragState d_drag_state;
     bool d_show_cursor_position;
     bool d_direct_render;
     bool d_y_includes_zero;

@@ -2,11 +2,12 @@
 
 #include "test_support.h"
 
-#include <QFontMetrics>
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QImage>
-#include <QPdfWriter>
+#include <QPaintEngine>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QResizeEvent>
 #include <QtTest>
 
@@ -15,6 +16,8 @@
 
 using Support::Abort_Text;
 using Support::Near;
+
+Q_DECLARE_METATYPE(std::vector<TVector2>)
 
 namespace {
 
@@ -56,6 +59,181 @@ QImage White_Image(const QSize &size)
     return image;
 }
 
+// A paint device that keeps the texts and the lines drawn on it, in device coordinates.
+class TRecordingDevice : public QPaintDevice
+{
+public:
+    struct TText
+    {
+        QString text;
+        QPointF at; // start of the baseline
+    };
+
+    explicit TRecordingDevice(const QSize &size) : d_size(size) {}
+    QPaintEngine *paintEngine() const override { return &d_engine; }
+    const std::vector<TText> &Texts() const { return d_engine.texts; }
+    const std::vector<QLine> &Lines() const { return d_engine.lines; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return d_size.width();
+        case PdmHeight: return d_size.height();
+        case PdmWidthMM: return d_size.width() * 254 / 960;
+        case PdmHeightMM: return d_size.height() * 254 / 960;
+        case PdmNumColors: return std::numeric_limits<int>::max();
+        case PdmDepth: return 32;
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return 96;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class TEngine : public QPaintEngine
+    {
+    public:
+        TEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override {}
+        Type type() const override { return QPaintEngine::User; }
+        void drawTextItem(const QPointF &p, const QTextItem &item) override
+        {
+            texts.push_back({item.text(), painter()->transform().map(p)});
+        }
+        void drawLines(const QLine *l, int count) override
+        {
+            lines.insert(lines.end(), l, l + count);
+        }
+        // Everything else is dropped; the base class would turn the shapes into one another
+        // without end.
+        void drawLines(const QLineF *, int) override {}
+        void drawRects(const QRect *, int) override {}
+        void drawRects(const QRectF *, int) override {}
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+        void drawPolygon(const QPoint *, int, PolygonDrawMode) override {}
+        void drawPath(const QPainterPath &) override {}
+        void drawPoints(const QPointF *, int) override {}
+        void drawPoints(const QPoint *, int) override {}
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+
+        std::vector<TText> texts;
+        std::vector<QLine> lines;
+    };
+
+    QSize d_size;
+    mutable TEngine d_engine;
+};
+
+// The number labels of one axis as drawn, in drawing order, and the pixel column or row of the
+// tick drawn with each.
+struct TAxisLabels
+{
+    QStringList texts;
+    std::vector<int> ticks;
+};
+
+struct TLegendLabels
+{
+    TAxisLabels horizontal;
+    TAxisLabels vertical;
+};
+
+// The labels that the widget's legend shows for its current view and layout, measured and drawn
+// on a recording device in the widget's font. The titles are left out.
+TLegendLabels Legend_Labels(TGraphWidget *w)
+{
+    TRecordingDevice device(w->size());
+    QPainter painter(&device);
+    painter.setFont(w->font());
+    w->Calculate_Legend_Display_Precision(&painter);
+    w->Draw_Legend(&painter);
+    painter.end();
+
+    const QRect g = w->Graph_Rect();
+    TLegendLabels labels;
+    for (const QLine &l : device.Lines()) {
+        if (l.y1() == l.y2() && l.x2() == g.left() && l.x1() < l.x2())
+            labels.vertical.ticks.push_back(l.y1());
+        else if (l.x1() == l.x2() && l.y1() == g.bottom() && l.y2() > l.y1())
+            labels.horizontal.ticks.push_back(l.x1());
+    }
+    const QStringList titles = {w->Title(), w->Horizontal_Title(), w->Vertical_Title()};
+    // Horizontal labels stand on the label row of their area, below every vertical one.
+    const int row =
+        w->Current_Layout().horizontal_legend.top() + w->Horizontal_Label_Size().height();
+    for (const TRecordingDevice::TText &t : device.Texts()) {
+        if (titles.contains(t.text))
+            continue;
+        (t.at.y() > row ? labels.horizontal : labels.vertical).texts << t.text;
+    }
+    return labels;
+}
+
+int Decimals(const QString &label)
+{
+    const QString text = label.trimmed();
+    const int point = text.indexOf('.');
+    return point < 0 ? 0 : text.size() - point - 1;
+}
+
+// Checks that every label of a linear axis reads the value at its tick, to the half unit of its
+// last decimal.
+QString Misread_Label(const TAxisLabels &axis, const double &offset, const double &scale)
+{
+    if (axis.texts.size() != static_cast<int>(axis.ticks.size()))
+        return QString("%1 labels, %2 ticks").arg(axis.texts.size()).arg(axis.ticks.size());
+    for (int i = 0; i < axis.texts.size(); ++i) {
+        bool ok = false;
+        const double shown = axis.texts[i].toDouble(&ok);
+        const double value = (axis.ticks[i] - offset) / scale;
+        const double half_unit = 0.5 * std::pow(10.0, -Decimals(axis.texts[i]));
+        if (!ok || std::fabs(shown - value) > half_unit * (1 + 1e-9) + std::fabs(value) * 1e-12)
+            return QString("\"%1\" at %2 reads %3")
+                .arg(axis.texts[i])
+                .arg(axis.ticks[i])
+                .arg(value);
+    }
+    return QString();
+}
+
+// The whole-number rule, checked label by label: the first label is the whole part of the value
+// at the low edge; each further one is the first whole number more than spacing pixels from the
+// label before; after the last one no number up to the high edge is that far.
+QString Broken_Integer_Rule(const TAxisLabels &axis, const double &low, const double &high,
+                            const double &scale, const double &offset, int spacing)
+{
+    auto Pixel = [&](qlonglong k) { return static_cast<int>(std::trunc(k * scale + offset)); };
+    if (axis.texts.isEmpty() || axis.texts.size() != static_cast<int>(axis.ticks.size()))
+        return QString("%1 labels, %2 ticks").arg(axis.texts.size()).arg(axis.ticks.size());
+    std::vector<qlonglong> numbers;
+    for (const QString &text : axis.texts)
+        numbers.push_back(text.trimmed().toLongLong());
+    if (numbers.front() != static_cast<qlonglong>(std::trunc(low)))
+        return QString("first label %1, low edge %2").arg(numbers.front()).arg(low);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        if (axis.ticks[i] != Pixel(numbers[i]))
+            return QString("%1 drawn at %2").arg(numbers[i]).arg(axis.ticks[i]);
+        if (i == 0)
+            continue;
+        const int last = Pixel(numbers[i - 1]);
+        if (std::abs(Pixel(numbers[i]) - last) <= spacing)
+            return QString("%1 crowds %2").arg(numbers[i]).arg(numbers[i - 1]);
+        if (numbers[i] - 1 > numbers[i - 1] && std::abs(Pixel(numbers[i] - 1) - last) > spacing)
+            return QString("%1 skipped after %2").arg(numbers[i] - 1).arg(numbers[i - 1]);
+    }
+    const qlonglong end = static_cast<qlonglong>(std::trunc(high));
+    if (end > numbers.back() && std::abs(Pixel(end) - Pixel(numbers.back())) > spacing)
+        return QString("nothing drawn after %1 up to %2").arg(numbers.back()).arg(end);
+    return QString();
+}
+
 } // namespace
 
 class TestGraphWidget : public QObject
@@ -72,7 +250,9 @@ private slots:
     void logWarp();
     void labelFormat();
     void tickPositions();
-    void screenLayout();
+    void layouts_data();
+    void layouts();
+    void resizeLaysOutScreen();
     void updateGraphBeforeResize();
     void updateGraphDiscardsZoom();
     void paintToDeviceLayoutAndState();
@@ -84,6 +264,12 @@ private slots:
     void hugeAndInvalidValues();
     void integerAndLogAxesRender();
     void widgetPaintCopiesCache();
+    void linearLabelsReadTheirValues_data();
+    void linearLabelsReadTheirValues();
+    void integerLabelsFollowOneRule_data();
+    void integerLabelsFollowOneRule();
+    void logLabels_data();
+    void logLabels();
 };
 
 void TestGraphWidget::colorGenerator()
@@ -407,7 +593,7 @@ void TestGraphWidget::tickPositions()
     const int fh = QFontMetrics(painter.font(), &image).height();
     w.PaintToDevice(&painter, image.rect(), false);
     painter.end();
-    const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+    const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
     const QSize label = w.Horizontal_Label_Size();
     const std::vector<int> columns =
         TGraphWidget::Linear_Tick_Positions(g.left(), g.right(), label.width());
@@ -418,11 +604,56 @@ void TestGraphWidget::tickPositions()
     QCOMPARE(QColor(image.pixel(columns[0] + 1, row)), QColor(Qt::white));
 }
 
-void TestGraphWidget::screenLayout()
+void TestGraphWidget::layouts_data()
 {
-    const TGraphWidget::TLayout sample = TGraphWidget::Screen_Layout(QSize(400, 300), 14);
-    QCOMPARE(sample.graph, QRect(QPoint(98, 28), QPoint(372, 244)));
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<int>("font_height");
+    // graph, vertical legend, vertical title, horizontal legend, horizontal title, title
+    QTest::addColumn<QList<QRect>>("areas");
 
+    QTest::newRow("screen") << int(TGraphWidget::LAYOUT_SCREEN) << QRect(0, 0, 400, 300) << 14
+                            << QList<QRect>{QRect(QPoint(98, 28), QPoint(372, 244)),
+                                            QRect(QPoint(28, 0), QPoint(84, 272)),
+                                            QRect(QPoint(0, 28), QPoint(28, 244)),
+                                            QRect(QPoint(84, 244), QPoint(400, 272)),
+                                            QRect(QPoint(98, 272), QPoint(372, 300)),
+                                            QRect(QPoint(98, 0), QPoint(400, 28))};
+    // The plot area and the horizontal title start one font height further left than on screen.
+    QTest::newRow("device, at an offset")
+        << int(TGraphWidget::LAYOUT_DEVICE) << QRect(50, 40, 600, 400) << 20
+        << QList<QRect>{
+               QRect(QPoint(170, 80), QPoint(610, 360)),  QRect(QPoint(90, 40), QPoint(170, 400)),
+               QRect(QPoint(50, 80), QPoint(90, 360)),    QRect(QPoint(170, 360), QPoint(650, 400)),
+               QRect(QPoint(170, 400), QPoint(610, 440)), QRect(QPoint(190, 40), QPoint(650, 80))};
+    QTest::newRow("graph only") << int(TGraphWidget::LAYOUT_GRAPH_ONLY) << QRect(10, 20, 300, 200)
+                                << 15 << QList<QRect>{QRect(QPoint(76, 26), QPoint(280, 184)),
+                                                      QRect(QPoint(16, 20), QPoint(76, 214)),
+                                                      QRect(QPoint(10, 26), QPoint(16, 184)),
+                                                      QRect(QPoint(76, 184), QPoint(310, 214)),
+                                                      QRect(QPoint(76, 214), QPoint(280, 220)),
+                                                      QRect(QPoint(22, 20), QPoint(310, 26))};
+}
+
+void TestGraphWidget::layouts()
+{
+    QFETCH(int, kind);
+    QFETCH(QRect, rect);
+    QFETCH(int, font_height);
+    QFETCH(QList<QRect>, areas);
+    const TGraphWidget::TLayout l =
+        TGraphWidget::Layout(TGraphWidget::TLayoutKind(kind), rect, font_height);
+    QCOMPARE(l.graph, areas[0]);
+    QCOMPARE(l.vertical_legend, areas[1]);
+    QCOMPARE(l.vertical_title, areas[2]);
+    QCOMPARE(l.horizontal_legend, areas[3]);
+    QCOMPARE(l.horizontal_title, areas[4]);
+    QCOMPARE(l.title, areas[5]);
+    QCOMPARE(l.widget, rect);
+}
+
+void TestGraphWidget::resizeLaysOutScreen()
+{
     TGraphWidget w;
     Resize_Hidden(&w, QSize(400, 300));
     const int fh = QFontMetrics(w.font()).height();
@@ -431,10 +662,6 @@ void TestGraphWidget::screenLayout()
     QCOMPARE(l.title, QRect(QPoint(7 * fh, 0), QPoint(400, 2 * fh)));
     QCOMPARE(l.widget, QRect(0, 0, 400, 300));
     QCOMPARE(w.Background_Pixmap().size(), QSize(400, 300));
-
-    const TGraphWidget::TLayout only = TGraphWidget::Graph_Only_Layout(QRect(10, 20, 300, 200), 15);
-    QCOMPARE(only.graph, QRect(QPoint(10 + 6 + 60, 26), QPoint(10 + 300 - 30, 20 + 200 - 6 - 30)));
-    QCOMPARE(only.title, QRect(QPoint(22, 20), QPoint(310, 26)));
 }
 
 void TestGraphWidget::updateGraphBeforeResize()
@@ -541,35 +768,38 @@ void TestGraphWidget::paintToDeviceGraphOnlyDrawsNoTitles()
     TGraphWidget w;
     const int set = w.CreateDataSet(QColor(0, 0, 255), TGraphWidget::GRAPH_DEFAULT);
     w.AddPoints(set, {TVector2(0.0, 1.0), TVector2(10.0, 5.0)});
-    auto Render = [&w]() {
-        QImage image = White_Image(QSize(600, 400));
-        QPainter painter(&image);
-        w.PaintToDevice_GraphOnly(&painter, image.rect(), false);
-        return image;
+    w.SetTitle("Main Title");
+    w.SetHorizontalTitle("Horizontal Title");
+    w.SetVerticalTitle("Vertical Title");
+    auto Drawn_Texts = [&w](bool graph_only) {
+        TRecordingDevice device(QSize(600, 400));
+        QPainter painter(&device);
+        if (graph_only)
+            w.PaintToDevice_GraphOnly(&painter, QRect(0, 0, 600, 400), false);
+        else
+            w.PaintToDevice(&painter, QRect(0, 0, 600, 400), false);
+        painter.end();
+        QStringList texts;
+        for (const TRecordingDevice::TText &t : device.Texts())
+            texts << t.text;
+        return texts;
     };
-    w.SetTitle("First Title");
-    w.SetHorizontalTitle("Horizontal");
-    w.SetVerticalTitle("Vertical");
-    const QImage first = Render();
-    w.SetTitle("WWWWWWWWWWWWWW");
-    w.SetHorizontalTitle("MMMMMMMMMMMMMMMMMMM");
-    w.SetVerticalTitle("XXXXXXXXXXXXXXXXX");
-    QCOMPARE(Render(), first);
-    QVERIFY(Count_Color(first, QColor(0, 0, 255), first.rect(), false) > 50);
+    const QStringList titles = {"Main Title", "Horizontal Title", "Vertical Title"};
 
-    // The full rendering does show them: a different title changes the picture.
-    QImage a = White_Image(QSize(600, 400));
-    QImage b = White_Image(QSize(600, 400));
-    {
-        QPainter painter(&a);
-        w.PaintToDevice(&painter, a.rect(), false);
-    }
-    w.SetTitle("Other");
-    {
-        QPainter painter(&b);
-        w.PaintToDevice(&painter, b.rect(), false);
-    }
-    QVERIFY(a != b);
+    // The full rendering draws the three titles besides the numbers, the graph alone only the
+    // numbers.
+    const QStringList full = Drawn_Texts(false);
+    for (const QString &title : titles)
+        QVERIFY2(full.contains(title), qPrintable(title));
+    const QStringList only = Drawn_Texts(true);
+    QVERIFY(only.size() >= 6);
+    for (const QString &text : only)
+        QVERIFY2(!titles.contains(text), qPrintable(text));
+
+    // The titles are the widget's own again afterwards.
+    QCOMPARE(w.Title(), QString("Main Title"));
+    QCOMPARE(w.Horizontal_Title(), QString("Horizontal Title"));
+    QCOMPARE(w.Vertical_Title(), QString("Vertical Title"));
 }
 
 void TestGraphWidget::paintToDeviceHighResolution()
@@ -589,7 +819,7 @@ void TestGraphWidget::paintToDeviceHighResolution()
     QVERIFY(fh > 2 * QFontMetrics(QApplication::font()).height());
     w.PaintToDevice(&painter, image.rect(), false);
     painter.end();
-    const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+    const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
     QCOMPARE(QColor(image.pixel(g.left(), g.center().y())), QColor(Qt::darkGray));
     QCOMPARE(QColor(image.pixel(g.center().x(), g.top())), QColor(Qt::darkGray));
     QCOMPARE(Count_Color(image, color, g, true), 0);
@@ -627,7 +857,8 @@ void TestGraphWidget::renderedImageInspection()
     const int fh = QFontMetrics(painter.font(), &image).height();
     QVERIFY(w.PaintToDevice(&painter, image.rect(), true));
     painter.end();
-    const TGraphWidget::TLayout l = TGraphWidget::Device_Layout(image.rect(), fh);
+    const TGraphWidget::TLayout l =
+        TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh);
 
     QVERIFY(Count_Dark(image, l.title.adjusted(2, 2, -2, -2)) > 20);
     QVERIFY(Count_Dark(image, l.horizontal_title.adjusted(2, 1, -2, -2)) > 10);
@@ -695,7 +926,7 @@ void TestGraphWidget::barWidths()
         QPainter painter(&image);
         w.PaintToDevice(&painter, image.rect(), false);
         painter.end();
-        const QRect g = TGraphWidget::Device_Layout(image.rect(), fh).graph;
+        const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
         QCOMPARE(g.width(), 300);
         // The widest run of bar colour along any row is one bar.
         int best = 0;
@@ -847,6 +1078,188 @@ void TestGraphWidget::widgetPaintCopiesCache()
                 ++changed;
             }
     QVERIFY(changed > 10);
+}
+
+// Deviations of a gauge-block comparison: two laboratories' results at 39 lengths from 0.5 to 100
+// mm, within about +-0.0006 mm.
+std::vector<TVector2> Gauge_Block_Deviations()
+{
+    std::vector<TVector2> points;
+    for (int i = 0; i < 39; ++i) {
+        const double x = 0.5 + i * 99.5 / 38.0;
+        points.emplace_back(x, 0.0006 * std::sin(i * 0.9));
+        points.emplace_back(x, -0.0006 * std::cos(i * 0.7));
+    }
+    return points;
+}
+
+void TestGraphWidget::linearLabelsReadTheirValues_data()
+{
+    QTest::addColumn<std::vector<TVector2>>("points");
+    QTest::addColumn<QSize>("size");
+    // A zoom box in fractions of the plot area; empty for the fitted view.
+    QTest::addColumn<QRectF>("zoom");
+    QTest::addColumn<int>("horizontal_precision");
+    QTest::addColumn<int>("vertical_precision");
+
+    // The document's cases: -20 to 1020 gets one decimal, ranges within +-1 keep four.
+    QTest::newRow("0 to 1000") << std::vector<TVector2>{{0.0, 0.0}, {1000.0, 0.5}}
+                               << QSize(600, 400) << QRectF() << 1 << 4;
+    QTest::newRow("within one") << std::vector<TVector2>{{-0.08, -0.3}, {0.88, 0.7}}
+                                << QSize(600, 400) << QRectF() << 4 << 4;
+    QTest::newRow("large and wide") << std::vector<TVector2>{{-50000.0, 0.0}, {250000.0, 12.0}}
+                                    << QSize(700, 300) << QRectF() << 0 << 3;
+    QTest::newRow("far from zero") << std::vector<TVector2>{{1.0e6, -3.0}, {1.0e6 + 0.5, 3.0}}
+                                   << QSize(881, 250) << QRectF() << 4 << 4;
+    // Six labels 0.0002 apart: four decimals tell them apart.
+    QTest::newRow("gauge blocks, 881 x 250")
+        << Gauge_Block_Deviations() << QSize(881, 250) << QRectF() << 2 << 4;
+    // Fourteen labels less than 0.0001 apart need five; zoomed in, too.
+    QTest::newRow("gauge blocks, 881 x 400")
+        << Gauge_Block_Deviations() << QSize(881, 400) << QRectF() << 2 << 5;
+    QTest::newRow("gauge blocks, 881 x 250, zoomed")
+        << Gauge_Block_Deviations() << QSize(881, 250) << QRectF(1 / 3.0, 0.4, 1 / 3.0, 0.2) << 3
+        << 5;
+    QTest::newRow("gauge blocks, 881 x 400, zoomed")
+        << Gauge_Block_Deviations() << QSize(881, 400) << QRectF(1 / 3.0, 0.4, 1 / 3.0, 0.2) << 3
+        << 5;
+    // The empty graph's +-0.0000052: four labels 0.0000035 apart need six decimals, thirteen
+    // 0.0000009 apart seven.
+    QTest::newRow("no data") << std::vector<TVector2>{} << QSize(600, 400) << QRectF() << 6 << 7;
+    // Horizontally too: labels about 0.000013 apart read alike with four decimals; five tell
+    // them apart, in a wider field of which fewer fit.
+    QTest::newRow("narrow horizontal range") << std::vector<TVector2>{{0.0, 0.0}, {0.0001, 1.0}}
+                                             << QSize(881, 250) << QRectF() << 5 << 4;
+}
+
+void TestGraphWidget::linearLabelsReadTheirValues()
+{
+    QFETCH(std::vector<TVector2>, points);
+    QFETCH(QSize, size);
+    QFETCH(QRectF, zoom);
+    QFETCH(int, horizontal_precision);
+    QFETCH(int, vertical_precision);
+    TGraphWidget w;
+    w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), points);
+    Resize_Hidden(&w, size);
+    const QRect g = w.Graph_Rect();
+    if (!zoom.isEmpty())
+        w.Draw_Background_Scaled_Pixmap(QRect(
+            g.left() + qRound(zoom.left() * g.width()), g.top() + qRound(zoom.top() * g.height()),
+            qRound(zoom.width() * g.width()), qRound(zoom.height() * g.height())));
+
+    const TLegendLabels labels = Legend_Labels(&w);
+    QCOMPARE(w.Horizontal_Precision(), horizontal_precision);
+    QCOMPARE(w.Vertical_Precision(), vertical_precision);
+    QVERIFY(labels.horizontal.texts.size() >= 3);
+    QVERIFY(labels.vertical.texts.size() >= 3);
+    for (const TAxisLabels *axis : {&labels.horizontal, &labels.vertical}) {
+        const bool horizontal = axis == &labels.horizontal;
+        const int field = horizontal ? w.Horizontal_Field_Width() : w.Vertical_Field_Width();
+        const int precision = horizontal ? horizontal_precision : vertical_precision;
+        for (int i = 0; i < axis->texts.size(); ++i) {
+            const QString &text = axis->texts[i];
+            // Padded to the field width (a minus sign may reach beyond it).
+            QVERIFY(text.size() >= field);
+            QCOMPARE(Decimals(text), precision);
+            QVERIFY2(!QRegularExpression("^-0\\.?0*$").match(text.trimmed()).hasMatch(),
+                     qPrintable(text));
+            if (i > 0)
+                QVERIFY2(text.trimmed() != axis->texts[i - 1].trimmed(), qPrintable(text));
+        }
+    }
+    QString wrong = Misread_Label(labels.horizontal, w.Horizontal_Offset(), w.Horizontal_Scale());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    wrong = Misread_Label(labels.vertical, w.Vertical_Offset(), w.Vertical_Scale());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    // The horizontal labels, measured in their format, do not run into one another.
+    const QFontMetrics metrics(w.font());
+    for (std::size_t i = 1; i < labels.horizontal.ticks.size(); ++i)
+        QVERIFY(labels.horizontal.ticks[i] - labels.horizontal.ticks[i - 1] >
+                metrics.horizontalAdvance(labels.horizontal.texts[int(i) - 1].trimmed()));
+    // The ticks are spread evenly from the low edge to one pixel beyond the high edge.
+    QCOMPARE(labels.horizontal.ticks.front(), g.left());
+    QCOMPARE(labels.horizontal.ticks.back(), g.right() + 1);
+    QCOMPARE(labels.vertical.ticks.front(), g.top());
+    QCOMPARE(labels.vertical.ticks.back(), g.bottom() + 1);
+}
+
+void TestGraphWidget::integerLabelsFollowOneRule_data()
+{
+    QTest::addColumn<std::vector<TVector2>>("points");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("0 to 1000") << std::vector<TVector2>{{0.0, 0.0}, {1000.0, 1000.0}}
+                               << QSize(400, 300);
+    QTest::newRow("-4 to 1056") << std::vector<TVector2>{{-4.0, -4.0}, {1056.0, 1056.0}}
+                                << QSize(700, 500);
+    QTest::newRow("negative") << std::vector<TVector2>{{-3000.0, -3000.0}, {-20.0, -20.0}}
+                              << QSize(881, 250);
+    QTest::newRow("few numbers") << std::vector<TVector2>{{0.0, 0.0}, {3.0, 3.0}}
+                                 << QSize(500, 400);
+    QTest::newRow("very wide") << std::vector<TVector2>{{-4e14, -3e14}, {4e14, 5e14}}
+                               << QSize(600, 400);
+}
+
+void TestGraphWidget::integerLabelsFollowOneRule()
+{
+    QFETCH(std::vector<TVector2>, points);
+    QFETCH(QSize, size);
+    TGraphWidget w;
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_INTEGER);
+    w.Set_Vertical_Scale_Type(TGraphWidget::SCALE_INTEGER);
+    w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), points);
+    Resize_Hidden(&w, size);
+
+    const TLegendLabels labels = Legend_Labels(&w);
+    const QRect g = w.Graph_Rect();
+    const double hs = w.Horizontal_Scale(), ho = w.Horizontal_Offset();
+    const double vs = w.Vertical_Scale(), vo = w.Vertical_Offset();
+    QString broken =
+        Broken_Integer_Rule(labels.horizontal, (g.left() - ho) / hs, (g.right() - ho) / hs, hs, ho,
+                            w.Horizontal_Label_Size().width());
+    QVERIFY2(broken.isEmpty(), qPrintable("horizontal: " + broken));
+    // The vertical axis counts from the row below the plot area.
+    broken = Broken_Integer_Rule(labels.vertical, (g.bottom() + 1 - vo) / vs, (g.top() - vo) / vs,
+                                 vs, vo, w.Vertical_Label_Size().height());
+    QVERIFY2(broken.isEmpty(), qPrintable("vertical: " + broken));
+    for (const QString &text : labels.horizontal.texts)
+        QVERIFY(!text.endsWith(' '));
+    for (const QString &text : labels.vertical.texts)
+        QVERIFY(text.endsWith(' '));
+}
+
+void TestGraphWidget::logLabels_data()
+{
+    QTest::addColumn<bool>("vertical");
+    QTest::addColumn<QStringList>("expected");
+
+    // Whole steps from 0 (the step 1000 / 8 rounded up), growing by half once the labels crowd
+    // near the high end, and no label beyond it.
+    QTest::newRow("horizontal") << false
+                                << QStringList{"     0.0", "   126.0", "   252.0", "   378.0",
+                                               "   504.0", "   630.0", "   819.0"};
+    // Steps of 100 / 13 growing by half twice; each label shows the value read back at its
+    // row, the last one the top of the axis.
+    QTest::newRow("vertical") << true << QStringList{"  -0.4", "   7.7", "  15.3", "  23.0",
+                                                     "  30.7", "  38.3", "  46.4", "  54.0",
+                                                     "  65.3", "  77.4", "  94.5", " 100.0"};
+}
+
+void TestGraphWidget::logLabels()
+{
+    QFETCH(bool, vertical);
+    QFETCH(QStringList, expected);
+    TGraphWidget w;
+    w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.Set_Vertical_Scale_Type(TGraphWidget::SCALE_LOG10);
+    w.AddPoints(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT),
+                {TVector2(0.0, 0.0), TVector2(1000.0, 100.0)});
+    Resize_Hidden(&w, QSize(881, 400));
+    const TLegendLabels labels = Legend_Labels(&w);
+    const TAxisLabels &axis = vertical ? labels.vertical : labels.horizontal;
+    QCOMPARE(axis.texts, expected);
+    QCOMPARE(axis.ticks.size(), std::size_t(expected.size()));
 }
 
 QTEST_MAIN(TestGraphWidget)

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <limits>
 
 using Support::Near;
 
@@ -18,11 +19,13 @@ class TRecordingGraph : public TGraphWidget
 {
 public:
     QRegion painted;
+    int paints = 0;
 
 protected:
     void paintEvent(QPaintEvent *event) override
     {
         painted += event->region();
+        ++paints;
         TGraphWidget::paintEvent(event);
     }
 };
@@ -75,6 +78,22 @@ void Right_Drag(QWidget *w, const QPoint &from, const QPoint &to)
     QTest::mouseRelease(w, Qt::RightButton, Qt::NoModifier, to);
 }
 
+// Lets the paints and the requests they make run their course.
+void Settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QApplication::processEvents();
+}
+
+// A double-click as Qt delivers it: press, release, double-click, release.
+void Double_Click(QWidget *w, Qt::MouseButton button, const QPoint &p)
+{
+    QTest::mousePress(w, button, Qt::NoModifier, p);
+    QTest::mouseRelease(w, button, Qt::NoModifier, p);
+    QTest::mouseDClick(w, button, Qt::NoModifier, p);
+    QTest::mouseRelease(w, button, Qt::NoModifier, p);
+}
+
 } // namespace
 
 class TestGraphWidgetMouse : public QObject
@@ -93,8 +112,16 @@ private slots:
     void pendingRequestsOrder();
     void updateGraphReturnsToFit();
     void zoomBoxRepaintsOnlyItsOutline();
+    void otherButtonEndsZoomBoxDrag();
     void logAxisBoxZoom();
     void repeatedZoomAndPanStayFinite();
+    void leftDoubleClickFits();
+    void rightDoubleClickZoomsOutTwice();
+    void viewChangedReportsTheRange_data();
+    void viewChangedReportsTheRange();
+    void setHorizontalRange_data();
+    void setHorizontalRange();
+    void linkedGraphsFollowEachOther();
 
 private:
     TRecordingGraph *d_widget = nullptr;
@@ -241,13 +268,19 @@ void TestGraphWidgetMouse::rightDragPans()
 void TestGraphWidgetMouse::cursorReadOut()
 {
     TGraphWidget &w = *d_widget;
-    const QPoint inside = w.Graph_Rect().center() + QPoint(5, 7);
+    const QRect g = w.Graph_Rect();
+    const QPoint inside = g.center() + QPoint(5, 7);
     Move(&w, inside, Qt::NoButton);
-    const QString expected = QString("%1,   %2")
-                                 .arg(w.Horizontal_Value_At(inside.x()), 0, 'f', 5, QChar(' '))
-                                 .arg(w.Vertical_Value_At(inside.y()), 0, 'f', 5, QChar(' '));
-    QCOMPARE(w.Cursor_Text(), expected);
-    QVERIFY(w.Cursor_Text().contains(QRegularExpression("^-?\\d+\\.\\d{5},   -?\\d+\\.\\d{5}$")));
+    // The data (0, -10) to (100, 50) with 1/50 margins: -2 to 102 from the left to the right
+    // column, -11.2 to 51.2 from the bottom to the top row.
+    const double x = -2.0 + 104.0 * (inside.x() - g.left()) / (g.right() - g.left());
+    const double y = 51.2 - 62.4 * (inside.y() - g.top()) / (g.bottom() - g.top());
+    const QRegularExpressionMatch read_out =
+        QRegularExpression("^(-?\\d+\\.\\d{5}),   (-?\\d+\\.\\d{5})$").match(w.Cursor_Text());
+    QVERIFY2(read_out.hasMatch(), qPrintable(w.Cursor_Text()));
+    QVERIFY(Near(read_out.captured(1).toDouble(), x, 0.5e-5 + 1e-9));
+    QVERIFY(Near(read_out.captured(2).toDouble(), y, 0.5e-5 + 1e-9));
+    const QString expected = w.Cursor_Text();
     // Outside the plot area the read-out keeps its last text.
     Move(&w, QPoint(2, 2), Qt::NoButton);
     Move(&w, QPoint(w.width() - 2, w.height() - 2), Qt::NoButton);
@@ -346,6 +379,37 @@ void TestGraphWidgetMouse::zoomBoxRepaintsOnlyItsOutline()
     QVERIFY(!w.Left_Down_Box_Shown());
 }
 
+void TestGraphWidgetMouse::otherButtonEndsZoomBoxDrag()
+{
+    TRecordingGraph &w = *d_widget;
+    QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
+    const QPoint a = w.Graph_Rect().topLeft() + QPoint(50, 40);
+    const QPoint b = a + QPoint(80, 60);
+    QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, a);
+    Move(&w, b, Qt::LeftButton);
+    QApplication::processEvents();
+    QVERIFY(w.Left_Down_Box_Shown());
+
+    // A right press during the drag erases the box; its release zooms out as a right click does.
+    w.painted = QRegion();
+    QTest::mousePress(&w, Qt::RightButton, Qt::NoModifier, b);
+    QVERIFY(!w.Left_Down_Box_Shown());
+    QApplication::processEvents();
+    QVERIFY(w.painted.contains(QRect(a, b).normalized().topLeft()));
+    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, b);
+    QVERIFY(w.Zoom_Out_Pending());
+    w.repaint();
+    const TView out = View_Of(w);
+    QVERIFY(out.right - out.left > 1.9 * (d_fitted.right - d_fitted.left));
+
+    // The left release that follows neither zooms to the old box nor clicks.
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, b);
+    QApplication::processEvents();
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(Same_View(View_Of(w), out, 0.0));
+    QVERIFY(!w.Left_Down_Box_Shown());
+}
+
 void TestGraphWidgetMouse::logAxisBoxZoom()
 {
     TGraphWidget &w = *d_widget;
@@ -410,6 +474,274 @@ void TestGraphWidgetMouse::repeatedZoomAndPanStayFinite()
     // Everything drawn stays readable: the read-out is a pair of plain numbers.
     Move(&w, c, Qt::NoButton);
     QVERIFY(!w.Cursor_Text().contains("nan") && !w.Cursor_Text().contains("inf"));
+}
+
+void TestGraphWidgetMouse::leftDoubleClickFits()
+{
+    TRecordingGraph &w = *d_widget;
+    const QRect g = w.Graph_Rect();
+    Left_Drag(&w, g.topLeft() + QPoint(40, 30), g.topLeft() + QPoint(200, 150));
+    Settle();
+    QVERIFY(!Same_View(View_Of(w), d_fitted, 1e-6));
+    QSignalSpy clicks(&w, &TGraphWidget::Mouse_Click);
+    QSignalSpy views(&w, &TGraphWidget::View_Changed);
+
+    const QPoint p = g.center();
+    QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, p);
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, p);
+    QTest::mouseDClick(&w, Qt::LeftButton, Qt::NoModifier, p);
+    // The pointer wanders 27 pixels before the last release: no zoom box comes of it.
+    Move(&w, p + QPoint(15, 12), Qt::LeftButton);
+    QVERIFY(!w.Left_Down_Box_Shown());
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, p + QPoint(15, 12));
+    // The first click is reported, the second is not.
+    QCOMPARE(clicks.count(), 1);
+    QVERIFY(w.Scale_To_Fit_Pending());
+    Settle();
+    QVERIFY(Same_View(View_Of(w), d_fitted, 1e-12));
+    QCOMPARE(views.count(), 1);
+    QCOMPARE(views.at(0).at(0).toDouble(), d_fitted.left);
+    QCOMPARE(views.at(0).at(1).toDouble(), d_fitted.right);
+    QCOMPARE(clicks.count(), 1);
+}
+
+void TestGraphWidgetMouse::rightDoubleClickZoomsOutTwice()
+{
+    TRecordingGraph &w = *d_widget;
+    const QRect g = w.Graph_Rect();
+    QSignalSpy views(&w, &TGraphWidget::View_Changed);
+    QTest::mouseClick(&w, Qt::RightButton, Qt::NoModifier, g.center());
+    Settle();
+    const TView once = View_Of(w);
+    // The screen is repainted between the clicks of a double-click.
+    QTest::mousePress(&w, Qt::RightButton, Qt::NoModifier, g.center());
+    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, g.center());
+    Settle();
+    QTest::mouseDClick(&w, Qt::RightButton, Qt::NoModifier, g.center());
+    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, g.center());
+    Settle();
+    // Two more clicks: two more zoom-outs, as before double-clicks were handled.
+    const TView view = View_Of(w);
+    const double pixel = (once.right - once.left) / g.width();
+    QVERIFY(Near(view.right - view.left, 4.0 * (once.right - once.left), 12 * pixel));
+    QCOMPARE(views.count(), 3);
+    QVERIFY(!w.Scale_To_Fit_Pending());
+}
+
+void TestGraphWidgetMouse::viewChangedReportsTheRange_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("emitted");
+
+    QTest::newRow("zoom box") << "zoom box" << 1;
+    QTest::newRow("pan, two steps") << "pan" << 2;
+    QTest::newRow("right click") << "zoom out" << 1;
+    QTest::newRow("ScaleToFit") << "fit" << 1;
+    QTest::newRow("UpdateGraph") << "update" << 1;
+    QTest::newRow("click") << "click" << 0;
+    QTest::newRow("short drag") << "short drag" << 0;
+    QTest::newRow("cursor read-out") << "move" << 0;
+    QTest::newRow("Set_Horizontal_Range") << "set range" << 0;
+}
+
+void TestGraphWidgetMouse::viewChangedReportsTheRange()
+{
+    QFETCH(QString, action);
+    QFETCH(int, emitted);
+    TRecordingGraph &w = *d_widget;
+    const QRect g = w.Graph_Rect();
+    const QPoint c = g.center();
+    // From a zoomed view, so that a fit changes it too.
+    Left_Drag(&w, g.topLeft() + QPoint(40, 30), g.topLeft() + QPoint(200, 150));
+    Settle();
+    QSignalSpy views(&w, &TGraphWidget::View_Changed);
+
+    if (action == "zoom box") {
+        Left_Drag(&w, c, c + QPoint(60, 40));
+    } else if (action == "pan") {
+        QTest::mousePress(&w, Qt::RightButton, Qt::NoModifier, c);
+        Move(&w, c + QPoint(10, 5), Qt::RightButton);
+        Move(&w, c + QPoint(30, 5), Qt::RightButton);
+        QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, c + QPoint(30, 5));
+    } else if (action == "zoom out") {
+        QTest::mouseClick(&w, Qt::RightButton, Qt::NoModifier, c);
+    } else if (action == "fit") {
+        w.ScaleToFit();
+    } else if (action == "update") {
+        w.UpdateGraph();
+    } else if (action == "click") {
+        QTest::mouseClick(&w, Qt::LeftButton, Qt::NoModifier, c);
+    } else if (action == "short drag") {
+        Left_Drag(&w, c, c + QPoint(10, 8));
+    } else if (action == "move") {
+        Move(&w, c + QPoint(3, 3), Qt::NoButton);
+    } else if (action == "set range") {
+        w.Set_Horizontal_Range(10.0, 20.0);
+    }
+    Settle();
+    QCOMPARE(views.count(), emitted);
+    if (emitted > 0) {
+        // The last one tells the range now shown.
+        QCOMPARE(views.last().at(0).toDouble(), View_Of(w).left);
+        QCOMPARE(views.last().at(1).toDouble(), View_Of(w).right);
+    }
+}
+
+void TestGraphWidgetMouse::setHorizontalRange_data()
+{
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<bool>("includes_zero");
+    // Expected vertical range; NaN: the one shown before.
+    QTest::addColumn<double>("bottom");
+    QTest::addColumn<double>("top");
+
+    // The points there run from 0 to 10; with zero (the symmetric minimum 5e-6) and 1/50
+    // margins.
+    QTest::newRow("inside") << 20.0 << 40.0 << true << -5e-6 - 10.000005 / 50
+                            << 10.0 + 10.000005 / 50;
+    QTest::newRow("reversed ends")
+        << 40.0 << 20.0 << true << -5e-6 - 10.000005 / 50 << 10.0 + 10.000005 / 50;
+    QTest::newRow("zero not included") << 20.0 << 40.0 << false << -0.2 << 10.2;
+    // The peak of 120 at 60 counts in full.
+    QTest::newRow("around the peak")
+        << 55.0 << 65.0 << true << -5e-6 - 120.000005 / 50 << 120.0 + 120.000005 / 50;
+    const double keep = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("no point inside") << 100.2 << 100.8 << true << keep << keep;
+}
+
+void TestGraphWidgetMouse::setHorizontalRange()
+{
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(bool, includes_zero);
+    QFETCH(double, bottom);
+    QFETCH(double, top);
+    TRecordingGraph &w = *d_widget;
+    // y = x / 2 - 10 every 1 from 0 to 100, with a peak of 120 at 60.
+    std::vector<TVector2> points;
+    for (int x = 0; x <= 100; ++x)
+        points.emplace_back(x, x == 60 ? 120.0 : x / 2.0 - 10.0);
+    w.SetPoints(0, points);
+    w.EnableYIncludesZero(includes_zero);
+    w.UpdateGraph();
+    Settle();
+    const TView before = View_Of(w);
+    const QImage cache = w.Background_Pixmap().toImage();
+    QSignalSpy views(&w, &TGraphWidget::View_Changed);
+    w.paints = 0;
+
+    w.Set_Horizontal_Range(low, high);
+    const TView view = View_Of(w);
+    QVERIFY(Near(view.left, std::min(low, high), 1e-9));
+    QVERIFY(Near(view.right, std::max(low, high), 1e-9));
+    if (std::isnan(bottom)) {
+        QVERIFY(Near(view.bottom, before.bottom, 1e-9));
+        QVERIFY(Near(view.top, before.top, 1e-9));
+    } else {
+        QVERIFY2(Near(view.bottom, bottom, 1e-9), qPrintable(QString::number(view.bottom)));
+        QVERIFY2(Near(view.top, top, 1e-9), qPrintable(QString::number(view.top)));
+    }
+    // Rendered at once, shown by one repaint, and nothing reported.
+    QVERIFY(w.Background_Pixmap().toImage() != cache);
+    Settle();
+    QCOMPARE(w.paints, 1);
+    QCOMPARE(views.count(), 0);
+    QVERIFY(Same_View(View_Of(w), view, 0.0));
+}
+
+void TestGraphWidgetMouse::linkedGraphsFollowEachOther()
+{
+    // Two graphs over the same lengths: deviations, and En values with one peak at 60.
+    TRecordingGraph a;
+    TRecordingGraph b;
+    std::vector<TVector2> deviations;
+    std::vector<TVector2> en;
+    for (int i = 0; i <= 40; ++i) {
+        deviations.emplace_back(i * 2.5, 0.0005 * std::sin(i * 0.8));
+        en.emplace_back(i * 2.5, i == 24 ? 2.7 : 0.2 + 0.1 * (i % 3));
+    }
+    a.AddPoints(a.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), deviations);
+    b.AddPoints(b.CreateDataSet(Qt::blue, TGraphWidget::GRAPH_DEFAULT), en);
+    for (TRecordingGraph *w : {&a, &b}) {
+        w->setFixedSize(640, 300);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+    }
+    Settle();
+    connect(&a, &TGraphWidget::View_Changed, &b, &TGraphWidget::Set_Horizontal_Range);
+    connect(&b, &TGraphWidget::View_Changed, &a, &TGraphWidget::Set_Horizontal_Range);
+    QSignalSpy a_views(&a, &TGraphWidget::View_Changed);
+    QSignalSpy b_views(&b, &TGraphWidget::View_Changed);
+    auto Start = [&]() {
+        a.paints = b.paints = 0;
+        a_views.clear();
+        b_views.clear();
+    };
+    // Paints of A and of B, reports of A and of B since Start.
+    auto Counts = [&]() {
+        return QVector<int>{a.paints, b.paints, a_views.count(), b_views.count()};
+    };
+    auto Same_Lengths = [&]() {
+        const double pixel = (View_Of(a).right - View_Of(a).left) / a.Graph_Rect().width();
+        return Near(View_Of(a).left, View_Of(b).left, 1e-9 * pixel) &&
+               Near(View_Of(a).right, View_Of(b).right, 1e-9 * pixel);
+    };
+    const QRect g = a.Graph_Rect();
+    const QPoint c = g.center();
+
+    // A zoom box on A around the peak's length: B shows the same lengths and, fitted to the En
+    // values there, the peak at its height; one repaint each, one report.
+    const QPoint from(a.Horizontal_Position_Of(50.0), g.top() + 20);
+    const QPoint to(a.Horizontal_Position_Of(70.0), g.bottom() - 20);
+    QTest::mousePress(&a, Qt::LeftButton, Qt::NoModifier, from);
+    Move(&a, to, Qt::LeftButton);
+    Settle();
+    Start();
+    QTest::mouseRelease(&a, Qt::LeftButton, Qt::NoModifier, to);
+    Settle();
+    QVERIFY(Same_Lengths());
+    QCOMPARE(Counts(), QVector<int>({1, 1, 1, 0}));
+    QVERIFY(View_Of(b).top > 2.7 && View_Of(b).top < 2.7 * 1.03);
+
+    // A zoom box on A away from the peak: the En values there fill B's height.
+    const QPoint away(a.Horizontal_Position_Of(52.0), g.top() + 20);
+    const QPoint away_to(a.Horizontal_Position_Of(58.0), g.bottom() - 20);
+    Left_Drag(&a, away, away_to);
+    Settle();
+    QVERIFY(Same_Lengths());
+    QVERIFY(View_Of(b).top > 0.4 && View_Of(b).top < 0.4 * 1.03);
+
+    // A pan step on B: A follows at once.
+    Start();
+    QTest::mousePress(&b, Qt::RightButton, Qt::NoModifier, c);
+    Move(&b, c + QPoint(25, 0), Qt::RightButton);
+    Settle();
+    QVERIFY(Same_Lengths());
+    QCOMPARE(Counts(), QVector<int>({1, 1, 0, 1}));
+    QTest::mouseRelease(&b, Qt::RightButton, Qt::NoModifier, c + QPoint(25, 0));
+    Settle();
+    QCOMPARE(Counts(), QVector<int>({1, 1, 0, 1}));
+
+    // A right click on A: the zoom-out paint and the paint that shows it on A, one on B.
+    Start();
+    QTest::mouseClick(&a, Qt::RightButton, Qt::NoModifier, c);
+    Settle();
+    QVERIFY(Same_Lengths());
+    QCOMPARE(Counts(), QVector<int>({2, 1, 1, 0}));
+
+    // A double-click on B fits B to its data; A shows the same lengths.
+    Start();
+    Double_Click(&b, Qt::LeftButton, c);
+    Settle();
+    QVERIFY(Same_Lengths());
+    QVERIFY(Near(View_Of(b).left, -2.0, 1e-9) && Near(View_Of(b).right, 102.0, 1e-9));
+    QCOMPARE(Counts(), QVector<int>({1, 2, 0, 1}));
+
+    // Nothing keeps going afterwards.
+    Start();
+    Settle();
+    QCOMPARE(Counts(), QVector<int>({0, 0, 0, 0}));
 }
 
 QTEST_MAIN(TestGraphWidgetMouse)
