@@ -81,6 +81,7 @@ protected:
     // Any drag offering a URL list is accepted while it hovers; a drop opens one data file.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void Update();
@@ -119,7 +120,7 @@ private:
     void Refresh_Modified();
     void Mark_Unmodified();
     void File_Import(bool set_b);
-    void Show_Status();
+    void Fit_Graphs();
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Asks the question when the data is modified; true when the command may go ahead.

@@ -148,6 +148,7 @@ private slots:
     void Exported_Graphs_Are_The_Report_Tools_Plot();
     void Export_Graphs_Command();
     void Fit_To_Data_Restores_Both_Graphs();
+    void Graphs_Share_One_Length_Range();
 
 private:
     QString d_root;
@@ -565,6 +566,66 @@ void TestQuorvalComparison::Fit_To_Data_Restores_Both_Graphs()
     QTest::keyClick(&window, Qt::Key_0, Qt::ControlModifier);
     QTRY_COMPARE(window.Deviation_Graph()->Horizontal_Scale(), fitted_deviation);
     QTRY_COMPARE(window.En_Graph()->Horizontal_Scale(), fitted_en);
+}
+
+namespace {
+
+// The values at the left and right edges of a graph's plot area.
+QPair<double, double> Length_Range(const TGraphWidget *graph)
+{
+    const TGraphWidget::TScaleMap map = graph->Horizontal_Map();
+    return {map.Plain_Value(map.Low_Pixel()), map.Plain_Value(map.High_Pixel())};
+}
+
+} // namespace
+
+// Whatever the user does to either graph, both show the same length range.
+void TestQuorvalComparison::Graphs_Share_One_Length_Range()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.resize(900, 800);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    Fill(&window, Example_A(), Example_B(), 20.0);
+    QApplication::processEvents();
+    TGraphWidget *deviation = const_cast<TGraphWidget *>(window.Deviation_Graph());
+    TGraphWidget *en = const_cast<TGraphWidget *>(window.En_Graph());
+    const QPair<double, double> fitted = Length_Range(deviation);
+    // Fitted: one range for both, holding every position of both graphs.
+    QCOMPARE(Length_Range(en), fitted);
+    QVERIFY(fitted.first < 100.0 && fitted.second > 300.0);
+
+    // A zoom box dragged on the upper graph.
+    const QRect plot = deviation->Graph_Rect();
+    const QPoint from(plot.left() + plot.width() / 4, plot.top() + 10);
+    const QPoint to(plot.left() + plot.width() / 2, plot.bottom() - 10);
+    QTest::mousePress(deviation, Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent drag(QEvent::MouseMove, to, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(deviation, &drag);
+    QTest::mouseRelease(deviation, Qt::LeftButton, Qt::NoModifier, to);
+    QApplication::processEvents();
+    const QPair<double, double> zoomed = Length_Range(deviation);
+    QVERIFY(zoomed.second - zoomed.first < (fitted.second - fitted.first) / 2.0);
+    QCOMPARE(Length_Range(en), zoomed);
+
+    // A pan with the right button on the lower graph.
+    const QPoint start = en->Graph_Rect().center();
+    QTest::mousePress(en, Qt::RightButton, Qt::NoModifier, start);
+    QMouseEvent move(QEvent::MouseMove, start + QPoint(40, 0), Qt::RightButton, Qt::RightButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(en, &move);
+    QTest::mouseRelease(en, Qt::RightButton, Qt::NoModifier, start + QPoint(40, 0));
+    QApplication::processEvents();
+    const QPair<double, double> panned = Length_Range(en);
+    QVERIFY(panned.first < zoomed.first);
+    QCOMPARE(Length_Range(deviation), panned);
+
+    // A double-click on either graph fits both again.
+    QTest::mouseDClick(en, Qt::LeftButton, Qt::NoModifier, en->Graph_Rect().center());
+    QApplication::processEvents();
+    QCOMPARE(Length_Range(deviation), fitted);
+    QCOMPARE(Length_Range(en), fitted);
 }
 
 int main(int argc, char *argv[])
