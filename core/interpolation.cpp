@@ -131,6 +131,22 @@ bool Interpolate(const std::vector<TPoint> &points, const double &key, TKey Key,
 
 double Key_X(const TVector2 &p) { return p.x; }
 
+// The 3-D variants: the point at the key (component key_index), then two of its components
+// (index, output) out; both outputs are 0 unless the point was found.
+bool Components_At(const std::vector<TVector3> &points, const double &key, int key_index, int first,
+                   double *first_value, int second, double *second_value)
+{
+    *first_value = 0.0;
+    *second_value = 0.0;
+    TVector3 r;
+    if (!Interpolate(
+            points, key, [key_index](const TVector3 &p) { return p(key_index); }, &r))
+        return false;
+    *first_value = r(first);
+    *second_value = r(second);
+    return true;
+}
+
 // Keys up to this magnitude have finite differences, so the ratios of the segment test neither
 // overflow nor, beyond the allowance below, underflow; larger ones keep the list scan.
 constexpr double Largest_Indexed_Key = 1e307;
@@ -296,15 +312,7 @@ bool Get_Value_XY(const std::vector<TVector3> &points, const double &z, double *
 {
     QUORVAL_ASSERT(x_value);
     QUORVAL_ASSERT(y_value);
-    *x_value = 0.0;
-    *y_value = 0.0;
-    TVector3 r;
-    if (!Interpolate(
-            points, z, [](const TVector3 &p) { return p.z; }, &r))
-        return false;
-    *x_value = r.x;
-    *y_value = r.y;
-    return true;
+    return Components_At(points, z, 2, 0, x_value, 1, y_value);
 }
 
 bool Get_Value_YZ(const std::vector<TVector3> &points, const double &x, double *y_value,
@@ -312,15 +320,7 @@ bool Get_Value_YZ(const std::vector<TVector3> &points, const double &x, double *
 {
     QUORVAL_ASSERT(y_value);
     QUORVAL_ASSERT(z_value);
-    *y_value = 0.0;
-    *z_value = 0.0;
-    TVector3 r;
-    if (!Interpolate(
-            points, x, [](const TVector3 &p) { return p.x; }, &r))
-        return false;
-    *y_value = r.y;
-    *z_value = r.z;
-    return true;
+    return Components_At(points, x, 0, 1, y_value, 2, z_value);
 }
 
 bool Get_Value_ZX(const std::vector<TVector3> &points, const double &y, double *z_value,
@@ -328,15 +328,7 @@ bool Get_Value_ZX(const std::vector<TVector3> &points, const double &y, double *
 {
     QUORVAL_ASSERT(x_value);
     QUORVAL_ASSERT(z_value);
-    *z_value = 0.0;
-    *x_value = 0.0;
-    TVector3 r;
-    if (!Interpolate(
-            points, y, [](const TVector3 &p) { return p.y; }, &r))
-        return false;
-    *z_value = r.z;
-    *x_value = r.x;
-    return true;
+    return Components_At(points, y, 1, 2, z_value, 0, x_value);
 }
 
 } // namespace Extrapolation
