@@ -701,40 +701,38 @@ void TQuorval::File_Export_Graphs()
 // Both graphs show the whole data again.
 void TQuorval::View_Fit_To_Data() { Fit_Graphs(); }
 
-// Each graph fitted to its data, then both given the length range that holds both: the same
-// positions stand above each other, and no bracket at an end is cut off.
+// Each graph fitted to its data, then both shown in the length range that holds both: the same
+// positions stand above each other, and no bracket at an end is cut off. The fits only compute
+// the views; each graph is drawn once.
 void TQuorval::Fit_Graphs()
 {
-    {
-        // Each fit announces its own range; the common one is set below.
-        const QSignalBlocker block_deviation(d_deviation_graph);
-        const QSignalBlocker block_en(d_en_graph);
-        d_deviation_graph->UpdateGraph();
-        d_en_graph->UpdateGraph();
-    }
+    d_fit_queued = false;
+    d_deviation_graph->Update_Viewport_To_Data();
+    d_en_graph->Update_Viewport_To_Data();
     const TGraphWidget::TScaleMap deviation = d_deviation_graph->Horizontal_Map();
     const TGraphWidget::TScaleMap en = d_en_graph->Horizontal_Map();
-    const double deviation_low = deviation.Plain_Value(deviation.Low_Pixel());
-    const double deviation_high = deviation.Plain_Value(deviation.High_Pixel());
-    const double en_low = en.Plain_Value(en.Low_Pixel());
-    const double en_high = en.Plain_Value(en.High_Pixel());
-    const double low = std::min(deviation_low, en_low);
-    const double high = std::max(deviation_high, en_high);
-    // Only a graph whose range changes is drawn again.
-    if (low != deviation_low || high != deviation_high)
-        d_deviation_graph->Set_Horizontal_Range(low, high);
-    if (low != en_low || high != en_high)
-        d_en_graph->Set_Horizontal_Range(low, high);
+    const double low =
+        std::min(deviation.Plain_Value(deviation.Low_Pixel()), en.Plain_Value(en.Low_Pixel()));
+    const double high =
+        std::max(deviation.Plain_Value(deviation.High_Pixel()), en.Plain_Value(en.High_Pixel()));
+    d_deviation_graph->Set_Horizontal_Range(low, high);
+    d_en_graph->Set_Horizontal_Range(low, high);
 }
 
 // A double-click on either graph fits both.
 bool TQuorval::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched != d_deviation_graph && watched != d_en_graph)
+        return QMainWindow::eventFilter(watched, event);
     if (event->type() == QEvent::MouseButtonDblClick &&
-        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
-        (watched == d_deviation_graph || watched == d_en_graph)) {
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Fit_Graphs();
         return true;
+    }
+    // A resized graph fits itself to its own data: both are aligned again once both are resized.
+    if (event->type() == QEvent::Resize && !d_fit_queued) {
+        d_fit_queued = true;
+        QMetaObject::invokeMethod(this, &TQuorval::Fit_Graphs, Qt::QueuedConnection);
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -626,6 +626,13 @@ void TestQuorvalComparison::Graphs_Share_One_Length_Range()
     QApplication::processEvents();
     QCOMPARE(Length_Range(deviation), fitted);
     QCOMPARE(Length_Range(en), fitted);
+
+    // A resized window fits both graphs to one range again.
+    const int width = deviation->width();
+    window.resize(700, 760);
+    QTRY_VERIFY(deviation->width() != width);
+    QApplication::processEvents();
+    QCOMPARE(Length_Range(en), Length_Range(deviation));
 }
 
 int main(int argc, char *argv[])
