@@ -737,9 +737,11 @@ void TQuorval::File_Export_Graphs()
         return;
     // A name without a known extension takes the one of the chosen file type.
     if (ComparisonGraphs::Plot_Format_Of(file_name) == ComparisonGraphs::PLOT_NONE)
-        file_name += selected_filter.contains("*.pdf")   ? ".pdf"
-                     : selected_filter.contains("*.svg") ? ".svg"
-                                                         : ".png";
+        file_name = With_Extension(file_name, selected_filter.contains("*.pdf")   ? ".pdf"
+                                              : selected_filter.contains("*.svg") ? ".svg"
+                                                                                  : ".png");
+    if (file_name.isEmpty())
+        return;
     if (!Export_Graphs(file_name))
         Run_Message_Box("Error Exporting Graphs",
                         QString("The graphs cannot be written to %1: %2.")

@@ -528,6 +528,18 @@ void TestQuorvalComparison::Export_Graphs_Command()
                                               "SVG Images (*.svg)"}));
         QCOMPARE(QImage(d_home + "/graphs.png").size(), QSize(1000, 800));
     }
+    { // The extension makes the name of an existing file: replaced only when the user says so.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord question;
+        QVERIFY(Write_All(d_home + "/graphs.png", "kept"));
+        driver.Then_File(&dialog, d_home + "/graphs");
+        driver.Then_Box(&question, QMessageBox::No);
+        action->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(question.informative_text.contains("graphs.png already exists"));
+        QCOMPARE(Read_All(d_home + "/graphs.png"), QByteArray("kept"));
+    }
     { // A folder that does not exist: the error box names the file and the reason.
         TModalDriver driver;
         TDialogRecord dialog;
