@@ -743,10 +743,7 @@ void TQuorval::File_Export_Graphs()
     if (file_name.isEmpty())
         return;
     if (!Export_Graphs(file_name))
-        Run_Message_Box("Error Exporting Graphs",
-                        QString("The graphs cannot be written to %1: %2.")
-                            .arg(file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
-                        QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Show_Export_Error("Error Exporting Graphs", "The graphs", file_name);
 }
 
 // The Export Record command: file dialog, then the record into a PDF file.
@@ -759,10 +756,16 @@ void TQuorval::File_Export_Record()
     if (file_name.isEmpty())
         return;
     if (!Export_Record(file_name))
-        Run_Message_Box("Error Exporting Record",
-                        QString("The record cannot be written to %1: %2.")
-                            .arg(file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
-                        QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Show_Export_Error("Error Exporting Record", "The record", file_name);
+}
+
+void TQuorval::Show_Export_Error(const QString &title, const QString &what,
+                                 const QString &file_name)
+{
+    Run_Message_Box(title,
+                    QString("%1 cannot be written to %2: %3.")
+                        .arg(what, file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
+                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
 }
 
 // The Print command: the system's print dialog, then the record on the printer chosen there.

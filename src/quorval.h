@@ -133,6 +133,8 @@ private:
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
+    // The error box of an export: what cannot be written to the file, and why (d_last_error).
+    void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
     void Show_Status();
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
