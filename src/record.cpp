@@ -20,7 +20,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <vector>
 
 #if defined(__GLIBC__)
@@ -113,8 +112,8 @@ QString Label_Of(int column)
     return QLatin1String(column == Marker_Column ? Marker_Title : Report::Column_Titles[column]);
 }
 
-// The table's columns: each as wide as its widest text, then all widened or narrowed in
-// proportion to fill the page's width exactly.
+// The table's columns: each as wide as its widest text, widened in proportion to fill the page's
+// width.
 void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
                      const std::vector<TComparison::TExportData> &rows, TLayout *layout)
 {
@@ -198,7 +197,9 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
         TPage &page = layout.pages.back();
         page.table_top = y;
         page.first_row = row;
-        const int room = static_cast<int>((bottom - y - layout.header_height) / style.row);
+        // A paper too small for a single row still gets one a page, running over its edge.
+        const int room =
+            std::max(1, static_cast<int>((bottom - y - layout.header_height) / style.row));
         page.rows = std::min(room, row_count - row);
         row += page.rows;
         y += layout.header_height + page.rows * style.row;

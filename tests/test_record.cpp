@@ -9,6 +9,7 @@
 #include "test_support.h"
 
 #include <QImage>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -161,6 +162,31 @@ private slots:
         // The graphs follow the summary.
         QVERIFY(last.indexOf("Length Comparison") > last.indexOf("Positions with En > 1"));
         QVERIFY(last.indexOf("En Score") > last.indexOf("Length Comparison"));
+    }
+
+    // Whatever paper the print dialog sets up, every row is printed once; on paper too small for
+    // a single row, one a page.
+    void Any_Paper_data()
+    {
+        QTest::addColumn<QSizeF>("paper"); // mm
+        QTest::newRow("A3 landscape") << QSizeF(420, 297);
+        QTest::newRow("a strip too small for a row") << QSizeF(100, 15);
+    }
+
+    void Any_Paper()
+    {
+        QFETCH(QSizeF, paper);
+        Record::THeading heading;
+        const TComparison comparison = Gauge_Blocks(&heading);
+        const QString file = d_dir.filePath(QTest::currentDataTag() + QString(".pdf"));
+        QPdfWriter writer(file);
+        writer.setResolution(300);
+        writer.setPageLayout(QPageLayout(QPageSize(paper, QPageSize::Millimeter),
+                                         QPageLayout::Portrait, QMarginsF(2, 2, 2, 2)));
+        const int pages = Record::Paint(&writer, comparison, heading);
+        QVERIFY(pages > 0);
+        QCOMPARE(Pdf_Text(file).count('\f'), pages);
+        QCOMPARE(Record_Rows(Pdf_Text(file)).size(), int(comparison.Export_Rows().size()));
     }
 
     // On the locale's paper (A4 in the C locale the tests run in); the marked row's band shows
