@@ -23,10 +23,10 @@ int main(int argc, char *argv[])
 {
     // A file-size limit then makes a write fail with a message instead of killing the tool.
     SafeWrite::Ignore_File_Size_Signal();
-    // Only the plot needs the graph widgets and so a QApplication; without a display that uses
-    // Qt's offscreen platform instead of failing.
+    // Only the plot and the record need the graph widgets and so a QApplication; without a display
+    // that uses Qt's offscreen platform instead of failing.
     std::unique_ptr<QCoreApplication> application;
-    if (TReportTool::Wants_Plot(argc, argv)) {
+    if (TReportTool::Wants_Graphs(argc, argv)) {
         if (qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
             !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))

@@ -154,6 +154,16 @@ void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_
     en_graph->PaintToDevice(painter, lower, false);
 }
 
+void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison)
+{
+    QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
+    TGraphWidget deviation_graph;
+    TGraphWidget en_graph;
+    Set_Titles(&deviation_graph, &en_graph);
+    Add_Data_Sets(comparison, &deviation_graph, &en_graph);
+    Paint_Graphs(painter, area, &deviation_graph, &en_graph);
+}
+
 bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
                  const QString &creator, QByteArray *data, QString *error)
 {
@@ -173,11 +183,6 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
         return false;
     }
 
-    TGraphWidget deviation_graph;
-    TGraphWidget en_graph;
-    ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
-    ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
-
     data->clear();
     QBuffer buffer(data);
     buffer.open(QIODevice::WriteOnly);
@@ -194,7 +199,7 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
         }
         {
             QPainter painter(&image);
-            Paint_Graphs(&painter, image.rect(), &deviation_graph, &en_graph);
+            Paint_Comparison(&painter, image.rect(), comparison);
         }
         written = image.save(&buffer, "PNG");
         break;
@@ -212,8 +217,7 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter;
         if (painter.begin(&writer)) {
-            Paint_Graphs(&painter, QRect(0, 0, writer.width(), writer.height()), &deviation_graph,
-                         &en_graph);
+            Paint_Comparison(&painter, QRect(0, 0, writer.width(), writer.height()), comparison);
             written = painter.end();
         }
         break;
@@ -227,7 +231,7 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
         generator.setTitle("Length Comparison");
         QPainter painter;
         if (painter.begin(&generator)) {
-            Paint_Graphs(&painter, QRect(QPoint(0, 0), size), &deviation_graph, &en_graph);
+            Paint_Comparison(&painter, QRect(QPoint(0, 0), size), comparison);
             written = painter.end();
         }
         break;

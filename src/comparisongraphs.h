@@ -57,6 +57,10 @@ extern const int Largest_Svg_Plot_Positions;
 void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
                   TGraphWidget *en_graph);
 
+// Paints both graphs of a comparison, fitted to its data, into the area as Paint_Graphs does, on
+// graphs made for it alone. Needs a QApplication.
+void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison);
+
 // Draws both graphs of a comparison, fitted to its data, into the bytes of a PNG, PDF or SVG
 // file of size pixels (creator names the program in a PDF). Needs a QApplication. Returns
 // false with *error set on failure.

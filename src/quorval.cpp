@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -33,6 +34,8 @@
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPoint>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QRect>
 #include <QScreen>
 #include <QSettings>
@@ -90,13 +93,14 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_new(nullptr),
-      d_action_export_graphs(nullptr), d_action_fit(nullptr), d_action_import_a(nullptr),
-      d_action_import_b(nullptr), d_action_undo(nullptr), d_action_redo(nullptr),
-      d_action_copy(nullptr), d_action_paste(nullptr), d_action_open(nullptr),
-      d_action_save(nullptr), d_action_export(nullptr), d_action_options(nullptr),
-      d_action_about(nullptr), d_action_quit(nullptr), d_entry_widget_a(nullptr),
-      d_entry_widget_b(nullptr), d_central_layout(nullptr), d_deviation_graph(nullptr),
-      d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
+      d_action_export_graphs(nullptr), d_action_export_record(nullptr), d_action_print(nullptr),
+      d_action_fit(nullptr), d_action_import_a(nullptr), d_action_import_b(nullptr),
+      d_action_undo(nullptr), d_action_redo(nullptr), d_action_copy(nullptr),
+      d_action_paste(nullptr), d_action_open(nullptr), d_action_save(nullptr),
+      d_action_export(nullptr), d_action_options(nullptr), d_action_about(nullptr),
+      d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
+      d_central_layout(nullptr), d_deviation_graph(nullptr), d_en_graph(nullptr),
+      d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
       d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_options_changed(false),
       d_undo_stack(nullptr), d_paste_target(nullptr)
 {
@@ -119,9 +123,9 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     setWindowTitle("Quorval");
     ComparisonGraphs::Set_Titles(d_deviation_graph, d_en_graph);
 
-    d_action_save->setEnabled(false);
-    d_action_export->setEnabled(false);
-    d_action_export_graphs->setEnabled(false);
+    for (QAction *action : {d_action_save, d_action_export, d_action_export_graphs,
+                            d_action_export_record, d_action_print})
+        action->setEnabled(false);
 
     d_message_box = new TMessageBox(this);
 
@@ -198,6 +202,10 @@ void TQuorval::Create_Actions()
          nullptr},
         {&d_action_export_graphs, "Export Graphs\u2026",
          "Export both graphs to a PNG, PDF or SVG file.", nullptr, nullptr},
+        {&d_action_export_record, "Export Record\u2026",
+         "Export the comparison's record (heading, table, summary and graphs) to a PDF file.",
+         nullptr, nullptr},
+        {&d_action_print, "Print\u2026", "Print the comparison's record.", "Ctrl+P", nullptr},
         {&d_action_fit, "Fit to Data", "Show the whole data in both graphs.", "Ctrl+0", nullptr},
         {&d_action_copy, "Copy", "Copy the selected entries (all when none is selected).", "Ctrl+C",
          nullptr},
@@ -299,6 +307,8 @@ void TQuorval::Create_Menus()
     file_menu->addAction(d_action_save);
     file_menu->addAction(d_action_export);
     file_menu->addAction(d_action_export_graphs);
+    file_menu->addAction(d_action_export_record);
+    file_menu->addAction(d_action_print);
     file_menu->addSeparator();
     file_menu->addAction(d_action_import_a);
     file_menu->addAction(d_action_import_b);
@@ -346,6 +356,8 @@ void TQuorval::Make_Connections()
     connect(d_action_import_a, &QAction::triggered, this, &TQuorval::File_Import_A);
     connect(d_action_import_b, &QAction::triggered, this, &TQuorval::File_Import_B);
     connect(d_action_export_graphs, &QAction::triggered, this, &TQuorval::File_Export_Graphs);
+    connect(d_action_export_record, &QAction::triggered, this, &TQuorval::File_Export_Record);
+    connect(d_action_print, &QAction::triggered, this, &TQuorval::File_Print);
     connect(d_action_fit, &QAction::triggered, this, &TQuorval::View_Fit_To_Data);
     connect(d_action_copy, &QAction::triggered, this, &TQuorval::Edit_Copy);
     connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
@@ -458,8 +470,9 @@ void TQuorval::Update()
     // far can still be saved.
     const bool compared = d_comparison.Calculate(entries_a, entries_b, offset_b, d_options);
     d_action_save->setEnabled(!entries_a.empty() || !entries_b.empty());
-    d_action_export->setEnabled(compared);
-    d_action_export_graphs->setEnabled(compared);
+    for (QAction *action :
+         {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
+        action->setEnabled(compared);
     if (compared)
         ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
     Fit_Graphs();
@@ -540,6 +553,7 @@ bool TQuorval::Load_Data(const QString &file_name)
     if (!DataFile::Load_File(file_name, &content, &d_last_error))
         return false;
     Show_Lists(DataFile::Lists_Of(content));
+    d_data_file_name = QFileInfo(file_name).absoluteFilePath();
     return true;
 }
 
@@ -549,6 +563,7 @@ bool TQuorval::Save_Data(const QString &file_name)
     if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error))
         return false;
     Mark_Unmodified();
+    d_data_file_name = QFileInfo(file_name).absoluteFilePath();
     return true;
 }
 
@@ -573,15 +588,52 @@ bool TQuorval::Export_Graphs(const QString &file_name)
     QByteArray data;
     QString reason;
     if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, "Quorval 2.0",
-                                       &data, &reason)) {
-        d_last_error = reason;
-        return false;
-    }
-    if (!SafeWrite::Write_File(file_name, data, &reason)) {
+                                       &data, &reason) ||
+        !SafeWrite::Write_File(file_name, data, &reason)) {
         d_last_error = reason;
         return false;
     }
     return true;
+}
+
+// ---- Record ----
+
+Record::THeading TQuorval::Record_Heading() const
+{
+    Record::THeading heading;
+    heading.data_file = d_data_file_name;
+    // The history's clean point is the state last opened or saved.
+    heading.data_changed = !d_undo_stack->isClean();
+    heading.printed = QDateTime::currentDateTime();
+    heading.aligned = d_options.remove_deviations;
+    heading.offset_b = d_entry_widget_b->Entry_Offset();
+    heading.entries_a = d_entry_widget_a->Entry_Count();
+    heading.entries_b = d_entry_widget_b->Entry_Count();
+    return heading;
+}
+
+bool TQuorval::Export_Record(const QString &file_name)
+{
+    QByteArray pdf;
+    QString reason;
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), "Quorval 2.0", &pdf, &reason) ||
+        !SafeWrite::Write_File(file_name, pdf, &reason)) {
+        d_last_error = reason;
+        return false;
+    }
+    return true;
+}
+
+bool TQuorval::Print_Record(QPrinter *printer)
+{
+    printer->setResolution(Record::Resolution);
+    if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
+        return true;
+    d_last_error =
+        printer->outputFileName().isEmpty()
+            ? QStringLiteral("the printer %1 cannot be used").arg(printer->printerName())
+            : QStringLiteral("the file %1 cannot be written").arg(printer->outputFileName());
+    return false;
 }
 
 // ---- Commands ----
@@ -616,6 +668,7 @@ void TQuorval::File_New()
         return;
     d_undo_stack->push(
         new TListsCommand(this, Current_Lists(), EntryLists::TLists(), true, true, "New"));
+    d_data_file_name.clear();
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.
@@ -647,22 +700,29 @@ void TQuorval::File_Save()
         this, "Enter name of length comparison file to create", d_file_path, Data_File_Filter);
     if (file_name.isEmpty())
         return;
-    if (!file_name.endsWith(Data_File_Extension, Qt::CaseInsensitive)) {
-        file_name += Data_File_Extension;
-        // The dialog asked about replacing only the name as typed, not this one.
-        if (QFileInfo::exists(file_name) &&
-            Run_Message_Box("File Exists",
-                            QString("The file %1 already exists.  Do you want to replace it?")
-                                .arg(file_name.toHtmlEscaped()),
-                            QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
-                            QMessageBox::Warning) != QMessageBox::Yes)
-            return;
-    }
+    file_name = With_Extension(file_name, Data_File_Extension);
+    if (file_name.isEmpty())
+        return;
     d_file_path = Folder_Of(file_name);
 
     if (!Save_Data(file_name))
         Run_Message_Box("Error Saving File", "The length comparison file cannot be written.",
                         d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+QString TQuorval::With_Extension(const QString &file_name, const QString &extension)
+{
+    if (file_name.isEmpty() || file_name.endsWith(extension, Qt::CaseInsensitive))
+        return file_name;
+    const QString extended = file_name + extension;
+    if (QFileInfo::exists(extended) &&
+        Run_Message_Box("File Exists",
+                        QString("The file %1 already exists.  Do you want to replace it?")
+                            .arg(extended.toHtmlEscaped()),
+                        QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+                        QMessageBox::Warning) != QMessageBox::Yes)
+        return QString();
+    return extended;
 }
 
 // The Export command: file dialog and the text report of the last comparison.
@@ -688,14 +748,50 @@ void TQuorval::File_Export_Graphs()
         return;
     // A name without a known extension takes the one of the chosen file type.
     if (ComparisonGraphs::Plot_Format_Of(file_name) == ComparisonGraphs::PLOT_NONE)
-        file_name += selected_filter.contains("*.pdf")   ? ".pdf"
-                     : selected_filter.contains("*.svg") ? ".svg"
-                                                         : ".png";
+        file_name = With_Extension(file_name, selected_filter.contains("*.pdf")   ? ".pdf"
+                                              : selected_filter.contains("*.svg") ? ".svg"
+                                                                                  : ".png");
+    if (file_name.isEmpty())
+        return;
     if (!Export_Graphs(file_name))
-        Run_Message_Box("Error Exporting Graphs",
-                        QString("The graphs cannot be written to %1: %2.")
-                            .arg(file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
-                        QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Show_Export_Error("Error Exporting Graphs", "The graphs", file_name);
+}
+
+// The Export Record command: file dialog, then the record into a PDF file.
+void TQuorval::File_Export_Record()
+{
+    const QString file_name =
+        With_Extension(QFileDialog::getSaveFileName(this, "Enter name of record file to create",
+                                                    d_file_path, "PDF Documents (*.pdf)"),
+                       ".pdf");
+    if (file_name.isEmpty())
+        return;
+    if (!Export_Record(file_name))
+        Show_Export_Error("Error Exporting Record", "The record", file_name);
+}
+
+void TQuorval::Show_Export_Error(const QString &title, const QString &what,
+                                 const QString &file_name)
+{
+    Run_Message_Box(title,
+                    QString("%1 cannot be written to %2: %3.")
+                        .arg(what, file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
+                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+// The Print command: the system's print dialog, then the record on the printer chosen there.
+void TQuorval::File_Print()
+{
+    QPrinter printer;
+    Record::Set_Up_Page(&printer);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (!Print_Record(&printer))
+        Run_Message_Box(
+            "Error Printing Record",
+            QString("The record cannot be printed: %1.").arg(d_last_error.toHtmlEscaped()),
+            QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
 }
 
 // Both graphs show the whole data again.

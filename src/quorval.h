@@ -4,6 +4,7 @@
 #include "src/comparison.h"
 #include "src/entrylists.h"
 #include "src/entrytext.h"
+#include "src/record.h"
 #include "src/types.h"
 
 #include <QFont>
@@ -19,6 +20,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QGridLayout;
 class QLabel;
+class QPrinter;
 class QSettings;
 class QUndoStack;
 class TEntryWidget;
@@ -58,11 +60,17 @@ public:
     // Writes the report of the last comparison; an existing file is replaced only by a complete
     // new report.
     bool Export_Data(const QString &file_name);
+    // The record of the last comparison (see Record): into a PDF file, which is replaced only by a
+    // complete new one, or on a printer the print dialog set up.
+    bool Export_Record(const QString &file_name);
+    bool Print_Record(QPrinter *printer);
 
     // The state the commands work on, read-only.
     bool Data_Modified() const { return d_data_modified; }
     const QString &Last_Error() const { return d_last_error; }
     const QString &File_Path() const { return d_file_path; }
+    // The file last opened or saved, for the record's heading; empty after New.
+    const QString &Data_File_Name() const { return d_data_file_name; }
     const Type::TOptions &Options() const { return d_options; }
     const TComparison &Comparison() const { return d_comparison; }
     const std::vector<double> &Graph_Positions() const { return d_comparison.Graph_Positions(); }
@@ -92,6 +100,8 @@ private slots:
     void Edit_Copy();
     void Edit_Paste();
     void File_Export_Graphs();
+    void File_Export_Record();
+    void File_Print();
     void View_Fit_To_Data();
     void File_Save();
     void File_Export();
@@ -121,6 +131,12 @@ private:
     void Mark_Unmodified();
     void File_Import(bool set_b);
     void Fit_Graphs();
+    // The name with the extension added where it lacks it; empty when that names an existing file
+    // the user would not have replaced (the file dialog asked about the name as typed only).
+    QString With_Extension(const QString &file_name, const QString &extension);
+    Record::THeading Record_Heading() const;
+    // The error box of an export: what cannot be written to the file, and why (d_last_error).
+    void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Asks the question when the data is modified; true when the command may go ahead.
@@ -132,6 +148,8 @@ private:
 
     QAction *d_action_new;
     QAction *d_action_export_graphs;
+    QAction *d_action_export_record;
+    QAction *d_action_print;
     QAction *d_action_fit;
     QAction *d_action_import_a;
     QAction *d_action_import_b;
@@ -163,6 +181,7 @@ private:
 
     Type::TOptions d_options;
     QString d_file_path;
+    QString d_data_file_name;
     bool d_data_modified;
     bool d_options_changed;
     QString d_last_error;

@@ -72,13 +72,9 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
 
     QString line;
     for (const TComparison::TExportData &row : rows) {
-        line = row.Has_Position() ? Position_Field(row.position) : Position_Filler;
-        line += row.Has_Dev_A() ? Value_Field(row.dev_a) : QLatin1String(Filler);
-        line += row.Has_Dev_B() ? Value_Field(row.dev_b) : QLatin1String(Filler);
-        line += row.Has_Uc_A() ? Value_Field(row.uc_a) : QLatin1String(Filler);
-        line += row.Has_Uc_A_Adj() ? Value_Field(row.uc_a_adj) : QLatin1String(Filler);
-        line += row.Has_Uc_B() ? Value_Field(row.uc_b) : QLatin1String(Filler);
-        line += Shows_En(row) ? Value_Field(row.en_value) : QLatin1String(Filler);
+        line.clear();
+        for (const QString &field : Row_Fields(row))
+            line += field;
         line += QLatin1Char('\n');
         text += line.toLatin1();
     }
@@ -96,6 +92,27 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     return text;
 }
 
+const std::array<const char *, 7> Column_Titles = {"Position", "Dev. A", "Dev. B", "Uc A",
+                                                   "Uc A Adj", "Uc B",   "En"};
+
+TRow_Fields Row_Fields(const TComparison::TExportData &row)
+{
+    const auto Value = [](bool shown, const double &value) {
+        return shown ? Value_Field(value) : QString::fromLatin1(Filler);
+    };
+    return {row.Has_Position() ? Position_Field(row.position) : Position_Filler,
+            Value(row.Has_Dev_A(), row.dev_a),
+            Value(row.Has_Dev_B(), row.dev_b),
+            Value(row.Has_Uc_A(), row.uc_a),
+            Value(row.Has_Uc_A_Adj(), row.uc_a_adj),
+            Value(row.Has_Uc_B(), row.uc_b),
+            Value(Shows_En(row), row.en_value)};
+}
+
+bool Disagrees(const TComparison::TExportData &row) { return Shows_En(row) && row.en_value > 1.0; }
+
+QString Number_Text(const double &value) { return QStringLiteral("%1").arg(value, 0, 'f', 4); }
+
 TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
 {
     TSummary summary;
@@ -110,7 +127,7 @@ TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
             summary.en_max = row.en_value;
             summary.en_max_position = row.position;
         }
-        if (row.en_value > 1.0)
+        if (Disagrees(row))
             ++summary.above_one;
     }
     if (summary.en_count == 0)

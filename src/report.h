@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <vector>
 
 // The fixed-column text report of a comparison: one line per comparison position and, when any
@@ -18,6 +19,21 @@ namespace Report {
 // dev_offset_b the deviation added to set B's deviations.
 QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double &offset_b,
                 const double &dev_offset_b);
+
+// The titles of the report's seven columns, left to right.
+extern const std::array<const char *, 7> Column_Titles;
+
+// A row's seven fields as its line prints them, left to right: each number right-aligned in 10
+// characters with four decimals (a wider number widens its field), after one space, or before it
+// for the position; "     ------" where the row has no such value.
+using TRow_Fields = std::array<QString, 7>;
+TRow_Fields Row_Fields(const TComparison::TExportData &row);
+
+// Whether the row shows an En above 1: the two sets disagree at its position.
+bool Disagrees(const TComparison::TExportData &row);
+
+// A number as the report prints it, without padding: fixed-point, four decimals, C locale.
+QString Number_Text(const double &value);
 
 // What the summary says of the En values the report shows.
 struct TSummary

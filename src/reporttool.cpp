@@ -5,6 +5,7 @@
 #include "core/safewrite.h"
 #include "src/comparisongraphs.h"
 #include "src/entrylists.h"
+#include "src/record.h"
 #include "src/report.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -119,6 +121,8 @@ QString TReportTool::Usage()
                "                      .png, .pdf or .svg by its extension\n"
                "  --size WxH          size of the plot in pixels, %1 to %2 each "
                "(default 1000x800)\n"
+               "  --record FILE.pdf   also write the comparison's record for filing: heading,\n"
+               "                      table, summary and both graphs on numbered pages (PDF)\n"
                "  -h, --help          show this usage\n"
                "  --version           show the version\n"
                "\n"
@@ -142,10 +146,11 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
     const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
     const QCommandLineOption size_option("size", "Plot size.", "WxH");
+    const QCommandLineOption record_option("record", "Record file.", "FILE");
     const QCommandLineOption help_option({"h", "help"}, "Usage.");
     const QCommandLineOption version_option("version", "Version.");
     parser.addOptions({output_option, no_align_option, csv_option, plot_option, size_option,
-                       help_option, version_option});
+                       record_option, help_option, version_option});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -159,7 +164,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     // Each value option at most once and never empty: a repeated one would silently drop a
     // name the user typed.
     const QCommandLineOption *value_options[] = {&output_option, &csv_option, &plot_option,
-                                                 &size_option};
+                                                 &size_option, &record_option};
     for (const QCommandLineOption *option : value_options) {
         const QStringList values = parser.values(*option);
         const QString name = QStringLiteral("--") + option->names().constLast();
@@ -194,6 +199,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     parsed->output_file = parser.value(output_option);
     parsed->csv_file = parser.value(csv_option);
     parsed->plot_file = parser.value(plot_option);
+    parsed->record_file = parser.value(record_option);
     parsed->align = !parser.isSet(no_align_option);
 
     if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
@@ -213,8 +219,16 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
         }
     }
 
+    if (!parsed->record_file.isEmpty() &&
+        QFileInfo(parsed->record_file).suffix().compare("pdf", Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("Unknown record format of '%1': the name must end in .pdf.")
+                     .arg(parsed->record_file);
+        return false;
+    }
+
     // Writing an output over the data file, or two outputs into one file, would lose data.
-    const QStringList outputs = {parsed->output_file, parsed->csv_file, parsed->plot_file};
+    const QStringList outputs = {parsed->output_file, parsed->csv_file, parsed->plot_file,
+                                 parsed->record_file};
     for (int i = 0; i < outputs.size(); ++i) {
         if (outputs[i].isEmpty())
             continue;
@@ -232,15 +246,19 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     return true;
 }
 
-bool TReportTool::Wants_Plot(int argc, const char *const *argv)
+bool TReportTool::Wants_Graphs(int argc, const char *const *argv)
 {
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr)
             continue;
         if (std::strcmp(argv[i], "--") == 0)
             break;
-        if (std::strcmp(argv[i], "--plot") == 0 || std::strncmp(argv[i], "--plot=", 7) == 0)
-            return true;
+        for (const char *option : {"--plot", "--record"}) {
+            const std::size_t length = std::strlen(option);
+            if (std::strncmp(argv[i], option, length) == 0 &&
+                (argv[i][length] == '\0' || argv[i][length] == '='))
+                return true;
+        }
     }
     return false;
 }
@@ -332,6 +350,20 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         Print(err, error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
+    QByteArray record;
+    if (!parsed.record_file.isEmpty()) {
+        Record::THeading heading;
+        heading.data_file = parsed.input_file;
+        heading.printed = QDateTime::currentDateTime();
+        heading.aligned = parsed.align;
+        heading.offset_b = inputs.offset_b;
+        heading.entries_a = static_cast<int>(inputs.entries_a.size());
+        heading.entries_b = static_cast<int>(inputs.entries_b.size());
+        if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error)) {
+            Print(err, error + QLatin1Char('\n'));
+            return EXIT_FILE_ERROR;
+        }
+    }
 
     // Then every file is written completely beside its target, and only when all of them are
     // written do they replace their targets: a failed run leaves the outputs of the last one.
@@ -345,8 +377,8 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         prepared.append(QString());
     }
     QString reason;
-    const std::pair<const QString *, const QByteArray *> others[] = {{&parsed.csv_file, &csv},
-                                                                     {&parsed.plot_file, &plot}};
+    const std::pair<const QString *, const QByteArray *> others[] = {
+        {&parsed.csv_file, &csv}, {&parsed.plot_file, &plot}, {&parsed.record_file, &record}};
     for (const auto &other : others) {
         if (other.first->isEmpty())
             continue;

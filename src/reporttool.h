@@ -15,7 +15,8 @@
 
 // The command-line report tool quorval-report: reads a data file, runs the comparison exactly as
 // the main window does after opening that file, and writes the text report, optionally a CSV file
-// of the report rows and a plot of both graphs. Everything but main, so that tests can call it.
+// of the report rows, a plot of both graphs and the comparison's record (PDF). Everything but main,
+// so that tests can call it.
 class TReportTool
 {
 public:
@@ -35,6 +36,7 @@ public:
         QString output_file; // empty: standard output
         QString csv_file;    // empty: no CSV
         QString plot_file;   // empty: no plot
+        QString record_file; // empty: no record
         TPlotFormat plot_format = ComparisonGraphs::PLOT_NONE;
         QSize plot_size = QSize(1000, 800);
         bool align = true;
@@ -53,9 +55,9 @@ public:
     // reason in *error on a usage error.
     static bool Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error);
 
-    // Whether the command line asks for a plot, decided from the raw arguments before any Qt
-    // application object exists (the plot needs a QApplication, everything else does not).
-    static bool Wants_Plot(int argc, const char *const *argv);
+    // Whether the command line asks for a plot or a record, decided from the raw arguments before
+    // any Qt application object exists (their graphs need a QApplication, nothing else does).
+    static bool Wants_Graphs(int argc, const char *const *argv);
 
     // The CSV text of the report rows: a header line and one line per row, numbers in their
     // shortest round-trip form, an empty field wherever the report prints "------".

@@ -1,17 +1,21 @@
 // The main window's comparison: what Update puts into the graphs, the report rows and the
-// enabled state of the commands, and the Export command with its report file and error box.
+// enabled state of the commands, and the Export, Export Graphs, Export Record and Print commands
+// with their files and error boxes.
 
 #include "test_quorval_support.h"
 
 #include "core/graphwidget.h"
 #include "src/comparison.h"
 #include "src/comparisongraphs.h"
+#include "src/record.h"
 
 #include <QGridLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QSet>
 #include <QSettings>
@@ -149,8 +153,14 @@ private slots:
     void Export_Graphs_Command();
     void Fit_To_Data_Restores_Both_Graphs();
     void Graphs_Share_One_Length_Range();
+    void Record_Heading_Names_The_Data_File();
+    void Record_Printed_As_Exported();
+    void Record_Commands();
 
 private:
+    // The data file line of the heading of the window's record.
+    QString Heading_File(TQuorval *window);
+
     QString d_root;
     QString d_home;
     int d_count;
@@ -529,6 +539,18 @@ void TestQuorvalComparison::Export_Graphs_Command()
                                               "SVG Images (*.svg)"}));
         QCOMPARE(QImage(d_home + "/graphs.png").size(), QSize(1000, 800));
     }
+    { // The extension makes the name of an existing file: replaced only when the user says so.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord question;
+        QVERIFY(Write_All(d_home + "/graphs.png", "kept"));
+        driver.Then_File(&dialog, d_home + "/graphs");
+        driver.Then_Box(&question, QMessageBox::No);
+        action->trigger();
+        QVERIFY(driver.Done());
+        QVERIFY(question.informative_text.contains("graphs.png already exists"));
+        QCOMPARE(Read_All(d_home + "/graphs.png"), QByteArray("kept"));
+    }
     { // A folder that does not exist: the error box names the file and the reason.
         TModalDriver driver;
         TDialogRecord dialog;
@@ -633,6 +655,108 @@ void TestQuorvalComparison::Graphs_Share_One_Length_Range()
     QTRY_VERIFY(deviation->width() != width);
     QApplication::processEvents();
     QCOMPARE(Length_Range(en), Length_Range(deviation));
+}
+
+QString TestQuorvalComparison::Heading_File(TQuorval *window)
+{
+    const QString file = d_home + "/heading.pdf";
+    if (!window->Export_Record(file))
+        return window->Last_Error();
+    for (const QString &line : Pdf_Text(file).split('\n'))
+        if (line.startsWith("Data file"))
+            return line.mid(9).simplified();
+    return QString();
+}
+
+// The file last opened or saved, said to be changed while the data differs from it, until New.
+void TestQuorvalComparison::Record_Heading_Names_The_Data_File()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    QCOMPARE(Heading_File(&window), QString("not saved"));
+    const QString saved = d_home + "/saved.quorval";
+    QVERIFY(window.Save_Data(saved));
+    QCOMPARE(Heading_File(&window), saved);
+    Type_Offset(&window, "2.5");
+    QCOMPARE(Heading_File(&window), saved + " (changed since last opened or saved)");
+    window.Undo_Stack()->undo();
+    QCOMPARE(Heading_File(&window), saved);
+    const QString other = d_home + "/other.quorval";
+    QVERIFY(QFile::copy(saved, other) && window.Load_Data(other));
+    QCOMPARE(Heading_File(&window), other);
+    Action(&window, "New")->trigger();
+    Fill(&window, Example_A(), Example_B());
+    QCOMPARE(Heading_File(&window), QString("not saved"));
+}
+
+// Printing without a printer, into a PDF file, gives the exported record's pages.
+void TestQuorvalComparison::Record_Printed_As_Exported()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    QPrinter printer(QPrinter::HighResolution);
+    Record::Set_Up_Page(&printer);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(d_home + "/printed.pdf");
+    QVERIFY(window.Print_Record(&printer));
+    QVERIFY(window.Export_Record(d_home + "/exported.pdf"));
+    const QRegularExpression time("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d");
+    const QString printed = Pdf_Text(d_home + "/printed.pdf").replace(time, "TIME");
+    QVERIFY(printed.contains("Page 1 of 1"));
+    QCOMPARE(printed, Pdf_Text(d_home + "/exported.pdf").replace(time, "TIME"));
+
+    printer.setOutputFileName(d_home + "/missing/printed.pdf");
+    QVERIFY(!window.Print_Record(&printer));
+    QCOMPARE(window.Last_Error(),
+             QString("the file %1/missing/printed.pdf cannot be written").arg(d_home));
+}
+
+void TestQuorvalComparison::Record_Commands()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QAction *action = Action(&window, "Export Record\u2026");
+    QAction *print = Action(&window, "Print\u2026");
+    QVERIFY(!action->isEnabled() && !print->isEnabled()); // no comparison yet
+    Fill(&window, Example_A(), Example_B());
+    QVERIFY(action->isEnabled() && print->isEnabled());
+    { // The extension is added.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        driver.Then_File(&dialog, d_home + "/record");
+        action->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(dialog.caption, QString("Enter name of record file to create"));
+        QCOMPARE(dialog.filters, QStringList({"PDF Documents (*.pdf)"}));
+        QVERIFY(Read_All(d_home + "/record.pdf").startsWith("%PDF-"));
+    }
+    { // A folder that does not exist: the error box names the file and the reason.
+        TModalDriver driver;
+        TDialogRecord dialog;
+        TBoxRecord error;
+        const QString name = d_home + "/missing/record.pdf";
+        driver.Then_File(&dialog, name);
+        driver.Then_Box(&error, QMessageBox::Ok);
+        action->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(Error_Box_Difference(
+                     error, "Error Exporting Record",
+                     QString("The record cannot be written to %1: No such file or directory.")
+                         .arg(name)),
+                 QString());
+    }
+    { // Print opens the system's print dialog; cancelled, it prints nothing and says nothing.
+        TModalDriver driver;
+        bool print_dialog = false;
+        driver.Then([&print_dialog](QWidget *widget) -> TModalDriver::TAction {
+            print_dialog = qobject_cast<QPrintDialog *>(widget) != nullptr;
+            return [widget]() { qobject_cast<QDialog *>(widget)->reject(); };
+        });
+        print->trigger();
+        QVERIFY(driver.Done() && print_dialog);
+    }
+    Fill(&window, Example_A(), {Example_B()[0]});
+    QVERIFY(!action->isEnabled() && !print->isEnabled());
 }
 
 int main(int argc, char *argv[])

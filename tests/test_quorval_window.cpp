@@ -446,6 +446,7 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
         {"Open", "Open an existing Quorval file.", "Ctrl+O", true},
         {"File_Save", "File_Save the current Quorval file.", "Ctrl+S", true},
         {"File_Export", "File_Export data from the Quorval file.", "Ctrl+E", true},
+        {"Print\u2026", "Print the comparison's record.", "Ctrl+P", false},
         {"Options", "Options for the Quorval utility.", "", true},
         {"About", "About the Quorval utility.", "", true},
         {"Quit", "Close the Quorval utility.", "Ctrl+Q", false},
@@ -472,7 +473,8 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(names(menu_bar->actions()[0]->menu()->actions()),
              QStringList({"New", "Open", "|", "File_Save", "File_Export", "Export Graphs\u2026",
-                          "|", "Import Set A\u2026", "Import Set B\u2026", "|", "Quit"}));
+                          "Export Record\u2026", "Print\u2026", "|", "Import Set A\u2026",
+                          "Import Set B\u2026", "|", "Quit"}));
     QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()),
              QStringList({"Undo", "Redo", "|", "Copy", "Paste", "|", "Options"}));
     QCOMPARE(names(menu_bar->actions()[2]->menu()->actions()), QStringList({"Fit to Data"}));

@@ -501,6 +501,31 @@ private slots:
         QVERIFY(elements > 20);
     }
 
+    // The record holds the report's rows and names the data file as given; without any display
+    // it is drawn on Qt's offscreen platform.
+    void Record()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        const QString report = Path("record-report.txt");
+        const QString record = Path("record.PDF");
+        const TRun run =
+            Run_Tool({d_sample, "--no-align", "-o", report, "--record", record}, environment);
+        QCOMPARE(run.exit_code, 0);
+        QCOMPARE(run.err, QByteArray());
+        const QString text = Pdf_Text(record);
+        const QString words = text.simplified();
+        for (const QString &field :
+             {"Data file " + d_sample, QString("Alignment Not aligned"),
+              QString("Entries in set A 6"), QString("Entries in set B 5"), QString("Page 1 of 1")})
+            QVERIFY2(words.contains(field), qPrintable(field));
+        QStringList lines;
+        for (const QByteArray &line : Report_Lines(Read_All(report)))
+            lines.append(QString::fromLatin1(line).simplified());
+        QCOMPARE(Record_Rows(text).replaceInStrings(" En > 1", ""), lines);
+    }
+
     void Help_And_Version()
     {
         const TRun help = Run_Tool({"--help"});
@@ -536,6 +561,9 @@ private slots:
         QTest::newRow("report over the data file") << QStringList{"SAMPLE", "-o", "SAMPLE"};
         QTest::newRow("two outputs into one file")
             << QStringList{"SAMPLE", "-o", "OUT/same.txt", "--csv", "OUT/same.txt"};
+        QTest::newRow("record not a PDF") << QStringList{"SAMPLE", "--record", "OUT/r.png"};
+        QTest::newRow("record into the plot")
+            << QStringList{"SAMPLE", "--plot", "OUT/same.pdf", "--record", "OUT/same.pdf"};
     }
 
     // Exit status 2 with the reason and the usage on standard error, and no file written.
@@ -783,6 +811,9 @@ private slots:
         QTest::newRow("plot cannot be written")
             << QStringList{"-o", "@REPORT", "--csv", "@CSV", "--plot", "@BLOCKER/p.png"}
             << QString() << "ERR  Cannot write file '@BLOCKER/p.png': Not a directory\n";
+        QTest::newRow("record cannot be written")
+            << QStringList{"-o", "@REPORT", "--csv", "@CSV", "--record", "@BLOCKER/r.pdf"}
+            << QString() << "ERR  Cannot write file '@BLOCKER/r.pdf': Not a directory\n";
         QTest::newRow("report cannot be opened")
             << QStringList{"-o", "@FOLDER/missing/r.txt", "--csv", "@CSV"} << QString()
             << "ERR  Cannot open file for writing.\n";

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -37,10 +39,7 @@ inline Type::TEntryItem Entry(double nominal, double actual, double uc)
     return Type::TEntryItem{nominal, actual, uc};
 }
 
-inline bool Near(double a, double b, double tolerance)
-{
-    return std::fabs(a - b) <= tolerance;
-}
+inline bool Near(double a, double b, double tolerance) { return std::fabs(a - b) <= tolerance; }
 
 inline bool Same_Entries(const std::vector<Type::TEntryItem> &a,
                          const std::vector<Type::TEntryItem> &b, double tolerance = 0.0)
@@ -71,9 +70,8 @@ inline bool Write_All(const QString &file_name, const QByteArray &data)
 // Everything in a folder, hidden entries included, by name: shows files left behind.
 inline QStringList Entries(const QString &directory)
 {
-    return QDir(directory).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                         QDir::NoDotAndDotDot,
-                                     QDir::Name);
+    return QDir(directory).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 inline bool Set_Mode(const QString &path, mode_t mode)
@@ -87,6 +85,33 @@ inline mode_t Mode_Of(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return 0;
     return st.st_mode & 07777;
+}
+
+// The text of a PDF file as pdftotext (poppler-utils) lays it out, every page ending in a form
+// feed; a line saying why when it cannot be read.
+inline QString Pdf_Text(const QString &file_name)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {"-layout", file_name, "-"});
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return QStringLiteral("pdftotext failed: ") + process.errorString() +
+               QString::fromLocal8Bit(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The table rows of a record's text in page order, fields separated by single spaces: the lines
+// of seven or more fields that begin with a number or the filler.
+inline QStringList Record_Rows(const QString &text)
+{
+    static const QRegularExpression first_field(QStringLiteral("^(-?[0-9]+\\.[0-9]{4}|------) "));
+    QStringList rows;
+    for (const QString &line : text.split(QLatin1Char('\n'))) {
+        const QString fields = line.simplified();
+        if (fields.count(QLatin1Char(' ')) >= 6 && first_field.match(fields).hasMatch())
+            rows.append(fields);
+    }
+    return rows;
 }
 
 // How a forked child ended and what it wrote.

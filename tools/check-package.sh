@@ -24,10 +24,12 @@ for f in usr/bin/quorval usr/bin/quorval-report \
     fi
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-case "$depends" in
-    *libqt5widgets5*) ;;
-    *) echo "package Depends lacks the Qt libraries: '$depends'" >&2; status=1 ;;
-esac
+for library in libqt5widgets5 libqt5printsupport5; do
+    case "$depends" in
+        *"$library"*) ;;
+        *) echo "package Depends lacks $library: '$depends'" >&2; status=1 ;;
+    esac
+done
 [ "$status" -eq 0 ] || exit "$status"
 
 version=$(QT_QPA_PLATFORM=offscreen "$scratch/usr/bin/quorval-report" --version)

@@ -1,0 +1,198 @@
+// The comparison's record: its PDF read back with pdftotext and drawn with pdftoppm.
+
+#include "src/comparison.h"
+#include "src/datafile.h"
+#include "src/entrylists.h"
+#include "src/record.h"
+#include "src/report.h"
+
+#include "test_support.h"
+
+#include <QImage>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace Support;
+
+namespace {
+
+// The gauge-block example, not aligned (independent blocks), or 1,000 positions 1 mm apart,
+// aligned at B's offset 2.5, where set B's deviation jumps at every 97th.
+TComparison Example(bool gauge_blocks, Record::THeading *heading)
+{
+    EntryLists::TInputs inputs;
+    if (gauge_blocks) {
+        DataFile::TContent content;
+        QString error;
+        if (!DataFile::Load_File(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval", &content,
+                                 &error))
+            qFatal("%s", qPrintable(error));
+        inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+        heading->data_file = "/lab/2024/gauge_blocks.quorval";
+    } else {
+        for (int i = 0; i < 1000; ++i) {
+            inputs.entries_a.push_back(Entry(i, i + 0.0001 * (i % 7), 0.0005));
+            inputs.entries_b.push_back(
+                Entry(i, i + 0.0001 * (i % 5) + (i % 97 == 0 ? 0.003 : 0.0), 0.0006));
+        }
+        inputs.offset_b = 2.5;
+    }
+    heading->printed = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
+    heading->aligned = !gauge_blocks;
+    heading->offset_b = inputs.offset_b;
+    heading->entries_a = static_cast<int>(inputs.entries_a.size());
+    heading->entries_b = static_cast<int>(inputs.entries_b.size());
+    TComparison comparison;
+    comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
+                         Type::TOptions{heading->aligned});
+    return comparison;
+}
+
+} // namespace
+
+class TestRecord : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir d_dir;
+
+    QString Write_Record(const QString &name, const TComparison &comparison,
+                         const Record::THeading &heading)
+    {
+        QByteArray pdf;
+        QString error;
+        const QString file = d_dir.filePath(name);
+        return Record::Render_Pdf(comparison, heading, "test", &pdf, &error) && Write_All(file, pdf)
+                   ? file
+                   : error;
+    }
+
+private slots:
+    void Paper()
+    {
+        QCOMPARE(Record::Paper_Of(216, 279), QPageSize::Letter);
+        QCOMPARE(Record::Paper_Of(210, 297), QPageSize::A4);
+        QCOMPARE(Record::Paper_Of(216, 356), QPageSize::A4); // Legal
+    }
+
+    void Pages_data()
+    {
+        QTest::addColumn<bool>("gauge_blocks");
+        QTest::addColumn<QStringList>("heading_fields");
+        QTest::newRow("gauge blocks") << true
+                                      << QStringList{"Data file /lab/2024/gauge_blocks.quorval",
+                                                     "Printed 2024-03-05 14:07",
+                                                     "Alignment Not aligned",
+                                                     "Data B Pos Offset 0.0000 mm",
+                                                     "Entries in set A 39",
+                                                     "Entries in set B 39"};
+        QTest::newRow("1000 positions")
+            << false
+            << QStringList{"Data file not saved", "Alignment Aligned",
+                           "Data B Pos Offset 2.5000 mm", "Entries in set A 1000",
+                           "Entries in set B 1000"};
+    }
+
+    // Every page numbered, the table's rows exactly the report's with those where En > 1 marked
+    // (the rest not), its column titles on every page it reaches, the heading, the summary, and
+    // the graphs after it.
+    void Pages()
+    {
+        QFETCH(bool, gauge_blocks);
+        QFETCH(QStringList, heading_fields);
+        Record::THeading heading;
+        const TComparison comparison = Example(gauge_blocks, &heading);
+        const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
+        const QString file =
+            Write_Record(QTest::currentDataTag() + QString(".pdf"), comparison, heading);
+        const QStringList pages = Pdf_Text(file).split('\f', Qt::SkipEmptyParts);
+        // The gauge blocks: table and summary, then the graphs.
+        QCOMPARE(pages.size() == 2, gauge_blocks);
+        QVERIFY(pages.size() > 1);
+        QStringList table;
+        for (int i = 0; i < pages.size(); ++i) {
+            QVERIFY(pages[i].contains(QString("Page %1 of %2").arg(i + 1).arg(pages.size())));
+            const QStringList page_rows = Record_Rows(pages[i]);
+            QCOMPARE(pages[i].contains(
+                         QRegularExpression("Position +Dev. A +Dev. B +Uc A +Uc A Adj +Uc B +En")),
+                     !page_rows.isEmpty());
+            table += page_rows;
+        }
+        const QString first =
+            pages[0].split('\n').replaceInStrings(QRegularExpression(" +"), " ").join('\n');
+        QVERIFY(first.startsWith("Length comparison\n"));
+        heading_fields.append(QString("Data B Dev Offset %1 mm")
+                                  .arg(Report::Number_Text(comparison.Data_B_Dev_Offset())));
+        for (const QString &field : heading_fields)
+            QVERIFY2(first.contains(field), qPrintable(field));
+
+        QCOMPARE(table.size(), int(rows.size()));
+        int marked = 0;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            QStringList fields;
+            for (const QString &field : Report::Row_Fields(rows[i]))
+                fields.append(field.trimmed());
+            const bool disagrees = Report::Disagrees(rows[i]);
+            marked += disagrees;
+            QCOMPARE(table[int(i)], fields.join(' ') + (disagrees ? " En > 1" : ""));
+        }
+        const Report::TSummary summary = Report::Summarise(rows);
+        QVERIFY(marked > 0);
+        const QString all = pages.join(' ').simplified();
+        QVERIFY(all.contains(QString("En mean %1 Largest En %2 at %3 mm Positions with En > 1 %4, "
+                                     "marked in the table")
+                                 .arg(Report::Number_Text(summary.en_mean),
+                                      Report::Number_Text(summary.en_max),
+                                      Report::Number_Text(summary.en_max_position))
+                                 .arg(marked)));
+        QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
+    }
+
+    // Paper too small for a single row, as a print dialog may set up: one row a page, all there.
+    void Small_Paper()
+    {
+        Record::THeading heading;
+        const TComparison comparison = Example(true, &heading);
+        const QString file = d_dir.filePath("strip.pdf");
+        QPdfWriter writer(file);
+        writer.setResolution(300);
+        writer.setPageLayout(QPageLayout(QPageSize(QSizeF(100, 15), QPageSize::Millimeter),
+                                         QPageLayout::Portrait, QMarginsF(2, 2, 2, 2)));
+        const int pages = Record::Paint(&writer, comparison, heading);
+        QVERIFY(pages > int(comparison.Export_Rows().size()));
+        QCOMPARE(Pdf_Text(file).count('\f'), pages);
+        QCOMPARE(Record_Rows(Pdf_Text(file)).size(), int(comparison.Export_Rows().size()));
+    }
+
+    // A4 in the C locale the tests run in; the marked row's band shows in colour and, printed in
+    // grey, darker than the paper.
+    void Paper_And_Marking()
+    {
+        Record::THeading heading;
+        const QString file = Write_Record("marking.pdf", Example(true, &heading), heading);
+        QProcess info;
+        info.start("pdfinfo", {file});
+        QVERIFY(info.waitForFinished(60000));
+        QVERIFY(info.readAllStandardOutput().contains(" pts (A4)\n"));
+        for (const QString &colours : QStringList{"-png", "-gray"}) {
+            const QString image_file = d_dir.filePath("page" + colours);
+            QCOMPARE(QProcess::execute("pdftoppm", {"-r", "50", colours, "-singlefile", "-l", "1",
+                                                    file, image_file}),
+                     0);
+            const QImage page(image_file + (colours == "-png" ? ".png" : ".pgm"));
+            int band = 0; // pixels of one row: most of the page's width, a few pixels high
+            for (int y = 0; y < page.height(); ++y)
+                for (int x = 0; x < page.width(); ++x) {
+                    const QRgb pixel = page.pixel(x, y);
+                    band += colours == "-gray" ? qGray(pixel) > 200 && qGray(pixel) < 240
+                                               : qRed(pixel) == 255 && qGreen(pixel) == 214;
+                }
+            QVERIFY2(band > 600, qPrintable(QString::number(band)));
+        }
+    }
+};
+
+QTEST_MAIN(TestRecord)
+#include "test_record.moc"
