@@ -65,7 +65,20 @@ bool Is_Space(QChar c)
 
 bool Starts_With(const QString &text, int i, QLatin1String what)
 {
-    return text.midRef(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+    // Called at every tag: ASCII characters, which fold only to ASCII, are compared here, so that
+    // the full case folding runs only where it can matter.
+    if (text.size() - i < what.size())
+        return false;
+    const auto Lower = [](ushort c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    for (int k = 0; k < what.size(); ++k) {
+        const ushort c = text.at(i + k).unicode();
+        const ushort w = static_cast<uchar>(what.data()[k]);
+        if (c >= 0x80 || w >= 0x80)
+            return text.midRef(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+        if (Lower(c) != Lower(w))
+            return false;
+    }
+    return true;
 }
 
 // Index just past the next occurrence of terminator at or after i (the end when there is none:
@@ -407,19 +420,25 @@ TXmlFile::TXmlFile()
 
 TXmlFile::~TXmlFile() = default;
 
-void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namespace_processing)
+QString TXmlFile::Checked_Text(const QByteArray &data, bool from_file)
 {
+    const QString &message = from_file ? Parse_Error_File : Parse_Error_Data;
+    QString text = Decode_As_Parser(data);
     int offset = 0;
     QString what;
-    {
-        const QString text = Decode_As_Parser(data);
-        if (Find_Unsafe_Content(text, &offset, &what)) {
-            int line = 0;
-            int column = 0;
-            Line_And_Column(text, offset, &line, &column);
-            throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
-        }
+    if (Find_Unsafe_Content(text, &offset, &what)) {
+        int line = 0;
+        int column = 0;
+        Line_And_Column(text, offset, &line, &column);
+        throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
     }
+    return text;
+}
+
+void TXmlFile::Parse(const QByteArray &data, bool from_file, bool namespace_processing)
+{
+    Checked_Text(data, from_file);
+    QString what;
     int line = 0;
     int column = 0;
     bool parsed = false;
@@ -430,7 +449,8 @@ void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namesp
         parsed = d_document.setContent(data, namespace_processing, &what, &line, &column);
     }
     if (!parsed)
-        throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
+        throw Data_Error((from_file ? Parse_Error_File : Parse_Error_Data)
+                             .arg(QString::number(line), QString::number(column), what));
 }
 
 void TXmlFile::Check_Root(const QString &identification, int *version)
@@ -452,13 +472,12 @@ void TXmlFile::Check_Root(const QString &identification, int *version)
     }
 }
 
-void TXmlFile::Open(const QString &identification, int *version, bool namespace_processing)
+QByteArray TXmlFile::Read_File(const QString &file_name)
 {
-    if (!QFileInfo(d_file_name).isReadable())
-        throw File_Error(
-            QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(d_file_name));
+    if (!QFileInfo(file_name).isReadable())
+        throw File_Error(QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(file_name));
 
-    QFile file(d_file_name);
+    QFile file(file_name);
     QByteArray data;
     if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         // The DOM parser switches a device to binary reading; read the bytes the same way.
@@ -467,17 +486,27 @@ void TXmlFile::Open(const QString &identification, int *version, bool namespace_
     }
     if (!file.isOpen() || file.error() != QFileDevice::NoError)
         throw File_Error(QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2")
-                             .arg(d_file_name, file.errorString()));
+                             .arg(file_name, file.errorString()));
     file.close();
+    return data;
+}
 
-    Parse(data, Parse_Error_File, namespace_processing);
+void TXmlFile::Open(const QString &identification, int *version, bool namespace_processing)
+{
+    Open_File_Data(Read_File(d_file_name), identification, version, namespace_processing);
+}
+
+void TXmlFile::Open_File_Data(const QByteArray &data, const QString &identification, int *version,
+                              bool namespace_processing)
+{
+    Parse(data, true, namespace_processing);
     Check_Root(identification, version);
 }
 
 void TXmlFile::Open_Data(const QByteArray &data, const QString &identification, int *version,
                          bool namespace_processing)
 {
-    Parse(data, Parse_Error_Data, namespace_processing);
+    Parse(data, false, namespace_processing);
     Check_Root(identification, version);
 }
 
