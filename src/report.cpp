@@ -7,6 +7,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -16,15 +18,26 @@ const char Header[] =
     "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En\n";
 const char Filler[] = "     ------";
 
-// Fixed-point with four decimals in the C locale; wider numbers widen their field.
-QString Position_Field(const double &value)
+// Appends value as QString::arg(value, width, 'f', 4, ' ') gives it: fixed-point with four
+// decimals in the C locale, right-aligned in width characters, wider numbers widening the field.
+void Append_Fixed(QByteArray *text, const double &value, int width)
 {
-    return QStringLiteral("%1 ").arg(value, 10, 'f', 4, QLatin1Char(' '));
-}
-
-QString Value_Field(const double &value)
-{
-    return QStringLiteral(" %1").arg(value, 10, 'f', 4, QLatin1Char(' '));
+    // The exact conversion of the standard library rounds a tie to even where Qt rounds it away
+    // from zero; at four decimals a tie is an odd multiple of 1/32. Ties, zeros (Qt drops the
+    // sign of -0) and anything unusual are left to Qt itself.
+    if (!std::isfinite(value) || value == 0.0 || std::fabs(value) >= 1e15 ||
+        std::fabs(std::fmod(value * 32.0, 2.0)) == 1.0) {
+        text->append(QStringLiteral("%1").arg(value, width, 'f', 4, QLatin1Char(' ')).toLatin1());
+        return;
+    }
+    char buffer[32];
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    const int length = static_cast<int>(result.ptr - buffer);
+    if (length < width)
+        text->append(width - length, ' ');
+    text->append(buffer, length);
 }
 
 QString Summary_Line(const char *label, const double &value)
@@ -66,24 +79,30 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     double en_sum = 0.0;
     double en_max = 0.0;
     int en_count = 0;
-    QString line;
+    const auto Append_Value = [&text](bool valid, const double &value) {
+        if (valid) {
+            text += ' ';
+            Append_Fixed(&text, value, 10);
+        } else {
+            text += Filler;
+        }
+    };
     for (const TComparison::TExportData &row : rows) {
-        line = Position_Field(row.position);
-        line += row.dev_a_valid ? Value_Field(row.dev_a) : QLatin1String(Filler);
-        line += row.dev_b_valid ? Value_Field(row.dev_b) : QLatin1String(Filler);
-        line += row.uc_a_valid ? Value_Field(row.uc_a) : QLatin1String(Filler);
-        line += row.uc_a_valid ? Value_Field(row.uc_a_adj) : QLatin1String(Filler);
-        line += row.uc_b_valid ? Value_Field(row.uc_b) : QLatin1String(Filler);
-        if (row.uc_a_valid && row.uc_b_valid) {
-            line += Value_Field(row.en_value);
+        Append_Fixed(&text, row.position, 10);
+        text += ' ';
+        Append_Value(row.dev_a_valid, row.dev_a);
+        Append_Value(row.dev_b_valid, row.dev_b);
+        Append_Value(row.uc_a_valid, row.uc_a);
+        Append_Value(row.uc_a_valid, row.uc_a_adj);
+        Append_Value(row.uc_b_valid, row.uc_b);
+        const bool has_en = row.uc_a_valid && row.uc_b_valid;
+        Append_Value(has_en, row.en_value);
+        if (has_en) {
             en_sum += row.en_value;
             ++en_count;
             en_max = std::max(en_max, row.en_value);
-        } else {
-            line += QLatin1String(Filler);
         }
-        line += QLatin1Char('\n');
-        text += line.toLatin1();
+        text += '\n';
     }
 
     // Without any En value there is nothing to summarise, not even the offsets.
