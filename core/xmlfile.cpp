@@ -63,19 +63,28 @@ bool Is_Space(QChar c)
            c == QLatin1Char('\r');
 }
 
-bool Starts_With(const QString &text, int i, QLatin1String what)
+// With Unicode case folding, for text that is not ASCII.
+bool Starts_With_Folded(const QString &text, int i, QLatin1String what)
 {
-    // Called at every tag: ASCII characters, which fold only to ASCII, are compared here, so that
-    // the full case folding runs only where it can matter.
+    return text.midRef(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+}
+
+// Called at every tag: ASCII characters, which fold only to ASCII, are compared here.
+inline bool Starts_With(const QString &text, int i, QLatin1String what)
+{
     if (text.size() - i < what.size())
         return false;
-    const auto Lower = [](ushort c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    const QChar *p = text.constData() + i;
     for (int k = 0; k < what.size(); ++k) {
-        const ushort c = text.at(i + k).unicode();
+        const ushort c = p[k].unicode();
         const ushort w = static_cast<uchar>(what.data()[k]);
         if (c >= 0x80 || w >= 0x80)
-            return text.midRef(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
-        if (Lower(c) != Lower(w))
+            return Starts_With_Folded(text, i, what);
+        if (c == w)
+            continue;
+        // Letters differing only in case.
+        const ushort lower = c | 0x20;
+        if (lower != (w | 0x20) || lower < 'a' || lower > 'z')
             return false;
     }
     return true;

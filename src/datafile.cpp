@@ -201,12 +201,14 @@ bool TStream_Reader::Is_Acceptable_Token() const
     case QXmlStreamReader::ProcessingInstruction:
         return Is_Plain_Name(d_reader.processingInstructionTarget());
     case QXmlStreamReader::StartElement: {
-        if (!d_reader.prefix().isEmpty() || !d_reader.namespaceDeclarations().isEmpty() ||
-            !Is_Plain_Name(d_reader.qualifiedName()))
+        // The parser's namespace processing is off: plain names carry no namespace, and a
+        // namespace declaration shows as an attribute.
+        if (!Is_Plain_Name(d_reader.qualifiedName()))
             return false;
         const QXmlStreamAttributes attributes = d_reader.attributes();
         for (const QXmlStreamAttribute &attribute : attributes)
-            if (!Is_Plain_Name(attribute.qualifiedName()))
+            if (!Is_Plain_Name(attribute.qualifiedName()) ||
+                attribute.qualifiedName() == QLatin1String("xmlns"))
                 return false;
         return true;
     }
@@ -240,7 +242,8 @@ bool TStream_Reader::Read_Number(double *value)
     const QStringRef text = d_reader.text();
     if (!d_reader.isCDATA() && Is_Other_Blank(text))
         return false;
-    *value = EntryLists::To_Number(text.toString());
+    // The text is read where the parser holds it, without a copy.
+    *value = EntryLists::To_Number(QString::fromRawData(text.unicode(), text.size()));
     return Skip_Element();
 }
 
@@ -344,7 +347,7 @@ bool TStream_Reader::Read(DataFile::TContent *content)
     // left in the text would be dropped by the stream's decoding but not by the DOM.
     if (d_text.contains(QLatin1Char('&')) || d_text.startsWith(QChar(0xFEFF)))
         return false;
-    d_reader.setNamespaceProcessing(true);
+    d_reader.setNamespaceProcessing(false);
     do {
         if (!Next())
             return false;
