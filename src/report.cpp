@@ -2,13 +2,12 @@
 
 #include "core/assertion.h"
 #include "core/safewrite.h"
+#include "src/entrylists.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -17,28 +16,6 @@ const char Title[] = "Comparison Data\n\n";
 const char Header[] =
     "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En\n";
 const char Filler[] = "     ------";
-
-// Appends value as QString::arg(value, width, 'f', 4, ' ') gives it: fixed-point with four
-// decimals in the C locale, right-aligned in width characters, wider numbers widening the field.
-void Append_Fixed(QByteArray *text, const double &value, int width)
-{
-    // The exact conversion of the standard library rounds a tie to even where Qt rounds it away
-    // from zero; at four decimals a tie is an odd multiple of 1/32. Ties, zeros (Qt drops the
-    // sign of -0) and anything unusual are left to Qt itself.
-    if (!std::isfinite(value) || value == 0.0 || std::fabs(value) >= 1e15 ||
-        std::fabs(std::fmod(value * 32.0, 2.0)) == 1.0) {
-        text->append(QStringLiteral("%1").arg(value, width, 'f', 4, QLatin1Char(' ')).toLatin1());
-        return;
-    }
-    char buffer[32];
-    const std::to_chars_result result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    const int length = static_cast<int>(result.ptr - buffer);
-    if (length < width)
-        text->append(width - length, ' ');
-    text->append(buffer, length);
-}
 
 QString Summary_Line(const char *label, const double &value)
 {
@@ -82,13 +59,13 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     const auto Append_Value = [&text](bool valid, const double &value) {
         if (valid) {
             text += ' ';
-            Append_Fixed(&text, value, 10);
+            EntryLists::Append_Fixed_Text(&text, value, 10);
         } else {
             text += Filler;
         }
     };
     for (const TComparison::TExportData &row : rows) {
-        Append_Fixed(&text, row.position, 10);
+        EntryLists::Append_Fixed_Text(&text, row.position, 10);
         text += ' ';
         Append_Value(row.dev_a_valid, row.dev_a);
         Append_Value(row.dev_b_valid, row.dev_b);
