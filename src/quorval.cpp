@@ -403,10 +403,15 @@ void TQuorval::Show_Lists(const EntryLists::TLists &lists)
 
 bool TQuorval::Load_Data(const QString &file_name)
 {
-    DataFile::TContent content;
-    if (!DataFile::Load_File(file_name, &content, &d_last_error))
-        return false;
-    Show_Lists(DataFile::Lists_Of(content));
+    EntryLists::TLists lists;
+    {
+        // The entries as stored go before the lists are filled and compared.
+        DataFile::TContent content;
+        if (!DataFile::Load_File(file_name, &content, &d_last_error))
+            return false;
+        lists = DataFile::Lists_Of(content);
+    }
+    Show_Lists(lists);
     return true;
 }
 
