@@ -179,9 +179,11 @@ void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
     QAbstractItemModel *model = d_entry_list->model();
     {
         const QSignalBlocker blocker(model);
+        // Copies of one variant share its font rather than each holding one of its own.
+        const QVariant font(d_item_font);
         for (std::size_t i = 0; i < items.size(); ++i) {
             QListWidgetItem *list_item = d_entry_list->item(first + static_cast<int>(i));
-            list_item->setData(Qt::FontRole, d_item_font);
+            list_item->setData(Qt::FontRole, font);
             list_item->setData(Qt::UserRole, QVariant::fromValue(items[i]));
         }
     }
