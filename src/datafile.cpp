@@ -162,6 +162,9 @@ private:
     bool Next();
     bool Is_Acceptable_Token() const;
     bool Skip_Element();
+    template <typename TVisit> bool For_Each_Child(TVisit visit);
+    template <std::size_t Count, typename TRead>
+    bool Read_Children(const QString *const (&names)[Count], bool (&found)[Count], TRead read);
     bool Read_Number(double *value);
     bool Read_Entry(Type::TEntryItem *item);
     bool Read_Set(std::vector<Type::TEntryItem> *items);
@@ -247,50 +250,61 @@ bool TStream_Reader::Read_Number(double *value)
     return Skip_Element();
 }
 
-// From the start tag of an "Entry" to its end.
-bool TStream_Reader::Read_Entry(Type::TEntryItem *item)
-{
-    double *const fields[] = {&item->nominal, &item->actual, &item->uc};
-    const QString *const names[] = {&Name_Nominal, &Name_Actual, &Name_Uc};
-    bool found[] = {false, false, false};
-    for (;;) {
-        if (!Next())
-            return false;
-        if (d_reader.isEndElement())
-            break;
-        if (!d_reader.isStartElement())
-            continue;
-        int field = 0;
-        while (field < 3 && (found[field] || d_reader.qualifiedName() != *names[field]))
-            ++field;
-        if (field == 3 ? !Skip_Element() : !Read_Number(fields[field]))
-            return false;
-        if (field < 3)
-            found[field] = true;
-    }
-    return found[0] && found[1] && found[2];
-}
-
-// From the start tag of a data set to its end.
-bool TStream_Reader::Read_Set(std::vector<Type::TEntryItem> *items)
+// From a start tag to the end of its element: visit() is called at the start tag of each child
+// element and reads or skips that element whole.
+template <typename TVisit> bool TStream_Reader::For_Each_Child(TVisit visit)
 {
     for (;;) {
         if (!Next())
             return false;
         if (d_reader.isEndElement())
             return true;
-        if (!d_reader.isStartElement())
-            continue;
-        if (d_reader.qualifiedName() != Name_Entry) {
-            if (!Skip_Element())
-                return false;
-            continue;
-        }
+        if (d_reader.isStartElement() && !visit())
+            return false;
+    }
+}
+
+// From a start tag to the end of its element: read(i) reads the first child element named
+// names[i], as the DOM's look-up finds it, and found[i] is set; a later one of the same name, like
+// every other child element, is skipped.
+template <std::size_t Count, typename TRead>
+bool TStream_Reader::Read_Children(const QString *const (&names)[Count], bool (&found)[Count],
+                                   TRead read)
+{
+    return For_Each_Child([&] {
+        std::size_t child = 0;
+        while (child < Count && (found[child] || d_reader.qualifiedName() != *names[child]))
+            ++child;
+        if (child == Count)
+            return Skip_Element();
+        found[child] = true;
+        return read(child);
+    });
+}
+
+// From the start tag of an "Entry" to its end.
+bool TStream_Reader::Read_Entry(Type::TEntryItem *item)
+{
+    static const QString *const names[] = {&Name_Nominal, &Name_Actual, &Name_Uc};
+    double *const fields[] = {&item->nominal, &item->actual, &item->uc};
+    bool found[] = {false, false, false};
+    return Read_Children(names, found,
+                         [&](std::size_t field) { return Read_Number(fields[field]); }) &&
+           found[0] && found[1] && found[2];
+}
+
+// From the start tag of a data set to its end: every "Entry" child, in order.
+bool TStream_Reader::Read_Set(std::vector<Type::TEntryItem> *items)
+{
+    return For_Each_Child([&] {
+        if (d_reader.qualifiedName() != Name_Entry)
+            return Skip_Element();
         Type::TEntryItem item;
         if (!Read_Entry(&item))
             return false;
         items->push_back(item);
-    }
+        return true;
+    });
 }
 
 // From the start tag of the root to its end.
@@ -307,38 +321,20 @@ bool TStream_Reader::Read_Root(DataFile::TContent *content)
     else
         return false;
 
-    // The first child element of each name, as the DOM's look-up finds it; version 1 files do
-    // not look at offset elements.
+    // Version 1 files do not look at offset elements.
+    static const QString *const names[] = {&Name_Offset_A, &Name_Offset_B, &Name_Set_A,
+                                           &Name_Set_B};
     bool found[] = {false, false, false, false};
-    const QString *const names[] = {&Name_Offset_A, &Name_Offset_B, &Name_Set_A, &Name_Set_B};
-    for (;;) {
-        if (!Next())
-            return false;
-        if (d_reader.isEndElement())
-            break;
-        if (!d_reader.isStartElement())
-            continue;
-        int child = 0;
-        while (child < 4 && (found[child] || d_reader.qualifiedName() != *names[child]))
-            ++child;
-        bool read = false;
+    const bool version_1 = content->version == 1;
+    const bool read = Read_Children(names, found, [&](std::size_t child) {
         switch (child) {
-        case 0:
-            read = content->version == 1 ? Skip_Element() : Read_Number(&content->offset_a);
-            break;
-        case 1:
-            read = content->version == 1 ? Skip_Element() : Read_Number(&content->offset_b);
-            break;
-        case 2: read = Read_Set(&content->entries_a); break;
-        case 3: read = Read_Set(&content->entries_b); break;
-        default: read = Skip_Element(); break;
+        case 0: return version_1 ? Skip_Element() : Read_Number(&content->offset_a);
+        case 1: return version_1 ? Skip_Element() : Read_Number(&content->offset_b);
+        case 2: return Read_Set(&content->entries_a);
+        default: return Read_Set(&content->entries_b);
         }
-        if (!read)
-            return false;
-        if (child < 4)
-            found[child] = true;
-    }
-    return found[2] && found[3] && (content->version == 1 || (found[0] && found[1]));
+    });
+    return read && found[2] && found[3] && (version_1 || (found[0] && found[1]));
 }
 
 bool TStream_Reader::Read(DataFile::TContent *content)

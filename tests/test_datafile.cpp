@@ -1,5 +1,6 @@
 #include "src/datafile.h"
 
+#include "core/xmlfile.h"
 #include "src/entrywidget.h"
 
 #include "test_support.h"
@@ -706,6 +707,29 @@ private slots:
         QCOMPARE(both.reader, DataFile::READER_STREAM);
         QCOMPARE(both.content.entries_a.size(), a.size());
         QVERIFY(Same_Entries(both.content.entries_b, b, 1e-5));
+    }
+
+    void Stream_Keeps_A_Byte_Order_Mark_Inside_The_Text()
+    {
+        // U+FEFF inside the document is a character like any other, also where a piece of the
+        // parsed text begins: here as the first character of a number's text (which then does not
+        // read as a number). A two-byte character before it keeps it off the start of a block of
+        // the input, where the XML layer's decoding drops it.
+        const QByteArray start =
+            "<?xml version=\"1.0\"?><Quorval_Data File_Version=\"2\">" + Offsets;
+        const QByteArray open = "<Data_Set_A><Entry><Nominal>";
+        const int padding = 65536 - start.size() - open.size() - 7;
+        const QByteArray data = start + "<!--\xc3\xa9" + QByteArray(padding - 1, ' ') + "-->" +
+                                open +
+                                "\xef\xbb\xbf"
+                                "1</Nominal><Actual>5</Actual><Uc>6</Uc></Entry>"
+                                "</Data_Set_A>" +
+                                Set_B(Plain_Entry) + "</Quorval_Data>";
+        QCOMPARE(TXmlFile::Checked_Text(data, false).at(65536), QChar(0xFEFF));
+        const TBoth both = Load_Both(data);
+        QVERIFY(both.read);
+        QCOMPARE(both.reader, DataFile::READER_STREAM);
+        QVERIFY(Same_Entries(both.content.entries_a, {Entry(0, 5, 6)}));
     }
 
     void Stream_Leaves_Refused_Content_Alone()
