@@ -91,7 +91,7 @@ private:
     // The lists as the entry widgets hold them now, and showing new lists (with their
     // comparison) as unmodified data.
     EntryLists::TLists Current_Lists() const;
-    void Show_Lists(const EntryLists::TLists &lists);
+    void Show_Lists(EntryLists::TLists lists);
     // The one writer of the modified flag.
     void Set_Data_Modified(bool modified);
     // Asks the question when the data is modified; true when the command may go ahead.
