@@ -12,7 +12,8 @@
 class TXmlFileException
 {
 public:
-    enum TExceptionType {
+    enum TExceptionType
+    {
         FILE_ERROR = 0, // the file cannot be read, opened for reading, or is not writable
         DATA_ERROR = 1  // everything else: content, structure, names, writing
     };

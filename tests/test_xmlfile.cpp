@@ -101,6 +101,8 @@ private slots:
     void Hostile_Input();
     void Characters_Outside_Xml();
     void Fuzz_Regressions();
+    void Open_In_Steps_data();
+    void Open_In_Steps();
 };
 
 void TXmlFileTest::Open_File_Errors()
@@ -733,6 +735,63 @@ void TXmlFileTest::Fuzz_Regressions()
                      message.endsWith(c.message_end),
                  qPrintable(message));
     }
+}
+
+void TXmlFileTest::Open_In_Steps_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("data file") << Sample_Indented << true;
+    QTest::newRow("wrong root") << Declaration + "<Other File_Version=\"2\"/>" << true;
+    QTest::newRow("not well-formed") << Declaration + "<Quorval_Data>" << true;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("entity declaration")
+        << Declaration + "<!DOCTYPE Quorval_Data [<!ENTITY a \"b\">]><Quorval_Data/>" << false;
+    QTest::newRow("control character")
+        << Declaration + "<Quorval_Data File_Version=\"2\">\x01</Quorval_Data>" << false;
+    QTest::newRow("deep nesting") << QByteArray(300 * 3, 'x').replace("xxx", "<a>") << false;
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfe<\0a\0/\0>\0", 10) << true;
+}
+
+void TXmlFileTest::Open_In_Steps()
+{
+    // Read_File, Checked_Text and Open_File_Data are Open taken apart: together they give what
+    // Open gives, and Checked_Text refuses exactly what Open and Open_Data refuse before parsing,
+    // with their messages.
+    QFETCH(QByteArray, data);
+    QFETCH(bool, safe);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TXmlFile whole;
+    whole.d_file_name = dir.filePath("steps.quorval");
+    QVERIFY(Write_All(whole.d_file_name, data));
+    int whole_version = -1;
+    const QString whole_message = Thrown([&] { whole.Open("Quorval_Data", &whole_version, true); });
+
+    QCOMPARE(TXmlFile::Read_File(whole.d_file_name), data);
+    TXmlFile steps;
+    int steps_version = -1;
+    QCOMPARE(Thrown([&] {
+                 steps.Open_File_Data(TXmlFile::Read_File(whole.d_file_name), "Quorval_Data",
+                                      &steps_version, true);
+             }),
+             whole_message);
+    QCOMPARE(steps_version, whole_version);
+
+    const QString file_check = Thrown([&] { TXmlFile::Checked_Text(data, true); });
+    const QString data_check = Thrown([&] { TXmlFile::Checked_Text(data, false); });
+    QCOMPARE(file_check == "no exception", safe);
+    QCOMPARE(data_check == "no exception", safe);
+    if (!safe) {
+        QCOMPARE(file_check, whole_message);
+        QCOMPARE(data_check, Open_Data_Error(data));
+    }
+
+    const QString missing = dir.filePath("missing.quorval");
+    TXmlFile absent;
+    absent.d_file_name = missing;
+    QCOMPARE(Thrown([&] { TXmlFile::Read_File(missing); }),
+             Thrown([&] { absent.Open("Quorval_Data", nullptr, true); }));
 }
 
 QTEST_GUILESS_MAIN(TXmlFileTest)
