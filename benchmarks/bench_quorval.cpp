@@ -1,8 +1,8 @@
 // The main window on the offscreen platform: Update for 2 x 10,000 entries (reading the entry
 // widgets, the comparison, filling and rendering both graphs), and what the Open command does
-// after its dialog (reading the file, filling the entry widgets, the Updates) for 2 x 10,000 and
-// 2 x 100,000 entries. Each benchmark reports the process's peak resident memory ("peak_MB"); run
-// one benchmark per process to read it for that benchmark alone, e.g.
+// after its dialog (reading the file, filling the entry widgets, the Update) and one Update more
+// for 2 x 10,000 and 2 x 100,000 entries. Each benchmark reports the process's peak resident memory
+// ("peak_MB"); run one benchmark per process to read it for that benchmark alone, e.g.
 //   QT_QPA_PLATFORM=offscreen ./bench_quorval --benchmark_filter='BM_File_Load/100000$'
 // bench_quorval --open=FILE opens FILE once as the Open command does after its dialog (Load_Data,
 // which reads the file, fills both lists and runs one comparison with both graphs), in a shown
@@ -66,8 +66,8 @@ void BM_Update(benchmark::State &state)
 }
 BENCHMARK(BM_Update)->Arg(10000)->Unit(benchmark::kMillisecond);
 
-// Load_Data (which runs Update once per offset it sets), Update once more, the flag cleared: the
-// Open command after its dialog.
+// Load_Data (reading the file, filling both lists, one Update with both graphs) and one Update
+// more; the Open command after its dialog runs only the first (--open times that alone).
 void BM_File_Load(benchmark::State &state)
 {
     const int count = static_cast<int>(state.range(0));
