@@ -69,7 +69,7 @@ fuzz:
 	mkdir -p $(FUZZ_DIR)/corpus_stream
 	$(FUZZ_DIR)/datafile_stream_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -dict=fuzz/datafile.dict -artifact_prefix=$(FUZZ_DIR)/stream- $(FUZZ_DIR)/corpus_stream \
-	    examples tests/data/datafile tests/data/xmlfile fuzz/corpus
+	    examples tests/data/datafile tests/data/xmlfile fuzz/corpus fuzz/corpus_pieces
 
 install:
 	@sh tools/install-deps.sh $(BASE_PACKAGES)

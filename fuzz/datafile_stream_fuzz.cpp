@@ -2,7 +2,9 @@
 // (DataFile::Load_Data) and the document reader alone, and stops at the first input on which
 // they differ: one accepts and the other refuses, the contents differ in any bit, or the
 // messages of a refusal differ. Whatever the streaming reader takes on its own must be what the
-// document reader reads.
+// document reader reads. Most arbitrary bytes are no data file at all, so each input is also
+// placed into a sound data file where the readers could differ most: as a number's text, among
+// the entries of a set, as attributes of an entry and before the root element.
 
 #include "core/xmlfile.h"
 #include "src/datafile.h"
@@ -35,14 +37,23 @@ DataFile::TContent Sentinel()
     return content;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+// The places of a sound version 2 data file that an input is put into.
+QByteArray Data_File(const QByteArray &prolog, const QByteArray &entry_attributes,
+                     const QByteArray &between_entries, const QByteArray &nominal)
 {
-    if (size > 1000000)
-        return 0;
-    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<int>(size));
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n" + prolog +
+           "<Quorval_Data File_Version=\"2\">\n"
+           "<Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+           "<Data_Set_B_Offset>2.50000</Data_Set_B_Offset>\n"
+           "<Data_Set_A>\n<Entry" +
+           entry_attributes + "><Nominal>" + nominal +
+           "</Nominal><Actual>10.00012</Actual><Uc>0.00050</Uc></Entry>\n" + between_entries +
+           "<Entry><Nominal>20.00000</Nominal><Actual>20.00031</Actual><Uc>0.00060</Uc></Entry>\n"
+           "</Data_Set_A>\n<Data_Set_B/>\n</Quorval_Data>\n";
+}
 
+void Compare_Readers(const QByteArray &bytes)
+{
     DataFile::TContent reference = Sentinel();
     QString reference_error;
     const bool reference_read = DataFile::Load_Document_Data(bytes, &reference, &reference_error);
@@ -62,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         text = TXmlFile::Checked_Text(bytes, false);
     } catch (const TXmlFileException &) {
         Require(!reference_read, "the checks before parsing refused a readable document");
-        return 0;
+        return;
     }
     DataFile::TContent streamed = Sentinel();
     if (DataFile::Read_Stream(text, &streamed)) {
@@ -72,5 +83,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else {
         Require(DataFile::Identical(streamed, Sentinel()), "a refused stream changed the content");
     }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size > 1000000)
+        return 0;
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<int>(size));
+    Compare_Readers(bytes);
+    if (size > 10000)
+        return 0;
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), bytes));
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), bytes, "10.00000"));
+    Compare_Readers(Data_File(QByteArray(), " " + bytes, QByteArray(), "10.00000"));
+    Compare_Readers(Data_File(bytes, QByteArray(), QByteArray(), "10.00000"));
     return 0;
 }
