@@ -55,8 +55,8 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
 	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
 
-# libFuzzer runs of the XML layer and of the data-file reader (FUZZ_SECONDS each); crashing
-# inputs are left in $(FUZZ_DIR)/.
+# libFuzzer runs of the XML layer, of the data-file reader and of its streaming reader against its
+# document reader (FUZZ_SECONDS each); crashing inputs are left in $(FUZZ_DIR)/.
 fuzz:
 	@sh tools/install-deps.sh $(FUZZ_PACKAGES)
 	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -67,6 +67,10 @@ fuzz:
 	mkdir -p $(FUZZ_DIR)/corpus_datafile
 	$(FUZZ_DIR)/datafile_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -artifact_prefix=$(FUZZ_DIR)/datafile- $(FUZZ_DIR)/corpus_datafile tests/data/datafile fuzz/corpus
+	mkdir -p $(FUZZ_DIR)/corpus_stream
+	$(FUZZ_DIR)/datafile_stream_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -dict=fuzz/datafile.dict -artifact_prefix=$(FUZZ_DIR)/stream- $(FUZZ_DIR)/corpus_stream \
+	    examples tests/data/datafile tests/data/xmlfile fuzz/corpus fuzz/corpus_pieces
 
 install:
 	@sh tools/install-deps.sh $(BASE_PACKAGES)

@@ -1,7 +1,8 @@
-// Saving and loading comparison data files of 2 x 10,000 and 2 x 100,000 entries, and a load that
-// also fills two entry widgets as the main window does. Each benchmark reports the process's peak
-// resident memory ("peak_MB"); as that peak never falls, run one benchmark per process to read it
-// for that benchmark alone, e.g. --benchmark_filter='BM_Load_File/100000$'.
+// Saving and loading comparison data files of 2 x 10,000 and 2 x 100,000 entries (the load as the
+// program does it, through the streaming reader, and with the document reader alone), and a load
+// that also fills two entry widgets as the main window does. Each benchmark reports the process's
+// peak resident memory ("peak_MB"); as that peak never falls, run one benchmark per process to read
+// it for that benchmark alone, e.g. --benchmark_filter='BM_Load_File/100000$'.
 
 #include "bench_support.h"
 
@@ -60,7 +61,8 @@ void BM_Save_File(benchmark::State &state)
 }
 BENCHMARK(BM_Save_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-void BM_Load_File(benchmark::State &state)
+// Loads the file of the benchmark's size with load(file_name, &content, &error).
+template <typename TLoad> void Run_Load(benchmark::State &state, TLoad load)
 {
     QTemporaryDir dir;
     const QString file_name = dir.filePath("bench.quorval");
@@ -69,13 +71,27 @@ void BM_Load_File(benchmark::State &state)
         state.SkipWithError("cannot write the test file");
     for (auto _ : state) {
         DataFile::TContent content;
-        if (!DataFile::Load_File(file_name, &content, &error))
+        if (!load(file_name, &content, &error))
             state.SkipWithError(qPrintable(error));
         benchmark::DoNotOptimize(content.entries_b.data());
     }
     Report(state, file_name);
 }
+
+void BM_Load_File(benchmark::State &state)
+{
+    Run_Load(state, [](const QString &file_name, DataFile::TContent *content, QString *error) {
+        return DataFile::Load_File(file_name, content, error);
+    });
+}
 BENCHMARK(BM_Load_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The document reader alone, which the streaming reader leaves every document it does not take.
+void BM_Load_Document_File(benchmark::State &state)
+{
+    Run_Load(state, DataFile::Load_Document_File);
+}
+BENCHMARK(BM_Load_Document_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The load as the main window does it, without the comparison: read the file, set the offsets,
 // fill both entry lists, then read the entries back once as the comparison would.

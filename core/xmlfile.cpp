@@ -173,9 +173,31 @@ bool Is_Space(QChar c)
            c == QLatin1Char('\r');
 }
 
-bool Starts_With(const QString &text, int i, QLatin1String what)
+// With Unicode case folding, for text that is not ASCII.
+bool Starts_With_Folded(const QString &text, int i, QLatin1String what)
 {
     return text.midRef(i, what.size()).compare(what, Qt::CaseInsensitive) == 0;
+}
+
+// Called at every tag: ASCII characters, which fold only to ASCII, are compared here.
+inline bool Starts_With(const QString &text, int i, QLatin1String what)
+{
+    if (text.size() - i < what.size())
+        return false;
+    const QChar *p = text.constData() + i;
+    for (int k = 0; k < what.size(); ++k) {
+        const ushort c = p[k].unicode();
+        const ushort w = static_cast<uchar>(what.data()[k]);
+        if (c >= 0x80 || w >= 0x80)
+            return Starts_With_Folded(text, i, what);
+        if (c == w)
+            continue;
+        // Letters differing only in case.
+        const ushort lower = c | 0x20;
+        if (lower != (w | 0x20) || lower < 'a' || lower > 'z')
+            return false;
+    }
+    return true;
 }
 
 // Index just past the next occurrence of terminator at or after i (the end when there is none:
@@ -328,12 +350,12 @@ int Find_Malformed_Declaration(const QString &text)
     if (!text.midRef(start, 5).startsWith(QLatin1String("<?xml")) || start + 5 >= text.size() ||
         !Is_Space(text.at(start + 5)))
         return -1;
-    static const QRegularExpression declaration(QStringLiteral(
-        "^<\\?xml[ \t\r\n]+version[ \t\r\n]*=[ \t\r\n]*(\"1\\.[0-9]+\"|'1\\.[0-9]+')"
-        "([ \t\r\n]+encoding[ \t\r\n]*=[ \t\r\n]*"
-        "(\"[A-Za-z][A-Za-z0-9._-]*\"|'[A-Za-z][A-Za-z0-9._-]*'))?"
-        "([ \t\r\n]+standalone[ \t\r\n]*=[ \t\r\n]*(\"(yes|no)\"|'(yes|no)'))?"
-        "[ \t\r\n]*\\?>"));
+    static const QRegularExpression declaration(
+        QStringLiteral("^<\\?xml[ \t\r\n]+version[ \t\r\n]*=[ \t\r\n]*(\"1\\.[0-9]+\"|'1\\.[0-9]+')"
+                       "([ \t\r\n]+encoding[ \t\r\n]*=[ \t\r\n]*"
+                       "(\"[A-Za-z][A-Za-z0-9._-]*\"|'[A-Za-z][A-Za-z0-9._-]*'))?"
+                       "([ \t\r\n]+standalone[ \t\r\n]*=[ \t\r\n]*(\"(yes|no)\"|'(yes|no)'))?"
+                       "[ \t\r\n]*\\?>"));
     const int end = text.indexOf(QLatin1String("?>"), start);
     if (end < 0)
         return -1; // unfinished: the parser reports it
@@ -511,18 +533,14 @@ private:
     QDomImplementation::InvalidDataPolicy d_previous;
 };
 
-bool Is_Valid_Text(const QString &value)
-{
-    return Find_Invalid_Char(value) < 0;
-}
+bool Is_Valid_Text(const QString &value) { return Find_Invalid_Char(value) < 0; }
 
 const QString Missing_Node =
     QStringLiteral("ERR:  Node '%1' is missing from node '%2' and not optional.");
 
 // The look-ups shared by the element and the node overloads, which name the node differently in
 // their messages: name() gives that name, asked only for a message.
-template <typename TName>
-QString Text_Of(const QDomNode &node, bool optional, TName name)
+template <typename TName> QString Text_Of(const QDomNode &node, bool optional, TName name)
 {
     if (node.isNull())
         throw Data_Error(QStringLiteral("ERR:  Cannot read data from a NULL node"));
@@ -546,8 +564,7 @@ QDomElement Child_Element(const QDomNode &node, const QString &child_name, bool 
     throw Data_Error(Missing_Node.arg(child_name, name()));
 }
 
-template <typename TName>
-QDomNode First_Child(const QDomNode &parent, bool optional, TName name)
+template <typename TName> QDomNode First_Child(const QDomNode &parent, bool optional, TName name)
 {
     const QDomNode child = parent.firstChild();
     if (!child.isNull() || optional)
@@ -571,28 +588,34 @@ TXmlFile::TXmlFile()
 
 TXmlFile::~TXmlFile() = default;
 
-void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namespace_processing)
+QString TXmlFile::Checked_Text(const QByteArray &data, bool from_file)
 {
+    const QString &message = from_file ? Parse_Error_File : Parse_Error_Data;
+    QString text = Decode_As_Parser(data);
     int offset = 0;
     QString what;
-    {
-        const QString text = Decode_As_Parser(data);
-        const bool unsafe = Find_Unsafe_Content(text, &offset, &what);
-        // Whichever comes first is reported.
-        QByteArray codec_name;
-        const int invalid = Find_Invalid_Encoding(data, text, &codec_name);
-        if (invalid >= 0 && (!unsafe || invalid < offset)) {
-            offset = invalid;
-            what = QStringLiteral("byte sequence not valid in the encoding %1")
-                       .arg(QString::fromLatin1(codec_name));
-        }
-        if (unsafe || invalid >= 0) {
-            int line = 0;
-            int column = 0;
-            Line_And_Column(text, offset, &line, &column);
-            throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
-        }
+    const bool unsafe = Find_Unsafe_Content(text, &offset, &what);
+    // Whichever comes first is reported.
+    QByteArray codec_name;
+    const int invalid = Find_Invalid_Encoding(data, text, &codec_name);
+    if (invalid >= 0 && (!unsafe || invalid < offset)) {
+        offset = invalid;
+        what = QStringLiteral("byte sequence not valid in the encoding %1")
+                   .arg(QString::fromLatin1(codec_name));
     }
+    if (unsafe || invalid >= 0) {
+        int line = 0;
+        int column = 0;
+        Line_And_Column(text, offset, &line, &column);
+        throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
+    }
+    return text;
+}
+
+void TXmlFile::Parse(const QByteArray &data, bool from_file, bool namespace_processing)
+{
+    Checked_Text(data, from_file);
+    QString what;
     int line = 0;
     int column = 0;
     bool parsed = false;
@@ -603,7 +626,8 @@ void TXmlFile::Parse(const QByteArray &data, const QString &message, bool namesp
         parsed = d_document.setContent(data, namespace_processing, &what, &line, &column);
     }
     if (!parsed)
-        throw Data_Error(message.arg(QString::number(line), QString::number(column), what));
+        throw Data_Error((from_file ? Parse_Error_File : Parse_Error_Data)
+                             .arg(QString::number(line), QString::number(column), what));
 }
 
 void TXmlFile::Check_Root(const QString &identification, int *version)
@@ -625,20 +649,30 @@ void TXmlFile::Check_Root(const QString &identification, int *version)
     }
 }
 
+QByteArray TXmlFile::Read_File(const QString &file_name)
+{
+    if (!QFileInfo(file_name).isReadable())
+        throw File_Error(QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(file_name));
+
+    return Read_Data_File(file_name);
+}
+
 void TXmlFile::Open(const QString &identification, int *version, bool namespace_processing)
 {
-    if (!QFileInfo(d_file_name).isReadable())
-        throw File_Error(
-            QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(d_file_name));
+    Open_File_Data(Read_File(d_file_name), identification, version, namespace_processing);
+}
 
-    Parse(Read_Data_File(d_file_name), Parse_Error_File, namespace_processing);
+void TXmlFile::Open_File_Data(const QByteArray &data, const QString &identification, int *version,
+                              bool namespace_processing)
+{
+    Parse(data, true, namespace_processing);
     Check_Root(identification, version);
 }
 
 void TXmlFile::Open_Data(const QByteArray &data, const QString &identification, int *version,
                          bool namespace_processing)
 {
-    Parse(data, Parse_Error_Data, namespace_processing);
+    Parse(data, false, namespace_processing);
     Check_Root(identification, version);
 }
 
@@ -654,8 +688,7 @@ QString TXmlFile::Read_Text_Node(const QDomNode *node, bool optional) const
     return Text_Of(*node, optional, [node] { return node->localName(); });
 }
 
-QString TXmlFile::Read_Attribute(const QDomElement *node, const QString &name,
-                                 bool optional) const
+QString TXmlFile::Read_Attribute(const QDomElement *node, const QString &name, bool optional) const
 {
     QUORVAL_ASSERT(node != nullptr);
     if (node->isNull())
@@ -731,10 +764,7 @@ QDomNode TXmlFile::Get_Sibling_Node(const QDomNode *current_node, bool optional)
             .arg(current_node->localName()));
 }
 
-void TXmlFile::Clear()
-{
-    d_document.clear();
-}
+void TXmlFile::Clear() { d_document.clear(); }
 
 void TXmlFile::Reset(const QString &identification, int version)
 {
@@ -806,8 +836,8 @@ void TXmlFile::Write_Attribute(QDomElement *node, const QString &name, const QSt
     // The DOM writes attribute names and values as they are: refuse what would make the
     // written file unreadable.
     if (d_document.createAttribute(name).isNull() || !Is_Valid_Text(value))
-        throw Data_Error(QStringLiteral("ERR:  Cannot write attribute '%1' with data '%2'")
-                             .arg(name, value));
+        throw Data_Error(
+            QStringLiteral("ERR:  Cannot write attribute '%1' with data '%2'").arg(name, value));
     node->setAttribute(name, value);
 }
 
@@ -854,8 +884,8 @@ void TXmlFile::Write_File(bool compact)
     // point leaves an existing file as it was.
     QString reason;
     if (!SafeWrite::Write_File(d_file_name, Serialise(compact), &reason))
-        throw Data_Error(QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2")
-                             .arg(d_file_name, reason));
+        throw Data_Error(
+            QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2").arg(d_file_name, reason));
 }
 
 void TXmlFile::Write_Data(QByteArray *data, bool compact)

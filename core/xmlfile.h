@@ -40,6 +40,16 @@ public:
     void Open_Data(const QByteArray &data, const QString &identification, int *version,
                    bool namespace_processing);
 
+    // The steps of Open for a reader that looks at the bytes before the DOM does. Read_File
+    // checks and reads a file as Open does; Checked_Text gives the text of bytes as the parser
+    // decodes it, after the safety checks that Open (from_file) or Open_Data run before any
+    // parse, throwing what they would throw; Open_File_Data finishes Open on bytes that
+    // Read_File gave, without reading the file again.
+    static QByteArray Read_File(const QString &file_name);
+    static QString Checked_Text(const QByteArray &data, bool from_file);
+    void Open_File_Data(const QByteArray &data, const QString &identification, int *version,
+                        bool namespace_processing);
+
     QString Read_Text_Node(const QDomElement *node, bool optional) const;
     QString Read_Text_Node(const QDomNode *node, bool optional) const;
     QString Read_Attribute(const QDomElement *node, const QString &name, bool optional) const;
@@ -82,7 +92,7 @@ private:
     QString d_identification;
     QString d_doctype_name;
 
-    void Parse(const QByteArray &data, const QString &source, bool namespace_processing);
+    void Parse(const QByteArray &data, bool from_file, bool namespace_processing);
     void Check_Root(const QString &identification, int *version);
     QByteArray Serialise(bool compact) const;
 };

@@ -46,12 +46,35 @@ void Read_V2(const TXmlFile *xml_file, TContent *content);
 // with 5 decimals). Throws TXmlFileException.
 void Build_Document(TXmlFile *xml_file, const TContent &content);
 
-// Whole load of a file or of bytes: on failure *content is left as it was.
-bool Load_File(const QString &file_name, TContent *content, QString *error);
-bool Load_Data(const QByteArray &data, TContent *content, QString *error);
+// The reader that decided a load.
+enum TReader {
+    READER_STREAM,  // the streaming reader took the document
+    READER_DOCUMENT // the document reader, or a check before either reader refused it
+};
+
+// Whole load of a file or of bytes: on failure *content is left as it was. The streaming reader
+// (Read_Stream) reads what it takes; anything else is read by the document reader, which gives
+// the result or the error. *reader, when given, tells which one decided.
+bool Load_File(const QString &file_name, TContent *content, QString *error,
+               TReader *reader = nullptr);
+bool Load_Data(const QByteArray &data, TContent *content, QString *error,
+               TReader *reader = nullptr);
+// The same with the document reader alone, the reference that the streaming reader matches.
+bool Load_Document_File(const QString &file_name, TContent *content, QString *error);
+bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error);
+
+// The streaming reader alone, on text as TXmlFile::Checked_Text gives it: one pass of a
+// streaming parser, no document built. It takes only documents that it reads exactly as the
+// document reader does; true with *content set for those, false with *content as it was for
+// any other, every document that the document reader refuses among them.
+bool Read_Stream(const QString &text, TContent *content);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
 bool Save_File(const QString &file_name, const TContent &content, QString *error);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
+
+// Whether two contents hold the same version, offsets and entries, bit for bit (the sign of a
+// zero included).
+bool Identical(const TContent &a, const TContent &b);
 
 // Set B's offset relative to set A, as the file records it.
 double Relative_Offset_B(const TContent &content);

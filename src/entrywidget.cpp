@@ -264,11 +264,16 @@ TEntryWidget::~TEntryWidget()
 
 QString TEntryWidget::Display_Text(const Type::TEntryItem &item)
 {
-    // QString::arg(double) formats in the C locale.
-    return QString("%1, %2, %3")
-        .arg(item.nominal, 10, 'f', 4, QChar(' '))
-        .arg(item.actual, 10, 'f', 4, QChar(' '))
-        .arg(item.uc, 8, 'f', 4, QChar(' '));
+    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point with 4 decimals in
+    // the C locale, in fields of 10, 10 and 8; made directly, as a loaded file can hold 200,000.
+    QByteArray text;
+    text.reserve(40);
+    EntryLists::Append_Fixed_Text(&text, item.nominal, 10);
+    text += ", ";
+    EntryLists::Append_Fixed_Text(&text, item.actual, 10);
+    text += ", ";
+    EntryLists::Append_Fixed_Text(&text, item.uc, 8);
+    return QString::fromLatin1(text);
 }
 
 double TEntryWidget::Entry_Offset() const { return EntryLists::To_Number(d_offset_edit->text()); }
@@ -316,9 +321,11 @@ void TEntryWidget::Insert_Rows(int row, const std::vector<Type::TEntryItem> &ite
     QAbstractItemModel *model = d_entry_list->model();
     {
         const QSignalBlocker blocker(model);
+        // Copies of one variant share its font rather than each holding one of its own.
+        const QVariant font(d_item_font);
         for (std::size_t i = 0; i < items.size(); ++i) {
             QListWidgetItem *list_item = d_entry_list->item(row + static_cast<int>(i));
-            list_item->setData(Qt::FontRole, d_item_font);
+            list_item->setData(Qt::FontRole, font);
             list_item->setData(Qt::UserRole, QVariant::fromValue(items[i]));
         }
     }

@@ -122,8 +122,9 @@ private:
     // The lists as the entry widgets hold them now; putting the lists of set A, B or both into
     // the widgets with one comparison; and showing loaded lists as unmodified data with no history.
     EntryLists::TLists Current_Lists() const;
+    void Fill_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
     void Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
-    void Show_Lists(const EntryLists::TLists &lists);
+    void Show_Lists(EntryLists::TLists lists);
     // The one writer of the modified flag: the lists hold entries that differ from the last load
     // or save (the undo history is not at its clean point), or the options changed the
     // comparison since.

@@ -2,6 +2,7 @@
 
 #include "core/assertion.h"
 #include "core/safewrite.h"
+#include "src/entrylists.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,22 +18,43 @@ const char Header[] =
     "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En\n";
 const char Filler[] = "     ------";
 // A position that is not a number, in the width of the position column.
-const QString Position_Filler = QStringLiteral("    ------ ");
-
-// Fixed-point with four decimals in the C locale; wider numbers widen their field.
-QString Position_Field(const double &value)
-{
-    return QStringLiteral("%1 ").arg(value, 10, 'f', 4, QLatin1Char(' '));
-}
-
-QString Value_Field(const double &value)
-{
-    return QStringLiteral(" %1").arg(value, 10, 'f', 4, QLatin1Char(' '));
-}
+const char Position_Filler[] = "    ------ ";
 
 // A row's En is shown (and counted by the summary) where it has one at a position that is a
 // number, so that the summary's mean and largest agree with the lines.
 bool Shows_En(const TComparison::TExportData &row) { return row.Has_Position() && row.Has_En(); }
+
+// The seven fields of a row as the report prints them: fixed-point with four decimals in the C
+// locale, right-aligned in 10 characters (wider numbers widen their field), the position followed
+// by a blank and every other field preceded by one; the fillers where a value is missing.
+template <typename TSink> void Row_Fields_Into(const TComparison::TExportData &row, TSink Field)
+{
+    QByteArray field;
+    const auto Value = [&](bool shown, const double &value) {
+        field.clear();
+        if (shown) {
+            field += ' ';
+            EntryLists::Append_Fixed_Text(&field, value, 10);
+        } else {
+            field += Filler;
+        }
+        Field(field);
+    };
+    field.clear();
+    if (row.Has_Position()) {
+        EntryLists::Append_Fixed_Text(&field, row.position, 10);
+        field += ' ';
+    } else {
+        field += Position_Filler;
+    }
+    Field(field);
+    Value(row.Has_Dev_A(), row.dev_a);
+    Value(row.Has_Dev_B(), row.dev_b);
+    Value(row.Has_Uc_A(), row.uc_a);
+    Value(row.Has_Uc_A_Adj(), row.uc_a_adj);
+    Value(row.Has_Uc_B(), row.uc_b);
+    Value(Shows_En(row), row.en_value);
+}
 
 QString Summary_Line(const char *label, const double &value)
 {
@@ -70,13 +92,9 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     text += QByteArray(82, '-');
     text += '\n';
 
-    QString line;
     for (const TComparison::TExportData &row : rows) {
-        line.clear();
-        for (const QString &field : Row_Fields(row))
-            line += field;
-        line += QLatin1Char('\n');
-        text += line.toLatin1();
+        Row_Fields_Into(row, [&text](const QByteArray &field) { text += field; });
+        text += '\n';
     }
 
     // Without any En value there is nothing to summarise, not even the offsets.
@@ -97,16 +115,11 @@ const std::array<const char *, 7> Column_Titles = {"Position", "Dev. A", "Dev. B
 
 TRow_Fields Row_Fields(const TComparison::TExportData &row)
 {
-    const auto Value = [](bool shown, const double &value) {
-        return shown ? Value_Field(value) : QString::fromLatin1(Filler);
-    };
-    return {row.Has_Position() ? Position_Field(row.position) : Position_Filler,
-            Value(row.Has_Dev_A(), row.dev_a),
-            Value(row.Has_Dev_B(), row.dev_b),
-            Value(row.Has_Uc_A(), row.uc_a),
-            Value(row.Has_Uc_A_Adj(), row.uc_a_adj),
-            Value(row.Has_Uc_B(), row.uc_b),
-            Value(Shows_En(row), row.en_value)};
+    TRow_Fields fields;
+    std::size_t i = 0;
+    Row_Fields_Into(row,
+                    [&](const QByteArray &field) { fields[i++] = QString::fromLatin1(field); });
+    return fields;
 }
 
 bool Disagrees(const TComparison::TExportData &row) { return Shows_En(row) && row.en_value > 1.0; }

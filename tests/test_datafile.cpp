@@ -1,9 +1,12 @@
 #include "src/datafile.h"
 
+#include "core/xmlfile.h"
 #include "src/entrywidget.h"
 
 #include "test_support.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -108,6 +111,78 @@ QByteArray Document(const QByteArray &root_attributes = "File_Version=\"2\"",
            "</Data_Set_A><Data_Set_B><Entry>" +
            entry_b + "</Entry></Data_Set_B></Quorval_Data>\n";
 }
+
+// The files of the project that any reader change must read as before: the examples and the
+// test data of the data file and of the XML layer.
+QStringList Project_Files()
+{
+    QStringList files;
+    for (const char *folder : {"../examples", "data/datafile", "data/xmlfile"}) {
+        const QDir dir(QFINDTESTDATA(folder));
+        for (const QString &name : dir.entryList(QDir::Files, QDir::Name))
+            if (!name.endsWith(".txt"))
+                files << dir.filePath(name);
+    }
+    return files;
+}
+
+// Loads data both ways, the streaming reader with its fall-back and the document reader alone,
+// and checks that they agree in everything: accepted or refused, content bit for bit, message.
+// Returns the reader that decided, or fails the test.
+struct TBoth
+{
+    bool read = false;
+    DataFile::TContent content = Sentinel();
+    QString error;
+    DataFile::TReader reader = DataFile::READER_DOCUMENT;
+};
+
+TBoth Load_Both(const QByteArray &data)
+{
+    TBoth fast;
+    fast.read = DataFile::Load_Data(data, &fast.content, &fast.error, &fast.reader);
+    TBoth reference;
+    reference.read = DataFile::Load_Document_Data(data, &reference.content, &reference.error);
+    if (fast.read != reference.read || fast.error != reference.error ||
+        !DataFile::Identical(fast.content, reference.content)) {
+        qWarning("the readers disagree: fast %d '%s', document %d '%s'", fast.read,
+                 qPrintable(fast.error), reference.read, qPrintable(reference.error));
+        fast.read = !reference.read;
+    }
+    return fast;
+}
+
+QByteArray Utf16(const QString &text, bool little_endian)
+{
+    QByteArray bytes = little_endian ? QByteArray("\xff\xfe", 2) : QByteArray("\xfe\xff", 2);
+    for (const QChar c : text) {
+        const char low = static_cast<char>(c.unicode() & 0xff);
+        const char high = static_cast<char>(c.unicode() >> 8);
+        bytes.append(little_endian ? low : high);
+        bytes.append(little_endian ? high : low);
+    }
+    return bytes;
+}
+
+// A version 2 document around the given root content.
+QByteArray Root(const QByteArray &content, const QByteArray &version = "2")
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data File_Version=\"" + version +
+           "\">" + content + "</Quorval_Data>\n";
+}
+
+const QByteArray Offsets = "<Data_Set_A_Offset>0.5</Data_Set_A_Offset>"
+                           "<Data_Set_B_Offset>2.5</Data_Set_B_Offset>";
+const QByteArray Set_A = "<Data_Set_A><Entry><Nominal>4</Nominal><Actual>5</Actual><Uc>6</Uc>"
+                         "</Entry></Data_Set_A>";
+
+// Set B holding one entry with the given inside.
+QByteArray Set_B(const QByteArray &entry)
+{
+    return "<Data_Set_B><Entry>" + entry + "</Entry></Data_Set_B>";
+}
+
+const QByteArray Plain_Entry = "<Nominal>1</Nominal><Actual>2</Actual><Uc>3</Uc>";
 
 } // namespace
 
@@ -336,6 +411,361 @@ private slots:
         QCOMPARE(content.entries_b[0].nominal, value);
         QCOMPARE(content.entries_b[0].actual, value);
         QCOMPARE(content.entries_b[0].uc, value);
+    }
+
+    void Both_Readers_Agree_On_Every_Project_File_data()
+    {
+        QTest::addColumn<QString>("file_name");
+        QTest::addColumn<bool>("readable");
+        const QStringList files = Project_Files();
+        QVERIFY(files.size() >= 10);
+        for (const QString &file_name : files)
+            QTest::newRow(qPrintable(QFileInfo(file_name).fileName()))
+                << file_name << !QFileInfo(file_name).fileName().startsWith("fuzz_crash");
+    }
+
+    void Both_Readers_Agree_On_Every_Project_File()
+    {
+        // Every file reads the same through both readers, as a file and as bytes; the examples
+        // and the plain data files are the streaming reader's own.
+        QFETCH(QString, file_name);
+        QFETCH(bool, readable);
+        DataFile::TContent fast = Sentinel();
+        DataFile::TContent reference = Sentinel();
+        QString fast_error;
+        QString reference_error;
+        DataFile::TReader reader = DataFile::READER_DOCUMENT;
+        const bool fast_read = DataFile::Load_File(file_name, &fast, &fast_error, &reader);
+        QCOMPARE(fast_read, DataFile::Load_Document_File(file_name, &reference, &reference_error));
+        QCOMPARE(fast_error, reference_error);
+        QVERIFY(DataFile::Identical(fast, reference));
+
+        const TBoth both = Load_Both(Read_All(file_name));
+        QCOMPARE(both.read, fast_read);
+        QCOMPARE(both.reader, reader);
+        QVERIFY(DataFile::Identical(both.content, fast));
+
+        const QString name = QFileInfo(file_name).fileName();
+        if (file_name.contains("examples") || name.startsWith("version") ||
+            name == "fuzz_negative_zero_offset.quorval") {
+            QVERIFY(fast_read);
+            QCOMPARE(reader, DataFile::READER_STREAM);
+        }
+        if (file_name.endsWith(".quorval"))
+            QCOMPARE(fast_read, readable);
+    }
+
+    void Both_Readers_Agree_On_Hand_Made_Documents_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<bool>("streamed");
+
+        const QByteArray plain = Root(Offsets + Set_A + Set_B(Plain_Entry));
+        QTest::newRow("plain") << plain << true << true;
+        QTest::newRow("version 1 ignores damaged offsets")
+            << Root("<Data_Set_A_Offset/><Data_Set_B_Offset><x/></Data_Set_B_Offset>" + Set_A +
+                        Set_B(Plain_Entry),
+                    "1")
+            << true << true;
+        QTest::newRow("CDATA numbers")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal><![CDATA[1]]></Nominal><Actual> <![CDATA[2]]>9</Actual>"
+                          "<Uc><![CDATA[3]]>4</Uc>"))
+            << true << true;
+        QTest::newRow("empty and blank CDATA first")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal><![CDATA[]]>1</Nominal><Actual><![CDATA[ ]]></Actual>"
+                          "<Uc>3</Uc>"))
+            << true << true;
+        QTest::newRow("character references")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>&#49;</Nominal><Actual>2&#46;5</Actual>"
+                          "<Uc>&#x33;</Uc>"))
+            << true << false;
+        QTest::newRow("entity reference in a foreign attribute")
+            << Root(Offsets + Set_A + Set_B(Plain_Entry) + "<Note text=\"a &amp; b\"/>") << true
+            << false;
+        QTest::newRow("comments and processing instructions between entries")
+            << Root("<!-- offsets --><?tool run?>" + Offsets +
+                    "<Data_Set_A><!--a--><Entry><?x?><Nominal>4</Nominal><!--b--><Actual>5"
+                    "</Actual><Uc>6</Uc></Entry><?pi between?><!--c--><Entry><Nominal>7"
+                    "</Nominal><Actual>8</Actual><Uc>9</Uc></Entry></Data_Set_A>" +
+                    Set_B(Plain_Entry)) +
+                   "<!-- after --><?after?>"
+            << true << true;
+        QTest::newRow("comment before the number")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal><!--x-->1</Nominal><Actual>2</Actual>"
+                          "<Uc>3</Uc>"))
+            << false << false;
+        QTest::newRow("blanks then a comment before the number")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>\n  <!--x-->1</Nominal><Actual>2</Actual>"
+                          "<Uc>3</Uc>"))
+            << false << false;
+        QTest::newRow("processing instruction before the number")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal><?x?>1</Nominal><Actual>2</Actual>"
+                          "<Uc>3</Uc>"))
+            << false << false;
+        QTest::newRow("text, comment, text")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>1<!--x-->2</Nominal><Actual>2</Actual>"
+                          "<Uc>3</Uc>"))
+            << true << true;
+        QTest::newRow("blanks around numbers")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>\n   1.5\n  </Nominal><Actual>\t2 "
+                          "</Actual><Uc> 3 4 </Uc>"))
+            << true << true;
+        QTest::newRow("blank number") << Root(Offsets + Set_A +
+                                              Set_B("<Nominal>  \n </Nominal><Actual>2</Actual>"
+                                                    "<Uc>3</Uc>"))
+                                      << false << false;
+        QTest::newRow("no-break space number")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>\xc2\xa0</Nominal><Actual>2</Actual>"
+                          "<Uc>3</Uc>"))
+            << false << false;
+        QTest::newRow("no-break space before a number")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>\xc2\xa0"
+                          "1</Nominal><Actual>2</Actual><Uc>3</Uc>"))
+            << true << true;
+        QTest::newRow("empty number element")
+            << Root(Offsets + Set_A + Set_B("<Nominal/><Actual>2</Actual><Uc>3</Uc>")) << false
+            << false;
+        QTest::newRow("element in a number")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal><b>1</b></Nominal><Actual>2</Actual>"
+                          "<Uc>3</Uc>"))
+            << false << false;
+        QTest::newRow("attributes on entries and numbers")
+            << Root(Offsets +
+                    "<Data_Set_A id=\"a\"><Entry n=\"1\" x='2'><Nominal unit=\"mm\">4"
+                    "</Nominal><Actual>5</Actual><Uc>6</Uc></Entry></Data_Set_A>" +
+                    Set_B(Plain_Entry))
+            << true << true;
+        QTest::newRow("byte order mark") << "\xef\xbb\xbf" + plain << true << true;
+        QTest::newRow("UTF-16 little endian")
+            << Utf16(QString::fromUtf8(plain).replace("utf-8", "utf-16"), true) << true << true;
+        QTest::newRow("UTF-16 big endian")
+            << Utf16(QString::fromUtf8(plain).replace("utf-8", "UTF-16"), false) << true << true;
+        QTest::newRow("Latin-1 declared")
+            << QByteArray(plain)
+                   .replace("utf-8", "ISO-8859-1")
+                   .replace("<Data_Set_A>", "<!-- \xe9 --><Data_Set_A>")
+            << true << true;
+        QTest::newRow("CRLF line ends") << QByteArray(plain).replace(">", ">\r\n") << true << true;
+        QTest::newRow("CR line ends in numbers")
+            << Root(Offsets + Set_A +
+                    Set_B("<Nominal>\r1\r\n</Nominal><Actual>2\r</Actual>"
+                          "<Uc>\r\n3</Uc>"))
+            << true << true;
+        QTest::newRow("elements in another order")
+            << Root(Set_B("<Uc>3</Uc><Actual>2</Actual><Nominal>1</Nominal>") + Set_A +
+                    "<Data_Set_B_Offset>2.5</Data_Set_B_Offset>"
+                    "<Data_Set_A_Offset>0.5</Data_Set_A_Offset>")
+            << true << true;
+        QTest::newRow("duplicated elements: the first counts")
+            << Root(Offsets + "<Data_Set_A_Offset>9</Data_Set_A_Offset>" + Set_A +
+                    "<Data_Set_A><Entry><Nominal>9</Nominal></Entry></Data_Set_A>" +
+                    Set_B("<Nominal>1</Nominal><Nominal/><Actual>2</Actual><Actual>x</Actual>"
+                          "<Uc>3</Uc>") +
+                    "<Data_Set_B/>")
+            << true << true;
+        QTest::newRow("entry nested in an entry")
+            << Root(Offsets + Set_A +
+                    Set_B("<Entry><Nominal>8</Nominal></Entry>" + Plain_Entry +
+                          "<Entry><Uc>9</Uc></Entry>"))
+            << true << true;
+        QTest::newRow("entry nested in another element")
+            << Root(Offsets + Set_A +
+                    "<Data_Set_B><Group><Entry><Nominal>8</Nominal></Entry>"
+                    "</Group><Entry>" +
+                    Plain_Entry + "</Entry></Data_Set_B>")
+            << true << true;
+        QTest::newRow("text before the first child element")
+            << Root("some text" + Offsets + "more" + Set_A + Set_B("x" + Plain_Entry + "y")) << true
+            << true;
+        QTest::newRow("foreign elements everywhere")
+            << Root("<Note>n</Note>" + Offsets +
+                    "<Data_Set_A><Other/><Entry><Extra>e</Extra>"
+                    "<Nominal>4</Nominal><Actual>5</Actual>"
+                    "<Uc>6</Uc></Entry></Data_Set_A>" +
+                    Set_B(Plain_Entry) + "<Unknown><Data_Set_A/></Unknown>")
+            << true << true;
+        QTest::newRow("namespace prefix on the root")
+            << QByteArray("<q:Quorval_Data xmlns:q=\"urn:q\" File_Version=\"2\">") + Offsets +
+                   Set_A + Set_B(Plain_Entry) + "</q:Quorval_Data>"
+            << true << false;
+        QTest::newRow("default namespace")
+            << QByteArray(plain).replace("File_Version", "xmlns=\"urn:q\" File_Version") << true
+            << false;
+        QTest::newRow("namespace prefix on a foreign element")
+            << Root(Offsets + Set_A + Set_B(Plain_Entry) + "<q:Note xmlns:q=\"urn:q\"/>") << true
+            << false;
+        QTest::newRow("undeclared namespace prefix")
+            << Root(Offsets + Set_A + Set_B("<q:Nominal>1</q:Nominal>" + Plain_Entry)) << true
+            << false;
+        QTest::newRow("name outside ASCII")
+            << Root(Offsets + Set_A + Set_B(Plain_Entry) + "<Not\xc2\xb7iz/>") << false << false;
+        QTest::newRow("document type")
+            << Root(Offsets + Set_A + Set_B(Plain_Entry))
+                   .replace("<Quorval_Data", "<!DOCTYPE Quorval_Data>\n<Quorval_Data")
+            << true << false;
+        QTest::newRow("version with blanks")
+            << Root(Offsets + Set_A + Set_B(Plain_Entry), " 2") << true << false;
+        QTest::newRow("version 3")
+            << Root(Offsets + Set_A + Set_B(Plain_Entry), "3") << false << false;
+        QTest::newRow("no offsets in version 2")
+            << Root(Set_A + Set_B(Plain_Entry)) << false << false;
+        QTest::newRow("no Uc") << Root(Offsets + Set_A +
+                                       Set_B("<Nominal>1</Nominal><Actual>2"
+                                             "</Actual>"))
+                               << false << false;
+        QTest::newRow("no set B") << Root(Offsets + Set_A) << false << false;
+        QTest::newRow("wrong root")
+            << QByteArray(plain).replace("Quorval_Data", "Quorval") << false << false;
+        QTest::newRow("not well-formed")
+            << QByteArray(plain).replace("</Data_Set_A>", "</Data_Set_X>") << false << false;
+        QTest::newRow("two byte order marks")
+            << "\xef\xbb\xbf\xef\xbb\xbf" + plain << false << false;
+        QTest::newRow("entity declaration") << "<!DOCTYPE Quorval_Data [<!ENTITY a \"1\">]>" +
+                                                   Root(Offsets + Set_A + Set_B(Plain_Entry))
+                                            << false << false;
+    }
+
+    void Both_Readers_Agree_On_Hand_Made_Documents()
+    {
+        // Where the streaming parser and the DOM could read differently: the streaming reader
+        // either reads exactly what the document reader reads or leaves the document to it.
+        QFETCH(QByteArray, data);
+        QFETCH(bool, readable);
+        QFETCH(bool, streamed);
+        const TBoth both = Load_Both(data);
+        QVERIFY2(both.read == readable, qPrintable(both.error));
+        QCOMPARE(both.reader == DataFile::READER_STREAM, streamed);
+
+        QTemporaryDir dir;
+        const QString file_name = dir.filePath("hand_made.quorval");
+        QVERIFY(Write_All(file_name, data));
+        DataFile::TContent fast = Sentinel();
+        DataFile::TContent reference = Sentinel();
+        QString fast_error;
+        QString reference_error;
+        DataFile::TReader reader = DataFile::READER_DOCUMENT;
+        QCOMPARE(DataFile::Load_File(file_name, &fast, &fast_error, &reader), readable);
+        QCOMPARE(DataFile::Load_Document_File(file_name, &reference, &reference_error), readable);
+        QCOMPARE(fast_error, reference_error);
+        QVERIFY(DataFile::Identical(fast, reference));
+        QCOMPARE(reader, both.reader);
+    }
+
+    void Stream_Reads_What_Is_Stored()
+    {
+        // The values themselves, not only agreement: CDATA, the first of duplicates, blanks.
+        TBoth both = Load_Both(
+            Root(Offsets + "<Data_Set_A_Offset>9</Data_Set_A_Offset>" + Set_A +
+                 Set_B("<Nominal>\n 1.25 </Nominal><Nominal>7</Nominal><Actual><![CDATA[-2.5]]>"
+                       "</Actual><Uc>3e-3<!--c-->9</Uc>")));
+        QVERIFY(both.read);
+        QCOMPARE(both.reader, DataFile::READER_STREAM);
+        QCOMPARE(both.content.version, 2);
+        QCOMPARE(both.content.offset_a, 0.5);
+        QCOMPARE(both.content.offset_b, 2.5);
+        QVERIFY(Same_Entries(both.content.entries_a, {Entry(4, 5, 6)}));
+        QVERIFY(Same_Entries(both.content.entries_b, {Entry(1.25, -2.5, 0.003)}));
+
+        // A version 1 file leaves the offsets 0, whatever offset elements it has.
+        both = Load_Both(Root(Offsets + Set_A + Set_B(Plain_Entry), "1"));
+        QCOMPARE(both.reader, DataFile::READER_STREAM);
+        QCOMPARE(both.content.version, 1);
+        QCOMPARE(both.content.offset_a, 0.0);
+        QCOMPARE(both.content.offset_b, 0.0);
+    }
+
+    void Stream_Reads_Large_Documents_In_Pieces()
+    {
+        // A document longer than the pieces the text is parsed in, with a character outside the
+        // basic plane (a surrogate pair) across a piece boundary and entries across others.
+        Items a;
+        Items b;
+        for (int i = 0; i < 3000; ++i) {
+            a.push_back(Entry(0.5 * i, 0.5 * i + 1e-5 * (i % 7), 0.001 + 1e-5 * i));
+            b.push_back(Entry(0.5 * i + 0.25, 0.5 * i + 0.25 - 1e-5 * (i % 5), 0.002));
+        }
+        QByteArray data = Saved(Content(a, b, 0.0, 0.0));
+        QVERIFY(data.size() > 3 * 65536);
+        // The high half of the pair ends the first piece of 65536 characters.
+        const int at = data.lastIndexOf('>', 65000) + 1;
+        data.insert(at, "<!--" + QByteArray(65535 - at - 4, ' ') + "\xf0\x9f\x98\x80-->");
+        QVERIFY(QString::fromUtf8(data).at(65535).isHighSurrogate());
+        const TBoth both = Load_Both(data);
+        QVERIFY(both.read);
+        QCOMPARE(both.reader, DataFile::READER_STREAM);
+        QCOMPARE(both.content.entries_a.size(), a.size());
+        QVERIFY(Same_Entries(both.content.entries_b, b, 1e-5));
+    }
+
+    void Stream_Keeps_A_Byte_Order_Mark_Inside_The_Text()
+    {
+        // U+FEFF inside the document is a character like any other, also where a piece of the
+        // parsed text begins: here as the first character of a number's text (which then does not
+        // read as a number). A two-byte character before it keeps it off the start of a block of
+        // the input, where the XML layer's decoding drops it.
+        const QByteArray start =
+            "<?xml version=\"1.0\"?><Quorval_Data File_Version=\"2\">" + Offsets;
+        const QByteArray open = "<Data_Set_A><Entry><Nominal>";
+        const int padding = 65536 - start.size() - open.size() - 7;
+        const QByteArray data = start + "<!--\xc3\xa9" + QByteArray(padding - 1, ' ') + "-->" +
+                                open +
+                                "\xef\xbb\xbf"
+                                "1</Nominal><Actual>5</Actual><Uc>6</Uc></Entry>"
+                                "</Data_Set_A>" +
+                                Set_B(Plain_Entry) + "</Quorval_Data>";
+        QCOMPARE(TXmlFile::Checked_Text(data, false).at(65536), QChar(0xFEFF));
+        const TBoth both = Load_Both(data);
+        QVERIFY(both.read);
+        QCOMPARE(both.reader, DataFile::READER_STREAM);
+        QVERIFY(Same_Entries(both.content.entries_a, {Entry(0, 5, 6)}));
+    }
+
+    void Stream_Leaves_Refused_Content_Alone()
+    {
+        // The streaming reader alone: what it refuses leaves the content as it was; what it
+        // takes replaces it whole.
+        DataFile::TContent content = Sentinel();
+        QVERIFY(!DataFile::Read_Stream(QString::fromUtf8(Root(Offsets + Set_A)), &content));
+        QVERIFY(Same_Content(content, Sentinel()));
+        QVERIFY(!DataFile::Read_Stream(
+            QString::fromUtf8(Root(Offsets + Set_A + Set_B("<Nominal>1</Nominal>"))), &content));
+        QVERIFY(Same_Content(content, Sentinel()));
+        QVERIFY(!DataFile::Read_Stream(QString(), &content));
+        QVERIFY(Same_Content(content, Sentinel()));
+        QVERIFY(DataFile::Read_Stream(QString::fromUtf8(Root(Offsets + Set_A + Set_B(Plain_Entry))),
+                                      &content));
+        QVERIFY(Same_Entries(content.entries_a, {Entry(4, 5, 6)}));
+        QVERIFY(Same_Entries(content.entries_b, {Entry(1, 2, 3)}));
+    }
+
+    void Identical_Compares_Every_Bit()
+    {
+        DataFile::TContent a = Content({Entry(1, 2, 3)}, {}, 0.0, 1.0);
+        DataFile::TContent b = a;
+        QVERIFY(DataFile::Identical(a, b));
+        b.offset_a = -0.0;
+        QVERIFY(!DataFile::Identical(a, b));
+        b = a;
+        b.entries_b.push_back(Entry(0, 0, 0));
+        QVERIFY(!DataFile::Identical(a, b));
+        b = a;
+        b.entries_a[0].uc = std::nextafter(3.0, 4.0);
+        QVERIFY(!DataFile::Identical(a, b));
+        b = a;
+        b.version = 1;
+        QVERIFY(!DataFile::Identical(a, b));
     }
 
     void Refuses_Damaged_Documents_data()

@@ -72,6 +72,8 @@ class TestEntryWidget : public QObject
 private slots:
     void Initial_State();
     void Display_Text_Format();
+    void Display_Text_As_Qt_Formats_data();
+    void Display_Text_As_Qt_Formats();
     void Add_Button_Values();
     void Entry_Items_Sorted_By_Actual_With_Offset();
     void Offset_Field();
@@ -133,6 +135,30 @@ void TestEntryWidget::Display_Text_Format()
     QVERIFY(font.fixedPitch());
     QVERIFY(item->data(Qt::UserRole).canConvert<Type::TEntryItem>());
     QCOMPARE(QMetaType::type("Type::TEntryItem"), qMetaTypeId<Type::TEntryItem>());
+}
+
+void TestEntryWidget::Display_Text_As_Qt_Formats_data()
+{
+    QTest::addColumn<double>("value");
+    // Ties at four decimals (odd multiples of 1/32), zeros of both signs, tiny negatives, wide,
+    // huge and non-finite values.
+    const double values[] = {0.0,    -0.0,    0.03125, -12.53125, 0.09375,    -1e-5,
+                             -5e-5,  1.00005, 2.5,     1e15,      -123456.78, 1e300,
+                             1e-300, -1e-300, qInf(),  -qInf(),   qQNaN()};
+    for (const double value : values)
+        QTest::newRow(qPrintable(QString::number(value, 'g', 17))) << value;
+}
+
+void TestEntryWidget::Display_Text_As_Qt_Formats()
+{
+    // The list text is made without QString::arg for speed; it must read exactly as arg writes.
+    QFETCH(double, value);
+    const Type::TEntryItem item = Entry(value, -value, value / 3.0);
+    const QString expected = QString("%1, %2, %3")
+                                 .arg(item.nominal, 10, 'f', 4, QChar(' '))
+                                 .arg(item.actual, 10, 'f', 4, QChar(' '))
+                                 .arg(item.uc, 8, 'f', 4, QChar(' '));
+    QCOMPARE(TEntryWidget::Display_Text(item), expected);
 }
 
 void TestEntryWidget::Add_Button_Values()

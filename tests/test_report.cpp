@@ -6,6 +6,12 @@
 
 #include <QtTest>
 
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+
 using Rows = std::vector<TComparison::TExportData>;
 using namespace Support;
 
@@ -59,6 +65,21 @@ QString Write_In_Child(const QString &file_name, const QByteArray &text, bool un
         QString error;
         return Report::Write_File(file_name, text, &error) ? QStringLiteral("ok") : error;
     });
+}
+
+// A report line as QString::arg formats its numbers, the reference for the report's own
+// formatting: each number fixed-point with four decimals, right-aligned in ten characters.
+// The line as QString::arg writes each number; a value that is not finite is missing ("------").
+QByteArray Reference_Line(const TComparison::TExportData &row)
+{
+    const auto Field = [](const double &value) {
+        if (!std::isfinite(value))
+            return QByteArray("    ------");
+        return QStringLiteral("%1").arg(value, 10, 'f', 4, QLatin1Char(' ')).toLatin1();
+    };
+    return Field(row.position) + "  " + Field(row.dev_a) + " " + Field(row.dev_b) + " " +
+           Field(row.uc_a) + " " + Field(row.uc_a_adj) + " " + Field(row.uc_b) + " " +
+           Field(row.en_value) + "\n";
 }
 
 } // namespace
@@ -121,6 +142,44 @@ private slots:
         const QByteArray german = Report::Text(rows, 25.5, 0.0);
         QLocale::setDefault(previous);
         QCOMPARE(german, expected);
+    }
+
+    void Numbers_Print_As_Qt_Formats_Them_data()
+    {
+        QTest::addColumn<double>("value");
+        const double inf = std::numeric_limits<double>::infinity();
+        // Ties at four decimals (odd multiples of 1/32) round away from zero, -0 prints without
+        // its sign, tiny negatives keep theirs.
+        const double values[] = {0.0,          -0.0,    0.03125, -0.03125,   12.53125, 0.09375,
+                                 -1e-5,        -4.9e-5, -5e-5,   5e-5,       1.00005,  2.5,
+                                 1e15,         -1e15,   1e20,    123456.7,   inf,      -inf,
+                                 std::nan(""), 5e-324,  -5e-324, 99999.99995};
+        for (const double value : values)
+            QTest::newRow(qPrintable(QString::number(value, 'g', 17))) << value;
+        // Data-file values (five decimals) and arbitrary bit patterns.
+        std::mt19937_64 random(20240601);
+        for (int i = 0; i < 40; ++i) {
+            QTest::newRow(qPrintable(QString("five decimals %1").arg(i)))
+                << static_cast<double>(static_cast<std::int64_t>(random() % 2000000001) -
+                                       1000000000) /
+                       100000.0;
+            const std::uint64_t bits = random();
+            double value = 0.0;
+            std::memcpy(&value, &bits, sizeof value);
+            QTest::newRow(qPrintable(QString("bits %1").arg(i))) << value;
+        }
+    }
+
+    void Numbers_Print_As_Qt_Formats_Them()
+    {
+        // The report formats its numbers itself for speed; every field must read as QString::arg
+        // writes it, in every column.
+        QFETCH(double, value);
+        const TComparison::TExportData row =
+            Row_Both(value, value, value, value, value, value, value);
+        const QByteArray text = Report::Text({row}, 0.0, 0.0);
+        QVERIFY(text.startsWith(Head));
+        QCOMPARE(text.mid(Head.size()).split('\n').first() + "\n", Reference_Line(row));
     }
 
     void Wide_Numbers_Widen_Their_Fields()

@@ -891,12 +891,12 @@ private slots:
               "under an address-space limit");
 #endif
         const QString big = Path("big.quorval");
-        QVERIFY(Write_All(big, Data_File_Text(300000)));
+        QVERIFY(Write_All(big, Data_File_Text(900000)));
         const QString folder = Path("memory");
         QVERIFY(QDir().mkpath(folder));
         TRun_Options options;
         options.resource = RLIMIT_AS;
-        options.limit = rlim_t(400) << 20;
+        options.limit = rlim_t(250) << 20;
         // The limit leaves room for an ordinary run...
         QCOMPARE(Run_Tool({d_sample, "-o", folder + "/sample.txt"}, options).exit_code, 0);
         QVERIFY(QFile::remove(folder + "/sample.txt"));

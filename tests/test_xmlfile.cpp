@@ -14,8 +14,7 @@ using namespace Support;
 namespace {
 
 // The message and kind of what the call throws; "no exception" when it returns.
-QString Thrown(const std::function<void()> &call,
-               TXmlFileException::TExceptionType *type = nullptr)
+QString Thrown(const std::function<void()> &call, TXmlFileException::TExceptionType *type = nullptr)
 {
     try {
         call();
@@ -62,19 +61,18 @@ void Build_Sample(TXmlFile *xml)
     xml->Write_Text_Node(&two, "y");
 }
 
-const QByteArray Sample_Indented = Declaration +
-                                   "<Quorval_Data File_Version=\"2\">\n"
-                                   "    <Data_Set_A>\n"
-                                   "        <Entry Index=\"3\">\n"
-                                   "            <Nominal>0.00000</Nominal>\n"
-                                   "            <Actual>-2.250</Actual>\n"
-                                   "            <Count>-7</Count>\n"
-                                   "        </Entry>\n"
-                                   "    </Data_Set_A>\n"
-                                   "    <Note>a &lt; b &amp; c</Note>\n"
-                                   "    <Empty/>\n"
-                                   "    <Two>xy</Two>\n"
-                                   "</Quorval_Data>\n";
+const QByteArray Sample_Indented = Declaration + "<Quorval_Data File_Version=\"2\">\n"
+                                                 "    <Data_Set_A>\n"
+                                                 "        <Entry Index=\"3\">\n"
+                                                 "            <Nominal>0.00000</Nominal>\n"
+                                                 "            <Actual>-2.250</Actual>\n"
+                                                 "            <Count>-7</Count>\n"
+                                                 "        </Entry>\n"
+                                                 "    </Data_Set_A>\n"
+                                                 "    <Note>a &lt; b &amp; c</Note>\n"
+                                                 "    <Empty/>\n"
+                                                 "    <Two>xy</Two>\n"
+                                                 "</Quorval_Data>\n";
 
 const QByteArray Sample_Compact =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?><Quorval_Data File_Version=\"2\"><Data_Set_A>"
@@ -109,6 +107,8 @@ private slots:
     void Invalid_Encoding_Refused();
     void Valid_Encodings_Read_data();
     void Valid_Encodings_Read();
+    void Open_In_Steps_data();
+    void Open_In_Steps();
 };
 
 void TXmlFileTest::Open_File_Errors()
@@ -145,8 +145,8 @@ void TXmlFileTest::Open_File_Errors()
     // A good file: CR LF line ends and a document type are read as they are.
     xml.d_file_name = dir.filePath("good.quorval");
     QVERIFY(Write_All(xml.d_file_name, "<?xml version=\"1.0\"?>\r\n<!DOCTYPE Quorval>\r\n"
-                                      "<Quorval_Data File_Version=\"2\">\r\n"
-                                      "<Offset_B>1.50000</Offset_B></Quorval_Data>\r\n"));
+                                       "<Quorval_Data File_Version=\"2\">\r\n"
+                                       "<Offset_B>1.50000</Offset_B></Quorval_Data>\r\n"));
     xml.Open("Quorval_Data", &version, true);
     QCOMPARE(version, 2);
     QCOMPARE(xml.Doctype_Name(), QStringLiteral("Quorval"));
@@ -323,8 +323,9 @@ void TXmlFileTest::Navigation()
     QCOMPARE(lead.nodeValue(), QStringLiteral("lead"));
     const QDomNode entry2 = xml.Get_Sibling_Node(&lead, false);
     QVERIFY(xml.Get_Sibling_Node(&entry2, true).isNull());
-    QCOMPARE(Thrown([&] { xml.Get_Sibling_Node(&entry2, false); }),
-             QStringLiteral("ERR:  Node 'Entry' does not have siblings and they are not optional."));
+    QCOMPARE(
+        Thrown([&] { xml.Get_Sibling_Node(&entry2, false); }),
+        QStringLiteral("ERR:  Node 'Entry' does not have siblings and they are not optional."));
 
     const QDomElement empty = xml.Get_Node(&entry2, "Empty", false);
     QVERIFY(xml.Get_First_Node(&empty, true).isNull());
@@ -575,9 +576,9 @@ void TXmlFileTest::Write_File_Full_Disk()
     });
     if (result.startsWith("SKIP: "))
         QSKIP(qPrintable(result));
-    QCOMPARE(result,
-             QStringLiteral("ERR:  Cannot write file '%1'.  Reason: No space left on device")
-                 .arg(name));
+    QCOMPARE(
+        result,
+        QStringLiteral("ERR:  Cannot write file '%1'.  Reason: No space left on device").arg(name));
 }
 
 void TXmlFileTest::Entity_Declarations_Refused()
@@ -597,16 +598,16 @@ void TXmlFileTest::Entity_Declarations_Refused()
     QVERIFY(dir.isValid());
     TXmlFile xml;
     xml.d_file_name = dir.filePath("external.quorval");
-    QVERIFY(Write_All(xml.d_file_name,
-                     "<!DOCTYPE Quorval_Data [<!ELEMENT Quorval_Data ANY>"
-                     "<!ENTITY passwd SYSTEM \"file:///etc/passwd\">]>"
-                     "<Quorval_Data File_Version=\"2\">&passwd;</Quorval_Data>"));
+    QVERIFY(Write_All(xml.d_file_name, "<!DOCTYPE Quorval_Data [<!ELEMENT Quorval_Data ANY>"
+                                       "<!ENTITY passwd SYSTEM \"file:///etc/passwd\">]>"
+                                       "<Quorval_Data File_Version=\"2\">&passwd;</Quorval_Data>"));
     QCOMPARE(Thrown([&] { xml.Open("Quorval_Data", nullptr, true); }),
              QStringLiteral("ERR:  Reference file XML parse error at line 1 column 52: "
                             "entity declarations are not supported"));
 
     // One 4,000-character entity referenced 100,000 times: refused before the DOM builds it.
-    QByteArray big = "<!DOCTYPE Quorval_Data [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>"
+    QByteArray big = "<!DOCTYPE Quorval_Data [<!ENTITY e \"" + QByteArray(4000, 'x') +
+                     "\">]>"
                      "<Quorval_Data File_Version=\"2\">";
     for (int i = 0; i < 100000; ++i)
         big += "&e;";
@@ -616,14 +617,13 @@ void TXmlFileTest::Entity_Declarations_Refused()
                             "entity declarations are not supported"));
 
     // Parameter entities and declarations hidden after other declarations are caught too.
-    QCOMPARE(Open_Data_Error("<!DOCTYPE R [<!ATTLIST R a CDATA \"]>\"><!ENTITY % p \"x\">]><R/>",
-                             "R"),
-             QStringLiteral("ERR:  Reference data XML parse error at line 1 column 39: "
-                            "entity declarations are not supported"));
+    QCOMPARE(
+        Open_Data_Error("<!DOCTYPE R [<!ATTLIST R a CDATA \"]>\"><!ENTITY % p \"x\">]><R/>", "R"),
+        QStringLiteral("ERR:  Reference data XML parse error at line 1 column 39: "
+                       "entity declarations are not supported"));
     // The same document in UTF-16 is refused as well.
     const QByteArray utf16 =
-        QTextCodec::codecForName("UTF-16LE")
-            ->fromUnicode(QString::fromLatin1(laughs));
+        QTextCodec::codecForName("UTF-16LE")->fromUnicode(QString::fromLatin1(laughs));
     QVERIFY(Open_Data_Error(utf16).endsWith("entity declarations are not supported"));
 
     // A document type without entities is read as before; a comment may mention them.
@@ -720,8 +720,7 @@ void TXmlFileTest::Characters_Outside_Xml()
                   "<!-- &#1; in a comment is text --></A></Quorval_Data>",
                   "Quorval_Data", nullptr, true);
     const QDomElement a = xml.Get_Node(&xml.d_root_node, "A", false);
-    QCOMPARE(xml.Read_Text_Node(&a, false),
-             QString::fromUtf8("\tA\xef\xbf\xbd\xf0\x9f\x93\x8f"));
+    QCOMPARE(xml.Read_Text_Node(&a, false), QString::fromUtf8("\tA\xef\xbf\xbd\xf0\x9f\x93\x8f"));
 }
 
 void TXmlFileTest::Fuzz_Regressions()
@@ -884,6 +883,63 @@ void TXmlFileTest::Valid_Encodings_Read()
     xml.Open_Data(data, "Quorval_Data", nullptr, true);
     const QDomElement a = xml.Get_Node(&xml.d_root_node, "A", false);
     QCOMPARE(xml.Read_Text_Node(&a, false), text);
+}
+
+void TXmlFileTest::Open_In_Steps_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("safe");
+    QTest::newRow("data file") << Sample_Indented << true;
+    QTest::newRow("wrong root") << Declaration + "<Other File_Version=\"2\"/>" << true;
+    QTest::newRow("not well-formed") << Declaration + "<Quorval_Data>" << true;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("entity declaration")
+        << Declaration + "<!DOCTYPE Quorval_Data [<!ENTITY a \"b\">]><Quorval_Data/>" << false;
+    QTest::newRow("control character")
+        << Declaration + "<Quorval_Data File_Version=\"2\">\x01</Quorval_Data>" << false;
+    QTest::newRow("deep nesting") << QByteArray(300 * 3, 'x').replace("xxx", "<a>") << false;
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfe<\0a\0/\0>\0", 10) << true;
+}
+
+void TXmlFileTest::Open_In_Steps()
+{
+    // Read_File, Checked_Text and Open_File_Data are Open taken apart: together they give what
+    // Open gives, and Checked_Text refuses exactly what Open and Open_Data refuse before parsing,
+    // with their messages.
+    QFETCH(QByteArray, data);
+    QFETCH(bool, safe);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    TXmlFile whole;
+    whole.d_file_name = dir.filePath("steps.quorval");
+    QVERIFY(Write_All(whole.d_file_name, data));
+    int whole_version = -1;
+    const QString whole_message = Thrown([&] { whole.Open("Quorval_Data", &whole_version, true); });
+
+    QCOMPARE(TXmlFile::Read_File(whole.d_file_name), data);
+    TXmlFile steps;
+    int steps_version = -1;
+    QCOMPARE(Thrown([&] {
+                 steps.Open_File_Data(TXmlFile::Read_File(whole.d_file_name), "Quorval_Data",
+                                      &steps_version, true);
+             }),
+             whole_message);
+    QCOMPARE(steps_version, whole_version);
+
+    const QString file_check = Thrown([&] { TXmlFile::Checked_Text(data, true); });
+    const QString data_check = Thrown([&] { TXmlFile::Checked_Text(data, false); });
+    QCOMPARE(file_check == "no exception", safe);
+    QCOMPARE(data_check == "no exception", safe);
+    if (!safe) {
+        QCOMPARE(file_check, whole_message);
+        QCOMPARE(data_check, Open_Data_Error(data));
+    }
+
+    const QString missing = dir.filePath("missing.quorval");
+    TXmlFile absent;
+    absent.d_file_name = missing;
+    QCOMPARE(Thrown([&] { TXmlFile::Read_File(missing); }),
+             Thrown([&] { absent.Open("Quorval_Data", nullptr, true); }));
 }
 
 QTEST_GUILESS_MAIN(TXmlFileTest)

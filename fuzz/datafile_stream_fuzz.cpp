@@ -1,0 +1,103 @@
+// Feeds arbitrary bytes to both readers of data files, the streaming reader with its fall-back
+// (DataFile::Load_Data) and the document reader alone, and stops at the first input on which
+// they differ: one accepts and the other refuses, the contents differ in any bit, or the
+// messages of a refusal differ. Whatever the streaming reader takes on its own must be what the
+// document reader reads. Most arbitrary bytes are no data file at all, so each input is also
+// placed into a sound data file where the readers could differ most: as a number's text, among
+// the entries of a set, as attributes of an entry and before the root element.
+
+#include "core/xmlfile.h"
+#include "src/datafile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void Require(bool condition, const char *what)
+{
+    if (!condition) {
+        std::fprintf(stderr, "datafile_stream_fuzz: %s\n", what);
+        std::abort();
+    }
+}
+
+// What a failed read must leave as it was.
+DataFile::TContent Sentinel()
+{
+    DataFile::TContent content;
+    content.entries_a.push_back(Type::TEntryItem{1.0, 2.0, 3.0});
+    content.offset_a = -0.0;
+    content.offset_b = 4.0;
+    content.version = 7;
+    return content;
+}
+
+// The places of a sound version 2 data file that an input is put into.
+QByteArray Data_File(const QByteArray &prolog, const QByteArray &entry_attributes,
+                     const QByteArray &between_entries, const QByteArray &nominal)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n" + prolog +
+           "<Quorval_Data File_Version=\"2\">\n"
+           "<Data_Set_A_Offset>0.00000</Data_Set_A_Offset>\n"
+           "<Data_Set_B_Offset>2.50000</Data_Set_B_Offset>\n"
+           "<Data_Set_A>\n<Entry" +
+           entry_attributes + "><Nominal>" + nominal +
+           "</Nominal><Actual>10.00012</Actual><Uc>0.00050</Uc></Entry>\n" + between_entries +
+           "<Entry><Nominal>20.00000</Nominal><Actual>20.00031</Actual><Uc>0.00060</Uc></Entry>\n"
+           "</Data_Set_A>\n<Data_Set_B/>\n</Quorval_Data>\n";
+}
+
+void Compare_Readers(const QByteArray &bytes)
+{
+    DataFile::TContent reference = Sentinel();
+    QString reference_error;
+    const bool reference_read = DataFile::Load_Document_Data(bytes, &reference, &reference_error);
+
+    DataFile::TContent loaded = Sentinel();
+    QString error;
+    DataFile::TReader reader = DataFile::READER_DOCUMENT;
+    const bool read = DataFile::Load_Data(bytes, &loaded, &error, &reader);
+    Require(read || !reference_read, "the fast path refused what the document reader reads");
+    Require(!read || reference_read, "the fast path read what the document reader refuses");
+    Require(DataFile::Identical(loaded, reference), "the two paths read different content");
+    Require(error == reference_error, "the two paths give different messages");
+    Require(read || reader == DataFile::READER_DOCUMENT, "a refusal reported as the stream's");
+
+    QString text;
+    try {
+        text = TXmlFile::Checked_Text(bytes, false);
+    } catch (const TXmlFileException &) {
+        Require(!reference_read, "the checks before parsing refused a readable document");
+        return;
+    }
+    DataFile::TContent streamed = Sentinel();
+    if (DataFile::Read_Stream(text, &streamed)) {
+        Require(reference_read, "the streaming reader took a document the DOM refuses");
+        Require(DataFile::Identical(streamed, reference),
+                "the streaming reader read other content");
+    } else {
+        Require(DataFile::Identical(streamed, Sentinel()), "a refused stream changed the content");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size > 1000000)
+        return 0;
+    const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<int>(size));
+    Compare_Readers(bytes);
+    if (size > 10000)
+        return 0;
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), bytes));
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), bytes, "10.00000"));
+    Compare_Readers(Data_File(QByteArray(), " " + bytes, QByteArray(), "10.00000"));
+    Compare_Readers(Data_File(bytes, QByteArray(), QByteArray(), "10.00000"));
+    return 0;
+}
