@@ -429,36 +429,6 @@ bool Attempt(QString (*describe)(const TXmlFileException &), QString *error, TAc
 
 namespace DataFile {
 
-void Open(TXmlFile *xml_file, int *version)
-{
-    QUORVAL_ASSERT(xml_file != nullptr);
-    QUORVAL_ASSERT(version != nullptr);
-    xml_file->Open(Identification, version, true);
-    Check_Version(*version);
-}
-
-void Open_Data(TXmlFile *xml_file, const QByteArray &data, int *version)
-{
-    QUORVAL_ASSERT(xml_file != nullptr);
-    QUORVAL_ASSERT(version != nullptr);
-    xml_file->Open_Data(data, Identification, version, true);
-    Check_Version(*version);
-}
-
-void Read_V1(const TXmlFile *xml_file, TContent *content)
-{
-    QUORVAL_ASSERT(xml_file != nullptr);
-    QUORVAL_ASSERT(content != nullptr);
-    Read_Content(xml_file, 1, content);
-}
-
-void Read_V2(const TXmlFile *xml_file, TContent *content)
-{
-    QUORVAL_ASSERT(xml_file != nullptr);
-    QUORVAL_ASSERT(content != nullptr);
-    Read_Content(xml_file, 2, content);
-}
-
 void Build_Document(TXmlFile *xml_file, const TContent &content)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
@@ -489,13 +459,8 @@ bool Load_Document_File(const QString &file_name, TContent *content, QString *er
 {
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error, [&] {
-        TXmlFile xml_file;
-        xml_file.d_file_name = file_name;
-        int version = 0;
-        Open(&xml_file, &version);
-        Read_Content(&xml_file, version, content);
-    });
+    return Attempt(Load_Error, error,
+                   [&] { Read_Document(TXmlFile::Read_File(file_name), true, content); });
 }
 
 bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error)

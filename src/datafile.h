@@ -31,17 +31,6 @@ struct TContent
     int version = 2;
 };
 
-// Opens xml_file->d_file_name as a data file: identification and "File_Version" are checked, and a
-// version other than 1 or 2 is refused. Throws TXmlFileException.
-void Open(TXmlFile *xml_file, int *version);
-// The same for a document held in memory.
-void Open_Data(TXmlFile *xml_file, const QByteArray &data, int *version);
-
-// Read the whole of an opened file of version 1 or 2 into *content, which is only written once
-// everything has been read. Throw TXmlFileException.
-void Read_V1(const TXmlFile *xml_file, TContent *content);
-void Read_V2(const TXmlFile *xml_file, TContent *content);
-
 // Builds the version 2 document of content in xml_file (entries written sorted by actual, numbers
 // with 5 decimals). Throws TXmlFileException.
 void Build_Document(TXmlFile *xml_file, const TContent &content);

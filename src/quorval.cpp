@@ -66,6 +66,8 @@ const QSize Default_Size(901, 801);
 
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
+// The program named in the PDF files it writes.
+const char *const Creator = "Quorval 2.0";
 const char *const Graph_File_Filters =
     "PNG Images (*.png);;PDF Documents (*.pdf);;SVG Images (*.svg)";
 // The graph export draws what the report tool's plot draws at its default size.
@@ -500,10 +502,10 @@ QString TQuorval::Status_Text() const
     if (summary.en_count == 0)
         return text + QStringLiteral(" (the sets do not overlap)");
     // Numbers as the report prints them.
-    text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
-                .arg(summary.en_max, 0, 'f', 4)
-                .arg(summary.en_max_position, 0, 'f', 4)
-                .arg(summary.above_one);
+    text +=
+        QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
+            .arg(Report::Number_Text(summary.en_max), Report::Number_Text(summary.en_max_position))
+            .arg(summary.above_one);
     return text;
 }
 
@@ -599,8 +601,8 @@ bool TQuorval::Export_Graphs(const QString &file_name)
     }
     QByteArray data;
     QString reason;
-    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, "Quorval 2.0",
-                                       &data, &reason) ||
+    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
+                                       &reason) ||
         !SafeWrite::Write_File(file_name, data, &reason)) {
         d_last_error = reason;
         return false;
@@ -628,7 +630,7 @@ bool TQuorval::Export_Record(const QString &file_name)
 {
     QByteArray pdf;
     QString reason;
-    if (!Record::Render_Pdf(d_comparison, Record_Heading(), "Quorval 2.0", &pdf, &reason) ||
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason) ||
         !SafeWrite::Write_File(file_name, pdf, &reason)) {
         d_last_error = reason;
         return false;
