@@ -295,11 +295,7 @@ void TEntryWidget::Clear_Entry_Items() { d_entry_list->clear(); }
 
 void TEntryWidget::Add_Entry_Item(const Type::TEntryItem &item)
 {
-    QListWidgetItem *list_item = new QListWidgetItem();
-    list_item->setData(Qt::FontRole, d_item_font);
-    list_item->setData(Qt::DisplayRole, Display_Text(item));
-    list_item->setData(Qt::UserRole, QVariant::fromValue(item));
-    d_entry_list->addItem(list_item);
+    Insert_Rows(d_entry_list->count(), {item});
 }
 
 void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
