@@ -1,5 +1,5 @@
-#include "src/comparison.h"
-#include "src/report.h"
+#include "src/compute/comparison.h"
+#include "src/compute/report.h"
 
 #include <benchmark/benchmark.h>
 

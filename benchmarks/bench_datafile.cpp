@@ -6,7 +6,7 @@
 
 #include "bench_support.h"
 
-#include "src/entrywidget.h"
+#include "src/window/entrywidget.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 // widget, on the offscreen platform unless QT_QPA_PLATFORM names another.
 #include "bench_support.h"
 
-#include "core/graphwidget.h"
+#include "core/widgets/graphwidget.h"
 
 #include <QMouseEvent>
 #include <QResizeEvent>

@@ -5,8 +5,8 @@
 
 #include "bench_support.h"
 
-#include "src/entrytext.h"
-#include "src/quorval.h"
+#include "src/compute/entrytext.h"
+#include "src/window/quorval.h"
 
 #include <QApplication>
 #include <QFile>

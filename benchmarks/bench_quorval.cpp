@@ -11,7 +11,7 @@
 
 #include "bench_support.h"
 
-#include "src/quorval.h"
+#include "src/window/quorval.h"
 
 #include <QElapsedTimer>
 #include <QMetaObject>

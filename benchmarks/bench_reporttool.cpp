@@ -8,8 +8,8 @@
 
 #include "bench_support.h"
 
-#include "src/report.h"
-#include "src/reporttool.h"
+#include "src/compute/report.h"
+#include "src/reporttool/reporttool.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 
 // Data and start-up shared by the benchmarks that need data files or a Qt application.
 
-#include "src/datafile.h"
+#include "src/compute/datafile.h"
 
 #include <QApplication>
 

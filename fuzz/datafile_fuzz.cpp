@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the data-file reader. Whatever it accepts must hold only finite numbers
 // and must survive a save and a second load unchanged: writing that again gives the same bytes.
 
-#include "src/datafile.h"
+#include "src/compute/datafile.h"
 
 #include <QByteArray>
 #include <QString>

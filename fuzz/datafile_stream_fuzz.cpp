@@ -6,8 +6,8 @@
 // placed into a sound data file where the readers could differ most: as a number's text, among
 // the entries of a set, as attributes of an entry and before the root element.
 
-#include "core/xmlfile.h"
-#include "src/datafile.h"
+#include "core/base/xmlfile.h"
+#include "src/compute/datafile.h"
 
 #include <QByteArray>
 #include <QString>

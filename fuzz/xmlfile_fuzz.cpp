@@ -2,7 +2,7 @@
 // accepted documents are walked with every reading operation, written out in both forms and
 // read back.
 
-#include "core/xmlfile.h"
+#include "core/base/xmlfile.h"
 
 #include <QByteArray>
 #include <QDomElement>

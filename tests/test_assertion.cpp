@@ -1,6 +1,6 @@
-#include "core/assertion.h"
-#include "core/interpolation.h"
-#include "core/vector2.h"
+#include "core/base/assertion.h"
+#include "core/base/interpolation.h"
+#include "core/base/vector2.h"
 
 #include "test_support.h"
 
@@ -20,7 +20,7 @@ private slots:
             v /= 0.0;
         });
         QVERIFY2(text.contains("\"d > std::numeric_limits<double>::epsilon()\""), qPrintable(text));
-        QVERIFY2(text.contains(" core/vector2,"), qPrintable(text));
+        QVERIFY2(text.contains(" core/base/vector2,"), qPrintable(text));
         QVERIFY2(text.contains("TVector2& TVector2::operator/=(const double&)"), qPrintable(text));
     }
 
@@ -30,7 +30,7 @@ private slots:
             Extrapolation::Get_Value({{0, 0}, {1, 1}}, 0.5, nullptr);
         });
         QVERIFY2(text.contains("\"value\""), qPrintable(text));
-        QVERIFY2(text.contains(" core/interpolation,"), qPrintable(text));
+        QVERIFY2(text.contains(" core/base/interpolation,"), qPrintable(text));
         QVERIFY2(text.contains("bool Extrapolation::Get_Value(const std::vector<TVector2>&, const "
                                "double&, double*)"),
                  qPrintable(text));

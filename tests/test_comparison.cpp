@@ -1,8 +1,8 @@
-#include "core/interpolation.h"
-#include "src/comparison.h"
-#include "src/comparisongraphs.h"
-#include "src/report.h"
-#include "src/reporttool.h"
+#include "core/base/interpolation.h"
+#include "src/compute/comparison.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/compute/report.h"
+#include "src/reporttool/reporttool.h"
 
 #include <QtTest>
 

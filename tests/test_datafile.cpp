@@ -1,7 +1,7 @@
-#include "src/datafile.h"
+#include "src/compute/datafile.h"
 
-#include "core/xmlfile.h"
-#include "src/entrywidget.h"
+#include "core/base/xmlfile.h"
+#include "src/window/entrywidget.h"
 
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "src/entrytext.h"
+#include "src/compute/entrytext.h"
 
 #include "test_support.h"
 

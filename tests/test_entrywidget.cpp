@@ -1,5 +1,5 @@
-#include "src/entrylists.h"
-#include "src/entrywidget.h"
+#include "src/compute/entrylists.h"
+#include "src/window/entrywidget.h"
 
 #include "test_support.h"
 

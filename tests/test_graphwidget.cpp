@@ -1,4 +1,4 @@
-#include "core/graphwidget.h"
+#include "core/widgets/graphwidget.h"
 
 #include "test_support.h"
 
@@ -342,7 +342,7 @@ void TestGraphWidget::indexAssertions()
 
     QString text = Abort_Text([&w] { w.AddPoint(1, TVector2()); });
     QVERIFY2(text.contains("\"set < static_cast<int>(d_data_sets.size())\""), qPrintable(text));
-    QVERIFY2(text.contains(" core/graphwidget,"), qPrintable(text));
+    QVERIFY2(text.contains(" core/widgets/graphwidget,"), qPrintable(text));
     QVERIFY2(text.contains("bool TGraphWidget::AddPoint(int, const TVector2&)"), qPrintable(text));
 
     text = Abort_Text([&w] { w.GetPoint(0, 1); });

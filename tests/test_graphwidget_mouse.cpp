@@ -1,4 +1,4 @@
-#include "core/graphwidget.h"
+#include "core/widgets/graphwidget.h"
 
 #include "test_support.h"
 

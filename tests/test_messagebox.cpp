@@ -1,4 +1,4 @@
-#include "core/messagebox.h"
+#include "core/widgets/messagebox.h"
 
 #include <QAbstractButton>
 #include <QApplication>

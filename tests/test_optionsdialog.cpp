@@ -1,4 +1,4 @@
-#include "src/optionsdialog.h"
+#include "src/window/optionsdialog.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -4,10 +4,10 @@
 
 #include "test_quorval_support.h"
 
-#include "core/graphwidget.h"
-#include "src/comparison.h"
-#include "src/comparisongraphs.h"
-#include "src/record.h"
+#include "core/widgets/graphwidget.h"
+#include "src/compute/comparison.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/documents/record.h"
 
 #include <QGridLayout>
 #include <QImage>

@@ -3,7 +3,7 @@
 
 #include "test_quorval_support.h"
 
-#include "src/comparison.h"
+#include "src/compute/comparison.h"
 
 #include <QClipboard>
 #include <QListWidget>

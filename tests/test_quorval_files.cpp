@@ -3,7 +3,7 @@
 
 #include "test_quorval_support.h"
 
-#include "src/optionsdialog.h"
+#include "src/window/optionsdialog.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>

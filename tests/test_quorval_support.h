@@ -5,9 +5,9 @@
 // dialogs a command opens (message box, file dialogs, options dialog) from a timer, so that no
 // test ever blocks.
 
-#include "core/messagebox.h"
-#include "src/entrywidget.h"
-#include "src/quorval.h"
+#include "core/widgets/messagebox.h"
+#include "src/window/entrywidget.h"
+#include "src/window/quorval.h"
 
 #include "test_support.h"
 

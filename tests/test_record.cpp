@@ -1,10 +1,10 @@
 // The comparison's record: its PDF read back with pdftotext and drawn with pdftoppm.
 
-#include "src/comparison.h"
-#include "src/datafile.h"
-#include "src/entrylists.h"
-#include "src/record.h"
-#include "src/report.h"
+#include "src/compute/comparison.h"
+#include "src/compute/datafile.h"
+#include "src/compute/entrylists.h"
+#include "src/documents/record.h"
+#include "src/compute/report.h"
 
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
-#include "core/safewrite.h"
-#include "src/comparison.h"
-#include "src/report.h"
+#include "core/base/safewrite.h"
+#include "src/compute/comparison.h"
+#include "src/compute/report.h"
 
 #include "test_support.h"
 

@@ -1,12 +1,12 @@
 // Runs the built quorval-report program and checks its outputs against what the main window
 // computes and exports for the same file.
 
-#include "core/graphwidget.h"
-#include "src/comparison.h"
-#include "src/comparisongraphs.h"
-#include "src/datafile.h"
-#include "src/quorval.h"
-#include "src/reporttool.h"
+#include "core/widgets/graphwidget.h"
+#include "src/compute/comparison.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/compute/datafile.h"
+#include "src/window/quorval.h"
+#include "src/reporttool/reporttool.h"
 
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "core/safewrite.h"
+#include "core/base/safewrite.h"
 
 #include "test_support.h"
 

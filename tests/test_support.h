@@ -5,7 +5,7 @@
 // forked child (as an unprivileged user, under a file-size limit, on a small private disk, or to
 // see an assertion stop the program), so that none of that touches the test process.
 
-#include "src/types.h"
+#include "src/compute/types.h"
 
 #include <QByteArray>
 #include <QDir>

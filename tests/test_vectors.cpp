@@ -1,5 +1,5 @@
-#include "core/vector2.h"
-#include "core/vector3.h"
+#include "core/base/vector2.h"
+#include "core/base/vector3.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "core/xmlfile.h"
+#include "core/base/xmlfile.h"
 
-#include "core/safewrite.h"
+#include "core/base/safewrite.h"
 #include "test_support.h"
 
 #include <QFileInfo>

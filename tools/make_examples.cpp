@@ -1,7 +1,7 @@
 // Writes the example data files in examples/ through the program's own data-file code:
 //   make_examples OUTPUT_FOLDER
 // The numbers come from a fixed pseudo-random sequence, so the files are the same on every run.
-#include "src/datafile.h"
+#include "src/compute/datafile.h"
 
 #include <QCoreApplication>
 #include <QDir>

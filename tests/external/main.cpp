@@ -1,4 +1,4 @@
-#include "core/interpolation.h"
+#include "core/base/interpolation.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // Must not compile against the computation library alone: it has no Qt Widgets.
-#include "src/comparison.h"
+#include "src/compute/comparison.h"
 
 #include <QWidget>
 

@@ -1,0 +1,110 @@
+#ifndef QUORVAL_SRC_COMPUTE_COMPARISON_H
+#define QUORVAL_SRC_COMPUTE_COMPARISON_H
+
+#include "core/base/interpolation.h"
+#include "core/base/vector2.h"
+#include "src/compute/types.h"
+
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+// The comparison of data set A with data set B: positions, alignment, interpolated deviations and
+// uncertainties, En and the report rows. Plain computation, no widgets and no drawing: the graphs
+// are drawn from the rows (comparisongraphs), the report is printed from them (report).
+class TComparison
+{
+public:
+    // One report row per comparison position. A set covers a position that lies within its range;
+    // uc_a_adj, uc_b and en_value are meaningful only when their flags (uc_a_valid, uc_b_valid,
+    // both: Has_En) are set; they are 0.0 otherwise.
+    struct TExportData
+    {
+        double position = 0.0;
+        double dev_a = 0.0;       // set-A deviation interpolated at the position
+        double dev_b = 0.0;       // set-B deviation interpolated there, plus the B deviation offset
+        double uc_a = 0.0;        // set-A uncertainty interpolated at the position
+        double uc_a_adj = 0.0;    // set-A uncertainty used for En
+        double uc_b = 0.0;        // set-B uncertainty interpolated at the position
+        double en_value = 0.0;    // normalised error
+        bool dev_a_valid = false; // the position lies within set A's range
+        bool dev_b_valid = false; // the position lies within set B's range
+        bool uc_a_valid = false;  // set A covers the position: its uncertainty (uc_a_adj) counts
+        bool uc_b_valid = false;  // set B covers the position: its uncertainty (uc_b) counts
+
+        // What the row has to show: a value of a set that covers the position, and that could be
+        // computed. Inputs too large for a double (a deviation of 1e308 - (-1e308), say) give
+        // values that are not finite; those are shown as missing ("------" in the report, an
+        // empty CSV field, no point in the graphs), never as inf or nan.
+        bool Has_Position() const { return std::isfinite(position); }
+        bool Has_Dev_A() const { return dev_a_valid && std::isfinite(dev_a); }
+        bool Has_Dev_B() const { return dev_b_valid && std::isfinite(dev_b); }
+        bool Has_Uc_A() const { return uc_a_valid && std::isfinite(uc_a); }
+        bool Has_Uc_A_Adj() const { return uc_a_valid && std::isfinite(uc_a_adj); }
+        bool Has_Uc_B() const { return uc_b_valid && std::isfinite(uc_b); }
+        // Both sets cover the position and its En could be computed.
+        bool Has_En() const { return uc_a_valid && uc_b_valid && std::isfinite(en_value); }
+    };
+
+    // Indexed is the one the program uses; Literal_Reference is the plain quadratic method (every
+    // new position compared with all kept ones, every interpolation a list scan), kept to check
+    // that the indexed one gives bit-for-bit the same results and to measure it against.
+    enum class TMethod { Indexed, Literal_Reference };
+
+    explicit TComparison(TMethod method = TMethod::Indexed);
+
+    // Runs the whole comparison from scratch on the entries as the entry lists give them to it
+    // (offset added, sorted by actual). Returns false, with positions and rows emptied, when either
+    // set holds fewer than two entries; Data_B_Dev_Offset then keeps its previous value.
+    bool Calculate(const std::vector<Type::TEntryItem> &entries_a,
+                   const std::vector<Type::TEntryItem> &entries_b, const double &offset_b,
+                   const Type::TOptions &options);
+
+    // Ascending comparison positions.
+    const std::vector<double> &Graph_Positions() const { return d_graph_positions; }
+    // Deviation added to every set-B deviation (0 unless aligned).
+    double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
+    // One row per position, in ascending position order.
+    const std::vector<TExportData> &Export_Rows() const { return d_export_rows; }
+    // The uncertainty taken off set A's where both sets cover a position (0 unless aligned).
+    double Uc_Adjustment() const { return d_uc_adjustment; }
+    // The length range: the smallest and the largest actual value of both sets together.
+    double Range_Min() const { return d_range_min; }
+    double Range_Max() const { return d_range_max; }
+
+    // Appends the position unless a kept one lies closer than 1.0; the first one kept wins.
+    void Add_Graph_Position(const double &position);
+    // Ascending order of positions.
+    static bool Position_Sort(const double &a, const double &b) { return a < b; }
+
+private:
+    // The kept finite positions by their unit cell (floor): any position closer than 1.0 to a
+    // new one lies in the new one's cell or a neighbouring cell. Kept positions lie 1.0 apart,
+    // so a cell mostly holds one (two only where rounding makes 1 - 2^-1074 a distance of 1.0).
+    // Open addressing; a cell key of NaN marks a free slot.
+    struct TCell
+    {
+        double cell;
+        double position;
+    };
+
+    void Clear();
+    void Sort_Positions();
+    void Reserve_Cells(std::size_t positions);
+    bool Is_Near_Kept(const double &cell, const double &position) const;
+    void Insert_Cell(const double &cell, const double &position);
+    bool Interpolate(const Extrapolation::TPolyline &polyline, const std::vector<TVector2> &points,
+                     const double &x, double *value, std::size_t *cursor = nullptr) const;
+
+    TMethod d_method;
+    std::vector<double> d_graph_positions;
+    std::vector<TCell> d_cells;
+    std::size_t d_cell_count;
+    double d_data_b_dev_offset;
+    double d_uc_adjustment;
+    double d_range_min;
+    double d_range_max;
+    std::vector<TExportData> d_export_rows;
+};
+
+#endif

@@ -1,0 +1,81 @@
+#ifndef QUORVAL_SRC_COMPUTE_DATAFILE_H
+#define QUORVAL_SRC_COMPUTE_DATAFILE_H
+
+#include "src/compute/entrylists.h"
+#include "src/compute/types.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+class TXmlFile;
+
+// Reading and writing the comparison data file (".quorval"), apart from the widgets so that tests,
+// the fuzzer and the benchmarks can use it without a window. Version 2 is written; versions 1 and
+// 2 are read. The Read_* and Build_* functions throw TXmlFileException like the XML layer; the
+// Load_* and Save_* functions catch it and return false with the one-line reason the main window
+// shows ("ERR  Load_Data: ..." or "ERR  Save_Data: ...").
+namespace DataFile {
+
+// Everything a data file holds.
+struct TContent
+{
+    // Entries as stored: each set's offset already added to nominal and actual.
+    std::vector<Type::TEntryItem> entries_a;
+    std::vector<Type::TEntryItem> entries_b;
+    // "Data_Set_A_Offset" and "Data_Set_B_Offset"; both 0 for a version 1 file.
+    double offset_a = 0.0;
+    double offset_b = 0.0;
+    // The version read (1 or 2); the writer ignores it and always writes version 2.
+    int version = 2;
+};
+
+// Builds the version 2 document of content in xml_file (entries written sorted by actual, numbers
+// with 5 decimals). Throws TXmlFileException.
+void Build_Document(TXmlFile *xml_file, const TContent &content);
+
+// The reader that decided a load.
+enum TReader {
+    READER_STREAM,  // the streaming reader took the document
+    READER_DOCUMENT // the document reader, or a check before either reader refused it
+};
+
+// Whole load of a file or of bytes: on failure *content is left as it was. The streaming reader
+// (Read_Stream) reads what it takes; anything else is read by the document reader, which gives
+// the result or the error. *reader, when given, tells which one decided.
+bool Load_File(const QString &file_name, TContent *content, QString *error,
+               TReader *reader = nullptr);
+bool Load_Data(const QByteArray &data, TContent *content, QString *error,
+               TReader *reader = nullptr);
+// The same with the document reader alone, the reference that the streaming reader matches.
+bool Load_Document_File(const QString &file_name, TContent *content, QString *error);
+bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error);
+
+// The streaming reader alone, on text as TXmlFile::Checked_Text gives it: one pass of a
+// streaming parser, no document built. It takes only documents that it reads exactly as the
+// document reader does; true with *content set for those, false with *content as it was for
+// any other, every document that the document reader refuses among them.
+bool Read_Stream(const QString &text, TContent *content);
+// Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
+bool Save_File(const QString &file_name, const TContent &content, QString *error);
+bool Save_Data(const TContent &content, QByteArray *data, QString *error);
+
+// Whether two contents hold the same version, offsets and entries, bit for bit (the sign of a
+// zero included).
+bool Identical(const TContent &a, const TContent &b);
+
+// Set B's offset relative to set A, as the file records it.
+double Relative_Offset_B(const TContent &content);
+
+// What the entry lists hold once content is loaded: set A at offset 0 with its entries as stored;
+// set B at its offset relative to set A as its field holds it (4 decimals), with that offset
+// taken off the stored entries, so that adding it back (EntryLists::Inputs_Of) gives them as
+// stored.
+EntryLists::TLists Lists_Of(const TContent &content);
+// What is saved of the entry lists: each set with its offset added.
+TContent Content_Of(const EntryLists::TLists &lists);
+
+} // namespace DataFile
+
+#endif

@@ -1,0 +1,66 @@
+#ifndef QUORVAL_SRC_COMPUTE_REPORT_H
+#define QUORVAL_SRC_COMPUTE_REPORT_H
+
+#include "src/compute/comparison.h"
+
+#include "core/base/safewrite.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+// The fixed-column text report of a comparison: one line per comparison position and, when any
+// position carries an En value, a summary of the offsets and of En.
+namespace Report {
+
+// The whole report as it goes into the file (ASCII). offset_b is set B's entry offset,
+// dev_offset_b the deviation added to set B's deviations.
+QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double &offset_b,
+                const double &dev_offset_b);
+
+// The titles of the report's seven columns, left to right.
+extern const std::array<const char *, 7> Column_Titles;
+
+// A row's seven fields as its line prints them, left to right: each number right-aligned in 10
+// characters with four decimals (a wider number widens its field), after one space, or before it
+// for the position; "     ------" where the row has no such value.
+using TRow_Fields = std::array<QString, 7>;
+TRow_Fields Row_Fields(const TComparison::TExportData &row);
+
+// Whether the row shows an En above 1: the two sets disagree at its position.
+bool Disagrees(const TComparison::TExportData &row);
+
+// A number as the report prints it, without padding: fixed-point, four decimals, C locale.
+QString Number_Text(const double &value);
+
+// What the summary says of the En values the report shows.
+struct TSummary
+{
+    int positions = 0;            // rows
+    int en_count = 0;             // rows with an En value
+    double en_mean = 0.0;         // meaningful only when en_count > 0
+    double en_max = 0.0;          // the largest En; 0 without any
+    double en_max_position = 0.0; // where it is (the first such position)
+    int above_one = 0;            // rows with En > 1: the two sets disagree there
+};
+TSummary Summarise(const std::vector<TComparison::TExportData> &rows);
+
+// Writes the text to file_name, replacing an existing file only once the new one is complete.
+// On failure returns false, leaves any existing file unchanged and sets *last_error to
+// "ERR  Cannot open file for writing." when the file cannot be opened for writing at all (missing
+// folder, a directory, no permission), or to "ERR  Cannot write file: <reason>" when writing it
+// failed (a full disk, a file-size limit).
+bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error);
+
+// The same in two steps, for writing the report together with other files: prepares the new file
+// in commit (false with *last_error set as by Write_File), which then replaces the old one. When
+// the commit fails for the report, Write_Error(reason) is Write_File's message.
+bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
+                  QString *last_error);
+QString Write_Error(const QString &reason);
+
+} // namespace Report
+
+#endif

@@ -1,0 +1,36 @@
+#ifndef QUORVAL_SRC_COMPUTE_TYPES_H
+#define QUORVAL_SRC_COMPUTE_TYPES_H
+
+#include <QMetaType>
+
+// Plain records of the application.
+namespace Type {
+
+// One entry of a data set, all in millimetres.
+struct TEntryItem
+{
+    double nominal; // nominal length of the position
+    double actual;  // measured length at that position
+    double uc;      // expanded uncertainty, k = 2
+};
+
+// The user's options; not stored in data files.
+struct TOptions
+{
+    bool remove_deviations; // align set B to set A at B's offset and adjust A's uncertainty
+};
+
+} // namespace Type
+
+// Orders entries by their actual value (not the nominal one).
+struct TEntryItem_Sort
+{
+    bool operator()(const Type::TEntryItem &a, const Type::TEntryItem &b) const
+    {
+        return a.actual < b.actual;
+    }
+};
+
+Q_DECLARE_METATYPE(Type::TEntryItem)
+
+#endif

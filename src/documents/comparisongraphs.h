@@ -1,0 +1,72 @@
+#ifndef QUORVAL_SRC_DOCUMENTS_COMPARISONGRAPHS_H
+#define QUORVAL_SRC_DOCUMENTS_COMPARISONGRAPHS_H
+
+#include "core/base/vector2.h"
+
+#include <QColor>
+
+#include <functional>
+#include <vector>
+
+class QByteArray;
+class QPainter;
+class QRect;
+class QSize;
+class QString;
+class TComparison;
+class TGraphWidget;
+
+// How a comparison is drawn in the program's two graphs, the deviation graph and the En graph:
+// curves, uncertainty brackets, the line En = 1 and their colours, all made from the comparison's
+// rows. Used by the main window and by the report tool's plot, so that both draw the same.
+namespace ComparisonGraphs {
+
+enum TGraph { Deviation_Graph, En_Graph };
+
+extern const QColor Curve_A_Colour;
+extern const QColor Curve_B_Colour;
+extern const QColor En_Curve_Colour;
+extern const QColor Unadjusted_Bracket_Colour;
+extern const QColor Bracket_A_Colour;
+extern const QColor Bracket_B_Colour;
+extern const QColor En_Limit_Colour;
+
+// Receives each data set in creation order; the points are valid only during the call.
+using TSet_Sink =
+    std::function<void(TGraph graph, const QColor &colour, const std::vector<TVector2> &points)>;
+
+// The data sets of a comparison. Deviation graph: curve A, curve B, then per position
+// (ascending) the grey bracket of A's unadjusted uncertainty where both sets cover it, A's red
+// bracket where A covers it and B's green one where B covers it. En graph: the En curve, then
+// the line En = 1 across the length range. Nothing when the comparison has no rows.
+void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink);
+
+void Set_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph);
+
+// Adds the comparison's data sets to graphs the caller emptied.
+void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
+                   TGraphWidget *en_graph);
+
+// The files both graphs can be drawn into, by the name's extension (case ignored).
+enum TPlotFormat { PLOT_NONE, PLOT_PNG, PLOT_PDF, PLOT_SVG };
+TPlotFormat Plot_Format_Of(const QString &file_name);
+// More positions than an SVG plot is drawn for (its text grows by about 2 kB a position).
+extern const int Largest_Svg_Plot_Positions;
+
+// Paints both graphs into the area on white, the deviation graph in the upper half.
+void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
+                  TGraphWidget *en_graph);
+
+// Paints both graphs of a comparison, fitted to its data, into the area as Paint_Graphs does, on
+// graphs made for it alone. Needs a QApplication.
+void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison);
+
+// Draws both graphs of a comparison, fitted to its data, into the bytes of a PNG, PDF or SVG
+// file of size pixels (creator names the program in a PDF). Needs a QApplication. Returns
+// false with *error set on failure.
+bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
+                 const QString &creator, QByteArray *data, QString *error);
+
+} // namespace ComparisonGraphs
+
+#endif

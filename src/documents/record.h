@@ -1,0 +1,53 @@
+#ifndef QUORVAL_SRC_DOCUMENTS_RECORD_H
+#define QUORVAL_SRC_DOCUMENTS_RECORD_H
+
+#include <QDateTime>
+#include <QPageSize>
+#include <QString>
+
+class QByteArray;
+class QPagedPaintDevice;
+class TComparison;
+
+// The record of a comparison that a laboratory files: a heading that says what was compared and
+// how, the report's table with the rows where the sets disagree (En > 1) marked, the report's
+// summary and both graphs, on pages numbered "Page n of m". Plain painting on a paged device (a
+// printer or a PDF writer); the graphs need a QApplication.
+namespace Record {
+
+// What the heading says beyond the comparison's own numbers.
+struct THeading
+{
+    QString data_file;         // the data file's name; empty when the data was never saved
+    bool data_changed = false; // the data differs from what that file holds
+    QDateTime printed;         // when the record was made
+    bool aligned = true;       // set B aligned to set A
+    double offset_b = 0.0;     // set B's position offset
+    int entries_a = 0;
+    int entries_b = 0;
+};
+
+// Dots per inch of the records the program sets up itself: the graphs are then laid out and
+// drawn as in the graph export.
+extern const int Resolution;
+
+// The paper a record is printed on: Letter for paper of Letter's size (216 x 279 mm, as the
+// locales give it), A4 for any other.
+QPageSize::PageSizeId Paper_Of(int width_mm, int height_mm);
+// The paper of the locale's paper setting (LC_PAPER), as Paper_Of maps it.
+QPageSize::PageSizeId Locale_Paper();
+// The locale's paper, portrait, with margins that every printer prints.
+void Set_Up_Page(QPagedPaintDevice *device);
+
+// Paints the record on the device's pages as they are set up. Returns the number of pages, 0 when
+// the device cannot be painted on.
+int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading);
+
+// The record as a PDF file in memory (creator names the program in it), at Resolution on the
+// locale's paper. Returns false with *error set when it cannot be made.
+bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
+                QByteArray *pdf, QString *error);
+
+} // namespace Record
+
+#endif

@@ -1,0 +1,400 @@
+#include "src/reporttool/reporttool.h"
+
+#include "core/base/assertion.h"
+#include "core/widgets/graphwidget.h"
+#include "core/base/safewrite.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/compute/entrylists.h"
+#include "src/documents/record.h"
+#include "src/compute/report.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QColor>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QMarginsF>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QRect>
+#include <QRegularExpression>
+#include <QSvgGenerator>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
+
+void Append_Number(QByteArray *text, const double &value)
+{
+    // Shortest text that reads back as the same double, independent of the locale.
+    char buffer[64];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    text->append(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+void Append_Field(QByteArray *text, bool printed, const double &value)
+{
+    text->append(',');
+    if (printed)
+        Append_Number(text, value);
+}
+
+void Print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int Usage_Error(std::FILE *err, const QString &reason)
+{
+    Print(err, QStringLiteral("quorval-report: %1\n\n%2").arg(reason, TReportTool::Usage()));
+    return TReportTool::EXIT_USAGE_ERROR;
+}
+
+QString Output_Error(const QString &file_name, const QString &reason)
+{
+    return QStringLiteral("ERR  Cannot write file '%1': %2\n").arg(file_name, reason);
+}
+
+// The report on standard output. One that does not arrive completely (a full disk behind a
+// redirection) is a failure, not a success.
+bool Write_Standard_Output(std::FILE *out, std::FILE *err, const QByteArray &report)
+{
+    errno = 0;
+    const std::size_t length = static_cast<std::size_t>(report.size());
+    const bool complete = std::fwrite(report.constData(), 1, length, out) == length;
+    const bool flushed = std::fflush(out) == 0;
+    if (complete && flushed && !std::ferror(out))
+        return true;
+    const int saved_errno = errno;
+    Print(err, QStringLiteral("ERR  Cannot write the report to standard output: %1\n")
+                   .arg(saved_errno != 0 ? QString::fromLocal8Bit(std::strerror(saved_errno))
+                                         : QStringLiteral("write error")));
+    return false;
+}
+
+bool Parse_Size(const QString &text, QSize *size)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]{1,9})[xX]([0-9]{1,9})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    const int width = match.captured(1).toInt();
+    const int height = match.captured(2).toInt();
+    if (width < TReportTool::Smallest_Plot_Side || width > TReportTool::Largest_Plot_Side ||
+        height < TReportTool::Smallest_Plot_Side || height > TReportTool::Largest_Plot_Side)
+        return false;
+    *size = QSize(width, height);
+    return true;
+}
+
+} // namespace
+
+const char *const TReportTool::Version_Text = "quorval-report 2.0";
+const int TReportTool::Smallest_Plot_Side = 100;
+const int TReportTool::Largest_Plot_Side = 10000;
+
+QString TReportTool::Usage()
+{
+    return QStringLiteral(
+               "Usage: quorval-report [options] FILE.quorval\n"
+               "Writes the comparison report of a Quorval data file.\n"
+               "\n"
+               "Options:\n"
+               "  -o, --output FILE   write the text report to FILE (default: standard output)\n"
+               "  --no-align          compare without aligning set B to set A (default: aligned)\n"
+               "  --csv FILE          also write the comparison rows as CSV\n"
+               "  --plot FILE         also draw both graphs, one above the other, into FILE:\n"
+               "                      .png, .pdf or .svg by its extension\n"
+               "  --size WxH          size of the plot in pixels, %1 to %2 each "
+               "(default 1000x800)\n"
+               "  --record FILE.pdf   also write the comparison's record for filing: heading,\n"
+               "                      table, summary and both graphs on numbered pages (PDF)\n"
+               "  -h, --help          show this usage\n"
+               "  --version           show the version\n"
+               "\n"
+               "Exit status: 0 success, 1 the file cannot be read, an output cannot be written\n"
+               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n")
+        .arg(Smallest_Plot_Side)
+        .arg(Largest_Plot_Side);
+}
+
+bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error)
+{
+    QUORVAL_ASSERT(parsed != nullptr);
+    QUORVAL_ASSERT(error != nullptr);
+    *parsed = TArguments();
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption output_option({"o", "output"}, "Report file.", "FILE");
+    const QCommandLineOption no_align_option("no-align", "Compare without alignment.");
+    const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
+    const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
+    const QCommandLineOption size_option("size", "Plot size.", "WxH");
+    const QCommandLineOption record_option("record", "Record file.", "FILE");
+    const QCommandLineOption help_option({"h", "help"}, "Usage.");
+    const QCommandLineOption version_option("version", "Version.");
+    parser.addOptions({output_option, no_align_option, csv_option, plot_option, size_option,
+                       record_option, help_option, version_option});
+
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return false;
+    }
+    parsed->help = parser.isSet(help_option);
+    parsed->version = parser.isSet(version_option);
+    if (parsed->help || parsed->version)
+        return true;
+
+    // Each value option at most once and never empty: a repeated one would silently drop a
+    // name the user typed.
+    const QCommandLineOption *value_options[] = {&output_option, &csv_option, &plot_option,
+                                                 &size_option, &record_option};
+    for (const QCommandLineOption *option : value_options) {
+        const QStringList values = parser.values(*option);
+        const QString name = QStringLiteral("--") + option->names().constLast();
+        if (values.size() > 1) {
+            *error = QStringLiteral("Option '%1' given more than once.").arg(name);
+            return false;
+        }
+        if (values.size() == 1 && values.first().isEmpty()) {
+            *error = QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
+            return false;
+        }
+    }
+    if (parser.values(no_align_option).size() > 1) {
+        *error = QStringLiteral("Option '--no-align' given more than once.");
+        return false;
+    }
+
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty()) {
+        *error = QStringLiteral("Missing data file argument.");
+        return false;
+    }
+    if (files.size() > 1) {
+        *error = QStringLiteral("Only one data file can be given, not %1.").arg(files.size());
+        return false;
+    }
+    if (files.first().isEmpty()) {
+        *error = QStringLiteral("The data file name is empty.");
+        return false;
+    }
+    parsed->input_file = files.first();
+    parsed->output_file = parser.value(output_option);
+    parsed->csv_file = parser.value(csv_option);
+    parsed->plot_file = parser.value(plot_option);
+    parsed->record_file = parser.value(record_option);
+    parsed->align = !parser.isSet(no_align_option);
+
+    if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
+        *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
+                     .arg(parser.value(size_option))
+                     .arg(Smallest_Plot_Side)
+                     .arg(Largest_Plot_Side);
+        return false;
+    }
+    if (!parsed->plot_file.isEmpty()) {
+        parsed->plot_format = ComparisonGraphs::Plot_Format_Of(parsed->plot_file);
+        if (parsed->plot_format == ComparisonGraphs::PLOT_NONE) {
+            *error = QStringLiteral("Unknown plot format of '%1': the name must end in .png, "
+                                    ".pdf or .svg.")
+                         .arg(parsed->plot_file);
+            return false;
+        }
+    }
+
+    if (!parsed->record_file.isEmpty() &&
+        QFileInfo(parsed->record_file).suffix().compare("pdf", Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("Unknown record format of '%1': the name must end in .pdf.")
+                     .arg(parsed->record_file);
+        return false;
+    }
+
+    // Writing an output over the data file, or two outputs into one file, would lose data.
+    const QStringList outputs = {parsed->output_file, parsed->csv_file, parsed->plot_file,
+                                 parsed->record_file};
+    for (int i = 0; i < outputs.size(); ++i) {
+        if (outputs[i].isEmpty())
+            continue;
+        if (SafeWrite::Same_File(outputs[i], parsed->input_file)) {
+            *error = QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
+            return false;
+        }
+        for (int j = i + 1; j < outputs.size(); ++j) {
+            if (!outputs[j].isEmpty() && SafeWrite::Same_File(outputs[i], outputs[j])) {
+                *error = QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool TReportTool::Wants_Graphs(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] == nullptr)
+            continue;
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        for (const char *option : {"--plot", "--record"}) {
+            const std::size_t length = std::strlen(option);
+            if (std::strncmp(argv[i], option, length) == 0 &&
+                (argv[i][length] == '\0' || argv[i][length] == '='))
+                return true;
+        }
+    }
+    return false;
+}
+
+QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
+{
+    QByteArray text;
+    // A row is at most seven numbers of 24 characters and their commas.
+    text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
+    text.append(Csv_Header);
+    for (const TComparison::TExportData &row : rows) {
+        if (row.Has_Position())
+            Append_Number(&text, row.position);
+        Append_Field(&text, row.Has_Dev_A(), row.dev_a);
+        Append_Field(&text, row.Has_Dev_B(), row.dev_b);
+        Append_Field(&text, row.Has_Uc_A(), row.uc_a);
+        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj);
+        Append_Field(&text, row.Has_Uc_B(), row.uc_b);
+        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value);
+        text.append('\n');
+    }
+    return text;
+}
+
+int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    QUORVAL_ASSERT(out != nullptr);
+    QUORVAL_ASSERT(err != nullptr);
+    try {
+        return Run_Unguarded(arguments, out, err);
+    } catch (const std::bad_alloc &) {
+        // Whatever was prepared is dropped on the way out: no output is replaced.
+        Print(err, QStringLiteral("ERR  Out of memory\n"));
+        return EXIT_FILE_ERROR;
+    }
+}
+
+int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err)
+{
+    TArguments parsed;
+    QString error;
+    if (!Parse_Arguments(arguments, &parsed, &error))
+        return Usage_Error(err, error);
+    if (parsed.help) {
+        Print(out, Usage());
+        return EXIT_OK;
+    }
+    if (parsed.version) {
+        Print(out, QString::fromLatin1(Version_Text) + QLatin1Char('\n'));
+        return EXIT_OK;
+    }
+
+    DataFile::TContent content;
+    if (!DataFile::Load_File(parsed.input_file, &content, &error)) {
+        Print(err, error + QLatin1Char('\n'));
+        return EXIT_FILE_ERROR;
+    }
+
+    // What the window's entry lists give the comparison after opening the same file.
+    EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+    content = DataFile::TContent(); // the stored entries are not needed any more
+    const char *too_small = inputs.entries_a.size() < 2   ? "A"
+                            : inputs.entries_b.size() < 2 ? "B"
+                                                          : nullptr;
+    if (too_small != nullptr) {
+        Print(err, QStringLiteral("quorval-report: data set %1 of '%2' holds fewer than two "
+                                  "entries: there is no comparison to report.\n")
+                       .arg(QLatin1String(too_small), parsed.input_file));
+        return EXIT_NO_COMPARISON;
+    }
+
+    Type::TOptions options;
+    options.remove_deviations = parsed.align;
+    TComparison comparison;
+    const bool compared =
+        comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
+    QUORVAL_ASSERT(compared);
+
+    // Every output is made in memory first, so that nothing is written when one cannot be made.
+    const QByteArray report =
+        Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
+    QByteArray csv;
+    if (!parsed.csv_file.isEmpty())
+        csv = Csv_Text(comparison.Export_Rows());
+    QByteArray plot;
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
+        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+                                       Version_Text, &plot, &error)) {
+        Print(err, error + QLatin1Char('\n'));
+        return EXIT_FILE_ERROR;
+    }
+    QByteArray record;
+    if (!parsed.record_file.isEmpty()) {
+        Record::THeading heading;
+        heading.data_file = parsed.input_file;
+        heading.printed = QDateTime::currentDateTime();
+        heading.aligned = parsed.align;
+        heading.offset_b = inputs.offset_b;
+        heading.entries_a = static_cast<int>(inputs.entries_a.size());
+        heading.entries_b = static_cast<int>(inputs.entries_b.size());
+        if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error)) {
+            Print(err, error + QLatin1Char('\n'));
+            return EXIT_FILE_ERROR;
+        }
+    }
+
+    // Then every file is written completely beside its target, and only when all of them are
+    // written do they replace their targets: a failed run leaves the outputs of the last one.
+    SafeWrite::TCommit commit;
+    QStringList prepared; // the names, in the order of Prepare; empty for the report
+    if (!parsed.output_file.isEmpty()) {
+        if (!Report::Prepare_File(&commit, parsed.output_file, report, &error)) {
+            Print(err, error + QLatin1Char('\n'));
+            return EXIT_FILE_ERROR;
+        }
+        prepared.append(QString());
+    }
+    QString reason;
+    const std::pair<const QString *, const QByteArray *> others[] = {
+        {&parsed.csv_file, &csv}, {&parsed.plot_file, &plot}, {&parsed.record_file, &record}};
+    for (const auto &other : others) {
+        if (other.first->isEmpty())
+            continue;
+        if (!commit.Prepare(*other.first, *other.second, &reason)) {
+            Print(err, Output_Error(*other.first, reason));
+            return EXIT_FILE_ERROR;
+        }
+        prepared.append(*other.first);
+    }
+    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, report))
+        return EXIT_FILE_ERROR;
+    int failed = 0;
+    if (!commit.Commit(&failed, &reason)) {
+        Print(err, prepared[failed].isEmpty() ? Report::Write_Error(reason) + QLatin1Char('\n')
+                                              : Output_Error(prepared[failed], reason));
+        return EXIT_FILE_ERROR;
+    }
+    return EXIT_OK;
+}

@@ -1,0 +1,606 @@
+#include "src/window/entrywidget.h"
+
+#include "core/base/assertion.h"
+#include "src/compute/entrylists.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QSpacerItem>
+#include <QStringList>
+#include <QToolButton>
+#include <QUndoCommand>
+#include <QUndoStack>
+#include <QVariant>
+
+#include <QItemSelection>
+#include <QPointer>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+// The base of the entry list's undo commands: the widget's changes, reached through the widget
+// while it exists.
+class TEntryListCommand : public QUndoCommand
+{
+public:
+    using TRows = std::vector<std::pair<int, Type::TEntryItem>>;
+
+    TEntryListCommand(TEntryWidget *widget, const QString &text)
+        : QUndoCommand(text), d_widget(widget)
+    {
+    }
+
+protected:
+    void Insert(const TRows &rows, bool select)
+    {
+        if (d_widget)
+            d_widget->Apply_Insert(rows, select);
+    }
+    void Remove(const TRows &rows)
+    {
+        if (d_widget)
+            d_widget->Apply_Remove(rows);
+    }
+    void Set(int row, const Type::TEntryItem &item, bool select)
+    {
+        if (d_widget)
+            d_widget->Apply_Set(row, item, select);
+    }
+    void Offset_Text(const QString &text)
+    {
+        if (d_widget)
+            d_widget->Apply_Offset_Text(text);
+    }
+
+private:
+    QPointer<TEntryWidget> d_widget;
+};
+
+namespace {
+
+// Entries put in at their rows ("+", paste); undone by taking them out again.
+class TInsert_Command : public TEntryListCommand
+{
+public:
+    TInsert_Command(TEntryWidget *widget, TRows rows, const QString &text)
+        : TEntryListCommand(widget, text), d_rows(std::move(rows))
+    {
+    }
+    void redo() override { Insert(d_rows, true); }
+    void undo() override { Remove(d_rows); }
+
+private:
+    TRows d_rows;
+};
+
+// Entries taken out ("-", Delete); undone by putting them back where they were, selected.
+class TRemove_Command : public TEntryListCommand
+{
+public:
+    TRemove_Command(TEntryWidget *widget, TRows rows)
+        : TEntryListCommand(widget, QStringLiteral("Remove Entries")), d_rows(std::move(rows))
+    {
+    }
+    void redo() override { Remove(d_rows); }
+    void undo() override { Insert(d_rows, true); }
+
+private:
+    TRows d_rows;
+};
+
+// One entry's values edited in the fields. The first redo is the edit itself, already on screen
+// in the fields; later ones, and the undo, select the entry and show its values.
+class TEdit_Command : public TEntryListCommand
+{
+public:
+    TEdit_Command(TEntryWidget *widget, int row, const Type::TEntryItem &before,
+                  const Type::TEntryItem &after)
+        : TEntryListCommand(widget, QStringLiteral("Edit Entry")), d_row(row), d_before(before),
+          d_after(after), d_done(false)
+    {
+    }
+    void redo() override
+    {
+        Set(d_row, d_after, d_done);
+        d_done = true;
+    }
+    void undo() override { Set(d_row, d_before, true); }
+
+private:
+    int d_row;
+    Type::TEntryItem d_before;
+    Type::TEntryItem d_after;
+    bool d_done;
+};
+
+class TOffset_Command : public TEntryListCommand
+{
+public:
+    TOffset_Command(TEntryWidget *widget, const QString &before, const QString &after)
+        : TEntryListCommand(widget, QStringLiteral("Change Offset")), d_before(before),
+          d_after(after)
+    {
+    }
+    void redo() override { Offset_Text(d_after); }
+    void undo() override { Offset_Text(d_before); }
+
+private:
+    QString d_before;
+    QString d_after;
+};
+
+bool Same_Bits(const Type::TEntryItem &a, const Type::TEntryItem &b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
+TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
+    : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false),
+      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset_text("0.0000")
+{
+    qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
+    Create_Children();
+    Create_Layout();
+    setWindowTitle("Entry Widget");
+    resize(280, 343);
+    Make_Connections();
+}
+
+void TEntryWidget::Create_Children()
+{
+    d_item_font = QApplication::font();
+    d_item_font.setFamily("Courier New");
+    d_item_font.setFixedPitch(true);
+    // Where Courier New is not installed, fall back to some fixed-pitch family so the columns
+    // still line up.
+    d_item_font.setStyleHint(QFont::TypeWriter);
+
+    d_entry_list = new QListWidget(this);
+    d_entry_list->setObjectName("entry_list");
+    d_entry_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Every row has the same font and fixed-width text: the list lays out 100,000 rows without
+    // measuring each one.
+    d_entry_list->setUniformItemSizes(true);
+
+    d_add_button = new QToolButton(this);
+    d_add_button->setObjectName("add_button");
+    d_add_button->setText("+");
+    d_add_button->setMinimumSize(20, 20);
+    d_add_button->setMaximumSize(20, 20);
+
+    d_remove_button = new QToolButton(this);
+    d_remove_button->setObjectName("remove_button");
+    d_remove_button->setText("-");
+    d_remove_button->setMinimumSize(20, 20);
+    d_remove_button->setMaximumSize(20, 20);
+    d_remove_button->setEnabled(false);
+
+    d_offset_label = new QLabel("Entry Offset:", this);
+    d_offset_label->setObjectName("offset_label");
+    d_offset_edit = new QLineEdit("0.0000", this);
+    d_offset_edit->setObjectName("offset_edit");
+    d_offset_edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+
+    d_nominal_edit = new QLineEdit(this);
+    d_nominal_edit->setObjectName("nominal_edit");
+    d_actual_edit = new QLineEdit(this);
+    d_actual_edit->setObjectName("actual_edit");
+    d_uc_edit = new QLineEdit(this);
+    d_uc_edit->setObjectName("uc_edit");
+    for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
+        edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+        edit->setEnabled(false);
+    }
+}
+
+void TEntryWidget::Create_Layout()
+{
+    QGridLayout *grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(d_entry_list, 0, 0, 1, 3);
+
+    QHBoxLayout *buttons = new QHBoxLayout();
+    buttons->addWidget(d_add_button);
+    buttons->addWidget(d_remove_button);
+    buttons->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    buttons->addWidget(d_offset_label);
+    buttons->addWidget(d_offset_edit);
+    buttons->addWidget(new QLabel("mm", this));
+    grid->addLayout(buttons, 1, 0, 1, 3);
+
+    grid->addWidget(new QLabel("Nominal:", this), 2, 0);
+    grid->addWidget(d_nominal_edit, 2, 1);
+    grid->addWidget(new QLabel("mm", this), 2, 2);
+    grid->addWidget(new QLabel("Actual:", this), 3, 0);
+    grid->addWidget(d_actual_edit, 3, 1);
+    grid->addWidget(new QLabel("mm", this), 3, 2);
+    grid->addWidget(new QLabel("Uc (k=2)", this), 4, 0);
+    grid->addWidget(d_uc_edit, 4, 1);
+    grid->addWidget(new QLabel("mm", this), 4, 2);
+}
+
+void TEntryWidget::Make_Connections()
+{
+    connect(d_offset_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Offset_Changed);
+    for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
+        // Return comes just before the edit finishes, on the same key press.
+        connect(edit, &QLineEdit::returnPressed, this, [this]() { d_return_pressed = true; });
+        connect(edit, &QLineEdit::editingFinished, this, &TEntryWidget::Entry_Changed);
+    }
+    connect(d_entry_list, &QListWidget::itemSelectionChanged, this,
+            &TEntryWidget::Selection_Changed);
+    connect(d_add_button, &QToolButton::clicked, this, &TEntryWidget::Add_Entry);
+    connect(d_remove_button, &QToolButton::clicked, this, &TEntryWidget::Remove_Entry);
+
+    // Insert and Delete on the list work as "+" and "-".
+    const auto Add_List_Key = [this](const QKeySequence &key, void (TEntryWidget::*slot)()) {
+        QAction *action = new QAction(d_entry_list);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        d_entry_list->addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    Add_List_Key(QKeySequence(Qt::Key_Insert), &TEntryWidget::Add_Entry);
+    Add_List_Key(QKeySequence(Qt::Key_Delete), &TEntryWidget::Remove_Entry);
+}
+
+TEntryWidget::~TEntryWidget()
+{
+    // QWidget deletes the children after this part of the object is gone; a field that has the
+    // focus then finishes its edit, and that must not reach the slots or the signal of this class.
+    for (QObject *child : children())
+        disconnect(child, nullptr, this, nullptr);
+}
+
+QString TEntryWidget::Display_Text(const Type::TEntryItem &item)
+{
+    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point with 4 decimals in
+    // the C locale, in fields of 10, 10 and 8; made directly, as a loaded file can hold 200,000.
+    QByteArray text;
+    text.reserve(40);
+    EntryLists::Append_Fixed_Text(&text, item.nominal, 10);
+    text += ", ";
+    EntryLists::Append_Fixed_Text(&text, item.actual, 10);
+    text += ", ";
+    EntryLists::Append_Fixed_Text(&text, item.uc, 8);
+    return QString::fromLatin1(text);
+}
+
+double TEntryWidget::Entry_Offset() const { return EntryLists::To_Number(d_offset_edit->text()); }
+
+void TEntryWidget::Set_Entry_Offset(const double &offset)
+{
+    d_offset_text = EntryLists::Field_Text(offset);
+    d_offset_edit->setText(d_offset_text);
+    emit Data_Changed();
+}
+
+void TEntryWidget::Enable_Entry_Offset(bool enable)
+{
+    d_offset_label->setEnabled(enable);
+    d_offset_edit->setEnabled(enable);
+}
+
+void TEntryWidget::Clear_Entry_Items() { d_entry_list->clear(); }
+
+void TEntryWidget::Add_Entry_Item(const Type::TEntryItem &item)
+{
+    Insert_Rows(d_entry_list->count(), {item});
+}
+
+void TEntryWidget::Add_Entry_Items(const std::vector<Type::TEntryItem> &items)
+{
+    Insert_Rows(d_entry_list->count(), items);
+}
+
+void TEntryWidget::Insert_Rows(int row, const std::vector<Type::TEntryItem> &items)
+{
+    if (items.empty())
+        return;
+    // A file can hold 100,000 entries: the rows go in with one insertion, and their data is set
+    // without a change signal per item; one signal for the whole range follows.
+    QStringList texts;
+    texts.reserve(static_cast<int>(items.size()));
+    for (const Type::TEntryItem &item : items)
+        texts.append(Display_Text(item));
+    d_entry_list->insertItems(row, texts);
+    QAbstractItemModel *model = d_entry_list->model();
+    {
+        const QSignalBlocker blocker(model);
+        // Copies of one variant share its font rather than each holding one of its own.
+        const QVariant font(d_item_font);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            QListWidgetItem *list_item = d_entry_list->item(row + static_cast<int>(i));
+            list_item->setData(Qt::FontRole, font);
+            list_item->setData(Qt::UserRole, QVariant::fromValue(items[i]));
+        }
+    }
+    emit model->dataChanged(model->index(row, 0),
+                            model->index(row + static_cast<int>(items.size()) - 1, 0));
+}
+
+int TEntryWidget::Entry_Count() const { return d_entry_list->count(); }
+
+std::vector<Type::TEntryItem> TEntryWidget::List_Items() const
+{
+    // A command (Save by its shortcut, say) can read the entries while a typed value is not yet
+    // finished. Storing it changes the widget's data, not what a caller can observe as its
+    // state, hence the cast; the focus stays where the user put it.
+    const_cast<TEntryWidget *>(this)->Store_Pending_Edit();
+
+    std::vector<Type::TEntryItem> items;
+    items.reserve(static_cast<std::size_t>(d_entry_list->count()));
+    for (int row = 0; row < d_entry_list->count(); ++row)
+        items.push_back(d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
+    return items;
+}
+
+std::vector<Type::TEntryItem> TEntryWidget::Entry_Items() const
+{
+    return EntryLists::With_Offset(List_Items(), Entry_Offset());
+}
+
+void TEntryWidget::Selection_Changed()
+{
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    d_remove_button->setEnabled(!selected.isEmpty());
+
+    if (selected.size() == 1) {
+        const Type::TEntryItem item =
+            selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+        d_nominal_edit->setText(EntryLists::Field_Text(item.nominal));
+        d_actual_edit->setText(EntryLists::Field_Text(item.actual));
+        d_uc_edit->setText(EntryLists::Field_Text(item.uc));
+        d_nominal_edit->setEnabled(true);
+        d_actual_edit->setEnabled(true);
+        d_uc_edit->setEnabled(true);
+    } else {
+        for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
+            edit->clear();
+            edit->setEnabled(false);
+        }
+    }
+}
+
+bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
+{
+    // The fields show the entry rounded to 4 decimals; a field whose text still shows the stored
+    // value keeps that value at full precision, only changed text is read back.
+    bool changed = false;
+    const auto read_back = [&changed](const QLineEdit *edit, double *value) {
+        if (edit->text() == EntryLists::Field_Text(*value))
+            return;
+        const double typed = EntryLists::To_Number(edit->text());
+        changed = changed || std::memcmp(&typed, value, sizeof typed) != 0;
+        *value = typed;
+    };
+    read_back(d_nominal_edit, &item->nominal);
+    read_back(d_actual_edit, &item->actual);
+    read_back(d_uc_edit, &item->uc);
+    return changed;
+}
+
+bool TEntryWidget::Store_Fields()
+{
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    if (selected.isEmpty())
+        return false;
+
+    QListWidgetItem *list_item = selected.first();
+    const Type::TEntryItem before = list_item->data(Qt::UserRole).value<Type::TEntryItem>();
+    Type::TEntryItem after = before;
+    Read_Fields(&after);
+    // An edit that changes nothing still counts as finished, but there is nothing to undo.
+    if (Same_Bits(before, after))
+        emit Data_Changed();
+    else
+        d_undo_stack->push(new TEdit_Command(this, d_entry_list->row(list_item), before, after));
+    return true;
+}
+
+void TEntryWidget::Store_Pending_Edit()
+{
+    if (d_entry_changing)
+        return;
+    if (!d_nominal_edit->hasFocus() && !d_actual_edit->hasFocus() && !d_uc_edit->hasFocus())
+        return;
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    if (selected.isEmpty())
+        return;
+    Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+    if (!Read_Fields(&item))
+        return;
+    d_entry_changing = true;
+    Store_Fields();
+    d_entry_changing = false;
+}
+
+void TEntryWidget::Entry_Changed()
+{
+    const bool by_return = d_return_pressed;
+    d_return_pressed = false;
+    if (d_entry_changing)
+        return;
+
+    d_entry_changing = true;
+    // Only Return or Enter moves the focus on, to the next field with its text selected so that
+    // typing replaces it; an edit finished by focus loss leaves the focus where the user put it.
+    if (Store_Fields() && by_return) {
+        const QObject *source = sender();
+        QLineEdit *next = source == d_nominal_edit  ? d_actual_edit
+                          : source == d_actual_edit ? d_uc_edit
+                                                    : nullptr;
+        if (next != nullptr) {
+            next->setFocus(Qt::OtherFocusReason);
+            next->selectAll();
+        } else if (source == d_uc_edit) {
+            d_entry_list->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    d_entry_changing = false;
+}
+
+void TEntryWidget::Add_Entry()
+{
+    // A value typed but not finished belongs to the entry selected now, before the new one is.
+    Store_Pending_Edit();
+    const int n = d_entry_list->count() + 1;
+    Type::TEntryItem item;
+    item.nominal = 100.0 * n;
+    item.actual = 100.0 * n;
+    item.uc = 0.001 + n / 1000.0;
+    // The new entry alone is selected and in view, and its nominal field ready for typing: the
+    // user types the three values with Return between them.
+    d_undo_stack->push(
+        new TInsert_Command(this, {{d_entry_list->count(), item}}, QStringLiteral("Add Entry")));
+    d_nominal_edit->setFocus(Qt::OtherFocusReason);
+    d_nominal_edit->selectAll();
+}
+
+void TEntryWidget::Remove_Entry()
+{
+    Store_Pending_Edit();
+    std::vector<int> rows;
+    for (const QListWidgetItem *item : d_entry_list->selectedItems())
+        rows.push_back(d_entry_list->row(item));
+    if (rows.empty()) {
+        emit Data_Changed();
+        return;
+    }
+    std::sort(rows.begin(), rows.end());
+    TEntryListCommand::TRows removed;
+    removed.reserve(rows.size());
+    for (const int row : rows)
+        removed.emplace_back(row,
+                             d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
+    d_undo_stack->push(new TRemove_Command(this, std::move(removed)));
+}
+
+void TEntryWidget::Offset_Changed()
+{
+    const QString text = d_offset_edit->text();
+    const double before = EntryLists::To_Number(d_offset_text);
+    const double after = EntryLists::To_Number(text);
+    if (std::memcmp(&before, &after, sizeof before) == 0) {
+        emit Data_Changed();
+        return;
+    }
+    d_undo_stack->push(new TOffset_Command(this, d_offset_text, text));
+}
+
+void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
+{
+    QUORVAL_ASSERT(stack != nullptr);
+    d_undo_stack = stack;
+}
+
+void TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
+{
+    if (items.empty())
+        return;
+    Store_Pending_Edit();
+    TEntryListCommand::TRows rows;
+    rows.reserve(items.size());
+    const int first = d_entry_list->count();
+    for (std::size_t i = 0; i < items.size(); ++i)
+        rows.emplace_back(first + static_cast<int>(i), items[i]);
+    d_undo_stack->push(new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
+}
+
+std::vector<Type::TEntryItem> TEntryWidget::Selected_Items() const
+{
+    const std::vector<Type::TEntryItem> all = List_Items();
+    std::vector<int> rows;
+    for (const QListWidgetItem *item : d_entry_list->selectedItems())
+        rows.push_back(d_entry_list->row(item));
+    if (rows.empty())
+        return all;
+    std::sort(rows.begin(), rows.end());
+    std::vector<Type::TEntryItem> items;
+    items.reserve(rows.size());
+    for (const int row : rows)
+        items.push_back(all[static_cast<std::size_t>(row)]);
+    return items;
+}
+
+// ---- The changes of the undo commands ----
+
+void TEntryWidget::Apply_Insert(const TEntryListCommand::TRows &rows, bool select)
+{
+    // Rows ascending; each run of consecutive rows goes in with one insertion.
+    QItemSelection selection;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t end = i + 1;
+        while (end < rows.size() && rows[end].first == rows[end - 1].first + 1)
+            ++end;
+        const int first = rows[i].first;
+        if (first < 0 || first > d_entry_list->count())
+            return; // the list was changed behind the commands' back
+        std::vector<Type::TEntryItem> items;
+        items.reserve(end - i);
+        for (std::size_t k = i; k < end; ++k)
+            items.push_back(rows[k].second);
+        Insert_Rows(first, items);
+        selection.select(
+            d_entry_list->model()->index(first, 0),
+            d_entry_list->model()->index(first + static_cast<int>(items.size()) - 1, 0));
+        i = end;
+    }
+    if (select && !selection.isEmpty()) {
+        d_entry_list->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        d_entry_list->selectionModel()->setCurrentIndex(selection.first().topLeft(),
+                                                        QItemSelectionModel::NoUpdate);
+        d_entry_list->scrollTo(selection.first().topLeft());
+    }
+    emit Data_Changed();
+}
+
+void TEntryWidget::Apply_Remove(const TEntryListCommand::TRows &rows)
+{
+    // From the last run to the first, so that the rows still ahead keep their numbers; a run of
+    // consecutive rows goes out with one removal.
+    for (std::size_t end = rows.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && rows[begin - 1].first == rows[begin].first - 1)
+            --begin;
+        const int first = rows[begin].first;
+        const int count = static_cast<int>(end - begin);
+        if (first >= 0 && first + count <= d_entry_list->count())
+            d_entry_list->model()->removeRows(first, count);
+        end = begin;
+    }
+    emit Data_Changed();
+}
+
+void TEntryWidget::Apply_Set(int row, const Type::TEntryItem &item, bool select)
+{
+    QListWidgetItem *list_item = d_entry_list->item(row);
+    if (list_item == nullptr)
+        return;
+    list_item->setData(Qt::UserRole, QVariant::fromValue(item));
+    list_item->setData(Qt::DisplayRole, Display_Text(item));
+    if (select) {
+        d_entry_list->setCurrentItem(list_item, QItemSelectionModel::ClearAndSelect);
+        d_entry_list->scrollToItem(list_item);
+        // The fields show the values now stored, also when the selection did not change.
+        Selection_Changed();
+    }
+    emit Data_Changed();
+}
+
+void TEntryWidget::Apply_Offset_Text(const QString &text)
+{
+    d_offset_text = text;
+    d_offset_edit->setText(text);
+    emit Data_Changed();
+}

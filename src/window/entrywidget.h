@@ -1,0 +1,120 @@
+#ifndef QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
+#define QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
+
+#include "src/compute/types.h"
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+#include <utility>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QToolButton;
+class QUndoStack;
+
+// Builds and edits one data set: a list of entries, "+" and "-" buttons, three fields for the
+// selected entry and an offset that shifts the whole set along the length axis. The entries live
+// only in the list items (Qt::UserRole holds the Type::TEntryItem). Every change the user makes
+// (add, remove, edit, offset, paste) is an undoable command on the widget's undo stack.
+class TEntryWidget : public QWidget
+{
+    Q_OBJECT
+
+    friend class TEntryListCommand;
+
+public:
+    explicit TEntryWidget(const QWidget *parent = nullptr,
+                          Qt::WindowFlags flags = Qt::WindowFlags());
+    ~TEntryWidget() override;
+
+    // The offset field's value; text that is not a finite number reads as 0.0.
+    double Entry_Offset() const;
+    // Shows the offset with 4 decimals and emits Data_Changed.
+    void Set_Entry_Offset(const double &offset);
+    void Enable_Entry_Offset(bool enable);
+
+    // Neither of these emits Data_Changed.
+    void Clear_Entry_Items();
+    void Add_Entry_Item(const Type::TEntryItem &item);
+    void Add_Entry_Items(const std::vector<Type::TEntryItem> &items);
+
+    // How many entries the list holds.
+    int Entry_Count() const;
+    // The list's entries as it holds them, in list order, the offset not added. Stores an edit
+    // still open in one of the fields first, so a pending value is not lost.
+    std::vector<Type::TEntryItem> List_Items() const;
+    // All entries with the offset added to nominal and actual, sorted by actual; stores an open
+    // edit first as List_Items does.
+    std::vector<Type::TEntryItem> Entry_Items() const;
+
+    // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide, 4 decimals, C locale.
+    static QString Display_Text(const Type::TEntryItem &item);
+
+    // The stack the user's changes go to (the window shares one between both lists); until one
+    // is given the widget keeps its own. Not owned.
+    void Set_Undo_Stack(QUndoStack *stack);
+    QUndoStack *Undo_Stack() const { return d_undo_stack; }
+    // Adds entries (list values) at the end as one undoable change and selects them; emits
+    // Data_Changed once.
+    void Paste_Entries(const std::vector<Type::TEntryItem> &items);
+    // The selected entries, or all when none is selected: list values in list order.
+    std::vector<Type::TEntryItem> Selected_Items() const;
+
+signals:
+    void Data_Changed();
+
+private slots:
+    void Selection_Changed();
+    void Entry_Changed();
+    void Add_Entry();
+    void Remove_Entry();
+
+private:
+    void Create_Children();
+    void Create_Layout();
+    void Make_Connections();
+    // The changes the undo commands make, each followed by one Data_Changed. Rows are list rows;
+    // select makes the changed rows the selection.
+    // Rows ascending, each with the entry it holds after the insertion or before the removal.
+    void Apply_Insert(const std::vector<std::pair<int, Type::TEntryItem>> &rows, bool select);
+    void Apply_Remove(const std::vector<std::pair<int, Type::TEntryItem>> &rows);
+    void Apply_Set(int row, const Type::TEntryItem &item, bool select);
+    void Apply_Offset_Text(const QString &text);
+    void Insert_Rows(int row, const std::vector<Type::TEntryItem> &items);
+    // The offset field finished an edit.
+    void Offset_Changed();
+
+    // Reads the three fields over *item; true when that changed a value.
+    bool Read_Fields(Type::TEntryItem *item) const;
+    // Stores the three fields in the first selected item and emits Data_Changed; false when no
+    // item is selected.
+    bool Store_Fields();
+    // Stores what was typed into a field that still has the focus, when it changes the entry.
+    void Store_Pending_Edit();
+
+    QListWidget *d_entry_list;
+    QToolButton *d_add_button;
+    QToolButton *d_remove_button;
+    QLabel *d_offset_label;
+    QLineEdit *d_offset_edit;
+    QLineEdit *d_nominal_edit;
+    QLineEdit *d_actual_edit;
+    QLineEdit *d_uc_edit;
+    QFont d_item_font;
+    // Set while Entry_Changed runs: the focus it moves ends the same edit a second time, which
+    // must not store or signal again.
+    bool d_entry_changing;
+    // Set by Return or Enter in a field, just before that field's edit finishes: only such an
+    // edit moves the focus on; one finished by focus loss leaves it where the user put it.
+    bool d_return_pressed;
+    QUndoStack *d_undo_stack;
+    // The offset text of the last committed offset: an edit that changes the value is a command.
+    QString d_offset_text;
+};
+
+#endif

@@ -1,0 +1,200 @@
+#ifndef QUORVAL_SRC_WINDOW_QUORVAL_H
+#define QUORVAL_SRC_WINDOW_QUORVAL_H
+
+#include "src/compute/comparison.h"
+#include "src/compute/entrylists.h"
+#include "src/compute/entrytext.h"
+#include "src/documents/record.h"
+#include "src/compute/types.h"
+
+#include <QFont>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QString>
+
+#include <vector>
+
+class QAction;
+class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
+class QGridLayout;
+class QLabel;
+class QPrinter;
+class QSettings;
+class QUndoStack;
+class TEntryWidget;
+class TGraphWidget;
+class TMessageBox;
+class TOptionsDialog;
+
+// The main window: the two entry lists (set A left, set B right), the deviation and En graphs of
+// the comparison, actions, menus, tool bar, footer, the one shared message box and the settings
+// file.
+class TQuorval : public QMainWindow
+{
+    Q_OBJECT
+
+    friend class TListsCommand;
+
+public:
+    // One report row per comparison position.
+    using TExportData = TComparison::TExportData;
+
+    explicit TQuorval(const QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~TQuorval() override;
+
+    // Data file and report. Each returns false with the reason in Last_Error() on failure.
+    // Loading reads the whole file before it touches either entry list: a file that cannot be
+    // read leaves both lists and both offsets as they were. A loaded file is shown with its
+    // comparison and counts as unmodified.
+    bool Load_Data(const QString &file_name);
+    bool Save_Data(const QString &file_name);
+    // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
+    // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
+    // message box's rich text.
+    bool Import_Data(const QString &file_name, bool set_b);
+    // Draws both graphs of the last comparison into a PNG, PDF or SVG file (by its extension), as
+    // the report tool's plot does; an existing file is replaced only by a complete new one.
+    bool Export_Graphs(const QString &file_name);
+    // Writes the report of the last comparison; an existing file is replaced only by a complete
+    // new report.
+    bool Export_Data(const QString &file_name);
+    // The record of the last comparison (see Record): into a PDF file, which is replaced only by a
+    // complete new one, or on a printer the print dialog set up.
+    bool Export_Record(const QString &file_name);
+    bool Print_Record(QPrinter *printer);
+
+    // The state the commands work on, read-only.
+    bool Data_Modified() const { return d_data_modified; }
+    const QString &Last_Error() const { return d_last_error; }
+    const QString &File_Path() const { return d_file_path; }
+    // The file last opened or saved, for the record's heading; empty after New.
+    const QString &Data_File_Name() const { return d_data_file_name; }
+    const Type::TOptions &Options() const { return d_options; }
+    const TComparison &Comparison() const { return d_comparison; }
+    const std::vector<double> &Graph_Positions() const { return d_comparison.Graph_Positions(); }
+    const std::vector<TExportData> &Export_Rows() const { return d_comparison.Export_Rows(); }
+    double Data_B_Dev_Offset() const { return d_comparison.Data_B_Dev_Offset(); }
+    const TGraphWidget *Deviation_Graph() const { return d_deviation_graph; }
+    const TGraphWidget *En_Graph() const { return d_en_graph; }
+    // The verdict at a glance in the status line.
+    QString Status_Text() const;
+    // The history of changes to the lists and offsets, shared by both lists.
+    QUndoStack *Undo_Stack() const { return d_undo_stack; }
+
+protected:
+    // Asks before unsaved data is dropped; writes the settings only when the close goes ahead.
+    void closeEvent(QCloseEvent *event) override;
+    // Any drag offering a URL list is accepted while it hovers; a drop opens one data file.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private slots:
+    void Update();
+    void File_New();
+    void File_Load();
+    void File_Import_A();
+    void File_Import_B();
+    void Edit_Copy();
+    void Edit_Paste();
+    void File_Export_Graphs();
+    void File_Export_Record();
+    void File_Print();
+    void View_Fit_To_Data();
+    void File_Save();
+    void File_Export();
+    void Edit_Options();
+    void Help_About();
+
+private:
+    // The questions asked before unsaved data would be replaced or dropped.
+    enum class TUnsaved_Question { Close, Open, New, Drop };
+
+    void Create_Settings();
+    void Restore_Geometry();
+    void Create_Actions();
+    void Create_Layout();
+    void Create_Menus();
+    void Make_Connections();
+    void Write_Settings();
+    // The lists as the entry widgets hold them now; putting the lists of set A, B or both into
+    // the widgets with one comparison; and showing loaded lists as unmodified data with no history.
+    EntryLists::TLists Current_Lists() const;
+    void Fill_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
+    void Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
+    void Show_Lists(EntryLists::TLists lists);
+    // The one writer of the modified flag: the lists hold entries that differ from the last load
+    // or save (the undo history is not at its clean point), or the options changed the
+    // comparison since.
+    void Refresh_Modified();
+    void Mark_Unmodified();
+    void File_Import(bool set_b);
+    void Fit_Graphs();
+    // The name with the extension added where it lacks it; empty when that names an existing file
+    // the user would not have replaced (the file dialog asked about the name as typed only).
+    QString With_Extension(const QString &file_name, const QString &extension);
+    Record::THeading Record_Heading() const;
+    // The error box of an export: what cannot be written to the file, and why (d_last_error).
+    void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
+    // Says which lines of refused entry text are bad, and why (rich text for the message box).
+    static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
+    // Asks the question when the data is modified; true when the command may go ahead.
+    bool Unsaved_Data_May_Go(TUnsaved_Question question);
+    // Configures all six properties of the shared message box, runs it and returns the button.
+    int Run_Message_Box(const QString &text, const QString &informative_text,
+                        const QString &detailed_text, QMessageBox::StandardButtons buttons,
+                        QMessageBox::StandardButton default_button, QMessageBox::Icon icon);
+
+    QAction *d_action_new;
+    QAction *d_action_export_graphs;
+    QAction *d_action_export_record;
+    QAction *d_action_print;
+    QAction *d_action_fit;
+    QAction *d_action_import_a;
+    QAction *d_action_import_b;
+    QAction *d_action_undo;
+    QAction *d_action_redo;
+    QAction *d_action_copy;
+    QAction *d_action_paste;
+    QAction *d_action_open;
+    QAction *d_action_save;
+    QAction *d_action_export;
+    QAction *d_action_options;
+    QAction *d_action_about;
+    QAction *d_action_quit;
+
+    TEntryWidget *d_entry_widget_a;
+    TEntryWidget *d_entry_widget_b;
+
+    // The central grid: rows 2 and 3 hold the deviation and En graphs.
+    QGridLayout *d_central_layout;
+    QFont d_footer_font;
+
+    TGraphWidget *d_deviation_graph;
+    TGraphWidget *d_en_graph;
+    QLabel *d_status_label;
+
+    QSettings *d_settings;
+    TMessageBox *d_message_box;
+    TOptionsDialog *d_options_dialog; // created on first use, then reused
+
+    Type::TOptions d_options;
+    QString d_file_path;
+    QString d_data_file_name;
+    bool d_data_modified;
+    bool d_options_changed;
+    QString d_last_error;
+    QUndoStack *d_undo_stack;
+    // The list that last had the focus: the one Copy and Paste work on.
+    TEntryWidget *d_paste_target;
+    // A fit of both graphs waits for the end of a resize.
+    bool d_fit_queued;
+
+    // Kept across runs: its buffers are reused by every Update. Its results are the window's:
+    // positions, rows and the B deviation offset of the last comparison.
+    TComparison d_comparison;
+};
+
+#endif
