@@ -1,0 +1,75 @@
+#include "src/compute/numbertext.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+
+class TTestNumberText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void Shortest_Fixed_Text_data();
+    void Shortest_Fixed_Text();
+    void Shortest_Fixed_Reads_Back_Bit_For_Bit();
+};
+
+void TTestNumberText::Shortest_Fixed_Text_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("least_decimals");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("five decimals suffice") << 10.00012 << 5 << "10.00012";
+    QTest::newRow("whole number") << 20.0 << 5 << "20.00000";
+    QTest::newRow("six decimals") << 10.000125 << 5 << "10.000125";
+    QTest::newRow("twelve decimals") << -0.000000000001 << 5 << "-0.000000000001";
+    QTest::newRow("third of one") << 1.0 / 3.0 << 5 << "0.3333333333333333";
+    QTest::newRow("no decimals asked") << 1.005 << 0 << "1.005";
+    QTest::newRow("whole, no decimals") << 1000.0 << 0 << "1000";
+    QTest::newRow("negative zero") << -0.0 << 5 << "-0.00000";
+    QTest::newRow("positive zero") << 0.0 << 5 << "0.00000";
+    QTest::newRow("beyond 2^53 as written so far") << 1e23 << 5 << "99999999999999991611392.00000";
+    QTest::newRow("tiny, no exponent") << 3e-20 << 5 << "0.00000000000000000003";
+}
+
+void TTestNumberText::Shortest_Fixed_Text()
+{
+    QFETCH(double, value);
+    QFETCH(int, least_decimals);
+    QFETCH(QString, text);
+    QCOMPARE(NumberText::Shortest_Fixed(value, least_decimals), text);
+}
+
+void TTestNumberText::Shortest_Fixed_Reads_Back_Bit_For_Bit()
+{
+    // Values with 1 to 12 decimals as people type them, and doubles of any bit pattern.
+    std::mt19937_64 random(20261207);
+    for (int i = 0; i < 20000; ++i) {
+        double value;
+        if (i % 2 == 0) {
+            const int decimals = 1 + i % 12;
+            const double scale = std::pow(10.0, decimals);
+            value = static_cast<double>(static_cast<std::int64_t>(random() % 2000000000000ULL) -
+                                        1000000000000LL) /
+                    scale;
+        } else {
+            const std::uint64_t bits = random();
+            std::memcpy(&value, &bits, sizeof value);
+            if (!std::isfinite(value))
+                continue;
+        }
+        const QString text = NumberText::Shortest_Fixed(value, 5);
+        bool ok = false;
+        const double back = text.toDouble(&ok);
+        QVERIFY2(ok && std::memcmp(&back, &value, sizeof value) == 0, qPrintable(text));
+        QVERIFY2(!text.contains(QLatin1Char('e')), qPrintable(text));
+        QVERIFY2(text.size() - text.indexOf(QLatin1Char('.')) - 1 >= 5, qPrintable(text));
+    }
+}
+
+QTEST_GUILESS_MAIN(TTestNumberText)
+#include "test_numbertext.moc"
