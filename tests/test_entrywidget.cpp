@@ -65,7 +65,7 @@ struct TFixture
 
 } // namespace
 
-class TestEntryWidget : public QObject
+class TTestEntryWidget : public QObject
 {
     Q_OBJECT
 
@@ -94,7 +94,7 @@ private slots:
     void Insert_And_Delete_Keys_On_The_List();
 };
 
-void TestEntryWidget::Initial_State()
+void TTestEntryWidget::Initial_State()
 {
     TFixture f;
     QVERIFY(f.list && f.add && f.remove && f.offset_label && f.offset && f.nominal && f.actual &&
@@ -117,7 +117,7 @@ void TestEntryWidget::Initial_State()
     QVERIFY(f.offset_label->isEnabled());
 }
 
-void TestEntryWidget::Display_Text_Format()
+void TTestEntryWidget::Display_Text_Format()
 {
     const QString text = TEntryWidget::Display_Text(Entry(100, 100.0012, 0.002));
     QCOMPARE(text, QString("  100.0000,   100.0012,   0.0020"));
@@ -137,7 +137,7 @@ void TestEntryWidget::Display_Text_Format()
     QCOMPARE(QMetaType::type("Type::TEntryItem"), qMetaTypeId<Type::TEntryItem>());
 }
 
-void TestEntryWidget::Display_Text_As_Qt_Formats_data()
+void TTestEntryWidget::Display_Text_As_Qt_Formats_data()
 {
     QTest::addColumn<double>("value");
     // Ties at four decimals (odd multiples of 1/32), zeros of both signs, tiny negatives, wide,
@@ -149,7 +149,7 @@ void TestEntryWidget::Display_Text_As_Qt_Formats_data()
         QTest::newRow(qPrintable(QString::number(value, 'g', 17))) << value;
 }
 
-void TestEntryWidget::Display_Text_As_Qt_Formats()
+void TTestEntryWidget::Display_Text_As_Qt_Formats()
 {
     // The list text is made without QString::arg for speed; it must read exactly as arg writes.
     QFETCH(double, value);
@@ -161,7 +161,7 @@ void TestEntryWidget::Display_Text_As_Qt_Formats()
     QCOMPARE(TEntryWidget::Display_Text(item), expected);
 }
 
-void TestEntryWidget::Add_Button_Values()
+void TTestEntryWidget::Add_Button_Values()
 {
     TFixture f;
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
@@ -193,7 +193,7 @@ void TestEntryWidget::Add_Button_Values()
     QCOMPARE(f.Stored(2).nominal, 300.0);
 }
 
-void TestEntryWidget::Entry_Items_Sorted_By_Actual_With_Offset()
+void TTestEntryWidget::Entry_Items_Sorted_By_Actual_With_Offset()
 {
     TFixture f;
     f.widget->Add_Entry_Items({Entry(300, 300, 0.1), Entry(100, 100, 0.2), Entry(200, 200, 0.3)});
@@ -225,7 +225,7 @@ void TestEntryWidget::Entry_Items_Sorted_By_Actual_With_Offset()
     QCOMPARE(f.Stored(0).actual, 100.001);
 }
 
-void TestEntryWidget::Offset_Field()
+void TTestEntryWidget::Offset_Field()
 {
     TFixture f;
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
@@ -252,7 +252,7 @@ void TestEntryWidget::Offset_Field()
     QCOMPARE(f.widget->Entry_Offset(), 3.25);
 }
 
-void TestEntryWidget::Non_Finite_Text_Reads_As_Zero()
+void TTestEntryWidget::Non_Finite_Text_Reads_As_Zero()
 {
     for (const char *text : {"inf", "-inf", "nan", "NaN", "1e999", "-1e999", "infinity", "abc", ""})
         QCOMPARE(EntryLists::To_Number(text), 0.0);
@@ -280,7 +280,7 @@ void TestEntryWidget::Non_Finite_Text_Reads_As_Zero()
     QCOMPARE(f.list->item(0)->text(), QString("    0.0000,     0.0000,   0.0000"));
 }
 
-void TestEntryWidget::Signal_Counts_Of_Silent_Operations()
+void TTestEntryWidget::Signal_Counts_Of_Silent_Operations()
 {
     TFixture f;
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
@@ -302,7 +302,7 @@ void TestEntryWidget::Signal_Counts_Of_Silent_Operations()
     QCOMPARE(f.list->count(), 2);
 }
 
-void TestEntryWidget::Loading_Sequence_Emits_Once()
+void TTestEntryWidget::Loading_Sequence_Emits_Once()
 {
     TFixture f;
     f.widget->Add_Entry_Items({Entry(5, 5, 1)});
@@ -319,7 +319,7 @@ void TestEntryWidget::Loading_Sequence_Emits_Once()
     QCOMPARE(f.Stored(2).nominal, 20.0);
 }
 
-void TestEntryWidget::Selection_Of_Two_Items()
+void TTestEntryWidget::Selection_Of_Two_Items()
 {
     TFixture f;
     f.widget->Add_Entry_Items({Entry(1, 1.5, 0.25), Entry(2, 2, 1), Entry(3, 3, 1)});
@@ -344,7 +344,7 @@ void TestEntryWidget::Selection_Of_Two_Items()
     QVERIFY(!f.remove->isEnabled());
 }
 
-void TestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
+void TTestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -365,7 +365,7 @@ void TestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
     QCOMPARE(f.list->row(f.list->selectedItems().first()), 1); // the item keeps its place
 }
 
-void TestEntryWidget::Focus_Chain_Emits_Once_Per_Edit()
+void TTestEntryWidget::Focus_Chain_Emits_Once_Per_Edit()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -399,7 +399,7 @@ void TestEntryWidget::Focus_Chain_Emits_Once_Per_Edit()
     QCOMPARE(f.list->item(0)->text(), QString("  101.5000,   101.2500,   0.0100"));
 }
 
-void TestEntryWidget::Unedited_Fields_Keep_Full_Precision()
+void TTestEntryWidget::Unedited_Fields_Keep_Full_Precision()
 {
     TFixture f;
     f.widget->Add_Entry_Item(Entry(100, 100.00012, 0.00234));
@@ -425,7 +425,7 @@ void TestEntryWidget::Unedited_Fields_Keep_Full_Precision()
     QCOMPARE(stored.uc, 0.003);
 }
 
-void TestEntryWidget::Entry_Items_Finishes_Pending_Edit()
+void TTestEntryWidget::Entry_Items_Finishes_Pending_Edit()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -444,7 +444,7 @@ void TestEntryWidget::Entry_Items_Finishes_Pending_Edit()
     QCOMPARE(items[1].actual, 300.0);
 }
 
-void TestEntryWidget::Edit_Without_Selection_Does_Nothing()
+void TTestEntryWidget::Edit_Without_Selection_Does_Nothing()
 {
     TFixture f;
     f.widget->Add_Entry_Item(Entry(100, 100, 0.002));
@@ -454,7 +454,7 @@ void TestEntryWidget::Edit_Without_Selection_Does_Nothing()
     QCOMPARE(f.Stored(0).nominal, 100.0);
 }
 
-void TestEntryWidget::Typing_After_Add_Stores_What_Was_Typed_data()
+void TTestEntryWidget::Typing_After_Add_Stores_What_Was_Typed_data()
 {
     QTest::addColumn<int>("key");
     QTest::newRow("Return") << int(Qt::Key_Return);
@@ -462,7 +462,7 @@ void TestEntryWidget::Typing_After_Add_Stores_What_Was_Typed_data()
 }
 
 // "+", then the three values typed with Return between them, as a user enters a set by hand.
-void TestEntryWidget::Typing_After_Add_Stores_What_Was_Typed()
+void TTestEntryWidget::Typing_After_Add_Stores_What_Was_Typed()
 {
     QFETCH(int, key);
     TFixture f;
@@ -493,7 +493,7 @@ void TestEntryWidget::Typing_After_Add_Stores_What_Was_Typed()
 }
 
 // Leaving a field by a click stores it, and the click's field keeps the focus and the typing.
-void TestEntryWidget::Focus_Loss_Leaves_Focus_Where_The_User_Put_It()
+void TTestEntryWidget::Focus_Loss_Leaves_Focus_Where_The_User_Put_It()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -519,7 +519,7 @@ void TestEntryWidget::Focus_Loss_Leaves_Focus_Where_The_User_Put_It()
     QCOMPARE(f.list->selectedItems().size(), 1); // Ctrl+A went to the field, not the list
 }
 
-void TestEntryWidget::Tab_Through_Unchanged_Fields_Keeps_Values()
+void TTestEntryWidget::Tab_Through_Unchanged_Fields_Keeps_Values()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -535,7 +535,7 @@ void TestEntryWidget::Tab_Through_Unchanged_Fields_Keeps_Values()
     QCOMPARE(std::memcmp(&stored, &full, sizeof full), 0);
 }
 
-void TestEntryWidget::Add_Selects_And_Shows_The_New_Entry()
+void TTestEntryWidget::Add_Selects_And_Shows_The_New_Entry()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -557,7 +557,7 @@ void TestEntryWidget::Add_Selects_And_Shows_The_New_Entry()
     QCOMPARE(f.nominal->selectedText(), f.nominal->text());
 }
 
-void TestEntryWidget::Insert_And_Delete_Keys_On_The_List()
+void TTestEntryWidget::Insert_And_Delete_Keys_On_The_List()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -588,5 +588,5 @@ void TestEntryWidget::Insert_And_Delete_Keys_On_The_List()
     QCOMPARE(f.nominal->text(), QString(".0000"));
 }
 
-QTEST_MAIN(TestEntryWidget)
+QTEST_MAIN(TTestEntryWidget)
 #include "test_entrywidget.moc"

@@ -236,43 +236,43 @@ QString Broken_Integer_Rule(const TAxisLabels &axis, const double &low, const do
 
 } // namespace
 
-class TestGraphWidget : public QObject
+class TTestGraphWidget : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void colorGenerator();
-    void dataSetOperations();
-    void indexAssertions();
-    void fitToData();
-    void fitOptions();
-    void fitToRectangleAndLimits();
-    void logWarp();
-    void labelFormat();
-    void tickPositions();
-    void layouts_data();
-    void layouts();
-    void resizeLaysOutScreen();
-    void updateGraphBeforeResize();
-    void updateGraphDiscardsZoom();
-    void paintToDeviceLayoutAndState();
-    void paintToDeviceGraphOnlyDrawsNoTitles();
-    void paintToDeviceHighResolution();
-    void renderedImageInspection();
-    void clippingAllTypes();
-    void barWidths();
-    void hugeAndInvalidValues();
-    void integerAndLogAxesRender();
-    void widgetPaintCopiesCache();
-    void linearLabelsReadTheirValues_data();
-    void linearLabelsReadTheirValues();
-    void integerLabelsFollowOneRule_data();
-    void integerLabelsFollowOneRule();
-    void logLabels_data();
-    void logLabels();
+    void Color_Generator();
+    void Data_Set_Operations();
+    void Index_Assertions();
+    void Fit_To_Data();
+    void Fit_Options();
+    void Fit_To_Rectangle_And_Limits();
+    void Log_Warp();
+    void Label_Format();
+    void Tick_Positions();
+    void Layouts_data();
+    void Layouts();
+    void Resize_Lays_Out_Screen();
+    void Update_Graph_Before_Resize();
+    void Update_Graph_Discards_Zoom();
+    void Paint_To_Device_Layout_And_State();
+    void Paint_To_Device_Graph_Only_Draws_No_Titles();
+    void Paint_To_Device_High_Resolution();
+    void Rendered_Image_Inspection();
+    void Clipping_All_Types();
+    void Bar_Widths();
+    void Huge_And_Invalid_Values();
+    void Integer_And_Log_Axes_Render();
+    void Widget_Paint_Copies_Cache();
+    void Linear_Labels_Read_Their_Values_data();
+    void Linear_Labels_Read_Their_Values();
+    void Integer_Labels_Follow_One_Rule_data();
+    void Integer_Labels_Follow_One_Rule();
+    void Log_Labels_data();
+    void Log_Labels();
 };
 
-void TestGraphWidget::colorGenerator()
+void TTestGraphWidget::Color_Generator()
 {
     const int expected[6][3] = {{255, 0, 0},   {0, 127, 0},   {0, 0, 255},
                                 {255, 127, 0}, {0, 127, 255}, {255, 0, 255}};
@@ -297,7 +297,7 @@ void TestGraphWidget::colorGenerator()
     QCOMPARE(QColor(r, g, b), QColor(0, 0, 0));
 }
 
-void TestGraphWidget::dataSetOperations()
+void TTestGraphWidget::Data_Set_Operations()
 {
     TGraphWidget w;
     QCOMPARE(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), 0);
@@ -334,7 +334,7 @@ void TestGraphWidget::dataSetOperations()
     QCOMPARE(w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT), 0);
 }
 
-void TestGraphWidget::indexAssertions()
+void TTestGraphWidget::Index_Assertions()
 {
     TGraphWidget w;
     w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
@@ -362,7 +362,7 @@ void TestGraphWidget::indexAssertions()
             }).isEmpty());
 }
 
-void TestGraphWidget::fitToData()
+void TTestGraphWidget::Fit_To_Data()
 {
     TGraphWidget w;
     Resize_Hidden(&w, QSize(400, 300));
@@ -411,7 +411,7 @@ void TestGraphWidget::fitToData()
     QVERIFY(Near(w.Vertical_Data_Range(), 200.0, 1e-9));
 }
 
-void TestGraphWidget::fitOptions()
+void TTestGraphWidget::Fit_Options()
 {
     TGraphWidget w;
     Resize_Hidden(&w, QSize(500, 300));
@@ -453,7 +453,7 @@ void TestGraphWidget::fitOptions()
     QVERIFY(Near(w.Horizontal_Data_Range(), r * (2.0 + 5e-6), 1e-9));
 }
 
-void TestGraphWidget::fitToRectangleAndLimits()
+void TTestGraphWidget::Fit_To_Rectangle_And_Limits()
 {
     TGraphWidget w;
     Resize_Hidden(&w, QSize(600, 400));
@@ -498,7 +498,7 @@ void TestGraphWidget::fitToRectangleAndLimits()
     QVERIFY(std::isfinite(w.Horizontal_Offset()) && std::isfinite(w.Vertical_Offset()));
 }
 
-void TestGraphWidget::logWarp()
+void TTestGraphWidget::Log_Warp()
 {
     TGraphWidget w;
     Resize_Hidden(&w, QSize(600, 400));
@@ -537,7 +537,7 @@ void TestGraphWidget::logWarp()
                  50.0 / g.height() * 2));
 }
 
-void TestGraphWidget::labelFormat()
+void TTestGraphWidget::Label_Format()
 {
     int width = 0, precision = 0;
     TGraphWidget::Label_Format(TGraphWidget::SCALE_LINEAR, false, -20.0, 1020.0, &width,
@@ -577,7 +577,7 @@ void TestGraphWidget::labelFormat()
             2);
 }
 
-void TestGraphWidget::tickPositions()
+void TTestGraphWidget::Tick_Positions()
 {
     std::vector<int> ticks = TGraphWidget::Linear_Tick_Positions(100, 399, 60);
     QCOMPARE(ticks, std::vector<int>({100, 175, 250, 325, 400}));
@@ -604,7 +604,7 @@ void TestGraphWidget::tickPositions()
     QCOMPARE(QColor(image.pixel(columns[0] + 1, row)), QColor(Qt::white));
 }
 
-void TestGraphWidget::layouts_data()
+void TTestGraphWidget::Layouts_data()
 {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QRect>("rect");
@@ -635,7 +635,7 @@ void TestGraphWidget::layouts_data()
                                                       QRect(QPoint(22, 20), QPoint(310, 26))};
 }
 
-void TestGraphWidget::layouts()
+void TTestGraphWidget::Layouts()
 {
     QFETCH(int, kind);
     QFETCH(QRect, rect);
@@ -652,7 +652,7 @@ void TestGraphWidget::layouts()
     QCOMPARE(l.widget, rect);
 }
 
-void TestGraphWidget::resizeLaysOutScreen()
+void TTestGraphWidget::Resize_Lays_Out_Screen()
 {
     TGraphWidget w;
     Resize_Hidden(&w, QSize(400, 300));
@@ -664,7 +664,7 @@ void TestGraphWidget::resizeLaysOutScreen()
     QCOMPARE(w.Background_Pixmap().size(), QSize(400, 300));
 }
 
-void TestGraphWidget::updateGraphBeforeResize()
+void TTestGraphWidget::Update_Graph_Before_Resize()
 {
     TGraphWidget w;
     const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
@@ -676,7 +676,7 @@ void TestGraphWidget::updateGraphBeforeResize()
     QCOMPARE(w.Horizontal_Scale(), scale);
 }
 
-void TestGraphWidget::updateGraphDiscardsZoom()
+void TTestGraphWidget::Update_Graph_Discards_Zoom()
 {
     TGraphWidget w;
     const int set = w.CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
@@ -697,7 +697,7 @@ void TestGraphWidget::updateGraphDiscardsZoom()
     QCOMPARE(w.Vertical_Offset(), vo);
 }
 
-void TestGraphWidget::paintToDeviceLayoutAndState()
+void TTestGraphWidget::Paint_To_Device_Layout_And_State()
 {
     TGraphWidget w;
     const int set = w.CreateDataSet(QColor(255, 0, 0), TGraphWidget::GRAPH_DEFAULT);
@@ -763,7 +763,7 @@ void TestGraphWidget::paintToDeviceLayoutAndState()
     QCOMPARE(QColor(framed.pixel(300, 440)), QColor(Qt::white));
 }
 
-void TestGraphWidget::paintToDeviceGraphOnlyDrawsNoTitles()
+void TTestGraphWidget::Paint_To_Device_Graph_Only_Draws_No_Titles()
 {
     TGraphWidget w;
     const int set = w.CreateDataSet(QColor(0, 0, 255), TGraphWidget::GRAPH_DEFAULT);
@@ -802,7 +802,7 @@ void TestGraphWidget::paintToDeviceGraphOnlyDrawsNoTitles()
     QCOMPARE(w.Vertical_Title(), QString("Vertical Title"));
 }
 
-void TestGraphWidget::paintToDeviceHighResolution()
+void TTestGraphWidget::Paint_To_Device_High_Resolution()
 {
     TGraphWidget w;
     const QColor color(255, 0, 0);
@@ -840,7 +840,7 @@ void TestGraphWidget::paintToDeviceHighResolution()
     QVERIFY(buffer.size() > 1000);
 }
 
-void TestGraphWidget::renderedImageInspection()
+void TTestGraphWidget::Rendered_Image_Inspection()
 {
     // Never shown, never resized: as a command-line tool would use it.
     TGraphWidget w;
@@ -882,7 +882,7 @@ void TestGraphWidget::renderedImageInspection()
              true);
 }
 
-void TestGraphWidget::clippingAllTypes()
+void TTestGraphWidget::Clipping_All_Types()
 {
     const TGraphWidget::TGraphType types[] = {TGraphWidget::GRAPH_LINE, TGraphWidget::GRAPH_BAR,
                                               TGraphWidget::GRAPH_CROSS,
@@ -905,7 +905,7 @@ void TestGraphWidget::clippingAllTypes()
     }
 }
 
-void TestGraphWidget::barWidths()
+void TTestGraphWidget::Bar_Widths()
 {
     QCOMPARE(TGraphWidget::Bar_Half_Width(300, 10, false), 14);
     QCOMPARE(TGraphWidget::Bar_Half_Width(300, 200, false), 1);
@@ -945,7 +945,7 @@ void TestGraphWidget::barWidths()
     }
 }
 
-void TestGraphWidget::hugeAndInvalidValues()
+void TTestGraphWidget::Huge_And_Invalid_Values()
 {
     TGraphWidget w;
     Resize_Hidden(&w, QSize(500, 350));
@@ -996,7 +996,7 @@ void TestGraphWidget::hugeAndInvalidValues()
     QVERIFY(Count_Color(deep, color, g, false) > g.width() / 2);
 }
 
-void TestGraphWidget::integerAndLogAxesRender()
+void TTestGraphWidget::Integer_And_Log_Axes_Render()
 {
     for (TGraphWidget::TScaleType type : {TGraphWidget::SCALE_INTEGER, TGraphWidget::SCALE_LOG10}) {
         TGraphWidget w;
@@ -1037,7 +1037,7 @@ void TestGraphWidget::integerAndLogAxesRender()
     QVERIFY(Count_Dark(image, w.Current_Layout().vertical_legend.adjusted(0, 2, -2, 0)) > 20);
 }
 
-void TestGraphWidget::widgetPaintCopiesCache()
+void TTestGraphWidget::Widget_Paint_Copies_Cache()
 {
     TGraphWidget w;
     const int set = w.CreateDataSet(QColor(255, 0, 0), TGraphWidget::GRAPH_DEFAULT);
@@ -1093,7 +1093,7 @@ std::vector<TVector2> Gauge_Block_Deviations()
     return points;
 }
 
-void TestGraphWidget::linearLabelsReadTheirValues_data()
+void TTestGraphWidget::Linear_Labels_Read_Their_Values_data()
 {
     QTest::addColumn<std::vector<TVector2>>("points");
     QTest::addColumn<QSize>("size");
@@ -1132,7 +1132,7 @@ void TestGraphWidget::linearLabelsReadTheirValues_data()
                                              << QSize(881, 250) << QRectF() << 5 << 4;
 }
 
-void TestGraphWidget::linearLabelsReadTheirValues()
+void TTestGraphWidget::Linear_Labels_Read_Their_Values()
 {
     QFETCH(std::vector<TVector2>, points);
     QFETCH(QSize, size);
@@ -1184,7 +1184,7 @@ void TestGraphWidget::linearLabelsReadTheirValues()
     QCOMPARE(labels.vertical.ticks.back(), g.bottom() + 1);
 }
 
-void TestGraphWidget::integerLabelsFollowOneRule_data()
+void TTestGraphWidget::Integer_Labels_Follow_One_Rule_data()
 {
     QTest::addColumn<std::vector<TVector2>>("points");
     QTest::addColumn<QSize>("size");
@@ -1201,7 +1201,7 @@ void TestGraphWidget::integerLabelsFollowOneRule_data()
                                << QSize(600, 400);
 }
 
-void TestGraphWidget::integerLabelsFollowOneRule()
+void TTestGraphWidget::Integer_Labels_Follow_One_Rule()
 {
     QFETCH(std::vector<TVector2>, points);
     QFETCH(QSize, size);
@@ -1229,7 +1229,7 @@ void TestGraphWidget::integerLabelsFollowOneRule()
         QVERIFY(text.endsWith(' '));
 }
 
-void TestGraphWidget::logLabels_data()
+void TTestGraphWidget::Log_Labels_data()
 {
     QTest::addColumn<bool>("vertical");
     QTest::addColumn<QStringList>("expected");
@@ -1246,7 +1246,7 @@ void TestGraphWidget::logLabels_data()
                                                      "  65.3", "  77.4", "  94.5", " 100.0"};
 }
 
-void TestGraphWidget::logLabels()
+void TTestGraphWidget::Log_Labels()
 {
     QFETCH(bool, vertical);
     QFETCH(QStringList, expected);
@@ -1262,5 +1262,5 @@ void TestGraphWidget::logLabels()
     QCOMPARE(axis.ticks.size(), std::size_t(expected.size()));
 }
 
-QTEST_MAIN(TestGraphWidget)
+QTEST_MAIN(TTestGraphWidget)
 #include "test_graphwidget.moc"

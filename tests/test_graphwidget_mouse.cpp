@@ -96,39 +96,39 @@ void Double_Click(QWidget *w, Qt::MouseButton button, const QPoint &p)
 
 } // namespace
 
-class TestGraphWidgetMouse : public QObject
+class TTestGraphWidgetMouse : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
     void cleanup();
-    void clickReportsDataCoordinates();
-    void shortDragIsClickLongDragZooms();
-    void pressOutsideAnchorsAtPlotCorner();
-    void rightClickZoomsOutAboutCentre();
-    void rightDragPans();
-    void cursorReadOut();
-    void pendingRequestsOrder();
-    void updateGraphReturnsToFit();
-    void zoomBoxRepaintsOnlyItsOutline();
-    void otherButtonEndsZoomBoxDrag();
-    void logAxisBoxZoom();
-    void repeatedZoomAndPanStayFinite();
-    void leftDoubleClickFits();
-    void rightDoubleClickZoomsOutTwice();
-    void viewChangedReportsTheRange_data();
-    void viewChangedReportsTheRange();
-    void setHorizontalRange_data();
-    void setHorizontalRange();
-    void linkedGraphsFollowEachOther();
+    void Click_Reports_Data_Coordinates();
+    void Short_Drag_Is_Click_Long_Drag_Zooms();
+    void Press_Outside_Anchors_At_Plot_Corner();
+    void Right_Click_Zooms_Out_About_Centre();
+    void Right_Drag_Pans();
+    void Cursor_Read_Out();
+    void Pending_Requests_Order();
+    void Update_Graph_Returns_To_Fit();
+    void Zoom_Box_Repaints_Only_Its_Outline();
+    void Other_Button_Ends_Zoom_Box_Drag();
+    void Log_Axis_Box_Zoom();
+    void Repeated_Zoom_And_Pan_Stay_Finite();
+    void Left_Double_Click_Fits();
+    void Right_Double_Click_Zooms_Out_Twice();
+    void View_Changed_Reports_The_Range_data();
+    void View_Changed_Reports_The_Range();
+    void Set_Horizontal_Range_data();
+    void Set_Horizontal_Range();
+    void Linked_Graphs_Follow_Each_Other();
 
 private:
     TRecordingGraph *d_widget = nullptr;
     TView d_fitted{};
 };
 
-void TestGraphWidgetMouse::init()
+void TTestGraphWidgetMouse::init()
 {
     d_widget = new TRecordingGraph;
     const int set = d_widget->CreateDataSet(Qt::red, TGraphWidget::GRAPH_DEFAULT);
@@ -140,13 +140,13 @@ void TestGraphWidgetMouse::init()
     d_fitted = View_Of(*d_widget);
 }
 
-void TestGraphWidgetMouse::cleanup()
+void TTestGraphWidgetMouse::cleanup()
 {
     delete d_widget;
     d_widget = nullptr;
 }
 
-void TestGraphWidgetMouse::clickReportsDataCoordinates()
+void TTestGraphWidgetMouse::Click_Reports_Data_Coordinates()
 {
     TGraphWidget &w = *d_widget;
     QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
@@ -166,7 +166,7 @@ void TestGraphWidgetMouse::clickReportsDataCoordinates()
     QCOMPARE(spy.at(1).at(0).toDouble(), (3 - w.Horizontal_Offset()) / w.Horizontal_Scale());
 }
 
-void TestGraphWidgetMouse::shortDragIsClickLongDragZooms()
+void TTestGraphWidgetMouse::Short_Drag_Is_Click_Long_Drag_Zooms()
 {
     TGraphWidget &w = *d_widget;
     QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
@@ -197,7 +197,7 @@ void TestGraphWidgetMouse::shortDragIsClickLongDragZooms()
     QVERIFY(Same_View(View_Of(w), zoomed, 1e-9));
 }
 
-void TestGraphWidgetMouse::pressOutsideAnchorsAtPlotCorner()
+void TTestGraphWidgetMouse::Press_Outside_Anchors_At_Plot_Corner()
 {
     TGraphWidget &w = *d_widget;
     QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
@@ -210,7 +210,7 @@ void TestGraphWidgetMouse::pressOutsideAnchorsAtPlotCorner()
     QVERIFY(Same_View(View_Of(w), expected, 1e-9));
 }
 
-void TestGraphWidgetMouse::rightClickZoomsOutAboutCentre()
+void TTestGraphWidgetMouse::Right_Click_Zooms_Out_About_Centre()
 {
     TGraphWidget &w = *d_widget;
     const QPoint p = w.Graph_Rect().center();
@@ -236,7 +236,7 @@ void TestGraphWidgetMouse::rightClickZoomsOutAboutCentre()
     QVERIFY(out.right - out.left >= 49.0 * w.Horizontal_Data_Range());
 }
 
-void TestGraphWidgetMouse::rightDragPans()
+void TTestGraphWidgetMouse::Right_Drag_Pans()
 {
     TGraphWidget &w = *d_widget;
     const QPoint p = w.Graph_Rect().center();
@@ -265,7 +265,7 @@ void TestGraphWidgetMouse::rightDragPans()
     QVERIFY(View_Of(w).top < panned.top);
 }
 
-void TestGraphWidgetMouse::cursorReadOut()
+void TTestGraphWidgetMouse::Cursor_Read_Out()
 {
     TGraphWidget &w = *d_widget;
     const QRect g = w.Graph_Rect();
@@ -297,7 +297,7 @@ void TestGraphWidgetMouse::cursorReadOut()
     QCOMPARE(w.Cursor_Text(), expected);
 }
 
-void TestGraphWidgetMouse::pendingRequestsOrder()
+void TTestGraphWidgetMouse::Pending_Requests_Order()
 {
     TGraphWidget &w = *d_widget;
     const QRect g = w.Graph_Rect();
@@ -325,7 +325,7 @@ void TestGraphWidgetMouse::pendingRequestsOrder()
     QVERIFY(!w.Scale_To_Fit_Pending());
 }
 
-void TestGraphWidgetMouse::updateGraphReturnsToFit()
+void TTestGraphWidgetMouse::Update_Graph_Returns_To_Fit()
 {
     TGraphWidget &w = *d_widget;
     const QPoint o = w.Graph_Rect().topLeft() + QPoint(30, 30);
@@ -335,7 +335,7 @@ void TestGraphWidgetMouse::updateGraphReturnsToFit()
     QVERIFY(Same_View(View_Of(w), d_fitted, 0.0));
 }
 
-void TestGraphWidgetMouse::zoomBoxRepaintsOnlyItsOutline()
+void TTestGraphWidgetMouse::Zoom_Box_Repaints_Only_Its_Outline()
 {
     TRecordingGraph &w = *d_widget;
     const QPoint a = w.Graph_Rect().topLeft() + QPoint(50, 40);
@@ -379,7 +379,7 @@ void TestGraphWidgetMouse::zoomBoxRepaintsOnlyItsOutline()
     QVERIFY(!w.Left_Down_Box_Shown());
 }
 
-void TestGraphWidgetMouse::otherButtonEndsZoomBoxDrag()
+void TTestGraphWidgetMouse::Other_Button_Ends_Zoom_Box_Drag()
 {
     TRecordingGraph &w = *d_widget;
     QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
@@ -410,7 +410,7 @@ void TestGraphWidgetMouse::otherButtonEndsZoomBoxDrag()
     QVERIFY(!w.Left_Down_Box_Shown());
 }
 
-void TestGraphWidgetMouse::logAxisBoxZoom()
+void TTestGraphWidgetMouse::Log_Axis_Box_Zoom()
 {
     TGraphWidget &w = *d_widget;
     w.Set_Horizontal_Scale_Type(TGraphWidget::SCALE_LOG10);
@@ -439,7 +439,7 @@ void TestGraphWidgetMouse::logAxisBoxZoom()
         QString::number(w.Calculate_Log10_Value_Horizontal(g.center().x()), 'f', 5) + ","));
 }
 
-void TestGraphWidgetMouse::repeatedZoomAndPanStayFinite()
+void TTestGraphWidgetMouse::Repeated_Zoom_And_Pan_Stay_Finite()
 {
     TGraphWidget &w = *d_widget;
     const QRect g = w.Graph_Rect();
@@ -476,7 +476,7 @@ void TestGraphWidgetMouse::repeatedZoomAndPanStayFinite()
     QVERIFY(!w.Cursor_Text().contains("nan") && !w.Cursor_Text().contains("inf"));
 }
 
-void TestGraphWidgetMouse::leftDoubleClickFits()
+void TTestGraphWidgetMouse::Left_Double_Click_Fits()
 {
     TRecordingGraph &w = *d_widget;
     const QRect g = w.Graph_Rect();
@@ -505,7 +505,7 @@ void TestGraphWidgetMouse::leftDoubleClickFits()
     QCOMPARE(clicks.count(), 1);
 }
 
-void TestGraphWidgetMouse::rightDoubleClickZoomsOutTwice()
+void TTestGraphWidgetMouse::Right_Double_Click_Zooms_Out_Twice()
 {
     TRecordingGraph &w = *d_widget;
     const QRect g = w.Graph_Rect();
@@ -528,7 +528,7 @@ void TestGraphWidgetMouse::rightDoubleClickZoomsOutTwice()
     QVERIFY(!w.Scale_To_Fit_Pending());
 }
 
-void TestGraphWidgetMouse::viewChangedReportsTheRange_data()
+void TTestGraphWidgetMouse::View_Changed_Reports_The_Range_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("emitted");
@@ -544,7 +544,7 @@ void TestGraphWidgetMouse::viewChangedReportsTheRange_data()
     QTest::newRow("Set_Horizontal_Range") << "set range" << 0;
 }
 
-void TestGraphWidgetMouse::viewChangedReportsTheRange()
+void TTestGraphWidgetMouse::View_Changed_Reports_The_Range()
 {
     QFETCH(QString, action);
     QFETCH(int, emitted);
@@ -587,7 +587,7 @@ void TestGraphWidgetMouse::viewChangedReportsTheRange()
     }
 }
 
-void TestGraphWidgetMouse::setHorizontalRange_data()
+void TTestGraphWidgetMouse::Set_Horizontal_Range_data()
 {
     QTest::addColumn<double>("low");
     QTest::addColumn<double>("high");
@@ -610,7 +610,7 @@ void TestGraphWidgetMouse::setHorizontalRange_data()
     QTest::newRow("no point inside") << 100.2 << 100.8 << true << keep << keep;
 }
 
-void TestGraphWidgetMouse::setHorizontalRange()
+void TTestGraphWidgetMouse::Set_Horizontal_Range()
 {
     QFETCH(double, low);
     QFETCH(double, high);
@@ -650,7 +650,7 @@ void TestGraphWidgetMouse::setHorizontalRange()
     QVERIFY(Same_View(View_Of(w), view, 0.0));
 }
 
-void TestGraphWidgetMouse::linkedGraphsFollowEachOther()
+void TTestGraphWidgetMouse::Linked_Graphs_Follow_Each_Other()
 {
     // Two graphs over the same lengths: deviations, and En values with one peak at 60.
     TRecordingGraph a;
@@ -744,5 +744,5 @@ void TestGraphWidgetMouse::linkedGraphsFollowEachOther()
     QCOMPARE(Counts(), QVector<int>({0, 0, 0, 0}));
 }
 
-QTEST_MAIN(TestGraphWidgetMouse)
+QTEST_MAIN(TTestGraphWidgetMouse)
 #include "test_graphwidget_mouse.moc"

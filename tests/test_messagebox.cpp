@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <QtTest>
 
-class TestMessageBox : public QObject
+class TTestMessageBox : public QObject
 {
     Q_OBJECT
 
@@ -16,7 +16,7 @@ private slots:
     void Exec_Answered_By_Send_Key();
 };
 
-void TestMessageBox::Construction()
+void TTestMessageBox::Construction()
 {
     TMessageBox box(nullptr);
     QCOMPARE(box.textFormat(), Qt::RichText);
@@ -24,7 +24,7 @@ void TestMessageBox::Construction()
              QString("dialogbuttonbox-buttons-have-icons: 0;\nbutton-layout: 1;"));
 }
 
-void TestMessageBox::Span_Markup()
+void TTestMessageBox::Span_Markup()
 {
     TMessageBox box(nullptr);
     TMessageBox *through_pointer = &box;
@@ -39,7 +39,7 @@ void TestMessageBox::Span_Markup()
     QVERIFY(box.text().contains(">100 %1 %2</span>"));
 }
 
-void TestMessageBox::Fixed_Width_On_Show_And_Resize()
+void TTestMessageBox::Fixed_Width_On_Show_And_Resize()
 {
     TMessageBox box(nullptr);
     box.setText("Error Exporting File");
@@ -68,7 +68,7 @@ void TestMessageBox::Fixed_Width_On_Show_And_Resize()
     QCOMPARE(box.width(), 500);
 }
 
-void TestMessageBox::Exec_Answered_By_Send_Key()
+void TTestMessageBox::Exec_Answered_By_Send_Key()
 {
     TMessageBox box(nullptr);
     box.setText("Data Not Saved");
@@ -96,5 +96,5 @@ void TestMessageBox::Exec_Answered_By_Send_Key()
     QCOMPARE(box.exec(), int(QMessageBox::Ok));
 }
 
-QTEST_MAIN(TestMessageBox)
+QTEST_MAIN(TTestMessageBox)
 #include "test_messagebox.moc"

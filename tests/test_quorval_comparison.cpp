@@ -129,12 +129,12 @@ bool Same_Rows(const std::vector<TQuorval::TExportData> &a,
 
 } // namespace
 
-class TestQuorvalComparison : public QObject
+class TTestQuorvalComparison : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TestQuorvalComparison(const QString &root) : d_root(root), d_count(0) {}
+    explicit TTestQuorvalComparison(const QString &root) : d_root(root), d_count(0) {}
 
 private slots:
     void init();
@@ -166,13 +166,13 @@ private:
     int d_count;
 };
 
-void TestQuorvalComparison::init()
+void TTestQuorvalComparison::init()
 {
     d_home = New_Home(d_root, &d_count);
     QVERIFY(!d_home.isEmpty());
 }
 
-void TestQuorvalComparison::Graphs_In_The_Window()
+void TTestQuorvalComparison::Graphs_In_The_Window()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
@@ -203,7 +203,7 @@ void TestQuorvalComparison::Graphs_In_The_Window()
 
 // The window shows and stores exactly what the comparison computes on the entries as the
 // widgets return them, with the B offset and the option; both graphs are drawn in the colours.
-void TestQuorvalComparison::Update_Fills_Graphs_And_Rows()
+void TTestQuorvalComparison::Update_Fills_Graphs_And_Rows()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -245,7 +245,7 @@ void TestQuorvalComparison::Update_Fills_Graphs_And_Rows()
     QVERIFY(en.contains(Rgb(QColor(196, 196, 196))));
 }
 
-void TestQuorvalComparison::Too_Few_Entries_Empty_Everything()
+void TTestQuorvalComparison::Too_Few_Entries_Empty_Everything()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -282,7 +282,7 @@ void TestQuorvalComparison::Too_Few_Entries_Empty_Everything()
 
 // An edit still open in a field is finished by reading the entries, which runs Update nested
 // inside Update; the window must end as after one run on the committed data.
-void TestQuorvalComparison::Nested_Update_Leaves_A_Single_Run()
+void TTestQuorvalComparison::Nested_Update_Leaves_A_Single_Run()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -314,7 +314,7 @@ void TestQuorvalComparison::Nested_Update_Leaves_A_Single_Run()
     QVERIFY(Same_Sets(window.En_Graph(), En_Sets(expected)));
 }
 
-void TestQuorvalComparison::Export_Writes_The_Report()
+void TTestQuorvalComparison::Export_Writes_The_Report()
 {
     // Alignment off, from the settings file.
     QVERIFY(QDir(d_home).mkpath(".quorval"));
@@ -358,7 +358,7 @@ void TestQuorvalComparison::Export_Writes_The_Report()
     QVERIFY(window.Data_Modified());
 }
 
-void TestQuorvalComparison::Export_Without_Overlap_Has_No_Summary()
+void TTestQuorvalComparison::Export_Without_Overlap_Has_No_Summary()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, {Entry(0, 0.0, 0.001), Entry(10, 10.001, 0.001)},
@@ -374,7 +374,7 @@ void TestQuorvalComparison::Export_Without_Overlap_Has_No_Summary()
 }
 
 // A report that cannot be written shows the error box and leaves an existing file as it was.
-void TestQuorvalComparison::Export_Failures_Show_The_Error()
+void TTestQuorvalComparison::Export_Failures_Show_The_Error()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -420,7 +420,7 @@ void TestQuorvalComparison::Export_Failures_Show_The_Error()
 }
 
 // Permissions do not stop root: the export runs in a child switched to an unprivileged user.
-void TestQuorvalComparison::Export_To_A_Read_Only_File()
+void TTestQuorvalComparison::Export_To_A_Read_Only_File()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B());
@@ -439,7 +439,7 @@ void TestQuorvalComparison::Export_To_A_Read_Only_File()
     QCOMPARE(Read_All(file_name), QByteArray("old report"));
 }
 
-void TestQuorvalComparison::Status_Line_data()
+void TTestQuorvalComparison::Status_Line_data()
 {
     QTest::addColumn<std::vector<Type::TEntryItem>>("a");
     QTest::addColumn<std::vector<Type::TEntryItem>>("b");
@@ -469,7 +469,7 @@ void TestQuorvalComparison::Status_Line_data()
                                    "do not overlap)";
 }
 
-void TestQuorvalComparison::Status_Line()
+void TTestQuorvalComparison::Status_Line()
 {
     QFETCH(std::vector<Type::TEntryItem>, a);
     QFETCH(std::vector<Type::TEntryItem>, b);
@@ -487,7 +487,7 @@ void TestQuorvalComparison::Status_Line()
 }
 
 // The window's graph export draws what the report tool's plot draws for the same data file.
-void TestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
+void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B(), 50.0);
@@ -520,7 +520,7 @@ void TestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
     QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
 }
 
-void TestQuorvalComparison::Export_Graphs_Command()
+void TTestQuorvalComparison::Export_Graphs_Command()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -568,7 +568,7 @@ void TestQuorvalComparison::Export_Graphs_Command()
     }
 }
 
-void TestQuorvalComparison::Fit_To_Data_Restores_Both_Graphs()
+void TTestQuorvalComparison::Fit_To_Data_Restores_Both_Graphs()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -602,7 +602,7 @@ QPair<double, double> Length_Range(const TGraphWidget *graph)
 } // namespace
 
 // Whatever the user does to either graph, both show the same length range.
-void TestQuorvalComparison::Graphs_Share_One_Length_Range()
+void TTestQuorvalComparison::Graphs_Share_One_Length_Range()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.resize(900, 800);
@@ -657,7 +657,7 @@ void TestQuorvalComparison::Graphs_Share_One_Length_Range()
     QCOMPARE(Length_Range(en), Length_Range(deviation));
 }
 
-QString TestQuorvalComparison::Heading_File(TQuorval *window)
+QString TTestQuorvalComparison::Heading_File(TQuorval *window)
 {
     const QString file = d_home + "/heading.pdf";
     if (!window->Export_Record(file))
@@ -669,7 +669,7 @@ QString TestQuorvalComparison::Heading_File(TQuorval *window)
 }
 
 // The file last opened or saved, said to be changed while the data differs from it, until New.
-void TestQuorvalComparison::Record_Heading_Names_The_Data_File()
+void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B());
@@ -690,7 +690,7 @@ void TestQuorvalComparison::Record_Heading_Names_The_Data_File()
 }
 
 // Printing without a printer, into a PDF file, gives the exported record's pages.
-void TestQuorvalComparison::Record_Printed_As_Exported()
+void TTestQuorvalComparison::Record_Printed_As_Exported()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B());
@@ -711,7 +711,7 @@ void TestQuorvalComparison::Record_Printed_As_Exported()
              QString("the file %1/missing/printed.pdf cannot be written").arg(d_home));
 }
 
-void TestQuorvalComparison::Record_Commands()
+void TTestQuorvalComparison::Record_Commands()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -761,7 +761,7 @@ void TestQuorvalComparison::Record_Commands()
 
 int main(int argc, char *argv[])
 {
-    return Run_With_Temporary_Home<TestQuorvalComparison>(argc, argv);
+    return Run_With_Temporary_Home<TTestQuorvalComparison>(argc, argv);
 }
 
 #include "test_quorval_comparison.moc"

@@ -92,12 +92,12 @@ void Press(QWidget *window, char set, Qt::Key key, Qt::KeyboardModifiers modifie
 
 } // namespace
 
-class TestQuorvalEdit : public QObject
+class TTestQuorvalEdit : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TestQuorvalEdit(const QString &root) : d_root(root), d_count(0) {}
+    explicit TTestQuorvalEdit(const QString &root) : d_root(root), d_count(0) {}
 
 private slots:
     void init();
@@ -131,14 +131,14 @@ private:
     int d_count;
 };
 
-void TestQuorvalEdit::init()
+void TTestQuorvalEdit::init()
 {
     d_home = New_Home(d_root, &d_count);
     QVERIFY(!d_home.isEmpty());
     QApplication::clipboard()->clear();
 }
 
-void TestQuorvalEdit::Paste_Goes_To_The_List_With_The_Focus()
+void TTestQuorvalEdit::Paste_Goes_To_The_List_With_The_Focus()
 {
     auto window = Window();
     QVERIFY(window);
@@ -172,7 +172,7 @@ void TestQuorvalEdit::Paste_Goes_To_The_List_With_The_Focus()
     QCOMPARE(window->Undo_Stack()->count(), changes);
 }
 
-void TestQuorvalEdit::Bad_Paste_Changes_Nothing()
+void TTestQuorvalEdit::Bad_Paste_Changes_Nothing()
 {
     auto window = Window();
     QVERIFY(window);
@@ -203,7 +203,7 @@ void TestQuorvalEdit::Bad_Paste_Changes_Nothing()
     QCOMPARE(window->Undo_Stack()->count(), changes);
 }
 
-void TestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
+void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 {
     auto window = Window();
     QVERIFY(window);
@@ -228,7 +228,7 @@ void TestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
     QVERIFY(Same_Bits(copied.entries, b));
 }
 
-void TestQuorvalEdit::Undo_And_Redo_data()
+void TTestQuorvalEdit::Undo_And_Redo_data()
 {
     QTest::addColumn<QString>("change");
     for (const char *change : {"add", "remove", "edit", "paste", "offset", "new", "import"})
@@ -237,7 +237,7 @@ void TestQuorvalEdit::Undo_And_Redo_data()
 
 // Each kind of change is taken back exactly by Undo and made again exactly by Redo (both of its
 // keys), and each time the comparison shown is that of the lists.
-void TestQuorvalEdit::Undo_And_Redo()
+void TTestQuorvalEdit::Undo_And_Redo()
 {
     QFETCH(QString, change);
     auto window = Window();
@@ -301,7 +301,7 @@ void TestQuorvalEdit::Undo_And_Redo()
     QCOMPARE(Same_Lists(Lists_Of(w), after), QString());
 }
 
-void TestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()
+void TTestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()
 {
     auto window = Window();
     QVERIFY(window);
@@ -326,7 +326,7 @@ void TestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()
     QCOMPARE(window->Undo_Stack()->index(), changes);
 }
 
-void TestQuorvalEdit::Loading_Clears_The_History()
+void TTestQuorvalEdit::Loading_Clears_The_History()
 {
     auto window = Window();
     QVERIFY(window);
@@ -339,7 +339,7 @@ void TestQuorvalEdit::Loading_Clears_The_History()
     QCOMPARE(Entry_Widget(window.get(), 'B')->Entry_Offset(), 0.0);
 }
 
-void TestQuorvalEdit::Import_Refusals()
+void TTestQuorvalEdit::Import_Refusals()
 {
     auto window = Window();
     QVERIFY(window);
@@ -388,6 +388,6 @@ void TestQuorvalEdit::Import_Refusals()
              QString());
 }
 
-int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TestQuorvalEdit>(argc, argv); }
+int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TTestQuorvalEdit>(argc, argv); }
 
 #include "test_quorval_edit.moc"

@@ -85,12 +85,12 @@ void Send_Drop(QWidget *window, const QList<QUrl> &urls)
 
 } // namespace
 
-class TestQuorvalFiles : public QObject
+class TTestQuorvalFiles : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TestQuorvalFiles(const QString &root) : d_root(root), d_count(0) {}
+    explicit TTestQuorvalFiles(const QString &root) : d_root(root), d_count(0) {}
 
 private slots:
     void init();
@@ -116,7 +116,7 @@ private:
     int d_count;
 };
 
-void TestQuorvalFiles::init()
+void TTestQuorvalFiles::init()
 {
     d_home = New_Home(d_root, &d_count);
     QVERIFY(!d_home.isEmpty());
@@ -124,7 +124,7 @@ void TestQuorvalFiles::init()
 
 // Save, load into another window, save again: the same bytes, and set B as it was, with its
 // offset 0 and 12.5.
-void TestQuorvalFiles::Round_Trips()
+void TTestQuorvalFiles::Round_Trips()
 {
     for (double offset : {0.0, 12.5}) {
         TQuorval first(nullptr, Qt::WindowFlags());
@@ -148,7 +148,7 @@ void TestQuorvalFiles::Round_Trips()
     }
 }
 
-void TestQuorvalFiles::Versions_And_Numbers()
+void TTestQuorvalFiles::Versions_And_Numbers()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Set_A(), Set_B(), 7.0);
@@ -182,7 +182,7 @@ void TestQuorvalFiles::Versions_And_Numbers()
 }
 
 // Whatever makes a load fail, both lists and both offsets stay as they were.
-void TestQuorvalFiles::Failed_Loads_Keep_Everything()
+void TTestQuorvalFiles::Failed_Loads_Keep_Everything()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Set_A(), Set_B(), 12.5);
@@ -237,7 +237,7 @@ void TestQuorvalFiles::Failed_Loads_Keep_Everything()
 }
 
 // Entries of a file reach the list in one insertion per set, not one per entry.
-void TestQuorvalFiles::Loading_Inserts_Each_Set_At_Once()
+void TTestQuorvalFiles::Loading_Inserts_Each_Set_At_Once()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     std::vector<Type::TEntryItem> many;
@@ -262,7 +262,7 @@ void TestQuorvalFiles::Loading_Inserts_Each_Set_At_Once()
                          Entry_Widget(&window, 'B')->Entry_Items(), 1e-9));
 }
 
-void TestQuorvalFiles::Open_Command()
+void TTestQuorvalFiles::Open_Command()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -352,7 +352,7 @@ void TestQuorvalFiles::Open_Command()
     }
 }
 
-void TestQuorvalFiles::Save_Command()
+void TTestQuorvalFiles::Save_Command()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -455,7 +455,7 @@ void TestQuorvalFiles::Save_Command()
 }
 
 // Permissions do not stop root: the save runs in a child switched to an unprivileged user.
-void TestQuorvalFiles::Save_To_A_Read_Only_File()
+void TTestQuorvalFiles::Save_To_A_Read_Only_File()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Set_A(), Set_B());
@@ -475,7 +475,7 @@ void TestQuorvalFiles::Save_To_A_Read_Only_File()
     QCOMPARE(Read_All(file_name), QByteArray("old data"));
 }
 
-void TestQuorvalFiles::Drag_And_Drop()
+void TTestQuorvalFiles::Drag_And_Drop()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -518,7 +518,7 @@ void TestQuorvalFiles::Drag_And_Drop()
     QVERIFY(driver.Done());
 }
 
-void TestQuorvalFiles::Drop_With_Unsaved_Data()
+void TTestQuorvalFiles::Drop_With_Unsaved_Data()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -593,7 +593,7 @@ void TestQuorvalFiles::Drop_With_Unsaved_Data()
     }
 }
 
-void TestQuorvalFiles::Options_Dialog()
+void TTestQuorvalFiles::Options_Dialog()
 {
     TOptionsDialog *seen = nullptr;
     const auto answer = [&seen](bool *checked_on_show, bool tick, const char *button) {
@@ -684,7 +684,7 @@ void TestQuorvalFiles::Options_Dialog()
     QVERIFY(!restarted.Options().remove_deviations);
 }
 
-void TestQuorvalFiles::Partial_Data_Is_Kept_data()
+void TTestQuorvalFiles::Partial_Data_Is_Kept_data()
 {
     QTest::addColumn<int>("count_a");
     QTest::addColumn<int>("count_b");
@@ -695,7 +695,7 @@ void TestQuorvalFiles::Partial_Data_Is_Kept_data()
 }
 
 // Entries typed before there is anything to compare count as unsaved data and can be saved.
-void TestQuorvalFiles::Partial_Data_Is_Kept()
+void TTestQuorvalFiles::Partial_Data_Is_Kept()
 {
     QFETCH(int, count_a);
     QFETCH(int, count_b);
@@ -741,7 +741,7 @@ void TestQuorvalFiles::Partial_Data_Is_Kept()
     QVERIFY(other.Export_Rows().empty());
 }
 
-void TestQuorvalFiles::New_Command_data()
+void TTestQuorvalFiles::New_Command_data()
 {
     QTest::addColumn<bool>("modified");
     QTest::addColumn<int>("answer");
@@ -751,7 +751,7 @@ void TestQuorvalFiles::New_Command_data()
     QTest::newRow("modified, No") << true << int(QMessageBox::No) << false;
 }
 
-void TestQuorvalFiles::New_Command()
+void TTestQuorvalFiles::New_Command()
 {
     QFETCH(bool, modified);
     QFETCH(int, answer);
@@ -792,6 +792,6 @@ void TestQuorvalFiles::New_Command()
     }
 }
 
-int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TestQuorvalFiles>(argc, argv); }
+int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TTestQuorvalFiles>(argc, argv); }
 
 #include "test_quorval_files.moc"

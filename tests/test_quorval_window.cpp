@@ -94,12 +94,12 @@ private:
 
 } // namespace
 
-class TestQuorvalWindow : public QObject
+class TTestQuorvalWindow : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit TestQuorvalWindow(const QString &root) : d_root(root), d_home_count(0) {}
+    explicit TTestQuorvalWindow(const QString &root) : d_root(root), d_home_count(0) {}
 
 private slots:
     void init();
@@ -123,14 +123,14 @@ private:
 };
 
 // Every test starts in a home directory of its own, without settings.
-void TestQuorvalWindow::init()
+void TTestQuorvalWindow::init()
 {
     const QString home = New_Home(d_root, &d_home_count);
     QVERIFY(!home.isEmpty());
     QCOMPARE(QDir::homePath(), home);
 }
 
-void TestQuorvalWindow::First_Start_Defaults()
+void TTestQuorvalWindow::First_Start_Defaults()
 {
     QVERIFY(!QDir(QDir::homePath() + "/.quorval").exists());
     TQuorval window(nullptr, Qt::WindowFlags());
@@ -159,7 +159,7 @@ void TestQuorvalWindow::First_Start_Defaults()
     QVERIFY(settings.contains("Remove_Deviations"));
 }
 
-void TestQuorvalWindow::Stored_Geometry()
+void TTestQuorvalWindow::Stored_Geometry()
 {
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY2(screen.width() >= 600 && screen.height() >= 600, "screen too small for the test");
@@ -198,7 +198,7 @@ void TestQuorvalWindow::Stored_Geometry()
     }
 }
 
-void TestQuorvalWindow::Damaged_Settings_File()
+void TTestQuorvalWindow::Damaged_Settings_File()
 {
     QDir(QDir::homePath()).mkdir(".quorval");
     QFile file(Settings_Path());
@@ -223,7 +223,7 @@ void TestQuorvalWindow::Damaged_Settings_File()
     QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(30, 30));
 }
 
-void TestQuorvalWindow::Damaged_Settings_Values_data()
+void TTestQuorvalWindow::Damaged_Settings_Values_data()
 {
     QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("value");
@@ -243,7 +243,7 @@ void TestQuorvalWindow::Damaged_Settings_Values_data()
 
 // A value that cannot be read as its key's type gives that key's default (alignment on, the
 // default place and size, the home folder); the other keys keep their stored values.
-void TestQuorvalWindow::Damaged_Settings_Values()
+void TTestQuorvalWindow::Damaged_Settings_Values()
 {
     QFETCH(QByteArray, key);
     QFETCH(QByteArray, value);
@@ -273,7 +273,7 @@ void TestQuorvalWindow::Damaged_Settings_Values()
     QCOMPARE(window.size(), expected.size());
 }
 
-void TestQuorvalWindow::Close_Without_Changes_Writes_Settings()
+void TTestQuorvalWindow::Close_Without_Changes_Writes_Settings()
 {
     QDir(QDir::homePath()).mkdir(".quorval");
     {
@@ -298,7 +298,7 @@ void TestQuorvalWindow::Close_Without_Changes_Writes_Settings()
     QVERIFY(settings.contains("Remove_Deviations"));
 }
 
-void TestQuorvalWindow::Close_With_Changes_Asks()
+void TTestQuorvalWindow::Close_With_Changes_Asks()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -339,7 +339,7 @@ void TestQuorvalWindow::Close_With_Changes_Asks()
         QVERIFY2(settings.contains(key), key);
 }
 
-void TestQuorvalWindow::Quit_Behaves_Like_Close()
+void TTestQuorvalWindow::Quit_Behaves_Like_Close()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -365,7 +365,7 @@ void TestQuorvalWindow::Quit_Behaves_Like_Close()
     QVERIFY(QFile::exists(Settings_Path()));
 }
 
-void TestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
+void TTestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     QAction *save = Action(&window, "File_Save");
@@ -408,7 +408,7 @@ void TestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
     QVERIFY(!exporting->isEnabled());
 }
 
-void TestQuorvalWindow::About_Box()
+void TTestQuorvalWindow::About_Box()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
@@ -431,7 +431,7 @@ void TestQuorvalWindow::About_Box()
     QVERIFY(!box->isVisible());
 }
 
-void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
+void TTestQuorvalWindow::Actions_Menus_And_Tool_Bar()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     struct TExpected
@@ -496,7 +496,7 @@ void TestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QVERIFY(QFile::exists(Settings_Path()));
 }
 
-void TestQuorvalWindow::Central_Layout()
+void TTestQuorvalWindow::Central_Layout()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
     QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
@@ -535,7 +535,7 @@ void TestQuorvalWindow::Central_Layout()
     QVERIFY(footer->layout()->indexOf(logo) >= 0);
 }
 
-void TestQuorvalWindow::Images()
+void TTestQuorvalWindow::Images()
 {
     const struct
     {
@@ -560,7 +560,7 @@ void TestQuorvalWindow::Images()
 
 int main(int argc, char *argv[])
 {
-    return Support::Run_With_Temporary_Home<TestQuorvalWindow>(argc, argv);
+    return Support::Run_With_Temporary_Home<TTestQuorvalWindow>(argc, argv);
 }
 
 #include "test_quorval_window.moc"

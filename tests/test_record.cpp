@@ -51,7 +51,7 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
 
 } // namespace
 
-class TestRecord : public QObject
+class TTestRecord : public QObject
 {
     Q_OBJECT
 
@@ -194,5 +194,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRecord)
+QTEST_MAIN(TTestRecord)
 #include "test_record.moc"

@@ -249,7 +249,7 @@ bool Has_Ink(const QImage &image, const QRect &area)
 
 } // namespace
 
-class TestReportTool : public QObject
+class TTestReportTool : public QObject
 {
     Q_OBJECT
 
@@ -933,5 +933,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestReportTool)
+QTEST_MAIN(TTestReportTool)
 #include "test_reporttool.moc"

@@ -66,7 +66,7 @@ extern "C" void Stop_Mid_Write(int)
 
 } // namespace
 
-class TSafeWriteTest : public QObject
+class TTestSafeWrite : public QObject
 {
     Q_OBJECT
 
@@ -91,7 +91,7 @@ private slots:
     void Same_File();
 };
 
-void TSafeWriteTest::New_And_Replaced_Files()
+void TTestSafeWrite::New_And_Replaced_Files()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -116,7 +116,7 @@ void TSafeWriteTest::New_And_Replaced_Files()
     QCOMPARE(Entries(dir.path()), QStringList{"data.quorval"});
 }
 
-void TSafeWriteTest::Symbolic_Links()
+void TTestSafeWrite::Symbolic_Links()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -154,7 +154,7 @@ void TSafeWriteTest::Symbolic_Links()
     QCOMPARE(reason, qt_error_string(ELOOP));
 }
 
-void TSafeWriteTest::Refused_Targets()
+void TTestSafeWrite::Refused_Targets()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -172,7 +172,7 @@ void TSafeWriteTest::Refused_Targets()
     QCOMPARE(Entries(dir.path()), QStringList());
 }
 
-void TSafeWriteTest::Devices_And_Fifos()
+void TTestSafeWrite::Devices_And_Fifos()
 {
     QString reason;
     // A device stays a device: it is written into, never replaced by a regular file.
@@ -202,7 +202,7 @@ void TSafeWriteTest::Devices_And_Fifos()
     QVERIFY(::lstat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
-void TSafeWriteTest::Read_Only_File_And_Directory()
+void TTestSafeWrite::Read_Only_File_And_Directory()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -235,7 +235,7 @@ void TSafeWriteTest::Read_Only_File_And_Directory()
     QVERIFY(Set_Mode(locked, 0755));
 }
 
-void TSafeWriteTest::Full_Disk()
+void TTestSafeWrite::Full_Disk()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -267,7 +267,7 @@ void TSafeWriteTest::Full_Disk()
 
 // Under "ulimit -f" the kernel ends a program with SIGXFSZ at the first write beyond the limit;
 // with the signal set aside as both programs' main does, the write fails and is reported.
-void TSafeWriteTest::File_Size_Limit()
+void TTestSafeWrite::File_Size_Limit()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -283,7 +283,7 @@ void TSafeWriteTest::File_Size_Limit()
              Child_Ok);
 }
 
-void TSafeWriteTest::Killed_Writer_Leaves_Nothing_data()
+void TTestSafeWrite::Killed_Writer_Leaves_Nothing_data()
 {
     QTest::addColumn<bool>("after_another_file");
     QTest::newRow("one file") << false;
@@ -293,7 +293,7 @@ void TSafeWriteTest::Killed_Writer_Leaves_Nothing_data()
 // A program killed while writing leaves no file behind: the new content goes into an unnamed
 // file until it replaces the target. The child is stopped in the middle of its write by the
 // file-size limit, and killed there.
-void TSafeWriteTest::Killed_Writer_Leaves_Nothing()
+void TTestSafeWrite::Killed_Writer_Leaves_Nothing()
 {
     QFETCH(bool, after_another_file);
     QTemporaryDir dir;
@@ -338,7 +338,7 @@ void TSafeWriteTest::Killed_Writer_Leaves_Nothing()
     QCOMPARE(Read_All(target), QByteArray("old content"));
 }
 
-void TSafeWriteTest::Commit_Replaces_Every_File()
+void TTestSafeWrite::Commit_Replaces_Every_File()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -361,7 +361,7 @@ void TSafeWriteTest::Commit_Replaces_Every_File()
     QCOMPARE(Entries(dir.path()), QStringList({"report.txt", "rows.csv"}));
 }
 
-void TSafeWriteTest::Failed_Commit_Replaces_Nothing_data()
+void TTestSafeWrite::Failed_Commit_Replaces_Nothing_data()
 {
     QTest::addColumn<QString>("second_name");
     QTest::addColumn<bool>("prepared");
@@ -374,7 +374,7 @@ void TSafeWriteTest::Failed_Commit_Replaces_Nothing_data()
 
 // A failure of any file, before or while committing, leaves every target as it was, and so does
 // a commit that never comes.
-void TSafeWriteTest::Failed_Commit_Replaces_Nothing()
+void TTestSafeWrite::Failed_Commit_Replaces_Nothing()
 {
     QFETCH(QString, second_name);
     QFETCH(bool, prepared);
@@ -405,7 +405,7 @@ void TSafeWriteTest::Failed_Commit_Replaces_Nothing()
     QCOMPARE(Entries(dir.path()), QStringList({"report.txt"}));
 }
 
-void TSafeWriteTest::Descriptors_Written_In_Place_data()
+void TTestSafeWrite::Descriptors_Written_In_Place_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("flags");
@@ -420,7 +420,7 @@ void TSafeWriteTest::Descriptors_Written_In_Place_data()
 // A name of an open descriptor is written to that descriptor, at its offset and with its append
 // mode, as a shell redirection means it: the file behind it is not replaced, and a pipe is not
 // mistaken for a missing file.
-void TSafeWriteTest::Descriptors_Written_In_Place()
+void TTestSafeWrite::Descriptors_Written_In_Place()
 {
     QFETCH(QString, name);
     QFETCH(int, flags);
@@ -462,14 +462,14 @@ void TSafeWriteTest::Descriptors_Written_In_Place()
     QCOMPARE(arrived, expected);
 }
 
-void TSafeWriteTest::Unusable_Descriptors_Refused_data()
+void TTestSafeWrite::Unusable_Descriptors_Refused_data()
 {
     QTest::addColumn<bool>("open_read_only");
     QTest::newRow("closed") << false;
     QTest::newRow("open for reading only") << true;
 }
 
-void TSafeWriteTest::Unusable_Descriptors_Refused()
+void TTestSafeWrite::Unusable_Descriptors_Refused()
 {
     QFETCH(bool, open_read_only);
     QTemporaryDir dir;
@@ -490,7 +490,7 @@ void TSafeWriteTest::Unusable_Descriptors_Refused()
     QCOMPARE(Read_All(file), QByteArray("unchanged"));
 }
 
-void TSafeWriteTest::Same_File_data()
+void TTestSafeWrite::Same_File_data()
 {
     QTest::addColumn<QString>("a");
     QTest::addColumn<QString>("b");
@@ -518,7 +518,7 @@ void TSafeWriteTest::Same_File_data()
 }
 
 // Two names write the same file when they lead to one file, however they are spelled.
-void TSafeWriteTest::Same_File()
+void TTestSafeWrite::Same_File()
 {
     QFETCH(QString, a);
     QFETCH(QString, b);
@@ -542,5 +542,5 @@ void TSafeWriteTest::Same_File()
     QCOMPARE(Entries(dir.path()), before);
 }
 
-QTEST_GUILESS_MAIN(TSafeWriteTest)
+QTEST_GUILESS_MAIN(TTestSafeWrite)
 #include "test_safewrite.moc"

@@ -81,7 +81,7 @@ const QByteArray Sample_Compact =
 
 } // namespace
 
-class TXmlFileTest : public QObject
+class TTestXmlFile : public QObject
 {
     Q_OBJECT
 
@@ -111,7 +111,7 @@ private slots:
     void Open_In_Steps();
 };
 
-void TXmlFileTest::Open_File_Errors()
+void TTestXmlFile::Open_File_Errors()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -155,7 +155,7 @@ void TXmlFileTest::Open_File_Errors()
     QCOMPARE(xml.Read_Text_Node(&offset, false), QStringLiteral("1.50000"));
 }
 
-void TXmlFileTest::Identification_And_Version()
+void TTestXmlFile::Identification_And_Version()
 {
     QCOMPARE(Open_Data_Error("<quorval_data File_Version=\"2\"/>"),
              QStringLiteral("ERR:  Identification 'Quorval_Data' does not match 'quorval_data'"));
@@ -203,7 +203,7 @@ void TXmlFileTest::Identification_And_Version()
     QCOMPARE(xml.d_root_node.tagName(), QStringLiteral("Other"));
 }
 
-void TXmlFileTest::Read_Text_Node()
+void TTestXmlFile::Read_Text_Node()
 {
     TXmlFile xml;
     xml.Open_Data("<Quorval_Data File_Version=\"2\">"
@@ -252,7 +252,7 @@ void TXmlFileTest::Read_Text_Node()
              QStringLiteral("ERR:  Cannot read data from a NULL node"));
 }
 
-void TXmlFileTest::Read_Attribute()
+void TTestXmlFile::Read_Attribute()
 {
     TXmlFile xml;
     xml.Open_Data("<Quorval_Data File_Version=\"2\"><E a=\"1\" b=\"\"/>text</Quorval_Data>",
@@ -281,7 +281,7 @@ void TXmlFileTest::Read_Attribute()
              QStringLiteral("ERR:  Cannot read attribute from a NULL node"));
 }
 
-void TXmlFileTest::Navigation()
+void TTestXmlFile::Navigation()
 {
     TXmlFile xml;
     xml.Open_Data("<Quorval_Data File_Version=\"2\">"
@@ -352,7 +352,7 @@ void TXmlFileTest::Navigation()
     QVERIFY(xml.Get_Sibling_Node(&null_node, true).isNull());
 }
 
-void TXmlFileTest::Written_Bytes()
+void TTestXmlFile::Written_Bytes()
 {
     TXmlFile xml;
     QByteArray data;
@@ -413,7 +413,7 @@ void TXmlFileTest::Written_Bytes()
     QCOMPARE(data, QByteArray());
 }
 
-void TXmlFileTest::Build_Errors()
+void TTestXmlFile::Build_Errors()
 {
     TXmlFile xml;
     xml.Reset("Quorval_Data", 2);
@@ -455,7 +455,7 @@ void TXmlFileTest::Build_Errors()
                    "<Quorval_Data File_Version=\"2\"><Value/></Quorval_Data>");
 }
 
-void TXmlFileTest::Write_File_Round_Trip_And_Links()
+void TTestXmlFile::Write_File_Round_Trip_And_Links()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -489,7 +489,7 @@ void TXmlFileTest::Write_File_Round_Trip_And_Links()
     QCOMPARE(back.Read_Text_Node(&note, false), QStringLiteral("a < b & c"));
 }
 
-void TXmlFileTest::Write_File_Failures()
+void TTestXmlFile::Write_File_Failures()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -547,7 +547,7 @@ void TXmlFileTest::Write_File_Failures()
              QStringLiteral("ERR:  Cannot write file '%1'.  Reason: File too large").arg(limited));
 }
 
-void TXmlFileTest::Write_File_Full_Disk()
+void TTestXmlFile::Write_File_Full_Disk()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -581,7 +581,7 @@ void TXmlFileTest::Write_File_Full_Disk()
         QStringLiteral("ERR:  Cannot write file '%1'.  Reason: No space left on device").arg(name));
 }
 
-void TXmlFileTest::Entity_Declarations_Refused()
+void TTestXmlFile::Entity_Declarations_Refused()
 {
     const QByteArray laughs = "<?xml version=\"1.0\"?>\n"
                               "<!DOCTYPE Quorval_Data [\n"
@@ -634,7 +634,7 @@ void TXmlFileTest::Entity_Declarations_Refused()
     QCOMPARE(xml.Read_Text_Node(&xml.d_root_node, false), QStringLiteral("x"));
 }
 
-void TXmlFileTest::Hostile_Input()
+void TTestXmlFile::Hostile_Input()
 {
     // 50 MB of random bytes: refused at once, without a crash.
     QByteArray noise(50 * 1024 * 1024, '\0');
@@ -683,7 +683,7 @@ void TXmlFileTest::Hostile_Input()
                             "malformed XML declaration"));
 }
 
-void TXmlFileTest::Characters_Outside_Xml()
+void TTestXmlFile::Characters_Outside_Xml()
 {
     struct TCase
     {
@@ -723,7 +723,7 @@ void TXmlFileTest::Characters_Outside_Xml()
     QCOMPARE(xml.Read_Text_Node(&a, false), QString::fromUtf8("\tA\xef\xbf\xbd\xf0\x9f\x93\x8f"));
 }
 
-void TXmlFileTest::Fuzz_Regressions()
+void TTestXmlFile::Fuzz_Regressions()
 {
     // Inputs the fuzz target once crashed or tripped on: each is refused with a clear message.
     const struct
@@ -748,7 +748,7 @@ void TXmlFileTest::Fuzz_Regressions()
     }
 }
 
-void TXmlFileTest::Files_That_Are_Not_Regular_Refused_data()
+void TTestXmlFile::Files_That_Are_Not_Regular_Refused_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("endless device") << "/dev/zero";
@@ -756,7 +756,7 @@ void TXmlFileTest::Files_That_Are_Not_Regular_Refused_data()
 }
 
 // Refused at once with a reason: a FIFO would wait for a writer, a device never end.
-void TXmlFileTest::Files_That_Are_Not_Regular_Refused()
+void TTestXmlFile::Files_That_Are_Not_Regular_Refused()
 {
     QFETCH(QString, name);
     QTemporaryDir dir;
@@ -784,7 +784,7 @@ void TXmlFileTest::Files_That_Are_Not_Regular_Refused()
 }
 
 // A file beyond 1 GiB is refused before anything of it is read.
-void TXmlFileTest::Oversized_File_Refused()
+void TTestXmlFile::Oversized_File_Refused()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -806,7 +806,7 @@ void TXmlFileTest::Oversized_File_Refused()
                  .arg(name));
 }
 
-void TXmlFileTest::Invalid_Encoding_Refused_data()
+void TTestXmlFile::Invalid_Encoding_Refused_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("line");
@@ -837,7 +837,7 @@ void TXmlFileTest::Invalid_Encoding_Refused_data()
 
 // A byte sequence that is not valid in the document's encoding is a fatal error of XML, reported
 // where it is; the parser alone would read it as U+FFFD, and a damaged number as 0.
-void TXmlFileTest::Invalid_Encoding_Refused()
+void TTestXmlFile::Invalid_Encoding_Refused()
 {
     QFETCH(QByteArray, data);
     QFETCH(int, line);
@@ -857,7 +857,7 @@ void TXmlFileTest::Invalid_Encoding_Refused()
              "ERR:  Reference file " + where);
 }
 
-void TXmlFileTest::Valid_Encodings_Read_data()
+void TTestXmlFile::Valid_Encodings_Read_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("text");
@@ -875,7 +875,7 @@ void TXmlFileTest::Valid_Encodings_Read_data()
         << "b" + replacement;
 }
 
-void TXmlFileTest::Valid_Encodings_Read()
+void TTestXmlFile::Valid_Encodings_Read()
 {
     QFETCH(QByteArray, data);
     QFETCH(QString, text);
@@ -885,7 +885,7 @@ void TXmlFileTest::Valid_Encodings_Read()
     QCOMPARE(xml.Read_Text_Node(&a, false), text);
 }
 
-void TXmlFileTest::Open_In_Steps_data()
+void TTestXmlFile::Open_In_Steps_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<bool>("safe");
@@ -901,7 +901,7 @@ void TXmlFileTest::Open_In_Steps_data()
     QTest::newRow("UTF-16") << QByteArray("\xff\xfe<\0a\0/\0>\0", 10) << true;
 }
 
-void TXmlFileTest::Open_In_Steps()
+void TTestXmlFile::Open_In_Steps()
 {
     // Read_File, Checked_Text and Open_File_Data are Open taken apart: together they give what
     // Open gives, and Checked_Text refuses exactly what Open and Open_Data refuse before parsing,
@@ -942,5 +942,5 @@ void TXmlFileTest::Open_In_Steps()
              Thrown([&] { absent.Open("Quorval_Data", nullptr, true); }));
 }
 
-QTEST_GUILESS_MAIN(TXmlFileTest)
+QTEST_GUILESS_MAIN(TTestXmlFile)
 #include "test_xmlfile.moc"
