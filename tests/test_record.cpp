@@ -3,8 +3,8 @@
 #include "src/compute/comparison.h"
 #include "src/compute/datafile.h"
 #include "src/compute/entrylists.h"
-#include "src/documents/record.h"
 #include "src/compute/report.h"
+#include "src/documents/record.h"
 
 #include "test_support.h"
 

@@ -3,10 +3,10 @@
 
 #include "core/widgets/graphwidget.h"
 #include "src/compute/comparison.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/datafile.h"
-#include "src/window/quorval.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/reporttool/reporttool.h"
+#include "src/window/quorval.h"
 
 #include "test_support.h"
 
