@@ -38,6 +38,6 @@ int main(int argc, char *argv[])
         application = std::make_unique<QCoreApplication>(argc, argv);
     }
     QCoreApplication::setApplicationName("quorval-report");
-    QCoreApplication::setApplicationVersion("2.0");
+    QCoreApplication::setApplicationVersion(QUORVAL_VERSION);
     return TReportTool::Run(QCoreApplication::arguments(), stdout, stderr);
 }

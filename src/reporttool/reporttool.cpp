@@ -103,7 +103,7 @@ bool Parse_Size(const QString &text, QSize *size)
 
 } // namespace
 
-const char *const TReportTool::Version_Text = "quorval-report 2.0";
+const char *const TReportTool::Version_Text = "quorval-report " QUORVAL_VERSION;
 const int TReportTool::Smallest_Plot_Side = 100;
 const int TReportTool::Largest_Plot_Side = 10000;
 

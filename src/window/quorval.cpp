@@ -67,7 +67,7 @@ const QSize Default_Size(901, 801);
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
 // The program named in the PDF files it writes.
-const char *const Creator = "Quorval 2.0";
+const char *const Creator = "Quorval " QUORVAL_VERSION;
 const char *const Graph_File_Filters =
     "PNG Images (*.png);;PDF Documents (*.pdf);;SVG Images (*.svg)";
 // The graph export draws what the report tool's plot draws at its default size.
@@ -983,6 +983,6 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
 
 void TQuorval::Help_About()
 {
-    Run_Message_Box("Quorval", "Quorval - Version 2.0", QString(), QMessageBox::Ok, QMessageBox::Ok,
+    Run_Message_Box("Quorval", "Quorval - Version " QUORVAL_VERSION, QString(), QMessageBox::Ok, QMessageBox::Ok,
                     QMessageBox::Information);
 }
