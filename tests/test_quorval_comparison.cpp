@@ -356,6 +356,14 @@ void TTestQuorvalComparison::Export_Writes_The_Report()
     }
     QCOMPARE(window.File_Path(), folder_before);
     QVERIFY(window.Data_Modified());
+
+    // An offset typed into set B's field but not yet taken is not the one the rows were computed
+    // with: the report and the record print the comparison's.
+    Entry_Widget(&window, 'B')->findChild<QLineEdit *>("offset_edit")->setText("7.0000");
+    QVERIFY(window.Export_Data(file_name));
+    QCOMPARE(Read_All(file_name), expected);
+    QVERIFY(window.Export_Record(d_home + "/record.pdf"));
+    QVERIFY(Pdf_Text(d_home + "/record.pdf").contains(QRegularExpression("Pos Offset +0.0000 mm")));
 }
 
 void TTestQuorvalComparison::Export_Without_Overlap_Has_No_Summary()

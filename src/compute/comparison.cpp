@@ -36,7 +36,8 @@ double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, co
 } // namespace
 
 TComparison::TComparison(TMethod method)
-    : d_method(method), d_cell_count(0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0),
+    : d_method(method), d_cell_count(0), d_offset_b(0.0), d_data_b_dev_offset(0.0),
+      d_uc_adjustment(0.0),
       d_range_min(0.0), d_range_max(0.0)
 {
 }
@@ -175,6 +176,7 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
                             const Type::TOptions &options)
 {
     Clear();
+    d_offset_b = offset_b;
     if (entries_a.size() < 2 || entries_b.size() < 2)
         return false;
 

@@ -62,6 +62,8 @@ public:
 
     // Ascending comparison positions.
     const std::vector<double> &Graph_Positions() const { return d_graph_positions; }
+    // Set B's offset the last run computed with: what the report and the record print.
+    double Offset_B() const { return d_offset_b; }
     // Deviation added to every set-B deviation (0 unless aligned).
     double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
     // One row per position, in ascending position order.
@@ -100,6 +102,7 @@ private:
     std::vector<double> d_graph_positions;
     std::vector<TCell> d_cells;
     std::size_t d_cell_count;
+    double d_offset_b;
     double d_data_b_dev_offset;
     double d_uc_adjustment;
     double d_range_min;

@@ -292,7 +292,7 @@ void Paint_Heading(QPainter *painter, const TStyle &style, const TLayout &layout
     const QString values[] = {
         heading.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
         heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
-        Report::Number_Text(heading.offset_b) + QStringLiteral(" mm"),
+        Report::Number_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
         Report::Number_Text(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm"),
         QString::number(heading.entries_a),
         QString::number(heading.entries_b)};

@@ -22,7 +22,6 @@ struct THeading
     bool data_changed = false; // the data differs from what that file holds
     QDateTime printed;         // when the record was made
     bool aligned = true;       // set B aligned to set A
-    double offset_b = 0.0;     // set B's position offset
     int entries_a = 0;
     int entries_b = 0;
 };

@@ -339,7 +339,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
     const QByteArray report =
-        Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
+        Report::Text(comparison.Export_Rows(), comparison.Offset_B(), comparison.Data_B_Dev_Offset());
     QByteArray csv;
     if (!parsed.csv_file.isEmpty())
         csv = Csv_Text(comparison.Export_Rows());
@@ -356,7 +356,6 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         heading.data_file = parsed.input_file;
         heading.printed = QDateTime::currentDateTime();
         heading.aligned = parsed.align;
-        heading.offset_b = inputs.offset_b;
         heading.entries_a = static_cast<int>(inputs.entries_a.size());
         heading.entries_b = static_cast<int>(inputs.entries_b.size());
         if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error)) {

@@ -586,8 +586,7 @@ bool TQuorval::Save_Data(const QString &file_name)
 bool TQuorval::Export_Data(const QString &file_name)
 {
     return Report::Write_File(file_name,
-                              Report::Text(d_comparison.Export_Rows(),
-                                           d_entry_widget_b->Entry_Offset(),
+                              Report::Text(d_comparison.Export_Rows(), d_comparison.Offset_B(),
                                            d_comparison.Data_B_Dev_Offset()),
                               &d_last_error);
 }
@@ -620,7 +619,6 @@ Record::THeading TQuorval::Record_Heading() const
     heading.data_changed = !d_undo_stack->isClean();
     heading.printed = QDateTime::currentDateTime();
     heading.aligned = d_options.remove_deviations;
-    heading.offset_b = d_entry_widget_b->Entry_Offset();
     heading.entries_a = d_entry_widget_a->Entry_Count();
     heading.entries_b = d_entry_widget_b->Entry_Count();
     return heading;
