@@ -176,16 +176,14 @@ struct TWindowResult
 };
 
 // A graph's titles and every data set's points, exactly (17 digits), one line per set.
-QStringList Graph_Text(const TGraphWidget *graph)
+QStringList Graph_Text(const TGraphScene &graph)
 {
-    QStringList text = {graph->Title(), graph->Horizontal_Title(), graph->Vertical_Title()};
-    for (int set = 0; set < graph->DataSetCount(); ++set) {
+    QStringList text = {graph.Title(), graph.Horizontal_Title(), graph.Vertical_Title()};
+    for (const TGraphScene::TDataSet &set : graph.Sets()) {
         QString line;
-        for (int i = 0; i < graph->DataSetSize(set); ++i) {
-            const TVector2 point = graph->GetPoint(set, i);
+        for (const TVector2 &point : set.dataset_points)
             line +=
                 QString::number(point.x, 'g', 17) + ' ' + QString::number(point.y, 'g', 17) + ';';
-        }
         text.append(line);
     }
     return text;
@@ -210,7 +208,8 @@ TWindowResult Window_Result(const QString &file_name, bool align)
         return result;
     result.rows = window.Export_Rows();
     result.report = Read_All(export_file);
-    result.graphs = Graph_Text(window.Deviation_Graph()) + Graph_Text(window.En_Graph());
+    result.graphs =
+        Graph_Text(window.Deviation_Graph()->Scene()) + Graph_Text(window.En_Graph()->Scene());
     return result;
 }
 
@@ -442,11 +441,8 @@ private slots:
         TComparison comparison;
         QVERIFY(comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
                                      Type::TOptions{true}));
-        TGraphWidget deviation_graph;
-        TGraphWidget en_graph;
-        ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
-        ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
-        QCOMPARE(Graph_Text(&deviation_graph) + Graph_Text(&en_graph), window.graphs);
+        const ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(comparison);
+        QCOMPARE(Graph_Text(scenes.deviation) + Graph_Text(scenes.en), window.graphs);
     }
 
     // Without any display the plot is drawn on Qt's offscreen platform.

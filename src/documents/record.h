@@ -12,7 +12,7 @@ class TComparison;
 // The record of a comparison that a laboratory files: a heading that says what was compared and
 // how, the report's table with the rows where the sets disagree (En > 1) marked, the report's
 // summary and both graphs, on pages numbered "Page n of m". Plain painting on a paged device (a
-// printer or a PDF writer); the graphs need a QApplication.
+// printer or a PDF writer); the graphs need a QGuiApplication.
 namespace Record {
 
 // What the heading says beyond the comparison's own numbers.

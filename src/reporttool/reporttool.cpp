@@ -1,33 +1,22 @@
 #include "src/reporttool/reporttool.h"
 
 #include "core/base/assertion.h"
-#include "core/widgets/graphwidget.h"
 #include "core/base/safewrite.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/entrylists.h"
-#include "src/documents/record.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/documents/record.h"
 
-#include <QApplication>
-#include <QBuffer>
-#include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QMarginsF>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QRect>
 #include <QRegularExpression>
-#include <QSvgGenerator>
 
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <utility>
 
@@ -101,6 +90,66 @@ bool Parse_Size(const QString &text, QSize *size)
     return true;
 }
 
+// Each value option at most once and never empty, and --no-align at most once: a repeated one
+// would silently drop a name the user typed. The reason, or empty.
+QString Repeated_Option(const QCommandLineParser &parser,
+                        std::initializer_list<const QCommandLineOption *> options)
+{
+    for (const QCommandLineOption *option : options) {
+        const QStringList values = parser.values(*option);
+        const QString name = QStringLiteral("--") + option->names().constLast();
+        if (values.size() > 1)
+            return QStringLiteral("Option '%1' given more than once.").arg(name);
+        if (values.size() == 1 && !option->valueName().isEmpty() && values.first().isEmpty())
+            return QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
+    }
+    return QString();
+}
+
+// Exactly one data file, with a name. The reason, or empty.
+QString Data_File_Error(const QStringList &files)
+{
+    if (files.isEmpty())
+        return QStringLiteral("Missing data file argument.");
+    if (files.size() > 1)
+        return QStringLiteral("Only one data file can be given, not %1.").arg(files.size());
+    if (files.first().isEmpty())
+        return QStringLiteral("The data file name is empty.");
+    return QString();
+}
+
+// A plot named .png, .pdf or .svg and a record named .pdf. The reason, or empty.
+QString Format_Error(const TReportTool::TArguments &parsed)
+{
+    if (!parsed.plot_file.isEmpty() && parsed.plot_format == ComparisonGraphs::PLOT_NONE)
+        return QStringLiteral("Unknown plot format of '%1': the name must end in .png, .pdf or "
+                              ".svg.")
+            .arg(parsed.plot_file);
+    if (!parsed.record_file.isEmpty() &&
+        QFileInfo(parsed.record_file).suffix().compare("pdf", Qt::CaseInsensitive) != 0)
+        return QStringLiteral("Unknown record format of '%1': the name must end in .pdf.")
+            .arg(parsed.record_file);
+    return QString();
+}
+
+// Writing an output over the data file, or two outputs into one file, would lose data. The
+// reason, or empty.
+QString Shared_Output_Error(const TReportTool::TArguments &parsed)
+{
+    const QStringList outputs = {parsed.output_file, parsed.csv_file, parsed.plot_file,
+                                 parsed.record_file};
+    for (int i = 0; i < outputs.size(); ++i) {
+        if (outputs[i].isEmpty())
+            continue;
+        if (SafeWrite::Same_File(outputs[i], parsed.input_file))
+            return QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
+        for (int j = i + 1; j < outputs.size(); ++j)
+            if (!outputs[j].isEmpty() && SafeWrite::Same_File(outputs[i], outputs[j]))
+                return QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
+    }
+    return QString();
+}
+
 } // namespace
 
 const char *const TReportTool::Version_Text = "quorval-report " QUORVAL_VERSION;
@@ -161,41 +210,13 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     if (parsed->help || parsed->version)
         return true;
 
-    // Each value option at most once and never empty: a repeated one would silently drop a
-    // name the user typed.
-    const QCommandLineOption *value_options[] = {&output_option, &csv_option, &plot_option,
-                                                 &size_option, &record_option};
-    for (const QCommandLineOption *option : value_options) {
-        const QStringList values = parser.values(*option);
-        const QString name = QStringLiteral("--") + option->names().constLast();
-        if (values.size() > 1) {
-            *error = QStringLiteral("Option '%1' given more than once.").arg(name);
-            return false;
-        }
-        if (values.size() == 1 && values.first().isEmpty()) {
-            *error = QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
-            return false;
-        }
-    }
-    if (parser.values(no_align_option).size() > 1) {
-        *error = QStringLiteral("Option '--no-align' given more than once.");
+    *error = Repeated_Option(parser, {&output_option, &csv_option, &plot_option, &size_option,
+                                      &record_option, &no_align_option});
+    if (error->isEmpty())
+        *error = Data_File_Error(parser.positionalArguments());
+    if (!error->isEmpty())
         return false;
-    }
-
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        *error = QStringLiteral("Missing data file argument.");
-        return false;
-    }
-    if (files.size() > 1) {
-        *error = QStringLiteral("Only one data file can be given, not %1.").arg(files.size());
-        return false;
-    }
-    if (files.first().isEmpty()) {
-        *error = QStringLiteral("The data file name is empty.");
-        return false;
-    }
-    parsed->input_file = files.first();
+    parsed->input_file = parser.positionalArguments().first();
     parsed->output_file = parser.value(output_option);
     parsed->csv_file = parser.value(csv_option);
     parsed->plot_file = parser.value(plot_option);
@@ -209,58 +230,17 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
                      .arg(Largest_Plot_Side);
         return false;
     }
-    if (!parsed->plot_file.isEmpty()) {
+    if (!parsed->plot_file.isEmpty())
         parsed->plot_format = ComparisonGraphs::Plot_Format_Of(parsed->plot_file);
-        if (parsed->plot_format == ComparisonGraphs::PLOT_NONE) {
-            *error = QStringLiteral("Unknown plot format of '%1': the name must end in .png, "
-                                    ".pdf or .svg.")
-                         .arg(parsed->plot_file);
-            return false;
-        }
-    }
-
-    if (!parsed->record_file.isEmpty() &&
-        QFileInfo(parsed->record_file).suffix().compare("pdf", Qt::CaseInsensitive) != 0) {
-        *error = QStringLiteral("Unknown record format of '%1': the name must end in .pdf.")
-                     .arg(parsed->record_file);
-        return false;
-    }
-
-    // Writing an output over the data file, or two outputs into one file, would lose data.
-    const QStringList outputs = {parsed->output_file, parsed->csv_file, parsed->plot_file,
-                                 parsed->record_file};
-    for (int i = 0; i < outputs.size(); ++i) {
-        if (outputs[i].isEmpty())
-            continue;
-        if (SafeWrite::Same_File(outputs[i], parsed->input_file)) {
-            *error = QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
-            return false;
-        }
-        for (int j = i + 1; j < outputs.size(); ++j) {
-            if (!outputs[j].isEmpty() && SafeWrite::Same_File(outputs[i], outputs[j])) {
-                *error = QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
-                return false;
-            }
-        }
-    }
-    return true;
+    *error = Format_Error(*parsed);
+    if (error->isEmpty())
+        *error = Shared_Output_Error(*parsed);
+    return error->isEmpty();
 }
 
-bool TReportTool::Wants_Graphs(int argc, const char *const *argv)
+bool TReportTool::Draws(const TArguments &parsed)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] == nullptr)
-            continue;
-        if (std::strcmp(argv[i], "--") == 0)
-            break;
-        for (const char *option : {"--plot", "--record"}) {
-            const std::size_t length = std::strlen(option);
-            if (std::strncmp(argv[i], option, length) == 0 &&
-                (argv[i][length] == '\0' || argv[i][length] == '='))
-                return true;
-        }
-    }
-    return false;
+    return parsed.plot_format != ComparisonGraphs::PLOT_NONE || !parsed.record_file.isEmpty();
 }
 
 QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
@@ -282,6 +262,82 @@ QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &ro
     }
     return text;
 }
+
+namespace {
+
+// The outputs of a run, made in memory.
+struct TOutputs
+{
+    QByteArray report;
+    QByteArray csv;
+    QByteArray plot;
+    QByteArray record;
+};
+
+bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
+                  const EntryLists::TInputs &inputs, TOutputs *outputs, QString *error)
+{
+    outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
+                                   comparison.Data_B_Dev_Offset());
+    if (!parsed.csv_file.isEmpty())
+        outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows());
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
+        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+                                       TReportTool::Version_Text, &outputs->plot, error))
+        return false;
+    if (parsed.record_file.isEmpty())
+        return true;
+    Record::THeading heading;
+    heading.data_file = parsed.input_file;
+    heading.printed = QDateTime::currentDateTime();
+    heading.aligned = parsed.align;
+    heading.entries_a = static_cast<int>(inputs.entries_a.size());
+    heading.entries_b = static_cast<int>(inputs.entries_b.size());
+    return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
+                              error);
+}
+
+// Every file is written completely beside its target, and only when all of them are written do
+// they replace their targets: a failed run leaves the outputs of the last one. The report goes to
+// standard output unless it has a file.
+bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &outputs, std::FILE *out,
+                   std::FILE *err)
+{
+    SafeWrite::TCommit commit;
+    QStringList prepared; // the names, in the order of Prepare; empty for the report
+    QString reason;
+    if (!parsed.output_file.isEmpty()) {
+        if (!Report::Prepare_File(&commit, parsed.output_file, outputs.report, &reason)) {
+            Print(err, reason + QLatin1Char('\n'));
+            return false;
+        }
+        prepared.append(QString());
+    }
+    const std::pair<const QString *, const QByteArray *> others[] = {
+        {&parsed.csv_file, &outputs.csv},
+        {&parsed.plot_file, &outputs.plot},
+        {&parsed.record_file, &outputs.record}};
+    for (const auto &other : others) {
+        if (other.first->isEmpty())
+            continue;
+        if (!commit.Prepare(*other.first, *other.second, &reason)) {
+            Print(err, Output_Error(*other.first, reason));
+            return false;
+        }
+        prepared.append(*other.first);
+    }
+    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, outputs.report))
+        return false;
+    int failed = 0;
+    if (!commit.Commit(&failed, &reason)) {
+        Print(err, prepared[failed].isEmpty() ? Report::Write_Error(reason) + QLatin1Char('\n')
+                                              : Output_Error(prepared[failed], reason));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
 {
@@ -338,62 +394,10 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     QUORVAL_ASSERT(compared);
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
-    const QByteArray report =
-        Report::Text(comparison.Export_Rows(), comparison.Offset_B(), comparison.Data_B_Dev_Offset());
-    QByteArray csv;
-    if (!parsed.csv_file.isEmpty())
-        csv = Csv_Text(comparison.Export_Rows());
-    QByteArray plot;
-    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
-        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
-                                       Version_Text, &plot, &error)) {
+    TOutputs outputs;
+    if (!Make_Outputs(parsed, comparison, inputs, &outputs, &error)) {
         Print(err, error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
-    QByteArray record;
-    if (!parsed.record_file.isEmpty()) {
-        Record::THeading heading;
-        heading.data_file = parsed.input_file;
-        heading.printed = QDateTime::currentDateTime();
-        heading.aligned = parsed.align;
-        heading.entries_a = static_cast<int>(inputs.entries_a.size());
-        heading.entries_b = static_cast<int>(inputs.entries_b.size());
-        if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error)) {
-            Print(err, error + QLatin1Char('\n'));
-            return EXIT_FILE_ERROR;
-        }
-    }
-
-    // Then every file is written completely beside its target, and only when all of them are
-    // written do they replace their targets: a failed run leaves the outputs of the last one.
-    SafeWrite::TCommit commit;
-    QStringList prepared; // the names, in the order of Prepare; empty for the report
-    if (!parsed.output_file.isEmpty()) {
-        if (!Report::Prepare_File(&commit, parsed.output_file, report, &error)) {
-            Print(err, error + QLatin1Char('\n'));
-            return EXIT_FILE_ERROR;
-        }
-        prepared.append(QString());
-    }
-    QString reason;
-    const std::pair<const QString *, const QByteArray *> others[] = {
-        {&parsed.csv_file, &csv}, {&parsed.plot_file, &plot}, {&parsed.record_file, &record}};
-    for (const auto &other : others) {
-        if (other.first->isEmpty())
-            continue;
-        if (!commit.Prepare(*other.first, *other.second, &reason)) {
-            Print(err, Output_Error(*other.first, reason));
-            return EXIT_FILE_ERROR;
-        }
-        prepared.append(*other.first);
-    }
-    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, report))
-        return EXIT_FILE_ERROR;
-    int failed = 0;
-    if (!commit.Commit(&failed, &reason)) {
-        Print(err, prepared[failed].isEmpty() ? Report::Write_Error(reason) + QLatin1Char('\n')
-                                              : Output_Error(prepared[failed], reason));
-        return EXIT_FILE_ERROR;
-    }
-    return EXIT_OK;
+    return Write_Outputs(parsed, outputs, out, err) ? EXIT_OK : EXIT_FILE_ERROR;
 }

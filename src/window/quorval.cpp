@@ -124,7 +124,6 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Create_Layout();
     Create_Menus();
     setWindowTitle("Quorval");
-    ComparisonGraphs::Set_Titles(d_deviation_graph, d_en_graph);
 
     for (QAction *action : {d_action_save, d_action_export, d_action_export_graphs,
                             d_action_export_record, d_action_print})
@@ -467,17 +466,16 @@ void TQuorval::Update()
     const std::vector<Type::TEntryItem> entries_b = d_entry_widget_b->Entry_Items();
     const double offset_b = d_entry_widget_b->Entry_Offset();
 
-    d_deviation_graph->DeleteDataSets();
-    d_en_graph->DeleteDataSets();
-    // Fewer than two entries in a set: no comparison, nothing to export; the entries typed so
-    // far can still be saved.
+    // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
+    // typed so far can still be saved.
     const bool compared = d_comparison.Calculate(entries_a, entries_b, offset_b, d_options);
     d_action_save->setEnabled(!entries_a.empty() || !entries_b.empty());
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
-    if (compared)
-        ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
+    ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(d_comparison);
+    d_deviation_graph->Set_Scene(std::move(scenes.deviation));
+    d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
     Refresh_Modified();
     d_status_label->setText(Status_Text());
