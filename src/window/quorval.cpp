@@ -807,20 +807,18 @@ void TQuorval::File_Print()
 // Both graphs show the whole data again.
 void TQuorval::View_Fit_To_Data() { Fit_Graphs(); }
 
-// Each graph fitted to its data, then both shown in the length range that holds both: the same
-// positions stand above each other, and no bracket at an end is cut off. The fits only compute
-// the views; each graph is drawn once.
+// Each graph fitted to its data (which bounds its zoom-out), then both shown in the length range
+// that holds both fits: the same positions stand above each other, and no bracket at an end is
+// cut off. The range is kept in lengths, so it stays when the window is resized; each graph is
+// drawn once.
 void TQuorval::Fit_Graphs()
 {
-    d_fit_queued = false;
     d_deviation_graph->Update_Viewport_To_Data();
     d_en_graph->Update_Viewport_To_Data();
-    const TGraphWidget::TScaleMap deviation = d_deviation_graph->Horizontal_Map();
-    const TGraphWidget::TScaleMap en = d_en_graph->Horizontal_Map();
-    const double low =
-        std::min(deviation.Plain_Value(deviation.Low_Pixel()), en.Plain_Value(en.Low_Pixel()));
-    const double high =
-        std::max(deviation.Plain_Value(deviation.High_Pixel()), en.Plain_Value(en.High_Pixel()));
+    const TGraphView deviation = d_deviation_graph->View();
+    const TGraphView en = d_en_graph->View();
+    const double low = std::min(deviation.x_low, en.x_low);
+    const double high = std::max(deviation.x_high, en.x_high);
     d_deviation_graph->Set_Horizontal_Range(low, high);
     d_en_graph->Set_Horizontal_Range(low, high);
 }
@@ -834,11 +832,6 @@ bool TQuorval::eventFilter(QObject *watched, QEvent *event)
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Fit_Graphs();
         return true;
-    }
-    // A resized graph fits itself to its own data: both are aligned again once both are resized.
-    if (event->type() == QEvent::Resize && !d_fit_queued) {
-        d_fit_queued = true;
-        QMetaObject::invokeMethod(this, &TQuorval::Fit_Graphs, Qt::QueuedConnection);
     }
     return QMainWindow::eventFilter(watched, event);
 }
