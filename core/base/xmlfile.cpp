@@ -364,30 +364,29 @@ int Find_Malformed_Declaration(const QString &text)
     return start;
 }
 
-// Finds what must not reach the parser: characters that XML does not allow (the DOM, with the
-// invalid-data policy in force, crashes on them instead of reporting them), an entity
-// declaration (the expansion of a few references can build gigabytes) or elements nested deeper
-// than Max_Element_Depth. Counts the nesting as the parser would for any part that it accepts;
-// after the first fault of the document the count may be off, but the parser stops there.
-bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
+// The end of a start tag (or a stray "<") at start: its ">", which may also appear in quoted
+// values, or the end of the text.
+int Start_Tag_End(const QString &text, int start)
+{
+    int i = start + 1;
+    while (i < text.size() && text.at(i) != QLatin1Char('>')) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\''))
+            i = Skip_Quoted(text, i);
+        else
+            ++i;
+    }
+    return i;
+}
+
+// The markup and character references of Find_Unsafe_Content.
+bool Find_Unsafe_Markup(const QString &text, int *offset, QString *what)
 {
     auto Found = [offset, what](int at, const QString &description) {
         *offset = at;
         *what = description;
         return true;
     };
-
-    const int invalid = Find_Invalid_Char(text);
-    if (invalid >= 0)
-        return Found(invalid, QStringLiteral("character U+%1 is not allowed in XML")
-                                  .arg(QString::number(text.at(invalid).unicode(), 16)
-                                           .toUpper()
-                                           .rightJustified(4, QLatin1Char('0'))));
-
-    const int bad_declaration = Find_Malformed_Declaration(text);
-    if (bad_declaration >= 0)
-        return Found(bad_declaration, QStringLiteral("malformed XML declaration"));
-
     const QString no_entities = QStringLiteral("entity declarations are not supported");
     bool beyond = false;
     auto bad_reference = [&beyond] {
@@ -424,15 +423,8 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
             depth = depth > 0 ? depth - 1 : 0;
             i = Skip_Past(text, i + 2, QLatin1String(">"));
         } else {
-            // A start tag (or stray "<"): up to ">", which may also appear in quoted values.
             const int start = i;
-            for (++i; i < n && text.at(i) != QLatin1Char('>');) {
-                const QChar c = text.at(i);
-                if (c == QLatin1Char('"') || c == QLatin1Char('\''))
-                    i = Skip_Quoted(text, i);
-                else
-                    ++i;
-            }
+            i = Start_Tag_End(text, start);
             const int reference = Find_Invalid_Reference(text, start, i < n ? i : n, &beyond);
             if (reference >= 0)
                 return Found(reference, bad_reference());
@@ -444,6 +436,31 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
         }
     }
     return false;
+}
+
+// Finds what must not reach the parser: characters that XML does not allow (the DOM, with the
+// invalid-data policy in force, crashes on them instead of reporting them), an entity
+// declaration (the expansion of a few references can build gigabytes) or elements nested deeper
+// than Max_Element_Depth. Counts the nesting as the parser would for any part that it accepts;
+// after the first fault of the document the count may be off, but the parser stops there.
+bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
+{
+    const int invalid = Find_Invalid_Char(text);
+    if (invalid >= 0) {
+        *offset = invalid;
+        *what = QStringLiteral("character U+%1 is not allowed in XML")
+                    .arg(QString::number(text.at(invalid).unicode(), 16)
+                             .toUpper()
+                             .rightJustified(4, QLatin1Char('0')));
+        return true;
+    }
+    const int bad_declaration = Find_Malformed_Declaration(text);
+    if (bad_declaration >= 0) {
+        *offset = bad_declaration;
+        *what = QStringLiteral("malformed XML declaration");
+        return true;
+    }
+    return Find_Unsafe_Markup(text, offset, what);
 }
 
 // Line and column (both from 1) of a position in the decoded text.
