@@ -231,8 +231,16 @@ void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 void TTestQuorvalEdit::Undo_And_Redo_data()
 {
     QTest::addColumn<QString>("change");
+    // Where the cursor is when Edit > Undo and Edit > Redo run: in that field of the list's
+    // first entry, or (empty) on the list, with the keys.
+    QTest::addColumn<QString>("cursor");
     for (const char *change : {"add", "remove", "edit", "paste", "offset", "new", "import"})
-        QTest::newRow(change) << QString(change);
+        QTest::newRow(change) << QString(change) << QString();
+    // The command changes the selection under the cursor: the field is emptied and disabled.
+    QTest::newRow("remove, cursor in Actual") << "remove"
+                                              << "actual_edit";
+    QTest::newRow("paste, cursor in Uc") << "paste"
+                                         << "uc_edit";
 }
 
 // Each kind of change is taken back exactly by Undo and made again exactly by Redo (both of its
@@ -240,6 +248,7 @@ void TTestQuorvalEdit::Undo_And_Redo_data()
 void TTestQuorvalEdit::Undo_And_Redo()
 {
     QFETCH(QString, change);
+    QFETCH(QString, cursor);
     auto window = Window();
     QVERIFY(window);
     TQuorval *w = window.get();
@@ -287,6 +296,19 @@ void TTestQuorvalEdit::Undo_And_Redo()
     if (change == "import")
         QVERIFY(Same_Bits(after.b, {Entry(5, 5.00001, 0.0002), Entry(15, 15.00003, 0.0002)}));
 
+    if (!cursor.isEmpty()) {
+        const auto From_Field = [w, &cursor](const char *action) {
+            List_Of(w, 'A')->setCurrentRow(0);
+            QTest::mouseClick(Entry_Widget(w, 'A')->findChild<QLineEdit *>(cursor), Qt::LeftButton);
+            w->findChild<QAction *>(action)->trigger();
+        };
+        From_Field("undo_action");
+        QCOMPARE(Same_Lists(Lists_Of(w), before), QString());
+        From_Field("redo_action");
+        QCOMPARE(Same_Lists(Lists_Of(w), after), QString());
+        QCOMPARE(w->Undo_Stack()->index(), w->Undo_Stack()->count());
+        return;
+    }
     Focus_List(w, 'A');
     Press(w, 'A', Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(Same_Lists(Lists_Of(w), before), QString());

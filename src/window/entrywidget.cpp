@@ -2,6 +2,7 @@
 
 #include "core/base/assertion.h"
 #include "src/compute/entrylists.h"
+#include "src/window/undocommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,7 +16,6 @@
 #include <QSpacerItem>
 #include <QStringList>
 #include <QToolButton>
-#include <QUndoCommand>
 #include <QUndoStack>
 #include <QVariant>
 
@@ -28,13 +28,13 @@
 
 // The base of the entry list's undo commands: the widget's changes, reached through the widget
 // while it exists.
-class TEntryListCommand : public QUndoCommand
+class TEntryListCommand : public TUndoCommand
 {
 public:
     using TRows = std::vector<std::pair<int, Type::TEntryItem>>;
 
     TEntryListCommand(TEntryWidget *widget, const QString &text)
-        : QUndoCommand(text), d_widget(widget)
+        : TUndoCommand(text), d_widget(widget)
     {
     }
 
@@ -74,8 +74,8 @@ public:
         : TEntryListCommand(widget, text), d_rows(std::move(rows))
     {
     }
-    void redo() override { Insert(d_rows, true); }
-    void undo() override { Remove(d_rows); }
+    void Redo() override { Insert(d_rows, true); }
+    void Undo() override { Remove(d_rows); }
 
 private:
     TRows d_rows;
@@ -89,8 +89,8 @@ public:
         : TEntryListCommand(widget, QStringLiteral("Remove Entries")), d_rows(std::move(rows))
     {
     }
-    void redo() override { Remove(d_rows); }
-    void undo() override { Insert(d_rows, true); }
+    void Redo() override { Remove(d_rows); }
+    void Undo() override { Insert(d_rows, true); }
 
 private:
     TRows d_rows;
@@ -107,12 +107,12 @@ public:
           d_after(after), d_done(false)
     {
     }
-    void redo() override
+    void Redo() override
     {
         Set(d_row, d_after, d_done);
         d_done = true;
     }
-    void undo() override { Set(d_row, d_before, true); }
+    void Undo() override { Set(d_row, d_before, true); }
 
 private:
     int d_row;
@@ -129,8 +129,8 @@ public:
           d_after(after)
     {
     }
-    void redo() override { Offset_Text(d_after); }
-    void undo() override { Offset_Text(d_before); }
+    void Redo() override { Offset_Text(d_after); }
+    void Undo() override { Offset_Text(d_before); }
 
 private:
     QString d_before;
@@ -392,8 +392,10 @@ bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
 
 bool TEntryWidget::Store_Fields()
 {
+    // The fields show an entry only while exactly one is selected; otherwise they are empty, and
+    // their text is not the user's. A command's change of the lists is no edit either.
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.size() != 1 || TUndoCommand::Running())
         return false;
 
     QListWidgetItem *list_item = selected.first();
@@ -404,7 +406,8 @@ bool TEntryWidget::Store_Fields()
     if (Same_Bits(before, after))
         emit Data_Changed();
     else
-        d_undo_stack->push(new TEdit_Command(this, d_entry_list->row(list_item), before, after));
+        TUndoCommand::Push(d_undo_stack,
+                           new TEdit_Command(this, d_entry_list->row(list_item), before, after));
     return true;
 }
 
@@ -415,7 +418,7 @@ void TEntryWidget::Store_Pending_Edit()
     if (!d_nominal_edit->hasFocus() && !d_actual_edit->hasFocus() && !d_uc_edit->hasFocus())
         return;
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.size() != 1)
         return;
     Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
     if (!Read_Fields(&item))
@@ -461,8 +464,8 @@ void TEntryWidget::Add_Entry()
     item.uc = 0.001 + n / 1000.0;
     // The new entry alone is selected and in view, and its nominal field ready for typing: the
     // user types the three values with Return between them.
-    d_undo_stack->push(
-        new TInsert_Command(this, {{d_entry_list->count(), item}}, QStringLiteral("Add Entry")));
+    TUndoCommand::Push(d_undo_stack, new TInsert_Command(this, {{d_entry_list->count(), item}},
+                                                         QStringLiteral("Add Entry")));
     d_nominal_edit->setFocus(Qt::OtherFocusReason);
     d_nominal_edit->selectAll();
 }
@@ -483,11 +486,13 @@ void TEntryWidget::Remove_Entry()
     for (const int row : rows)
         removed.emplace_back(row,
                              d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
-    d_undo_stack->push(new TRemove_Command(this, std::move(removed)));
+    TUndoCommand::Push(d_undo_stack, new TRemove_Command(this, std::move(removed)));
 }
 
 void TEntryWidget::Offset_Changed()
 {
+    if (TUndoCommand::Running())
+        return;
     const QString text = d_offset_edit->text();
     const double before = EntryLists::To_Number(d_offset_text);
     const double after = EntryLists::To_Number(text);
@@ -495,7 +500,7 @@ void TEntryWidget::Offset_Changed()
         emit Data_Changed();
         return;
     }
-    d_undo_stack->push(new TOffset_Command(this, d_offset_text, text));
+    TUndoCommand::Push(d_undo_stack, new TOffset_Command(this, d_offset_text, text));
 }
 
 void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
@@ -514,7 +519,8 @@ void TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
     const int first = d_entry_list->count();
     for (std::size_t i = 0; i < items.size(); ++i)
         rows.emplace_back(first + static_cast<int>(i), items[i]);
-    d_undo_stack->push(new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
+    TUndoCommand::Push(d_undo_stack,
+                       new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
 }
 
 std::vector<Type::TEntryItem> TEntryWidget::Selected_Items() const

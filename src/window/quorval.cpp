@@ -8,6 +8,7 @@
 #include "src/compute/datafile.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
+#include "src/window/undocommand.h"
 #include "src/compute/report.h"
 #include "src/compute/settings.h"
 
@@ -654,18 +655,18 @@ bool TQuorval::Print_Record(QPrinter *printer)
 
 // A change of both lists and offsets at once (New, Import): undone by putting back the lists as
 // they were.
-class TListsCommand : public QUndoCommand
+class TListsCommand : public TUndoCommand
 {
 public:
     // set_a and set_b: which sets the change touches.
     TListsCommand(TQuorval *window, EntryLists::TLists before, EntryLists::TLists after, bool set_a,
                   bool set_b, const QString &text)
-        : QUndoCommand(text), d_window(window), d_before(std::move(before)),
+        : TUndoCommand(text), d_window(window), d_before(std::move(before)),
           d_after(std::move(after)), d_set_a(set_a), d_set_b(set_b)
     {
     }
-    void redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
-    void undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+    void Redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
+    void Undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
 
 private:
     TQuorval *d_window;
@@ -680,8 +681,8 @@ void TQuorval::File_New()
 {
     if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
         return;
-    d_undo_stack->push(
-        new TListsCommand(this, Current_Lists(), EntryLists::TLists(), true, true, "New"));
+    TUndoCommand::Push(d_undo_stack, new TListsCommand(this, Current_Lists(), EntryLists::TLists(),
+                                                       true, true, "New"));
     d_data_file_name.clear();
 }
 
@@ -976,7 +977,8 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     before.offset_b = d_entry_widget_b->Entry_Offset();
     EntryLists::TLists after = before;
     (set_b ? after.list_b : after.list_a) = std::move(parsed.entries);
-    d_undo_stack->push(new TListsCommand(this, std::move(before), std::move(after), !set_b, set_b,
+    TUndoCommand::Push(d_undo_stack,
+                       new TListsCommand(this, std::move(before), std::move(after), !set_b, set_b,
                                          set_b ? "Import Set B" : "Import Set A"));
     return true;
 }
