@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QListWidget>
+#include <QRandomGenerator>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QtTest>
@@ -109,6 +110,8 @@ private slots:
     void Undo_To_The_Saved_State_Clears_Modified();
     void Loading_Clears_The_History();
     void Import_Refusals();
+    void Random_Edit_Sequences_data();
+    void Random_Edit_Sequences();
 
 private:
     // A shown, active window with set A filled and saved, so that changes start from a clean
@@ -408,6 +411,90 @@ void TTestQuorvalEdit::Import_Refusals()
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                             QMessageBox::Warning),
              QString());
+}
+
+void TTestQuorvalEdit::Random_Edit_Sequences_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (const quint32 seed : {1u, 23u, 4711u})
+        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+}
+
+// Changes of every kind, undone and redone at random, now and then with the cursor in a field:
+// after each step both lists and the offset are, bit for bit, what they were when the history
+// was last at the same point.
+void TTestQuorvalEdit::Random_Edit_Sequences()
+{
+    QFETCH(quint32, seed);
+    auto window = Window();
+    QVERIFY(window);
+    TQuorval *w = window.get();
+    QUndoStack *stack = w->Undo_Stack();
+    stack->clear();
+    std::vector<TLists> seen = {Lists_Of(w)};
+    const QString import_file = d_home + "/random.txt";
+    QVERIFY(Write_All(import_file, "1 1.000021 0.0003\n2 2.000013 0.0004\n"));
+    QRandomGenerator random(seed);
+    // Offsets have at most the 4 decimals that their field shows.
+    const auto Number = [&random](int most_decimals) {
+        return QString("%1e-%2")
+            .arg(random.bounded(-999999, 1000000))
+            .arg(random.bounded(most_decimals + 1));
+    };
+    const char *const fields[] = {"nominal_edit", "actual_edit", "uc_edit"};
+    for (int step = 0; step < 1000; ++step) {
+        const std::size_t changes = static_cast<std::size_t>(stack->index());
+        const char set = random.bounded(2) ? 'B' : 'A';
+        QListWidget *list = List_Of(w, set);
+        const int rows = list->count();
+        const int kind = random.bounded(8);
+        if (kind == 0) {
+            QTest::mouseClick(Entry_Widget(w, set)->findChild<QToolButton *>("add_button"),
+                              Qt::LeftButton);
+        } else if (kind == 1 && rows > 0) {
+            list->clearSelection();
+            for (int i = random.bounded(1, 4); i > 0; --i)
+                list->item(random.bounded(rows))->setSelected(true);
+            Focus_List(w, set);
+            Press(w, set, Qt::Key_Delete, Qt::NoModifier);
+        } else if (kind == 2 && rows > 0) {
+            list->setCurrentRow(random.bounded(rows));
+            QLineEdit *field =
+                Entry_Widget(w, set)->findChild<QLineEdit *>(fields[random.bounded(3)]);
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, Number(8));
+            QTest::keyClick(field, Qt::Key_Return);
+        } else if (kind == 3) {
+            QApplication::clipboard()->setText(Number(6) + " " + Number(6) + " " + Number(8));
+            Focus_List(w, set);
+            Press(w, set, Qt::Key_V, Qt::ControlModifier);
+        } else if (kind == 4) {
+            Type_Offset(w, Number(4));
+        } else if (kind == 5) {
+            QVERIFY(w->Import_Data(import_file, set == 'B'));
+        } else if (kind >= 6) {
+            if (rows > 0 && random.bounded(2)) {
+                list->setCurrentRow(random.bounded(rows));
+                QTest::mouseClick(
+                    Entry_Widget(w, set)->findChild<QLineEdit *>(fields[random.bounded(3)]),
+                    Qt::LeftButton);
+            }
+            w->findChild<QAction *>(kind == 6 ? "undo_action" : "redo_action")->trigger();
+        }
+        const std::size_t index = static_cast<std::size_t>(stack->index());
+        if (kind < 6 && index != changes) {
+            // A change drops the changes that could be redone.
+            seen.resize(index);
+            seen.push_back(Lists_Of(w));
+        } else {
+            QVERIFY2(index < seen.size(), qPrintable(QString("step %1").arg(step)));
+            const QString difference = Same_Lists(Lists_Of(w), seen[index]);
+            QVERIFY2(difference.isEmpty(),
+                     qPrintable(QString("step %1: %2").arg(step).arg(difference)));
+        }
+    }
+    QCOMPARE(Comparison_Is_Current(w), QString());
 }
 
 int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TTestQuorvalEdit>(argc, argv); }
