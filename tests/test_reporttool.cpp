@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -852,6 +853,50 @@ private slots:
         for (const QString &file : files)
             QCOMPARE(Read_All(folder + '/' + file), "old " + file.toLatin1());
         QCOMPARE(Entries(folder), QStringList({"blocker", "p.svg", "r.csv", "r.txt"}));
+    }
+
+    void Killed_Run_Is_Cleaned_Up_By_The_Next_data()
+    {
+        // The system call at which the run is killed (strace injects SIGKILL there), and its
+        // count: replacing two files calls link twice each (naming the new file, keeping the
+        // old one) and then rename once each.
+        QTest::addColumn<QString>("call");
+        QTest::newRow("naming the new report") << "linkat:when=1";
+        QTest::newRow("keeping the old report") << "linkat:when=2";
+        QTest::newRow("naming the new CSV") << "linkat:when=3";
+        QTest::newRow("replacing the report") << "rename:when=1";
+        QTest::newRow("replacing the CSV") << "rename:when=2";
+    }
+
+    // A run killed at any step of replacing its outputs leaves nothing but temporary files of
+    // the documented pattern, and the next run over the same outputs removes them.
+    void Killed_Run_Is_Cleaned_Up_By_The_Next()
+    {
+        QFETCH(QString, call);
+        const QString folder = Path(QStringLiteral("killed-%1").arg(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(Write_All(folder + "/r.txt", "old report") && Write_All(folder + "/r.csv", "old"));
+        const QStringList arguments = {d_sample, "-o", folder + "/r.txt", "--csv",
+                                       folder + "/r.csv"};
+        const TRun killed = Run_Program("strace",
+                                        QStringList{"-f", "-qq", "-o", "/dev/null", "-e",
+                                                    "inject=" + call + ":signal=SIGKILL",
+                                                    QStringLiteral(QUORVAL_REPORT_EXECUTABLE)} +
+                                            arguments,
+                                        TRun_Options());
+        // strace ends as its tracee did, by the signal.
+        if (QStandardPaths::findExecutable("strace").isEmpty() || killed.exit_code != -1)
+            QSKIP("strace cannot stop the tool here (not installed, or tracing not allowed)");
+        static const QRegularExpression left("^\\.r\\.(txt|csv)\\.quorval-[0-9a-z]+\\.tmp$");
+        QStringList names = Entries(folder);
+        names.removeAll("r.txt");
+        names.removeAll("r.csv");
+        for (const QString &name : names)
+            QVERIFY2(left.match(name).hasMatch(), qPrintable(name));
+
+        QCOMPARE(Run_Tool(arguments).exit_code, 0);
+        QCOMPARE(Entries(folder), QStringList({"r.csv", "r.txt"}));
+        QVERIFY(Read_All(folder + "/r.csv").startsWith("position,"));
     }
 
     void Input_Not_A_Regular_File_data()

@@ -83,6 +83,8 @@ private slots:
     void Commit_Replaces_Every_File();
     void Failed_Commit_Replaces_Nothing_data();
     void Failed_Commit_Replaces_Nothing();
+    void Failed_Commit_Puts_Back_Replaced_Files_data();
+    void Failed_Commit_Puts_Back_Replaced_Files();
     void Descriptors_Written_In_Place_data();
     void Descriptors_Written_In_Place();
     void Unusable_Descriptors_Refused_data();
@@ -219,7 +221,8 @@ void TTestSafeWrite::Read_Only_File_And_Directory()
              Child_Ok);
     QCOMPARE(Mode_Of(name), static_cast<mode_t>(0444));
 
-    // A writable file in a folder the user may not change cannot be replaced safely either.
+    // A writable file in a folder the user may not change is written in place: beyond a
+    // file-size limit it is refused and stays as it was; otherwise it holds just the new content.
     QVERIFY(QDir(dir.path()).mkdir("locked"));
     const QString locked = dir.filePath("locked");
     const QString inner = dir.filePath("locked/open.quorval");
@@ -227,9 +230,18 @@ void TTestSafeWrite::Read_Only_File_And_Directory()
     QVERIFY(Set_Mode(inner, 0666));
     QVERIFY(Set_Mode(locked, 0555));
     QCOMPARE(Run_In_Child([&] {
-                 if (!Become_Unprivileged())
+                 if (!Become_Unprivileged() || !Limit_File_Size(8192))
                      return QStringLiteral("cannot switch to nobody");
-                 return Check_Refused(inner, "old inner", "Permission denied", locked);
+                 SafeWrite::Ignore_File_Size_Signal();
+                 const QString refused =
+                     Check_Refused(inner, "old inner", "File too large", locked);
+                 bool in_place = false;
+                 QString reason;
+                 for (const QByteArray &content : {Pattern(5000), QByteArray("short")})
+                     if (!SafeWrite::Write_File(inner, content, &reason, &in_place) || !in_place ||
+                         Read_All(inner) != content)
+                         return QStringLiteral("in place: ") + reason;
+                 return refused;
              }),
              Child_Ok);
     QVERIFY(Set_Mode(locked, 0755));
@@ -403,6 +415,63 @@ void TTestSafeWrite::Failed_Commit_Replaces_Nothing()
     }
     QCOMPARE(Read_All(report), QByteArray("old report"));
     QCOMPARE(Entries(dir.path()), QStringList({"report.txt"}));
+}
+
+void TTestSafeWrite::Failed_Commit_Puts_Back_Replaced_Files_data()
+{
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("size"); // of its new content; the file-size limit is 4096
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("rename refused by a sticky folder")
+        << "sticky/plot.png" << 100 << "Operation not permitted";
+    QTest::newRow("written in place beyond the file-size limit")
+        << "locked/plot.png" << 5000 << "File too large";
+}
+
+// The last of three files fails after the first two have replaced their targets (as nobody, to
+// whom the folders apply): the first is put back as it was, the new second one is gone, and no
+// temporary file is left.
+void TTestSafeWrite::Failed_Commit_Puts_Back_Replaced_Files()
+{
+    QFETCH(QString, last);
+    QFETCH(int, size);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("sticky") && QDir(dir.path()).mkdir("locked"));
+    const QString report = dir.filePath("report.txt");
+    const QString plot = dir.filePath(last);
+    QVERIFY(Write_All(report, "old report") && Write_All(plot, "old plot"));
+    for (const QString &file : {report, plot})
+        QVERIFY(Set_Mode(file, 0666));
+    QVERIFY(Set_Mode(dir.path(), 0777) && Set_Mode(dir.filePath("sticky"), 01777) &&
+            Set_Mode(dir.filePath("locked"), 0555));
+    const QStringList before = Entries(dir.path()) + Entries(QFileInfo(plot).path());
+
+    const QString result = Run_In_Child([&] {
+        if (::geteuid() != 0)
+            return QStringLiteral("SKIP: the files must belong to another user than the writer");
+        if (!Become_Unprivileged() || !Limit_File_Size(4096))
+            return QStringLiteral("cannot switch to nobody");
+        SafeWrite::Ignore_File_Size_Signal();
+        SafeWrite::TCommit commit;
+        QString got;
+        int failed = -1;
+        if (!commit.Prepare(report, "new report", &got) ||
+            !commit.Prepare(dir.filePath("rows.csv"), "new rows", &got) ||
+            !commit.Prepare(plot, Pattern(size), &got))
+            return QStringLiteral("prepare failed: ") + got;
+        if (commit.Commit(&failed, &got) || failed != 2)
+            return QStringLiteral("commit did not fail at the plot");
+        return got;
+    });
+    if (result.startsWith("SKIP: "))
+        QSKIP(qPrintable(result));
+    QCOMPARE(result, reason);
+    QCOMPARE(Read_All(report), QByteArray("old report"));
+    QCOMPARE(Read_All(plot), QByteArray("old plot"));
+    QCOMPARE(Entries(dir.path()) + Entries(QFileInfo(plot).path()), before);
+    QVERIFY(Set_Mode(dir.filePath("locked"), 0755));
 }
 
 void TTestSafeWrite::Descriptors_Written_In_Place_data()
