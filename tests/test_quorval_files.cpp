@@ -3,12 +3,14 @@
 
 #include "test_quorval_support.h"
 
+#include "src/compute/datafile.h"
 #include "src/window/optionsdialog.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
@@ -473,6 +475,22 @@ void TTestQuorvalFiles::Save_To_A_Read_Only_File()
     };
     QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
     QCOMPARE(Read_All(file_name), QByteArray("old data"));
+
+    // A writable file in a folder that allows no new file is written in place, as the status
+    // line says.
+    QVERIFY(Set_Mode(file_name, 0666) && Set_Mode(dir.path(), 0555));
+    const auto in_place = [&window, &file_name]() {
+        return window.Save_Data(file_name) && window.findChild<QLabel *>("status_label")
+                                                  ->text()
+                                                  .endsWith("old.quorval was written in place: "
+                                                            "its folder allows no new file");
+    };
+    QCOMPARE(Check_As_Unprivileged(in_place), QString("ok"));
+    QVERIFY(Set_Mode(dir.path(), 0755));
+    DataFile::TContent content;
+    QString error;
+    QVERIFY2(DataFile::Load_File(file_name, &content, &error), qPrintable(error));
+    QVERIFY(Same_Entries(content.entries_a, Set_A()));
 }
 
 void TTestQuorvalFiles::Drag_And_Drop()

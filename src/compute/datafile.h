@@ -58,7 +58,8 @@ bool Load_Document_Data(const QByteArray &data, TContent *content, QString *erro
 // any other, every document that the document reader refuses among them.
 bool Read_Stream(const QString &text, TContent *content);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
-bool Save_File(const QString &file_name, const TContent &content, QString *error);
+bool Save_File(const QString &file_name, const TContent &content, QString *error,
+               bool *in_place = nullptr);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
 // Whether two contents hold the same version, offsets and entries, bit for bit (the sign of a

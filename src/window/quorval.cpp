@@ -575,22 +575,39 @@ bool TQuorval::Load_Data(const QString &file_name)
 bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
-    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error))
+    bool in_place = false;
+    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error,
+                             &in_place))
         return false;
     Mark_Unmodified();
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
+    Note_Written(file_name, in_place);
     return true;
+}
+
+void TQuorval::Note_Written(const QString &file_name, bool in_place)
+{
+    // Until the next change: the user should know that this write was not atomic.
+    if (in_place)
+        d_status_label->setText(
+            Status_Text() +
+            QStringLiteral("  \u00b7  %1 was written in place: its folder allows no new file")
+                .arg(QFileInfo(file_name).fileName()));
 }
 
 // ---- Report ----
 
 bool TQuorval::Export_Data(const QString &file_name)
 {
-    return Report::Write_File(file_name,
-                              Report::Text(d_comparison.Export_Rows(),
-                                           d_entry_widget_b->Entry_Offset(),
-                                           d_comparison.Data_B_Dev_Offset()),
-                              &d_last_error);
+    bool in_place = false;
+    if (!Report::Write_File(file_name,
+                            Report::Text(d_comparison.Export_Rows(),
+                                         d_entry_widget_b->Entry_Offset(),
+                                         d_comparison.Data_B_Dev_Offset()),
+                            &d_last_error, &in_place))
+        return false;
+    Note_Written(file_name, in_place);
+    return true;
 }
 
 bool TQuorval::Export_Graphs(const QString &file_name)
@@ -602,12 +619,14 @@ bool TQuorval::Export_Graphs(const QString &file_name)
     }
     QByteArray data;
     QString reason;
+    bool in_place = false;
     if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
                                        &reason) ||
-        !SafeWrite::Write_File(file_name, data, &reason)) {
+        !SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
+    Note_Written(file_name, in_place);
     return true;
 }
 
@@ -631,11 +650,13 @@ bool TQuorval::Export_Record(const QString &file_name)
 {
     QByteArray pdf;
     QString reason;
+    bool in_place = false;
     if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason) ||
-        !SafeWrite::Write_File(file_name, pdf, &reason)) {
+        !SafeWrite::Write_File(file_name, pdf, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
+    Note_Written(file_name, in_place);
     return true;
 }
 

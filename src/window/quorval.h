@@ -136,6 +136,8 @@ private:
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
+    // Says in the status line when a file was written in place rather than replaced.
+    void Note_Written(const QString &file_name, bool in_place);
     // The error box of an export: what cannot be written to the file, and why (d_last_error).
     void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
