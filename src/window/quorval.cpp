@@ -118,8 +118,10 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     d_undo_stack = new QUndoStack(this);
     Create_Settings();
     Restore_Geometry();
-    d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
-    d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+    if (d_settings != nullptr) {
+        d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
+        d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+    }
 
     Create_Actions();
     Create_Layout();
@@ -136,6 +138,10 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Make_Connections();
 
     Show_Lists(EntryLists::TLists());
+    if (d_settings == nullptr)
+        d_status_label->setText(Status_Text() + QStringLiteral("  \u00b7  The settings file is "
+                                                               "not a regular file: it is not "
+                                                               "used"));
 }
 
 TQuorval::~TQuorval()
@@ -158,15 +164,28 @@ void TQuorval::Create_Settings()
         dir.mkdir(".quorval");
     // When the folder cannot be made or entered the file lands in the home directory itself.
     dir.cd(".quorval");
-    d_settings =
-        new QSettings(dir.absolutePath() + "/quorval_settings.ini", QSettings::IniFormat, this);
+    const QString file_name = dir.absolutePath() + "/quorval_settings.ini";
+    // Reading a FIFO would block the start for good, a device might never end: such a file is
+    // neither read nor written, and the defaults hold.
+    const QFileInfo info(file_name);
+    if (info.exists() && !info.isFile()) {
+        qWarning("Quorval: the settings file %s is not a regular file; it is ignored and the "
+                 "defaults are used.",
+                 qPrintable(QDir::toNativeSeparators(file_name)));
+        return;
+    }
+    d_settings = new QSettings(file_name, QSettings::IniFormat, this);
 }
 
 void TQuorval::Restore_Geometry()
 {
     const QPoint position =
-        Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position);
-    const QSize size = Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size);
+        d_settings != nullptr
+            ? Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position)
+            : Default_Position;
+    const QSize size = d_settings != nullptr
+                           ? Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size)
+                           : Default_Size;
 
     QRect visible = QRect(position, size);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -386,6 +405,8 @@ void TQuorval::Make_Connections()
 
 void TQuorval::Write_Settings()
 {
+    if (d_settings == nullptr)
+        return;
     d_settings->setValue("Mainwindow_Position", pos());
     d_settings->setValue("Mainwindow_Size", size());
     d_settings->setValue("File_Path", d_file_path);

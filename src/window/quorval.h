@@ -178,7 +178,7 @@ private:
     TGraphWidget *d_en_graph;
     QLabel *d_status_label;
 
-    QSettings *d_settings;
+    QSettings *d_settings; // null where the settings file is not a regular file
     TMessageBox *d_message_box;
     TOptionsDialog *d_options_dialog; // created on first use, then reused
 
