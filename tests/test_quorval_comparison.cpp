@@ -4,6 +4,8 @@
 
 #include "test_quorval_support.h"
 
+#include "core/base/safewrite.h"
+
 #include "core/widgets/graphwidget.h"
 #include "src/compute/comparison.h"
 #include "src/documents/comparisongraphs.h"
@@ -707,8 +709,20 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");
     QVERIFY(!window.Print_Record(&printer));
-    QCOMPARE(window.Last_Error(),
-             QString("the file %1/missing/printed.pdf cannot be written").arg(d_home));
+    QCOMPARE(window.Last_Error(), QString("No such file or directory"));
+
+    // The file is replaced only by a complete record: beyond a file-size limit the old one stays.
+    printer.setOutputFileName(d_home + "/printed.pdf");
+    QVERIFY(Write_All(d_home + "/printed.pdf", "old record"));
+    QCOMPARE(Run_In_Child([&window, &printer] {
+                 if (!Limit_File_Size(4096))
+                     return QStringLiteral("cannot limit the file size");
+                 SafeWrite::Ignore_File_Size_Signal();
+                 return window.Print_Record(&printer) ? QStringLiteral("printed")
+                                                      : window.Last_Error();
+             }),
+             QString("File too large"));
+    QCOMPARE(Read_All(d_home + "/printed.pdf"), QByteArray("old record"));
 }
 
 void TTestQuorvalComparison::Record_Commands()

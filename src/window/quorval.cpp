@@ -667,12 +667,12 @@ Record::THeading TQuorval::Record_Heading() const
     return heading;
 }
 
-bool TQuorval::Export_Record(const QString &file_name)
+bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout)
 {
     QByteArray pdf;
     QString reason;
     bool in_place = false;
-    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason) ||
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason, layout) ||
         !SafeWrite::Write_File(file_name, pdf, &reason, &in_place)) {
         d_last_error = reason;
         return false;
@@ -683,13 +683,16 @@ bool TQuorval::Export_Record(const QString &file_name)
 
 bool TQuorval::Print_Record(QPrinter *printer)
 {
+    // The printer would write its file directly, truncated first: a failure would leave it
+    // damaged.
+    if (!printer->outputFileName().isEmpty()) {
+        const QPageLayout layout = printer->pageLayout();
+        return Export_Record(printer->outputFileName(), &layout);
+    }
     printer->setResolution(Record::Resolution);
     if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
         return true;
-    d_last_error =
-        printer->outputFileName().isEmpty()
-            ? QStringLiteral("the printer %1 cannot be used").arg(printer->printerName())
-            : QStringLiteral("the file %1 cannot be written").arg(printer->outputFileName());
+    d_last_error = QStringLiteral("the printer %1 cannot be used").arg(printer->printerName());
     return false;
 }
 
@@ -842,9 +845,11 @@ void TQuorval::File_Print()
     QPrinter printer;
     Record::Set_Up_Page(&printer);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted || Print_Record(&printer))
         return;
-    if (!Print_Record(&printer))
+    if (!printer.outputFileName().isEmpty())
+        Show_Export_Error("Error Printing Record", "The record", printer.outputFileName());
+    else
         Run_Message_Box(
             "Error Printing Record",
             QString("The record cannot be printed: %1.").arg(d_last_error.toHtmlEscaped()),

@@ -20,6 +20,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QGridLayout;
 class QLabel;
+class QPageLayout;
 class QPrinter;
 class QSettings;
 class QUndoStack;
@@ -62,7 +63,9 @@ public:
     bool Export_Data(const QString &file_name);
     // The record of the last comparison (see Record): into a PDF file, which is replaced only by a
     // complete new one, or on a printer the print dialog set up.
-    bool Export_Record(const QString &file_name);
+    // Printing into a file (the print dialog's choice) writes the PDF as Export_Record does, on
+    // the page the dialog set up.
+    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr);
     bool Print_Record(QPrinter *printer);
 
     // The state the commands work on, read-only.
