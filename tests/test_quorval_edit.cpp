@@ -110,6 +110,7 @@ private slots:
     void Undo_To_The_Saved_State_Clears_Modified();
     void Loading_Clears_The_History();
     void Import_Refusals();
+    void Out_Of_Memory_Changes_Nothing();
     void Random_Edit_Sequences_data();
     void Random_Edit_Sequences();
 
@@ -383,6 +384,9 @@ void TTestQuorvalEdit::Import_Refusals()
          "The file latin1.txt cannot be imported: it is not valid UTF-8 text."},
         {"bad lines.csv", "1,1,1\n2,2\n",
          "Nothing was imported from bad lines.csv: 1 of 2 lines do not give three numbers"},
+        {"too many.txt", QByteArray("1 1 1\n").repeated(TEntryWidget::Max_Entries + 1),
+         "Nothing was imported from too many.txt: set A would hold 1,000,001 entries; a set "
+         "holds at most 1,000,000."},
     };
     for (const TCase &c : cases) {
         const QString file = d_home + "/" + c.name;
@@ -411,6 +415,37 @@ void TTestQuorvalEdit::Import_Refusals()
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                             QMessageBox::Warning),
              QString());
+}
+
+// Under an address-space limit, an import or a paste of more entries than memory has room for is
+// refused with the reason, and the lists and their history stay as they were.
+void TTestQuorvalEdit::Out_Of_Memory_Changes_Nothing()
+{
+#ifdef QUORVAL_ADDRESS_SANITIZER
+    QSKIP("AddressSanitizer reserves terabytes of address space: no address-space limit");
+#endif
+    auto window = Window();
+    QVERIFY(window);
+    const TLists before = Lists_Of(window.get());
+    const int changes = window->Undo_Stack()->count();
+    const Items many(300000, Entry(1, 1.0001, 0.001));
+    const QString file = d_home + "/many.txt";
+    QVERIFY(Write_All(file, EntryText::Entries_Text(many).toUtf8()));
+    const QString result = Run_In_Child([&] {
+        // Room for reading the file, not for 300,000 entries in the window (about 300 MB).
+        if (!Limit_Address_Space(150 << 20))
+            return QStringLiteral("cannot limit the address space");
+        const bool imported = window->Import_Data(file, true);
+        const bool pasted = Entry_Widget(window.get(), 'A')->Paste_Entries(many);
+        if (imported || pasted)
+            return QStringLiteral("entries added");
+        if (!Same_Lists(Lists_Of(window.get()), before).isEmpty() ||
+            window->Undo_Stack()->count() != changes)
+            return QStringLiteral("something changed");
+        return window->Last_Error();
+    });
+    QCOMPARE(result, QString("Nothing was imported from many.txt: there is not enough memory; "
+                             "nothing was changed."));
 }
 
 void TTestQuorvalEdit::Random_Edit_Sequences_data()

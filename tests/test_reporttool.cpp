@@ -21,14 +21,6 @@
 #include <csignal>
 #include <cstring>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define QUORVAL_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUORVAL_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 #ifndef QUORVAL_REPORT_EXECUTABLE
 #error "QUORVAL_REPORT_EXECUTABLE must name the built quorval-report program"
 #endif

@@ -32,6 +32,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+// AddressSanitizer reserves terabytes of address space: no address-space limit works under it.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVAL_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVAL_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace Support {
 
 inline Type::TEntryItem Entry(double nominal, double actual, double uc)
@@ -244,6 +253,23 @@ inline bool Limit_File_Size(rlim_t bytes)
     std::signal(SIGXFSZ, SIG_DFL);
     const struct rlimit limit = {bytes, bytes};
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+// In a child: an address-space limit of what the program uses now plus bytes, so that an
+// allocation beyond that fails as when memory runs out.
+inline bool Limit_Address_Space(rlim_t bytes)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (!line.startsWith("VmSize:"))
+            continue;
+        const rlim_t used = line.mid(7).trimmed().split(' ').first().toULongLong() << 10;
+        const struct rlimit limit = {used + bytes, used + bytes};
+        return ::setrlimit(RLIMIT_AS, &limit) == 0;
+    }
+    return false;
 }
 
 // In a child: mounts a 64 kB tmpfs on mount_point in a private mount namespace (through a user

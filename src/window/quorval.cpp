@@ -29,6 +29,7 @@
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -50,6 +51,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -264,6 +266,9 @@ void TQuorval::Create_Actions()
     d_action_redo->setObjectName("redo_action");
     d_action_redo->setShortcuts(
         {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    // They run through Undo_Or_Redo, which handles a change that memory has no room for.
+    disconnect(d_action_undo, SIGNAL(triggered()), d_undo_stack, SLOT(undo()));
+    disconnect(d_action_redo, SIGNAL(triggered()), d_undo_stack, SLOT(redo()));
 }
 
 void TQuorval::Create_Layout()
@@ -384,6 +389,8 @@ void TQuorval::Make_Connections()
     connect(d_action_fit, &QAction::triggered, this, &TQuorval::View_Fit_To_Data);
     connect(d_action_copy, &QAction::triggered, this, &TQuorval::Edit_Copy);
     connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
+    connect(d_action_undo, &QAction::triggered, this, [this]() { Undo_Or_Redo(true); });
+    connect(d_action_redo, &QAction::triggered, this, [this]() { Undo_Or_Redo(false); });
     connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
     connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
     connect(d_undo_stack, &QUndoStack::cleanChanged, this, &TQuorval::Refresh_Modified);
@@ -586,6 +593,13 @@ bool TQuorval::Load_Data(const QString &file_name)
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &d_last_error))
             return false;
+        const QString refusal =
+            Entries_Refusal(content.entries_a.size(), content.entries_b.size(),
+                            content.entries_a.size() + content.entries_b.size());
+        if (!refusal.isEmpty()) {
+            d_last_error = QStringLiteral("ERR  Load_Data: ") + refusal;
+            return false;
+        }
         lists = DataFile::Lists_Of(content);
     }
     Show_Lists(std::move(lists));
@@ -712,6 +726,11 @@ public:
     }
     void Redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
     void Undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+    std::size_t Entries_Added(bool redo) const override
+    {
+        const EntryLists::TLists &lists = redo ? d_after : d_before;
+        return (d_set_a ? lists.list_a.size() : 0) + (d_set_b ? lists.list_b.size() : 0);
+    }
 
 private:
     TQuorval *d_window;
@@ -965,16 +984,68 @@ void TQuorval::Edit_Copy()
 // Adds the clipboard's entries to the list that last had the focus; bad text changes nothing.
 void TQuorval::Edit_Paste()
 {
-    const QString text = QApplication::clipboard()->text();
-    if (text.trimmed().isEmpty())
-        return;
-    const EntryText::TParsed parsed = EntryText::Parse(text);
-    if (!parsed.Accepted()) {
-        Run_Message_Box("Entries Not Pasted", Refusal_Text("Nothing was pasted", parsed), QString(),
-                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-        return;
+    QString refusal;
+    try {
+        const QString text = QApplication::clipboard()->text();
+        if (text.trimmed().isEmpty())
+            return;
+        const EntryText::TParsed parsed = EntryText::Parse(text);
+        const bool to_b = d_paste_target == d_entry_widget_b;
+        const std::size_t count = static_cast<std::size_t>(d_paste_target->Entry_Count());
+        if (!parsed.Accepted())
+            refusal = Refusal_Text("Nothing was pasted", parsed);
+        else
+            refusal =
+                Entries_Refusal(to_b ? 0 : count + parsed.entries.size(),
+                                to_b ? count + parsed.entries.size() : 0, parsed.entries.size());
+        if (!refusal.isEmpty() && parsed.Accepted())
+            refusal = QStringLiteral("Nothing was pasted: ") + refusal;
+        if (refusal.isEmpty() && !d_paste_target->Paste_Entries(parsed.entries))
+            refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
+    } catch (const std::bad_alloc &) {
+        refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
     }
-    d_paste_target->Paste_Entries(parsed.entries);
+    if (!refusal.isEmpty())
+        Run_Message_Box("Entries Not Pasted", refusal, QString(), QMessageBox::Ok, QMessageBox::Ok,
+                        QMessageBox::Warning);
+}
+
+QString TQuorval::Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added)
+{
+    const QLocale english(QLocale::English);
+    const std::size_t most = std::max(entries_a, entries_b);
+    if (most > static_cast<std::size_t>(TEntryWidget::Max_Entries))
+        return QStringLiteral("set %1 would hold %2 entries; a set holds at most %3.")
+            .arg(entries_a >= entries_b ? "A" : "B", english.toString(qulonglong(most)),
+                 english.toString(TEntryWidget::Max_Entries));
+    if (!TEntryWidget::Room_For(added))
+        return Out_Of_Memory_Text();
+    return QString();
+}
+
+QString TQuorval::Out_Of_Memory_Text()
+{
+    return QStringLiteral("there is not enough memory; nothing was changed.");
+}
+
+void TQuorval::Undo_Or_Redo(bool undo)
+{
+    const bool was_clean = d_undo_stack->isClean();
+    if (undo)
+        d_undo_stack->undo();
+    else
+        d_undo_stack->redo();
+    if (!TUndoCommand::Take_Out_Of_Memory())
+        return;
+    // The lists are as they were, but the history no longer matches them.
+    d_undo_stack->clear();
+    if (!was_clean)
+        d_undo_stack->resetClean();
+    Refresh_Modified();
+    Run_Message_Box("Not Enough Memory",
+                    QStringLiteral("The change was not %1: %2 The history of changes was cleared.")
+                        .arg(undo ? "undone" : "made again", Out_Of_Memory_Text()),
+                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TQuorval::File_Import_A() { File_Import(false); }
@@ -1002,9 +1073,20 @@ void TQuorval::File_Import(bool set_b)
 
 bool TQuorval::Import_Data(const QString &file_name, bool set_b)
 {
+    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
+    try {
+        return Import_Entries(file_name, shown_name, set_b);
+    } catch (const std::bad_alloc &) {
+        d_last_error =
+            QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+        return false;
+    }
+}
+
+bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b)
+{
     EntryText::TParsed parsed;
     QString reason;
-    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
     if (!EntryText::Read_File(file_name, &parsed, &reason)) {
         d_last_error =
             QString("The file %1 cannot be imported: %2.").arg(shown_name, reason.toHtmlEscaped());
@@ -1013,6 +1095,13 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     if (!parsed.Accepted()) {
         d_last_error =
             Refusal_Text(QString("Nothing was imported from %1").arg(shown_name), parsed);
+        return false;
+    }
+    const QString refusal =
+        Entries_Refusal(set_b ? 0 : parsed.entries.size(), set_b ? parsed.entries.size() : 0,
+                        parsed.entries.size());
+    if (!refusal.isEmpty()) {
+        d_last_error = QString("Nothing was imported from %1: %2").arg(shown_name, refusal);
         return false;
     }
     EntryLists::TLists before;
@@ -1024,10 +1113,13 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     before.offset_b = d_entry_widget_b->Entry_Offset();
     EntryLists::TLists after = before;
     (set_b ? after.list_b : after.list_a) = std::move(parsed.entries);
-    TUndoCommand::Push(d_undo_stack,
-                       new TListsCommand(this, std::move(before), std::move(after), !set_b, set_b,
-                                         set_b ? "Import Set B" : "Import Set A"));
-    return true;
+    if (TUndoCommand::Push(d_undo_stack,
+                           new TListsCommand(this, std::move(before), std::move(after), !set_b,
+                                             set_b, set_b ? "Import Set B" : "Import Set A")))
+        return true;
+    d_last_error =
+        QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+    return false;
 }
 
 void TQuorval::Help_About()

@@ -4,8 +4,8 @@
 #include "src/compute/comparison.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
-#include "src/documents/record.h"
 #include "src/compute/types.h"
+#include "src/documents/record.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -145,6 +145,13 @@ private:
     void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
+    // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
+    // the entry limit, or no room in memory for the added ones; empty when they can.
+    static QString Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added);
+    static QString Out_Of_Memory_Text();
+    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b);
+    // Undo or Redo; one that memory has no room for changes nothing and clears the history.
+    void Undo_Or_Redo(bool undo);
     // Asks the question when the data is modified; true when the command may go ahead.
     bool Unsaved_Data_May_Go(TUnsaved_Question question);
     // Configures all six properties of the shared message box, runs it and returns the button.
