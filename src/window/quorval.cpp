@@ -141,9 +141,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
 
     Show_Lists(EntryLists::TLists());
     if (d_settings == nullptr)
-        d_status_label->setText(Status_Text() + QStringLiteral("  \u00b7  The settings file is "
-                                                               "not a regular file: it is not "
-                                                               "used"));
+        d_status_label->setText(Status_Text() +
+                                QStringLiteral("  \u00b7  settings not used (not a regular file)"));
 }
 
 TQuorval::~TQuorval()
@@ -510,6 +509,7 @@ void TQuorval::Update()
     Fit_Graphs();
     Refresh_Modified();
     d_status_label->setText(Status_Text());
+    d_status_label->setToolTip(QString());
 }
 
 QString TQuorval::Status_Text() const
@@ -623,11 +623,12 @@ bool TQuorval::Save_Data(const QString &file_name)
 void TQuorval::Note_Written(const QString &file_name, bool in_place)
 {
     // Until the next change: the user should know that this write was not atomic.
-    if (in_place)
-        d_status_label->setText(
-            Status_Text() +
-            QStringLiteral("  \u00b7  %1 was written in place: its folder allows no new file")
-                .arg(QFileInfo(file_name).fileName()));
+    if (!in_place)
+        return;
+    d_status_label->setText(Status_Text() + QStringLiteral("  \u00b7  %1 written in place")
+                                                .arg(QFileInfo(file_name).fileName()));
+    d_status_label->setToolTip(QStringLiteral("Its folder allows no new file: it was overwritten "
+                                              "rather than replaced by a complete new one."));
 }
 
 // ---- Report ----
