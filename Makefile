@@ -55,8 +55,9 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
 	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
 
-# libFuzzer runs of the XML layer, of the data-file reader and of its streaming reader against its
-# document reader (FUZZ_SECONDS each); crashing inputs are left in $(FUZZ_DIR)/.
+# libFuzzer runs of the XML layer, of the data-file reader, of its streaming reader against its
+# document reader and of the paste and import parser (FUZZ_SECONDS each); crashing inputs are
+# left in $(FUZZ_DIR)/.
 fuzz:
 	@sh tools/install-deps.sh $(FUZZ_PACKAGES)
 	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -71,6 +72,10 @@ fuzz:
 	$(FUZZ_DIR)/datafile_stream_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -dict=fuzz/datafile.dict -artifact_prefix=$(FUZZ_DIR)/stream- $(FUZZ_DIR)/corpus_stream \
 	    examples tests/data/datafile tests/data/xmlfile fuzz/corpus fuzz/corpus_pieces
+	mkdir -p $(FUZZ_DIR)/corpus_entrytext
+	$(FUZZ_DIR)/entrytext_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -dict=fuzz/entrytext.dict -artifact_prefix=$(FUZZ_DIR)/entrytext- \
+	    $(FUZZ_DIR)/corpus_entrytext fuzz/corpus_entrytext
 
 install:
 	@sh tools/install-deps.sh $(BASE_PACKAGES)
