@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -101,6 +102,9 @@ private slots:
     void Failed_Loads_Keep_Everything();
     void Loading_Inserts_Each_Set_At_Once();
     void Open_Command();
+    void Open_At_Start();
+    void Command_Line_data();
+    void Command_Line();
     void Save_Command();
     void Drag_And_Drop();
     void Drop_With_Unsaved_Data();
@@ -350,6 +354,60 @@ void TTestQuorvalFiles::Open_Command()
         QVERIFY(error.shown);
         QVERIFY(!window.Data_Modified());
     }
+}
+
+// A file given on the command line opens as Open opens it, with Open's error box on failure.
+void TTestQuorvalFiles::Open_At_Start()
+{
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QVERIFY(QDir().mkpath(d_home + "/data"));
+    const QString good = d_home + "/data/good.quorval";
+    QVERIFY(Write_All(good, File_V2(Both_Offsets, Good_Entry + Good_Entry)));
+    TModalDriver driver;
+    TBoxRecord error;
+    driver.Then_Box(&error, QMessageBox::Ok);
+    window.Open_Data_File(d_home + "/missing.quorval");
+    QVERIFY(driver.Done());
+    QCOMPARE(Error_Box_Difference(error, "Error Loading File",
+                                  "The selected length comparison file cannot be loaded."),
+             QString());
+    window.Open_Data_File(good);
+    QCOMPARE(Entry_Widget(&window, 'B')->Entry_Items().size(), std::size_t(2));
+    QCOMPARE(window.Data_File_Name(), good);
+    QCOMPARE(window.File_Path(), d_home + "/data");
+}
+
+void TTestQuorvalFiles::Command_Line_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<QString>("output"); // the start of standard output or, failing, of error
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "quorval " QUORVAL_VERSION "\n";
+    QTest::newRow("help") << QStringList{"a.quorval", "-h"} << 0 << "Usage: quorval [FILE.quorval]";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
+                                    << "quorval: unknown option '--bogus'\n\nUsage: quorval";
+    QTest::newRow("second file") << QStringList{"a.quorval", "b.quorval"} << 2
+                                 << "quorval: only one file can be opened\n\nUsage: quorval";
+}
+
+// Answered before any window opens: there is no display here.
+void TTestQuorvalFiles::Command_Line()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exit_code);
+    QFETCH(QString, output);
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    program.setProcessEnvironment(environment);
+    program.start(QUORVAL_EXECUTABLE, arguments);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), exit_code);
+    const QByteArray text = exit_code == 0 ? program.readAllStandardOutput()
+                                           : program.readAllStandardError();
+    QVERIFY2(text.startsWith(output.toUtf8()), text.constData());
 }
 
 void TTestQuorvalFiles::Save_Command()

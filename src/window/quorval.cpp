@@ -695,8 +695,12 @@ void TQuorval::File_Load()
         this, "Select length comparison file to open", d_file_path, Data_File_Filter);
     if (file_name.isEmpty())
         return;
-    d_file_path = Folder_Of(file_name);
+    Open_Data_File(file_name);
+}
 
+void TQuorval::Open_Data_File(const QString &file_name)
+{
+    d_file_path = Folder_Of(file_name);
     // A failed load leaves the data on screen untouched, as unsaved as it was before; its
     // comparison is recomputed all the same.
     if (!Load_Data(file_name)) {
