@@ -11,7 +11,9 @@ FUZZ_SECONDS ?= 60
 
 BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev fonts-dejavu-core
 # poppler-utils: pdftotext, pdfinfo and pdftoppm read back the records the tests write.
-TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils
+# xdg-utils: xdg-mime names the application of data files in the installation test.
+TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils \
+                 xdg-utils
 BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
 PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file
@@ -82,9 +84,7 @@ install:
 	@$(MAKE) --no-print-directory all
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 	@# File managers read the compiled MIME database and the desktop-file cache, not the sources.
-	-@command -v update-mime-database >/dev/null 2>&1 && update-mime-database $(PREFIX)/share/mime >/dev/null 2>&1 || true
-	-@command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q $(PREFIX)/share/applications || true
-	-@command -v gtk-update-icon-cache >/dev/null 2>&1 && gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor || true
+	@sh tools/update-desktop-databases.sh $(PREFIX)
 
 package:
 	@sh tools/install-deps.sh $(PACKAGE_PACKAGES)
