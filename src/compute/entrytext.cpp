@@ -158,12 +158,14 @@ TNumber Read_Number(const QStringRef &text, QChar mark, bool blank_groups, bool 
             c_text.append('-');
         ++i;
     }
-    const QStringRef word = text.mid(i);
-    for (const char *name : {"inf", "infinity", "nan"})
-        if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
-            number.kind = TNumber::Not_Finite;
-            return number;
-        }
+    const QChar initial = i < n ? text.at(i).toLower() : QChar();
+    if (initial == QLatin1Char('i') || initial == QLatin1Char('n')) {
+        const QStringRef word = text.mid(i);
+        for (const char *name : {"inf", "infinity", "nan"})
+            if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                number.kind = TNumber::Not_Finite;
+        return number;
+    }
 
     QChar group;
     int groups = 0;
@@ -257,30 +259,66 @@ TNumber Read_Number(const QStringRef &text, QChar mark, bool blank_groups, bool 
     return number;
 }
 
-// A field that reads as a number (finite or not) under either decimal mark.
-bool Is_Number_Like(const TField &field, bool blank_groups)
-{
-    return Read_Number(field.text, QLatin1Char('.'), blank_groups, false).kind !=
-               TNumber::Not_A_Number ||
-           Read_Number(field.text, QLatin1Char(','), blank_groups, false).kind !=
-               TNumber::Not_A_Number;
-}
-
 // Blanks inside a number separate its groups only where they cannot separate fields.
 bool Blank_Groups(TSeparator separator, const TField &field)
 {
     return field.quoted || separator == TSeparator::Tab || separator == TSeparator::Semicolon;
 }
 
+// The decimal mark of a text, and whether the text shows the other mark as a group separator.
+struct TMark
+{
+    QChar mark;
+    bool other_grouped = false;
+};
+
+// What the numbers of a text say about its decimal mark: how many of them only "." or only ","
+// reads, and whether the other mark shows as a group separator under each.
+struct TSurvey
+{
+    long point_votes = 0;
+    long comma_votes = 0;
+    bool comma_grouped = false; // under "."
+    bool point_grouped = false; // under ","
+
+    // Adds a field; true when it reads as a number (finite or not) under either mark.
+    bool Add(const TField &field, bool blank_groups)
+    {
+        const TNumber point = Read_Number(field.text, QLatin1Char('.'), blank_groups, false);
+        const TNumber comma = Read_Number(field.text, QLatin1Char(','), blank_groups, false);
+        const bool by_point = point.kind != TNumber::Not_A_Number;
+        const bool by_comma = comma.kind != TNumber::Not_A_Number;
+        point_votes += by_point && !by_comma;
+        comma_votes += by_comma && !by_point;
+        comma_grouped = comma_grouped || (by_point && point.shows_grouping);
+        point_grouped = point_grouped || (by_comma && comma.shows_grouping);
+        return by_point || by_comma;
+    }
+
+    // The mark more numbers are read with alone; the locale's where none tells or as many tell
+    // either way.
+    TMark Mark(QChar locale_mark) const
+    {
+        TMark mark;
+        mark.mark = point_votes > comma_votes   ? QLatin1Char('.')
+                    : comma_votes > point_votes ? QLatin1Char(',')
+                                                : locale_mark;
+        mark.other_grouped = mark.mark == QLatin1Char(',') ? point_grouped : comma_grouped;
+        return mark;
+    }
+};
+
 // A header names the columns: no field of it is a number, whatever the separator.
 bool Is_Header(const QStringRef &line)
 {
+    TSurvey unused;
     for (const TSeparator separator : Separators) {
         const TSplit split = Split(line, separator);
-        for (int i = 0; i < std::min(split.count, 3); ++i)
-            if (Is_Number_Like(split.fields[static_cast<std::size_t>(i)],
-                               Blank_Groups(separator, split.fields[static_cast<std::size_t>(i)])))
+        for (int i = 0; i < std::min(split.count, 3); ++i) {
+            const TField &field = split.fields[static_cast<std::size_t>(i)];
+            if (unused.Add(field, Blank_Groups(separator, field)))
                 return false;
+        }
     }
     return true;
 }
@@ -296,24 +334,18 @@ struct TFit
     }
 };
 
-bool Fits(const QStringRef &line, TSeparator separator, bool *three_fields)
+// Whether a line splits into three numbers; the fields of a line of three go into the survey.
+bool Fits(const QStringRef &line, TSeparator separator, bool *three_fields, TSurvey *survey)
 {
     const TSplit split = Split(line, separator);
     *three_fields = split.count == 3;
     if (split.count != 3)
         return false;
+    bool numbers = true;
     for (const TField &field : split.fields)
-        if (!Is_Number_Like(field, Blank_Groups(separator, field)))
-            return false;
-    return true;
+        numbers = survey->Add(field, Blank_Groups(separator, field)) && numbers;
+    return numbers;
 }
-
-// The decimal mark of a text, and whether the text shows the other mark as a group separator.
-struct TMark
-{
-    QChar mark;
-    bool other_grouped = false;
-};
 
 QString Quoted(const QStringRef &field) { return QStringLiteral("\"%1\"").arg(field); }
 
@@ -379,64 +411,40 @@ bool Read_Entry(const QStringRef &line, TSeparator separator, const TMark &mark,
 }
 
 // The separator: the first that gives every line three numbers; failing that, the one that fits
-// most lines, so that the lines it does not fit are the ones named.
-TSeparator Find_Separator(const QString &text, const std::vector<TLine> &lines)
+// most lines, so that the lines it does not fit are the ones named. Then the decimal mark, from
+// the numbers that separator gives.
+TMark Find_Separator_And_Mark(const QString &text, const std::vector<TLine> &lines,
+                              QChar locale_mark, TSeparator *separator)
 {
     bool three_fields = false;
     for (const TSeparator candidate : Separators) {
+        TSurvey survey;
         const bool all = std::all_of(lines.begin(), lines.end(), [&](const TLine &line) {
-            return Fits(text.midRef(line.start, line.length), candidate, &three_fields);
+            return Fits(text.midRef(line.start, line.length), candidate, &three_fields, &survey);
         });
-        if (all)
-            return candidate;
+        if (all) {
+            *separator = candidate;
+            return survey.Mark(locale_mark);
+        }
     }
-    TSeparator best = TSeparator::Tab;
+    *separator = TSeparator::Tab;
     TFit best_fit;
+    TSurvey best_survey;
     for (const TSeparator candidate : Separators) {
         TFit fit;
+        TSurvey survey;
         for (const TLine &line : lines) {
-            fit.numbers += Fits(text.midRef(line.start, line.length), candidate, &three_fields);
+            fit.numbers +=
+                Fits(text.midRef(line.start, line.length), candidate, &three_fields, &survey);
             fit.fields += three_fields;
         }
         if (fit > best_fit) {
             best_fit = fit;
-            best = candidate;
+            best_survey = survey;
+            *separator = candidate;
         }
     }
-    return best;
-}
-
-// The decimal mark that more of the text's numbers can be read with alone; the locale's where
-// none tells or as many tell either way.
-TMark Find_Mark(const QString &text, const std::vector<TLine> &lines, TSeparator separator,
-                QChar locale_mark)
-{
-    long point_votes = 0;
-    long comma_votes = 0;
-    bool comma_grouped = false; // under "."
-    bool point_grouped = false; // under ","
-    for (const TLine &line : lines) {
-        const TSplit split = Split(text.midRef(line.start, line.length), separator);
-        if (split.count != 3)
-            continue;
-        for (const TField &field : split.fields) {
-            const bool blank_groups = Blank_Groups(separator, field);
-            const TNumber point = Read_Number(field.text, QLatin1Char('.'), blank_groups, false);
-            const TNumber comma = Read_Number(field.text, QLatin1Char(','), blank_groups, false);
-            const bool by_point = point.kind != TNumber::Not_A_Number;
-            const bool by_comma = comma.kind != TNumber::Not_A_Number;
-            point_votes += by_point && !by_comma;
-            comma_votes += by_comma && !by_point;
-            comma_grouped = comma_grouped || (by_point && point.shows_grouping);
-            point_grouped = point_grouped || (by_comma && comma.shows_grouping);
-        }
-    }
-    TMark mark;
-    mark.mark = point_votes > comma_votes   ? QLatin1Char('.')
-                : comma_votes > point_votes ? QLatin1Char(',')
-                                            : locale_mark;
-    mark.other_grouped = mark.mark == QLatin1Char(',') ? point_grouped : comma_grouped;
-    return mark;
+    return best_survey.Mark(locale_mark);
 }
 
 bool Is_Spreadsheet(const QByteArray &bytes)
@@ -519,8 +527,8 @@ TParsed Parse(const QString &text, QChar locale_mark)
     if (lines.empty())
         return parsed;
 
-    const TSeparator separator = Find_Separator(text, lines);
-    const TMark mark = Find_Mark(text, lines, separator, locale_mark);
+    TSeparator separator = TSeparator::Tab;
+    const TMark mark = Find_Separator_And_Mark(text, lines, locale_mark, &separator);
     parsed.entries.reserve(lines.size());
     for (const TLine &line : lines) {
         const QStringRef line_text = text.midRef(line.start, line.length);
