@@ -292,6 +292,8 @@ void TTestQuorvalEdit::Undo_And_Redo()
         Action(w, "Import Set B\u2026")->trigger();
         QVERIFY(driver.Done());
         QCOMPARE(dialog.caption, QString("Select text file to import into Data Set B"));
+        QCOMPARE(dialog.filters, QStringList({"Text Files (*.txt *.csv *.tsv)", "CSV Files (*.csv)",
+                                              "TSV Files (*.tsv)", "All Files (*)"}));
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
     }
