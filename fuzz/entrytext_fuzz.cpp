@@ -66,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Require(static_cast<int>(parsed.entries.size()) == parsed.data_line_count,
             "an accepted text lost lines");
     for (const Type::TEntryItem &entry : parsed.entries)
-        Require(Within_Limit(entry.nominal) && Within_Limit(entry.actual) &&
-                    Within_Limit(entry.uc),
+        Require(Within_Limit(entry.nominal) && Within_Limit(entry.actual) && Within_Limit(entry.uc),
                 "an accepted value beyond the limit or not finite");
 
     const QString copied = EntryText::Entries_Text(parsed.entries, mark);

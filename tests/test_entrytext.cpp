@@ -69,7 +69,8 @@ private slots:
             << "\"10\",\"10,00012\",\"0,0003\"\r\n20,\"20,49987\",\"0,0004\"\r\n"
             << Entries{Entry(10, 10.00012, 0.0003), Entry(20, 20.49987, 0.0004)};
         QTest::newRow("US CSV export")
-            << "Nominal,Actual,Uc (k=2)\r\n10,10.00012,3E-04\r\n\"1,020.5\",\"1,020.49987\",4E-04\r\n"
+            << "Nominal,Actual,Uc (k=2)\r\n10,10.00012,3E-04\r\n"
+               "\"1,020.5\",\"1,020.49987\",4E-04\r\n"
             << Entries{Entry(10, 10.00012, 0.0003), Entry(1020.5, 1020.49987, 0.0004)};
         QTest::newRow("quoted header with separators and quotes")
             << "\"Nominal; mm\";\"Actual \"\"measured\"\"\";Uc\n10;10,00012;0,0003\n"
@@ -145,8 +146,8 @@ private slots:
             << "1.00,5;10;0.1" << QList<int>{1} << "\"1.00,5\" is not a number";
         QTest::newRow("ambiguous thousands")
             << "10\t10.0001\t0.0003\n1,000\t1000.0001\t0.0003" << QList<int>{2}
-            << "\"1,000\" is ambiguous: \",\" may separate thousands or mark the decimals; write it "
-               "without thousands separators";
+            << "\"1,000\" is ambiguous: \",\" may separate thousands or mark the decimals; "
+               "write it without thousands separators";
         QTest::newRow("other decimal mark")
             << "0,5;0,49993;0,00003\n1.5;1.50001;0,00003\n2,5;2,5;0,1" << QList<int>{2}
             << "\"1.5\" has the decimal mark \".\", but the text's numbers have \",\"";

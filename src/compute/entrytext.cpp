@@ -371,8 +371,7 @@ bool Read_Value(const TField &field, TSeparator separator, const TMark &mark, do
     case TNumber::Not_Finite:
         *reason = QStringLiteral("%1 is not a finite number").arg(Quoted(field.text));
         return false;
-    case TNumber::Too_Large:
-        break;
+    case TNumber::Too_Large: break;
     case TNumber::Too_Small:
         *reason = QStringLiteral("%1 is too close to 0 to be stored").arg(Quoted(field.text));
         return false;
@@ -387,7 +386,8 @@ bool Read_Value(const TField &field, TSeparator separator, const TMark &mark, do
             *reason = QStringLiteral("%1 is not a number").arg(Quoted(field.text));
         return false;
     }
-    *reason = QStringLiteral("%1 is beyond %2 mm").arg(Quoted(field.text), QStringLiteral("\u00b11e12"));
+    *reason =
+        QStringLiteral("%1 is beyond %2 mm").arg(Quoted(field.text), QStringLiteral("\u00b11e12"));
     return false;
 }
 
@@ -471,10 +471,10 @@ bool Has_Lone_Surrogate(const QString &text)
 // controls of the same number, as web browsers read them.
 QString From_Windows_1252(const QByteArray &bytes)
 {
-    static const ushort high[32] = {
-        0x20ac, 0x0081, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008d, 0x017d, 0x008f, 0x0090, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022,
-        0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0x009d, 0x017e, 0x0178};
+    static const ushort high[32] = {0x20ac, 0x0081, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021,
+                                    0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008d, 0x017d, 0x008f,
+                                    0x0090, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014,
+                                    0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0x009d, 0x017e, 0x0178};
     QString text(bytes.size(), Qt::Uninitialized);
     QChar *out = text.data();
     for (const char byte : bytes) {
@@ -509,7 +509,8 @@ TParsed Parse(const QString &text, QChar locale_mark)
             ++end;
         ++number;
         const QStringRef line = text.midRef(start, end - start);
-        const bool blank = std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
+        const bool blank =
+            std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
         if (!blank) {
             const bool header = first && Is_Header(line);
             first = false;

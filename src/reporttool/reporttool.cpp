@@ -188,7 +188,8 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     }
     for (const QCommandLineOption *option : {&no_align_option, &decimal_comma_option})
         if (parser.values(*option).size() > 1) {
-            *error = QStringLiteral("Option '--%1' given more than once.").arg(option->names().constFirst());
+            *error = QStringLiteral("Option '--%1' given more than once.")
+                         .arg(option->names().constFirst());
             return false;
         }
     if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option)) {

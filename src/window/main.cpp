@@ -62,12 +62,9 @@ int main(int argc, char *argv[])
 {
     QString file_name;
     switch (Read_Command_Line(argc, argv, &file_name)) {
-    case TStart::Window:
-        break;
-    case TStart::Done:
-        return 0;
-    case TStart::Usage_Error:
-        return 2;
+    case TStart::Window: break;
+    case TStart::Done: return 0;
+    case TStart::Usage_Error: return 2;
     }
     // Saving beyond the file-size limit then fails with a message and the entries stay open.
     SafeWrite::Ignore_File_Size_Signal();

@@ -917,7 +917,8 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
     return text;
 }
 
-// Copies in the decimal mark of the user's locale, so that the user's spreadsheet takes the numbers.
+// Copies in the decimal mark of the user's locale, so that the user's spreadsheet takes the
+// numbers.
 void TQuorval::Edit_Copy()
 {
     QApplication::clipboard()->setText(EntryText::Entries_Text(d_paste_target->Selected_Items(),
