@@ -31,4 +31,12 @@ QString Shortest_Fixed(const double &value, int least_decimals)
     return text;
 }
 
+QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark)
+{
+    QString text = Shortest_Fixed(value, least_decimals);
+    if (decimal_mark != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), decimal_mark);
+    return text;
+}
+
 } // namespace NumberText

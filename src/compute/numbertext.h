@@ -14,6 +14,10 @@ namespace NumberText {
 // and "nan".
 QString Shortest_Fixed(const double &value, int least_decimals);
 
+// The same text with decimal_mark in place of ".": numbers for spreadsheets of a locale with a
+// decimal comma.
+QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark);
+
 } // namespace NumberText
 
 #endif

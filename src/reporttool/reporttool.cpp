@@ -4,6 +4,7 @@
 #include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
 #include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
@@ -35,20 +36,25 @@ namespace {
 
 const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
 
-void Append_Number(QByteArray *text, const double &value)
+void Append_Number(QByteArray *text, const double &value, bool decimal_comma)
 {
-    // Shortest text that reads back as the same double, independent of the locale.
+    // European spreadsheets read fixed notation with a decimal comma; the machine format is the
+    // shortest text that reads back as the same double, independent of the locale.
+    if (decimal_comma) {
+        text->append(NumberText::Shortest_Fixed(value, 0, QLatin1Char(',')).toLatin1());
+        return;
+    }
     char buffer[64];
     const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
     QUORVAL_ASSERT(result.ec == std::errc());
     text->append(buffer, static_cast<int>(result.ptr - buffer));
 }
 
-void Append_Field(QByteArray *text, bool printed, const double &value)
+void Append_Field(QByteArray *text, bool printed, const double &value, bool decimal_comma)
 {
-    text->append(',');
+    text->append(decimal_comma ? ';' : ',');
     if (printed)
-        Append_Number(text, value);
+        Append_Number(text, value, decimal_comma);
 }
 
 void Print(std::FILE *stream, const QString &text)
@@ -117,6 +123,8 @@ QString TReportTool::Usage()
                "  -o, --output FILE   write the text report to FILE (default: standard output)\n"
                "  --no-align          compare without aligning set B to set A (default: aligned)\n"
                "  --csv FILE          also write the comparison rows as CSV\n"
+               "  --decimal-comma     write the CSV with \";\" separators and decimal commas,\n"
+               "                      as spreadsheets of European locales read it\n"
                "  --plot FILE         also draw both graphs, one above the other, into FILE:\n"
                "                      .png, .pdf or .svg by its extension\n"
                "  --size WxH          size of the plot in pixels, %1 to %2 each "
@@ -144,13 +152,14 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     const QCommandLineOption output_option({"o", "output"}, "Report file.", "FILE");
     const QCommandLineOption no_align_option("no-align", "Compare without alignment.");
     const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
+    const QCommandLineOption decimal_comma_option("decimal-comma", "CSV with decimal commas.");
     const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
     const QCommandLineOption size_option("size", "Plot size.", "WxH");
     const QCommandLineOption record_option("record", "Record file.", "FILE");
     const QCommandLineOption help_option({"h", "help"}, "Usage.");
     const QCommandLineOption version_option("version", "Version.");
-    parser.addOptions({output_option, no_align_option, csv_option, plot_option, size_option,
-                       record_option, help_option, version_option});
+    parser.addOptions({output_option, no_align_option, csv_option, decimal_comma_option,
+                       plot_option, size_option, record_option, help_option, version_option});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -177,8 +186,14 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
             return false;
         }
     }
-    if (parser.values(no_align_option).size() > 1) {
-        *error = QStringLiteral("Option '--no-align' given more than once.");
+    for (const QCommandLineOption *option : {&no_align_option, &decimal_comma_option})
+        if (parser.values(*option).size() > 1) {
+            *error = QStringLiteral("Option '--%1' given more than once.")
+                         .arg(option->names().constFirst());
+            return false;
+        }
+    if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option)) {
+        *error = QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
         return false;
     }
 
@@ -201,6 +216,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     parsed->plot_file = parser.value(plot_option);
     parsed->record_file = parser.value(record_option);
     parsed->align = !parser.isSet(no_align_option);
+    parsed->decimal_comma = parser.isSet(decimal_comma_option);
 
     if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
         *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
@@ -263,21 +279,22 @@ bool TReportTool::Wants_Graphs(int argc, const char *const *argv)
     return false;
 }
 
-QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
+QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows,
+                                 bool decimal_comma)
 {
     QByteArray text;
     // A row is at most seven numbers of 24 characters and their commas.
     text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
-    text.append(Csv_Header);
+    text.append(decimal_comma ? QByteArray(Csv_Header).replace(',', ';') : QByteArray(Csv_Header));
     for (const TComparison::TExportData &row : rows) {
         if (row.Has_Position())
-            Append_Number(&text, row.position);
-        Append_Field(&text, row.Has_Dev_A(), row.dev_a);
-        Append_Field(&text, row.Has_Dev_B(), row.dev_b);
-        Append_Field(&text, row.Has_Uc_A(), row.uc_a);
-        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj);
-        Append_Field(&text, row.Has_Uc_B(), row.uc_b);
-        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value);
+            Append_Number(&text, row.position, decimal_comma);
+        Append_Field(&text, row.Has_Dev_A(), row.dev_a, decimal_comma);
+        Append_Field(&text, row.Has_Dev_B(), row.dev_b, decimal_comma);
+        Append_Field(&text, row.Has_Uc_A(), row.uc_a, decimal_comma);
+        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj, decimal_comma);
+        Append_Field(&text, row.Has_Uc_B(), row.uc_b, decimal_comma);
+        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value, decimal_comma);
         text.append('\n');
     }
     return text;
@@ -342,7 +359,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
     QByteArray csv;
     if (!parsed.csv_file.isEmpty())
-        csv = Csv_Text(comparison.Export_Rows());
+        csv = Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
     QByteArray plot;
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
         !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
