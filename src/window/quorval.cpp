@@ -1004,16 +1004,16 @@ void TQuorval::Edit_Paste()
         const EntryText::TParsed parsed = EntryText::Parse(text);
         const bool to_b = d_paste_target == d_entry_widget_b;
         const std::size_t count = static_cast<std::size_t>(d_paste_target->Entry_Count());
-        if (!parsed.Accepted())
+        if (!parsed.Accepted()) {
             refusal = Refusal_Text("Nothing was pasted", parsed);
-        else
-            refusal =
-                Entries_Refusal(to_b ? 0 : count + parsed.entries.size(),
-                                to_b ? count + parsed.entries.size() : 0, parsed.entries.size());
-        if (!refusal.isEmpty() && parsed.Accepted())
-            refusal = QStringLiteral("Nothing was pasted: ") + refusal;
-        if (refusal.isEmpty() && !d_paste_target->Paste_Entries(parsed.entries))
-            refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
+        } else {
+            const std::size_t total = count + parsed.entries.size();
+            refusal = Entries_Refusal(to_b ? 0 : total, to_b ? total : 0, parsed.entries.size());
+            if (refusal.isEmpty() && !d_paste_target->Paste_Entries(parsed.entries))
+                refusal = Out_Of_Memory_Text();
+            if (!refusal.isEmpty())
+                refusal.prepend(QStringLiteral("Nothing was pasted: "));
+        }
     } catch (const std::bad_alloc &) {
         refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
     }
