@@ -439,7 +439,7 @@ void TTestQuorvalEdit::Import_Refusals()
 // refused with the reason, and the lists and their history stay as they were.
 void TTestQuorvalEdit::Out_Of_Memory_Changes_Nothing()
 {
-#ifdef QUORVAL_ADDRESS_SANITIZER
+#ifdef __SANITIZE_ADDRESS__
     QSKIP("AddressSanitizer reserves terabytes of address space: no address-space limit");
 #endif
     auto window = Window();
@@ -485,8 +485,7 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
     QUndoStack *stack = w->Undo_Stack();
     stack->clear();
     std::vector<TLists> seen = {Lists_Of(w)};
-    const QString import_file = d_home + "/random.txt";
-    QVERIFY(Write_All(import_file, "1 1.000021 0.0003\n2 2.000013 0.0004\n"));
+    QVERIFY(Write_All(d_home + "/random.txt", "1 1.000021 0.0003\n2 2.000013 0.0004\n"));
     QRandomGenerator random(seed);
     // Offsets have at most the 4 decimals that their field shows.
     const auto Number = [&random](int most_decimals) {
@@ -494,12 +493,16 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
             .arg(random.bounded(-999999, 1000000))
             .arg(random.bounded(most_decimals + 1));
     };
-    const char *const fields[] = {"nominal_edit", "actual_edit", "uc_edit"};
     for (int step = 0; step < 1000; ++step) {
         const std::size_t changes = static_cast<std::size_t>(stack->index());
         const char set = random.bounded(2) ? 'B' : 'A';
         QListWidget *list = List_Of(w, set);
         const int rows = list->count();
+        const auto Field = [&]() {
+            list->setCurrentRow(random.bounded(rows));
+            const char *const fields[] = {"nominal_edit", "actual_edit", "uc_edit"};
+            return Entry_Widget(w, set)->findChild<QLineEdit *>(fields[random.bounded(3)]);
+        };
         const int kind = random.bounded(8);
         if (kind == 0) {
             QTest::mouseClick(Entry_Widget(w, set)->findChild<QToolButton *>("add_button"),
@@ -511,9 +514,7 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
             Focus_List(w, set);
             Press(w, set, Qt::Key_Delete, Qt::NoModifier);
         } else if (kind == 2 && rows > 0) {
-            list->setCurrentRow(random.bounded(rows));
-            QLineEdit *field =
-                Entry_Widget(w, set)->findChild<QLineEdit *>(fields[random.bounded(3)]);
+            QLineEdit *field = Field();
             field->setFocus();
             field->selectAll();
             QTest::keyClicks(field, Number(8));
@@ -525,24 +526,19 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
         } else if (kind == 4) {
             Type_Offset(w, Number(4));
         } else if (kind == 5) {
-            QVERIFY(w->Import_Data(import_file, set == 'B'));
+            QVERIFY(w->Import_Data(d_home + "/random.txt", set == 'B'));
         } else if (kind >= 6) {
-            if (rows > 0 && random.bounded(2)) {
-                list->setCurrentRow(random.bounded(rows));
-                QTest::mouseClick(
-                    Entry_Widget(w, set)->findChild<QLineEdit *>(fields[random.bounded(3)]),
-                    Qt::LeftButton);
-            }
+            if (rows > 0 && random.bounded(2))
+                QTest::mouseClick(Field(), Qt::LeftButton);
             w->findChild<QAction *>(kind == 6 ? "undo_action" : "redo_action")->trigger();
         }
         const std::size_t index = static_cast<std::size_t>(stack->index());
         if (kind < 6 && index != changes) {
-            // A change drops the changes that could be redone.
-            seen.resize(index);
+            seen.resize(index); // a change drops what could be redone
             seen.push_back(Lists_Of(w));
         } else {
-            QVERIFY2(index < seen.size(), qPrintable(QString("step %1").arg(step)));
-            const QString difference = Same_Lists(Lists_Of(w), seen[index]);
+            const QString difference = index < seen.size() ? Same_Lists(Lists_Of(w), seen[index])
+                                                           : QStringLiteral("unknown index");
             QVERIFY2(difference.isEmpty(),
                      qPrintable(QString("step %1: %2").arg(step).arg(difference)));
         }

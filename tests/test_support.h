@@ -32,15 +32,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-// AddressSanitizer reserves terabytes of address space: no address-space limit works under it.
-#if defined(__SANITIZE_ADDRESS__)
-#define QUORVAL_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUORVAL_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 namespace Support {
 
 inline Type::TEntryItem Entry(double nominal, double actual, double uc)
@@ -259,17 +250,11 @@ inline bool Limit_File_Size(rlim_t bytes)
 // allocation beyond that fails as when memory runs out.
 inline bool Limit_Address_Space(rlim_t bytes)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return false;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (!line.startsWith("VmSize:"))
-            continue;
-        const rlim_t used = line.mid(7).trimmed().split(' ').first().toULongLong() << 10;
-        const struct rlimit limit = {used + bytes, used + bytes};
-        return ::setrlimit(RLIMIT_AS, &limit) == 0;
-    }
-    return false;
+    // The first field of statm: the size in pages.
+    const rlim_t used = Read_All("/proc/self/statm").split(' ').first().toULongLong() *
+                        static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+    const struct rlimit limit = {used + bytes, used + bytes};
+    return used > 0 && ::setrlimit(RLIMIT_AS, &limit) == 0;
 }
 
 // In a child: mounts a 64 kB tmpfs on mount_point in a private mount namespace (through a user

@@ -540,8 +540,8 @@ bool TCommit::Keep_Old(TEntry *entry, int *error)
     }
     // A second name of someone else's file in a sticky folder could not be removed again.
     const uid_t user = ::geteuid();
-    const bool foreign = (folder.st_mode & S_ISVTX) != 0 && user != 0 &&
-                         old_stat.st_uid != user && folder.st_uid != user;
+    const bool foreign = (folder.st_mode & S_ISVTX) != 0 && user != 0 && old_stat.st_uid != user &&
+                         folder.st_uid != user;
     if (!foreign && Link_Beside(entry->target, false, entry->target, &entry->old_name, error))
         return true;
     // Otherwise, and on a file system without links, a copy.

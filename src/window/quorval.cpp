@@ -625,8 +625,9 @@ void TQuorval::Note_Written(const QString &file_name, bool in_place)
     // Until the next change: the user should know that this write was not atomic.
     if (!in_place)
         return;
-    d_status_label->setText(Status_Text() + QStringLiteral("  \u00b7  %1 written in place")
-                                                .arg(QFileInfo(file_name).fileName()));
+    d_status_label->setText(
+        Status_Text() +
+        QStringLiteral("  \u00b7  %1 written in place").arg(QFileInfo(file_name).fileName()));
     d_status_label->setToolTip(QStringLiteral("Its folder allows no new file: it was overwritten "
                                               "rather than replaced by a complete new one."));
 }
