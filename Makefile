@@ -12,9 +12,8 @@ FUZZ_SECONDS ?= 60
 BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev fonts-dejavu-core
 # poppler-utils: pdftotext, pdfinfo and pdftoppm read back the records the tests write.
 # xdg-utils: xdg-mime names the application of data files in the installation test.
-# strace: stops the report tool at each step of replacing its outputs.
 TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils \
-                 xdg-utils strace
+                 xdg-utils
 BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
 PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file

@@ -516,7 +516,6 @@ void TTestQuorvalFiles::Save_To_A_Read_Only_File()
     };
     QCOMPARE(Check_As_Unprivileged(in_place), QString("ok"));
     QVERIFY(Read_All(file_name).startsWith("<?xml"));
-    QVERIFY(Set_Mode(dir.path(), 0755));
 }
 
 void TTestQuorvalFiles::Drag_And_Drop()

@@ -233,9 +233,8 @@ void TTestQuorvalWindow::Damaged_Settings_File()
         fifo_window.close();
         return fifo_window.pos() == expected.topLeft() ? warnings : QString("moved");
     });
-    QVERIFY2(reply.contains(Settings_Path() + " is not a regular file; it is ignored and the "
-                                              "defaults are used."),
-             qPrintable(reply));
+    QVERIFY(reply.contains(Settings_Path() + " is not a regular file; it is ignored and the "
+                                             "defaults are used."));
     QVERIFY(!QFileInfo(Settings_Path()).isFile());
 }
 

@@ -12,7 +12,6 @@
 
 #include <QImage>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -395,8 +394,7 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QLocale>("locale");
         QTest::newRow("machine format") << QStringList() << QLocale::c();
-        QTest::newRow("decimal comma")
-            << QStringList{"--decimal-comma"} << QLocale(QLocale::German);
+        QTest::newRow("decimal comma") << QStringList{"--decimal-comma"} << QLocale(QLocale::German);
     }
 
     // The CSV holds the comparison's own doubles, and where the report prints a number the CSV
@@ -872,43 +870,6 @@ private slots:
         for (const QString &file : files)
             QCOMPARE(Read_All(folder + '/' + file), "old " + file.toLatin1());
         QCOMPARE(Entries(folder), QStringList({"blocker", "p.svg", "r.csv", "r.txt"}));
-    }
-
-    void Killed_Run_Is_Cleaned_Up_By_The_Next_data()
-    {
-        // Where strace kills the run: replacing two files links each new file and each old one
-        // beside its target, then renames each.
-        QTest::addColumn<QString>("call");
-        QTest::newRow("keeping the old report") << "linkat:when=2";
-        QTest::newRow("naming the new CSV") << "linkat:when=3";
-        QTest::newRow("replacing the report") << "rename:when=1";
-        QTest::newRow("replacing the CSV") << "rename:when=2";
-    }
-
-    // A run killed at any step of replacing its outputs leaves only temporary files of the
-    // documented pattern, and the next run over the same outputs removes them.
-    void Killed_Run_Is_Cleaned_Up_By_The_Next()
-    {
-        QFETCH(QString, call);
-        const QString folder = Path(QStringLiteral("killed-%1").arg(QTest::currentDataTag()));
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(Write_All(folder + "/r.txt", "old report") && Write_All(folder + "/r.csv", "old"));
-        const QStringList arguments = {d_sample, "-o", folder + "/r.txt", "--csv",
-                                       folder + "/r.csv"};
-        const TRun killed = Run_Program("strace",
-                                        QStringList{"-f", "-qq", "-o", "/dev/null", "-e",
-                                                    "inject=" + call + ":signal=SIGKILL",
-                                                    QUORVAL_REPORT_EXECUTABLE} +
-                                            arguments,
-                                        TRun_Options());
-        // strace ends as its tracee did, by the signal.
-        if (QStandardPaths::findExecutable("strace").isEmpty() || killed.exit_code != -1)
-            QSKIP("strace cannot stop the tool here (not installed, or tracing not allowed)");
-        const QRegularExpression left(
-            "^(r\\.(txt|csv)|\\.r\\.(txt|csv)\\.quorval-[0-9a-z]+\\.tmp)$");
-        QCOMPARE(Entries(folder).filter(left), Entries(folder));
-        QCOMPARE(Run_Tool(arguments).exit_code, 0);
-        QCOMPARE(Entries(folder), QStringList({"r.csv", "r.txt"}));
     }
 
     void Input_Not_A_Regular_File_data()

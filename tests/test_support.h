@@ -246,11 +246,9 @@ inline bool Limit_File_Size(rlim_t bytes)
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
-// In a child: an address-space limit of what the program uses now plus bytes, so that an
-// allocation beyond that fails as when memory runs out.
+// In a child: an address-space limit of what it uses now (statm's first field) plus bytes.
 inline bool Limit_Address_Space(rlim_t bytes)
 {
-    // The first field of statm: the size in pages.
     const rlim_t used = Read_All("/proc/self/statm").split(' ').first().toULongLong() *
                         static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
     const struct rlimit limit = {used + bytes, used + bytes};

@@ -833,7 +833,6 @@ void TTestXmlFile::Invalid_Encoding_Refused_data()
     QTest::newRow("after the first kilobyte")
         << root + "<A>" + QByteArray(1020 - root.size(), 'x') + "\xc3\xa9\xc3" + "</A>" + end << 2
         << 993;
-    // The parser drops an unfinished last character silently.
     QTest::newRow("sequence cut short at the end") << root + end + "\xe2\x82" << 3 << 1;
     QTest::newRow("UTF-16 with an odd last byte")
         << QTextCodec::codecForName("UTF-16")->fromUnicode(QString::fromLatin1(root + end)) + "x"
