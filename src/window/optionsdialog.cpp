@@ -1,21 +1,42 @@
 #include "src/window/optionsdialog.h"
 
+#include "src/compute/numbertext.h"
+
 #include <QCheckBox>
+#include <QDoubleValidator>
 #include <QFont>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <limits>
+
+namespace {
+
+// A sentence under a setting that says when to use it.
+QLabel *New_Explanation(const QString &text, QWidget *parent)
+{
+    QLabel *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    label->setContentsMargins(20, 0, 0, 6);
+    return label;
+}
+
+} // namespace
+
 TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(const_cast<QWidget *>(parent), flags),
-      d_align_check(nullptr),
-      d_accept_button(nullptr),
+    : QDialog(const_cast<QWidget *>(parent), flags), d_align_check(nullptr),
+      d_merge_edit(nullptr), d_decimals_spin(nullptr), d_accept_button(nullptr),
       d_cancel_button(nullptr)
 {
-    resize(400, 300);
+    resize(460, 340);
 
     QVBoxLayout *layout = new QVBoxLayout(this);
 
@@ -28,7 +49,45 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
     layout->addWidget(heading);
 
     d_align_check = new QCheckBox(QStringLiteral("Align Deviations and Adjust Uncertainty"), this);
+    d_align_check->setObjectName("align_check");
     layout->addWidget(d_align_check);
+    layout->addWidget(New_Explanation(
+        QStringLiteral("For a scale measured from its own zero: set B's deviations are shifted "
+                       "by set A's deviation at B's offset. Switch it off for independent "
+                       "standards such as gauge blocks."),
+        this));
+
+    QGridLayout *values = new QGridLayout();
+    d_merge_edit = new QLineEdit(this);
+    d_merge_edit->setObjectName("merge_distance_edit");
+    // Any distance that Reset shows, every digit of it, is acceptable.
+    QDoubleValidator *validator =
+        new QDoubleValidator(0.0, std::numeric_limits<double>::max(), 1000, d_merge_edit);
+    validator->setNotation(QDoubleValidator::StandardNotation);
+    validator->setLocale(QLocale::c());
+    d_merge_edit->setValidator(validator);
+    values->addWidget(new QLabel(QStringLiteral("Merge positions closer than"), this), 0, 0);
+    values->addWidget(d_merge_edit, 0, 1);
+    values->addWidget(new QLabel(QStringLiteral("mm"), this), 0, 2);
+    values->addWidget(
+        New_Explanation(
+            QStringLiteral("Nominal lengths of the two sets closer than this share one position; "
+                           "use 0 for gauge blocks and fine scales, so that every distinct length "
+                           "keeps a row of its own."),
+            this),
+        1, 0, 1, 3);
+    d_decimals_spin = new QSpinBox(this);
+    d_decimals_spin->setObjectName("decimals_spin");
+    d_decimals_spin->setRange(NumberText::Least_Decimals, 8);
+    values->addWidget(new QLabel(QStringLiteral("Decimals shown"), this), 2, 0);
+    values->addWidget(d_decimals_spin, 2, 1);
+    values->addWidget(
+        New_Explanation(QStringLiteral("In the entry lists and fields; the data keeps every "
+                                       "digit."),
+                        this),
+        3, 0, 1, 3);
+    values->setColumnStretch(3, 1);
+    layout->addLayout(values);
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
@@ -54,6 +113,9 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
 
     connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
+    connect(d_merge_edit, &QLineEdit::textChanged, this,
+            [this]() { d_accept_button->setEnabled(d_merge_edit->hasAcceptableInput()); });
+    Reset(Type::TOptions());
 }
 
 TOptionsDialog::~TOptionsDialog() = default;
@@ -62,10 +124,19 @@ Type::TOptions TOptionsDialog::Options() const
 {
     Type::TOptions options;
     options.remove_deviations = d_align_check->isChecked();
+    // The text shown reads back as the very distance given to Reset.
+    bool ok = false;
+    const double distance = d_merge_edit->text().toDouble(&ok);
+    if (ok && distance >= 0.0)
+        options.merge_distance = distance + 0.0;
     return options;
 }
 
-void TOptionsDialog::Reset(Type::TOptions options)
+int TOptionsDialog::Decimals_Shown() const { return d_decimals_spin->value(); }
+
+void TOptionsDialog::Reset(const Type::TOptions &options, int decimals_shown)
 {
     d_align_check->setChecked(options.remove_deviations);
+    d_merge_edit->setText(NumberText::Shortest_Fixed(options.merge_distance, 1));
+    d_decimals_spin->setValue(decimals_shown);
 }
