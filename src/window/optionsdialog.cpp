@@ -6,7 +6,6 @@
 #include <QDoubleValidator>
 #include <QFont>
 #include <QFrame>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +26,18 @@ QLabel *New_Explanation(const QString &text, QWidget *parent)
     label->setWordWrap(true);
     label->setContentsMargins(20, 0, 0, 6);
     return label;
+}
+
+// A label, the field and its unit on one line.
+QHBoxLayout *New_Row(const QString &label, QWidget *field, const QString &unit, QWidget *parent)
+{
+    QHBoxLayout *row = new QHBoxLayout();
+    row->addWidget(new QLabel(label, parent));
+    row->addWidget(field);
+    if (!unit.isEmpty())
+        row->addWidget(new QLabel(unit, parent));
+    row->addStretch(1);
+    return row;
 }
 
 } // namespace
@@ -57,37 +68,29 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
                        "standards such as gauge blocks."),
         this));
 
-    QGridLayout *values = new QGridLayout();
     d_merge_edit = new QLineEdit(this);
     d_merge_edit->setObjectName("merge_distance_edit");
+    d_merge_edit->setMaximumWidth(160);
     // Any distance that Reset shows, every digit of it, is acceptable.
     QDoubleValidator *validator =
         new QDoubleValidator(0.0, std::numeric_limits<double>::max(), 1000, d_merge_edit);
     validator->setNotation(QDoubleValidator::StandardNotation);
     validator->setLocale(QLocale::c());
     d_merge_edit->setValidator(validator);
-    values->addWidget(new QLabel(QStringLiteral("Merge positions closer than"), this), 0, 0);
-    values->addWidget(d_merge_edit, 0, 1);
-    values->addWidget(new QLabel(QStringLiteral("mm"), this), 0, 2);
-    values->addWidget(
-        New_Explanation(
-            QStringLiteral("Nominal lengths of the two sets closer than this share one position; "
-                           "use 0 for gauge blocks and fine scales, so that every distinct length "
-                           "keeps a row of its own."),
-            this),
-        1, 0, 1, 3);
+    layout->addLayout(New_Row(QStringLiteral("Merge positions closer than"), d_merge_edit,
+                              QStringLiteral("mm"), this));
+    layout->addWidget(New_Explanation(
+        QStringLiteral("Nominal lengths of the two sets closer than this share one position; use "
+                       "0 for gauge blocks and fine scales, so that every distinct length keeps a "
+                       "row of its own."),
+        this));
+
     d_decimals_spin = new QSpinBox(this);
     d_decimals_spin->setObjectName("decimals_spin");
     d_decimals_spin->setRange(NumberText::Least_Decimals, 8);
-    values->addWidget(new QLabel(QStringLiteral("Decimals shown"), this), 2, 0);
-    values->addWidget(d_decimals_spin, 2, 1);
-    values->addWidget(
-        New_Explanation(QStringLiteral("In the entry lists and fields; the data keeps every "
-                                       "digit."),
-                        this),
-        3, 0, 1, 3);
-    values->setColumnStretch(3, 1);
-    layout->addLayout(values);
+    layout->addLayout(New_Row(QStringLiteral("Decimals shown"), d_decimals_spin, QString(), this));
+    layout->addWidget(New_Explanation(
+        QStringLiteral("In the entry lists and fields; the data keeps every digit."), this));
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 

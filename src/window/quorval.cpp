@@ -312,6 +312,8 @@ void TQuorval::Create_Layout()
     // The verdict at a glance, below the footer.
     d_status_label = new QLabel(this);
     d_status_label->setObjectName("status_label");
+    // The entries without a position of their own can make it longer than the window is wide.
+    d_status_label->setWordWrap(true);
     statusBar()->addWidget(d_status_label, 1);
 }
 
