@@ -41,6 +41,15 @@ QString Shortest_Fixed(const double &value, int least_decimals)
     const long decimals = point ? static_cast<long>(result.ptr - point - 1) : 0;
     if (decimals > least_decimals)
         return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
+    // Below 1e9 a double lies closer than 1e-7 to its shortest text, far less than half a unit
+    // of the sixth decimal: rounding its exact value gives that text with zeros appended.
+    if (std::fabs(value) < 1e9 && least_decimals <= 6) {
+        QByteArray text(buffer, static_cast<int>(result.ptr - buffer));
+        if (point == nullptr && least_decimals > 0)
+            text += '.';
+        text.append(static_cast<int>(least_decimals - decimals), '0');
+        return QString::fromLatin1(text);
+    }
     // Qt rounds the exact value to least_decimals: the text written so far, which reads back as
     // the same double wherever the shortest digits are no longer than that.
     const QString text = QString::number(value, 'f', least_decimals);

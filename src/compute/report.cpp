@@ -40,23 +40,23 @@ void Row_Fields_Into(const TComparison::TExportData &row, const Report::TDecimal
                      TSink Field)
 {
     QByteArray field;
-    const auto Width = [&decimals](int column) {
-        return Field_Width + decimals[column] - Report::Least_Decimals;
+    const auto Append = [&field, &decimals](int column, bool shown, const double &value) {
+        const int width = Field_Width + decimals[column] - Report::Least_Decimals;
+        if (shown) {
+            NumberText::Append_Fixed(&field, value, width, decimals[column]);
+        } else {
+            field.append(width - static_cast<int>(sizeof Filler - 1), ' ');
+            field += Filler;
+        }
     };
     const auto Value = [&](int column, bool shown, const double &value) {
         field.clear();
         field += ' ';
-        if (shown)
-            NumberText::Append_Fixed(&field, value, Width(column), decimals[column]);
-        else
-            field += QByteArray(Filler).rightJustified(Width(column), ' ');
+        Append(column, shown, value);
         Field(field);
     };
     field.clear();
-    if (row.Has_Position())
-        NumberText::Append_Fixed(&field, row.position, Width(0), decimals[0]);
-    else
-        field += QByteArray(Filler).rightJustified(Width(0), ' ');
+    Append(0, row.Has_Position(), row.position);
     field += ' ';
     Field(field);
     Value(1, row.Has_Dev_A(), row.dev_a);

@@ -35,6 +35,8 @@
 namespace {
 
 const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
+// The warning about entries without a position of their own names this many, then counts.
+const std::size_t Merged_Entries_Named = 100;
 
 // Numbers in their shortest text that reads back as the same double, independent of the locale.
 void Append_Field(QByteArray *text, bool printed, const double &value)
@@ -370,8 +372,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     const bool compared =
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
-    const QString merged =
-        Report::Merged_Text(comparison.Merged_Entries(), comparison.Merged_Entries().size());
+    const QString merged = Report::Merged_Text(comparison.Merged_Entries(), Merged_Entries_Named);
     if (!merged.isEmpty())
         Print(err, QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
