@@ -608,7 +608,7 @@ EntryLists::TLists Lists_Of(const TContent &content)
 {
     // The stored entries include their set's offset, which the list adds again: the offset is
     // taken off, so that an unedited file saves to the same numbers.
-    const auto Without_Offset = [](const std::vector<Type::TEntryItem> &stored, double offset) {
+    const auto Taken_Off = [](const std::vector<Type::TEntryItem> &stored, double offset) {
         // Without an offset the entries go in exactly as stored, zeros keeping their sign.
         std::vector<Type::TEntryItem> items = stored;
         if (offset != 0.0) {
@@ -622,8 +622,8 @@ EntryLists::TLists Lists_Of(const TContent &content)
     EntryLists::TLists lists;
     lists.offset_a = 0.0;
     lists.offset_b = Relative_Offset_B(content);
-    lists.list_a = Without_Offset(content.entries_a, lists.offset_a);
-    lists.list_b = Without_Offset(content.entries_b, lists.offset_b);
+    lists.list_a = Taken_Off(content.entries_a, lists.offset_a);
+    lists.list_b = Taken_Off(content.entries_b, lists.offset_b);
     return lists;
 }
 

@@ -31,6 +31,19 @@ const bool Uncertainty_Column[] = {false, false, false, true, true, true, false}
 // number, so that the summary's mean and largest agree with the lines.
 bool Shows_En(const TComparison::TExportData &row) { return row.Has_Position() && row.Has_En(); }
 
+// Calls visit(column, shown, value) for the seven values of a row, left to right: shown where the
+// row has that value.
+template <typename TVisit> void For_Each_Value(const TComparison::TExportData &row, TVisit visit)
+{
+    visit(0, row.Has_Position(), row.position);
+    visit(1, row.Has_Dev_A(), row.dev_a);
+    visit(2, row.Has_Dev_B(), row.dev_b);
+    visit(3, row.Has_Uc_A(), row.uc_a);
+    visit(4, row.Has_Uc_A_Adj(), row.uc_a_adj);
+    visit(5, row.Has_Uc_B(), row.uc_b);
+    visit(6, Shows_En(row), row.en_value);
+}
+
 // The seven fields of a row as the report prints them: fixed-point in the C locale with the
 // column's decimals, right-aligned in 10 characters and one more for each decimal beyond four
 // (wider numbers widen their field), the position followed by a blank and every other field
@@ -40,7 +53,10 @@ void Row_Fields_Into(const TComparison::TExportData &row, const Report::TDecimal
                      TSink Field)
 {
     QByteArray field;
-    const auto Append = [&field, &decimals](int column, bool shown, const double &value) {
+    For_Each_Value(row, [&](int column, bool shown, const double &value) {
+        field.clear();
+        if (column > 0)
+            field += ' ';
         const int width = Field_Width + decimals[column] - Report::Least_Decimals;
         if (shown) {
             NumberText::Append_Fixed(&field, value, width, decimals[column]);
@@ -48,23 +64,10 @@ void Row_Fields_Into(const TComparison::TExportData &row, const Report::TDecimal
             field.append(width - static_cast<int>(sizeof Filler - 1), ' ');
             field += Filler;
         }
-    };
-    const auto Value = [&](int column, bool shown, const double &value) {
-        field.clear();
-        field += ' ';
-        Append(column, shown, value);
+        if (column == 0)
+            field += ' ';
         Field(field);
-    };
-    field.clear();
-    Append(0, row.Has_Position(), row.position);
-    field += ' ';
-    Field(field);
-    Value(1, row.Has_Dev_A(), row.dev_a);
-    Value(2, row.Has_Dev_B(), row.dev_b);
-    Value(3, row.Has_Uc_A(), row.uc_a);
-    Value(4, row.Has_Uc_A_Adj(), row.uc_a_adj);
-    Value(5, row.Has_Uc_B(), row.uc_b);
-    Value(6, Shows_En(row), row.en_value);
+    });
 }
 
 QByteArray Summary_Line(const char *label, const double &value, int decimals)
@@ -145,21 +148,13 @@ TDecimals Same_Decimals(int decimals)
 TDecimals Readable_Decimals(const std::vector<TComparison::TExportData> &rows)
 {
     TDecimals decimals = Same_Decimals(Least_Decimals);
-    const auto Take = [&decimals](int column, bool shown, const double &value) {
-        if (shown)
-            decimals[column] = std::max(
-                decimals[column],
-                NumberText::Readable_Decimals(value, Uncertainty_Column[column] ? 2 : 1));
-    };
-    for (const TComparison::TExportData &row : rows) {
-        Take(0, row.Has_Position(), row.position);
-        Take(1, row.Has_Dev_A(), row.dev_a);
-        Take(2, row.Has_Dev_B(), row.dev_b);
-        Take(3, row.Has_Uc_A(), row.uc_a);
-        Take(4, row.Has_Uc_A_Adj(), row.uc_a_adj);
-        Take(5, row.Has_Uc_B(), row.uc_b);
-        Take(6, Shows_En(row), row.en_value);
-    }
+    for (const TComparison::TExportData &row : rows)
+        For_Each_Value(row, [&decimals](int column, bool shown, const double &value) {
+            if (shown)
+                decimals[column] = std::max(
+                    decimals[column],
+                    NumberText::Readable_Decimals(value, Uncertainty_Column[column] ? 2 : 1));
+        });
     return decimals;
 }
 

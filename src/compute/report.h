@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_COMPUTE_REPORT_H
 
 #include "src/compute/comparison.h"
+#include "src/compute/numbertext.h"
 
 #include "core/base/safewrite.h"
 
@@ -17,7 +18,7 @@ namespace Report {
 
 // The decimals of the report's numbers: 4 gives the report's own layout, each more widens every
 // column (and the summary's numbers) by one character.
-constexpr int Least_Decimals = 4;
+constexpr int Least_Decimals = NumberText::Least_Decimals;
 
 // The whole report as it goes into the file (ASCII). offset_b is set B's entry offset,
 // dev_offset_b the deviation added to set B's deviations.

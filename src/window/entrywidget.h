@@ -1,6 +1,7 @@
 #ifndef QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 #define QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 
+#include "src/compute/numbertext.h"
 #include "src/compute/types.h"
 
 #include <QFont>
@@ -55,7 +56,8 @@ public:
 
     // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide at 4 decimals (one
     // wider for each decimal more), C locale.
-    static QString Display_Text(const Type::TEntryItem &item, int decimals = 4);
+    static QString Display_Text(const Type::TEntryItem &item,
+                                int decimals = NumberText::Least_Decimals);
     // The decimals of the list, the entry fields and the offset field (4 at first). The stored
     // values keep every digit: a field whose text the user has not changed never replaces them.
     void Set_Decimals(int decimals);
