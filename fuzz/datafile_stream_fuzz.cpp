@@ -105,8 +105,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Compare_Readers(Data_File(QByteArray(), " " + bytes, QByteArray(), "10.00000"));
     Compare_Readers(Data_File(bytes, QByteArray(), QByteArray(), "10.00000"));
     Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), "10.00000",
-                              "<Align_Deviations>" + bytes + "</Align_Deviations>"
-                              "<Position_Merge_Distance>" + bytes + "</Position_Merge_Distance>"));
+                              "<Align_Deviations>" + bytes +
+                                  "</Align_Deviations>"
+                                  "<Position_Merge_Distance>" +
+                                  bytes + "</Position_Merge_Distance>"));
     Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), "10.00000", bytes));
     return 0;
 }

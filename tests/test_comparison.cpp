@@ -264,29 +264,28 @@ private slots:
 
         // Merge distance 0: every distinct length a position, equal ones one; a set's own
         // entries merge like the other set's, and each that has no position of its own is named.
-        const Entries blocks = Sorted({{12.5, 12.5, 0.001}, {13, 13, 0.001}, {13, 13, 0.002}});
-        for (const double distance : {0.0, 0.3, 1.0}) {
+        const struct
+        {
+            double distance;
+            std::vector<double> positions;
+            QString merged;
+        } distances[] = {{0.0, {12.5, 12.8, 13}, ""},
+                         {0.3, {12.5, 13}, "B 12.8>13 "},
+                         {1.0, {12.5}, "A 13>12.5 A 13>12.5 B 12.8>12.5 "}};
+        for (const auto &d : distances) {
             Type::TOptions options = Options(false);
-            options.merge_distance = distance;
-            QVERIFY(comparison.Calculate(blocks, Sorted({{12.5, 12.5, 0.001}, {12.8, 12.8, 0.001}}),
-                                         0.0, options));
-            const std::vector<TComparison::TMerged_Entry> &merged = comparison.Merged_Entries();
-            QString text;
-            for (const TComparison::TMerged_Entry &entry : merged)
-                text += QStringLiteral("%1 %2>%3 ")
-                            .arg(entry.set_b ? 'B' : 'A')
-                            .arg(entry.nominal)
-                            .arg(entry.position);
-            if (distance == 0.0) {
-                QCOMPARE(comparison.Graph_Positions(), std::vector<double>({12.5, 12.8, 13}));
-                QCOMPARE(text, QString());
-            } else if (distance == 0.3) {
-                QCOMPARE(comparison.Graph_Positions(), std::vector<double>({12.5, 13}));
-                QCOMPARE(text, QString("B 12.8>13 "));
-            } else {
-                QCOMPARE(comparison.Graph_Positions(), std::vector<double>({12.5}));
-                QCOMPARE(text, QString("A 13>12.5 A 13>12.5 B 12.8>12.5 "));
-            }
+            options.merge_distance = d.distance;
+            QVERIFY(comparison.Calculate(
+                Sorted({{12.5, 12.5, 0.001}, {13, 13, 0.001}, {13, 13, 0.002}}),
+                Sorted({{12.5, 12.5, 0.001}, {12.8, 12.8, 0.001}}), 0.0, options));
+            QCOMPARE(comparison.Graph_Positions(), d.positions);
+            QString merged;
+            for (const TComparison::TMerged_Entry &e : comparison.Merged_Entries())
+                merged += QStringLiteral("%1 %2>%3 ")
+                              .arg(e.set_b ? 'B' : 'A')
+                              .arg(e.nominal)
+                              .arg(e.position);
+            QCOMPARE(merged, d.merged);
         }
         QVERIFY(TComparison::Position_Sort(1.0, 2.0));
         QVERIFY(!TComparison::Position_Sort(2.0, 1.0));

@@ -208,18 +208,14 @@ private slots:
         QCOMPARE(Read_All(file_name), QByteArray(Two_One_Entry_Sets));
 
         // The comparison's settings follow the sets, each only where it is not the default.
-        DataFile::TContent settings = content;
-        settings.align_deviations = false;
-        settings.merge_distance = 0.0;
-        QCOMPARE(Saved(settings),
-                 QByteArray(Two_One_Entry_Sets)
-                     .replace("</Quorval_Data>",
-                              "    <Align_Deviations>false</Align_Deviations>\n"
-                              "    <Position_Merge_Distance>0.00000</Position_Merge_Distance>\n"
-                              "</Quorval_Data>"));
-        settings.align_deviations = true;
-        settings.merge_distance = 1.0;
-        QCOMPARE(Saved(settings), QByteArray(Two_One_Entry_Sets));
+        QCOMPARE(Saved(DataFile::Content_Of(DataFile::Lists_Of(content))), Saved(content));
+        QCOMPARE(
+            Saved(DataFile::Content_Of(DataFile::Lists_Of(content), Type::TOptions{false, 0.0})),
+            QByteArray(Two_One_Entry_Sets)
+                .replace("</Quorval_Data>",
+                         "    <Align_Deviations>false</Align_Deviations>\n"
+                         "    <Position_Merge_Distance>0.00000</Position_Merge_Distance>\n"
+                         "</Quorval_Data>"));
     }
 
     void Writes_Empty_Sets_Rounded_Sorted_Numbers()
@@ -667,25 +663,20 @@ private slots:
         QTest::newRow("entity declaration") << "<!DOCTYPE Quorval_Data [<!ENTITY a \"1\">]>" +
                                                    Root(Offsets + Set_A + Set_B(Plain_Entry))
                                             << false << false;
-        QTest::newRow("settings") << Root(Offsets + Set_A + Set_B(Plain_Entry) + Settings)
-                                  << true << true;
+        QTest::newRow("settings") << Root(Offsets + Set_A + Set_B(Plain_Entry) + Settings) << true
+                                  << true;
         QTest::newRow("settings first, with blanks, CDATA, duplicates")
             << Root("<Position_Merge_Distance> 2.5 </Position_Merge_Distance><Align_Deviations>"
                     "<![CDATA[true]]></Align_Deviations><Align_Deviations>x</Align_Deviations>" +
                     Offsets + Set_A + Set_B(Plain_Entry))
             << true << true;
-        QTest::newRow("settings in version 1")
-            << Root(Set_A + Set_B(Plain_Entry) + Settings, "1") << true << true;
-        QTest::newRow("damaged alignment")
-            << Root(Offsets + Set_A + Set_B(Plain_Entry) + "<Align_Deviations>no</Align_Deviations>")
-            << false << false;
+        QTest::newRow("damaged alignment") << Root(Offsets + Set_A + Set_B(Plain_Entry) +
+                                                   "<Align_Deviations>no</Align_Deviations>")
+                                           << false << false;
         QTest::newRow("negative merge distance")
             << Root(Offsets + Set_A + Set_B(Plain_Entry) +
                     "<Position_Merge_Distance>-1</Position_Merge_Distance>")
             << false << false;
-        QTest::newRow("empty merge distance")
-            << Root(Offsets + Set_A + Set_B(Plain_Entry) + "<Position_Merge_Distance/>") << false
-            << false;
     }
 
     void Both_Readers_Agree_On_Hand_Made_Documents()

@@ -85,8 +85,6 @@ void TTestNumberText::Readable_Text_data()
     QTest::newRow("negative zero") << -0.0 << 1 << "0.0000";
     QTest::newRow("uncertainty of 0.03 um") << 0.00003 << 2 << "0.000030";
     QTest::newRow("uncertainty rounding to two digits") << 0.000996 << 2 << "0.0010";
-    QTest::newRow("uncertainty just below a power of ten") << 0.0000999999 << 2 << "0.00010";
-    QTest::newRow("large") << 1e15 << 2 << "1000000000000000.0000";
     QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << 1 << "------";
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << 2 << "------";
 }

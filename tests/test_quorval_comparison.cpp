@@ -475,7 +475,8 @@ void TTestQuorvalComparison::Status_Line_data()
                                          Entry(100, 100.000000002, 0.00004)}
         << false
         << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En 0.00004 at "
-           "100.0000 mm  \u00b7  0 with En > 1  \u00b7  2 entries share a position: A 0.5000 \u2192 0.0000, "
+           "100.0000 mm  \u00b7  0 with En > 1  \u00b7  2 entries share a position: A 0.5000 "
+           "\u2192 0.0000, "
            "B 0.2000 \u2192 0.0000";
 }
 

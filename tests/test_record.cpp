@@ -91,8 +91,10 @@ private slots:
         QTest::addColumn<QString>("first_row");
         QTest::addColumn<QString>("merged");
         const QStringList gauge_heading = {"Data file /lab/2024/gauge_blocks.quorval",
-                                           "Printed 2024-03-05 14:07", "Alignment Not aligned",
-                                           "Data B Pos Offset 0.0000 mm", "Entries in set A 39",
+                                           "Printed 2024-03-05 14:07",
+                                           "Alignment Not aligned",
+                                           "Data B Pos Offset 0.0000 mm",
+                                           "Entries in set A 39",
                                            "Entries in set B 39"};
         QTest::newRow("gauge blocks")
             << true << -1.0 << gauge_heading

@@ -163,10 +163,10 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
             if (shown_at != entry.nominal && std::isfinite(entry.nominal))
                 d_merged_entries.push_back(TMerged_Entry{set_b, entry.nominal, shown_at});
         }
-        std::stable_sort(d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
-                         d_merged_entries.end(), [](const TMerged_Entry &a, const TMerged_Entry &b) {
-                             return a.nominal < b.nominal;
-                         });
+        std::stable_sort(
+            d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
+            d_merged_entries.end(),
+            [](const TMerged_Entry &a, const TMerged_Entry &b) { return a.nominal < b.nominal; });
     };
     std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
     Take_Entries(entries_a, false, &dev_a_data, &uc_a_data);

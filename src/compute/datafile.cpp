@@ -508,7 +508,8 @@ void Build_Document(TXmlFile *xml_file, const TContent &content)
     Write_Set(xml_file, Name_Set_A, content.entries_a);
     Write_Set(xml_file, Name_Set_B, content.entries_b);
     const Type::TOptions defaults;
-    if (content.align_deviations.value_or(defaults.remove_deviations) != defaults.remove_deviations) {
+    if (content.align_deviations.value_or(defaults.remove_deviations) !=
+        defaults.remove_deviations) {
         QDomElement align = xml_file->Create_Node(&xml_file->d_root_node, Name_Align);
         xml_file->Write_Text_Node(&align, *content.align_deviations ? Text_True : Text_False);
     }

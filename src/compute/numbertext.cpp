@@ -101,8 +101,8 @@ int Readable_Decimals(const double &value, int significant)
         size >= std::pow(10.0, significant - 1 - Least_Decimals))
         return Least_Decimals;
     // The logarithm may be off by one next to a power of ten: the text decides.
-    int decimals = std::max(Least_Decimals,
-                            significant - 1 - static_cast<int>(std::floor(std::log10(size))));
+    int decimals =
+        std::max(Least_Decimals, significant - 1 - static_cast<int>(std::floor(std::log10(size))));
     while (decimals > Least_Decimals &&
            Significant_Digits(Fixed(value, decimals - 1)) >= significant)
         --decimals;

@@ -17,8 +17,8 @@ namespace {
 const char Title[] = "Comparison Data\n\n";
 // The column titles with the blanks before each, as the report of four decimals lays them out:
 // "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En".
-const char *const Header_Pieces[] = {"Position", "       Dev. A", "     Dev. B", "      Uc A",
-                                     "      Uc A Adj", "    Uc B", "        En"};
+const char *const Header_Pieces[] = {"Position",       "       Dev. A", "     Dev. B", "      Uc A",
+                                     "      Uc A Adj", "    Uc B",      "        En"};
 const int Ruler_Length = 82;
 // The widths of a number field and of a summary number at four decimals.
 const int Field_Width = 10;
@@ -108,8 +108,8 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     QUORVAL_ASSERT(decimals >= Least_Decimals);
     const int wider = decimals - Least_Decimals;
     QByteArray text;
-    text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 10000000) * (80 + 7 * wider) +
-                                  512));
+    text.reserve(
+        static_cast<int>(std::min<std::size_t>(rows.size(), 10000000) * (80 + 7 * wider) + 512));
     text += Title;
     for (const char *piece : Header_Pieces)
         text += (piece == Header_Pieces[0] ? QByteArray() : QByteArray(wider, ' ')) + piece;

@@ -2,9 +2,9 @@
 
 #include "core/base/assertion.h"
 #include "src/compute/comparison.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -110,8 +110,8 @@ struct TLayout
     std::array<double, Columns> left{};
     std::array<double, Columns> width{};
     std::array<bool, Columns> fits{}; // every text of the column fits its width
-    Report::TDecimals decimals{};      // of the table's columns
-    QStringList merged_lines;          // the entries without a position of their own
+    Report::TDecimals decimals{};     // of the table's columns
+    QStringList merged_lines;         // the entries without a position of their own
     std::vector<TPage> pages;
 };
 
@@ -139,10 +139,10 @@ void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
     std::array<double, Columns> natural{};
     double total = 0.0;
     for (int column = 0; column < Columns; ++column) {
-        const QString widest = column == Marker_Column
-                                   ? QLatin1String(Marker)
-                                   : QString(std::max(0, longest[column] - 1), QLatin1Char('0')) +
-                                         QLatin1Char('.');
+        const QString widest =
+            column == Marker_Column
+                ? QLatin1String(Marker)
+                : QString(std::max(0, longest[column] - 1), QLatin1Char('0')) + QLatin1Char('.');
         natural[column] =
             std::max({metrics.horizontalAdvance(widest), metrics.horizontalAdvance(filler),
                       metrics.horizontalAdvance(Label_Of(column))}) +

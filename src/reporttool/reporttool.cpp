@@ -1,13 +1,13 @@
 #include "src/reporttool/reporttool.h"
 
 #include "core/base/assertion.h"
-#include "core/widgets/graphwidget.h"
 #include "core/base/safewrite.h"
-#include "src/documents/comparisongraphs.h"
+#include "core/widgets/graphwidget.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
-#include "src/documents/record.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/documents/record.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -156,9 +156,9 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     const QCommandLineOption record_option("record", "Record file.", "FILE");
     const QCommandLineOption help_option({"h", "help"}, "Usage.");
     const QCommandLineOption version_option("version", "Version.");
-    parser.addOptions({output_option, align_option, no_align_option, merge_option,
-                       decimals_option, csv_option, plot_option, size_option, record_option,
-                       help_option, version_option});
+    parser.addOptions({output_option, align_option, no_align_option, merge_option, decimals_option,
+                       csv_option, plot_option, size_option, record_option, help_option,
+                       version_option});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();

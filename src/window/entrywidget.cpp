@@ -313,7 +313,8 @@ void TEntryWidget::Set_Decimals(int decimals)
     std::vector<TField> fields = {{d_offset_edit, d_offset, false}};
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
     if (selected.size() == 1) {
-        const Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+        const Type::TEntryItem item =
+            selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
         fields.push_back({d_nominal_edit, item.nominal, false});
         fields.push_back({d_actual_edit, item.actual, false});
         fields.push_back({d_uc_edit, item.uc, false});
@@ -333,9 +334,9 @@ void TEntryWidget::Set_Decimals(int decimals)
         const QSignalBlocker blocker(model);
         for (int row = 0; row < count; ++row) {
             QListWidgetItem *item = d_entry_list->item(row);
-            item->setData(Qt::DisplayRole, Display_Text(item->data(Qt::UserRole)
-                                                            .value<Type::TEntryItem>(),
-                                                        d_decimals));
+            item->setData(
+                Qt::DisplayRole,
+                Display_Text(item->data(Qt::UserRole).value<Type::TEntryItem>(), d_decimals));
         }
     }
     emit model->dataChanged(model->index(0, 0), model->index(count - 1, 0));
@@ -652,4 +653,3 @@ void TEntryWidget::Apply_Set(int row, const Type::TEntryItem &item, bool select)
     }
     emit Data_Changed();
 }
-

@@ -43,9 +43,8 @@ QHBoxLayout *New_Row(const QString &label, QWidget *field, const QString &unit, 
 } // namespace
 
 TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(const_cast<QWidget *>(parent), flags), d_align_check(nullptr),
-      d_merge_edit(nullptr), d_decimals_spin(nullptr), d_accept_button(nullptr),
-      d_cancel_button(nullptr)
+    : QDialog(const_cast<QWidget *>(parent), flags), d_align_check(nullptr), d_merge_edit(nullptr),
+      d_decimals_spin(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
 {
     resize(460, 340);
 

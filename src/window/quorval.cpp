@@ -1,16 +1,16 @@
 #include "src/window/quorval.h"
 
 #include "core/base/assertion.h"
+#include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
 #include "core/widgets/messagebox.h"
-#include "core/base/safewrite.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/datafile.h"
 #include "src/compute/numbertext.h"
-#include "src/window/entrywidget.h"
-#include "src/window/optionsdialog.h"
 #include "src/compute/report.h"
 #include "src/compute/settings.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/window/entrywidget.h"
+#include "src/window/optionsdialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -507,8 +507,7 @@ void TQuorval::Update()
     d_en_graph->DeleteDataSets();
     // Fewer than two entries in a set: no comparison, nothing to export; the entries typed so
     // far can still be saved.
-    const bool compared =
-        d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
+    const bool compared = d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
     const bool has_entries = !entries_a.empty() || !entries_b.empty();
     d_action_save->setEnabled(has_entries);
     for (QAction *action :
@@ -545,8 +544,7 @@ QString TQuorval::Status_Text() const
                     .arg(NumberText::Readable(summary.en_max),
                          NumberText::Readable(summary.en_max_position))
                     .arg(summary.above_one);
-    const QString merged =
-        Report::Merged_Text(d_comparison.Merged_Entries(), Merged_Entries_Named);
+    const QString merged = Report::Merged_Text(d_comparison.Merged_Entries(), Merged_Entries_Named);
     if (!merged.isEmpty())
         text += QStringLiteral("  \u00b7  ") + merged;
     return text;
