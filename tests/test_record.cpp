@@ -18,10 +18,10 @@ using namespace Support;
 
 namespace {
 
-// The gauge-block example with its settings (not aligned, every block a position), or with the
-// merge distance given, or 1,000 positions 1 mm apart, aligned at B's offset 2.5, where set B's
-// deviation jumps at every 97th.
-TComparison Example(bool gauge_blocks, Record::THeading *heading, double merge_distance = -1.0)
+// The gauge-block example with its settings (not aligned, every block a position), or 1,000
+// positions 1 mm apart, aligned at B's offset 2.5, where set B's deviation jumps at every 97th
+// and its entry at 500.25 has no position of its own.
+TComparison Example(bool gauge_blocks, Record::THeading *heading)
 {
     EntryLists::TInputs inputs;
     Type::TOptions options;
@@ -37,14 +37,13 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading, double merge_d
     } else {
         for (int i = 0; i < 1000; ++i) {
             inputs.entries_a.push_back(Entry(i, i + 0.0001 * (i % 7), 0.0005));
+            const double nominal = i == 500 ? 500.25 : i;
             inputs.entries_b.push_back(
-                Entry(i, i + 0.0001 * (i % 5) + (i % 97 == 0 ? 0.003 : 0.0), 0.0006));
+                Entry(nominal, nominal + 0.0001 * (i % 5) + (i % 97 == 0 ? 0.003 : 0.0), 0.0006));
         }
         inputs.offset_b = 2.5;
     }
     heading->printed = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
-    if (merge_distance >= 0.0)
-        options.merge_distance = merge_distance;
     heading->aligned = options.remove_deviations;
     heading->offset_b = inputs.offset_b;
     heading->entries_a = static_cast<int>(inputs.entries_a.size());
@@ -85,31 +84,26 @@ private slots:
     void Pages_data()
     {
         QTest::addColumn<bool>("gauge_blocks");
-        QTest::addColumn<double>("merge_distance");
         QTest::addColumn<QStringList>("heading_fields");
         // Every value readable: uncertainties of 0.03 um with two digits, none as zero.
         QTest::addColumn<QString>("first_row");
         QTest::addColumn<QString>("merged");
-        const QStringList gauge_heading = {"Data file /lab/2024/gauge_blocks.quorval",
-                                           "Printed 2024-03-05 14:07",
-                                           "Alignment Not aligned",
-                                           "Data B Pos Offset 0.0000 mm",
-                                           "Entries in set A 39",
-                                           "Entries in set B 39"};
         QTest::newRow("gauge blocks")
-            << true << -1.0 << gauge_heading
+            << true
+            << QStringList{"Data file /lab/2024/gauge_blocks.quorval",
+                           "Printed 2024-03-05 14:07",
+                           "Alignment Not aligned",
+                           "Data B Pos Offset 0.0000 mm",
+                           "Entries in set A 39",
+                           "Entries in set B 39"}
             << "0.5000 0.00000 0.00000 0.000030 0.000030 0.000040 0.0000" << QString();
-        QTest::newRow("gauge blocks merged within 1 mm")
-            << true << 1.0 << gauge_heading
-            << "0.5000 0.00000 0.00000 0.000030 0.000030 0.000040 0.0000"
-            << QString("A 13.0000 \u2192 12.5000, A 18.0000 \u2192 17.5000, B 13.0000 \u2192 "
-                       "12.5000, B 18.0000 \u2192 17.5000");
         QTest::newRow("1000 positions")
-            << false << -1.0
+            << false
             << QStringList{"Data file not saved", "Alignment Aligned",
                            "Data B Pos Offset 2.5000 mm", "Entries in set A 1000",
                            "Entries in set B 1000"}
-            << "0.0000 0.0000 0.0033 0.00050 0.00050 0.00060 4.1612 En > 1" << QString();
+            << "0.0000 0.0000 0.0033 0.00050 0.00050 0.00060 4.1612 En > 1"
+            << QString("B 500.2500 \u2192 500.0000");
     }
 
     // Every page numbered, the table's rows exactly the report's with those where En > 1 marked
@@ -118,12 +112,11 @@ private slots:
     void Pages()
     {
         QFETCH(bool, gauge_blocks);
-        QFETCH(double, merge_distance);
         QFETCH(QStringList, heading_fields);
         QFETCH(QString, first_row);
         QFETCH(QString, merged);
         Record::THeading heading;
-        const TComparison comparison = Example(gauge_blocks, &heading, merge_distance);
+        const TComparison comparison = Example(gauge_blocks, &heading);
         const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
         const QString file =
             Write_Record(QTest::currentDataTag() + QString(".pdf"), comparison, heading);
