@@ -107,6 +107,7 @@ private slots:
     void init();
     void Paste_Goes_To_The_List_With_The_Focus();
     void Bad_Paste_Changes_Nothing();
+    void Copy_Then_Paste_Keeps_Every_Bit_data();
     void Copy_Then_Paste_Keeps_Every_Bit();
     void Undo_And_Redo_data();
     void Undo_And_Redo();
@@ -141,6 +142,7 @@ void TTestQuorvalEdit::init()
     d_home = New_Home(d_root, &d_count);
     QVERIFY(!d_home.isEmpty());
     QApplication::clipboard()->clear();
+    QLocale::setDefault(QLocale::c());
 }
 
 void TTestQuorvalEdit::Paste_Goes_To_The_List_With_The_Focus()
@@ -208,8 +210,17 @@ void TTestQuorvalEdit::Bad_Paste_Changes_Nothing()
     QCOMPARE(window->Undo_Stack()->count(), changes);
 }
 
+void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
 void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 {
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
     auto window = Window();
     QVERIFY(window);
     const Items awkward = {Entry(0.1 + 0.2, 100.00012345678901, 1e-300),
@@ -219,6 +230,8 @@ void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
     // The two pasted entries are selected: Ctrl+C copies just them.
     Focus_List(window.get(), 'A');
     Press(window.get(), 'A', Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(QApplication::clipboard()->text().startsWith(
+        QString("0.30000000000000004\t100.00012345678901\t").replace('.', locale.decimalPoint())));
     Focus_List(window.get(), 'B');
     List_Of(window.get(), 'B')->clearSelection();
     Press(window.get(), 'B', Qt::Key_V, Qt::ControlModifier);
@@ -289,6 +302,8 @@ void TTestQuorvalEdit::Undo_And_Redo()
         Action(w, "Import Set B\u2026")->trigger();
         QVERIFY(driver.Done());
         QCOMPARE(dialog.caption, QString("Select text file to import into Data Set B"));
+        QCOMPARE(dialog.filters, QStringList({"Text Files (*.txt *.csv *.tsv)", "CSV Files (*.csv)",
+                                              "TSV Files (*.tsv)", "All Files (*)"}));
     } else if (change == "options") {
         TModalDriver driver;
         driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
@@ -381,8 +396,11 @@ void TTestQuorvalEdit::Import_Refusals()
     const TCase cases[] = {
         {"binary.txt", QByteArray("10;1;1\0\1\2", 9),
          "The file binary.txt cannot be imported: it holds NUL bytes, so it is not a text file."},
-        {"latin1.txt", "10;1;1\n\xb5m;1;1\n",
-         "The file latin1.txt cannot be imported: it is not valid UTF-8 text."},
+        {"book.xlsx", QByteArray("PK\x03\x04\x14\0\x06\0", 8),
+         "The file book.xlsx cannot be imported: it is a spreadsheet file, not text; save it as "
+         "CSV in the spreadsheet program, or copy the cells and paste them."},
+        {"header.csv", "Nennma\xdf;Istma\xdf;Uc\r\n\r\n",
+         "Nothing was imported from header.csv: no line gives three numbers"},
         {"bad lines.csv", "1,1,1\n2,2\n",
          "Nothing was imported from bad lines.csv: 1 of 2 lines do not give three numbers"},
     };

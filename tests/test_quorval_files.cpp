@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -106,6 +107,8 @@ private slots:
     void Failed_Loads_Keep_Everything();
     void Loading_Inserts_Each_Set_At_Once();
     void Open_Command();
+    void Command_Line_data();
+    void Command_Line();
     void Save_Command();
     void Drag_And_Drop();
     void Drop_With_Unsaved_Data();
@@ -388,6 +391,34 @@ void TTestQuorvalFiles::Open_Command()
         QVERIFY(error.shown);
         QVERIFY(!window.Data_Modified());
     }
+}
+
+void TTestQuorvalFiles::Command_Line_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<QString>("output"); // the start of standard output or, failing, of error
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "quorval " QUORVAL_VERSION "\n";
+    QTest::newRow("help") << QStringList{"a.quorval", "-h"} << 0 << "Usage: quorval [FILE.quorval]";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
+                                    << "quorval: unknown option '--bogus'\n\nUsage: quorval";
+    QTest::newRow("second file") << QStringList{"a.quorval", "b.quorval"} << 2
+                                 << "quorval: only one file can be opened\n\nUsage: quorval";
+}
+
+// Answered before any window opens (the Open command shares the opening of a file given).
+void TTestQuorvalFiles::Command_Line()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exit_code);
+    QFETCH(QString, output);
+    QProcess program;
+    program.start(QUORVAL_EXECUTABLE, arguments);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), exit_code);
+    const QByteArray text = exit_code == 0 ? program.readAllStandardOutput()
+                                           : program.readAllStandardError();
+    QVERIFY2(text.startsWith(output.toUtf8()), text.constData());
 }
 
 void TTestQuorvalFiles::Save_Command()

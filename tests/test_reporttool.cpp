@@ -220,7 +220,7 @@ TWindowResult Window_Result(const QString &file_name, bool align)
 }
 
 // The CSV as rows of fields, without the header.
-QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
+QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv, char separator = ',')
 {
     QList<QByteArray> lines = csv.split('\n');
     QList<QList<QByteArray>> fields;
@@ -229,7 +229,7 @@ QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
     if (!lines.isEmpty())
         lines.removeFirst();
     for (const QByteArray &line : lines)
-        fields.append(line.split(','));
+        fields.append(line.split(separator));
     return fields;
 }
 
@@ -421,19 +421,32 @@ private slots:
         QVERIFY(only_a > 0 && both > 0 && only_b > 0);
     }
 
+    void Csv_Reads_Back_As_The_Report_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("machine format") << QStringList() << QLocale::c();
+        QTest::newRow("decimal comma") << QStringList{"--decimal-comma"} << QLocale(QLocale::German);
+    }
+
     // The CSV holds the comparison's own doubles, and where the report prints a number the CSV
-    // value prints the same; "------" is an empty field.
+    // value prints the same; "------" is an empty field. With --decimal-comma, as a German
+    // spreadsheet reads it.
     void Csv_Reads_Back_As_The_Report()
     {
+        QFETCH(QStringList, options);
+        QFETCH(QLocale, locale);
+        const char separator = locale.decimalPoint() == ',' ? ';' : ',';
         const QString csv_file = Path("rows.csv");
-        const TRun run = Run_Tool({d_sample, "--csv", csv_file});
+        const TRun run = Run_Tool(QStringList{d_sample, "--csv", csv_file} + options);
         QCOMPARE(run.exit_code, 0);
         const QByteArray csv = Read_All(csv_file);
-        QVERIFY(csv.startsWith("position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n"));
+        QVERIFY(csv.startsWith(
+            QByteArray("position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n").replace(',', separator)));
         QVERIFY(!csv.contains('\r'));
 
         const TWindowResult window = Window_Result(d_sample, true);
-        const QList<QList<QByteArray>> fields = Csv_Fields(csv);
+        const QList<QList<QByteArray>> fields = Csv_Fields(csv, separator);
         const QList<QByteArray> lines = Report_Lines(run.out);
         QCOMPARE(fields.size(), static_cast<int>(window.rows.size()));
         QCOMPARE(lines.size(), fields.size());
@@ -453,7 +466,7 @@ private slots:
                     continue;
                 }
                 bool ok = false;
-                const double value = QLocale::c().toDouble(QString::fromLatin1(field), &ok);
+                const double value = locale.toDouble(QString::fromLatin1(field), &ok);
                 QVERIFY2(ok, field.constData());
                 QCOMPARE(std::memcmp(&value, &expected[column], sizeof(double)), 0);
                 QCOMPARE(QByteArray::number(value, 'f', 4), printed[column]);
@@ -581,6 +594,7 @@ private slots:
         QTest::newRow("missing file") << QStringList{"-o", "OUT/r.txt"};
         QTest::newRow("two files") << QStringList{"SAMPLE", "SAMPLE"};
         QTest::newRow("option without value") << QStringList{"SAMPLE", "--csv"};
+        QTest::newRow("decimal comma without CSV") << QStringList{"SAMPLE", "--decimal-comma"};
         QTest::newRow("empty output name") << QStringList{"SAMPLE", "-o", ""};
         QTest::newRow("output given twice")
             << QStringList{"SAMPLE", "-o", "OUT/a.txt", "-o", "OUT/b.txt"};

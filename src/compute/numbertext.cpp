@@ -119,4 +119,12 @@ QString Readable(const double &value, int significant)
     return Fixed(value + 0.0, Readable_Decimals(value, significant));
 }
 
+QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark)
+{
+    QString text = Shortest_Fixed(value, least_decimals);
+    if (decimal_mark != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), decimal_mark);
+    return text;
+}
+
 } // namespace NumberText

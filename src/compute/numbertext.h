@@ -43,6 +43,10 @@ int Readable_Decimals(const double &value, int significant = 1);
 // What the program shows for a number that is not finite.
 extern const char *const Not_A_Number;
 
+// The same text with decimal_mark in place of ".": numbers for spreadsheets of a locale with a
+// decimal comma.
+QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark);
+
 } // namespace NumberText
 
 #endif

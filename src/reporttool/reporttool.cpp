@@ -1,13 +1,13 @@
 #include "src/reporttool/reporttool.h"
 
 #include "core/base/assertion.h"
-#include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
+#include "core/base/safewrite.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/compute/entrylists.h"
+#include "src/documents/record.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
-#include "src/documents/comparisongraphs.h"
-#include "src/documents/record.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -38,12 +38,22 @@ const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
 // The warning about entries without a position of their own names this many, then counts.
 const std::size_t Merged_Entries_Named = 100;
 
-// Numbers in their shortest text that reads back as the same double, independent of the locale.
-void Append_Field(QByteArray *text, bool printed, const double &value)
+void Append_Number(QByteArray *text, const double &value, bool decimal_comma)
 {
-    text->append(',');
+    // European spreadsheets read fixed notation with a decimal comma; the machine format is the
+    // shortest text that reads back as the same double, independent of the locale.
+    if (decimal_comma) {
+        text->append(NumberText::Shortest_Fixed(value, 0, QLatin1Char(',')).toLatin1());
+        return;
+    }
+    NumberText::Append_Shortest(text, value);
+}
+
+void Append_Field(QByteArray *text, bool printed, const double &value, bool decimal_comma)
+{
+    text->append(decimal_comma ? ';' : ',');
     if (printed)
-        NumberText::Append_Shortest(text, value);
+        Append_Number(text, value, decimal_comma);
 }
 
 void Print(std::FILE *stream, const QString &text)
@@ -118,6 +128,8 @@ QString TReportTool::Usage()
                "  --decimals N        decimals of the report's numbers, 4 to %3 (default 4);\n"
                "                      each one more widens every column by one character\n"
                "  --csv FILE          also write the comparison rows as CSV\n"
+               "  --decimal-comma     write the CSV with \";\" separators and decimal commas,\n"
+               "                      as spreadsheets of European locales read it\n"
                "  --plot FILE         also draw both graphs, one above the other, into FILE:\n"
                "                      .png, .pdf or .svg by its extension\n"
                "  --size WxH          size of the plot in pixels, %1 to %2 each "
@@ -151,14 +163,15 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     const QCommandLineOption merge_option("merge-distance", "Merge distance.", "MM");
     const QCommandLineOption decimals_option("decimals", "Decimals.", "N");
     const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
+    const QCommandLineOption decimal_comma_option("decimal-comma", "CSV with decimal commas.");
     const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
     const QCommandLineOption size_option("size", "Plot size.", "WxH");
     const QCommandLineOption record_option("record", "Record file.", "FILE");
     const QCommandLineOption help_option({"h", "help"}, "Usage.");
     const QCommandLineOption version_option("version", "Version.");
     parser.addOptions({output_option, align_option, no_align_option, merge_option, decimals_option,
-                       csv_option, plot_option, size_option, record_option, help_option,
-                       version_option});
+                       csv_option, decimal_comma_option, plot_option, size_option, record_option,
+                       help_option, version_option});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -190,6 +203,14 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
                             parser.optionNames().count(QStringLiteral("no-align"));
     if (align_count > 1) {
         *error = QStringLiteral("Give '--align' or '--no-align' once at most.");
+        return false;
+    }
+    if (parser.values(decimal_comma_option).size() > 1) {
+        *error = QStringLiteral("Option '--decimal-comma' given more than once.");
+        return false;
+    }
+    if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option)) {
+        *error = QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
         return false;
     }
 
@@ -235,6 +256,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
             return false;
         }
     }
+    parsed->decimal_comma = parser.isSet(decimal_comma_option);
 
     if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
         *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
@@ -297,21 +319,22 @@ bool TReportTool::Wants_Graphs(int argc, const char *const *argv)
     return false;
 }
 
-QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
+QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows,
+                                 bool decimal_comma)
 {
     QByteArray text;
     // A row is at most seven numbers of 24 characters and their commas.
     text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
-    text.append(Csv_Header);
+    text.append(decimal_comma ? QByteArray(Csv_Header).replace(',', ';') : QByteArray(Csv_Header));
     for (const TComparison::TExportData &row : rows) {
         if (row.Has_Position())
-            NumberText::Append_Shortest(&text, row.position);
-        Append_Field(&text, row.Has_Dev_A(), row.dev_a);
-        Append_Field(&text, row.Has_Dev_B(), row.dev_b);
-        Append_Field(&text, row.Has_Uc_A(), row.uc_a);
-        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj);
-        Append_Field(&text, row.Has_Uc_B(), row.uc_b);
-        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value);
+            Append_Number(&text, row.position, decimal_comma);
+        Append_Field(&text, row.Has_Dev_A(), row.dev_a, decimal_comma);
+        Append_Field(&text, row.Has_Dev_B(), row.dev_b, decimal_comma);
+        Append_Field(&text, row.Has_Uc_A(), row.uc_a, decimal_comma);
+        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj, decimal_comma);
+        Append_Field(&text, row.Has_Uc_B(), row.uc_b, decimal_comma);
+        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value, decimal_comma);
         text.append('\n');
     }
     return text;
@@ -381,7 +404,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
                                            comparison.Data_B_Dev_Offset(), parsed.decimals);
     QByteArray csv;
     if (!parsed.csv_file.isEmpty())
-        csv = Csv_Text(comparison.Export_Rows());
+        csv = Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
     QByteArray plot;
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
         !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,

@@ -44,6 +44,7 @@ public:
         std::optional<bool> align;
         std::optional<double> merge_distance;
         int decimals = 4; // of the text report's numbers
+        bool decimal_comma = false; // CSV with ";" separators and decimal commas
         bool help = false;
         bool version = false;
     };
@@ -65,8 +66,11 @@ public:
     static bool Wants_Graphs(int argc, const char *const *argv);
 
     // The CSV text of the report rows: a header line and one line per row, numbers in their
-    // shortest round-trip form, an empty field wherever the report prints "------".
-    static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows);
+    // shortest round-trip form, an empty field wherever the report prints "------". With
+    // decimal_comma, ";" separates the fields and the numbers are in fixed notation with a
+    // decimal comma.
+    static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows,
+                               bool decimal_comma = false);
 
     // The whole run: the report goes to out (unless -o is given), messages to err. Returns the
     // exit status.

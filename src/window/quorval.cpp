@@ -762,8 +762,12 @@ void TQuorval::File_Load()
         this, "Select length comparison file to open", d_file_path, Data_File_Filter);
     if (file_name.isEmpty())
         return;
-    d_file_path = Folder_Of(file_name);
+    Open_Data_File(file_name);
+}
 
+void TQuorval::Open_Data_File(const QString &file_name)
+{
+    d_file_path = Folder_Of(file_name);
     // A failed load leaves the data on screen untouched, as unsaved as it was before; its
     // comparison is recomputed all the same.
     if (!Load_Data(file_name)) {
@@ -961,6 +965,10 @@ void TQuorval::Edit_Options()
 
 QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed)
 {
+    if (parsed.bad_line_count == 0)
+        return QStringLiteral("%1: no line gives three numbers (nominal, actual and Uc (k=2), "
+                              "in mm).")
+            .arg(what_happened);
     // The box shows rich text: the lines as they were typed are escaped.
     QString text =
         QStringLiteral("%1: %2 of %3 lines do not give three numbers (nominal, actual and "
@@ -979,9 +987,12 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
     return text;
 }
 
+// Copies in the decimal mark of the user's locale, so that the user's spreadsheet takes the
+// numbers.
 void TQuorval::Edit_Copy()
 {
-    QApplication::clipboard()->setText(EntryText::Entries_Text(d_paste_target->Selected_Items()));
+    QApplication::clipboard()->setText(EntryText::Entries_Text(d_paste_target->Selected_Items(),
+                                                               EntryText::Locale_Decimal_Mark()));
 }
 
 // Adds the clipboard's entries to the list that last had the focus; bad text changes nothing.
@@ -1013,7 +1024,7 @@ void TQuorval::File_Import(bool set_b)
         return;
     const QString file_name = QFileDialog::getOpenFileName(
         this, QString("Select text file to import into Data Set %1").arg(set_name), d_file_path,
-        "Text Files (*.txt *.csv *.tsv);;All Files (*)");
+        "Text Files (*.txt *.csv *.tsv);;CSV Files (*.csv);;TSV Files (*.tsv);;All Files (*)");
     if (file_name.isEmpty())
         return;
     d_file_path = Folder_Of(file_name);

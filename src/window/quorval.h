@@ -51,6 +51,9 @@ public:
     // comparison and counts as unmodified.
     bool Load_Data(const QString &file_name);
     bool Save_Data(const QString &file_name);
+    // Opens a data file as File > Open does once the file is chosen (a file given on the command
+    // line): its folder becomes the file dialogs' folder, a failed load shows Open's error box.
+    void Open_Data_File(const QString &file_name);
     // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
     // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
     // message box's rich text.
