@@ -467,6 +467,17 @@ void TTestQuorvalComparison::Status_Line_data()
                                 << false
                                 << "Not aligned  \u00b7  4 positions  \u00b7  0 with En (the sets "
                                    "do not overlap)";
+    // Values of gauge blocks with all their digits; entries without a position of their own.
+    QTest::newRow("small values, merged entries")
+        << std::vector<Type::TEntryItem>{Entry(0, 0.0, 0.00003), Entry(0.5, 0.5, 0.00003),
+                                         Entry(100, 100.0, 0.00003)}
+        << std::vector<Type::TEntryItem>{Entry(0.2, 0.2, 0.00004),
+                                         Entry(100, 100.000000002, 0.00004)}
+        << false
+        << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En 0.00004 at "
+           "100.0000 mm  \u00b7  0 with En > 1  \u00b7  2 entries share a position: A 0.5000 "
+           "\u2192 0.0000, "
+           "B 0.2000 \u2192 0.0000";
 }
 
 void TTestQuorvalComparison::Status_Line()

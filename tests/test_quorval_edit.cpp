@@ -5,6 +5,7 @@
 
 #include "src/compute/comparison.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QListWidget>
 #include <QRandomGenerator>
@@ -25,17 +26,18 @@ std::vector<Type::TEntryItem> Set_A()
     return {Entry(10, 10.00012, 0.0003), Entry(20, 20.00034, 0.00045), Entry(30, 29.99991, 0.0005)};
 }
 
-// Both lists and offsets, bit for bit.
+// Both lists and offsets, bit for bit, and the alignment.
 struct TLists
 {
     Items a, b;
     double offset_b;
+    bool align;
 };
 
-TLists Lists_Of(QWidget *window)
+TLists Lists_Of(TQuorval *window)
 {
     return {Entry_Widget(window, 'A')->List_Items(), Entry_Widget(window, 'B')->List_Items(),
-            Entry_Widget(window, 'B')->Entry_Offset()};
+            Entry_Widget(window, 'B')->Entry_Offset(), window->Options().remove_deviations};
 }
 
 bool Same_Bits(const Items &x, const Items &y)
@@ -52,6 +54,8 @@ QString Same_Lists(const TLists &x, const TLists &y)
         return QStringLiteral("set B differs (%1 vs %2 entries)").arg(x.b.size()).arg(y.b.size());
     if (std::memcmp(&x.offset_b, &y.offset_b, sizeof(double)) != 0)
         return QStringLiteral("offset %1 vs %2").arg(x.offset_b).arg(y.offset_b);
+    if (x.align != y.align)
+        return QStringLiteral("alignment");
     return QString();
 }
 
@@ -118,14 +122,15 @@ private slots:
 private:
     // A shown, active window with set A filled and saved, so that changes start from a clean
     // state.
-    std::unique_ptr<TQuorval> Window()
+    std::unique_ptr<TQuorval> Window(double offset_b = 0.0)
     {
         std::unique_ptr<TQuorval> window(new TQuorval(nullptr, Qt::WindowFlags()));
         window->show();
         QApplication::setActiveWindow(window.get());
         if (!QTest::qWaitForWindowActive(window.get()))
             return nullptr;
-        Fill(window.get(), Set_A(), {Entry(10, 10.0001, 0.0004), Entry(25, 25.0002, 0.0004)}, 0.0);
+        Fill(window.get(), Set_A(), {Entry(10, 10.0001, 0.0004), Entry(25, 25.0002, 0.0004)},
+             offset_b);
         if (!window->Save_Data(d_home + "/start.quorval"))
             return nullptr;
         return window;
@@ -248,8 +253,13 @@ void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 void TTestQuorvalEdit::Undo_And_Redo_data()
 {
     QTest::addColumn<QString>("change");
-    for (const char *change : {"add", "remove", "edit", "paste", "offset", "new", "import"})
-        QTest::newRow(change) << QString(change);
+    QTest::addColumn<double>("offset_b");
+    for (const char *change :
+         {"add", "remove", "edit", "paste", "offset", "new", "import", "options"})
+        QTest::newRow(change) << QString(change) << 0.0;
+    // The offset comes back as it was, every bit of it.
+    QTest::newRow("new, offset of 5 decimals") << QString("new") << 1.23456;
+    QTest::newRow("import, offset -0") << QString("import") << -0.0;
 }
 
 // Each kind of change is taken back exactly by Undo and made again exactly by Redo (both of its
@@ -257,7 +267,8 @@ void TTestQuorvalEdit::Undo_And_Redo_data()
 void TTestQuorvalEdit::Undo_And_Redo()
 {
     QFETCH(QString, change);
-    auto window = Window();
+    QFETCH(double, offset_b);
+    auto window = Window(offset_b);
     QVERIFY(window);
     TQuorval *w = window.get();
     const TLists before = Lists_Of(w);
@@ -297,9 +308,19 @@ void TTestQuorvalEdit::Undo_And_Redo()
         QCOMPARE(dialog.caption, QString("Select text file to import into Data Set B"));
         QCOMPARE(dialog.filters, QStringList({"Text Files (*.txt *.csv *.tsv)", "CSV Files (*.csv)",
                                               "TSV Files (*.tsv)", "All Files (*)"}));
-        QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
+    } else if (change == "options") {
+        TModalDriver driver;
+        driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
+            return [dialog]() {
+                dialog->findChild<QCheckBox *>("align_check")->setChecked(false);
+                qobject_cast<QDialog *>(dialog)->accept();
+            };
+        });
+        Action(w, "Options")->trigger();
+        QVERIFY(driver.Done());
     }
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
     const TLists after = Lists_Of(w);
     QVERIFY2(!Same_Lists(after, before).isEmpty(), "the change changed nothing");
     QCOMPARE(Comparison_Is_Current(w), QString());
@@ -343,6 +364,12 @@ void TTestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()
     Type_Offset(window.get(), "0");
     QVERIFY(!window->Data_Modified());
     QCOMPARE(window->Undo_Stack()->index(), changes);
+
+    // Nor is a change made and then taken back by another edit.
+    Type_Offset(window.get(), "5");
+    QVERIFY(window->Data_Modified());
+    Type_Offset(window.get(), "0");
+    QVERIFY(!window->Data_Modified());
 }
 
 void TTestQuorvalEdit::Loading_Clears_The_History()

@@ -4,8 +4,10 @@
 #include "core/widgets/graphwidget.h"
 #include "src/compute/comparison.h"
 #include "src/compute/datafile.h"
+#include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/reporttool/reporttool.h"
+#include "src/window/entrywidget.h"
 #include "src/window/quorval.h"
 
 #include "test_support.h"
@@ -141,10 +143,9 @@ QByteArray Data_File_Text(int count)
     return text;
 }
 
-// Set A covers 0 to 300, set B (zero at 50.75309 relative to A, rounded by the widget to
-// 50.7531) covers about 100 to 560: positions with A only, both, and B only. The entries are out
-// of order and A's uncertainty changes with length, so alignment moves B's deviations and
-// adjusts A's uncertainty.
+// Set A covers 0 to 300, set B (zero at 50.75309 relative to A) covers about 100 to 560: positions
+// with A only, both, and B only. The entries are out of order and A's uncertainty changes with
+// length, so alignment moves B's deviations and adjusts A's uncertainty.
 DataFile::TContent Sample_Content()
 {
     DataFile::TContent content;
@@ -172,7 +173,8 @@ struct TWindowResult
 {
     Rows rows;
     QByteArray report;
-    QStringList graphs; // titles and points of both graphs
+    QByteArray report_6; // the same with six decimals
+    QStringList graphs;  // titles and points of both graphs
 };
 
 // A graph's titles and every data set's points, exactly (17 digits), one line per set.
@@ -210,6 +212,9 @@ TWindowResult Window_Result(const QString &file_name, bool align)
         return result;
     result.rows = window.Export_Rows();
     result.report = Read_All(export_file);
+    result.report_6 = Report::Text(
+        result.rows, window.findChild<TEntryWidget *>("entry_widget_b")->Entry_Offset(),
+        window.Data_B_Dev_Offset(), 6);
     result.graphs = Graph_Text(window.Deviation_Graph()) + Graph_Text(window.En_Graph());
     return result;
 }
@@ -279,10 +284,15 @@ private slots:
 
     void Report_Is_The_Windows_Export_data()
     {
-        QTest::addColumn<QByteArray>("file_text");
-        QTest::addColumn<bool>("align");
-        QTest::newRow("version 2, aligned") << QByteArray() << true;
-        QTest::newRow("version 2, not aligned") << QByteArray() << false;
+        QTest::addColumn<QByteArray>("file_text");   // empty: the sample
+        QTest::addColumn<QByteArray>("window_text"); // empty: the tool's file
+        QTest::addColumn<bool>("align");             // the window's option
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<QByteArray>("warning");
+        QTest::newRow("version 2, aligned")
+            << QByteArray() << QByteArray() << true << QStringList() << QByteArray();
+        QTest::newRow("version 2, not aligned")
+            << QByteArray() << QByteArray() << false << QStringList{"--no-align"} << QByteArray();
         const QByteArray version_1 =
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
             "<Quorval_Data File_Version=\"1\">\n"
@@ -295,40 +305,62 @@ private slots:
             "<Entry><Nominal>100.3</Nominal><Actual>100.3008</Actual><Uc>0.003</Uc></Entry>"
             "<Entry><Nominal>250.0</Nominal><Actual>249.9991</Actual><Uc>0.0035</Uc></Entry>"
             "</Data_Set_B></Quorval_Data>\n";
-        QTest::newRow("version 1, aligned") << version_1 << true;
+        QTest::newRow("version 1, aligned")
+            << version_1 << QByteArray() << true << QStringList()
+            << QByteArray("quorval-report: warning: 1 entry shares a position: "
+                          "B 100.3000 \xe2\x86\x92 100.0000\n");
+        // The file's settings are followed, and the flags go over them.
+        DataFile::TContent content = Sample_Content();
+        content.align_deviations = false;
+        content.merge_distance = 0.0;
+        QByteArray with_settings;
+        QString error;
+        QVERIFY(DataFile::Save_Data(content, &with_settings, &error));
+        QTest::newRow("settings in the file")
+            << with_settings << QByteArray() << true << QStringList() << QByteArray();
+        QTest::newRow("flags over the file's settings")
+            << with_settings << Read_All(d_sample) << true
+            << QStringList{"--align", "--merge-distance", "1"} << QByteArray();
     }
 
-    // The report file and standard output both hold byte for byte the window's export.
+    // The report file and standard output both hold byte for byte the window's export; more
+    // decimals widen it as the report of the window's rows widens.
     void Report_Is_The_Windows_Export()
     {
         QFETCH(QByteArray, file_text);
+        QFETCH(QByteArray, window_text);
         QFETCH(bool, align);
+        QFETCH(QStringList, flags);
+        QFETCH(QByteArray, warning);
         QString input = d_sample;
         if (!file_text.isEmpty()) {
-            input = Path("version1.quorval");
+            input = Path("input.quorval");
             QVERIFY(Write_All(input, file_text));
         }
-        const TWindowResult window = Window_Result(input, align);
+        QString window_input = input;
+        if (!window_text.isEmpty()) {
+            window_input = Path("window.quorval");
+            QVERIFY(Write_All(window_input, window_text));
+        }
+        const TWindowResult window = Window_Result(window_input, align);
         QVERIFY(!window.rows.empty());
         QVERIFY(window.report.contains("En Max:"));
 
         const QString output = Path("report.txt");
         QFile::remove(output);
-        QStringList arguments = {input, "-o", output};
-        if (!align)
-            arguments << "--no-align";
+        QStringList arguments = QStringList{input, "-o", output} + flags;
         const TRun to_file = Run_Tool(arguments);
         QCOMPARE(to_file.exit_code, 0);
         QCOMPARE(to_file.out, QByteArray());
+        QCOMPARE(to_file.err, warning);
         QCOMPARE(Read_All(output), window.report);
 
-        arguments = QStringList{input};
-        if (!align)
-            arguments.prepend("--no-align");
+        arguments = flags + QStringList{input};
         const TRun to_stdout = Run_Tool(arguments);
         QCOMPARE(to_stdout.exit_code, 0);
         QCOMPARE(to_stdout.out, window.report);
-        QCOMPARE(to_stdout.err, QByteArray());
+        QCOMPARE(to_stdout.err, warning);
+        QCOMPARE(Run_Tool(arguments + QStringList{"--decimals", "6"}).out, window.report_6);
 
         // A decimal comma in the user's locale changes neither the report nor the CSV.
         QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
@@ -533,9 +565,14 @@ private slots:
              {"Data file " + d_sample, QString("Alignment Not aligned"),
               QString("Entries in set A 6"), QString("Entries in set B 5"), QString("Page 1 of 1")})
             QVERIFY2(words.contains(field), qPrintable(field));
+        // The report's rows, each column with the decimals its values need to be read.
+        const Rows rows = Window_Result(d_sample, false).rows;
+        const Report::TDecimals decimals = Report::Readable_Decimals(rows);
         QStringList lines;
-        for (const QByteArray &line : Report_Lines(Read_All(report)))
-            lines.append(QString::fromLatin1(line).simplified());
+        for (const TComparison::TExportData &row : rows) {
+            const Report::TRow_Fields fields = Report::Row_Fields(row, decimals);
+            lines.append(QStringList(fields.begin(), fields.end()).join(' ').simplified());
+        }
         QCOMPARE(Record_Rows(text).replaceInStrings(" En > 1", ""), lines);
     }
 
@@ -578,6 +615,10 @@ private slots:
         QTest::newRow("record not a PDF") << QStringList{"SAMPLE", "--record", "OUT/r.png"};
         QTest::newRow("record into the plot")
             << QStringList{"SAMPLE", "--plot", "OUT/same.pdf", "--record", "OUT/same.pdf"};
+        QTest::newRow("align and no-align") << QStringList{"SAMPLE", "--align", "--no-align"};
+        QTest::newRow("negative merge distance")
+            << QStringList{"SAMPLE", "--merge-distance", "-0.5"};
+        QTest::newRow("too few decimals") << QStringList{"SAMPLE", "--decimals", "3"};
     }
 
     // Exit status 2 with the reason and the usage on standard error, and no file written.

@@ -27,7 +27,7 @@
 #include <QSvgGenerator>
 
 #include <cerrno>
-#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -35,6 +35,8 @@
 namespace {
 
 const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
+// The warning about entries without a position of their own names this many, then counts.
+const std::size_t Merged_Entries_Named = 100;
 
 void Append_Number(QByteArray *text, const double &value, bool decimal_comma)
 {
@@ -44,10 +46,7 @@ void Append_Number(QByteArray *text, const double &value, bool decimal_comma)
         text->append(NumberText::Shortest_Fixed(value, 0, QLatin1Char(',')).toLatin1());
         return;
     }
-    char buffer[64];
-    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    text->append(buffer, static_cast<int>(result.ptr - buffer));
+    NumberText::Append_Shortest(text, value);
 }
 
 void Append_Field(QByteArray *text, bool printed, const double &value, bool decimal_comma)
@@ -112,6 +111,7 @@ bool Parse_Size(const QString &text, QSize *size)
 const char *const TReportTool::Version_Text = "quorval-report " QUORVAL_VERSION;
 const int TReportTool::Smallest_Plot_Side = 100;
 const int TReportTool::Largest_Plot_Side = 10000;
+const int TReportTool::Most_Decimals = 12;
 
 QString TReportTool::Usage()
 {
@@ -121,7 +121,12 @@ QString TReportTool::Usage()
                "\n"
                "Options:\n"
                "  -o, --output FILE   write the text report to FILE (default: standard output)\n"
-               "  --no-align          compare without aligning set B to set A (default: aligned)\n"
+               "  --align, --no-align compare with or without aligning set B to set A\n"
+               "                      (default: as the data file says, else aligned)\n"
+               "  --merge-distance MM merge positions closer than MM millimetres, 0 or more\n"
+               "                      (default: as the data file says, else 1.0)\n"
+               "  --decimals N        decimals of the report's numbers, 4 to %3 (default 4);\n"
+               "                      each one more widens every column by one character\n"
                "  --csv FILE          also write the comparison rows as CSV\n"
                "  --decimal-comma     write the CSV with \";\" separators and decimal commas,\n"
                "                      as spreadsheets of European locales read it\n"
@@ -135,9 +140,12 @@ QString TReportTool::Usage()
                "  --version           show the version\n"
                "\n"
                "Exit status: 0 success, 1 the file cannot be read, an output cannot be written\n"
-               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n")
+               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n"
+               "Entries without a position of their own are named in a warning on standard\n"
+               "error; the exit status does not change.\n")
         .arg(Smallest_Plot_Side)
-        .arg(Largest_Plot_Side);
+        .arg(Largest_Plot_Side)
+        .arg(Most_Decimals);
 }
 
 bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error)
@@ -150,7 +158,10 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption output_option({"o", "output"}, "Report file.", "FILE");
+    const QCommandLineOption align_option("align", "Compare with alignment.");
     const QCommandLineOption no_align_option("no-align", "Compare without alignment.");
+    const QCommandLineOption merge_option("merge-distance", "Merge distance.", "MM");
+    const QCommandLineOption decimals_option("decimals", "Decimals.", "N");
     const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
     const QCommandLineOption decimal_comma_option("decimal-comma", "CSV with decimal commas.");
     const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
@@ -158,8 +169,9 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     const QCommandLineOption record_option("record", "Record file.", "FILE");
     const QCommandLineOption help_option({"h", "help"}, "Usage.");
     const QCommandLineOption version_option("version", "Version.");
-    parser.addOptions({output_option, no_align_option, csv_option, decimal_comma_option,
-                       plot_option, size_option, record_option, help_option, version_option});
+    parser.addOptions({output_option, align_option, no_align_option, merge_option, decimals_option,
+                       csv_option, decimal_comma_option, plot_option, size_option, record_option,
+                       help_option, version_option});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -172,8 +184,9 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
 
     // Each value option at most once and never empty: a repeated one would silently drop a
     // name the user typed.
-    const QCommandLineOption *value_options[] = {&output_option, &csv_option, &plot_option,
-                                                 &size_option, &record_option};
+    const QCommandLineOption *value_options[] = {&output_option, &merge_option, &decimals_option,
+                                                 &csv_option,    &plot_option,  &size_option,
+                                                 &record_option};
     for (const QCommandLineOption *option : value_options) {
         const QStringList values = parser.values(*option);
         const QString name = QStringLiteral("--") + option->names().constLast();
@@ -186,12 +199,16 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
             return false;
         }
     }
-    for (const QCommandLineOption *option : {&no_align_option, &decimal_comma_option})
-        if (parser.values(*option).size() > 1) {
-            *error = QStringLiteral("Option '--%1' given more than once.")
-                         .arg(option->names().constFirst());
-            return false;
-        }
+    const int align_count = parser.optionNames().count(QStringLiteral("align")) +
+                            parser.optionNames().count(QStringLiteral("no-align"));
+    if (align_count > 1) {
+        *error = QStringLiteral("Give '--align' or '--no-align' once at most.");
+        return false;
+    }
+    if (parser.values(decimal_comma_option).size() > 1) {
+        *error = QStringLiteral("Option '--decimal-comma' given more than once.");
+        return false;
+    }
     if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option)) {
         *error = QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
         return false;
@@ -215,7 +232,30 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     parsed->csv_file = parser.value(csv_option);
     parsed->plot_file = parser.value(plot_option);
     parsed->record_file = parser.value(record_option);
-    parsed->align = !parser.isSet(no_align_option);
+    if (align_count == 1)
+        parsed->align = parser.isSet(align_option);
+    if (parser.isSet(merge_option)) {
+        bool ok = false;
+        const double distance = parser.value(merge_option).toDouble(&ok);
+        if (!ok || !std::isfinite(distance) || distance < 0.0) {
+            *error = QStringLiteral("Bad merge distance '%1': give a number of millimetres, 0 or "
+                                    "more.")
+                         .arg(parser.value(merge_option));
+            return false;
+        }
+        parsed->merge_distance = distance + 0.0;
+    }
+    if (parser.isSet(decimals_option)) {
+        bool ok = false;
+        parsed->decimals = parser.value(decimals_option).toInt(&ok);
+        if (!ok || parsed->decimals < Report::Least_Decimals || parsed->decimals > Most_Decimals) {
+            *error = QStringLiteral("Bad number of decimals '%1': give %2 to %3.")
+                         .arg(parser.value(decimals_option))
+                         .arg(Report::Least_Decimals)
+                         .arg(Most_Decimals);
+            return false;
+        }
+    }
     parsed->decimal_comma = parser.isSet(decimal_comma_option);
 
     if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
@@ -334,8 +374,12 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_FILE_ERROR;
     }
 
-    // What the window's entry lists give the comparison after opening the same file.
+    // What the window's entry lists give the comparison after opening the same file, with the
+    // file's settings where the command line gives none.
     EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+    Type::TOptions options = DataFile::Options_Of(content, Type::TOptions());
+    options.remove_deviations = parsed.align.value_or(options.remove_deviations);
+    options.merge_distance = parsed.merge_distance.value_or(options.merge_distance);
     content = DataFile::TContent(); // the stored entries are not needed any more
     const char *too_small = inputs.entries_a.size() < 2   ? "A"
                             : inputs.entries_b.size() < 2 ? "B"
@@ -347,16 +391,17 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_NO_COMPARISON;
     }
 
-    Type::TOptions options;
-    options.remove_deviations = parsed.align;
     TComparison comparison;
     const bool compared =
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
+    const QString merged = Report::Merged_Text(comparison.Merged_Entries(), Merged_Entries_Named);
+    if (!merged.isEmpty())
+        Print(err, QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
-    const QByteArray report =
-        Report::Text(comparison.Export_Rows(), inputs.offset_b, comparison.Data_B_Dev_Offset());
+    const QByteArray report = Report::Text(comparison.Export_Rows(), inputs.offset_b,
+                                           comparison.Data_B_Dev_Offset(), parsed.decimals);
     QByteArray csv;
     if (!parsed.csv_file.isEmpty())
         csv = Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
@@ -372,7 +417,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         Record::THeading heading;
         heading.data_file = parsed.input_file;
         heading.printed = QDateTime::currentDateTime();
-        heading.aligned = parsed.align;
+        heading.aligned = options.remove_deviations;
         heading.offset_b = inputs.offset_b;
         heading.entries_a = static_cast<int>(inputs.entries_a.size());
         heading.entries_b = static_cast<int>(inputs.entries_b.size());

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 // The command-line report tool quorval-report: reads a data file, runs the comparison exactly as
@@ -39,7 +40,10 @@ public:
         QString record_file; // empty: no record
         TPlotFormat plot_format = ComparisonGraphs::PLOT_NONE;
         QSize plot_size = QSize(1000, 800);
-        bool align = true;
+        // The comparison's settings given on the command line; the data file's otherwise.
+        std::optional<bool> align;
+        std::optional<double> merge_distance;
+        int decimals = 4; // of the text report's numbers
         bool decimal_comma = false; // CSV with ";" separators and decimal commas
         bool help = false;
         bool version = false;
@@ -48,6 +52,7 @@ public:
     static const char *const Version_Text;
     static const int Smallest_Plot_Side;
     static const int Largest_Plot_Side;
+    static const int Most_Decimals;
 
     // The usage text printed by --help and after a usage error.
     static QString Usage();

@@ -2,6 +2,7 @@
 
 #include "core/base/assertion.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
 #include "src/window/undocommand.h"
 
 #include <QAction>
@@ -55,10 +56,10 @@ protected:
         if (d_widget)
             d_widget->Apply_Set(row, item, select);
     }
-    void Offset_Text(const QString &text)
+    void Offset(const double &offset)
     {
         if (d_widget)
-            d_widget->Apply_Offset_Text(text);
+            d_widget->Set_Entry_Offset(offset);
     }
 
 private:
@@ -125,21 +126,22 @@ private:
     bool d_done;
 };
 
+// The offset changed; undone by putting back the value it had, every bit of it.
 class TOffset_Command : public TEntryListCommand
 {
 public:
-    TOffset_Command(TEntryWidget *widget, const QString &before, const QString &after)
+    TOffset_Command(TEntryWidget *widget, double before, double after)
         : TEntryListCommand(widget, QStringLiteral("Change Offset")), d_before(before),
           d_after(after)
     {
     }
-    void Redo() override { Offset_Text(d_after); }
-    void Undo() override { Offset_Text(d_before); }
+    void Redo() override { Offset(d_after); }
+    void Undo() override { Offset(d_before); }
     std::size_t Entries_Added(bool) const override { return 0; }
 
 private:
-    QString d_before;
-    QString d_after;
+    double d_before;
+    double d_after;
 };
 
 bool Same_Bits(const Type::TEntryItem &a, const Type::TEntryItem &b)
@@ -158,7 +160,8 @@ void *(*volatile Allocate)(std::size_t) = std::malloc;
 
 TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false),
-      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset_text("0.0000")
+      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset(0.0),
+      d_decimals(NumberText::Least_Decimals)
 {
     qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
     Create_Children();
@@ -274,27 +277,81 @@ TEntryWidget::~TEntryWidget()
         disconnect(child, nullptr, this, nullptr);
 }
 
-QString TEntryWidget::Display_Text(const Type::TEntryItem &item)
+QString TEntryWidget::Display_Text(const Type::TEntryItem &item, int decimals)
 {
-    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point with 4 decimals in
-    // the C locale, in fields of 10, 10 and 8; made directly, as a loaded file can hold 200,000.
+    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point in the C locale, in
+    // fields of 10, 10 and 8 at four decimals; made directly, as a loaded file can hold 200,000.
+    const int wider = decimals - NumberText::Least_Decimals;
     QByteArray text;
-    text.reserve(40);
-    EntryLists::Append_Fixed_Text(&text, item.nominal, 10);
+    text.reserve(40 + 3 * wider);
+    NumberText::Append_Fixed(&text, item.nominal, 10 + wider, decimals);
     text += ", ";
-    EntryLists::Append_Fixed_Text(&text, item.actual, 10);
+    NumberText::Append_Fixed(&text, item.actual, 10 + wider, decimals);
     text += ", ";
-    EntryLists::Append_Fixed_Text(&text, item.uc, 8);
+    NumberText::Append_Fixed(&text, item.uc, 8 + wider, decimals);
     return QString::fromLatin1(text);
 }
 
-double TEntryWidget::Entry_Offset() const { return EntryLists::To_Number(d_offset_edit->text()); }
+QString TEntryWidget::Field_Text(const double &value) const
+{
+    return NumberText::Fixed(value, d_decimals);
+}
+
+double TEntryWidget::Entry_Offset() const
+{
+    const QString text = d_offset_edit->text();
+    return text == Field_Text(d_offset) ? d_offset : EntryLists::To_Number(text);
+}
 
 void TEntryWidget::Set_Entry_Offset(const double &offset)
 {
-    d_offset_text = EntryLists::Field_Text(offset);
-    d_offset_edit->setText(d_offset_text);
+    d_offset = offset;
+    d_offset_edit->setText(Field_Text(offset));
     emit Data_Changed();
+}
+
+void TEntryWidget::Set_Decimals(int decimals)
+{
+    QUORVAL_ASSERT(decimals >= NumberText::Least_Decimals);
+    if (decimals == d_decimals)
+        return;
+    // A field that shows its value shows it anew; text the user typed stays as it is.
+    struct TField
+    {
+        QLineEdit *edit;
+        double value;
+        bool shown;
+    };
+    std::vector<TField> fields = {{d_offset_edit, d_offset, false}};
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    if (selected.size() == 1) {
+        const Type::TEntryItem item =
+            selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+        fields.push_back({d_nominal_edit, item.nominal, false});
+        fields.push_back({d_actual_edit, item.actual, false});
+        fields.push_back({d_uc_edit, item.uc, false});
+    }
+    for (TField &field : fields)
+        field.shown = field.edit->text() == Field_Text(field.value);
+    d_decimals = decimals;
+    for (const TField &field : fields)
+        if (field.shown)
+            field.edit->setText(Field_Text(field.value));
+
+    const int count = d_entry_list->count();
+    if (count == 0)
+        return;
+    QAbstractItemModel *model = d_entry_list->model();
+    {
+        const QSignalBlocker blocker(model);
+        for (int row = 0; row < count; ++row) {
+            QListWidgetItem *item = d_entry_list->item(row);
+            item->setData(
+                Qt::DisplayRole,
+                Display_Text(item->data(Qt::UserRole).value<Type::TEntryItem>(), d_decimals));
+        }
+    }
+    emit model->dataChanged(model->index(0, 0), model->index(count - 1, 0));
 }
 
 void TEntryWidget::Enable_Entry_Offset(bool enable)
@@ -324,7 +381,7 @@ void TEntryWidget::Insert_Rows(int row, const std::vector<Type::TEntryItem> &ite
     QStringList texts;
     texts.reserve(static_cast<int>(items.size()));
     for (const Type::TEntryItem &item : items)
-        texts.append(Display_Text(item));
+        texts.append(Display_Text(item, d_decimals));
     d_entry_list->insertItems(row, texts);
     QAbstractItemModel *model = d_entry_list->model();
     {
@@ -370,9 +427,9 @@ void TEntryWidget::Selection_Changed()
     if (selected.size() == 1) {
         const Type::TEntryItem item =
             selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
-        d_nominal_edit->setText(EntryLists::Field_Text(item.nominal));
-        d_actual_edit->setText(EntryLists::Field_Text(item.actual));
-        d_uc_edit->setText(EntryLists::Field_Text(item.uc));
+        d_nominal_edit->setText(Field_Text(item.nominal));
+        d_actual_edit->setText(Field_Text(item.actual));
+        d_uc_edit->setText(Field_Text(item.uc));
         d_nominal_edit->setEnabled(true);
         d_actual_edit->setEnabled(true);
         d_uc_edit->setEnabled(true);
@@ -389,8 +446,8 @@ bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
     // The fields show the entry rounded to 4 decimals; a field whose text still shows the stored
     // value keeps that value at full precision, only changed text is read back.
     bool changed = false;
-    const auto read_back = [&changed](const QLineEdit *edit, double *value) {
-        if (edit->text() == EntryLists::Field_Text(*value))
+    const auto read_back = [this, &changed](const QLineEdit *edit, double *value) {
+        if (edit->text() == Field_Text(*value))
             return;
         const double typed = EntryLists::To_Number(edit->text());
         changed = changed || std::memcmp(&typed, value, sizeof typed) != 0;
@@ -520,14 +577,13 @@ void TEntryWidget::Offset_Changed()
 {
     if (TUndoCommand::Running())
         return;
-    const QString text = d_offset_edit->text();
-    const double before = EntryLists::To_Number(d_offset_text);
-    const double after = EntryLists::To_Number(text);
-    if (std::memcmp(&before, &after, sizeof before) == 0) {
+    // The field shows the offset rounded; only text the user changed is read back.
+    const double after = Entry_Offset();
+    if (std::memcmp(&d_offset, &after, sizeof after) == 0) {
         emit Data_Changed();
         return;
     }
-    TUndoCommand::Push(d_undo_stack, new TOffset_Command(this, d_offset_text, text));
+    TUndoCommand::Push(d_undo_stack, new TOffset_Command(this, d_offset, after));
 }
 
 void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
@@ -621,19 +677,12 @@ void TEntryWidget::Apply_Set(int row, const Type::TEntryItem &item, bool select)
     if (list_item == nullptr)
         return;
     list_item->setData(Qt::UserRole, QVariant::fromValue(item));
-    list_item->setData(Qt::DisplayRole, Display_Text(item));
+    list_item->setData(Qt::DisplayRole, Display_Text(item, d_decimals));
     if (select) {
         d_entry_list->setCurrentItem(list_item, QItemSelectionModel::ClearAndSelect);
         d_entry_list->scrollToItem(list_item);
         // The fields show the values now stored, also when the selection did not change.
         Selection_Changed();
     }
-    emit Data_Changed();
-}
-
-void TEntryWidget::Apply_Offset_Text(const QString &text)
-{
-    d_offset_text = text;
-    d_offset_edit->setText(text);
     emit Data_Changed();
 }

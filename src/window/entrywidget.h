@@ -1,6 +1,7 @@
 #ifndef QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 #define QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 
+#include "src/compute/numbertext.h"
 #include "src/compute/types.h"
 
 #include <QFont>
@@ -33,9 +34,10 @@ public:
                           Qt::WindowFlags flags = Qt::WindowFlags());
     ~TEntryWidget() override;
 
-    // The offset field's value; text that is not a finite number reads as 0.0.
+    // The offset as stored, to the last bit, while its field shows it; text typed into the field
+    // and not yet finished counts as typed (text that is not a finite number reads as 0.0).
     double Entry_Offset() const;
-    // Shows the offset with 4 decimals and emits Data_Changed.
+    // Stores the offset, shows it with the decimals shown and emits Data_Changed.
     void Set_Entry_Offset(const double &offset);
     void Enable_Entry_Offset(bool enable);
 
@@ -53,8 +55,14 @@ public:
     // edit first as List_Items does.
     std::vector<Type::TEntryItem> Entry_Items() const;
 
-    // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide, 4 decimals, C locale.
-    static QString Display_Text(const Type::TEntryItem &item);
+    // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide at 4 decimals (one
+    // wider for each decimal more), C locale.
+    static QString Display_Text(const Type::TEntryItem &item,
+                                int decimals = NumberText::Least_Decimals);
+    // The decimals of the list, the entry fields and the offset field (4 at first). The stored
+    // values keep every digit: a field whose text the user has not changed never replaces them.
+    void Set_Decimals(int decimals);
+    int Decimals() const { return d_decimals; }
 
     // The most entries a list holds. Each takes about 500 bytes in the list and as much again in
     // the comparison and its graphs, so two full sets need about 2 GB; a million per set is what
@@ -94,11 +102,12 @@ private:
     void Apply_Insert(const std::vector<std::pair<int, Type::TEntryItem>> &rows, bool select);
     void Apply_Remove(const std::vector<std::pair<int, Type::TEntryItem>> &rows);
     void Apply_Set(int row, const Type::TEntryItem &item, bool select);
-    void Apply_Offset_Text(const QString &text);
     void Insert_Rows(int row, const std::vector<Type::TEntryItem> &items);
     // The offset field finished an edit.
     void Offset_Changed();
 
+    // A value as the fields show it.
+    QString Field_Text(const double &value) const;
     // Reads the three fields over *item; true when that changed a value.
     bool Read_Fields(Type::TEntryItem *item) const;
     // Stores the three fields in the first selected item and emits Data_Changed; false when no
@@ -123,8 +132,9 @@ private:
     // edit moves the focus on; one finished by focus loss leaves it where the user put it.
     bool d_return_pressed;
     QUndoStack *d_undo_stack;
-    // The offset text of the last committed offset: an edit that changes the value is a command.
-    QString d_offset_text;
+    // The last committed offset: an edit that changes it is a command.
+    double d_offset;
+    int d_decimals;
 };
 
 #endif

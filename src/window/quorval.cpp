@@ -1,16 +1,17 @@
 #include "src/window/quorval.h"
 
 #include "core/base/assertion.h"
+#include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
 #include "core/widgets/messagebox.h"
-#include "core/base/safewrite.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/datafile.h"
+#include "src/compute/numbertext.h"
+#include "src/compute/report.h"
+#include "src/compute/settings.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
 #include "src/window/undocommand.h"
-#include "src/compute/report.h"
-#include "src/compute/settings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,6 +52,8 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -66,6 +69,9 @@ const int Resources_Registered = qInitResources_quorval();
 
 const QPoint Default_Position(30, 30);
 const QSize Default_Size(901, 801);
+const int Most_Decimals_Shown = 8;
+// The status line names this many entries without a position of their own, then counts.
+const std::size_t Merged_Entries_Named = 3;
 
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
@@ -107,8 +113,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
       d_central_layout(nullptr), d_deviation_graph(nullptr), d_en_graph(nullptr),
       d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_options_changed(false),
-      d_undo_stack(nullptr), d_paste_target(nullptr)
+      d_options_dialog(nullptr), d_decimals_shown(NumberText::Least_Decimals),
+      d_data_modified(false), d_undo_stack(nullptr), d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -122,7 +128,17 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Restore_Geometry();
     if (d_settings != nullptr) {
         d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
-        d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        // The settings last used are those of a new comparison.
+        d_options.remove_deviations =
+            Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        const double distance = Settings::Read_Double(*d_settings, "Position_Merge_Distance",
+                                                      d_options.merge_distance);
+        if (distance >= 0.0)
+            d_options.merge_distance = distance + 0.0;
+        const int decimals =
+            Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
+        if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
+            d_decimals_shown = decimals;
     }
 
     Create_Actions();
@@ -288,6 +304,8 @@ void TQuorval::Create_Layout()
     d_central_layout->addWidget(New_Line(QFrame::HLine, central), 1, 0, 1, 4);
     d_entry_widget_a->Set_Undo_Stack(d_undo_stack);
     d_entry_widget_b->Set_Undo_Stack(d_undo_stack);
+    d_entry_widget_a->Set_Decimals(d_decimals_shown);
+    d_entry_widget_b->Set_Decimals(d_decimals_shown);
     d_paste_target = d_entry_widget_a;
 
     d_deviation_graph = new TGraphWidget(central);
@@ -319,6 +337,8 @@ void TQuorval::Create_Layout()
     // The verdict at a glance, below the footer.
     d_status_label = new QLabel(this);
     d_status_label->setObjectName("status_label");
+    // The entries without a position of their own can make it longer than the window is wide.
+    d_status_label->setWordWrap(true);
     statusBar()->addWidget(d_status_label, 1);
 }
 
@@ -392,7 +412,6 @@ void TQuorval::Make_Connections()
     connect(d_action_redo, &QAction::triggered, this, [this]() { Undo_Or_Redo(false); });
     connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
     connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
-    connect(d_undo_stack, &QUndoStack::cleanChanged, this, &TQuorval::Refresh_Modified);
     // One length range for both graphs: a zoom, pan or zoom-out of either shows the same
     // horizontal range in the other (which announces nothing back).
     connect(d_deviation_graph, &TGraphWidget::View_Changed, d_en_graph,
@@ -417,6 +436,10 @@ void TQuorval::Write_Settings()
     d_settings->setValue("Mainwindow_Size", size());
     d_settings->setValue("File_Path", d_file_path);
     d_settings->setValue("Remove_Deviations", d_options.remove_deviations);
+    QByteArray distance;
+    NumberText::Append_Shortest(&distance, d_options.merge_distance);
+    d_settings->setValue("Position_Merge_Distance", QString::fromLatin1(distance));
+    d_settings->setValue("Decimals_Shown", d_decimals_shown);
     d_settings->sync();
 }
 
@@ -434,19 +457,30 @@ int TQuorval::Run_Message_Box(const QString &text, const QString &informative_te
     return d_message_box->exec();
 }
 
-void TQuorval::Refresh_Modified()
+bool TQuorval::Equals_Saved(const EntryLists::TLists &lists) const
 {
-    // Empty lists hold nothing to lose (New, or everything removed).
-    const bool has_entries =
-        d_entry_widget_a->Entry_Count() > 0 || d_entry_widget_b->Entry_Count() > 0;
-    d_data_modified = has_entries && (!d_undo_stack->isClean() || d_options_changed);
+    const auto Same_Bits = [](const double &a, const double &b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    const auto Same_Items = [](const std::vector<Type::TEntryItem> &a,
+                               const std::vector<Type::TEntryItem> &b) {
+        return a.size() == b.size() &&
+               (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+    };
+    return Same_Items(lists.list_a, d_saved_lists.list_a) &&
+           Same_Items(lists.list_b, d_saved_lists.list_b) &&
+           Same_Bits(lists.offset_a, d_saved_lists.offset_a) &&
+           Same_Bits(lists.offset_b, d_saved_lists.offset_b) &&
+           d_options.remove_deviations == d_saved_options.remove_deviations &&
+           Same_Bits(d_options.merge_distance, d_saved_options.merge_distance);
 }
 
 void TQuorval::Mark_Unmodified()
 {
+    d_saved_lists = Current_Lists();
+    d_saved_options = d_options;
     d_undo_stack->setClean();
-    d_options_changed = false;
-    Refresh_Modified();
+    d_data_modified = false;
 }
 
 bool TQuorval::Unsaved_Data_May_Go(TUnsaved_Question question)
@@ -491,23 +525,28 @@ void TQuorval::closeEvent(QCloseEvent *event)
 // and every run starts from scratch, so the outer run ends in the state of a single run.
 void TQuorval::Update()
 {
-    const std::vector<Type::TEntryItem> entries_a = d_entry_widget_a->Entry_Items();
-    const std::vector<Type::TEntryItem> entries_b = d_entry_widget_b->Entry_Items();
-    const double offset_b = d_entry_widget_b->Entry_Offset();
+    EntryLists::TLists lists = Current_Lists();
+    const bool saved = Equals_Saved(lists);
+    const std::vector<Type::TEntryItem> entries_a =
+        EntryLists::With_Offset(std::move(lists.list_a), lists.offset_a);
+    const std::vector<Type::TEntryItem> entries_b =
+        EntryLists::With_Offset(std::move(lists.list_b), lists.offset_b);
 
     d_deviation_graph->DeleteDataSets();
     d_en_graph->DeleteDataSets();
     // Fewer than two entries in a set: no comparison, nothing to export; the entries typed so
     // far can still be saved.
-    const bool compared = d_comparison.Calculate(entries_a, entries_b, offset_b, d_options);
-    d_action_save->setEnabled(!entries_a.empty() || !entries_b.empty());
+    const bool compared = d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
+    const bool has_entries = !entries_a.empty() || !entries_b.empty();
+    d_action_save->setEnabled(has_entries);
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
     if (compared)
         ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
     Fit_Graphs();
-    Refresh_Modified();
+    // Empty lists hold nothing to lose (New, or everything removed).
+    d_data_modified = has_entries && !saved;
     d_status_label->setText(Status_Text());
     d_status_label->setToolTip(QString());
 }
@@ -529,12 +568,15 @@ QString TQuorval::Status_Text() const
                 .arg(summary.positions)
                 .arg(summary.en_count);
     if (summary.en_count == 0)
-        return text + QStringLiteral(" (the sets do not overlap)");
-    // Numbers as the report prints them.
-    text +=
-        QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
-            .arg(Report::Number_Text(summary.en_max), Report::Number_Text(summary.en_max_position))
-            .arg(summary.above_one);
+        text += QStringLiteral(" (the sets do not overlap)");
+    else
+        text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
+                    .arg(NumberText::Readable(summary.en_max),
+                         NumberText::Readable(summary.en_max_position))
+                    .arg(summary.above_one);
+    const QString merged = Report::Merged_Text(d_comparison.Merged_Entries(), Merged_Entries_Named);
+    if (!merged.isEmpty())
+        text += QStringLiteral("  \u00b7  ") + merged;
     return text;
 }
 
@@ -577,12 +619,12 @@ void TQuorval::Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set
 void TQuorval::Show_Lists(EntryLists::TLists lists)
 {
     Fill_Lists(lists, true, true);
-    // The widgets hold the entries now: the copies go before the comparison makes its own.
-    lists = EntryLists::TLists();
+    // What the widgets now hold is what was opened: unmodified.
+    d_saved_lists = std::move(lists);
+    d_saved_options = d_options;
     Update();
     // A loaded file starts a history of its own.
     d_undo_stack->clear();
-    Mark_Unmodified();
 }
 
 bool TQuorval::Load_Data(const QString &file_name)
@@ -601,6 +643,8 @@ bool TQuorval::Load_Data(const QString &file_name)
             return false;
         }
         lists = DataFile::Lists_Of(content);
+        // A file without settings leaves them as they are.
+        d_options = DataFile::Options_Of(content, d_options);
     }
     Show_Lists(std::move(lists));
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
@@ -611,8 +655,8 @@ bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
     bool in_place = false;
-    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error,
-                             &in_place))
+    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options),
+                             &d_last_error, &in_place))
         return false;
     Mark_Unmodified();
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
@@ -673,8 +717,7 @@ Record::THeading TQuorval::Record_Heading() const
 {
     Record::THeading heading;
     heading.data_file = d_data_file_name;
-    // The history's clean point is the state last opened or saved.
-    heading.data_changed = !d_undo_stack->isClean();
+    heading.data_changed = !Equals_Saved(Current_Lists());
     heading.printed = QDateTime::currentDateTime();
     heading.aligned = d_options.remove_deviations;
     heading.offset_b = d_entry_widget_b->Entry_Offset();
@@ -741,6 +784,31 @@ private:
     bool d_set_a;
     bool d_set_b;
 };
+
+// A change of the comparison's settings: undone by putting back the settings as they were.
+class TOptionsCommand : public TUndoCommand
+{
+public:
+    TOptionsCommand(TQuorval *window, const Type::TOptions &before, const Type::TOptions &after)
+        : TUndoCommand(QStringLiteral("Change Options")), d_window(window), d_before(before),
+          d_after(after)
+    {
+    }
+    void Redo() override { d_window->Apply_Options(d_after); }
+    void Undo() override { d_window->Apply_Options(d_before); }
+    std::size_t Entries_Added(bool) const override { return 0; }
+
+private:
+    TQuorval *d_window;
+    Type::TOptions d_before;
+    Type::TOptions d_after;
+};
+
+void TQuorval::Apply_Options(const Type::TOptions &options)
+{
+    d_options = options;
+    Update();
+}
 
 // The New command: both lists emptied and both offsets 0; the options stay.
 void TQuorval::File_New()
@@ -943,21 +1011,24 @@ void TQuorval::dropEvent(QDropEvent *event)
         Update();
 }
 
-// The Options command: the options dialog, then a new comparison when it is accepted.
+// The Options command: the options dialog, then a new comparison when it is accepted. A change
+// of the comparison's settings is a change of the data; the decimals shown are not.
 void TQuorval::Edit_Options()
 {
     if (d_options_dialog == nullptr)
         d_options_dialog = new TOptionsDialog(this);
-    d_options_dialog->Reset(d_options);
-    if (d_options_dialog->exec() == QDialog::Accepted) {
-        d_options = d_options_dialog->Options();
+    d_options_dialog->Reset(d_options, d_decimals_shown);
+    if (d_options_dialog->exec() != QDialog::Accepted)
+        return;
+    d_decimals_shown = d_options_dialog->Decimals_Shown();
+    d_entry_widget_a->Set_Decimals(d_decimals_shown);
+    d_entry_widget_b->Set_Decimals(d_decimals_shown);
+    const Type::TOptions options = d_options_dialog->Options();
+    if (options.remove_deviations != d_options.remove_deviations ||
+        std::memcmp(&options.merge_distance, &d_options.merge_distance, sizeof(double)) != 0)
+        TUndoCommand::Push(d_undo_stack, new TOptionsCommand(this, d_options, options));
+    else
         Update();
-        // A comparison recomputed under the accepted options counts as a change.
-        if (!d_comparison.Export_Rows().empty()) {
-            d_options_changed = true;
-            Refresh_Modified();
-        }
-    }
 }
 
 // ---- Entries from and to text ----
@@ -1043,7 +1114,6 @@ QString TQuorval::Out_Of_Memory_Text()
 
 void TQuorval::Undo_Or_Redo(bool undo)
 {
-    const bool was_clean = d_undo_stack->isClean();
     if (undo)
         d_undo_stack->undo();
     else
@@ -1052,9 +1122,6 @@ void TQuorval::Undo_Or_Redo(bool undo)
         return;
     // The lists are as they were, but the history no longer matches them.
     d_undo_stack->clear();
-    if (!was_clean)
-        d_undo_stack->resetClean();
-    Refresh_Modified();
     Run_Message_Box("Not Enough Memory",
                     QStringLiteral("The change was not %1: %2 The history of changes was cleared.")
                         .arg(undo ? "undone" : "made again", Out_Of_Memory_Text()),

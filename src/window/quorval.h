@@ -37,6 +37,7 @@ class TQuorval : public QMainWindow
     Q_OBJECT
 
     friend class TListsCommand;
+    friend class TOptionsCommand;
 
 public:
     // One report row per comparison position.
@@ -77,7 +78,9 @@ public:
     const QString &File_Path() const { return d_file_path; }
     // The file last opened or saved, for the record's heading; empty after New.
     const QString &Data_File_Name() const { return d_data_file_name; }
+    // The comparison's settings (kept with the data) and the decimals the lists and fields show.
     const Type::TOptions &Options() const { return d_options; }
+    int Decimals_Shown() const { return d_decimals_shown; }
     const TComparison &Comparison() const { return d_comparison; }
     const std::vector<double> &Graph_Positions() const { return d_comparison.Graph_Positions(); }
     const std::vector<TExportData> &Export_Rows() const { return d_comparison.Export_Rows(); }
@@ -131,11 +134,12 @@ private:
     void Fill_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
     void Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
     void Show_Lists(EntryLists::TLists lists);
-    // The one writer of the modified flag: the lists hold entries that differ from the last load
-    // or save (the undo history is not at its clean point), or the options changed the
-    // comparison since.
-    void Refresh_Modified();
+    // Whether the lists and the comparison's settings are, bit for bit, those last opened or
+    // saved; the modified flag is set exactly when they are not and there are entries to lose.
+    bool Equals_Saved(const EntryLists::TLists &lists) const;
     void Mark_Unmodified();
+    // An accepted change of the comparison's settings, done or undone.
+    void Apply_Options(const Type::TOptions &options);
     void File_Import(bool set_b);
     void Fit_Graphs();
     // The name with the extension added where it lacks it; empty when that names an existing file
@@ -196,10 +200,13 @@ private:
     TOptionsDialog *d_options_dialog; // created on first use, then reused
 
     Type::TOptions d_options;
+    int d_decimals_shown;
     QString d_file_path;
     QString d_data_file_name;
     bool d_data_modified;
-    bool d_options_changed;
+    // What was last opened or saved.
+    EntryLists::TLists d_saved_lists;
+    Type::TOptions d_saved_options;
     QString d_last_error;
     QUndoStack *d_undo_stack;
     // The list that last had the focus: the one Copy and Paste work on.
