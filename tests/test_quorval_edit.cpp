@@ -499,7 +499,8 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
             const char *const names[] = {"nominal_edit", "actual_edit", "uc_edit"};
             field = Entry_Widget(w, set)->findChild<QLineEdit *>(names[random.bounded(3)]);
         }
-        const QString number = QString("%1e-4").arg(random.bounded(-999999, 1000000)); // as shown
+        const QString number =
+            QString("%1e-%2").arg(random.bounded(-999999, 1000000)).arg(random.bounded(10));
         const int kind = random.bounded(8);
         if (kind == 0) {
             QTest::mouseClick(Entry_Widget(w, set)->findChild<QToolButton *>("add_button"),
