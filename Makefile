@@ -11,7 +11,9 @@ FUZZ_SECONDS ?= 60
 
 BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev fonts-dejavu-core
 # poppler-utils: pdftotext, pdfinfo and pdftoppm read back the records the tests write.
-TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils
+# xdg-utils: xdg-mime names the application of data files in the installation test.
+TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils \
+                 xdg-utils
 BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev
 FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
 PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file
@@ -55,8 +57,9 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
 	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
 
-# libFuzzer runs of the XML layer, of the data-file reader and of its streaming reader against its
-# document reader (FUZZ_SECONDS each); crashing inputs are left in $(FUZZ_DIR)/.
+# libFuzzer runs of the XML layer, of the data-file reader, of its streaming reader against its
+# document reader and of the paste and import parser (FUZZ_SECONDS each); crashing inputs are
+# left in $(FUZZ_DIR)/.
 fuzz:
 	@sh tools/install-deps.sh $(FUZZ_PACKAGES)
 	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -71,15 +74,17 @@ fuzz:
 	$(FUZZ_DIR)/datafile_stream_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -dict=fuzz/datafile.dict -artifact_prefix=$(FUZZ_DIR)/stream- $(FUZZ_DIR)/corpus_stream \
 	    examples tests/data/datafile tests/data/xmlfile fuzz/corpus fuzz/corpus_pieces
+	mkdir -p $(FUZZ_DIR)/corpus_entrytext
+	$(FUZZ_DIR)/entrytext_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -dict=fuzz/entrytext.dict -artifact_prefix=$(FUZZ_DIR)/entrytext- \
+	    $(FUZZ_DIR)/corpus_entrytext fuzz/corpus_entrytext
 
 install:
 	@sh tools/install-deps.sh $(BASE_PACKAGES)
 	@$(MAKE) --no-print-directory all
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 	@# File managers read the compiled MIME database and the desktop-file cache, not the sources.
-	-@command -v update-mime-database >/dev/null 2>&1 && update-mime-database $(PREFIX)/share/mime >/dev/null 2>&1 || true
-	-@command -v update-desktop-database >/dev/null 2>&1 && update-desktop-database -q $(PREFIX)/share/applications || true
-	-@command -v gtk-update-icon-cache >/dev/null 2>&1 && gtk-update-icon-cache -q -t $(PREFIX)/share/icons/hicolor || true
+	@sh tools/update-desktop-databases.sh $(PREFIX)
 
 package:
 	@sh tools/install-deps.sh $(PACKAGE_PACKAGES)

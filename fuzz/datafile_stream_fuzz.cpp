@@ -4,7 +4,8 @@
 // messages of a refusal differ. Whatever the streaming reader takes on its own must be what the
 // document reader reads. Most arbitrary bytes are no data file at all, so each input is also
 // placed into a sound data file where the readers could differ most: as a number's text, among
-// the entries of a set, as attributes of an entry and before the root element.
+// the entries of a set, as attributes of an entry, before the root element, and as the text of
+// the comparison's settings and among them after the sets.
 
 #include "core/base/xmlfile.h"
 #include "src/compute/datafile.h"
@@ -34,12 +35,15 @@ DataFile::TContent Sentinel()
     content.offset_a = -0.0;
     content.offset_b = 4.0;
     content.version = 7;
+    content.align_deviations = true;
+    content.merge_distance = -0.0;
     return content;
 }
 
 // The places of a sound version 2 data file that an input is put into.
 QByteArray Data_File(const QByteArray &prolog, const QByteArray &entry_attributes,
-                     const QByteArray &between_entries, const QByteArray &nominal)
+                     const QByteArray &between_entries, const QByteArray &nominal,
+                     const QByteArray &after_sets = QByteArray())
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n" + prolog +
            "<Quorval_Data File_Version=\"2\">\n"
@@ -49,7 +53,8 @@ QByteArray Data_File(const QByteArray &prolog, const QByteArray &entry_attribute
            entry_attributes + "><Nominal>" + nominal +
            "</Nominal><Actual>10.00012</Actual><Uc>0.00050</Uc></Entry>\n" + between_entries +
            "<Entry><Nominal>20.00000</Nominal><Actual>20.00031</Actual><Uc>0.00060</Uc></Entry>\n"
-           "</Data_Set_A>\n<Data_Set_B/>\n</Quorval_Data>\n";
+           "</Data_Set_A>\n<Data_Set_B/>\n" +
+           after_sets + "</Quorval_Data>\n";
 }
 
 void Compare_Readers(const QByteArray &bytes)
@@ -99,5 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Compare_Readers(Data_File(QByteArray(), QByteArray(), bytes, "10.00000"));
     Compare_Readers(Data_File(QByteArray(), " " + bytes, QByteArray(), "10.00000"));
     Compare_Readers(Data_File(bytes, QByteArray(), QByteArray(), "10.00000"));
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), "10.00000",
+                              "<Align_Deviations>" + bytes +
+                                  "</Align_Deviations>"
+                                  "<Position_Merge_Distance>" +
+                                  bytes + "</Position_Merge_Distance>"));
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), "10.00000", bytes));
     return 0;
 }

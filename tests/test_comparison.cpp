@@ -257,6 +257,36 @@ private slots:
             positions.Add_Graph_Position(p);
         QCOMPARE(positions.Graph_Positions(),
                  std::vector<double>({10.0, 11.0, 9.0, 12.5, -0.25, 0.75}));
+        // Each is shown at the nearest kept position within reach, the lower of two as near.
+        QCOMPARE(positions.Add_Graph_Position(10.4), 10.0);
+        QCOMPARE(positions.Add_Graph_Position(10.5), 10.0);
+        QCOMPARE(positions.Add_Graph_Position(10.6), 11.0);
+
+        // Merge distance 0: every distinct length a position, equal ones one; a set's own
+        // entries merge like the other set's, and each that has no position of its own is named.
+        const struct
+        {
+            double distance;
+            std::vector<double> positions;
+            QString merged;
+        } distances[] = {{0.0, {12.5, 12.8, 13}, ""},
+                         {0.3, {12.5, 13}, "B 12.8>13 "},
+                         {1.0, {12.5}, "A 13>12.5 A 13>12.5 B 12.8>12.5 "}};
+        for (const auto &d : distances) {
+            Type::TOptions options = Options(false);
+            options.merge_distance = d.distance;
+            QVERIFY(comparison.Calculate(
+                Sorted({{12.5, 12.5, 0.001}, {13, 13, 0.001}, {13, 13, 0.002}}),
+                Sorted({{12.5, 12.5, 0.001}, {12.8, 12.8, 0.001}}), 0.0, options));
+            QCOMPARE(comparison.Graph_Positions(), d.positions);
+            QString merged;
+            for (const TComparison::TMerged_Entry &e : comparison.Merged_Entries())
+                merged += QStringLiteral("%1 %2>%3 ")
+                              .arg(e.set_b ? 'B' : 'A')
+                              .arg(e.nominal)
+                              .arg(e.position);
+            QCOMPARE(merged, d.merged);
+        }
         QVERIFY(TComparison::Position_Sort(1.0, 2.0));
         QVERIFY(!TComparison::Position_Sort(2.0, 1.0));
         QVERIFY(!TComparison::Position_Sort(2.0, 2.0));
@@ -272,6 +302,10 @@ private slots:
         for (int trial = 0; trial < 300; ++trial) {
             TComparison fast;
             TComparison literal(TComparison::TMethod::Literal_Reference);
+            // The merge distances of the program: 1.0, 0 and others.
+            const double distances[] = {1.0, 0.0, 0.25, 2.5};
+            fast.Set_Merge_Distance(distances[trial % 4]);
+            literal.Set_Merge_Distance(distances[trial % 4]);
             for (int i = 0; i < 200; ++i) {
                 double p = 0.0;
                 switch (kind(rng)) {
@@ -283,8 +317,7 @@ private slots:
                 case 5: p = -std::ldexp(unit(rng), -1070); break; // rounds 1.0 apart from -1.0
                 default: p = -0.0; break;
                 }
-                fast.Add_Graph_Position(p);
-                literal.Add_Graph_Position(p);
+                QCOMPARE(fast.Add_Graph_Position(p), literal.Add_Graph_Position(p));
             }
             QCOMPARE(fast.Graph_Positions(), literal.Graph_Positions());
         }
@@ -574,7 +607,8 @@ private slots:
             const double offset = trial % 4 == 0   ? 0.0
                                   : trial % 4 == 1 ? a[a.size() / 2].nominal
                                                    : (unit(rng) - 0.3) * 100.0;
-            const Type::TOptions options = Options(trial % 5 != 0);
+            Type::TOptions options = Options(trial % 5 != 0);
+            options.merge_distance = trial % 3 == 0 ? 0.0 : 1.0;
 
             TComparison fast;
             TComparison literal(TComparison::TMethod::Literal_Reference);

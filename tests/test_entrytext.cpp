@@ -2,6 +2,7 @@
 
 #include "test_support.h"
 
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,6 +42,9 @@ class TTestEntryText : public QObject
     Q_OBJECT
 
 private slots:
+    // Where a text cannot tell its decimal mark, the tests' locale decides: ".".
+    void init() { QLocale::setDefault(QLocale::c()); }
+
     void Accepted_Text_data()
     {
         QTest::addColumn<QString>("text");
@@ -55,6 +59,35 @@ private slots:
             << "10 ; 10.00012 ;0.0003\n 20.5;20.49987 ; 0.0004" << two;
         QTest::newRow("CRLF line ends") << "10\t10.00012\t0.0003\r\n20.5\t20.49987\t0.0004\r\n"
                                         << two;
+        QTest::newRow("CR line ends") << "10\t10.00012\t0.0003\r20.5\t20.49987\t0.0004\r" << two;
+        QTest::newRow("German CSV export")
+            << "\"Nennma\u00df\",\"Istma\u00df\",\"Uc (k=2)\"\r\n\"10\",\"10,00012\",\"0,0003\"\r\n"
+               "\"20,5\",\"20,49987\",\"0,0004\"\r\n"
+            << two;
+        QTest::newRow("quoted first line is data")
+            << "\"10\",\"10,00012\",\"0,0003\"\r\n20,\"20,49987\",\"0,0004\"\r\n"
+            << Entries{Entry(10, 10.00012, 0.0003), Entry(20, 20.49987, 0.0004)};
+        QTest::newRow("US CSV export")
+            << "Nominal,Actual,Uc (k=2)\r\n10,10.00012,3E-04\r\n"
+               "\"1,020.5\",\"1,020.49987\",4E-04\r\n"
+            << Entries{Entry(10, 10.00012, 0.0003), Entry(1020.5, 1020.49987, 0.0004)};
+        QTest::newRow("quoted header with separators and quotes")
+            << "\"Nominal; mm\";\"Actual \"\"measured\"\"\";Uc\n10;10,00012;0,0003\n"
+               "20,5;20,49987;0,0004"
+            << two;
+        QTest::newRow("thousands beside a decimal point")
+            << "1,000\t1,000.00012\t0.0003\n1,020.5\t1,020.49987\t4e-4"
+            << Entries{Entry(1000, 1000.00012, 0.0003), Entry(1020.5, 1020.49987, 0.0004)};
+        QTest::newRow("thousands beside a decimal comma")
+            << "1.000;1.000,00012;0,0003\n1.000.000;1.000.000,5;1,5E-3"
+            << Entries{Entry(1000, 1000.00012, 0.0003), Entry(1e6, 1000000.5, 0.0015)};
+        QTest::newRow("blank thousands")
+            << "1 020,5;1\u00a0020,49987;0,0004\n\"1 020,5\";1\u202f020,49987;4e-4"
+            << Entries{Entry(1020.5, 1020.49987, 0.0004), Entry(1020.5, 1020.49987, 0.0004)};
+        QTest::newRow("decimal comma, spaces, one line")
+            << "10 10,0001 0,0003" << Entries{Entry(10, 10.0001, 0.0003)};
+        QTest::newRow("no-break spaces between fields")
+            << "10\u00a010.0001\u00a00.0003" << Entries{Entry(10, 10.0001, 0.0003)};
         QTest::newRow("blank lines") << "\n\n10;10.00012;0.0003\n  \n\t\n20.5;20.49987;0.0004\n\n"
                                      << two;
         QTest::newRow("header") << "Nominal;Actual;Uc (k=2)\n10;10.00012;0.0003\n"
@@ -73,9 +106,6 @@ private slots:
                                              << Entries{Entry(0.1, 0.30000000000000004, 1e-300)};
         QTest::newRow("negative zero and limits")
             << "-0;1e12;-1e12" << Entries{Entry(-0.0, 1e12, -1e12)};
-        QTest::newRow("nothing") << "" << Entries{};
-        QTest::newRow("only blank lines") << "\n \r\n\t\n" << Entries{};
-        QTest::newRow("header alone") << "Nominal;Actual;Uc\n" << Entries{};
     }
 
     void Accepted_Text()
@@ -112,7 +142,22 @@ private slots:
         QTest::newRow("decimal comma with comma separator")
             << "10,10.1,0.1\n20,20,5,0.1" << QList<int>{2} << "4 fields, not 3";
         QTest::newRow("thousands separator")
-            << "1.000,5;10;0.1" << QList<int>{1} << "\"1.000,5\" is not a number";
+            << "1.00,5;10;0.1" << QList<int>{1} << "\"1.00,5\" is not a number";
+        const QString ambiguous = "\"%1\" is ambiguous: \",\" may separate thousands or mark the "
+                                  "decimals; write it without thousands separators";
+        QTest::newRow("ambiguous thousands") << "10\t10.0001\t0.0003\n1,000\t1000.0001\t0.0003"
+                                             << QList<int>{2} << ambiguous.arg("1,000");
+        QTest::newRow("ambiguous thousands, no other number")
+            << "1,125\t1,125\t0" << QList<int>{1} << ambiguous.arg("1,125");
+        QTest::newRow("other decimal mark")
+            << "0,5;0,49993;0,00003\n1.5;1.50001;0,00003\n2,5;2,5;0,1" << QList<int>{2}
+            << "\"1.5\" has the decimal mark \".\", but the text's numbers have \",\"";
+        QTest::newRow("too close to 0") << "10;10;1e-400" << QList<int>{1}
+                                        << "\"1e-400\" is too close to 0 to be stored";
+        // No entries: nothing to add, and never a set emptied by an import.
+        QTest::newRow("nothing") << "" << QList<int>{} << QString();
+        QTest::newRow("only blank lines") << "\n \r\n\t\n" << QList<int>{} << QString();
+        QTest::newRow("header alone") << "Nominal;Actual;Uc\n" << QList<int>{} << QString();
         // Line numbers count blank lines and the header; only the first line can be a header.
         QTest::newRow("line numbers") << "Nominal;Actual;Uc\n\n10;10;0.1\nx;y;z\n\n20;20\n"
                                       << QList<int>{4, 6} << "\"x\" is not a number";
@@ -135,6 +180,8 @@ private slots:
         for (const EntryText::TBad_Line &bad : parsed.bad_lines)
             lines << bad.line;
         QCOMPARE(lines, bad_lines);
+        if (bad_lines.isEmpty())
+            return;
         QCOMPARE(parsed.bad_lines.front().reason, first_reason);
         QCOMPARE(parsed.bad_lines.front().text,
                  text.split('\n').value(bad_lines.front() - 1).remove('\r'));
@@ -149,19 +196,32 @@ private slots:
         QCOMPARE(parsed.data_line_count, 8);
     }
 
-    // What Copy writes, Paste reads back bit for bit, whatever the values.
+    void Copied_Text_Reads_Back_data()
+    {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+        QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    }
+
+    // What Copy writes in the user's locale, Paste reads back bit for bit, whatever the values;
+    // also where only the locale tells what 1,125 or 1.125 is.
     void Copied_Text_Reads_Back()
     {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
         const Entries entries = {Entry(0.1 + 0.2, 100.00012, 1e-300),
                                  Entry(-123456789.123456789, std::nextafter(1.0, 2.0), 0.0),
                                  Entry(5e-324, -1e12, 2.5e-7), Entry(70, 70.0001, 0.0003)};
         const QString text = EntryText::Entries_Text(entries);
         QCOMPARE(text.count('\n'), 4);
-        QVERIFY(!text.contains(',')); // "." as the decimal point in every locale
-        QCOMPARE(text.split('\n').first(), QString("0.30000000000000004\t100.00012\t1e-300"));
-        const EntryText::TParsed parsed = EntryText::Parse(text);
-        QVERIFY(parsed.Accepted());
-        QVERIFY2(Same_Bits(parsed.entries, entries), qPrintable(Describe(parsed.entries)));
+        QVERIFY(!text.contains('e')); // fixed notation, never an exponent
+        QVERIFY(text.startsWith(QString("0.30000000000000004\t100.00012\t0.000")
+                                    .replace('.', locale.decimalPoint())));
+        for (const Entries &copied : {entries, Entries{Entry(1.125, 10.375, 1)}}) {
+            const EntryText::TParsed parsed = EntryText::Parse(EntryText::Entries_Text(copied));
+            QVERIFY(parsed.Accepted());
+            QVERIFY2(Same_Bits(parsed.entries, copied), qPrintable(Describe(parsed.entries)));
+        }
     }
 
     void Many_Lines()
@@ -196,8 +256,14 @@ private slots:
                                                          8)
                                            << true << "1;2";
         QTest::newRow("NUL byte") << QByteArray("1;2;3\0\n", 7) << false << QString();
-        QTest::newRow("invalid UTF-8") << QByteArray("1;2;\xff\xfe\xfd") << false << QString();
-        QTest::newRow("cut UTF-8 sequence") << QByteArray("1;2;3\xc2") << false << QString();
+        QTest::newRow("not UTF-8: Windows-1252")
+            << QByteArray("Nennma\xdf;\x80;\x81\xc2") << true << "Nennma\u00df;\u20ac;\u0081\u00c2";
+        QTest::newRow("lone surrogate in UTF-16") << QByteArray("\xff\xfe"
+                                                                "1\0\x00\xd8;\0",
+                                                                8)
+                                                  << false << QString();
+        QTest::newRow("xls (OLE2)") << QByteArray("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1") << false
+                                    << QString();
         QTest::newRow("odd UTF-16") << QByteArray("\xff\xfe"
                                                   "1\0;",
                                                   5)
@@ -221,7 +287,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString good = dir.filePath("good.csv");
-        QVERIFY(Support::Write_All(good, "Nominal,Actual,Uc\r\n10,10.001,0.002\r\n"));
+        QVERIFY(Support::Write_All(good, "Nennma\xdf;Istma\xdf;Uc\r\n10;10,001;0,002\r\n"));
         EntryText::TParsed parsed;
         QString reason;
         QVERIFY(EntryText::Read_File(good, &parsed, &reason));

@@ -9,8 +9,10 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QtTest>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 
@@ -154,11 +156,14 @@ void TTestEntryWidget::Display_Text_As_Qt_Formats()
     // The list text is made without QString::arg for speed; it must read exactly as arg writes.
     QFETCH(double, value);
     const Type::TEntryItem item = Entry(value, -value, value / 3.0);
-    const QString expected = QString("%1, %2, %3")
-                                 .arg(item.nominal, 10, 'f', 4, QChar(' '))
-                                 .arg(item.actual, 10, 'f', 4, QChar(' '))
-                                 .arg(item.uc, 8, 'f', 4, QChar(' '));
-    QCOMPARE(TEntryWidget::Display_Text(item), expected);
+    for (int decimals = 4; decimals <= 8; ++decimals) {
+        const int wider = decimals - 4;
+        const QString expected = QString("%1, %2, %3")
+                                     .arg(item.nominal, 10 + wider, 'f', decimals, QChar(' '))
+                                     .arg(item.actual, 10 + wider, 'f', decimals, QChar(' '))
+                                     .arg(item.uc, 8 + wider, 'f', decimals, QChar(' '));
+        QCOMPARE(TEntryWidget::Display_Text(item, decimals), expected);
+    }
 }
 
 void TTestEntryWidget::Add_Button_Values()
@@ -232,19 +237,30 @@ void TTestEntryWidget::Offset_Field()
     f.widget->Set_Entry_Offset(1.23456);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(f.offset->text(), QString("1.2346"));
-    QCOMPARE(f.widget->Entry_Offset(), 1.2346);
+    // The field shows the offset rounded, its untouched text never replaces it; more decimals
+    // shown show more of it.
+    QTest::keyClick(f.offset, Qt::Key_Return);
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(f.widget->Entry_Offset(), 1.23456);
+    QCOMPARE(f.widget->Undo_Stack()->count(), 0);
+    f.widget->Set_Decimals(6);
+    QCOMPARE(f.offset->text(), QString("1.234560"));
+    f.widget->Set_Decimals(4);
+    f.widget->Set_Entry_Offset(-0.0);
+    QCOMPARE(f.offset->text(), QString("0.0000"));
+    QVERIFY(std::signbit(f.widget->Entry_Offset()));
     f.widget->Set_Entry_Offset(-0.5);
     QCOMPARE(f.offset->text(), QString("-0.5000"));
-    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy.count(), 4);
 
     // Finishing an edit of the offset field signals once each time.
     f.offset->selectAll();
     QTest::keyClicks(f.offset, "2.5");
     QTest::keyClick(f.offset, Qt::Key_Return);
-    QCOMPARE(spy.count(), 3);
+    QCOMPARE(spy.count(), 5);
     QCOMPARE(f.widget->Entry_Offset(), 2.5);
     QTest::keyClick(f.offset, Qt::Key_Enter);
-    QCOMPARE(spy.count(), 4);
+    QCOMPARE(spy.count(), 6);
 
     f.offset->setText("not a number");
     QCOMPARE(f.widget->Entry_Offset(), 0.0);
@@ -423,6 +439,16 @@ void TTestEntryWidget::Unedited_Fields_Keep_Full_Precision()
     QCOMPARE(stored.nominal, 99.5);
     QCOMPARE(stored.actual, 100.00056);
     QCOMPARE(stored.uc, 0.003);
+
+    // More decimals shown: the list and the fields that show their value show more of it; text
+    // typed into a field stays.
+    f.list->clearSelection();
+    f.Select_Only(0);
+    f.uc->setText("0.004");
+    f.widget->Set_Decimals(6);
+    QCOMPARE(f.list->item(0)->text(), QString("   99.500000,   100.000560,   0.003000"));
+    QCOMPARE(f.actual->text(), QString("100.000560"));
+    QCOMPARE(f.uc->text(), QString("0.004"));
 }
 
 void TTestEntryWidget::Entry_Items_Finishes_Pending_Edit()

@@ -16,6 +16,8 @@ private slots:
     void Shortest_Fixed_Text_data();
     void Shortest_Fixed_Text();
     void Shortest_Fixed_Reads_Back_Bit_For_Bit();
+    void Readable_Text_data();
+    void Readable_Text();
 };
 
 void TTestNumberText::Shortest_Fixed_Text_data()
@@ -69,6 +71,30 @@ void TTestNumberText::Shortest_Fixed_Reads_Back_Bit_For_Bit()
         QVERIFY2(!text.contains(QLatin1Char('e')), qPrintable(text));
         QVERIFY2(text.size() - text.indexOf(QLatin1Char('.')) - 1 >= 5, qPrintable(text));
     }
+}
+
+void TTestNumberText::Readable_Text_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("significant");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("four decimals suffice") << 12.34567 << 1 << "12.3457";
+    QTest::newRow("would read as zero") << 0.00003 << 1 << "0.00003";
+    QTest::newRow("rounds up to 0.0001") << 0.00005 << 1 << "0.0001";
+    QTest::newRow("negative, would read as -0.0000") << -0.0000049 << 1 << "-0.000005";
+    QTest::newRow("negative zero") << -0.0 << 1 << "0.0000";
+    QTest::newRow("uncertainty of 0.03 um") << 0.00003 << 2 << "0.000030";
+    QTest::newRow("uncertainty rounding to two digits") << 0.000996 << 2 << "0.0010";
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << 1 << "------";
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << 2 << "------";
+}
+
+void TTestNumberText::Readable_Text()
+{
+    QFETCH(double, value);
+    QFETCH(int, significant);
+    QFETCH(QString, text);
+    QCOMPARE(NumberText::Readable(value, significant), text);
 }
 
 QTEST_GUILESS_MAIN(TTestNumberText)

@@ -1,7 +1,9 @@
 #include "src/window/optionsdialog.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
 
@@ -62,6 +64,20 @@ private slots:
         // The user's click is what Options reports.
         check->click();
         QCOMPARE(dialog.Options().remove_deviations, true);
+
+        // The merge distance shows every digit it has and reads back as itself; Accept waits
+        // for a distance of 0 or more. The decimals shown go from 4 to 8.
+        QLineEdit *distance = dialog.findChild<QLineEdit *>("merge_distance_edit");
+        const QSpinBox *decimals = dialog.findChild<QSpinBox *>("decimals_spin");
+        dialog.Reset(Type::TOptions{false, 0.123456789012345}, 7);
+        QCOMPARE(distance->text(), QStringLiteral("0.123456789012345"));
+        QCOMPARE(dialog.Options().merge_distance, 0.123456789012345);
+        QCOMPARE(dialog.Decimals_Shown(), 7);
+        QVERIFY(decimals->minimum() == 4 && decimals->maximum() == 8);
+        for (const char *text : {"-1", "abc", "", "0"}) {
+            distance->setText(text);
+            QCOMPARE(Button(dialog, QStringLiteral("Accept"))->isEnabled(), text[0] == '0');
+        }
     }
 
     void Buttons_And_Keys_End_The_Dialog()

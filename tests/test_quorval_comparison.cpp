@@ -475,6 +475,17 @@ void TTestQuorvalComparison::Status_Line_data()
                                 << false
                                 << "Not aligned  \u00b7  4 positions  \u00b7  0 with En (the sets "
                                    "do not overlap)";
+    // Values of gauge blocks with all their digits; entries without a position of their own.
+    QTest::newRow("small values, merged entries")
+        << std::vector<Type::TEntryItem>{Entry(0, 0.0, 0.00003), Entry(0.5, 0.5, 0.00003),
+                                         Entry(100, 100.0, 0.00003)}
+        << std::vector<Type::TEntryItem>{Entry(0.2, 0.2, 0.00004),
+                                         Entry(100, 100.000000002, 0.00004)}
+        << false
+        << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En 0.00004 at "
+           "100.0000 mm  \u00b7  0 with En > 1  \u00b7  2 entries share a position: A 0.5000 "
+           "\u2192 0.0000, "
+           "B 0.2000 \u2192 0.0000";
 }
 
 void TTestQuorvalComparison::Status_Line()
@@ -715,8 +726,19 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");
     QVERIFY(!window.Print_Record(&printer));
-    QCOMPARE(window.Last_Error(),
-             QString("the file %1/missing/printed.pdf cannot be written").arg(d_home));
+    QCOMPARE(window.Last_Error(), QString("No such file or directory"));
+
+    // The file is replaced only by a complete record: beyond a file-size limit the old one stays.
+    printer.setOutputFileName(d_home + "/printed.pdf");
+    QVERIFY(Write_All(d_home + "/printed.pdf", "old record"));
+    QCOMPARE(Run_In_Child([&window, &printer] {
+                 const bool limited = Limit_File_Size(4096);
+                 std::signal(SIGXFSZ, SIG_IGN); // as the program does
+                 return limited && !window.Print_Record(&printer) ? window.Last_Error()
+                                                                  : QStringLiteral("printed");
+             }),
+             QString("File too large"));
+    QCOMPARE(Read_All(d_home + "/printed.pdf"), QByteArray("old record"));
 }
 
 void TTestQuorvalComparison::Record_Commands()

@@ -5,8 +5,10 @@
 
 #include "src/compute/comparison.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QListWidget>
+#include <QRandomGenerator>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QtTest>
@@ -24,17 +26,18 @@ std::vector<Type::TEntryItem> Set_A()
     return {Entry(10, 10.00012, 0.0003), Entry(20, 20.00034, 0.00045), Entry(30, 29.99991, 0.0005)};
 }
 
-// Both lists and offsets, bit for bit.
+// Both lists and offsets, bit for bit, and the alignment.
 struct TLists
 {
     Items a, b;
     double offset_b;
+    bool align;
 };
 
-TLists Lists_Of(QWidget *window)
+TLists Lists_Of(TQuorval *window)
 {
     return {Entry_Widget(window, 'A')->List_Items(), Entry_Widget(window, 'B')->List_Items(),
-            Entry_Widget(window, 'B')->Entry_Offset()};
+            Entry_Widget(window, 'B')->Entry_Offset(), window->Options().remove_deviations};
 }
 
 bool Same_Bits(const Items &x, const Items &y)
@@ -51,6 +54,8 @@ QString Same_Lists(const TLists &x, const TLists &y)
         return QStringLiteral("set B differs (%1 vs %2 entries)").arg(x.b.size()).arg(y.b.size());
     if (std::memcmp(&x.offset_b, &y.offset_b, sizeof(double)) != 0)
         return QStringLiteral("offset %1 vs %2").arg(x.offset_b).arg(y.offset_b);
+    if (x.align != y.align)
+        return QStringLiteral("alignment");
     return QString();
 }
 
@@ -103,24 +108,29 @@ private slots:
     void init();
     void Paste_Goes_To_The_List_With_The_Focus();
     void Bad_Paste_Changes_Nothing();
+    void Copy_Then_Paste_Keeps_Every_Bit_data();
     void Copy_Then_Paste_Keeps_Every_Bit();
     void Undo_And_Redo_data();
     void Undo_And_Redo();
     void Undo_To_The_Saved_State_Clears_Modified();
     void Loading_Clears_The_History();
     void Import_Refusals();
+    void Out_Of_Memory_Changes_Nothing();
+    void Random_Edit_Sequences_data();
+    void Random_Edit_Sequences();
 
 private:
     // A shown, active window with set A filled and saved, so that changes start from a clean
     // state.
-    std::unique_ptr<TQuorval> Window()
+    std::unique_ptr<TQuorval> Window(double offset_b = 0.0)
     {
         std::unique_ptr<TQuorval> window(new TQuorval(nullptr, Qt::WindowFlags()));
         window->show();
         QApplication::setActiveWindow(window.get());
         if (!QTest::qWaitForWindowActive(window.get()))
             return nullptr;
-        Fill(window.get(), Set_A(), {Entry(10, 10.0001, 0.0004), Entry(25, 25.0002, 0.0004)}, 0.0);
+        Fill(window.get(), Set_A(), {Entry(10, 10.0001, 0.0004), Entry(25, 25.0002, 0.0004)},
+             offset_b);
         if (!window->Save_Data(d_home + "/start.quorval"))
             return nullptr;
         return window;
@@ -136,6 +146,7 @@ void TTestQuorvalEdit::init()
     d_home = New_Home(d_root, &d_count);
     QVERIFY(!d_home.isEmpty());
     QApplication::clipboard()->clear();
+    QLocale::setDefault(QLocale::c());
 }
 
 void TTestQuorvalEdit::Paste_Goes_To_The_List_With_The_Focus()
@@ -203,8 +214,17 @@ void TTestQuorvalEdit::Bad_Paste_Changes_Nothing()
     QCOMPARE(window->Undo_Stack()->count(), changes);
 }
 
+void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("German") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("US") << QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
 void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 {
+    QFETCH(QLocale, locale);
+    QLocale::setDefault(locale);
     auto window = Window();
     QVERIFY(window);
     const Items awkward = {Entry(0.1 + 0.2, 100.00012345678901, 1e-300),
@@ -214,6 +234,8 @@ void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
     // The two pasted entries are selected: Ctrl+C copies just them.
     Focus_List(window.get(), 'A');
     Press(window.get(), 'A', Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(QApplication::clipboard()->text().startsWith(
+        QString("0.30000000000000004\t100.00012345678901\t").replace('.', locale.decimalPoint())));
     Focus_List(window.get(), 'B');
     List_Of(window.get(), 'B')->clearSelection();
     Press(window.get(), 'B', Qt::Key_V, Qt::ControlModifier);
@@ -231,8 +253,13 @@ void TTestQuorvalEdit::Copy_Then_Paste_Keeps_Every_Bit()
 void TTestQuorvalEdit::Undo_And_Redo_data()
 {
     QTest::addColumn<QString>("change");
-    for (const char *change : {"add", "remove", "edit", "paste", "offset", "new", "import"})
-        QTest::newRow(change) << QString(change);
+    QTest::addColumn<double>("offset_b");
+    for (const char *change :
+         {"add", "remove", "edit", "paste", "offset", "new", "import", "options"})
+        QTest::newRow(change) << QString(change) << 0.0;
+    // The offset comes back as it was, every bit of it.
+    QTest::newRow("new, offset of 5 decimals") << QString("new") << 1.23456;
+    QTest::newRow("import, offset -0") << QString("import") << -0.0;
 }
 
 // Each kind of change is taken back exactly by Undo and made again exactly by Redo (both of its
@@ -240,7 +267,8 @@ void TTestQuorvalEdit::Undo_And_Redo_data()
 void TTestQuorvalEdit::Undo_And_Redo()
 {
     QFETCH(QString, change);
-    auto window = Window();
+    QFETCH(double, offset_b);
+    auto window = Window(offset_b);
     QVERIFY(window);
     TQuorval *w = window.get();
     const TLists before = Lists_Of(w);
@@ -278,9 +306,21 @@ void TTestQuorvalEdit::Undo_And_Redo()
         Action(w, "Import Set B\u2026")->trigger();
         QVERIFY(driver.Done());
         QCOMPARE(dialog.caption, QString("Select text file to import into Data Set B"));
-        QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        QCOMPARE(dialog.filters, QStringList({"Text Files (*.txt *.csv *.tsv)", "CSV Files (*.csv)",
+                                              "TSV Files (*.tsv)", "All Files (*)"}));
+    } else if (change == "options") {
+        TModalDriver driver;
+        driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
+            return [dialog]() {
+                dialog->findChild<QCheckBox *>("align_check")->setChecked(false);
+                qobject_cast<QDialog *>(dialog)->accept();
+            };
+        });
+        Action(w, "Options")->trigger();
+        QVERIFY(driver.Done());
     }
+    QApplication::setActiveWindow(w);
+    QVERIFY(QTest::qWaitForWindowActive(w));
     const TLists after = Lists_Of(w);
     QVERIFY2(!Same_Lists(after, before).isEmpty(), "the change changed nothing");
     QCOMPARE(Comparison_Is_Current(w), QString());
@@ -324,6 +364,12 @@ void TTestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()
     Type_Offset(window.get(), "0");
     QVERIFY(!window->Data_Modified());
     QCOMPARE(window->Undo_Stack()->index(), changes);
+
+    // Nor is a change made and then taken back by another edit.
+    Type_Offset(window.get(), "5");
+    QVERIFY(window->Data_Modified());
+    Type_Offset(window.get(), "0");
+    QVERIFY(!window->Data_Modified());
 }
 
 void TTestQuorvalEdit::Loading_Clears_The_History()
@@ -354,10 +400,16 @@ void TTestQuorvalEdit::Import_Refusals()
     const TCase cases[] = {
         {"binary.txt", QByteArray("10;1;1\0\1\2", 9),
          "The file binary.txt cannot be imported: it holds NUL bytes, so it is not a text file."},
-        {"latin1.txt", "10;1;1\n\xb5m;1;1\n",
-         "The file latin1.txt cannot be imported: it is not valid UTF-8 text."},
+        {"book.xlsx", QByteArray("PK\x03\x04\x14\0\x06\0", 8),
+         "The file book.xlsx cannot be imported: it is a spreadsheet file, not text; save it as "
+         "CSV in the spreadsheet program, or copy the cells and paste them."},
+        {"header.csv", "Nennma\xdf;Istma\xdf;Uc\r\n\r\n",
+         "Nothing was imported from header.csv: no line gives three numbers"},
         {"bad lines.csv", "1,1,1\n2,2\n",
          "Nothing was imported from bad lines.csv: 1 of 2 lines do not give three numbers"},
+        {"too many.txt", QByteArray("1 1 1\n").repeated(TEntryWidget::Max_Entries + 1),
+         "Nothing was imported from too many.txt: set A would hold 1,000,001 entries; a set "
+         "holds at most 1,000,000."},
     };
     for (const TCase &c : cases) {
         const QString file = d_home + "/" + c.name;
@@ -386,6 +438,103 @@ void TTestQuorvalEdit::Import_Refusals()
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                             QMessageBox::Warning),
              QString());
+}
+
+// Under an address-space limit, an import or a paste of more entries than memory has room for is
+// refused with the reason, and the lists and their history stay as they were.
+void TTestQuorvalEdit::Out_Of_Memory_Changes_Nothing()
+{
+#ifdef __SANITIZE_ADDRESS__
+    QSKIP("AddressSanitizer reserves terabytes of address space: no address-space limit");
+#endif
+    auto window = Window();
+    QVERIFY(window);
+    const TLists before = Lists_Of(window.get());
+    const int changes = window->Undo_Stack()->count();
+    const Items many(300000, Entry(1, 1.0001, 0.001));
+    const QString file = d_home + "/many.txt";
+    QVERIFY(Write_All(file, EntryText::Entries_Text(many).toUtf8()));
+    QCOMPARE(Run_In_Child([&] {
+                 // Room for reading the file, not for 300,000 entries in the window (300 MB).
+                 if (!Limit_Address_Space(150 << 20))
+                     return QStringLiteral("cannot limit the address space");
+                 if (window->Import_Data(file, true) ||
+                     Entry_Widget(window.get(), 'A')->Paste_Entries(many) ||
+                     !Same_Lists(Lists_Of(window.get()), before).isEmpty() ||
+                     window->Undo_Stack()->count() != changes)
+                     return QStringLiteral("something changed");
+                 return window->Last_Error();
+             }),
+             QString("Nothing was imported from many.txt: there is not enough memory; nothing "
+                     "was changed."));
+}
+
+void TTestQuorvalEdit::Random_Edit_Sequences_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (const quint32 seed : {1u, 23u, 4711u})
+        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+}
+
+// Changes of every kind, undone and redone at random, now and then with the cursor in a field:
+// after each step both lists and the offset are, bit for bit, what they were when the history
+// was last at the same point.
+void TTestQuorvalEdit::Random_Edit_Sequences()
+{
+    QFETCH(quint32, seed);
+    auto window = Window();
+    QVERIFY(window);
+    TQuorval *w = window.get();
+    w->Undo_Stack()->clear();
+    std::vector<TLists> seen = {Lists_Of(w)};
+    QVERIFY(Write_All(d_home + "/random.txt", "1 1.000021 0.0003\n2 2.000013 0.0004\n"));
+    QRandomGenerator random(seed);
+    for (int step = 0; step < 1000; ++step) {
+        const std::size_t changes = static_cast<std::size_t>(w->Undo_Stack()->index());
+        const char set = random.bounded(2) ? 'B' : 'A';
+        QListWidget *list = List_Of(w, set);
+        QLineEdit *field = nullptr; // of a random entry, which is then the one selected
+        if (list->count() > 0) {
+            list->setCurrentRow(random.bounded(list->count()));
+            const char *const names[] = {"nominal_edit", "actual_edit", "uc_edit"};
+            field = Entry_Widget(w, set)->findChild<QLineEdit *>(names[random.bounded(3)]);
+        }
+        const QString number =
+            QString("%1e-%2").arg(random.bounded(-999999, 1000000)).arg(random.bounded(10));
+        const int kind = random.bounded(8);
+        if (kind == 0) {
+            QTest::mouseClick(Entry_Widget(w, set)->findChild<QToolButton *>("add_button"),
+                              Qt::LeftButton);
+        } else if (kind == 1 && field != nullptr) {
+            list->item(random.bounded(list->count()))->setSelected(true);
+            Focus_List(w, set);
+            Press(w, set, Qt::Key_Delete, Qt::NoModifier);
+        } else if (kind == 2 && field != nullptr) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, number);
+            QTest::keyClick(field, Qt::Key_Return);
+        } else if (kind == 3) {
+            Entry_Widget(w, set)->Paste_Entries(
+                {Entry(random.bounded(99.0), random.bounded(99.0), random.bounded(0.01))});
+        } else if (kind == 4) {
+            Type_Offset(w, number);
+        } else if (kind == 5) {
+            QVERIFY(w->Import_Data(d_home + "/random.txt", set == 'B'));
+        } else if (kind >= 6) {
+            if (field != nullptr && random.bounded(2))
+                QTest::mouseClick(field, Qt::LeftButton);
+            w->findChild<QAction *>(kind == 6 ? "undo_action" : "redo_action")->trigger();
+        }
+        const std::size_t index = static_cast<std::size_t>(w->Undo_Stack()->index());
+        if (kind < 6 && index != changes) {
+            seen.resize(index); // a change drops what could be redone
+            seen.push_back(Lists_Of(w));
+        } else {
+            QVERIFY(index < seen.size());
+            QCOMPARE(Same_Lists(Lists_Of(w), seen[index]), QString());
+        }
+    }
 }
 
 int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TTestQuorvalEdit>(argc, argv); }

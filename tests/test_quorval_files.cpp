@@ -3,20 +3,26 @@
 
 #include "test_quorval_support.h"
 
+#include "src/compute/numbertext.h"
 #include "src/window/optionsdialog.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
+
+#include <cmath>
 
 using namespace Support;
 
@@ -96,11 +102,14 @@ private slots:
     void init();
     // Forks: runs before any file dialog has started threads of its own.
     void Save_To_A_Read_Only_File();
+    void Round_Trips_data();
     void Round_Trips();
     void Versions_And_Numbers();
     void Failed_Loads_Keep_Everything();
     void Loading_Inserts_Each_Set_At_Once();
     void Open_Command();
+    void Command_Line_data();
+    void Command_Line();
     void Save_Command();
     void Drag_And_Drop();
     void Drop_With_Unsaved_Data();
@@ -122,30 +131,49 @@ void TTestQuorvalFiles::init()
     QVERIFY(!d_home.isEmpty());
 }
 
-// Save, load into another window, save again: the same bytes, and set B as it was, with its
-// offset 0 and 12.5.
+void TTestQuorvalFiles::Round_Trips_data()
+{
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<double>("scale");
+    QTest::newRow("no offset") << 0.0 << 1.0;
+    QTest::newRow("offset 12.5") << 12.5 << 1.0;
+    QTest::newRow("offset 2.12345, large values") << 2.12345 << 1e7;
+    QTest::newRow("offset -0.000125, small values") << -0.000125 << 1e-5;
+}
+
+// Save, load into another window, save again: the same bytes, and both sets and set B's offset
+// as they were, bit for bit, with values of 1 to 12 decimals.
 void TTestQuorvalFiles::Round_Trips()
 {
-    for (double offset : {0.0, 12.5}) {
-        TQuorval first(nullptr, Qt::WindowFlags());
-        Fill(&first, Set_A(), Set_B(), offset);
-        const TState before = State_Of(&first);
-        const QString saved = d_home + QString("/first_%1.quorval").arg(offset);
-        QVERIFY(first.Save_Data(saved));
-
-        TQuorval second(nullptr, Qt::WindowFlags());
-        QVERIFY(second.Load_Data(saved));
-        const TState after = State_Of(&second);
-        QCOMPARE(after.offset_a, 0.0);
-        QCOMPARE(after.offset_b, offset);
-        QVERIFY(Same_Entries(after.a, before.a, 1e-9));
-        QVERIFY(Same_Entries(after.b, before.b, 1e-9));
-        const QString again = d_home + QString("/second_%1.quorval").arg(offset);
-        QVERIFY(second.Save_Data(again));
-        QCOMPARE(Read_All(again), Read_All(saved));
-        QVERIFY(Read_All(saved).contains(QByteArray("<Data_Set_B_Offset>") +
-                                         QByteArray::number(offset, 'f', 5)));
+    QFETCH(double, offset);
+    QFETCH(double, scale);
+    std::vector<Type::TEntryItem> a = Set_A();
+    std::vector<Type::TEntryItem> b = Set_B();
+    for (int decimals = 1; decimals <= 12; ++decimals) {
+        const double step = std::pow(10.0, -decimals);
+        const double nominal = scale * (1000 + 10 * decimals);
+        a.push_back(Entry(nominal, nominal + 3 * step, step));
+        b.push_back(Entry(nominal, nominal - 7 * step, 2 * step));
     }
+    TQuorval first(nullptr, Qt::WindowFlags());
+    Fill(&first, a, b, offset);
+    const TState before = State_Of(&first);
+    const QString saved = d_home + "/first.quorval";
+    QVERIFY(first.Save_Data(saved));
+
+    TQuorval second(nullptr, Qt::WindowFlags());
+    QVERIFY(second.Load_Data(saved));
+    QVERIFY(!second.Data_Modified());
+    const TState after = State_Of(&second);
+    QCOMPARE(after.offset_a, 0.0);
+    QCOMPARE(after.offset_b, offset);
+    QVERIFY(Same_Entries(after.a, before.a));
+    QVERIFY(Same_Entries(after.b, before.b));
+    const QString again = d_home + "/second.quorval";
+    QVERIFY(second.Save_Data(again));
+    QCOMPARE(Read_All(again), Read_All(saved));
+    QVERIFY(Read_All(saved).contains("<Data_Set_B_Offset>" +
+                                     NumberText::Shortest_Fixed(offset, 5).toLatin1() + "<"));
 }
 
 void TTestQuorvalFiles::Versions_And_Numbers()
@@ -179,6 +207,20 @@ void TTestQuorvalFiles::Versions_And_Numbers()
     QCOMPARE(state.offset_a, 0.0);
     QCOMPARE(state.offset_b, 12.5);
     QVERIFY(Same_Entries(state.b, {Entry(0, 0, 0), Entry(0, 20.5, 0.5)}, 1e-9));
+
+    // The comparison's settings in a file apply; a file without them keeps those in use.
+    const QString settings = d_home + "/settings.quorval";
+    QVERIFY(Write_All(settings, File_V2(Both_Offsets, Good_Entry)
+                                    .replace("</Quorval_Data>",
+                                             "<Align_Deviations>false</Align_Deviations>"
+                                             "<Position_Merge_Distance>0.25"
+                                             "</Position_Merge_Distance></Quorval_Data>")));
+    for (const QString &file_name : {settings, v1}) {
+        QVERIFY(window.Load_Data(file_name));
+        QVERIFY(!window.Options().remove_deviations);
+        QCOMPARE(window.Options().merge_distance, 0.25);
+        QVERIFY(!window.Data_Modified());
+    }
 }
 
 // Whatever makes a load fail, both lists and both offsets stay as they were.
@@ -352,6 +394,34 @@ void TTestQuorvalFiles::Open_Command()
     }
 }
 
+void TTestQuorvalFiles::Command_Line_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exit_code");
+    QTest::addColumn<QString>("output"); // the start of standard output or, failing, of error
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "quorval " QUORVAL_VERSION "\n";
+    QTest::newRow("help") << QStringList{"a.quorval", "-h"} << 0 << "Usage: quorval [FILE.quorval]";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
+                                    << "quorval: unknown option '--bogus'\n\nUsage: quorval";
+    QTest::newRow("second file") << QStringList{"a.quorval", "b.quorval"} << 2
+                                 << "quorval: only one file can be opened\n\nUsage: quorval";
+}
+
+// Answered before any window opens (the Open command shares the opening of a file given).
+void TTestQuorvalFiles::Command_Line()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exit_code);
+    QFETCH(QString, output);
+    QProcess program;
+    program.start(QUORVAL_EXECUTABLE, arguments);
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), exit_code);
+    const QByteArray text = exit_code == 0 ? program.readAllStandardOutput()
+                                           : program.readAllStandardError();
+    QVERIFY2(text.startsWith(output.toUtf8()), text.constData());
+}
+
 void TTestQuorvalFiles::Save_Command()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
@@ -374,9 +444,7 @@ void TTestQuorvalFiles::Save_Command()
         QVERIFY(!window.Data_Modified());
     }
     { // An upper-case extension is kept as typed.
-        // Modified again: changed and changed back.
         Type_Offset(&window, "13");
-        Type_Offset(&window, "12.5");
         TModalDriver driver;
         TDialogRecord dialog;
         driver.Then_File(&dialog, d_home + "/data/RUN2.QUORVAL");
@@ -392,7 +460,6 @@ void TTestQuorvalFiles::Save_Command()
     const QString existing = d_home + "/other/a&b.quorval";
     QVERIFY(QDir().mkpath(d_home + "/other"));
     QVERIFY(Write_All(existing, "old"));
-    Type_Offset(&window, "13");
     Type_Offset(&window, "12.5");
     { // No: nothing written, folder and flag unchanged.
         TModalDriver driver;
@@ -427,7 +494,6 @@ void TTestQuorvalFiles::Save_Command()
     }
     { // A file that cannot be written, even by root: the error box, the flag kept.
         Type_Offset(&window, "13");
-        Type_Offset(&window, "12.5");
         QVERIFY(Write_All(d_home + "/plain", "a file"));
         TModalDriver driver;
         TDialogRecord dialog;
@@ -473,6 +539,17 @@ void TTestQuorvalFiles::Save_To_A_Read_Only_File()
     };
     QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
     QCOMPARE(Read_All(file_name), QByteArray("old data"));
+
+    // A writable file in a folder that allows no new file is written in place, as the status
+    // line says.
+    QVERIFY(Set_Mode(file_name, 0666) && Set_Mode(dir.path(), 0555));
+    const auto in_place = [&window, &file_name]() {
+        return window.Save_Data(file_name) && window.findChild<QLabel *>("status_label")
+                                                  ->text()
+                                                  .endsWith("old.quorval written in place");
+    };
+    QCOMPARE(Check_As_Unprivileged(in_place), QString("ok"));
+    QVERIFY(Read_All(file_name).startsWith("<?xml"));
 }
 
 void TTestQuorvalFiles::Drag_And_Drop()
@@ -669,6 +746,25 @@ void TTestQuorvalFiles::Options_Dialog()
             QVERIFY(window.Data_Modified());
             QCOMPARE(window.Export_Rows().size(), rows_before + 1);
         }
+        { // The merge distance is a change of the data that Undo takes back; the decimals
+          // shown are not, and the lists show them.
+            TModalDriver driver;
+            driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
+                return [dialog]() {
+                    dialog->findChild<QLineEdit *>("merge_distance_edit")->setText("0");
+                    dialog->findChild<QSpinBox *>("decimals_spin")->setValue(6);
+                    qobject_cast<QDialog *>(dialog)->accept();
+                };
+            });
+            QVERIFY(window.Save_Data(d_home + "/options.quorval"));
+            Action(&window, "Options")->trigger();
+            QVERIFY(driver.Done());
+            QVERIFY(window.Options().merge_distance == 0.0 && window.Data_Modified());
+            window.Undo_Stack()->undo();
+            QVERIFY(window.Options().merge_distance == 1.0 && !window.Data_Modified());
+            window.Undo_Stack()->redo();
+            QCOMPARE(Entry_Widget(&window, 'A')->Decimals(), 6);
+        }
         QVERIFY(seen != nullptr); // one dialog for every use
         QCOMPARE(window.findChildren<TOptionsDialog *>().size(), 1);
 
@@ -682,6 +778,8 @@ void TTestQuorvalFiles::Options_Dialog()
     QCOMPARE(settings.value("Remove_Deviations").toBool(), false);
     TQuorval restarted(nullptr, Qt::WindowFlags());
     QVERIFY(!restarted.Options().remove_deviations);
+    QCOMPARE(restarted.Options().merge_distance, 0.0);
+    QCOMPARE(restarted.Decimals_Shown(), 6);
 }
 
 void TTestQuorvalFiles::Partial_Data_Is_Kept_data()

@@ -3,6 +3,7 @@
 #include "src/compute/comparison.h"
 #include "src/compute/datafile.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
 #include "src/compute/report.h"
 #include "src/documents/record.h"
 
@@ -17,11 +18,13 @@ using namespace Support;
 
 namespace {
 
-// The gauge-block example, not aligned (independent blocks), or 1,000 positions 1 mm apart,
-// aligned at B's offset 2.5, where set B's deviation jumps at every 97th.
+// The gauge-block example with its settings (not aligned, every block a position), or 1,000
+// positions 1 mm apart, aligned at B's offset 2.5, where set B's deviation jumps at every 97th
+// and its entry at 500.25 has no position of its own.
 TComparison Example(bool gauge_blocks, Record::THeading *heading)
 {
     EntryLists::TInputs inputs;
+    Type::TOptions options;
     if (gauge_blocks) {
         DataFile::TContent content;
         QString error;
@@ -29,22 +32,23 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
                                  &error))
             qFatal("%s", qPrintable(error));
         inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+        options = DataFile::Options_Of(content, options);
         heading->data_file = "/lab/2024/gauge_blocks.quorval";
     } else {
         for (int i = 0; i < 1000; ++i) {
             inputs.entries_a.push_back(Entry(i, i + 0.0001 * (i % 7), 0.0005));
+            const double nominal = i == 500 ? 500.25 : i;
             inputs.entries_b.push_back(
-                Entry(i, i + 0.0001 * (i % 5) + (i % 97 == 0 ? 0.003 : 0.0), 0.0006));
+                Entry(nominal, nominal + 0.0001 * (i % 5) + (i % 97 == 0 ? 0.003 : 0.0), 0.0006));
         }
         inputs.offset_b = 2.5;
     }
     heading->printed = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
-    heading->aligned = !gauge_blocks;
+    heading->aligned = options.remove_deviations;
     heading->entries_a = static_cast<int>(inputs.entries_a.size());
     heading->entries_b = static_cast<int>(inputs.entries_b.size());
     TComparison comparison;
-    comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
-                         Type::TOptions{heading->aligned});
+    comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     return comparison;
 }
 
@@ -80,18 +84,25 @@ private slots:
     {
         QTest::addColumn<bool>("gauge_blocks");
         QTest::addColumn<QStringList>("heading_fields");
-        QTest::newRow("gauge blocks") << true
-                                      << QStringList{"Data file /lab/2024/gauge_blocks.quorval",
-                                                     "Printed 2024-03-05 14:07",
-                                                     "Alignment Not aligned",
-                                                     "Data B Pos Offset 0.0000 mm",
-                                                     "Entries in set A 39",
-                                                     "Entries in set B 39"};
+        // Every value readable: uncertainties of 0.03 um with two digits, none as zero.
+        QTest::addColumn<QString>("first_row");
+        QTest::addColumn<QString>("merged");
+        QTest::newRow("gauge blocks")
+            << true
+            << QStringList{"Data file /lab/2024/gauge_blocks.quorval",
+                           "Printed 2024-03-05 14:07",
+                           "Alignment Not aligned",
+                           "Data B Pos Offset 0.0000 mm",
+                           "Entries in set A 39",
+                           "Entries in set B 39"}
+            << "0.5000 0.00000 0.00000 0.000030 0.000030 0.000040 0.0000" << QString();
         QTest::newRow("1000 positions")
             << false
             << QStringList{"Data file not saved", "Alignment Aligned",
                            "Data B Pos Offset 2.5000 mm", "Entries in set A 1000",
-                           "Entries in set B 1000"};
+                           "Entries in set B 1000"}
+            << "0.0000 0.0000 0.0033 0.00050 0.00050 0.00060 4.1612 En > 1"
+            << QString("B 500.2500 \u2192 500.0000");
     }
 
     // Every page numbered, the table's rows exactly the report's with those where En > 1 marked
@@ -101,6 +112,8 @@ private slots:
     {
         QFETCH(bool, gauge_blocks);
         QFETCH(QStringList, heading_fields);
+        QFETCH(QString, first_row);
+        QFETCH(QString, merged);
         Record::THeading heading;
         const TComparison comparison = Example(gauge_blocks, &heading);
         const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
@@ -123,15 +136,17 @@ private slots:
             pages[0].split('\n').replaceInStrings(QRegularExpression(" +"), " ").join('\n');
         QVERIFY(first.startsWith("Length comparison\n"));
         heading_fields.append(QString("Data B Dev Offset %1 mm")
-                                  .arg(Report::Number_Text(comparison.Data_B_Dev_Offset())));
+                                  .arg(NumberText::Readable(comparison.Data_B_Dev_Offset())));
         for (const QString &field : heading_fields)
             QVERIFY2(first.contains(field), qPrintable(field));
 
         QCOMPARE(table.size(), int(rows.size()));
+        QCOMPARE(table.first(), first_row);
+        const Report::TDecimals decimals = Report::Readable_Decimals(rows);
         int marked = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             QStringList fields;
-            for (const QString &field : Report::Row_Fields(rows[i]))
+            for (const QString &field : Report::Row_Fields(rows[i], decimals))
                 fields.append(field.trimmed());
             const bool disagrees = Report::Disagrees(rows[i]);
             marked += disagrees;
@@ -142,11 +157,15 @@ private slots:
         const QString all = pages.join(' ').simplified();
         QVERIFY(all.contains(QString("En mean %1 Largest En %2 at %3 mm Positions with En > 1 %4, "
                                      "marked in the table")
-                                 .arg(Report::Number_Text(summary.en_mean),
-                                      Report::Number_Text(summary.en_max),
-                                      Report::Number_Text(summary.en_max_position))
+                                 .arg(NumberText::Readable(summary.en_mean),
+                                      NumberText::Readable(summary.en_max),
+                                      NumberText::Readable(summary.en_max_position))
                                  .arg(marked)));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
+        // The entries without a position of their own, listed after the summary.
+        const QString list_title = "Entries without a position of their own";
+        QCOMPARE(all.contains(list_title + " " + merged), !merged.isEmpty());
+        QCOMPARE(all.contains(list_title), !merged.isEmpty());
     }
 
     // Paper too small for a single row, as a print dialog may set up: one row a page, all there.
@@ -163,6 +182,21 @@ private slots:
         QVERIFY(pages > int(comparison.Export_Rows().size()));
         QCOMPARE(Pdf_Text(file).count('\f'), pages);
         QCOMPARE(Record_Rows(Pdf_Text(file)).size(), int(comparison.Export_Rows().size()));
+    }
+
+    // Finite inputs whose deviations overflow: "------" wherever a number is not finite, in the
+    // heading (set A's deviation at B's offset), the table and the summary.
+    void No_Number_That_Is_Not_Finite()
+    {
+        const std::vector<Type::TEntryItem> huge = {Entry(-1e308, 1e308, 1.0),
+                                                    Entry(1e308, -1e308, 1.0)};
+        TComparison comparison;
+        QVERIFY(comparison.Calculate(huge, huge, 5.0, Type::TOptions()));
+        QVERIFY(!std::isfinite(comparison.Data_B_Dev_Offset()));
+        Record::THeading heading;
+        const QString text = Pdf_Text(Write_Record("huge.pdf", comparison, heading));
+        QVERIFY2(!text.contains("inf") && !text.contains("nan"), qPrintable(text));
+        QVERIFY2(text.simplified().contains("Data B Dev Offset ------ mm"), qPrintable(text));
     }
 
     // A4 in the C locale the tests run in; the marked row's band shows in colour and, printed in

@@ -136,6 +136,23 @@ private slots:
                    "En Max:               1.9206\n";
         QCOMPARE(Report::Text(rows, 25.5, 0.0), expected);
 
+        // Six decimals widen every column, the titles and the ruler by two characters each; a
+        // summary number that is not finite is missing, never "inf".
+        QCOMPARE(Report::Text(rows, 25.5, std::numeric_limits<double>::infinity(), 6),
+                 QByteArray("Comparison Data\n\n"
+                            "Position         Dev. A       Dev. B        Uc A        Uc A Adj    "
+                            "  Uc B          En\n") +
+                     QByteArray(96, '-') +
+                     "\n  100.000000      0.001200    -0.000300     0.000500     0.000500     "
+                     "0.000600     1.920553\n"
+                     "  300.000000        ------     0.000400       ------       ------     "
+                     "0.000700       ------\n"
+                     "\n\n"
+                     "Data B Pos Offset:   25.500000\n"
+                     "Data B Dev Offset:      ------\n"
+                     "En Avg:               1.920553\n"
+                     "En Max:               1.920553\n");
+
         // Numbers keep the decimal point and no grouping whatever the user's locale.
         const QLocale previous;
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));

@@ -4,8 +4,10 @@
 #include "core/widgets/graphwidget.h"
 #include "src/compute/comparison.h"
 #include "src/compute/datafile.h"
+#include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/reporttool/reporttool.h"
+#include "src/window/entrywidget.h"
 #include "src/window/quorval.h"
 
 #include "test_support.h"
@@ -141,10 +143,9 @@ QByteArray Data_File_Text(int count)
     return text;
 }
 
-// Set A covers 0 to 300, set B (zero at 50.75309 relative to A, rounded by the widget to
-// 50.7531) covers about 100 to 560: positions with A only, both, and B only. The entries are out
-// of order and A's uncertainty changes with length, so alignment moves B's deviations and
-// adjusts A's uncertainty.
+// Set A covers 0 to 300, set B (zero at 50.75309 relative to A) covers about 100 to 560: positions
+// with A only, both, and B only. The entries are out of order and A's uncertainty changes with
+// length, so alignment moves B's deviations and adjusts A's uncertainty.
 DataFile::TContent Sample_Content()
 {
     DataFile::TContent content;
@@ -172,7 +173,8 @@ struct TWindowResult
 {
     Rows rows;
     QByteArray report;
-    QStringList graphs; // titles and points of both graphs
+    QByteArray report_6; // the same with six decimals
+    QStringList graphs;  // titles and points of both graphs
 };
 
 // A graph's titles and every data set's points, exactly (17 digits), one line per set.
@@ -208,13 +210,16 @@ TWindowResult Window_Result(const QString &file_name, bool align)
         return result;
     result.rows = window.Export_Rows();
     result.report = Read_All(export_file);
+    result.report_6 = Report::Text(
+        result.rows, window.findChild<TEntryWidget *>("entry_widget_b")->Entry_Offset(),
+        window.Data_B_Dev_Offset(), 6);
     result.graphs =
         Graph_Text(window.Deviation_Graph()->Scene()) + Graph_Text(window.En_Graph()->Scene());
     return result;
 }
 
 // The CSV as rows of fields, without the header.
-QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
+QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv, char separator = ',')
 {
     QList<QByteArray> lines = csv.split('\n');
     QList<QList<QByteArray>> fields;
@@ -223,7 +228,7 @@ QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
     if (!lines.isEmpty())
         lines.removeFirst();
     for (const QByteArray &line : lines)
-        fields.append(line.split(','));
+        fields.append(line.split(separator));
     return fields;
 }
 
@@ -278,10 +283,15 @@ private slots:
 
     void Report_Is_The_Windows_Export_data()
     {
-        QTest::addColumn<QByteArray>("file_text");
-        QTest::addColumn<bool>("align");
-        QTest::newRow("version 2, aligned") << QByteArray() << true;
-        QTest::newRow("version 2, not aligned") << QByteArray() << false;
+        QTest::addColumn<QByteArray>("file_text");   // empty: the sample
+        QTest::addColumn<QByteArray>("window_text"); // empty: the tool's file
+        QTest::addColumn<bool>("align");             // the window's option
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<QByteArray>("warning");
+        QTest::newRow("version 2, aligned")
+            << QByteArray() << QByteArray() << true << QStringList() << QByteArray();
+        QTest::newRow("version 2, not aligned")
+            << QByteArray() << QByteArray() << false << QStringList{"--no-align"} << QByteArray();
         const QByteArray version_1 =
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
             "<Quorval_Data File_Version=\"1\">\n"
@@ -294,40 +304,62 @@ private slots:
             "<Entry><Nominal>100.3</Nominal><Actual>100.3008</Actual><Uc>0.003</Uc></Entry>"
             "<Entry><Nominal>250.0</Nominal><Actual>249.9991</Actual><Uc>0.0035</Uc></Entry>"
             "</Data_Set_B></Quorval_Data>\n";
-        QTest::newRow("version 1, aligned") << version_1 << true;
+        QTest::newRow("version 1, aligned")
+            << version_1 << QByteArray() << true << QStringList()
+            << QByteArray("quorval-report: warning: 1 entry shares a position: "
+                          "B 100.3000 \xe2\x86\x92 100.0000\n");
+        // The file's settings are followed, and the flags go over them.
+        DataFile::TContent content = Sample_Content();
+        content.align_deviations = false;
+        content.merge_distance = 0.0;
+        QByteArray with_settings;
+        QString error;
+        QVERIFY(DataFile::Save_Data(content, &with_settings, &error));
+        QTest::newRow("settings in the file")
+            << with_settings << QByteArray() << true << QStringList() << QByteArray();
+        QTest::newRow("flags over the file's settings")
+            << with_settings << Read_All(d_sample) << true
+            << QStringList{"--align", "--merge-distance", "1"} << QByteArray();
     }
 
-    // The report file and standard output both hold byte for byte the window's export.
+    // The report file and standard output both hold byte for byte the window's export; more
+    // decimals widen it as the report of the window's rows widens.
     void Report_Is_The_Windows_Export()
     {
         QFETCH(QByteArray, file_text);
+        QFETCH(QByteArray, window_text);
         QFETCH(bool, align);
+        QFETCH(QStringList, flags);
+        QFETCH(QByteArray, warning);
         QString input = d_sample;
         if (!file_text.isEmpty()) {
-            input = Path("version1.quorval");
+            input = Path("input.quorval");
             QVERIFY(Write_All(input, file_text));
         }
-        const TWindowResult window = Window_Result(input, align);
+        QString window_input = input;
+        if (!window_text.isEmpty()) {
+            window_input = Path("window.quorval");
+            QVERIFY(Write_All(window_input, window_text));
+        }
+        const TWindowResult window = Window_Result(window_input, align);
         QVERIFY(!window.rows.empty());
         QVERIFY(window.report.contains("En Max:"));
 
         const QString output = Path("report.txt");
         QFile::remove(output);
-        QStringList arguments = {input, "-o", output};
-        if (!align)
-            arguments << "--no-align";
+        QStringList arguments = QStringList{input, "-o", output} + flags;
         const TRun to_file = Run_Tool(arguments);
         QCOMPARE(to_file.exit_code, 0);
         QCOMPARE(to_file.out, QByteArray());
+        QCOMPARE(to_file.err, warning);
         QCOMPARE(Read_All(output), window.report);
 
-        arguments = QStringList{input};
-        if (!align)
-            arguments.prepend("--no-align");
+        arguments = flags + QStringList{input};
         const TRun to_stdout = Run_Tool(arguments);
         QCOMPARE(to_stdout.exit_code, 0);
         QCOMPARE(to_stdout.out, window.report);
-        QCOMPARE(to_stdout.err, QByteArray());
+        QCOMPARE(to_stdout.err, warning);
+        QCOMPARE(Run_Tool(arguments + QStringList{"--decimals", "6"}).out, window.report_6);
 
         // A decimal comma in the user's locale changes neither the report nor the CSV.
         QProcessEnvironment german = QProcessEnvironment::systemEnvironment();
@@ -388,19 +420,32 @@ private slots:
         QVERIFY(only_a > 0 && both > 0 && only_b > 0);
     }
 
+    void Csv_Reads_Back_As_The_Report_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("machine format") << QStringList() << QLocale::c();
+        QTest::newRow("decimal comma") << QStringList{"--decimal-comma"} << QLocale(QLocale::German);
+    }
+
     // The CSV holds the comparison's own doubles, and where the report prints a number the CSV
-    // value prints the same; "------" is an empty field.
+    // value prints the same; "------" is an empty field. With --decimal-comma, as a German
+    // spreadsheet reads it.
     void Csv_Reads_Back_As_The_Report()
     {
+        QFETCH(QStringList, options);
+        QFETCH(QLocale, locale);
+        const char separator = locale.decimalPoint() == ',' ? ';' : ',';
         const QString csv_file = Path("rows.csv");
-        const TRun run = Run_Tool({d_sample, "--csv", csv_file});
+        const TRun run = Run_Tool(QStringList{d_sample, "--csv", csv_file} + options);
         QCOMPARE(run.exit_code, 0);
         const QByteArray csv = Read_All(csv_file);
-        QVERIFY(csv.startsWith("position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n"));
+        QVERIFY(csv.startsWith(
+            QByteArray("position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n").replace(',', separator)));
         QVERIFY(!csv.contains('\r'));
 
         const TWindowResult window = Window_Result(d_sample, true);
-        const QList<QList<QByteArray>> fields = Csv_Fields(csv);
+        const QList<QList<QByteArray>> fields = Csv_Fields(csv, separator);
         const QList<QByteArray> lines = Report_Lines(run.out);
         QCOMPARE(fields.size(), static_cast<int>(window.rows.size()));
         QCOMPARE(lines.size(), fields.size());
@@ -420,7 +465,7 @@ private slots:
                     continue;
                 }
                 bool ok = false;
-                const double value = QLocale::c().toDouble(QString::fromLatin1(field), &ok);
+                const double value = locale.toDouble(QString::fromLatin1(field), &ok);
                 QVERIFY2(ok, field.constData());
                 QCOMPARE(std::memcmp(&value, &expected[column], sizeof(double)), 0);
                 QCOMPARE(QByteArray::number(value, 'f', 4), printed[column]);
@@ -516,9 +561,14 @@ private slots:
              {"Data file " + d_sample, QString("Alignment Not aligned"),
               QString("Entries in set A 6"), QString("Entries in set B 5"), QString("Page 1 of 1")})
             QVERIFY2(words.contains(field), qPrintable(field));
+        // The report's rows, each column with the decimals its values need to be read.
+        const Rows rows = Window_Result(d_sample, false).rows;
+        const Report::TDecimals decimals = Report::Readable_Decimals(rows);
         QStringList lines;
-        for (const QByteArray &line : Report_Lines(Read_All(report)))
-            lines.append(QString::fromLatin1(line).simplified());
+        for (const TComparison::TExportData &row : rows) {
+            const Report::TRow_Fields fields = Report::Row_Fields(row, decimals);
+            lines.append(QStringList(fields.begin(), fields.end()).join(' ').simplified());
+        }
         QCOMPARE(Record_Rows(text).replaceInStrings(" En > 1", ""), lines);
     }
 
@@ -540,6 +590,7 @@ private slots:
         QTest::newRow("missing file") << QStringList{"-o", "OUT/r.txt"};
         QTest::newRow("two files") << QStringList{"SAMPLE", "SAMPLE"};
         QTest::newRow("option without value") << QStringList{"SAMPLE", "--csv"};
+        QTest::newRow("decimal comma without CSV") << QStringList{"SAMPLE", "--decimal-comma"};
         QTest::newRow("empty output name") << QStringList{"SAMPLE", "-o", ""};
         QTest::newRow("output given twice")
             << QStringList{"SAMPLE", "-o", "OUT/a.txt", "-o", "OUT/b.txt"};
@@ -560,6 +611,10 @@ private slots:
         QTest::newRow("record not a PDF") << QStringList{"SAMPLE", "--record", "OUT/r.png"};
         QTest::newRow("record into the plot")
             << QStringList{"SAMPLE", "--plot", "OUT/same.pdf", "--record", "OUT/same.pdf"};
+        QTest::newRow("align and no-align") << QStringList{"SAMPLE", "--align", "--no-align"};
+        QTest::newRow("negative merge distance")
+            << QStringList{"SAMPLE", "--merge-distance", "-0.5"};
+        QTest::newRow("too few decimals") << QStringList{"SAMPLE", "--decimals", "3"};
     }
 
     // Exit status 2 with the reason and the usage on standard error, and no file written.
@@ -687,10 +742,12 @@ private slots:
         const QString old_report = out_dir + "/old-report.txt";
         QVERIFY(Write_All(old_report, "old report"));
 
-        // The report into a missing folder: the window's own message.
+        // The report into a missing folder: the message names the file and the reason.
         TRun run = Run_Tool({d_sample, "-o", out_dir + "/missing/r.txt"});
         QCOMPARE(run.exit_code, 1);
-        QCOMPARE(run.err, QByteArray("ERR  Cannot open file for writing.\n"));
+        QCOMPARE(QString::fromLocal8Bit(run.err),
+                 "ERR  Cannot write file '" + out_dir +
+                     "/missing/r.txt': No such file or directory\n");
         QCOMPARE(run.out, QByteArray());
 
         // A CSV below a plain file fails even for root; the report is then not replaced.
@@ -722,8 +779,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("to_standard_output");
         QTest::addColumn<QString>("message");
-        QTest::newRow("report file")
-            << QStringList{"-o", "@OLD"} << false << "ERR  Cannot write file: File too large\n";
+        QTest::newRow("report file") << QStringList{"-o", "@OLD"} << false
+                                     << "ERR  Cannot write file '@OLD': File too large\n";
         QTest::newRow("plot file")
             << QStringList{"-o", "/dev/null", "--plot", "@FOLDER/p.png"} << false
             << "ERR  Cannot write file '@FOLDER/p.png': File too large\n";
@@ -747,6 +804,7 @@ private slots:
         arguments.replaceInStrings("@OLD", old_report);
         arguments.replaceInStrings("@FOLDER", folder);
         message.replace("@FOLDER", folder);
+        message.replace("@OLD", old_report);
 
         TRun_Options options;
         options.resource = RLIMIT_FSIZE;
@@ -812,7 +870,7 @@ private slots:
             << QString() << "ERR  Cannot write file '@BLOCKER/r.pdf': Not a directory\n";
         QTest::newRow("report cannot be opened")
             << QStringList{"-o", "@FOLDER/missing/r.txt", "--csv", "@CSV"} << QString()
-            << "ERR  Cannot open file for writing.\n";
+            << "ERR  Cannot write file '@FOLDER/missing/r.txt': No such file or directory\n";
         QTest::newRow("standard output full")
             << QStringList{"--csv", "@CSV", "--plot", "@PLOT"} << "/dev/full"
             << "ERR  Cannot write the report to standard output: No space left on device\n";
@@ -840,6 +898,7 @@ private slots:
             message.replace(names[i], folder + '/' + files[i]);
         }
         arguments.replaceInStrings("@FOLDER", folder);
+        message.replace("@FOLDER", folder);
         TRun_Options options;
         options.stdout_file = stdout_file;
         const TRun run = Run_Tool(QStringList{d_sample} + arguments, options);

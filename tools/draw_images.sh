@@ -1,24 +1,22 @@
 #!/bin/sh
-# Draws the program's seven PNG images (application icon, footer logo, five action icons) with
-# ImageMagick into resources/. The output is committed; run this again only to change the artwork.
+# Draws the program's PNG images (application icon in the desktop's sizes, footer logo, five action
+# icons) with rsvg-convert and ImageMagick into resources/ and packaging/icons/. The output is
+# committed; run this again only to change the artwork (apt-get install librsvg2-bin imagemagick).
 #   sh tools/draw_images.sh
 set -eu
 cd "$(dirname "$0")/../resources"
-mkdir -p icons images menu
+mkdir -p icons images menu ../packaging/icons
 
 # No time stamps in the files, so redrawing unchanged artwork gives identical bytes.
 png() { convert "$@" -define png:exclude-chunks=date,time +set date:create +set date:modify \
     -strip "PNG32:$out"; }
 
-# Application icon: a rounded tile with two measurement curves and their uncertainty bars.
-out=icons/quorval.png png -size 64x64 xc:none \
-    -fill '#2b4f7e' -stroke '#1b3558' -strokewidth 2 -draw 'roundrectangle 2,2 61,61 10,10' \
-    -stroke '#ffffff' -strokewidth 1 -draw 'line 10,52 54,52' -draw 'line 10,12 10,52' \
-    -fill none -stroke '#f08a7a' -strokewidth 3 -draw 'polyline 12,40 24,30 36,34 52,18' \
-    -stroke '#8fd88f' -strokewidth 3 -draw 'polyline 12,46 24,38 36,28 52,24' \
-    -stroke '#ffffff' -strokewidth 1 \
-    -draw 'line 24,24 24,44' -draw 'line 22,24 26,24' -draw 'line 22,44 26,44' \
-    -draw 'line 36,24 36,40' -draw 'line 34,24 38,24' -draw 'line 34,40 38,40'
+# Application icon: rendered from its SVG (resources/icons/quorval.svg, drawn by hand) with
+# rsvg-convert of Debian's librsvg2-bin: the window's 64 px icon and the desktop's icon sizes.
+for size in 16 32 48 64 128 256; do
+    rsvg-convert -w "$size" -h "$size" icons/quorval.svg -o "../packaging/icons/quorval_$size.png"
+done
+cp ../packaging/icons/quorval_64.png icons/quorval.png
 
 # Footer logo: the name beside a small pair of calliper jaws.
 out=images/logo.png png -size 100x40 xc:none \

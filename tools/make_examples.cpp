@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QString>
 
 #include <cmath>
 #include <cstdint>
@@ -29,13 +30,17 @@ private:
     std::uint32_t d_state;
 };
 
+// The value rounded to a multiple of step, as the double nearest to that decimal number, so that
+// the file holds it with no more decimals than the step has.
 double Round_To(double value, double step)
 {
-    return std::round(value / step) * step;
+    return QString::number(std::round(value / step) * step, 'f', 10).toDouble();
 }
 
 // A gauge-block set from 0.5 mm to 100 mm calibrated by two laboratories: deviations of a few
 // tenths of a micrometre, expanded uncertainties of 0.03 to 0.1 micrometre growing with length.
+// The blocks are independent standards, compared without alignment, and every block keeps a
+// position of its own (13 mm next to 12.5 mm, 18 mm next to 17.5 mm): merge distance 0.
 DataFile::TContent Gauge_Blocks()
 {
     const double lengths[] = {0.5,  2,  3,    4,  5,    6,  7,  8,  9,  10, 11, 12.5, 13,
@@ -62,6 +67,8 @@ DataFile::TContent Gauge_Blocks()
     }
     // One block that the second laboratory found clearly longer: an En above 1.
     content.entries_b[30].actual = Round_To(content.entries_b[30].actual + 0.00025, 0.00001);
+    content.align_deviations = false;
+    content.merge_distance = 0.0;
     return content;
 }
 

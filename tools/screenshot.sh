@@ -27,6 +27,7 @@ Mainwindow_Position=@Point(20 20)
 Mainwindow_Size=@Size(1200 900)
 File_Path=$(dirname "$data_file")
 Remove_Deviations=true
+Decimals_Shown=6
 INI
 
 DISPLAY=$display HOME=$scratch "$program" &

@@ -5,8 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -36,88 +35,51 @@ double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, co
 } // namespace
 
 TComparison::TComparison(TMethod method)
-    : d_method(method), d_cell_count(0), d_offset_b(0.0), d_data_b_dev_offset(0.0),
-      d_uc_adjustment(0.0),
-      d_range_min(0.0), d_range_max(0.0)
+    : d_method(method), d_merge_distance(1.0), d_offset_b(0.0), d_data_b_dev_offset(0.0),
+      d_uc_adjustment(0.0), d_range_min(0.0), d_range_max(0.0)
 {
 }
 
-namespace {
+void TComparison::Set_Merge_Distance(const double &distance) { d_merge_distance = distance; }
 
-std::size_t Cell_Hash(const double &cell)
+double TComparison::Add_Graph_Position(const double &position)
 {
-    std::uint64_t bits;
-    std::memcpy(&bits, &cell, sizeof bits);
-    bits ^= bits >> 33;
-    bits *= 0xff51afd7ed558ccdULL;
-    bits ^= bits >> 33;
-    bits *= 0xc4ceb9fe1a85ec53ULL;
-    bits ^= bits >> 33;
-    return static_cast<std::size_t>(bits);
-}
+    // A position that is not finite is never within reach of anything, nor anything of it.
+    const auto Takes = [this, &position](const double &kept) {
+        return std::isfinite(kept) && std::isfinite(position) &&
+               (std::fabs(kept - position) < d_merge_distance || kept == position);
+    };
+    // The nearest of two that take the position, the lower one of two as near.
+    double taken_by = position;
+    bool taken = false;
+    const auto Consider = [&](const double &kept) {
+        if (!Takes(kept))
+            return;
+        const double distance = std::fabs(kept - position);
+        const double best = std::fabs(taken_by - position);
+        if (!taken || distance < best || (distance == best && kept < taken_by))
+            taken_by = kept;
+        taken = true;
+    };
 
-} // namespace
-
-void TComparison::Reserve_Cells(std::size_t positions)
-{
-    std::size_t capacity = 16;
-    while (capacity < 2 * positions)
-        capacity *= 2;
-    if (capacity <= d_cells.size())
-        return;
-    std::vector<TCell> old;
-    old.swap(d_cells);
-    d_cells.assign(capacity, TCell{std::numeric_limits<double>::quiet_NaN(), 0.0});
-    d_cell_count = 0;
-    for (const TCell &cell : old)
-        if (!std::isnan(cell.cell))
-            Insert_Cell(cell.cell, cell.position);
-}
-
-bool TComparison::Is_Near_Kept(const double &cell, const double &position) const
-{
-    if (d_cells.empty())
-        return false;
-    const std::size_t mask = d_cells.size() - 1;
-    for (std::size_t i = Cell_Hash(cell) & mask; !std::isnan(d_cells[i].cell); i = (i + 1) & mask)
-        if (d_cells[i].cell == cell && std::fabs(d_cells[i].position - position) < 1.0)
-            return true;
-    return false;
-}
-
-void TComparison::Insert_Cell(const double &cell, const double &position)
-{
-    const std::size_t mask = d_cells.size() - 1;
-    std::size_t i = Cell_Hash(cell) & mask;
-    while (!std::isnan(d_cells[i].cell))
-        i = (i + 1) & mask;
-    d_cells[i] = TCell{cell, position};
-    ++d_cell_count;
-}
-
-void TComparison::Add_Graph_Position(const double &position)
-{
     if (d_method == TMethod::Literal_Reference) {
         for (const double kept : d_graph_positions)
-            if (std::fabs(kept - position) < 1.0)
-                return;
-        d_graph_positions.push_back(position);
-        return;
+            Consider(kept);
+    } else if (std::isfinite(position)) {
+        // The rounded distance grows with the true one: where any kept position on a side of
+        // this one takes it, the nearest kept position on that side does.
+        const auto above = d_kept.lower_bound(position);
+        if (above != d_kept.end())
+            Consider(*above);
+        if (above != d_kept.begin())
+            Consider(*std::prev(above));
     }
-
-    // A non-finite position is never within 1.0 of anything, nor anything of it. A finite one
-    // whose rounded distance is below 1.0 is truly closer than 1.0, so it lies in the position's
-    // unit cell or the two beside it (beyond 2^53 all three are the same cell, where only equal
-    // values are that close).
-    if (std::isfinite(position)) {
-        const double cell = std::floor(position) + 0.0; // no separate cell for -0.0
-        if (Is_Near_Kept(cell, position) || Is_Near_Kept(cell - 1.0, position) ||
-            Is_Near_Kept(cell + 1.0, position))
-            return;
-        Reserve_Cells(d_cell_count + 1);
-        Insert_Cell(cell, position);
-    }
+    if (taken)
+        return taken_by;
+    if (std::isfinite(position))
+        d_kept.insert(position);
     d_graph_positions.push_back(position);
+    return position;
 }
 
 void TComparison::Clear()
@@ -126,8 +88,8 @@ void TComparison::Clear()
     d_range_min = 0.0;
     d_range_max = 0.0;
     d_graph_positions.clear();
-    d_cells.clear();
-    d_cell_count = 0;
+    d_kept.clear();
+    d_merged_entries.clear();
     d_export_rows.clear();
 }
 
@@ -187,22 +149,29 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     d_range_min = std::min(first_a, first_b);
     d_range_max = std::max(last_a, last_b);
 
-    if (d_method == TMethod::Indexed)
-        Reserve_Cells(entries_a.size() + entries_b.size());
-    // Deviation and uncertainty over nominal length; every nominal value is a position.
-    auto Take_Entries = [this](const std::vector<Type::TEntryItem> &entries,
+    d_merge_distance = options.merge_distance;
+    // Deviation and uncertainty over nominal length; every nominal value is a position, unless
+    // one kept before takes it.
+    auto Take_Entries = [this](const std::vector<Type::TEntryItem> &entries, bool set_b,
                                std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data) {
         dev_data->reserve(entries.size());
         uc_data->reserve(entries.size());
+        const std::size_t first_merged = d_merged_entries.size();
         for (const Type::TEntryItem &entry : entries) {
             dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
             uc_data->emplace_back(entry.nominal, entry.uc);
-            Add_Graph_Position(entry.nominal);
+            const double shown_at = Add_Graph_Position(entry.nominal);
+            if (shown_at != entry.nominal && std::isfinite(entry.nominal))
+                d_merged_entries.push_back(TMerged_Entry{set_b, entry.nominal, shown_at});
         }
+        std::stable_sort(
+            d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
+            d_merged_entries.end(),
+            [](const TMerged_Entry &a, const TMerged_Entry &b) { return a.nominal < b.nominal; });
     };
     std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
-    Take_Entries(entries_a, &dev_a_data, &uc_a_data);
-    Take_Entries(entries_b, &dev_b_data, &uc_b_data);
+    Take_Entries(entries_a, false, &dev_a_data, &uc_a_data);
+    Take_Entries(entries_b, true, &dev_b_data, &uc_b_data);
 
     const Extrapolation::TPolyline dev_a_line(dev_a_data);
     const Extrapolation::TPolyline uc_a_line(uc_a_data);

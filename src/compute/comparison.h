@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <set>
 #include <vector>
 
 // The comparison of data set A with data set B: positions, alignment, interpolated deviations and
@@ -46,6 +47,15 @@ public:
         bool Has_En() const { return uc_a_valid && uc_b_valid && std::isfinite(en_value); }
     };
 
+    // An entry whose nominal length has no position of its own: it lies closer than the merge
+    // distance to a position kept before, and its set is shown there.
+    struct TMerged_Entry
+    {
+        bool set_b = false;    // of set B, else of set A
+        double nominal = 0.0;  // the entry's position (its offset added)
+        double position = 0.0; // the nearest of the kept positions that took it
+    };
+
     // Indexed is the one the program uses; Literal_Reference is the plain quadratic method (every
     // new position compared with all kept ones, every interpolation a list scan), kept to check
     // that the indexed one gives bit-for-bit the same results and to measure it against.
@@ -54,8 +64,9 @@ public:
     explicit TComparison(TMethod method = TMethod::Indexed);
 
     // Runs the whole comparison from scratch on the entries as the entry lists give them to it
-    // (offset added, sorted by actual). Returns false, with positions and rows emptied, when either
-    // set holds fewer than two entries; Data_B_Dev_Offset then keeps its previous value.
+    // (offset added, sorted by actual), with the options' alignment and merge distance. Returns
+    // false, with positions, rows and merged entries emptied, when either set holds fewer than
+    // two entries; Data_B_Dev_Offset then keeps its previous value.
     bool Calculate(const std::vector<Type::TEntryItem> &entries_a,
                    const std::vector<Type::TEntryItem> &entries_b, const double &offset_b,
                    const Type::TOptions &options);
@@ -68,40 +79,37 @@ public:
     double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
     // One row per position, in ascending position order.
     const std::vector<TExportData> &Export_Rows() const { return d_export_rows; }
+    // The entries without a position of their own: set A's before set B's, each set's by
+    // nominal length.
+    const std::vector<TMerged_Entry> &Merged_Entries() const { return d_merged_entries; }
     // The uncertainty taken off set A's where both sets cover a position (0 unless aligned).
     double Uc_Adjustment() const { return d_uc_adjustment; }
     // The length range: the smallest and the largest actual value of both sets together.
     double Range_Min() const { return d_range_min; }
     double Range_Max() const { return d_range_max; }
 
-    // Appends the position unless a kept one lies closer than 1.0; the first one kept wins.
-    void Add_Graph_Position(const double &position);
+    // Appends the position unless a kept one lies closer than the merge distance or at the same
+    // length; the first one kept wins. Returns the position it is shown at: itself when kept or
+    // equal to a kept one, otherwise the nearest kept one within the distance (the lower of two
+    // as near).
+    double Add_Graph_Position(const double &position);
+    // The merge distance Add_Graph_Position works with until the next Calculate: 1.0 at first.
+    void Set_Merge_Distance(const double &distance);
     // Ascending order of positions.
     static bool Position_Sort(const double &a, const double &b) { return a < b; }
 
 private:
-    // The kept finite positions by their unit cell (floor): any position closer than 1.0 to a
-    // new one lies in the new one's cell or a neighbouring cell. Kept positions lie 1.0 apart,
-    // so a cell mostly holds one (two only where rounding makes 1 - 2^-1074 a distance of 1.0).
-    // Open addressing; a cell key of NaN marks a free slot.
-    struct TCell
-    {
-        double cell;
-        double position;
-    };
-
     void Clear();
     void Sort_Positions();
-    void Reserve_Cells(std::size_t positions);
-    bool Is_Near_Kept(const double &cell, const double &position) const;
-    void Insert_Cell(const double &cell, const double &position);
     bool Interpolate(const Extrapolation::TPolyline &polyline, const std::vector<TVector2> &points,
                      const double &x, double *value, std::size_t *cursor = nullptr) const;
 
     TMethod d_method;
+    double d_merge_distance;
     std::vector<double> d_graph_positions;
-    std::vector<TCell> d_cells;
-    std::size_t d_cell_count;
+    // The finite kept positions in order, for finding the neighbours of a new one.
+    std::set<double> d_kept;
+    std::vector<TMerged_Entry> d_merged_entries;
     double d_offset_b;
     double d_data_b_dev_offset;
     double d_uc_adjustment;

@@ -3,6 +3,7 @@
 #include "core/base/assertion.h"
 #include "core/base/xmlfile.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
 
 #include <QDomElement>
 #include <QXmlStreamReader>
@@ -27,6 +28,10 @@ const QString Name_Entry = QStringLiteral("Entry");
 const QString Name_Nominal = QStringLiteral("Nominal");
 const QString Name_Actual = QStringLiteral("Actual");
 const QString Name_Uc = QStringLiteral("Uc");
+const QString Name_Align = QStringLiteral("Align_Deviations");
+const QString Name_Merge_Distance = QStringLiteral("Position_Merge_Distance");
+const QString Text_True = QStringLiteral("true");
+const QString Text_False = QStringLiteral("false");
 
 void Check_Version(int version)
 {
@@ -58,23 +63,66 @@ std::vector<Type::TEntryItem> Read_Set(const TXmlFile *xml_file, const QString &
     return items;
 }
 
+// The settings' texts, as both readers take them; false for any other text.
+bool Align_Of(const QString &text, bool *align)
+{
+    const QString word = text.trimmed();
+    *align = word == Text_True;
+    return *align || word == Text_False;
+}
+
+bool Merge_Distance_Of(const QString &text, double *distance)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0.0)
+        return false;
+    *distance = value + 0.0; // no -0
+    return true;
+}
+
+[[noreturn]] void Refuse_Setting(const QString &name, const QString &text, const char *wanted)
+{
+    throw TXmlFileException(
+        QStringLiteral("ERR:  Node '%1' holds '%2', which is not %3.").arg(name, text, wanted),
+        TXmlFileException::DATA_ERROR);
+}
+
+// Reads the settings elements of the root where the file has them.
+void Read_Settings(const TXmlFile *xml_file, DataFile::TContent *content)
+{
+    const QDomElement align = xml_file->Get_Node(&xml_file->d_root_node, Name_Align, true);
+    if (!align.isNull()) {
+        const QString text = xml_file->Read_Text_Node(&align, false);
+        bool value = true;
+        if (!Align_Of(text, &value))
+            Refuse_Setting(Name_Align, text, "true or false");
+        content->align_deviations = value;
+    }
+    const QDomElement merge = xml_file->Get_Node(&xml_file->d_root_node, Name_Merge_Distance, true);
+    if (!merge.isNull()) {
+        const QString text = xml_file->Read_Text_Node(&merge, false);
+        double value = 0.0;
+        if (!Merge_Distance_Of(text, &value))
+            Refuse_Setting(Name_Merge_Distance, text, "a distance of 0 mm or more");
+        content->merge_distance = value;
+    }
+}
+
 // A value that cannot be read back (infinity, not-a-number) is written as 0, which is what
-// reading such text gives anyway. So is a negative value that rounds to zero: its text would be
-// "-0.00000", which reads back as a zero that is then written "0.00000", so that saving a loaded
-// file would not give the same bytes.
+// reading such text gives anyway; a negative zero is written as a zero.
 double Writable(double value)
 {
     if (!std::isfinite(value))
         return 0.0;
-    if (value < 0.0 && value > -1e-4 && QString::number(value, 'f', Decimals).toDouble() == 0.0)
-        return 0.0;
-    return value;
+    return value + 0.0;
 }
 
+// Every digit that the double needs to read back as itself, and at least five.
 void Write_Number(TXmlFile *xml_file, QDomElement *parent, const QString &name, double value)
 {
     QDomElement element = xml_file->Create_Node(parent, name);
-    xml_file->Write_Text_Node(&element, Writable(value), Decimals);
+    xml_file->Write_Text_Node(&element, NumberText::Shortest_Fixed(Writable(value), Decimals));
 }
 
 void Write_Set(TXmlFile *xml_file, const QString &set_name,
@@ -111,6 +159,7 @@ void Read_Content(const TXmlFile *xml_file, int version, DataFile::TContent *con
     }
     read.entries_a = Read_Set(xml_file, Name_Set_A);
     read.entries_b = Read_Set(xml_file, Name_Set_B);
+    Read_Settings(xml_file, &read);
     *content = std::move(read);
 }
 
@@ -166,6 +215,7 @@ private:
     template <typename TVisit> bool For_Each_Child(TVisit visit);
     template <std::size_t Count, typename TRead>
     bool Read_Children(const QString *const (&names)[Count], bool (&found)[Count], TRead read);
+    template <typename TTake> bool Read_Text(TTake take);
     bool Read_Number(double *value);
     bool Read_Entry(Type::TEntryItem *item);
     bool Read_Set(std::vector<Type::TEntryItem> *items);
@@ -234,8 +284,9 @@ bool TStream_Reader::Skip_Element()
     return true;
 }
 
-// From the start tag of a number element to its end: the text of its first child node.
-bool TStream_Reader::Read_Number(double *value)
+// From the start tag of a number or setting element to its end: take() is given the text of its
+// first child node, as the document reader reads it, and says whether that text is sound.
+template <typename TTake> bool TStream_Reader::Read_Text(TTake take)
 {
     for (;;) {
         if (!Next() || !d_reader.isCharacters())
@@ -247,8 +298,15 @@ bool TStream_Reader::Read_Number(double *value)
     if (!d_reader.isCDATA() && Is_Other_Blank(text))
         return false;
     // The text is read where the parser holds it, without a copy.
-    *value = EntryLists::To_Number(QString::fromRawData(text.unicode(), text.size()));
-    return Skip_Element();
+    return take(QString::fromRawData(text.unicode(), text.size())) && Skip_Element();
+}
+
+bool TStream_Reader::Read_Number(double *value)
+{
+    return Read_Text([value](const QString &text) {
+        *value = EntryLists::To_Number(text);
+        return true;
+    });
 }
 
 // From a start tag to the end of its element: visit() is called at the start tag of each child
@@ -322,17 +380,28 @@ bool TStream_Reader::Read_Root(DataFile::TContent *content)
     else
         return false;
 
-    // Version 1 files do not look at offset elements.
+    // Version 1 files do not look at offset elements. A damaged setting is the document
+    // reader's to refuse, with its message.
     static const QString *const names[] = {&Name_Offset_A, &Name_Offset_B, &Name_Set_A,
-                                           &Name_Set_B};
-    bool found[] = {false, false, false, false};
+                                           &Name_Set_B,    &Name_Align,    &Name_Merge_Distance};
+    bool found[] = {false, false, false, false, false, false};
     const bool version_1 = content->version == 1;
     const bool read = Read_Children(names, found, [&](std::size_t child) {
         switch (child) {
         case 0: return version_1 ? Skip_Element() : Read_Number(&content->offset_a);
         case 1: return version_1 ? Skip_Element() : Read_Number(&content->offset_b);
         case 2: return Read_Set(&content->entries_a);
-        default: return Read_Set(&content->entries_b);
+        case 3: return Read_Set(&content->entries_b);
+        case 4:
+            return Read_Text([content](const QString &text) {
+                content->align_deviations = true;
+                return Align_Of(text, &*content->align_deviations);
+            });
+        default:
+            return Read_Text([content](const QString &text) {
+                content->merge_distance = 0.0;
+                return Merge_Distance_Of(text, &*content->merge_distance);
+            });
         }
     });
     return read && found[2] && found[3] && (version_1 || (found[0] && found[1]));
@@ -438,6 +507,15 @@ void Build_Document(TXmlFile *xml_file, const TContent &content)
     Write_Number(xml_file, &xml_file->d_root_node, Name_Offset_B, Relative_Offset_B(content));
     Write_Set(xml_file, Name_Set_A, content.entries_a);
     Write_Set(xml_file, Name_Set_B, content.entries_b);
+    const Type::TOptions defaults;
+    if (content.align_deviations.value_or(defaults.remove_deviations) !=
+        defaults.remove_deviations) {
+        QDomElement align = xml_file->Create_Node(&xml_file->d_root_node, Name_Align);
+        xml_file->Write_Text_Node(&align, *content.align_deviations ? Text_True : Text_False);
+    }
+    const double distance = content.merge_distance.value_or(defaults.merge_distance);
+    if (distance != defaults.merge_distance)
+        Write_Number(xml_file, &xml_file->d_root_node, Name_Merge_Distance, distance);
 }
 
 bool Load_File(const QString &file_name, TContent *content, QString *error, TReader *reader)
@@ -477,14 +555,14 @@ bool Read_Stream(const QString &text, TContent *content)
     return reader.Read(content);
 }
 
-bool Save_File(const QString &file_name, const TContent &content, QString *error)
+bool Save_File(const QString &file_name, const TContent &content, QString *error, bool *in_place)
 {
     QUORVAL_ASSERT(error != nullptr);
     return Attempt(Save_Error, error, [&] {
         TXmlFile xml_file;
         xml_file.d_file_name = file_name;
         Build_Document(&xml_file, content);
-        xml_file.Write_File(false);
+        xml_file.Write_File(false, in_place);
     });
 }
 
@@ -512,9 +590,13 @@ bool Identical(const TContent &a, const TContent &b)
                                      Same_Bits(p.actual, q.actual) && Same_Bits(p.uc, q.uc);
                           });
     };
+    const bool same_distance =
+        a.merge_distance.has_value() == b.merge_distance.has_value() &&
+        (!a.merge_distance || Same_Bits(*a.merge_distance, *b.merge_distance));
     return a.version == b.version && Same_Bits(a.offset_a, b.offset_a) &&
            Same_Bits(a.offset_b, b.offset_b) && Same_Items(a.entries_a, b.entries_a) &&
-           Same_Items(a.entries_b, b.entries_b);
+           Same_Items(a.entries_b, b.entries_b) && a.align_deviations == b.align_deviations &&
+           same_distance;
 }
 
 double Relative_Offset_B(const TContent &content)
@@ -525,30 +607,39 @@ double Relative_Offset_B(const TContent &content)
 
 EntryLists::TLists Lists_Of(const TContent &content)
 {
-    // The stored entries include their set's offset, which the list adds again: the offset the
-    // field holds is taken off, so that an unedited file saves to the same bytes.
-    const auto Without_Offset = [](const std::vector<Type::TEntryItem> &stored, double offset) {
+    // The stored entries include their set's offset, which the list adds again: the offset is
+    // taken off, so that an unedited file saves to the same numbers.
+    const auto Taken_Off = [](const std::vector<Type::TEntryItem> &stored, double offset) {
         // Without an offset the entries go in exactly as stored, zeros keeping their sign.
         std::vector<Type::TEntryItem> items = stored;
         if (offset != 0.0) {
             for (Type::TEntryItem &item : items) {
-                item.nominal -= offset;
-                item.actual -= offset;
+                item.nominal = EntryLists::Without_Offset(item.nominal, offset);
+                item.actual = EntryLists::Without_Offset(item.actual, offset);
             }
         }
         return items;
     };
     EntryLists::TLists lists;
-    lists.offset_a = EntryLists::Shown_Offset(0.0);
-    lists.offset_b = EntryLists::Shown_Offset(Relative_Offset_B(content));
-    lists.list_a = Without_Offset(content.entries_a, lists.offset_a);
-    lists.list_b = Without_Offset(content.entries_b, lists.offset_b);
+    lists.offset_a = 0.0;
+    lists.offset_b = Relative_Offset_B(content);
+    lists.list_a = Taken_Off(content.entries_a, lists.offset_a);
+    lists.list_b = Taken_Off(content.entries_b, lists.offset_b);
     return lists;
 }
 
-TContent Content_Of(const EntryLists::TLists &lists)
+Type::TOptions Options_Of(const TContent &content, Type::TOptions options)
+{
+    options.remove_deviations = content.align_deviations.value_or(options.remove_deviations);
+    options.merge_distance = content.merge_distance.value_or(options.merge_distance);
+    return options;
+}
+
+TContent Content_Of(const EntryLists::TLists &lists, const Type::TOptions &options)
 {
     TContent content;
+    content.align_deviations = options.remove_deviations;
+    content.merge_distance = options.merge_distance;
     content.entries_a = EntryLists::With_Offset(lists.list_a, lists.offset_a);
     content.entries_b = EntryLists::With_Offset(lists.list_b, lists.offset_b);
     content.offset_a = lists.offset_a;

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class TXmlFile;
@@ -29,10 +30,16 @@ struct TContent
     double offset_b = 0.0;
     // The version read (1 or 2); the writer ignores it and always writes version 2.
     int version = 2;
+    // The comparison's settings, "Align_Deviations" and "Position_Merge_Distance": read when the
+    // file has them; written only where they differ from the defaults (aligned, 1.0 mm), so that
+    // files of default comparisons keep their bytes.
+    std::optional<bool> align_deviations;
+    std::optional<double> merge_distance;
 };
 
 // Builds the version 2 document of content in xml_file (entries written sorted by actual, numbers
-// with 5 decimals). Throws TXmlFileException.
+// with at least 5 decimals and as many more as they need to read back as the same doubles).
+// Throws TXmlFileException.
 void Build_Document(TXmlFile *xml_file, const TContent &content);
 
 // The reader that decided a load.
@@ -58,23 +65,26 @@ bool Load_Document_Data(const QByteArray &data, TContent *content, QString *erro
 // any other, every document that the document reader refuses among them.
 bool Read_Stream(const QString &text, TContent *content);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
-bool Save_File(const QString &file_name, const TContent &content, QString *error);
+bool Save_File(const QString &file_name, const TContent &content, QString *error,
+               bool *in_place = nullptr);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
-// Whether two contents hold the same version, offsets and entries, bit for bit (the sign of a
-// zero included).
+// Whether two contents hold the same version, offsets, entries and settings, bit for bit (the
+// sign of a zero included).
 bool Identical(const TContent &a, const TContent &b);
 
 // Set B's offset relative to set A, as the file records it.
 double Relative_Offset_B(const TContent &content);
 
 // What the entry lists hold once content is loaded: set A at offset 0 with its entries as stored;
-// set B at its offset relative to set A as its field holds it (4 decimals), with that offset
-// taken off the stored entries, so that adding it back (EntryLists::Inputs_Of) gives them as
-// stored.
+// set B at its offset relative to set A, with that offset taken off the stored entries, so that
+// adding it back (EntryLists::Inputs_Of) gives them as stored.
 EntryLists::TLists Lists_Of(const TContent &content);
-// What is saved of the entry lists: each set with its offset added.
-TContent Content_Of(const EntryLists::TLists &lists);
+// The options with the settings that content carries put in; the others as they were.
+Type::TOptions Options_Of(const TContent &content, Type::TOptions options);
+// What is saved of the entry lists and the comparison's settings: each set with its offset added.
+TContent Content_Of(const EntryLists::TLists &lists,
+                    const Type::TOptions &options = Type::TOptions());
 
 } // namespace DataFile
 

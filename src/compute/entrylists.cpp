@@ -1,9 +1,6 @@
 #include "src/compute/entrylists.h"
 
-#include "core/base/assertion.h"
-
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <utility>
 
@@ -19,28 +16,21 @@ double To_Number(const QString &text)
     return value;
 }
 
-QString Field_Text(const double &value) { return QString::number(value, 'f', 4); }
-
-double Shown_Offset(const double &offset) { return To_Number(Field_Text(offset)); }
-
-void Append_Fixed_Text(QByteArray *text, const double &value, int width)
+double Without_Offset(const double &stored, const double &offset)
 {
-    // The exact conversion of the standard library rounds a tie to even where Qt rounds it away
-    // from zero; at four decimals a tie is an odd multiple of 1/32. Ties, zeros (Qt drops the
-    // sign of -0) and anything unusual are left to Qt itself.
-    if (!std::isfinite(value) || value == 0.0 || std::fabs(value) >= 1e15 ||
-        std::fabs(std::fmod(value * 32.0, 2.0)) == 1.0) {
-        text->append(QStringLiteral("%1").arg(value, width, 'f', 4, QLatin1Char(' ')).toLatin1());
-        return;
+    double value = stored - offset;
+    if (!std::isfinite(value) || value + offset == stored)
+        return value;
+    // The difference is rounded once, and the sum again: the list value wanted, where there is
+    // one, lies a step or two from it. The sum grows with the value, so one direction is tried.
+    const double toward = value + offset < stored ? INFINITY : -INFINITY;
+    double step = value;
+    for (int i = 0; i < 4; ++i) {
+        step = std::nextafter(step, toward);
+        if (step + offset == stored)
+            return step;
     }
-    char buffer[32];
-    const std::to_chars_result result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    const int length = static_cast<int>(result.ptr - buffer);
-    if (length < width)
-        text->append(width - length, ' ');
-    text->append(buffer, length);
+    return value;
 }
 
 std::vector<Type::TEntryItem> With_Offset(std::vector<Type::TEntryItem> items, const double &offset)

@@ -15,14 +15,10 @@ namespace EntryLists {
 // Reads text as a number in the C locale. Text that is not a number, and text that reads as
 // infinity or not-a-number ("inf", "nan", "1e999"), gives 0.
 double To_Number(const QString &text);
-// A value as an entry field shows it: fixed-point with 4 decimals, C locale.
-QString Field_Text(const double &value);
-// Appends value exactly as QString::arg(value, width, 'f', 4, QLatin1Char(' ')) writes it
-// (fixed-point with 4 decimals in the C locale, right-aligned in width characters, a wider number
-// widening its field), at a fraction of the cost: for lists and reports of many values.
-void Append_Fixed_Text(QByteArray *text, const double &value, int width);
-// What an offset field holds once set to offset: the offset shown with 4 decimals, read back.
-double Shown_Offset(const double &offset);
+// The list value that adding offset turns back into stored, bit for bit wherever a double does
+// that (always for a stored value that was itself a list value plus that offset), so that a
+// loaded file saves to the same numbers; otherwise the double nearest to it.
+double Without_Offset(const double &stored, const double &offset);
 // A list's entries as the comparison takes them: the offset added to nominal and actual (not to
 // the uncertainty), sorted by actual.
 std::vector<Type::TEntryItem> With_Offset(std::vector<Type::TEntryItem> items,

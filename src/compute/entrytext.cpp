@@ -1,11 +1,15 @@
 #include "src/compute/entrytext.h"
 
 #include "core/base/assertion.h"
+#include "src/compute/numbertext.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QTextCodec>
+#include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -20,196 +24,540 @@ constexpr std::array<TSeparator, 4> Separators = {TSeparator::Tab, TSeparator::S
 struct TLine
 {
     int number; // from 1
-    QStringRef text;
+    int start;
+    int length;
 };
 
-bool Is_Blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
-
-QVector<QStringRef> Fields(const QStringRef &line, TSeparator separator)
+// A field of a line without its quotes and the blanks around it.
+struct TField
 {
-    QVector<QStringRef> fields;
-    if (separator == TSeparator::Spaces) {
-        const int n = line.size();
-        int i = 0;
-        while (i < n) {
-            while (i < n && Is_Blank(line.at(i)))
+    QStringRef text;
+    bool quoted = false;
+};
+
+// The fields of a line: the first three, and how many there are.
+struct TSplit
+{
+    std::array<TField, 3> fields;
+    int count = 0;
+};
+
+// Blanks around fields, and between them where runs of blanks separate: spaces, tabs and the
+// no-break and thin spaces that spreadsheets and word processors put into numbers and tables.
+bool Is_Blank(QChar c)
+{
+    const ushort u = c.unicode();
+    return u == ' ' || u == '\t' || u == 0x00a0 || u == 0x2007 || u == 0x2009 || u == 0x202f;
+}
+
+bool Is_Digit(QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; }
+
+bool Is_Minus(QChar c) { return c.unicode() == '-' || c.unicode() == 0x2212; }
+
+TSplit Split(const QStringRef &line, TSeparator separator)
+{
+    TSplit split;
+    const int n = line.size();
+    const QChar split_char = separator == TSeparator::Tab         ? QLatin1Char('\t')
+                             : separator == TSeparator::Semicolon ? QLatin1Char(';')
+                                                                  : QLatin1Char(',');
+    const bool spaces = separator == TSeparator::Spaces;
+    // With tab as the separator a tab never counts as a blank around a field.
+    const auto blank = [separator](QChar c) {
+        return Is_Blank(c) && !(separator == TSeparator::Tab && c.unicode() == '\t');
+    };
+    const auto ends_field = [&](QChar c) { return spaces ? Is_Blank(c) : c == split_char; };
+    const auto store = [&split](const TField &field) {
+        if (split.count < 3)
+            split.fields[static_cast<std::size_t>(split.count)] = field;
+        ++split.count;
+    };
+
+    int i = 0;
+    for (;;) {
+        while (i < n && blank(line.at(i)))
+            ++i;
+        if (spaces && i == n)
+            return split;
+        if (i < n && line.at(i) == QLatin1Char('"')) {
+            // A doubled quote inside stands for one; the closing quote must end the field.
+            int j = i + 1;
+            bool closed = false;
+            while (j < n) {
+                if (line.at(j) == QLatin1Char('"')) {
+                    if (j + 1 < n && line.at(j + 1) == QLatin1Char('"')) {
+                        j += 2;
+                        continue;
+                    }
+                    closed = true;
+                    break;
+                }
+                ++j;
+            }
+            int k = j + 1;
+            while (closed && !spaces && k < n && blank(line.at(k)))
+                ++k;
+            if (closed && (k == n || ends_field(line.at(k)))) {
+                store({line.mid(i + 1, j - i - 1).trimmed(), true});
+                i = k;
+                if (i == n)
+                    return split;
                 ++i;
-            const int start = i;
-            while (i < n && !Is_Blank(line.at(i)))
-                ++i;
-            if (i > start)
-                fields.append(line.mid(start, i - start));
+                continue;
+            }
         }
-        return fields;
+        // An unquoted field, or a quoted one that is not well formed, taken as it stands.
+        const int start = i;
+        while (i < n && !ends_field(line.at(i)))
+            ++i;
+        int end = i;
+        while (end > start && blank(line.at(end - 1)))
+            --end;
+        store({line.mid(start, end - start), false});
+        if (i == n)
+            return split;
+        ++i;
     }
-    const QChar split = separator == TSeparator::Tab         ? QLatin1Char('\t')
-                        : separator == TSeparator::Semicolon ? QLatin1Char(';')
-                                                             : QLatin1Char(',');
-    fields = line.split(split);
-    for (QStringRef &field : fields)
-        field = field.trimmed();
-    return fields;
 }
 
-int Field_Count(const QStringRef &line, TSeparator separator)
+// A field read as a number under one decimal mark.
+struct TNumber
 {
-    if (separator == TSeparator::Spaces)
-        return Fields(line, separator).size();
-    const QChar split = separator == TSeparator::Tab         ? QLatin1Char('\t')
-                        : separator == TSeparator::Semicolon ? QLatin1Char(';')
-                                                             : QLatin1Char(',');
-    return line.count(split) + 1;
+    enum TKind { Not_A_Number, Value, Not_Finite, Too_Large, Too_Small };
+    TKind kind = Not_A_Number;
+    double value = 0.0;
+    // Its only separator is the other mark, once, between three digits and up to three before
+    // them without a decimal part (1,000 under "."): also a decimal number of the other mark.
+    bool two_ways = false;
+    // The other mark as a group separator where it cannot be a decimal mark (1,000,000 or
+    // 1,000.5 under "."): the text uses it so.
+    bool shows_grouping = false;
+};
+
+bool Is_Group_Separator(QChar c, QChar other_mark, bool blank_groups)
+{
+    const ushort u = c.unicode();
+    return c == other_mark || u == '\'' || u == 0x2019 ||
+           (blank_groups && u != '\t' && Is_Blank(c));
 }
 
-// A number in the C locale; a single decimal comma counts as the decimal point where comma is
-// not the separator (spreadsheets of many locales copy it so).
-bool Read_Number(const QStringRef &field, bool decimal_comma, double *value)
+// Reads text as a number with mark as its decimal mark: an optional sign, digits in groups of
+// three with one kind of group separator (the first group one to three digits, not starting
+// with 0) or without, an optional decimal part and, without group separators, an optional
+// exponent. With convert false only the kind and the flags are found, not the value.
+TNumber Read_Number(const QStringRef &text, QChar mark, bool blank_groups, bool convert)
 {
-    bool ok = false;
-    if (decimal_comma && field.count(QLatin1Char(',')) == 1 && !field.contains(QLatin1Char('.'))) {
-        QString copy = field.toString();
-        copy.replace(QLatin1Char(','), QLatin1Char('.'));
-        *value = copy.toDouble(&ok);
+    TNumber number;
+    const int n = text.size();
+    const QChar other_mark = mark == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
+    // The number as C text, digits only where groups were.
+    QVarLengthArray<char, 64> c_text;
+    int i = 0;
+    if (i < n && (text.at(i) == QLatin1Char('+') || Is_Minus(text.at(i)))) {
+        if (Is_Minus(text.at(i)))
+            c_text.append('-');
+        ++i;
+    }
+    const QChar initial = i < n ? text.at(i).toLower() : QChar();
+    if (initial == QLatin1Char('i') || initial == QLatin1Char('n')) {
+        const QStringRef word = text.mid(i);
+        for (const char *name : {"inf", "infinity", "nan"})
+            if (word.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+                number.kind = TNumber::Not_Finite;
+        return number;
+    }
+
+    QChar group;
+    int groups = 0;
+    int run = 0;
+    int integer_digits = 0;
+    int first_digit = i;
+    bool well_grouped = true;
+    for (; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (Is_Digit(c)) {
+            c_text.append(static_cast<char>(c.unicode()));
+            ++run;
+            ++integer_digits;
+        } else if (Is_Group_Separator(c, other_mark, blank_groups)) {
+            if (groups == 0) {
+                group = c;
+                well_grouped = run >= 1 && run <= 3 && text.at(first_digit) != QLatin1Char('0');
+            } else {
+                well_grouped = well_grouped && c == group && run == 3;
+            }
+            ++groups;
+            run = 0;
+        } else {
+            break;
+        }
+    }
+    if (groups > 0 && run != 3)
+        well_grouped = false;
+    bool decimal_part = false;
+    int fraction_digits = 0;
+    if (i < n && text.at(i) == mark) {
+        decimal_part = true;
+        c_text.append('.');
+        for (++i; i < n && Is_Digit(text.at(i)); ++i) {
+            c_text.append(static_cast<char>(text.at(i).unicode()));
+            ++fraction_digits;
+        }
+    }
+    if (integer_digits + fraction_digits == 0 || !well_grouped)
+        return number;
+    long exponent = 0;
+    if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
+        if (groups > 0)
+            return number;
+        c_text.append('e');
+        ++i;
+        bool negative = false;
+        if (i < n && (text.at(i) == QLatin1Char('+') || Is_Minus(text.at(i)))) {
+            negative = Is_Minus(text.at(i));
+            if (negative)
+                c_text.append('-');
+            ++i;
+        }
+        const int exponent_start = i;
+        for (; i < n && Is_Digit(text.at(i)); ++i) {
+            c_text.append(static_cast<char>(text.at(i).unicode()));
+            exponent = std::min(exponent * 10 + (text.at(i).unicode() - '0'), 100000L);
+        }
+        if (i == exponent_start)
+            return number;
+        if (negative)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return number;
+
+    number.kind = TNumber::Value;
+    number.two_ways = groups == 1 && group == other_mark && !decimal_part;
+    number.shows_grouping = group == other_mark && (groups > 1 || decimal_part);
+    if (!convert)
+        return number;
+    const char *begin = c_text.constData();
+    const std::from_chars_result result =
+        std::from_chars(begin, begin + c_text.size(), number.value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the doubles: too large or too close to 0, by the place of the first digit that
+        // is not 0 (all zeros never get here).
+        long leading_zeros = 0;
+        for (const char c : c_text) {
+            if (c == '-' || c == '.')
+                continue;
+            if (c != '0')
+                break;
+            ++leading_zeros;
+        }
+        number.kind = integer_digits - 1 - leading_zeros + exponent > 0 ? TNumber::Too_Large
+                                                                        : TNumber::Too_Small;
     } else {
-        *value = field.toDouble(&ok);
+        QUORVAL_ASSERT(result.ec == std::errc() && result.ptr == begin + c_text.size());
     }
-    return ok;
+    return number;
 }
+
+// Blanks inside a number separate its groups only where they cannot separate fields.
+bool Blank_Groups(TSeparator separator, const TField &field)
+{
+    return field.quoted || separator == TSeparator::Tab || separator == TSeparator::Semicolon;
+}
+
+// The decimal mark of a text, and whether the text shows the other mark as a group separator.
+struct TMark
+{
+    QChar mark;
+    bool other_grouped = false;
+};
+
+// What the numbers of a text say about its decimal mark: how many of them only "." or only ","
+// reads, and whether the other mark shows as a group separator under each.
+struct TSurvey
+{
+    long point_votes = 0;
+    long comma_votes = 0;
+    bool comma_grouped = false; // under "."
+    bool point_grouped = false; // under ","
+
+    // Adds a field; true when it reads as a number (finite or not) under either mark.
+    bool Add(const TField &field, bool blank_groups)
+    {
+        const TNumber point = Read_Number(field.text, QLatin1Char('.'), blank_groups, false);
+        const TNumber comma = Read_Number(field.text, QLatin1Char(','), blank_groups, false);
+        const bool by_point = point.kind != TNumber::Not_A_Number;
+        const bool by_comma = comma.kind != TNumber::Not_A_Number;
+        point_votes += by_point && !by_comma;
+        comma_votes += by_comma && !by_point;
+        comma_grouped = comma_grouped || (by_point && point.shows_grouping);
+        point_grouped = point_grouped || (by_comma && comma.shows_grouping);
+        return by_point || by_comma;
+    }
+
+    // The mark more numbers are read with alone; the locale's where none tells or as many tell
+    // either way.
+    TMark Mark(QChar locale_mark) const
+    {
+        TMark mark;
+        mark.mark = point_votes > comma_votes   ? QLatin1Char('.')
+                    : comma_votes > point_votes ? QLatin1Char(',')
+                                                : locale_mark;
+        mark.other_grouped = mark.mark == QLatin1Char(',') ? point_grouped : comma_grouped;
+        return mark;
+    }
+};
 
 // A header names the columns: no field of it is a number, whatever the separator.
 bool Is_Header(const QStringRef &line)
 {
-    for (const TSeparator separator : Separators)
-        for (const QStringRef &field : Fields(line, separator)) {
-            double value = 0.0;
-            if (Read_Number(field, separator != TSeparator::Comma, &value))
+    TSurvey unused;
+    for (const TSeparator separator : Separators) {
+        const TSplit split = Split(line, separator);
+        for (int i = 0; i < std::min(split.count, 3); ++i) {
+            const TField &field = split.fields[static_cast<std::size_t>(i)];
+            if (unused.Add(field, Blank_Groups(separator, field)))
                 return false;
         }
+    }
     return true;
+}
+
+// How well a separator fits a line: three fields that are numbers, or at least three fields.
+struct TFit
+{
+    int numbers = 0;
+    int fields = 0;
+    bool operator>(const TFit &other) const
+    {
+        return numbers != other.numbers ? numbers > other.numbers : fields > other.fields;
+    }
+};
+
+// Whether a line splits into three numbers; the fields of a line of three go into the survey.
+bool Fits(const QStringRef &line, TSeparator separator, bool *three_fields, TSurvey *survey)
+{
+    const TSplit split = Split(line, separator);
+    *three_fields = split.count == 3;
+    if (split.count != 3)
+        return false;
+    bool numbers = true;
+    for (const TField &field : split.fields)
+        numbers = survey->Add(field, Blank_Groups(separator, field)) && numbers;
+    return numbers;
 }
 
 QString Quoted(const QStringRef &field) { return QStringLiteral("\"%1\"").arg(field); }
 
-// Reads one line as an entry; false with the reason when it is not one.
-bool Read_Entry(const QStringRef &line, TSeparator separator, Type::TEntryItem *entry,
+// Reads one field as a number under the text's mark; false with the reason when it is not one.
+bool Read_Value(const TField &field, TSeparator separator, const TMark &mark, double *value,
                 QString *reason)
 {
-    const QVector<QStringRef> fields = Fields(line, separator);
-    if (fields.size() != 3) {
+    const bool blank_groups = Blank_Groups(separator, field);
+    const TNumber number = Read_Number(field.text, mark.mark, blank_groups, true);
+    const QChar other = mark.mark == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
+    switch (number.kind) {
+    case TNumber::Value:
+        if (number.two_ways && !mark.other_grouped) {
+            *reason = QStringLiteral("%1 is ambiguous: \"%2\" may separate thousands or mark the "
+                                     "decimals; write it without thousands separators")
+                          .arg(Quoted(field.text), other);
+            return false;
+        }
+        if (std::fabs(number.value) > EntryText::Largest_Value)
+            break;
+        *value = number.value;
+        return true;
+    case TNumber::Not_Finite:
+        *reason = QStringLiteral("%1 is not a finite number").arg(Quoted(field.text));
+        return false;
+    case TNumber::Too_Large: break;
+    case TNumber::Too_Small:
+        *reason = QStringLiteral("%1 is too close to 0 to be stored").arg(Quoted(field.text));
+        return false;
+    case TNumber::Not_A_Number:
+        if (field.text.isEmpty())
+            *reason = QStringLiteral("an empty field");
+        else if (Read_Number(field.text, other, blank_groups, false).kind != TNumber::Not_A_Number)
+            *reason = QStringLiteral("%1 has the decimal mark \"%2\", but the text's numbers have "
+                                     "\"%3\"")
+                          .arg(Quoted(field.text), other, mark.mark);
+        else
+            *reason = QStringLiteral("%1 is not a number").arg(Quoted(field.text));
+        return false;
+    }
+    *reason =
+        QStringLiteral("%1 is beyond %2 mm").arg(Quoted(field.text), QStringLiteral("\u00b11e12"));
+    return false;
+}
+
+// Reads one line as an entry; false with the reason when it is not one.
+bool Read_Entry(const QStringRef &line, TSeparator separator, const TMark &mark,
+                Type::TEntryItem *entry, QString *reason)
+{
+    const TSplit split = Split(line, separator);
+    if (split.count != 3) {
         *reason = QStringLiteral("%1 %2, not 3")
-                      .arg(fields.size())
-                      .arg(fields.size() == 1 ? QStringLiteral("field") : QStringLiteral("fields"));
+                      .arg(split.count)
+                      .arg(split.count == 1 ? QStringLiteral("field") : QStringLiteral("fields"));
         return false;
     }
     double values[3] = {0.0, 0.0, 0.0};
-    for (int i = 0; i < 3; ++i) {
-        const bool number = Read_Number(fields[i], separator != TSeparator::Comma, &values[i]);
-        // A number too large for a double reads as refused, with an infinite value.
-        const bool overflow = !number && std::isinf(values[i]);
-        if (!number && !overflow) {
-            *reason = fields[i].isEmpty()
-                          ? QStringLiteral("an empty field")
-                          : QStringLiteral("%1 is not a number").arg(Quoted(fields[i]));
+    for (std::size_t i = 0; i < 3; ++i)
+        if (!Read_Value(split.fields[i], separator, mark, &values[i], reason))
             return false;
-        }
-        if (number && !std::isfinite(values[i])) {
-            *reason = QStringLiteral("%1 is not a finite number").arg(Quoted(fields[i]));
-            return false;
-        }
-        if (overflow || std::fabs(values[i]) > EntryText::Largest_Value) {
-            *reason = QStringLiteral("%1 is beyond %2 mm")
-                          .arg(Quoted(fields[i]), QStringLiteral("\u00b11e12"));
-            return false;
-        }
-    }
     *entry = Type::TEntryItem{values[0], values[1], values[2]};
     return true;
 }
 
-void Append_Number(QString *text, double value)
+// The separator: the first that gives every line three numbers; failing that, the one that fits
+// most lines, so that the lines it does not fit are the ones named. Then the decimal mark, from
+// the numbers that separator gives.
+TMark Find_Separator_And_Mark(const QString &text, const std::vector<TLine> &lines,
+                              QChar locale_mark, TSeparator *separator)
 {
-    // Shortest text that reads back as the same double, independent of the locale.
-    char buffer[64];
-    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    text->append(QLatin1String(buffer, static_cast<int>(result.ptr - buffer)));
+    bool three_fields = false;
+    for (const TSeparator candidate : Separators) {
+        TSurvey survey;
+        const bool all = std::all_of(lines.begin(), lines.end(), [&](const TLine &line) {
+            return Fits(text.midRef(line.start, line.length), candidate, &three_fields, &survey);
+        });
+        if (all) {
+            *separator = candidate;
+            return survey.Mark(locale_mark);
+        }
+    }
+    *separator = TSeparator::Tab;
+    TFit best_fit;
+    TSurvey best_survey;
+    for (const TSeparator candidate : Separators) {
+        TFit fit;
+        TSurvey survey;
+        for (const TLine &line : lines) {
+            fit.numbers +=
+                Fits(text.midRef(line.start, line.length), candidate, &three_fields, &survey);
+            fit.fields += three_fields;
+        }
+        if (fit > best_fit) {
+            best_fit = fit;
+            best_survey = survey;
+            *separator = candidate;
+        }
+    }
+    return best_survey.Mark(locale_mark);
+}
+
+bool Is_Spreadsheet(const QByteArray &bytes)
+{
+    // .xlsx and .ods are zip archives, .xls an OLE2 compound file.
+    return bytes.startsWith("PK\x03\x04") || bytes.startsWith("PK\x05\x06") ||
+           bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+}
+
+bool Has_Lone_Surrogate(const QString &text)
+{
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// Windows-1252: Latin-1 but for 0x80 to 0x9F. The five bytes it leaves undefined stay the C1
+// controls of the same number, as web browsers read them.
+QString From_Windows_1252(const QByteArray &bytes)
+{
+    static const ushort high[32] = {0x20ac, 0x0081, 0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021,
+                                    0x02c6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008d, 0x017d, 0x008f,
+                                    0x0090, 0x2018, 0x2019, 0x201c, 0x201d, 0x2022, 0x2013, 0x2014,
+                                    0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0x009d, 0x017e, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char byte : bytes) {
+        const uchar b = static_cast<uchar>(byte);
+        *out++ = QChar(b >= 0x80 && b < 0xa0 ? high[b - 0x80] : ushort(b));
+    }
+    return text;
 }
 
 } // namespace
 
 namespace EntryText {
 
-TParsed Parse(const QString &text)
+QChar Locale_Decimal_Mark()
 {
+    return QLocale().decimalPoint() == QLatin1Char(',') ? QLatin1Char(',') : QLatin1Char('.');
+}
+
+TParsed Parse(const QString &text, QChar locale_mark)
+{
+    QUORVAL_ASSERT(locale_mark == QLatin1Char('.') || locale_mark == QLatin1Char(','));
     TParsed parsed;
 
     // The lines that hold something, each with its number.
     std::vector<TLine> lines;
+    const int size = text.size();
     int number = 0;
     bool first = true;
-    for (int start = 0; start <= text.size();) {
-        int end = text.indexOf(QLatin1Char('\n'), start);
-        if (end < 0)
-            end = text.size();
+    for (int start = 0;;) {
+        int end = start;
+        while (end < size && text.at(end) != QLatin1Char('\n') && text.at(end) != QLatin1Char('\r'))
+            ++end;
         ++number;
-        QStringRef line = text.midRef(start, end - start);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        start = end + 1;
-        if (line.trimmed().isEmpty())
-            continue;
-        const bool header = first && Is_Header(line);
-        first = false;
-        if (!header)
-            lines.push_back({number, line});
+        const QStringRef line = text.midRef(start, end - start);
+        const bool blank =
+            std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
+        if (!blank) {
+            const bool header = first && Is_Header(line);
+            first = false;
+            if (!header)
+                lines.push_back({number, start, end - start});
+        }
+        if (end == size)
+            break;
+        start = end + (text.at(end) == QLatin1Char('\r') && end + 1 < size &&
+                               text.at(end + 1) == QLatin1Char('\n')
+                           ? 2
+                           : 1);
     }
     parsed.data_line_count = static_cast<int>(lines.size());
     if (lines.empty())
         return parsed;
 
-    // The first separator that gives every line three fields; failing that, the one that gives
-    // the most lines three fields names the lines that are wrong.
     TSeparator separator = TSeparator::Tab;
-    std::size_t best = 0;
-    for (const TSeparator candidate : Separators) {
-        std::size_t fitting = 0;
-        for (const TLine &line : lines)
-            if (Field_Count(line.text, candidate) == 3)
-                ++fitting;
-        if (fitting > best) {
-            best = fitting;
-            separator = candidate;
-        }
-        if (fitting == lines.size())
-            break;
-    }
-
+    const TMark mark = Find_Separator_And_Mark(text, lines, locale_mark, &separator);
     parsed.entries.reserve(lines.size());
     for (const TLine &line : lines) {
+        const QStringRef line_text = text.midRef(line.start, line.length);
         Type::TEntryItem entry;
         QString reason;
-        if (Read_Entry(line.text, separator, &entry, &reason)) {
+        if (Read_Entry(line_text, separator, mark, &entry, &reason)) {
             parsed.entries.push_back(entry);
             continue;
         }
         if (parsed.bad_line_count++ < Most_Reported_Lines)
-            parsed.bad_lines.push_back({line.number, line.text.toString(), reason});
+            parsed.bad_lines.push_back({line.number, line_text.toString(), reason});
     }
     if (!parsed.Accepted())
         parsed.entries.clear();
     return parsed;
 }
 
-QString Entries_Text(const std::vector<Type::TEntryItem> &entries)
+QString Entries_Text(const std::vector<Type::TEntryItem> &entries, QChar decimal_mark)
 {
     QString text;
     text.reserve(static_cast<int>(std::min<std::size_t>(entries.size(), 1000000) * 40));
     for (const Type::TEntryItem &entry : entries) {
-        Append_Number(&text, entry.nominal);
-        text.append(QLatin1Char('\t'));
-        Append_Number(&text, entry.actual);
-        text.append(QLatin1Char('\t'));
-        Append_Number(&text, entry.uc);
+        const double *values[3] = {&entry.nominal, &entry.actual, &entry.uc};
+        for (int i = 0; i < 3; ++i) {
+            if (i > 0)
+                text.append(QLatin1Char('\t'));
+            text.append(NumberText::Shortest_Fixed(*values[i], 0, decimal_mark));
+        }
         text.append(QLatin1Char('\n'));
     }
     return text;
@@ -219,6 +567,11 @@ bool Decode(const QByteArray &bytes, QString *text, QString *reason)
 {
     QUORVAL_ASSERT(text != nullptr);
     QUORVAL_ASSERT(reason != nullptr);
+    if (Is_Spreadsheet(bytes)) {
+        *reason = QStringLiteral("it is a spreadsheet file, not text; save it as CSV in the "
+                                 "spreadsheet program, or copy the cells and paste them");
+        return false;
+    }
     const char *codec_name = "UTF-8";
     int skip = 0;
     if (bytes.startsWith("\xEF\xBB\xBF")) {
@@ -229,16 +582,24 @@ bool Decode(const QByteArray &bytes, QString *text, QString *reason)
     } else if (bytes.startsWith("\xFE\xFF")) {
         codec_name = "UTF-16BE";
         skip = 2;
+    } else if (bytes.contains('\0')) {
+        *reason = QStringLiteral("it holds NUL bytes, so it is not a text file");
+        return false;
     }
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    const QString decoded = QTextCodec::codecForName(codec_name)
-                                ->toUnicode(bytes.constData() + skip, bytes.size() - skip, &state);
-    if (state.invalidChars > 0 || state.remainingChars > 0) {
+    QString decoded = QTextCodec::codecForName(codec_name)
+                          ->toUnicode(bytes.constData() + skip, bytes.size() - skip, &state);
+    const bool odd_utf16 = skip == 2 && bytes.size() % 2 != 0;
+    const bool valid = state.invalidChars == 0 && state.remainingChars == 0 && !odd_utf16 &&
+                       !Has_Lone_Surrogate(decoded);
+    if (!valid && skip == 0) {
+        // Not UTF-8 and no byte order mark: text of an older program or spreadsheet.
+        decoded = From_Windows_1252(bytes);
+    } else if (!valid) {
         *reason = skip == 2 ? QStringLiteral("it is not valid UTF-16 text")
                             : QStringLiteral("it is not valid UTF-8 text");
         return false;
-    }
-    if (decoded.contains(QChar(0))) {
+    } else if (decoded.contains(QChar(0))) {
         *reason = QStringLiteral("it holds NUL bytes, so it is not a text file");
         return false;
     }

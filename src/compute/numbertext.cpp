@@ -2,11 +2,29 @@
 
 #include "core/base/assertion.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
 namespace NumberText {
+
+const char *const Not_A_Number = "------";
+
+namespace {
+
+// The digits from the first non-zero one on: "0.00030" has two, "-12.5000" six.
+int Significant_Digits(const QString &text)
+{
+    int digits = 0;
+    for (const QChar c : text) {
+        if (c.isDigit() && (digits > 0 || c != QLatin1Char('0')))
+            ++digits;
+    }
+    return digits;
+}
+
+} // namespace
 
 QString Shortest_Fixed(const double &value, int least_decimals)
 {
@@ -23,11 +41,89 @@ QString Shortest_Fixed(const double &value, int least_decimals)
     const long decimals = point ? static_cast<long>(result.ptr - point - 1) : 0;
     if (decimals > least_decimals)
         return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
+    // Below 1e9 a double lies closer than 1e-7 to its shortest text, far less than half a unit
+    // of the sixth decimal: rounding its exact value gives that text with zeros appended.
+    if (std::fabs(value) < 1e9 && least_decimals <= 6) {
+        QByteArray text(buffer, static_cast<int>(result.ptr - buffer));
+        if (point == nullptr && least_decimals > 0)
+            text += '.';
+        text.append(static_cast<int>(least_decimals - decimals), '0');
+        return QString::fromLatin1(text);
+    }
     // Qt rounds the exact value to least_decimals: the text written so far, which reads back as
     // the same double wherever the shortest digits are no longer than that.
     const QString text = QString::number(value, 'f', least_decimals);
     if (value == 0.0 && std::signbit(value))
         return QLatin1Char('-') + text;
+    return text;
+}
+
+void Append_Shortest(QByteArray *text, const double &value)
+{
+    QUORVAL_ASSERT(text != nullptr);
+    char buffer[64];
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    text->append(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+QString Fixed(const double &value, int decimals) { return QString::number(value, 'f', decimals); }
+
+void Append_Fixed(QByteArray *text, const double &value, int width, int decimals)
+{
+    QUORVAL_ASSERT(text != nullptr);
+    QUORVAL_ASSERT(decimals >= 0 && decimals <= 20);
+    // The exact conversion of the standard library rounds a tie to even where Qt rounds it away
+    // from zero; with d decimals a tie is an odd multiple of 2^-(d+1). Ties, zeros (Qt drops the
+    // sign of -0) and anything unusual are left to Qt itself.
+    if (!std::isfinite(value) || value == 0.0 || std::fabs(value) >= 1e15 ||
+        std::fabs(std::fmod(std::ldexp(value, decimals + 1), 2.0)) == 1.0) {
+        text->append(
+            QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1());
+        return;
+    }
+    char buffer[48];
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    const int length = static_cast<int>(result.ptr - buffer);
+    if (length < width)
+        text->append(width - length, ' ');
+    text->append(buffer, length);
+}
+
+int Readable_Decimals(const double &value, int significant)
+{
+    QUORVAL_ASSERT(significant >= 1);
+    const double size = std::fabs(value);
+    // Values from 10^(significant - 1 - Least_Decimals) on show enough digits at the least.
+    if (!std::isfinite(size) || size == 0.0 ||
+        size >= std::pow(10.0, significant - 1 - Least_Decimals))
+        return Least_Decimals;
+    // The logarithm may be off by one next to a power of ten: the text decides.
+    int decimals =
+        std::max(Least_Decimals, significant - 1 - static_cast<int>(std::floor(std::log10(size))));
+    while (decimals > Least_Decimals &&
+           Significant_Digits(Fixed(value, decimals - 1)) >= significant)
+        --decimals;
+    while (Significant_Digits(Fixed(value, decimals)) < significant)
+        ++decimals;
+    return decimals;
+}
+
+QString Readable(const double &value, int significant)
+{
+    if (!std::isfinite(value))
+        return QLatin1String(Not_A_Number);
+    // + 0.0 turns -0 into 0; other values keep their sign, which their digits now show.
+    return Fixed(value + 0.0, Readable_Decimals(value, significant));
+}
+
+QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark)
+{
+    QString text = Shortest_Fixed(value, least_decimals);
+    if (decimal_mark != QLatin1Char('.'))
+        text.replace(QLatin1Char('.'), decimal_mark);
     return text;
 }
 

@@ -1,11 +1,16 @@
 #ifndef QUORVAL_SRC_COMPUTE_NUMBERTEXT_H
 #define QUORVAL_SRC_COMPUTE_NUMBERTEXT_H
 
+#include <QByteArray>
 #include <QString>
 
-// How the program writes numbers as text, in one place: the data file, copied entries and the
-// texts people read.
+// How the program writes numbers as text, in one place: the data file, the lists and fields, the
+// report, the CSV, the status line and the record. Everything in the C locale (decimal point
+// ".", no grouping), whatever the user's locale.
 namespace NumberText {
+
+// The fewest decimals the program shows anywhere.
+constexpr int Least_Decimals = 4;
 
 // Fixed-point text of value in the C locale, never with an exponent: at least least_decimals
 // decimals, and as many more as the shortest text that reads back as the same double needs.
@@ -13,6 +18,34 @@ namespace NumberText {
 // that a negative zero keeps its sign ("-0.00000"). Infinity and not-a-number give "inf", "-inf"
 // and "nan".
 QString Shortest_Fixed(const double &value, int least_decimals);
+
+// The shortest text that reads back as the same double, in whichever of fixed-point and
+// exponent notation is shorter ("0.1", "1e-300"), appended to text.
+void Append_Shortest(QByteArray *text, const double &value);
+
+// Fixed-point text with exactly the given decimals, as QString::number(value, 'f', decimals)
+// writes it (Qt rounds ties away from zero and drops the sign of -0).
+QString Fixed(const double &value, int decimals);
+
+// Appends Fixed(value, decimals) right-aligned in width characters (a wider number widens its
+// field), exactly as QString::arg(value, width, 'f', decimals, ' ') writes it, at a fraction of
+// the cost: for lists and reports of many values.
+void Append_Fixed(QByteArray *text, const double &value, int width, int decimals);
+
+// What the program shows where it chooses the format itself (the status line, the record):
+// at least Least_Decimals decimals and as many more as a non-zero value needs to show at least
+// significant significant digits, so that no such value reads as zero; zero of either sign is
+// "0.0000", never "-0.0000"; a value that is not finite is "------".
+QString Readable(const double &value, int significant = 1);
+// The decimals Readable gives a finite value.
+int Readable_Decimals(const double &value, int significant = 1);
+
+// What the program shows for a number that is not finite.
+extern const char *const Not_A_Number;
+
+// The same text with decimal_mark in place of ".": numbers for spreadsheets of a locale with a
+// decimal comma.
+QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark);
 
 } // namespace NumberText
 

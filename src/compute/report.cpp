@@ -2,10 +2,11 @@
 
 #include "core/base/assertion.h"
 #include "core/base/safewrite.h"
-#include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -14,51 +15,70 @@
 namespace {
 
 const char Title[] = "Comparison Data\n\n";
-const char Header[] =
-    "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En\n";
-const char Filler[] = "     ------";
-// A position that is not a number, in the width of the position column.
-const char Position_Filler[] = "    ------ ";
+// The column titles with the blanks before each, as the report of four decimals lays them out:
+// "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En".
+const char *const Header_Pieces[] = {"Position",       "       Dev. A", "     Dev. B", "      Uc A",
+                                     "      Uc A Adj", "    Uc B",      "        En"};
+const int Ruler_Length = 82;
+// The widths of a number field and of a summary number at four decimals.
+const int Field_Width = 10;
+const int Summary_Width = 9;
+const char Filler[] = "------";
+// Columns whose values are uncertainties: shown with two significant digits at least.
+const bool Uncertainty_Column[] = {false, false, false, true, true, true, false};
 
 // A row's En is shown (and counted by the summary) where it has one at a position that is a
 // number, so that the summary's mean and largest agree with the lines.
 bool Shows_En(const TComparison::TExportData &row) { return row.Has_Position() && row.Has_En(); }
 
-// The seven fields of a row as the report prints them: fixed-point with four decimals in the C
-// locale, right-aligned in 10 characters (wider numbers widen their field), the position followed
-// by a blank and every other field preceded by one; the fillers where a value is missing.
-template <typename TSink> void Row_Fields_Into(const TComparison::TExportData &row, TSink Field)
+// Calls visit(column, shown, value) for the seven values of a row, left to right: shown where the
+// row has that value.
+template <typename TVisit> void For_Each_Value(const TComparison::TExportData &row, TVisit visit)
 {
-    QByteArray field;
-    const auto Value = [&](bool shown, const double &value) {
-        field.clear();
-        if (shown) {
-            field += ' ';
-            EntryLists::Append_Fixed_Text(&field, value, 10);
-        } else {
-            field += Filler;
-        }
-        Field(field);
-    };
-    field.clear();
-    if (row.Has_Position()) {
-        EntryLists::Append_Fixed_Text(&field, row.position, 10);
-        field += ' ';
-    } else {
-        field += Position_Filler;
-    }
-    Field(field);
-    Value(row.Has_Dev_A(), row.dev_a);
-    Value(row.Has_Dev_B(), row.dev_b);
-    Value(row.Has_Uc_A(), row.uc_a);
-    Value(row.Has_Uc_A_Adj(), row.uc_a_adj);
-    Value(row.Has_Uc_B(), row.uc_b);
-    Value(Shows_En(row), row.en_value);
+    visit(0, row.Has_Position(), row.position);
+    visit(1, row.Has_Dev_A(), row.dev_a);
+    visit(2, row.Has_Dev_B(), row.dev_b);
+    visit(3, row.Has_Uc_A(), row.uc_a);
+    visit(4, row.Has_Uc_A_Adj(), row.uc_a_adj);
+    visit(5, row.Has_Uc_B(), row.uc_b);
+    visit(6, Shows_En(row), row.en_value);
 }
 
-QString Summary_Line(const char *label, const double &value)
+// The seven fields of a row as the report prints them: fixed-point in the C locale with the
+// column's decimals, right-aligned in 10 characters and one more for each decimal beyond four
+// (wider numbers widen their field), the position followed by a blank and every other field
+// preceded by one; the filler where a value is missing.
+template <typename TSink>
+void Row_Fields_Into(const TComparison::TExportData &row, const Report::TDecimals &decimals,
+                     TSink Field)
 {
-    return QLatin1String(label) + QStringLiteral("%1\n").arg(value, 9, 'f', 4, QLatin1Char(' '));
+    QByteArray field;
+    For_Each_Value(row, [&](int column, bool shown, const double &value) {
+        field.clear();
+        if (column > 0)
+            field += ' ';
+        const int width = Field_Width + decimals[column] - Report::Least_Decimals;
+        if (shown) {
+            NumberText::Append_Fixed(&field, value, width, decimals[column]);
+        } else {
+            field.append(width - static_cast<int>(sizeof Filler - 1), ' ');
+            field += Filler;
+        }
+        if (column == 0)
+            field += ' ';
+        Field(field);
+    });
+}
+
+QByteArray Summary_Line(const char *label, const double &value, int decimals)
+{
+    QByteArray line = label;
+    const int width = Summary_Width + decimals - Report::Least_Decimals;
+    if (std::isfinite(value))
+        NumberText::Append_Fixed(&line, value, width, decimals);
+    else
+        line += QByteArray(NumberText::Not_A_Number).rightJustified(width, ' ');
+    return line + '\n';
 }
 
 // Whether opening the name for writing would succeed, decided without creating or changing
@@ -83,29 +103,34 @@ bool Can_Open_For_Writing(const QString &file_name)
 namespace Report {
 
 QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double &offset_b,
-                const double &dev_offset_b)
+                const double &dev_offset_b, int decimals)
 {
+    QUORVAL_ASSERT(decimals >= Least_Decimals);
+    const int wider = decimals - Least_Decimals;
     QByteArray text;
-    text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 10000000) * 80 + 512));
+    text.reserve(
+        static_cast<int>(std::min<std::size_t>(rows.size(), 10000000) * (80 + 7 * wider) + 512));
     text += Title;
-    text += Header;
-    text += QByteArray(82, '-');
+    for (const char *piece : Header_Pieces)
+        text += (piece == Header_Pieces[0] ? QByteArray() : QByteArray(wider, ' ')) + piece;
+    text += '\n';
+    text += QByteArray(Ruler_Length + 7 * wider, '-');
     text += '\n';
 
+    const TDecimals columns = Same_Decimals(decimals);
     for (const TComparison::TExportData &row : rows) {
-        Row_Fields_Into(row, [&text](const QByteArray &field) { text += field; });
+        Row_Fields_Into(row, columns, [&text](const QByteArray &field) { text += field; });
         text += '\n';
     }
 
     // Without any En value there is nothing to summarise, not even the offsets.
     const TSummary summary = Summarise(rows);
     if (summary.en_count > 0) {
-        QString lines = QStringLiteral("\n\n");
-        lines += Summary_Line("Data B Pos Offset: ", offset_b);
-        lines += Summary_Line("Data B Dev Offset: ", dev_offset_b);
-        lines += Summary_Line("En Avg:            ", summary.en_mean);
-        lines += Summary_Line("En Max:            ", summary.en_max);
-        text += lines.toLatin1();
+        text += "\n\n";
+        text += Summary_Line("Data B Pos Offset: ", offset_b, decimals);
+        text += Summary_Line("Data B Dev Offset: ", dev_offset_b, decimals);
+        text += Summary_Line("En Avg:            ", summary.en_mean, decimals);
+        text += Summary_Line("En Max:            ", summary.en_max, decimals);
     }
     return text;
 }
@@ -113,18 +138,59 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
 const std::array<const char *, 7> Column_Titles = {"Position", "Dev. A", "Dev. B", "Uc A",
                                                    "Uc A Adj", "Uc B",   "En"};
 
-TRow_Fields Row_Fields(const TComparison::TExportData &row)
+TDecimals Same_Decimals(int decimals)
+{
+    TDecimals same;
+    same.fill(decimals);
+    return same;
+}
+
+TDecimals Readable_Decimals(const std::vector<TComparison::TExportData> &rows)
+{
+    TDecimals decimals = Same_Decimals(Least_Decimals);
+    for (const TComparison::TExportData &row : rows)
+        For_Each_Value(row, [&decimals](int column, bool shown, const double &value) {
+            if (shown)
+                decimals[column] = std::max(
+                    decimals[column],
+                    NumberText::Readable_Decimals(value, Uncertainty_Column[column] ? 2 : 1));
+        });
+    return decimals;
+}
+
+TRow_Fields Row_Fields(const TComparison::TExportData &row, const TDecimals &decimals)
 {
     TRow_Fields fields;
     std::size_t i = 0;
-    Row_Fields_Into(row,
+    Row_Fields_Into(row, decimals,
                     [&](const QByteArray &field) { fields[i++] = QString::fromLatin1(field); });
     return fields;
 }
 
 bool Disagrees(const TComparison::TExportData &row) { return Shows_En(row) && row.en_value > 1.0; }
 
-QString Number_Text(const double &value) { return QStringLiteral("%1").arg(value, 0, 'f', 4); }
+QString Merged_Entry_Text(const TComparison::TMerged_Entry &entry)
+{
+    return QStringLiteral("%1 %2 \u2192 %3")
+        .arg(entry.set_b ? QLatin1Char('B') : QLatin1Char('A'))
+        .arg(NumberText::Readable(entry.nominal), NumberText::Readable(entry.position));
+}
+
+QString Merged_Text(const std::vector<TComparison::TMerged_Entry> &merged, std::size_t most)
+{
+    if (merged.empty())
+        return QString();
+    QStringList named;
+    for (std::size_t i = 0; i < merged.size() && i < most; ++i)
+        named.append(Merged_Entry_Text(merged[i]));
+    QString text = QStringLiteral("%1 %2 a position: %3")
+                       .arg(merged.size())
+                       .arg(merged.size() == 1 ? "entry shares" : "entries share")
+                       .arg(named.join(QStringLiteral(", ")));
+    if (merged.size() > most)
+        text += QStringLiteral(" and %1 more").arg(merged.size() - most);
+    return text;
+}
 
 TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
 {
@@ -157,11 +223,12 @@ TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
     return summary;
 }
 
-bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error)
+bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error,
+                bool *in_place)
 {
     QUORVAL_ASSERT(last_error);
     SafeWrite::TCommit commit;
-    if (!Prepare_File(&commit, file_name, text, last_error))
+    if (!Prepare_File(&commit, file_name, text, last_error, in_place))
         return false;
     QString reason;
     if (!commit.Commit(nullptr, &reason)) {
@@ -172,7 +239,7 @@ bool Write_File(const QString &file_name, const QByteArray &text, QString *last_
 }
 
 bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
-                  QString *last_error)
+                  QString *last_error, bool *in_place)
 {
     QUORVAL_ASSERT(commit);
     QUORVAL_ASSERT(last_error);
@@ -181,7 +248,7 @@ bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QB
         return false;
     }
     QString reason;
-    if (!commit->Prepare(file_name, text, &reason)) {
+    if (!commit->Prepare(file_name, text, &reason, in_place)) {
         *last_error = Write_Error(reason);
         return false;
     }

@@ -2,6 +2,8 @@
 
 #include <QVariant>
 
+#include <cmath>
+
 namespace {
 
 // The stored value when it has the given type, or nothing.
@@ -28,6 +30,30 @@ bool Read_Bool(const QSettings &settings, const QString &key, bool default_value
     if (text == QLatin1String("false") || text == QLatin1String("0"))
         return false;
     return default_value;
+}
+
+double Read_Double(const QSettings &settings, const QString &key, double default_value)
+{
+    const QVariant value = settings.value(key);
+    bool ok = false;
+    double number = 0.0;
+    if (value.userType() == QMetaType::Double)
+        number = value.toDouble(&ok);
+    else if (value.userType() == QMetaType::QString)
+        number = value.toString().trimmed().toDouble(&ok);
+    return ok && std::isfinite(number) ? number : default_value;
+}
+
+int Read_Int(const QSettings &settings, const QString &key, int default_value)
+{
+    const QVariant value = settings.value(key);
+    bool ok = false;
+    int number = 0;
+    if (value.userType() == QMetaType::Int)
+        number = value.toInt(&ok);
+    else if (value.userType() == QMetaType::QString)
+        number = value.toString().trimmed().toInt(&ok);
+    return ok ? number : default_value;
 }
 
 QPoint Read_Point(const QSettings &settings, const QString &key, const QPoint &default_value)

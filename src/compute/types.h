@@ -14,10 +14,13 @@ struct TEntryItem
     double uc;      // expanded uncertainty, k = 2
 };
 
-// The user's options; not stored in data files.
+// The comparison's settings, kept with the data in its file.
 struct TOptions
 {
-    bool remove_deviations; // align set B to set A at B's offset and adjust A's uncertainty
+    // Align set B to set A at B's offset and adjust A's uncertainty.
+    bool remove_deviations = true;
+    // Positions closer than this (mm) share one; equal positions always do, also at 0.
+    double merge_distance = 1.0;
 };
 
 } // namespace Type

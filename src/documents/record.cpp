@@ -2,8 +2,9 @@
 
 #include "core/base/assertion.h"
 #include "src/compute/comparison.h"
-#include "src/documents/comparisongraphs.h"
+#include "src/compute/numbertext.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRectF>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -90,7 +92,11 @@ struct TPage
     int first_row = 0;
     int rows = 0;
     double summary_top = -1.0; // no summary on the page when negative
-    QRectF graphs;             // empty: no graphs on the page
+    double merged_top = -1.0;  // no list of merged entries on the page when negative
+    bool merged_title = false;
+    int first_merged_line = 0;
+    int merged_lines = 0;
+    QRectF graphs; // empty: no graphs on the page
 };
 
 // Where everything goes, worked out before the first page is painted so that every page can
@@ -104,6 +110,8 @@ struct TLayout
     std::array<double, Columns> left{};
     std::array<double, Columns> width{};
     std::array<bool, Columns> fits{}; // every text of the column fits its width
+    Report::TDecimals decimals{};     // of the table's columns
+    QStringList merged_lines;         // the entries without a position of their own
     std::vector<TPage> pages;
 };
 
@@ -121,7 +129,7 @@ void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
     // give the widest number, measured as that many digits in bold.
     std::array<int, Columns> longest{};
     for (const TComparison::TExportData &row : rows) {
-        const Report::TRow_Fields fields = Report::Row_Fields(row);
+        const Report::TRow_Fields fields = Report::Row_Fields(row, layout->decimals);
         for (int column = 0; column < Marker_Column; ++column)
             longest[column] = std::max(longest[column], fields[column].trimmed().size());
     }
@@ -131,10 +139,10 @@ void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
     std::array<double, Columns> natural{};
     double total = 0.0;
     for (int column = 0; column < Columns; ++column) {
-        const QString widest = column == Marker_Column
-                                   ? QLatin1String(Marker)
-                                   : QString(std::max(0, longest[column] - 5), QLatin1Char('0')) +
-                                         QStringLiteral(".0000");
+        const QString widest =
+            column == Marker_Column
+                ? QLatin1String(Marker)
+                : QString(std::max(0, longest[column] - 1), QLatin1Char('0')) + QLatin1Char('.');
         natural[column] =
             std::max({metrics.horizontalAdvance(widest), metrics.horizontalAdvance(filler),
                       metrics.horizontalAdvance(Label_Of(column))}) +
@@ -166,9 +174,33 @@ void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
     }
 }
 
+// The merged entries, as many on a line as the width holds.
+QStringList Merged_Lines(const TStyle &style, QPaintDevice *device,
+                         const std::vector<TComparison::TMerged_Entry> &merged, double width)
+{
+    const QFontMetricsF metrics(style.text, device);
+    QStringList lines;
+    QString line;
+    for (std::size_t i = 0; i < merged.size(); ++i) {
+        const QString entry =
+            Report::Merged_Entry_Text(merged[i]) + (i + 1 < merged.size() ? "," : "");
+        const QString longer = line.isEmpty() ? entry : line + QLatin1Char(' ') + entry;
+        if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+            lines.append(line);
+            line = entry;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}
+
 TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &comparison)
 {
     TLayout layout;
+    layout.decimals = Report::Readable_Decimals(comparison.Export_Rows());
     layout.body = QRectF(0.0, 0.0, device->width(), device->height() - style.footer_height);
     const double gap = 4.0 * style.mm;
     layout.heading_height =
@@ -210,7 +242,29 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     if (y + layout.summary_height > bottom)
         New_Page();
     layout.pages.back().summary_top = y;
-    y += layout.summary_height + gap;
+    y += layout.summary_height;
+
+    // Then which entries have no position of their own, under a title of its own, line by line.
+    layout.merged_lines =
+        Merged_Lines(style, device, comparison.Merged_Entries(), layout.body.width());
+    const int merged_count = static_cast<int>(layout.merged_lines.size());
+    for (int line = 0; line < merged_count;) {
+        const bool title = line == 0;
+        const double head = title ? gap + style.line : 0.0;
+        if (y + head + style.line > bottom)
+            New_Page();
+        TPage &page = layout.pages.back();
+        page.merged_top = y;
+        page.merged_title = title;
+        page.first_merged_line = line;
+        page.merged_lines = std::min(
+            merged_count - line, std::max(1, static_cast<int>((bottom - y - head) / style.line)));
+        line += page.merged_lines;
+        y += head + page.merged_lines * style.line;
+        if (line < merged_count)
+            New_Page();
+    }
+    y += gap;
 
     // Both graphs at least three quarters as high as they are wide, on a page of their own when
     // the last page has no room for that.
@@ -292,8 +346,8 @@ void Paint_Heading(QPainter *painter, const TStyle &style, const TLayout &layout
     const QString values[] = {
         heading.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
         heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
-        Report::Number_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
-        Report::Number_Text(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm"),
+        NumberText::Readable(comparison.Offset_B()) + QStringLiteral(" mm"),
+        NumberText::Readable(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm"),
         QString::number(heading.entries_a),
         QString::number(heading.entries_b)};
     for (int i = 0; i < 6; ++i) {
@@ -331,7 +385,7 @@ void Paint_Table(QPainter *painter, const TStyle &style, const TLayout &layout, 
             painter->fillRect(QRectF(left, y, right - left, style.row), Marked_Band);
         painter->setFont(marked ? style.table_bold : style.table);
         painter->setPen(marked ? Marked_Text : QColor(Qt::black));
-        const Report::TRow_Fields fields = Report::Row_Fields(row);
+        const Report::TRow_Fields fields = Report::Row_Fields(row, layout.decimals);
         for (int column = 0; column < Marker_Column; ++column)
             Draw_Fitted(painter, Cell(column, y, style.row), Qt::AlignRight | Qt::AlignVCenter,
                         fields[column].trimmed(), !layout.fits[column]);
@@ -369,10 +423,10 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
         return;
     }
     const QString values[][2] = {
-        {QStringLiteral("En mean"), Report::Number_Text(summary.en_mean)},
+        {QStringLiteral("En mean"), NumberText::Readable(summary.en_mean)},
         {QStringLiteral("Largest En"), QStringLiteral("%1 at %2 mm")
-                                           .arg(Report::Number_Text(summary.en_max),
-                                                Report::Number_Text(summary.en_max_position))},
+                                           .arg(NumberText::Readable(summary.en_max),
+                                                NumberText::Readable(summary.en_max_position))},
         {QStringLiteral("Positions with En > 1"),
          summary.above_one == 0
              ? QStringLiteral("0")
@@ -380,6 +434,29 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
     for (int i = 0; i < 3; ++i)
         Draw_Field(painter, style, body.left(), label_width, value_width, y + (2 + i) * style.line,
                    values[i][0], values[i][1]);
+}
+
+void Paint_Merged(QPainter *painter, const TStyle &style, const TLayout &layout, const TPage &page)
+{
+    const QRectF &body = layout.body;
+    double y = page.merged_top;
+    if (page.merged_title) {
+        y += 4.0 * style.mm;
+        painter->setFont(style.bold);
+        painter->setPen(Qt::black);
+        painter->drawText(QRectF(body.left(), y, body.width(), style.line),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          QStringLiteral("Entries without a position of their own"));
+        y += style.line;
+    }
+    painter->setFont(style.text);
+    painter->setPen(Qt::black);
+    for (int i = 0; i < page.merged_lines; ++i) {
+        Draw_Fitted(painter, QRectF(body.left(), y, body.width(), style.line),
+                    Qt::AlignLeft | Qt::AlignVCenter,
+                    layout.merged_lines[page.first_merged_line + i]);
+        y += style.line;
+    }
 }
 
 void Paint_Footer(QPainter *painter, const TStyle &style, const TLayout &layout,
@@ -458,6 +535,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
             Paint_Table(&painter, style, layout, page, comparison.Export_Rows());
         if (page.summary_top >= 0.0)
             Paint_Summary(&painter, style, layout, page.summary_top, comparison);
+        if (page.merged_top >= 0.0)
+            Paint_Merged(&painter, style, layout, page);
         if (!page.graphs.isEmpty()) {
             painter.save();
             ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison);
@@ -469,7 +548,7 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
 }
 
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error)
+                QByteArray *pdf, QString *error, const QPageLayout *layout)
 {
     QUORVAL_ASSERT(pdf != nullptr);
     QUORVAL_ASSERT(error != nullptr);
@@ -482,7 +561,10 @@ bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QS
         writer.setCreator(creator);
         writer.setTitle(QLatin1String(Title));
         writer.setResolution(Resolution);
-        Set_Up_Page(&writer);
+        if (layout != nullptr)
+            writer.setPageLayout(*layout);
+        else
+            Set_Up_Page(&writer);
         pages = Paint(&writer, comparison, heading);
     }
     if (pages == 0 || pdf->isEmpty()) {

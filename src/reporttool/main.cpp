@@ -25,8 +25,7 @@ std::unique_ptr<QCoreApplication> Application_For(const QStringList &arguments, 
 {
     TReportTool::TArguments parsed;
     QString error;
-    if (!TReportTool::Parse_Arguments(arguments, &parsed, &error) ||
-        !TReportTool::Draws(parsed))
+    if (!TReportTool::Parse_Arguments(arguments, &parsed, &error) || !TReportTool::Draws(parsed))
         return std::make_unique<QCoreApplication>(argc, argv);
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))

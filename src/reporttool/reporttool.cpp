@@ -3,6 +3,7 @@
 #include "core/base/assertion.h"
 #include "core/base/safewrite.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
 #include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
@@ -14,7 +15,7 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -23,21 +24,25 @@
 namespace {
 
 const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
+// The warning about entries without a position of their own names this many, then counts.
+const std::size_t Merged_Entries_Named = 100;
 
-void Append_Number(QByteArray *text, const double &value)
+void Append_Number(QByteArray *text, const double &value, bool decimal_comma)
 {
-    // Shortest text that reads back as the same double, independent of the locale.
-    char buffer[64];
-    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    text->append(buffer, static_cast<int>(result.ptr - buffer));
+    // European spreadsheets read fixed notation with a decimal comma; the machine format is the
+    // shortest text that reads back as the same double, independent of the locale.
+    if (decimal_comma) {
+        text->append(NumberText::Shortest_Fixed(value, 0, QLatin1Char(',')).toLatin1());
+        return;
+    }
+    NumberText::Append_Shortest(text, value);
 }
 
-void Append_Field(QByteArray *text, bool printed, const double &value)
+void Append_Field(QByteArray *text, bool printed, const double &value, bool decimal_comma)
 {
-    text->append(',');
+    text->append(decimal_comma ? ';' : ',');
     if (printed)
-        Append_Number(text, value);
+        Append_Number(text, value, decimal_comma);
 }
 
 void Print(std::FILE *stream, const QString &text)
@@ -90,8 +95,25 @@ bool Parse_Size(const QString &text, QSize *size)
     return true;
 }
 
-// Each value option at most once and never empty, and --no-align at most once: a repeated one
-// would silently drop a name the user typed. The reason, or empty.
+// The options of the command line.
+struct TTool_Options
+{
+    const QCommandLineOption output{{"o", "output"}, "Report file.", "FILE"};
+    const QCommandLineOption align{"align", "Compare with alignment."};
+    const QCommandLineOption no_align{"no-align", "Compare without alignment."};
+    const QCommandLineOption merge{"merge-distance", "Merge distance.", "MM"};
+    const QCommandLineOption decimals{"decimals", "Decimals.", "N"};
+    const QCommandLineOption csv{"csv", "CSV file.", "FILE"};
+    const QCommandLineOption decimal_comma{"decimal-comma", "CSV with decimal commas."};
+    const QCommandLineOption plot{"plot", "Plot file.", "FILE"};
+    const QCommandLineOption size{"size", "Plot size.", "WxH"};
+    const QCommandLineOption record{"record", "Record file.", "FILE"};
+    const QCommandLineOption help{{"h", "help"}, "Usage."};
+    const QCommandLineOption version{"version", "Version."};
+};
+
+// Each value option at most once and never empty: a repeated one would silently drop a name the
+// user typed. The reason, or empty.
 QString Repeated_Option(const QCommandLineParser &parser,
                         std::initializer_list<const QCommandLineOption *> options)
 {
@@ -100,7 +122,7 @@ QString Repeated_Option(const QCommandLineParser &parser,
         const QString name = QStringLiteral("--") + option->names().constLast();
         if (values.size() > 1)
             return QStringLiteral("Option '%1' given more than once.").arg(name);
-        if (values.size() == 1 && !option->valueName().isEmpty() && values.first().isEmpty())
+        if (values.size() == 1 && values.first().isEmpty())
             return QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
     }
     return QString();
@@ -150,11 +172,65 @@ QString Shared_Output_Error(const TReportTool::TArguments &parsed)
     return QString();
 }
 
+// --align and --no-align at most once together, and --decimal-comma once and only with --csv.
+// The reason, or empty.
+QString Flag_Error(const QCommandLineParser &parser, int align_count,
+                   const QCommandLineOption &decimal_comma_option,
+                   const QCommandLineOption &csv_option)
+{
+    if (align_count > 1)
+        return QStringLiteral("Give '--align' or '--no-align' once at most.");
+    if (parser.values(decimal_comma_option).size() > 1)
+        return QStringLiteral("Option '--decimal-comma' given more than once.");
+    if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option))
+        return QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
+    return QString();
+}
+
+// The merge distance, the number of decimals and the plot size, where given (not null). False
+// with *error set when one is out of range.
+bool Parse_Numbers(const QString &merge_distance, const QString &decimals, const QString &size,
+                   TReportTool::TArguments *parsed, QString *error)
+{
+    if (!merge_distance.isNull()) {
+        bool ok = false;
+        const double distance = merge_distance.toDouble(&ok);
+        if (!ok || !std::isfinite(distance) || distance < 0.0) {
+            *error = QStringLiteral("Bad merge distance '%1': give a number of millimetres, 0 or "
+                                    "more.")
+                         .arg(merge_distance);
+            return false;
+        }
+        parsed->merge_distance = distance + 0.0;
+    }
+    if (!decimals.isNull()) {
+        bool ok = false;
+        parsed->decimals = decimals.toInt(&ok);
+        if (!ok || parsed->decimals < Report::Least_Decimals ||
+            parsed->decimals > TReportTool::Most_Decimals) {
+            *error = QStringLiteral("Bad number of decimals '%1': give %2 to %3.")
+                         .arg(decimals)
+                         .arg(Report::Least_Decimals)
+                         .arg(TReportTool::Most_Decimals);
+            return false;
+        }
+    }
+    if (!size.isNull() && !Parse_Size(size, &parsed->plot_size)) {
+        *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
+                     .arg(size)
+                     .arg(TReportTool::Smallest_Plot_Side)
+                     .arg(TReportTool::Largest_Plot_Side);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const char *const TReportTool::Version_Text = "quorval-report " QUORVAL_VERSION;
 const int TReportTool::Smallest_Plot_Side = 100;
 const int TReportTool::Largest_Plot_Side = 10000;
+const int TReportTool::Most_Decimals = 12;
 
 QString TReportTool::Usage()
 {
@@ -164,8 +240,15 @@ QString TReportTool::Usage()
                "\n"
                "Options:\n"
                "  -o, --output FILE   write the text report to FILE (default: standard output)\n"
-               "  --no-align          compare without aligning set B to set A (default: aligned)\n"
+               "  --align, --no-align compare with or without aligning set B to set A\n"
+               "                      (default: as the data file says, else aligned)\n"
+               "  --merge-distance MM merge positions closer than MM millimetres, 0 or more\n"
+               "                      (default: as the data file says, else 1.0)\n"
+               "  --decimals N        decimals of the report's numbers, 4 to %3 (default 4);\n"
+               "                      each one more widens every column by one character\n"
                "  --csv FILE          also write the comparison rows as CSV\n"
+               "  --decimal-comma     write the CSV with \";\" separators and decimal commas,\n"
+               "                      as spreadsheets of European locales read it\n"
                "  --plot FILE         also draw both graphs, one above the other, into FILE:\n"
                "                      .png, .pdf or .svg by its extension\n"
                "  --size WxH          size of the plot in pixels, %1 to %2 each "
@@ -176,9 +259,12 @@ QString TReportTool::Usage()
                "  --version           show the version\n"
                "\n"
                "Exit status: 0 success, 1 the file cannot be read, an output cannot be written\n"
-               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n")
+               "or memory runs out, 2 usage error, 3 a data set holds fewer than two entries.\n"
+               "Entries without a position of their own are named in a warning on standard\n"
+               "error; the exit status does not change.\n")
         .arg(Smallest_Plot_Side)
-        .arg(Largest_Plot_Side);
+        .arg(Largest_Plot_Side)
+        .arg(Most_Decimals);
 }
 
 bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error)
@@ -190,46 +276,42 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption output_option({"o", "output"}, "Report file.", "FILE");
-    const QCommandLineOption no_align_option("no-align", "Compare without alignment.");
-    const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
-    const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
-    const QCommandLineOption size_option("size", "Plot size.", "WxH");
-    const QCommandLineOption record_option("record", "Record file.", "FILE");
-    const QCommandLineOption help_option({"h", "help"}, "Usage.");
-    const QCommandLineOption version_option("version", "Version.");
-    parser.addOptions({output_option, no_align_option, csv_option, plot_option, size_option,
-                       record_option, help_option, version_option});
+    const TTool_Options o;
+    parser.addOptions({o.output, o.align, o.no_align, o.merge, o.decimals, o.csv, o.decimal_comma,
+                       o.plot, o.size, o.record, o.help, o.version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
     }
-    parsed->help = parser.isSet(help_option);
-    parsed->version = parser.isSet(version_option);
+    parsed->help = parser.isSet(o.help);
+    parsed->version = parser.isSet(o.version);
     if (parsed->help || parsed->version)
         return true;
 
-    *error = Repeated_Option(parser, {&output_option, &csv_option, &plot_option, &size_option,
-                                      &record_option, &no_align_option});
+    *error = Repeated_Option(
+        parser, {&o.output, &o.merge, &o.decimals, &o.csv, &o.plot, &o.size, &o.record});
+    const int align_count = parser.optionNames().count(QStringLiteral("align")) +
+                            parser.optionNames().count(QStringLiteral("no-align"));
+    if (error->isEmpty())
+        *error = Flag_Error(parser, align_count, o.decimal_comma, o.csv);
     if (error->isEmpty())
         *error = Data_File_Error(parser.positionalArguments());
     if (!error->isEmpty())
         return false;
     parsed->input_file = parser.positionalArguments().first();
-    parsed->output_file = parser.value(output_option);
-    parsed->csv_file = parser.value(csv_option);
-    parsed->plot_file = parser.value(plot_option);
-    parsed->record_file = parser.value(record_option);
-    parsed->align = !parser.isSet(no_align_option);
-
-    if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
-        *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
-                     .arg(parser.value(size_option))
-                     .arg(Smallest_Plot_Side)
-                     .arg(Largest_Plot_Side);
+    parsed->output_file = parser.value(o.output);
+    parsed->csv_file = parser.value(o.csv);
+    parsed->plot_file = parser.value(o.plot);
+    parsed->record_file = parser.value(o.record);
+    if (align_count == 1)
+        parsed->align = parser.isSet(o.align);
+    parsed->decimal_comma = parser.isSet(o.decimal_comma);
+    const auto Given = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? parser.value(option) : QString();
+    };
+    if (!Parse_Numbers(Given(o.merge), Given(o.decimals), Given(o.size), parsed, error))
         return false;
-    }
     if (!parsed->plot_file.isEmpty())
         parsed->plot_format = ComparisonGraphs::Plot_Format_Of(parsed->plot_file);
     *error = Format_Error(*parsed);
@@ -243,21 +325,22 @@ bool TReportTool::Draws(const TArguments &parsed)
     return parsed.plot_format != ComparisonGraphs::PLOT_NONE || !parsed.record_file.isEmpty();
 }
 
-QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows)
+QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows,
+                                 bool decimal_comma)
 {
     QByteArray text;
     // A row is at most seven numbers of 24 characters and their commas.
     text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
-    text.append(Csv_Header);
+    text.append(decimal_comma ? QByteArray(Csv_Header).replace(',', ';') : QByteArray(Csv_Header));
     for (const TComparison::TExportData &row : rows) {
         if (row.Has_Position())
-            Append_Number(&text, row.position);
-        Append_Field(&text, row.Has_Dev_A(), row.dev_a);
-        Append_Field(&text, row.Has_Dev_B(), row.dev_b);
-        Append_Field(&text, row.Has_Uc_A(), row.uc_a);
-        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj);
-        Append_Field(&text, row.Has_Uc_B(), row.uc_b);
-        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value);
+            Append_Number(&text, row.position, decimal_comma);
+        Append_Field(&text, row.Has_Dev_A(), row.dev_a, decimal_comma);
+        Append_Field(&text, row.Has_Dev_B(), row.dev_b, decimal_comma);
+        Append_Field(&text, row.Has_Uc_A(), row.uc_a, decimal_comma);
+        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj, decimal_comma);
+        Append_Field(&text, row.Has_Uc_B(), row.uc_b, decimal_comma);
+        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value, decimal_comma);
         text.append('\n');
     }
     return text;
@@ -275,12 +358,13 @@ struct TOutputs
 };
 
 bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
-                  const EntryLists::TInputs &inputs, TOutputs *outputs, QString *error)
+                  const EntryLists::TInputs &inputs, const Type::TOptions &options,
+                  TOutputs *outputs, QString *error)
 {
     outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
-                                   comparison.Data_B_Dev_Offset());
+                                   comparison.Data_B_Dev_Offset(), parsed.decimals);
     if (!parsed.csv_file.isEmpty())
-        outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows());
+        outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
         !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
                                        TReportTool::Version_Text, &outputs->plot, error))
@@ -290,7 +374,7 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
     Record::THeading heading;
     heading.data_file = parsed.input_file;
     heading.printed = QDateTime::currentDateTime();
-    heading.aligned = parsed.align;
+    heading.aligned = options.remove_deviations;
     heading.entries_a = static_cast<int>(inputs.entries_a.size());
     heading.entries_b = static_cast<int>(inputs.entries_b.size());
     return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
@@ -304,34 +388,27 @@ bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &output
                    std::FILE *err)
 {
     SafeWrite::TCommit commit;
-    QStringList prepared; // the names, in the order of Prepare; empty for the report
+    QStringList prepared; // the names, in the order of Prepare
     QString reason;
-    if (!parsed.output_file.isEmpty()) {
-        if (!Report::Prepare_File(&commit, parsed.output_file, outputs.report, &reason)) {
-            Print(err, reason + QLatin1Char('\n'));
-            return false;
-        }
-        prepared.append(QString());
-    }
-    const std::pair<const QString *, const QByteArray *> others[] = {
+    const std::pair<const QString *, const QByteArray *> files[] = {
+        {&parsed.output_file, &outputs.report},
         {&parsed.csv_file, &outputs.csv},
         {&parsed.plot_file, &outputs.plot},
         {&parsed.record_file, &outputs.record}};
-    for (const auto &other : others) {
-        if (other.first->isEmpty())
+    for (const auto &file : files) {
+        if (file.first->isEmpty())
             continue;
-        if (!commit.Prepare(*other.first, *other.second, &reason)) {
-            Print(err, Output_Error(*other.first, reason));
+        if (!commit.Prepare(*file.first, *file.second, &reason)) {
+            Print(err, Output_Error(*file.first, reason));
             return false;
         }
-        prepared.append(*other.first);
+        prepared.append(*file.first);
     }
     if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, outputs.report))
         return false;
     int failed = 0;
     if (!commit.Commit(&failed, &reason)) {
-        Print(err, prepared[failed].isEmpty() ? Report::Write_Error(reason) + QLatin1Char('\n')
-                                              : Output_Error(prepared[failed], reason));
+        Print(err, Output_Error(prepared[failed], reason));
         return false;
     }
     return true;
@@ -373,8 +450,12 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_FILE_ERROR;
     }
 
-    // What the window's entry lists give the comparison after opening the same file.
+    // What the window's entry lists give the comparison after opening the same file, with the
+    // file's settings where the command line gives none.
     EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+    Type::TOptions options = DataFile::Options_Of(content, Type::TOptions());
+    options.remove_deviations = parsed.align.value_or(options.remove_deviations);
+    options.merge_distance = parsed.merge_distance.value_or(options.merge_distance);
     content = DataFile::TContent(); // the stored entries are not needed any more
     const char *too_small = inputs.entries_a.size() < 2   ? "A"
                             : inputs.entries_b.size() < 2 ? "B"
@@ -386,16 +467,17 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_NO_COMPARISON;
     }
 
-    Type::TOptions options;
-    options.remove_deviations = parsed.align;
     TComparison comparison;
     const bool compared =
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
+    const QString merged = Report::Merged_Text(comparison.Merged_Entries(), Merged_Entries_Named);
+    if (!merged.isEmpty())
+        Print(err, QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
     TOutputs outputs;
-    if (!Make_Outputs(parsed, comparison, inputs, &outputs, &error)) {
+    if (!Make_Outputs(parsed, comparison, inputs, options, &outputs, &error)) {
         Print(err, error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 // The command-line report tool quorval-report: reads a data file, runs the comparison exactly as
@@ -39,7 +40,11 @@ public:
         QString record_file; // empty: no record
         TPlotFormat plot_format = ComparisonGraphs::PLOT_NONE;
         QSize plot_size = QSize(1000, 800);
-        bool align = true;
+        // The comparison's settings given on the command line; the data file's otherwise.
+        std::optional<bool> align;
+        std::optional<double> merge_distance;
+        int decimals = 4; // of the text report's numbers
+        bool decimal_comma = false; // CSV with ";" separators and decimal commas
         bool help = false;
         bool version = false;
     };
@@ -47,6 +52,7 @@ public:
     static const char *const Version_Text;
     static const int Smallest_Plot_Side;
     static const int Largest_Plot_Side;
+    static const int Most_Decimals;
 
     // The usage text printed by --help and after a usage error.
     static QString Usage();
@@ -60,8 +66,11 @@ public:
     static bool Draws(const TArguments &parsed);
 
     // The CSV text of the report rows: a header line and one line per row, numbers in their
-    // shortest round-trip form, an empty field wherever the report prints "------".
-    static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows);
+    // shortest round-trip form, an empty field wherever the report prints "------". With
+    // decimal_comma, ";" separates the fields and the numbers are in fixed notation with a
+    // decimal comma.
+    static QByteArray Csv_Text(const std::vector<TComparison::TExportData> &rows,
+                               bool decimal_comma = false);
 
     // The whole run: the report goes to out (unless -o is given), messages to err. Returns the
     // exit status.

@@ -2,6 +2,8 @@
 
 #include "core/base/assertion.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/numbertext.h"
+#include "src/window/undocommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,7 +17,6 @@
 #include <QSpacerItem>
 #include <QStringList>
 #include <QToolButton>
-#include <QUndoCommand>
 #include <QUndoStack>
 #include <QVariant>
 
@@ -23,18 +24,19 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 // The base of the entry list's undo commands: the widget's changes, reached through the widget
 // while it exists.
-class TEntryListCommand : public QUndoCommand
+class TEntryListCommand : public TUndoCommand
 {
 public:
     using TRows = std::vector<std::pair<int, Type::TEntryItem>>;
 
     TEntryListCommand(TEntryWidget *widget, const QString &text)
-        : QUndoCommand(text), d_widget(widget)
+        : TUndoCommand(text), d_widget(widget)
     {
     }
 
@@ -54,10 +56,10 @@ protected:
         if (d_widget)
             d_widget->Apply_Set(row, item, select);
     }
-    void Offset_Text(const QString &text)
+    void Offset(const double &offset)
     {
         if (d_widget)
-            d_widget->Apply_Offset_Text(text);
+            d_widget->Set_Entry_Offset(offset);
     }
 
 private:
@@ -74,8 +76,9 @@ public:
         : TEntryListCommand(widget, text), d_rows(std::move(rows))
     {
     }
-    void redo() override { Insert(d_rows, true); }
-    void undo() override { Remove(d_rows); }
+    void Redo() override { Insert(d_rows, true); }
+    void Undo() override { Remove(d_rows); }
+    std::size_t Entries_Added(bool redo) const override { return redo ? d_rows.size() : 0; }
 
 private:
     TRows d_rows;
@@ -89,8 +92,9 @@ public:
         : TEntryListCommand(widget, QStringLiteral("Remove Entries")), d_rows(std::move(rows))
     {
     }
-    void redo() override { Remove(d_rows); }
-    void undo() override { Insert(d_rows, true); }
+    void Redo() override { Remove(d_rows); }
+    void Undo() override { Insert(d_rows, true); }
+    std::size_t Entries_Added(bool redo) const override { return redo ? 0 : d_rows.size(); }
 
 private:
     TRows d_rows;
@@ -107,12 +111,13 @@ public:
           d_after(after), d_done(false)
     {
     }
-    void redo() override
+    void Redo() override
     {
         Set(d_row, d_after, d_done);
         d_done = true;
     }
-    void undo() override { Set(d_row, d_before, true); }
+    void Undo() override { Set(d_row, d_before, true); }
+    std::size_t Entries_Added(bool) const override { return 0; }
 
 private:
     int d_row;
@@ -121,20 +126,22 @@ private:
     bool d_done;
 };
 
+// The offset changed; undone by putting back the value it had, every bit of it.
 class TOffset_Command : public TEntryListCommand
 {
 public:
-    TOffset_Command(TEntryWidget *widget, const QString &before, const QString &after)
+    TOffset_Command(TEntryWidget *widget, double before, double after)
         : TEntryListCommand(widget, QStringLiteral("Change Offset")), d_before(before),
           d_after(after)
     {
     }
-    void redo() override { Offset_Text(d_after); }
-    void undo() override { Offset_Text(d_before); }
+    void Redo() override { Offset(d_after); }
+    void Undo() override { Offset(d_before); }
+    std::size_t Entries_Added(bool) const override { return 0; }
 
 private:
-    QString d_before;
-    QString d_after;
+    double d_before;
+    double d_after;
 };
 
 bool Same_Bits(const Type::TEntryItem &a, const Type::TEntryItem &b)
@@ -142,11 +149,19 @@ bool Same_Bits(const Type::TEntryItem &a, const Type::TEntryItem &b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
+// What an entry takes in a list (measured: about 500 bytes) and in the comparison and graphs
+// (about as much again), with room to spare.
+constexpr std::size_t Bytes_Per_Entry = 1200;
+
+// Called through a volatile pointer, so that the compiler keeps the probe's allocation.
+void *(*volatile Allocate)(std::size_t) = std::malloc;
+
 } // namespace
 
 TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false),
-      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset_text("0.0000")
+      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset(0.0),
+      d_decimals(NumberText::Least_Decimals)
 {
     qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
     Create_Children();
@@ -262,27 +277,81 @@ TEntryWidget::~TEntryWidget()
         disconnect(child, nullptr, this, nullptr);
 }
 
-QString TEntryWidget::Display_Text(const Type::TEntryItem &item)
+QString TEntryWidget::Display_Text(const Type::TEntryItem &item, int decimals)
 {
-    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point with 4 decimals in
-    // the C locale, in fields of 10, 10 and 8; made directly, as a loaded file can hold 200,000.
+    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point in the C locale, in
+    // fields of 10, 10 and 8 at four decimals; made directly, as a loaded file can hold 200,000.
+    const int wider = decimals - NumberText::Least_Decimals;
     QByteArray text;
-    text.reserve(40);
-    EntryLists::Append_Fixed_Text(&text, item.nominal, 10);
+    text.reserve(40 + 3 * wider);
+    NumberText::Append_Fixed(&text, item.nominal, 10 + wider, decimals);
     text += ", ";
-    EntryLists::Append_Fixed_Text(&text, item.actual, 10);
+    NumberText::Append_Fixed(&text, item.actual, 10 + wider, decimals);
     text += ", ";
-    EntryLists::Append_Fixed_Text(&text, item.uc, 8);
+    NumberText::Append_Fixed(&text, item.uc, 8 + wider, decimals);
     return QString::fromLatin1(text);
 }
 
-double TEntryWidget::Entry_Offset() const { return EntryLists::To_Number(d_offset_edit->text()); }
+QString TEntryWidget::Field_Text(const double &value) const
+{
+    return NumberText::Fixed(value, d_decimals);
+}
+
+double TEntryWidget::Entry_Offset() const
+{
+    const QString text = d_offset_edit->text();
+    return text == Field_Text(d_offset) ? d_offset : EntryLists::To_Number(text);
+}
 
 void TEntryWidget::Set_Entry_Offset(const double &offset)
 {
-    d_offset_text = EntryLists::Field_Text(offset);
-    d_offset_edit->setText(d_offset_text);
+    d_offset = offset;
+    d_offset_edit->setText(Field_Text(offset));
     emit Data_Changed();
+}
+
+void TEntryWidget::Set_Decimals(int decimals)
+{
+    QUORVAL_ASSERT(decimals >= NumberText::Least_Decimals);
+    if (decimals == d_decimals)
+        return;
+    // A field that shows its value shows it anew; text the user typed stays as it is.
+    struct TField
+    {
+        QLineEdit *edit;
+        double value;
+        bool shown;
+    };
+    std::vector<TField> fields = {{d_offset_edit, d_offset, false}};
+    const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
+    if (selected.size() == 1) {
+        const Type::TEntryItem item =
+            selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
+        fields.push_back({d_nominal_edit, item.nominal, false});
+        fields.push_back({d_actual_edit, item.actual, false});
+        fields.push_back({d_uc_edit, item.uc, false});
+    }
+    for (TField &field : fields)
+        field.shown = field.edit->text() == Field_Text(field.value);
+    d_decimals = decimals;
+    for (const TField &field : fields)
+        if (field.shown)
+            field.edit->setText(Field_Text(field.value));
+
+    const int count = d_entry_list->count();
+    if (count == 0)
+        return;
+    QAbstractItemModel *model = d_entry_list->model();
+    {
+        const QSignalBlocker blocker(model);
+        for (int row = 0; row < count; ++row) {
+            QListWidgetItem *item = d_entry_list->item(row);
+            item->setData(
+                Qt::DisplayRole,
+                Display_Text(item->data(Qt::UserRole).value<Type::TEntryItem>(), d_decimals));
+        }
+    }
+    emit model->dataChanged(model->index(0, 0), model->index(count - 1, 0));
 }
 
 void TEntryWidget::Enable_Entry_Offset(bool enable)
@@ -312,7 +381,7 @@ void TEntryWidget::Insert_Rows(int row, const std::vector<Type::TEntryItem> &ite
     QStringList texts;
     texts.reserve(static_cast<int>(items.size()));
     for (const Type::TEntryItem &item : items)
-        texts.append(Display_Text(item));
+        texts.append(Display_Text(item, d_decimals));
     d_entry_list->insertItems(row, texts);
     QAbstractItemModel *model = d_entry_list->model();
     {
@@ -358,9 +427,9 @@ void TEntryWidget::Selection_Changed()
     if (selected.size() == 1) {
         const Type::TEntryItem item =
             selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
-        d_nominal_edit->setText(EntryLists::Field_Text(item.nominal));
-        d_actual_edit->setText(EntryLists::Field_Text(item.actual));
-        d_uc_edit->setText(EntryLists::Field_Text(item.uc));
+        d_nominal_edit->setText(Field_Text(item.nominal));
+        d_actual_edit->setText(Field_Text(item.actual));
+        d_uc_edit->setText(Field_Text(item.uc));
         d_nominal_edit->setEnabled(true);
         d_actual_edit->setEnabled(true);
         d_uc_edit->setEnabled(true);
@@ -377,8 +446,8 @@ bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
     // The fields show the entry rounded to 4 decimals; a field whose text still shows the stored
     // value keeps that value at full precision, only changed text is read back.
     bool changed = false;
-    const auto read_back = [&changed](const QLineEdit *edit, double *value) {
-        if (edit->text() == EntryLists::Field_Text(*value))
+    const auto read_back = [this, &changed](const QLineEdit *edit, double *value) {
+        if (edit->text() == Field_Text(*value))
             return;
         const double typed = EntryLists::To_Number(edit->text());
         changed = changed || std::memcmp(&typed, value, sizeof typed) != 0;
@@ -392,8 +461,10 @@ bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
 
 bool TEntryWidget::Store_Fields()
 {
+    // The fields show an entry only while exactly one is selected; otherwise they are empty, and
+    // their text is not the user's. A command's change of the lists is no edit either.
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.size() != 1 || TUndoCommand::Running())
         return false;
 
     QListWidgetItem *list_item = selected.first();
@@ -404,7 +475,8 @@ bool TEntryWidget::Store_Fields()
     if (Same_Bits(before, after))
         emit Data_Changed();
     else
-        d_undo_stack->push(new TEdit_Command(this, d_entry_list->row(list_item), before, after));
+        TUndoCommand::Push(d_undo_stack,
+                           new TEdit_Command(this, d_entry_list->row(list_item), before, after));
     return true;
 }
 
@@ -415,7 +487,7 @@ void TEntryWidget::Store_Pending_Edit()
     if (!d_nominal_edit->hasFocus() && !d_actual_edit->hasFocus() && !d_uc_edit->hasFocus())
         return;
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.size() != 1)
         return;
     Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
     if (!Read_Fields(&item))
@@ -450,8 +522,23 @@ void TEntryWidget::Entry_Changed()
     d_entry_changing = false;
 }
 
+bool TEntryWidget::Room_For(std::size_t entries)
+{
+    if (entries == 0)
+        return true;
+    if (entries > std::size_t(-1) / Bytes_Per_Entry)
+        return false;
+    void *probe = Allocate(entries * Bytes_Per_Entry);
+    std::free(probe);
+    return probe != nullptr;
+}
+
 void TEntryWidget::Add_Entry()
 {
+    if (d_entry_list->count() >= Max_Entries) {
+        QApplication::beep();
+        return;
+    }
     // A value typed but not finished belongs to the entry selected now, before the new one is.
     Store_Pending_Edit();
     const int n = d_entry_list->count() + 1;
@@ -461,8 +548,8 @@ void TEntryWidget::Add_Entry()
     item.uc = 0.001 + n / 1000.0;
     // The new entry alone is selected and in view, and its nominal field ready for typing: the
     // user types the three values with Return between them.
-    d_undo_stack->push(
-        new TInsert_Command(this, {{d_entry_list->count(), item}}, QStringLiteral("Add Entry")));
+    TUndoCommand::Push(d_undo_stack, new TInsert_Command(this, {{d_entry_list->count(), item}},
+                                                         QStringLiteral("Add Entry")));
     d_nominal_edit->setFocus(Qt::OtherFocusReason);
     d_nominal_edit->selectAll();
 }
@@ -483,19 +570,20 @@ void TEntryWidget::Remove_Entry()
     for (const int row : rows)
         removed.emplace_back(row,
                              d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
-    d_undo_stack->push(new TRemove_Command(this, std::move(removed)));
+    TUndoCommand::Push(d_undo_stack, new TRemove_Command(this, std::move(removed)));
 }
 
 void TEntryWidget::Offset_Changed()
 {
-    const QString text = d_offset_edit->text();
-    const double before = EntryLists::To_Number(d_offset_text);
-    const double after = EntryLists::To_Number(text);
-    if (std::memcmp(&before, &after, sizeof before) == 0) {
+    if (TUndoCommand::Running())
+        return;
+    // The field shows the offset rounded; only text the user changed is read back.
+    const double after = Entry_Offset();
+    if (std::memcmp(&d_offset, &after, sizeof after) == 0) {
         emit Data_Changed();
         return;
     }
-    d_undo_stack->push(new TOffset_Command(this, d_offset_text, text));
+    TUndoCommand::Push(d_undo_stack, new TOffset_Command(this, d_offset, after));
 }
 
 void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
@@ -504,17 +592,18 @@ void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
     d_undo_stack = stack;
 }
 
-void TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
+bool TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
 {
     if (items.empty())
-        return;
+        return true;
     Store_Pending_Edit();
     TEntryListCommand::TRows rows;
     rows.reserve(items.size());
     const int first = d_entry_list->count();
     for (std::size_t i = 0; i < items.size(); ++i)
         rows.emplace_back(first + static_cast<int>(i), items[i]);
-    d_undo_stack->push(new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
+    return TUndoCommand::Push(d_undo_stack,
+                              new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
 }
 
 std::vector<Type::TEntryItem> TEntryWidget::Selected_Items() const
@@ -588,19 +677,12 @@ void TEntryWidget::Apply_Set(int row, const Type::TEntryItem &item, bool select)
     if (list_item == nullptr)
         return;
     list_item->setData(Qt::UserRole, QVariant::fromValue(item));
-    list_item->setData(Qt::DisplayRole, Display_Text(item));
+    list_item->setData(Qt::DisplayRole, Display_Text(item, d_decimals));
     if (select) {
         d_entry_list->setCurrentItem(list_item, QItemSelectionModel::ClearAndSelect);
         d_entry_list->scrollToItem(list_item);
         // The fields show the values now stored, also when the selection did not change.
         Selection_Changed();
     }
-    emit Data_Changed();
-}
-
-void TEntryWidget::Apply_Offset_Text(const QString &text)
-{
-    d_offset_text = text;
-    d_offset_edit->setText(text);
     emit Data_Changed();
 }

@@ -1,12 +1,14 @@
 #ifndef QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 #define QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 
+#include "src/compute/numbertext.h"
 #include "src/compute/types.h"
 
 #include <QFont>
 #include <QString>
 #include <QWidget>
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -32,9 +34,10 @@ public:
                           Qt::WindowFlags flags = Qt::WindowFlags());
     ~TEntryWidget() override;
 
-    // The offset field's value; text that is not a finite number reads as 0.0.
+    // The offset as stored, to the last bit, while its field shows it; text typed into the field
+    // and not yet finished counts as typed (text that is not a finite number reads as 0.0).
     double Entry_Offset() const;
-    // Shows the offset with 4 decimals and emits Data_Changed.
+    // Stores the offset, shows it with the decimals shown and emits Data_Changed.
     void Set_Entry_Offset(const double &offset);
     void Enable_Entry_Offset(bool enable);
 
@@ -52,16 +55,31 @@ public:
     // edit first as List_Items does.
     std::vector<Type::TEntryItem> Entry_Items() const;
 
-    // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide, 4 decimals, C locale.
-    static QString Display_Text(const Type::TEntryItem &item);
+    // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide at 4 decimals (one
+    // wider for each decimal more), C locale.
+    static QString Display_Text(const Type::TEntryItem &item,
+                                int decimals = NumberText::Least_Decimals);
+    // The decimals of the list, the entry fields and the offset field (4 at first). The stored
+    // values keep every digit: a field whose text the user has not changed never replaces them.
+    void Set_Decimals(int decimals);
+    int Decimals() const { return d_decimals; }
+
+    // The most entries a list holds: the largest comparisons the program is made for, two sets of
+    // a million entries. Each entry takes about 500 bytes in its list and as much again in the
+    // comparison and its graphs: two full sets need about 1.6 GB (measured).
+    static constexpr int Max_Entries = 1000000;
+    // Whether memory has room for that many more entries in a list and the comparison: a probe
+    // allocation of their size, made before any list changes (the list widget does not survive
+    // running out of memory half-way).
+    static bool Room_For(std::size_t entries);
 
     // The stack the user's changes go to (the window shares one between both lists); until one
     // is given the widget keeps its own. Not owned.
     void Set_Undo_Stack(QUndoStack *stack);
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
     // Adds entries (list values) at the end as one undoable change and selects them; emits
-    // Data_Changed once.
-    void Paste_Entries(const std::vector<Type::TEntryItem> &items);
+    // Data_Changed once. False, with nothing changed, when memory has no room for them.
+    bool Paste_Entries(const std::vector<Type::TEntryItem> &items);
     // The selected entries, or all when none is selected: list values in list order.
     std::vector<Type::TEntryItem> Selected_Items() const;
 
@@ -84,11 +102,12 @@ private:
     void Apply_Insert(const std::vector<std::pair<int, Type::TEntryItem>> &rows, bool select);
     void Apply_Remove(const std::vector<std::pair<int, Type::TEntryItem>> &rows);
     void Apply_Set(int row, const Type::TEntryItem &item, bool select);
-    void Apply_Offset_Text(const QString &text);
     void Insert_Rows(int row, const std::vector<Type::TEntryItem> &items);
     // The offset field finished an edit.
     void Offset_Changed();
 
+    // A value as the fields show it.
+    QString Field_Text(const double &value) const;
     // Reads the three fields over *item; true when that changed a value.
     bool Read_Fields(Type::TEntryItem *item) const;
     // Stores the three fields in the first selected item and emits Data_Changed; false when no
@@ -113,8 +132,9 @@ private:
     // edit moves the focus on; one finished by focus loss leaves it where the user put it.
     bool d_return_pressed;
     QUndoStack *d_undo_stack;
-    // The offset text of the last committed offset: an edit that changes the value is a command.
-    QString d_offset_text;
+    // The last committed offset: an edit that changes it is a command.
+    double d_offset;
+    int d_decimals;
 };
 
 #endif

@@ -1,21 +1,52 @@
 #include "src/window/optionsdialog.h"
 
+#include "src/compute/numbertext.h"
+
 #include <QCheckBox>
+#include <QDoubleValidator>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
-TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(const_cast<QWidget *>(parent), flags),
-      d_align_check(nullptr),
-      d_accept_button(nullptr),
-      d_cancel_button(nullptr)
+#include <limits>
+
+namespace {
+
+// A sentence under a setting that says when to use it.
+QLabel *New_Explanation(const QString &text, QWidget *parent)
 {
-    resize(400, 300);
+    QLabel *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    label->setContentsMargins(20, 0, 0, 6);
+    return label;
+}
+
+// A label, the field and its unit on one line.
+QHBoxLayout *New_Row(const QString &label, QWidget *field, const QString &unit, QWidget *parent)
+{
+    QHBoxLayout *row = new QHBoxLayout();
+    row->addWidget(new QLabel(label, parent));
+    row->addWidget(field);
+    if (!unit.isEmpty())
+        row->addWidget(new QLabel(unit, parent));
+    row->addStretch(1);
+    return row;
+}
+
+} // namespace
+
+TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
+    : QDialog(const_cast<QWidget *>(parent), flags), d_align_check(nullptr), d_merge_edit(nullptr),
+      d_decimals_spin(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
+{
+    resize(460, 340);
 
     QVBoxLayout *layout = new QVBoxLayout(this);
 
@@ -28,7 +59,37 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
     layout->addWidget(heading);
 
     d_align_check = new QCheckBox(QStringLiteral("Align Deviations and Adjust Uncertainty"), this);
+    d_align_check->setObjectName("align_check");
     layout->addWidget(d_align_check);
+    layout->addWidget(New_Explanation(
+        QStringLiteral("For a scale measured from its own zero: set B's deviations are shifted "
+                       "by set A's deviation at B's offset. Switch it off for independent "
+                       "standards such as gauge blocks."),
+        this));
+
+    d_merge_edit = new QLineEdit(this);
+    d_merge_edit->setObjectName("merge_distance_edit");
+    d_merge_edit->setMaximumWidth(160);
+    // Any distance that Reset shows, every digit of it, is acceptable.
+    QDoubleValidator *validator =
+        new QDoubleValidator(0.0, std::numeric_limits<double>::max(), 1000, d_merge_edit);
+    validator->setNotation(QDoubleValidator::StandardNotation);
+    validator->setLocale(QLocale::c());
+    d_merge_edit->setValidator(validator);
+    layout->addLayout(New_Row(QStringLiteral("Merge positions closer than"), d_merge_edit,
+                              QStringLiteral("mm"), this));
+    layout->addWidget(New_Explanation(
+        QStringLiteral("Nominal lengths of the two sets closer than this share one position; use "
+                       "0 for gauge blocks and fine scales, so that every distinct length keeps a "
+                       "row of its own."),
+        this));
+
+    d_decimals_spin = new QSpinBox(this);
+    d_decimals_spin->setObjectName("decimals_spin");
+    d_decimals_spin->setRange(NumberText::Least_Decimals, 8);
+    layout->addLayout(New_Row(QStringLiteral("Decimals shown"), d_decimals_spin, QString(), this));
+    layout->addWidget(New_Explanation(
+        QStringLiteral("In the entry lists and fields; the data keeps every digit."), this));
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
@@ -54,6 +115,9 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
 
     connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
+    connect(d_merge_edit, &QLineEdit::textChanged, this,
+            [this]() { d_accept_button->setEnabled(d_merge_edit->hasAcceptableInput()); });
+    Reset(Type::TOptions());
 }
 
 TOptionsDialog::~TOptionsDialog() = default;
@@ -62,10 +126,19 @@ Type::TOptions TOptionsDialog::Options() const
 {
     Type::TOptions options;
     options.remove_deviations = d_align_check->isChecked();
+    // The text shown reads back as the very distance given to Reset.
+    bool ok = false;
+    const double distance = d_merge_edit->text().toDouble(&ok);
+    if (ok && distance >= 0.0)
+        options.merge_distance = distance + 0.0;
     return options;
 }
 
-void TOptionsDialog::Reset(Type::TOptions options)
+int TOptionsDialog::Decimals_Shown() const { return d_decimals_spin->value(); }
+
+void TOptionsDialog::Reset(const Type::TOptions &options, int decimals_shown)
 {
     d_align_check->setChecked(options.remove_deviations);
+    d_merge_edit->setText(NumberText::Shortest_Fixed(options.merge_distance, 1));
+    d_decimals_spin->setValue(decimals_shown);
 }

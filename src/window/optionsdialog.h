@@ -6,10 +6,13 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
-// The modal dialog that edits the program's one option. The main window creates it on first use
-// and keeps it, so its size and position carry over from one use to the next.
+// The modal dialog that edits the comparison's settings (alignment, merge distance) and the
+// decimals the lists and fields show. The main window creates it on first use and keeps it, so
+// its size and position carry over from one use to the next.
 class TOptionsDialog : public QDialog
 {
     Q_OBJECT
@@ -19,13 +22,17 @@ public:
                             Qt::WindowFlags flags = Qt::WindowFlags());
     ~TOptionsDialog() override;
 
-    // The options as the dialog currently shows them.
+    // The settings as the dialog currently shows them. Accept is enabled only while the merge
+    // distance reads as a number of 0 or more.
     Type::TOptions Options() const;
-    // Shows the given options.
-    void Reset(Type::TOptions options);
+    int Decimals_Shown() const;
+    // Shows the given settings; decimals from 4 to 8.
+    void Reset(const Type::TOptions &options, int decimals_shown = 4);
 
 private:
     QCheckBox *d_align_check;
+    QLineEdit *d_merge_edit;
+    QSpinBox *d_decimals_spin;
     QPushButton *d_accept_button;
     QPushButton *d_cancel_button;
 };

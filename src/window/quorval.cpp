@@ -1,15 +1,17 @@
 #include "src/window/quorval.h"
 
 #include "core/base/assertion.h"
+#include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
 #include "core/widgets/messagebox.h"
-#include "core/base/safewrite.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/datafile.h"
-#include "src/window/entrywidget.h"
-#include "src/window/optionsdialog.h"
+#include "src/compute/numbertext.h"
 #include "src/compute/report.h"
 #include "src/compute/settings.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/window/entrywidget.h"
+#include "src/window/optionsdialog.h"
+#include "src/window/undocommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,6 +30,7 @@
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -49,6 +52,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -63,6 +69,9 @@ const int Resources_Registered = qInitResources_quorval();
 
 const QPoint Default_Position(30, 30);
 const QSize Default_Size(901, 801);
+const int Most_Decimals_Shown = 8;
+// The status line names this many entries without a position of their own, then counts.
+const std::size_t Merged_Entries_Named = 3;
 
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
@@ -104,8 +113,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
       d_central_layout(nullptr), d_deviation_graph(nullptr), d_en_graph(nullptr),
       d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_options{true}, d_data_modified(false), d_options_changed(false),
-      d_undo_stack(nullptr), d_paste_target(nullptr)
+      d_options_dialog(nullptr), d_decimals_shown(NumberText::Least_Decimals),
+      d_data_modified(false), d_undo_stack(nullptr), d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -117,8 +126,20 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     d_undo_stack = new QUndoStack(this);
     Create_Settings();
     Restore_Geometry();
-    d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
-    d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+    if (d_settings != nullptr) {
+        d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
+        // The settings last used are those of a new comparison.
+        d_options.remove_deviations =
+            Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        const double distance = Settings::Read_Double(*d_settings, "Position_Merge_Distance",
+                                                      d_options.merge_distance);
+        if (distance >= 0.0)
+            d_options.merge_distance = distance + 0.0;
+        const int decimals =
+            Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
+        if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
+            d_decimals_shown = decimals;
+    }
 
     Create_Actions();
     Create_Layout();
@@ -134,6 +155,9 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Make_Connections();
 
     Show_Lists(EntryLists::TLists());
+    if (d_settings == nullptr)
+        d_status_label->setText(Status_Text() +
+                                QStringLiteral("  \u00b7  settings not used (not a regular file)"));
 }
 
 TQuorval::~TQuorval()
@@ -156,15 +180,28 @@ void TQuorval::Create_Settings()
         dir.mkdir(".quorval");
     // When the folder cannot be made or entered the file lands in the home directory itself.
     dir.cd(".quorval");
-    d_settings =
-        new QSettings(dir.absolutePath() + "/quorval_settings.ini", QSettings::IniFormat, this);
+    const QString file_name = dir.absolutePath() + "/quorval_settings.ini";
+    // Reading a FIFO would block the start for good, a device might never end: such a file is
+    // neither read nor written, and the defaults hold.
+    const QFileInfo info(file_name);
+    if (info.exists() && !info.isFile()) {
+        qWarning("Quorval: the settings file %s is not a regular file; it is ignored and the "
+                 "defaults are used.",
+                 qPrintable(QDir::toNativeSeparators(file_name)));
+        return;
+    }
+    d_settings = new QSettings(file_name, QSettings::IniFormat, this);
 }
 
 void TQuorval::Restore_Geometry()
 {
     const QPoint position =
-        Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position);
-    const QSize size = Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size);
+        d_settings != nullptr
+            ? Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position)
+            : Default_Position;
+    const QSize size = d_settings != nullptr
+                           ? Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size)
+                           : Default_Size;
 
     QRect visible = QRect(position, size);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -243,6 +280,9 @@ void TQuorval::Create_Actions()
     d_action_redo->setObjectName("redo_action");
     d_action_redo->setShortcuts(
         {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    // They run through Undo_Or_Redo, which handles a change that memory has no room for.
+    disconnect(d_action_undo, SIGNAL(triggered()), d_undo_stack, SLOT(undo()));
+    disconnect(d_action_redo, SIGNAL(triggered()), d_undo_stack, SLOT(redo()));
 }
 
 void TQuorval::Create_Layout()
@@ -263,6 +303,8 @@ void TQuorval::Create_Layout()
     d_central_layout->addWidget(New_Line(QFrame::HLine, central), 1, 0, 1, 4);
     d_entry_widget_a->Set_Undo_Stack(d_undo_stack);
     d_entry_widget_b->Set_Undo_Stack(d_undo_stack);
+    d_entry_widget_a->Set_Decimals(d_decimals_shown);
+    d_entry_widget_b->Set_Decimals(d_decimals_shown);
     d_paste_target = d_entry_widget_a;
 
     d_deviation_graph = new TGraphWidget(central);
@@ -294,6 +336,8 @@ void TQuorval::Create_Layout()
     // The verdict at a glance, below the footer.
     d_status_label = new QLabel(this);
     d_status_label->setObjectName("status_label");
+    // The entries without a position of their own can make it longer than the window is wide.
+    d_status_label->setWordWrap(true);
     statusBar()->addWidget(d_status_label, 1);
 }
 
@@ -363,9 +407,10 @@ void TQuorval::Make_Connections()
     connect(d_action_fit, &QAction::triggered, this, &TQuorval::View_Fit_To_Data);
     connect(d_action_copy, &QAction::triggered, this, &TQuorval::Edit_Copy);
     connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
+    connect(d_action_undo, &QAction::triggered, this, [this]() { Undo_Or_Redo(true); });
+    connect(d_action_redo, &QAction::triggered, this, [this]() { Undo_Or_Redo(false); });
     connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
     connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
-    connect(d_undo_stack, &QUndoStack::cleanChanged, this, &TQuorval::Refresh_Modified);
     // One length range for both graphs: a zoom, pan or zoom-out of either shows the same
     // horizontal range in the other (which announces nothing back).
     connect(d_deviation_graph, &TGraphWidget::View_Changed, d_en_graph,
@@ -384,10 +429,16 @@ void TQuorval::Make_Connections()
 
 void TQuorval::Write_Settings()
 {
+    if (d_settings == nullptr)
+        return;
     d_settings->setValue("Mainwindow_Position", pos());
     d_settings->setValue("Mainwindow_Size", size());
     d_settings->setValue("File_Path", d_file_path);
     d_settings->setValue("Remove_Deviations", d_options.remove_deviations);
+    QByteArray distance;
+    NumberText::Append_Shortest(&distance, d_options.merge_distance);
+    d_settings->setValue("Position_Merge_Distance", QString::fromLatin1(distance));
+    d_settings->setValue("Decimals_Shown", d_decimals_shown);
     d_settings->sync();
 }
 
@@ -405,19 +456,30 @@ int TQuorval::Run_Message_Box(const QString &text, const QString &informative_te
     return d_message_box->exec();
 }
 
-void TQuorval::Refresh_Modified()
+bool TQuorval::Equals_Saved(const EntryLists::TLists &lists) const
 {
-    // Empty lists hold nothing to lose (New, or everything removed).
-    const bool has_entries =
-        d_entry_widget_a->Entry_Count() > 0 || d_entry_widget_b->Entry_Count() > 0;
-    d_data_modified = has_entries && (!d_undo_stack->isClean() || d_options_changed);
+    const auto Same_Bits = [](const double &a, const double &b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    const auto Same_Items = [](const std::vector<Type::TEntryItem> &a,
+                               const std::vector<Type::TEntryItem> &b) {
+        return a.size() == b.size() &&
+               (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+    };
+    return Same_Items(lists.list_a, d_saved_lists.list_a) &&
+           Same_Items(lists.list_b, d_saved_lists.list_b) &&
+           Same_Bits(lists.offset_a, d_saved_lists.offset_a) &&
+           Same_Bits(lists.offset_b, d_saved_lists.offset_b) &&
+           d_options.remove_deviations == d_saved_options.remove_deviations &&
+           Same_Bits(d_options.merge_distance, d_saved_options.merge_distance);
 }
 
 void TQuorval::Mark_Unmodified()
 {
+    d_saved_lists = Current_Lists();
+    d_saved_options = d_options;
     d_undo_stack->setClean();
-    d_options_changed = false;
-    Refresh_Modified();
+    d_data_modified = false;
 }
 
 bool TQuorval::Unsaved_Data_May_Go(TUnsaved_Question question)
@@ -462,14 +524,18 @@ void TQuorval::closeEvent(QCloseEvent *event)
 // and every run starts from scratch, so the outer run ends in the state of a single run.
 void TQuorval::Update()
 {
-    const std::vector<Type::TEntryItem> entries_a = d_entry_widget_a->Entry_Items();
-    const std::vector<Type::TEntryItem> entries_b = d_entry_widget_b->Entry_Items();
-    const double offset_b = d_entry_widget_b->Entry_Offset();
+    EntryLists::TLists lists = Current_Lists();
+    const bool saved = Equals_Saved(lists);
+    const std::vector<Type::TEntryItem> entries_a =
+        EntryLists::With_Offset(std::move(lists.list_a), lists.offset_a);
+    const std::vector<Type::TEntryItem> entries_b =
+        EntryLists::With_Offset(std::move(lists.list_b), lists.offset_b);
 
     // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
     // typed so far can still be saved.
-    const bool compared = d_comparison.Calculate(entries_a, entries_b, offset_b, d_options);
-    d_action_save->setEnabled(!entries_a.empty() || !entries_b.empty());
+    const bool compared = d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
+    const bool has_entries = !entries_a.empty() || !entries_b.empty();
+    d_action_save->setEnabled(has_entries);
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
@@ -477,8 +543,10 @@ void TQuorval::Update()
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
-    Refresh_Modified();
+    // Empty lists hold nothing to lose (New, or everything removed).
+    d_data_modified = has_entries && !saved;
     d_status_label->setText(Status_Text());
+    d_status_label->setToolTip(QString());
 }
 
 QString TQuorval::Status_Text() const
@@ -498,12 +566,15 @@ QString TQuorval::Status_Text() const
                 .arg(summary.positions)
                 .arg(summary.en_count);
     if (summary.en_count == 0)
-        return text + QStringLiteral(" (the sets do not overlap)");
-    // Numbers as the report prints them.
-    text +=
-        QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
-            .arg(Report::Number_Text(summary.en_max), Report::Number_Text(summary.en_max_position))
-            .arg(summary.above_one);
+        text += QStringLiteral(" (the sets do not overlap)");
+    else
+        text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
+                    .arg(NumberText::Readable(summary.en_max),
+                         NumberText::Readable(summary.en_max_position))
+                    .arg(summary.above_one);
+    const QString merged = Report::Merged_Text(d_comparison.Merged_Entries(), Merged_Entries_Named);
+    if (!merged.isEmpty())
+        text += QStringLiteral("  \u00b7  ") + merged;
     return text;
 }
 
@@ -546,12 +617,12 @@ void TQuorval::Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set
 void TQuorval::Show_Lists(EntryLists::TLists lists)
 {
     Fill_Lists(lists, true, true);
-    // The widgets hold the entries now: the copies go before the comparison makes its own.
-    lists = EntryLists::TLists();
+    // What the widgets now hold is what was opened: unmodified.
+    d_saved_lists = std::move(lists);
+    d_saved_options = d_options;
     Update();
     // A loaded file starts a history of its own.
     d_undo_stack->clear();
-    Mark_Unmodified();
 }
 
 bool TQuorval::Load_Data(const QString &file_name)
@@ -562,7 +633,16 @@ bool TQuorval::Load_Data(const QString &file_name)
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &d_last_error))
             return false;
+        const QString refusal =
+            Entries_Refusal(content.entries_a.size(), content.entries_b.size(),
+                            content.entries_a.size() + content.entries_b.size());
+        if (!refusal.isEmpty()) {
+            d_last_error = QStringLiteral("ERR  Load_Data: ") + refusal;
+            return false;
+        }
         lists = DataFile::Lists_Of(content);
+        // A file without settings leaves them as they are.
+        d_options = DataFile::Options_Of(content, d_options);
     }
     Show_Lists(std::move(lists));
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
@@ -572,21 +652,40 @@ bool TQuorval::Load_Data(const QString &file_name)
 bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
-    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists()), &d_last_error))
+    bool in_place = false;
+    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options),
+                             &d_last_error, &in_place))
         return false;
     Mark_Unmodified();
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
+    Note_Written(file_name, in_place);
     return true;
+}
+
+void TQuorval::Note_Written(const QString &file_name, bool in_place)
+{
+    // Until the next change: the user should know that this write was not atomic.
+    if (!in_place)
+        return;
+    d_status_label->setText(
+        Status_Text() +
+        QStringLiteral("  \u00b7  %1 written in place").arg(QFileInfo(file_name).fileName()));
+    d_status_label->setToolTip(QStringLiteral("Its folder allows no new file: it was overwritten "
+                                              "rather than replaced by a complete new one."));
 }
 
 // ---- Report ----
 
 bool TQuorval::Export_Data(const QString &file_name)
 {
-    return Report::Write_File(file_name,
-                              Report::Text(d_comparison.Export_Rows(), d_comparison.Offset_B(),
-                                           d_comparison.Data_B_Dev_Offset()),
-                              &d_last_error);
+    bool in_place = false;
+    if (!Report::Write_File(file_name,
+                            Report::Text(d_comparison.Export_Rows(), d_comparison.Offset_B(),
+                                         d_comparison.Data_B_Dev_Offset()),
+                            &d_last_error, &in_place))
+        return false;
+    Note_Written(file_name, in_place);
+    return true;
 }
 
 bool TQuorval::Export_Graphs(const QString &file_name)
@@ -598,12 +697,14 @@ bool TQuorval::Export_Graphs(const QString &file_name)
     }
     QByteArray data;
     QString reason;
+    bool in_place = false;
     if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
                                        &reason) ||
-        !SafeWrite::Write_File(file_name, data, &reason)) {
+        !SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
+    Note_Written(file_name, in_place);
     return true;
 }
 
@@ -613,8 +714,7 @@ Record::THeading TQuorval::Record_Heading() const
 {
     Record::THeading heading;
     heading.data_file = d_data_file_name;
-    // The history's clean point is the state last opened or saved.
-    heading.data_changed = !d_undo_stack->isClean();
+    heading.data_changed = !Equals_Saved(Current_Lists());
     heading.printed = QDateTime::currentDateTime();
     heading.aligned = d_options.remove_deviations;
     heading.entries_a = d_entry_widget_a->Entry_Count();
@@ -622,27 +722,32 @@ Record::THeading TQuorval::Record_Heading() const
     return heading;
 }
 
-bool TQuorval::Export_Record(const QString &file_name)
+bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout)
 {
     QByteArray pdf;
     QString reason;
-    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason) ||
-        !SafeWrite::Write_File(file_name, pdf, &reason)) {
+    bool in_place = false;
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason, layout) ||
+        !SafeWrite::Write_File(file_name, pdf, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
+    Note_Written(file_name, in_place);
     return true;
 }
 
 bool TQuorval::Print_Record(QPrinter *printer)
 {
+    // The printer would write its file directly, truncated first: a failure would leave it
+    // damaged.
+    if (!printer->outputFileName().isEmpty()) {
+        const QPageLayout layout = printer->pageLayout();
+        return Export_Record(printer->outputFileName(), &layout);
+    }
     printer->setResolution(Record::Resolution);
     if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
         return true;
-    d_last_error =
-        printer->outputFileName().isEmpty()
-            ? QStringLiteral("the printer %1 cannot be used").arg(printer->printerName())
-            : QStringLiteral("the file %1 cannot be written").arg(printer->outputFileName());
+    d_last_error = QStringLiteral("the printer %1 cannot be used").arg(printer->printerName());
     return false;
 }
 
@@ -650,18 +755,23 @@ bool TQuorval::Print_Record(QPrinter *printer)
 
 // A change of both lists and offsets at once (New, Import): undone by putting back the lists as
 // they were.
-class TListsCommand : public QUndoCommand
+class TListsCommand : public TUndoCommand
 {
 public:
     // set_a and set_b: which sets the change touches.
     TListsCommand(TQuorval *window, EntryLists::TLists before, EntryLists::TLists after, bool set_a,
                   bool set_b, const QString &text)
-        : QUndoCommand(text), d_window(window), d_before(std::move(before)),
+        : TUndoCommand(text), d_window(window), d_before(std::move(before)),
           d_after(std::move(after)), d_set_a(set_a), d_set_b(set_b)
     {
     }
-    void redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
-    void undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+    void Redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
+    void Undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+    std::size_t Entries_Added(bool redo) const override
+    {
+        const EntryLists::TLists &lists = redo ? d_after : d_before;
+        return (d_set_a ? lists.list_a.size() : 0) + (d_set_b ? lists.list_b.size() : 0);
+    }
 
 private:
     TQuorval *d_window;
@@ -671,13 +781,38 @@ private:
     bool d_set_b;
 };
 
+// A change of the comparison's settings: undone by putting back the settings as they were.
+class TOptionsCommand : public TUndoCommand
+{
+public:
+    TOptionsCommand(TQuorval *window, const Type::TOptions &before, const Type::TOptions &after)
+        : TUndoCommand(QStringLiteral("Change Options")), d_window(window), d_before(before),
+          d_after(after)
+    {
+    }
+    void Redo() override { d_window->Apply_Options(d_after); }
+    void Undo() override { d_window->Apply_Options(d_before); }
+    std::size_t Entries_Added(bool) const override { return 0; }
+
+private:
+    TQuorval *d_window;
+    Type::TOptions d_before;
+    Type::TOptions d_after;
+};
+
+void TQuorval::Apply_Options(const Type::TOptions &options)
+{
+    d_options = options;
+    Update();
+}
+
 // The New command: both lists emptied and both offsets 0; the options stay.
 void TQuorval::File_New()
 {
     if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
         return;
-    d_undo_stack->push(
-        new TListsCommand(this, Current_Lists(), EntryLists::TLists(), true, true, "New"));
+    TUndoCommand::Push(d_undo_stack, new TListsCommand(this, Current_Lists(), EntryLists::TLists(),
+                                                       true, true, "New"));
     d_data_file_name.clear();
 }
 
@@ -691,8 +826,12 @@ void TQuorval::File_Load()
         this, "Select length comparison file to open", d_file_path, Data_File_Filter);
     if (file_name.isEmpty())
         return;
-    d_file_path = Folder_Of(file_name);
+    Open_Data_File(file_name);
+}
 
+void TQuorval::Open_Data_File(const QString &file_name)
+{
+    d_file_path = Folder_Of(file_name);
     // A failed load leaves the data on screen untouched, as unsaved as it was before; its
     // comparison is recomputed all the same.
     if (!Load_Data(file_name)) {
@@ -795,9 +934,11 @@ void TQuorval::File_Print()
     QPrinter printer;
     Record::Set_Up_Page(&printer);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted || Print_Record(&printer))
         return;
-    if (!Print_Record(&printer))
+    if (!printer.outputFileName().isEmpty())
+        Show_Export_Error("Error Printing Record", "The record", printer.outputFileName());
+    else
         Run_Message_Box(
             "Error Printing Record",
             QString("The record cannot be printed: %1.").arg(d_last_error.toHtmlEscaped()),
@@ -859,27 +1000,34 @@ void TQuorval::dropEvent(QDropEvent *event)
         Update();
 }
 
-// The Options command: the options dialog, then a new comparison when it is accepted.
+// The Options command: the options dialog, then a new comparison when it is accepted. A change
+// of the comparison's settings is a change of the data; the decimals shown are not.
 void TQuorval::Edit_Options()
 {
     if (d_options_dialog == nullptr)
         d_options_dialog = new TOptionsDialog(this);
-    d_options_dialog->Reset(d_options);
-    if (d_options_dialog->exec() == QDialog::Accepted) {
-        d_options = d_options_dialog->Options();
+    d_options_dialog->Reset(d_options, d_decimals_shown);
+    if (d_options_dialog->exec() != QDialog::Accepted)
+        return;
+    d_decimals_shown = d_options_dialog->Decimals_Shown();
+    d_entry_widget_a->Set_Decimals(d_decimals_shown);
+    d_entry_widget_b->Set_Decimals(d_decimals_shown);
+    const Type::TOptions options = d_options_dialog->Options();
+    if (options.remove_deviations != d_options.remove_deviations ||
+        std::memcmp(&options.merge_distance, &d_options.merge_distance, sizeof(double)) != 0)
+        TUndoCommand::Push(d_undo_stack, new TOptionsCommand(this, d_options, options));
+    else
         Update();
-        // A comparison recomputed under the accepted options counts as a change.
-        if (!d_comparison.Export_Rows().empty()) {
-            d_options_changed = true;
-            Refresh_Modified();
-        }
-    }
 }
 
 // ---- Entries from and to text ----
 
 QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed)
 {
+    if (parsed.bad_line_count == 0)
+        return QStringLiteral("%1: no line gives three numbers (nominal, actual and Uc (k=2), "
+                              "in mm).")
+            .arg(what_happened);
     // The box shows rich text: the lines as they were typed are escaped.
     QString text =
         QStringLiteral("%1: %2 of %3 lines do not give three numbers (nominal, actual and "
@@ -898,24 +1046,75 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
     return text;
 }
 
+// Copies in the decimal mark of the user's locale, so that the user's spreadsheet takes the
+// numbers.
 void TQuorval::Edit_Copy()
 {
-    QApplication::clipboard()->setText(EntryText::Entries_Text(d_paste_target->Selected_Items()));
+    QApplication::clipboard()->setText(EntryText::Entries_Text(d_paste_target->Selected_Items(),
+                                                               EntryText::Locale_Decimal_Mark()));
 }
 
 // Adds the clipboard's entries to the list that last had the focus; bad text changes nothing.
 void TQuorval::Edit_Paste()
 {
-    const QString text = QApplication::clipboard()->text();
-    if (text.trimmed().isEmpty())
-        return;
-    const EntryText::TParsed parsed = EntryText::Parse(text);
-    if (!parsed.Accepted()) {
-        Run_Message_Box("Entries Not Pasted", Refusal_Text("Nothing was pasted", parsed), QString(),
-                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-        return;
+    QString refusal;
+    try {
+        const QString text = QApplication::clipboard()->text();
+        if (text.trimmed().isEmpty())
+            return;
+        const EntryText::TParsed parsed = EntryText::Parse(text);
+        const bool to_b = d_paste_target == d_entry_widget_b;
+        const std::size_t count = static_cast<std::size_t>(d_paste_target->Entry_Count());
+        if (!parsed.Accepted()) {
+            refusal = Refusal_Text("Nothing was pasted", parsed);
+        } else {
+            const std::size_t total = count + parsed.entries.size();
+            refusal = Entries_Refusal(to_b ? 0 : total, to_b ? total : 0, parsed.entries.size());
+            if (refusal.isEmpty() && !d_paste_target->Paste_Entries(parsed.entries))
+                refusal = Out_Of_Memory_Text();
+            if (!refusal.isEmpty())
+                refusal.prepend(QStringLiteral("Nothing was pasted: "));
+        }
+    } catch (const std::bad_alloc &) {
+        refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
     }
-    d_paste_target->Paste_Entries(parsed.entries);
+    if (!refusal.isEmpty())
+        Run_Message_Box("Entries Not Pasted", refusal, QString(), QMessageBox::Ok, QMessageBox::Ok,
+                        QMessageBox::Warning);
+}
+
+QString TQuorval::Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added)
+{
+    const QLocale english(QLocale::English);
+    const std::size_t most = std::max(entries_a, entries_b);
+    if (most > static_cast<std::size_t>(TEntryWidget::Max_Entries))
+        return QStringLiteral("set %1 would hold %2 entries; a set holds at most %3.")
+            .arg(entries_a >= entries_b ? "A" : "B", english.toString(qulonglong(most)),
+                 english.toString(TEntryWidget::Max_Entries));
+    if (!TEntryWidget::Room_For(added))
+        return Out_Of_Memory_Text();
+    return QString();
+}
+
+QString TQuorval::Out_Of_Memory_Text()
+{
+    return QStringLiteral("there is not enough memory; nothing was changed.");
+}
+
+void TQuorval::Undo_Or_Redo(bool undo)
+{
+    if (undo)
+        d_undo_stack->undo();
+    else
+        d_undo_stack->redo();
+    if (!TUndoCommand::Take_Out_Of_Memory())
+        return;
+    // The lists are as they were, but the history no longer matches them.
+    d_undo_stack->clear();
+    Run_Message_Box("Not Enough Memory",
+                    QStringLiteral("The change was not %1: %2 The history of changes was cleared.")
+                        .arg(undo ? "undone" : "made again", Out_Of_Memory_Text()),
+                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TQuorval::File_Import_A() { File_Import(false); }
@@ -932,7 +1131,7 @@ void TQuorval::File_Import(bool set_b)
         return;
     const QString file_name = QFileDialog::getOpenFileName(
         this, QString("Select text file to import into Data Set %1").arg(set_name), d_file_path,
-        "Text Files (*.txt *.csv *.tsv);;All Files (*)");
+        "Text Files (*.txt *.csv *.tsv);;CSV Files (*.csv);;TSV Files (*.tsv);;All Files (*)");
     if (file_name.isEmpty())
         return;
     d_file_path = Folder_Of(file_name);
@@ -943,9 +1142,20 @@ void TQuorval::File_Import(bool set_b)
 
 bool TQuorval::Import_Data(const QString &file_name, bool set_b)
 {
+    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
+    try {
+        return Import_Entries(file_name, shown_name, set_b);
+    } catch (const std::bad_alloc &) {
+        d_last_error =
+            QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+        return false;
+    }
+}
+
+bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b)
+{
     EntryText::TParsed parsed;
     QString reason;
-    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
     if (!EntryText::Read_File(file_name, &parsed, &reason)) {
         d_last_error =
             QString("The file %1 cannot be imported: %2.").arg(shown_name, reason.toHtmlEscaped());
@@ -954,6 +1164,13 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     if (!parsed.Accepted()) {
         d_last_error =
             Refusal_Text(QString("Nothing was imported from %1").arg(shown_name), parsed);
+        return false;
+    }
+    const QString refusal =
+        Entries_Refusal(set_b ? 0 : parsed.entries.size(), set_b ? parsed.entries.size() : 0,
+                        parsed.entries.size());
+    if (!refusal.isEmpty()) {
+        d_last_error = QString("Nothing was imported from %1: %2").arg(shown_name, refusal);
         return false;
     }
     EntryLists::TLists before;
@@ -965,13 +1182,17 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     before.offset_b = d_entry_widget_b->Entry_Offset();
     EntryLists::TLists after = before;
     (set_b ? after.list_b : after.list_a) = std::move(parsed.entries);
-    d_undo_stack->push(new TListsCommand(this, std::move(before), std::move(after), !set_b, set_b,
-                                         set_b ? "Import Set B" : "Import Set A"));
-    return true;
+    if (TUndoCommand::Push(d_undo_stack,
+                           new TListsCommand(this, std::move(before), std::move(after), !set_b,
+                                             set_b, set_b ? "Import Set B" : "Import Set A")))
+        return true;
+    d_last_error =
+        QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+    return false;
 }
 
 void TQuorval::Help_About()
 {
-    Run_Message_Box("Quorval", "Quorval - Version " QUORVAL_VERSION, QString(), QMessageBox::Ok, QMessageBox::Ok,
-                    QMessageBox::Information);
+    Run_Message_Box("Quorval", "Quorval - Version " QUORVAL_VERSION, QString(), QMessageBox::Ok,
+                    QMessageBox::Ok, QMessageBox::Information);
 }

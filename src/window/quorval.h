@@ -4,8 +4,8 @@
 #include "src/compute/comparison.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
-#include "src/documents/record.h"
 #include "src/compute/types.h"
+#include "src/documents/record.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -20,6 +20,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QGridLayout;
 class QLabel;
+class QPageLayout;
 class QPrinter;
 class QSettings;
 class QUndoStack;
@@ -36,6 +37,7 @@ class TQuorval : public QMainWindow
     Q_OBJECT
 
     friend class TListsCommand;
+    friend class TOptionsCommand;
 
 public:
     // One report row per comparison position.
@@ -50,6 +52,9 @@ public:
     // comparison and counts as unmodified.
     bool Load_Data(const QString &file_name);
     bool Save_Data(const QString &file_name);
+    // Opens a data file as File > Open does once the file is chosen (a file given on the command
+    // line): its folder becomes the file dialogs' folder, a failed load shows Open's error box.
+    void Open_Data_File(const QString &file_name);
     // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
     // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
     // message box's rich text.
@@ -62,7 +67,9 @@ public:
     bool Export_Data(const QString &file_name);
     // The record of the last comparison (see Record): into a PDF file, which is replaced only by a
     // complete new one, or on a printer the print dialog set up.
-    bool Export_Record(const QString &file_name);
+    // Printing into a file (the print dialog's choice) writes the PDF as Export_Record does, on
+    // the page the dialog set up.
+    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr);
     bool Print_Record(QPrinter *printer);
 
     // The state the commands work on, read-only.
@@ -71,7 +78,9 @@ public:
     const QString &File_Path() const { return d_file_path; }
     // The file last opened or saved, for the record's heading; empty after New.
     const QString &Data_File_Name() const { return d_data_file_name; }
+    // The comparison's settings (kept with the data) and the decimals the lists and fields show.
     const Type::TOptions &Options() const { return d_options; }
+    int Decimals_Shown() const { return d_decimals_shown; }
     const TComparison &Comparison() const { return d_comparison; }
     const std::vector<double> &Graph_Positions() const { return d_comparison.Graph_Positions(); }
     const std::vector<TExportData> &Export_Rows() const { return d_comparison.Export_Rows(); }
@@ -125,21 +134,31 @@ private:
     void Fill_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
     void Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
     void Show_Lists(EntryLists::TLists lists);
-    // The one writer of the modified flag: the lists hold entries that differ from the last load
-    // or save (the undo history is not at its clean point), or the options changed the
-    // comparison since.
-    void Refresh_Modified();
+    // Whether the lists and the comparison's settings are, bit for bit, those last opened or
+    // saved; the modified flag is set exactly when they are not and there are entries to lose.
+    bool Equals_Saved(const EntryLists::TLists &lists) const;
     void Mark_Unmodified();
+    // An accepted change of the comparison's settings, done or undone.
+    void Apply_Options(const Type::TOptions &options);
     void File_Import(bool set_b);
     void Fit_Graphs();
     // The name with the extension added where it lacks it; empty when that names an existing file
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
+    // Says in the status line when a file was written in place rather than replaced.
+    void Note_Written(const QString &file_name, bool in_place);
     // The error box of an export: what cannot be written to the file, and why (d_last_error).
     void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
+    // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
+    // the entry limit, or no room in memory for the added ones; empty when they can.
+    static QString Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added);
+    static QString Out_Of_Memory_Text();
+    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b);
+    // Undo or Redo; one that memory has no room for changes nothing and clears the history.
+    void Undo_Or_Redo(bool undo);
     // Asks the question when the data is modified; true when the command may go ahead.
     bool Unsaved_Data_May_Go(TUnsaved_Question question);
     // Configures all six properties of the shared message box, runs it and returns the button.
@@ -176,15 +195,18 @@ private:
     TGraphWidget *d_en_graph;
     QLabel *d_status_label;
 
-    QSettings *d_settings;
+    QSettings *d_settings; // null where the settings file is not a regular file
     TMessageBox *d_message_box;
     TOptionsDialog *d_options_dialog; // created on first use, then reused
 
     Type::TOptions d_options;
+    int d_decimals_shown;
     QString d_file_path;
     QString d_data_file_name;
     bool d_data_modified;
-    bool d_options_changed;
+    // What was last opened or saved.
+    EntryLists::TLists d_saved_lists;
+    Type::TOptions d_saved_options;
     QString d_last_error;
     QUndoStack *d_undo_stack;
     // The list that last had the focus: the one Copy and Paste work on.
