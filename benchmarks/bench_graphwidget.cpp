@@ -105,12 +105,12 @@ struct TComparisonGraphs
         }
         TComparison comparison;
         comparison.Calculate(a, b, 1.0, Type::TOptions{true});
-        ComparisonGraphs::Make_Data_Sets(
-            comparison, [this](ComparisonGraphs::TGraph graph, const QColor &colour,
-                               const std::vector<TVector2> &points) {
-                TGraphWidget *w = graph == ComparisonGraphs::Deviation_Graph ? &deviation : &en;
-                w->AddPoints(w->CreateDataSet(colour, TGraphWidget::GRAPH_DEFAULT), points);
-            });
+        ComparisonGraphs::Make_Data_Sets(comparison, [this](ComparisonGraphs::TGraph graph,
+                                                            const QColor &colour,
+                                                            const std::vector<TVector2> &points) {
+            TGraphWidget *w = graph == ComparisonGraphs::Deviation_Graph ? &deviation : &en;
+            w->AddPoints(w->CreateDataSet(colour, TGraphWidget::GRAPH_DEFAULT), points);
+        });
         Lay_Out(&deviation);
         Lay_Out(&en);
         low = comparison.Range_Min();
@@ -152,7 +152,4 @@ BENCHMARK(BM_Comparison_Zoomed_Render)->Arg(100000)->Unit(benchmark::kMillisecon
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    return Bench::Run_With_Application(argc, argv);
-}
+int main(int argc, char **argv) { return Bench::Run_With_Application(argc, argv); }

@@ -43,7 +43,9 @@ TGraphScene Random_Scene(int positions, quint32 seed)
             const double u = random.bounded(1e-3);
             const double reach = k == 2 ? -half : half;
             scene.Points(scene.Add_Set(colours[k], TGraphScene::GRAPH_DEFAULT)) = {
-                {x[i] + reach, y + u}, {x[i] - reach, y + u}, {x[i] - reach, y - u},
+                {x[i] + reach, y + u},
+                {x[i] - reach, y + u},
+                {x[i] - reach, y - u},
                 {x[i] + reach, y - u}};
         }
     }
@@ -176,11 +178,13 @@ void TTestGraphPainter::Reduced_Drawing_Is_Pixel_Identical()
     QFETCH(QSize, size);
     QFETCH(double, zoom);
     QFETCH(bool, log);
-    const TGraphScene scene = Random_Scene(positions, static_cast<quint32>(positions + size.width()));
+    const TGraphScene scene =
+        Random_Scene(positions, static_cast<quint32>(positions + size.width()));
     TFitRules rules;
     if (log)
         rules.horizontal_type = rules.vertical_type = TScaleMap::SCALE_LOG10;
-    const QRect plot = TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, QRect(QPoint(0, 0), size), 14).graph;
+    const QRect plot =
+        TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, QRect(QPoint(0, 0), size), 14).graph;
     TGraphView view = ViewFit::To_Data(scene, rules, plot);
     const double width = (view.x_high - view.x_low) * zoom;
     const double height = (view.y_high - view.y_low) * zoom;

@@ -78,9 +78,7 @@ bool Clip_Segment(double *x0, double *y0, double *x1, double *y1, double left, d
 class TPrimitiveBatch
 {
 public:
-    explicit TPrimitiveBatch(QPainter *painter) : d_painter(painter), d_filled(false), d_drawn(0)
-    {
-    }
+    explicit TPrimitiveBatch(QPainter *painter) : d_painter(painter), d_filled(false), d_drawn(0) {}
 
     void Start(const QColor &color, bool filled)
     {
@@ -283,11 +281,10 @@ void Reaching_Points(const TPlotFrame &frame, const TDataSet &set, const TSpan &
         std::partition_point(points.begin(), points.end(), [&](const TVector2 &p) {
             return frame.horizontal.Position(p.x) < left;
         });
-    const auto first_beyond = std::partition_point(first_inside, points.end(),
-                                                   [&](const TVector2 &p) {
-                                                       return frame.horizontal.Position(p.x) <=
-                                                              right;
-                                                   });
+    const auto first_beyond =
+        std::partition_point(first_inside, points.end(), [&](const TVector2 &p) {
+            return frame.horizontal.Position(p.x) <= right;
+        });
     *begin = std::max(0, static_cast<int>(first_inside - points.begin()) - 1);
     *end = std::min(*end, static_cast<int>(first_beyond - points.begin()) + 1);
 }
@@ -342,8 +339,7 @@ void Add_Bars(const TPlotFrame &frame, const TDataSet &set, TPrimitiveBatch *bat
 }
 
 // An X of 7 x 7 pixels, or a filled 6 x 6 square, at each point.
-void Add_Markers(const TPlotFrame &frame, const TDataSet &set, bool square,
-                 TPrimitiveBatch *batch)
+void Add_Markers(const TPlotFrame &frame, const TDataSet &set, bool square, TPrimitiveBatch *batch)
 {
     batch->Start(set.dataset_color, square);
     const QRect &plot = frame.plot;
@@ -393,14 +389,18 @@ std::vector<TGraphScene::TRun> Reaching_Sets(const TGraphScene &scene, const TPl
             const int left = frame.plot.left() - reach;
             const int right = frame.plot.right() + reach;
             const auto first = spans.begin();
-            run.begin = static_cast<int>(
-                std::partition_point(first + run.begin, first + run.end,
-                                     [&](const TSpan &s) { return Column(s.bounds.x_high) < left; }) -
-                first);
-            run.end = static_cast<int>(
-                std::partition_point(first + run.begin, first + run.end,
-                                     [&](const TSpan &s) { return Column(s.bounds.x_low) <= right; }) -
-                first);
+            run.begin =
+                static_cast<int>(std::partition_point(first + run.begin, first + run.end,
+                                                      [&](const TSpan &s) {
+                                                          return Column(s.bounds.x_high) < left;
+                                                      }) -
+                                 first);
+            run.end =
+                static_cast<int>(std::partition_point(first + run.begin, first + run.end,
+                                                      [&](const TSpan &s) {
+                                                          return Column(s.bounds.x_low) <= right;
+                                                      }) -
+                                 first);
         }
         if (run.begin < run.end)
             reaching.push_back(run);
@@ -457,8 +457,8 @@ bool Few_Lines(const TPlotFrame &frame, const std::vector<TVector2> &points, QLi
 
 // The lines of a set that reach the plot area, curves reduced to their pixel columns where
 // reduce: in few (room for three) or in buffer.
-const QLine *Set_Lines(const TPlotFrame &frame, const TDataSet &set, const TSpan &span,
-                       bool reduce, QLine *few, QVector<QLine> *buffer, int *count)
+const QLine *Set_Lines(const TPlotFrame &frame, const TDataSet &set, const TSpan &span, bool reduce,
+                       QLine *few, QVector<QLine> *buffer, int *count)
 {
     if (Few_Lines(frame, set.dataset_points, few, count))
         return few;
@@ -546,8 +546,8 @@ private:
             const int bottom = std::min(std::max(line.y1(), line.y2()), d_plot.bottom());
             if (line.x1() < d_plot.left() || line.x1() > d_plot.right() || top > bottom)
                 return true;
-            return Column_Run(line.x1() - d_plot.left(), top - d_plot.top(),
-                              bottom - d_plot.top(), walk);
+            return Column_Run(line.x1() - d_plot.left(), top - d_plot.top(), bottom - d_plot.top(),
+                              walk);
         }
         if (line.y1() != line.y2())
             return false;
@@ -579,9 +579,9 @@ private:
         for (int w = first / 64; w <= last / 64; ++w) {
             const int from = std::max(first, w * 64) - w * 64;
             const int to = std::min(last, w * 64 + 63) - w * 64;
-            const std::uint64_t bits =
-                (to - from == 63) ? ~std::uint64_t(0)
-                                  : ((std::uint64_t(1) << (to - from + 1)) - 1) << from;
+            const std::uint64_t bits = (to - from == 63)
+                                           ? ~std::uint64_t(0)
+                                           : ((std::uint64_t(1) << (to - from + 1)) - 1) << from;
             if (walk == CHECK) {
                 if ((words[w] & bits) != bits)
                     return false;
@@ -643,8 +643,8 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
         for (int i = run->end - 1; i >= run->begin; --i) {
             // The points of each set lie apart, and the walk goes backwards: fetch ahead.
             if (i >= run->begin + Fetch_Ahead)
-                __builtin_prefetch(scene.Sets()[static_cast<std::size_t>(i - Fetch_Ahead)]
-                                       .dataset_points.data());
+                __builtin_prefetch(
+                    scene.Sets()[static_cast<std::size_t>(i - Fetch_Ahead)].dataset_points.data());
             const TDataSet &set = scene.Sets()[static_cast<std::size_t>(i)];
             const TSpan &span = scene.Spans()[static_cast<std::size_t>(i)];
             if (!Is_Line(scene.Type_Of(set))) {
@@ -708,7 +708,7 @@ int Draw(QPainter *painter, const TGraphScene &scene, const QRect &plot,
     painter->setClipRect(plot, Qt::ReplaceClip);
     const TPlotFrame frame{horizontal, vertical, plot};
     const int drawn = reduce && Paints_Device_Pixels(painter) ? Draw_Reduced(painter, scene, frame)
-                                                               : Draw_All(painter, scene, frame);
+                                                              : Draw_All(painter, scene, frame);
     painter->setClipping(false);
     return drawn;
 }

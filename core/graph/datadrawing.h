@@ -16,7 +16,7 @@ class QRect;
 namespace DataDrawing {
 
 int Draw(QPainter *painter, const TGraphScene &scene, const QRect &plot,
-          const TScaleMap &horizontal, const TScaleMap &vertical, bool reduce);
+         const TScaleMap &horizontal, const TScaleMap &vertical, bool reduce);
 
 } // namespace DataDrawing
 

@@ -211,8 +211,8 @@ void Draw_Axis(QPainter *painter, const TGraphLayout &layout, const TScaleMap &m
 {
     const int lw = std::max(1, format.label_size.width());
     const int lh = std::max(1, format.label_size.height());
-    const std::vector<TAxis_Label> labels = Axis_Labels(
-        map, Label_Spacing(map, format.label_size), format.field_width, format.precision);
+    const std::vector<TAxis_Label> labels = Axis_Labels(map, Label_Spacing(map, format.label_size),
+                                                        format.field_width, format.precision);
     const QRect &plot = layout.graph;
 
     QVector<QLine> ticks;
@@ -379,8 +379,8 @@ int Draw_Data(QPainter *painter, const TGraphScene &scene, const QRect &plot,
     return DataDrawing::Draw(painter, scene, plot, horizontal, vertical, style.reduce);
 }
 
-void Label_Format(TScaleMap::TScaleType type, bool vertical, const double &low,
-                  const double &high, int *field_width, int *precision)
+void Label_Format(TScaleMap::TScaleType type, bool vertical, const double &low, const double &high,
+                  int *field_width, int *precision)
 {
     QUORVAL_ASSERT(field_width && precision);
     *field_width = 8;

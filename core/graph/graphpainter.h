@@ -82,8 +82,8 @@ int Draw_Data(QPainter *painter, const TGraphScene &scene, const QRect &plot,
 
 // Field width and decimals of the labels of an axis showing low to high, before a linear axis
 // gets more decimals where neighbouring labels would read alike.
-void Label_Format(TScaleMap::TScaleType type, bool vertical, const double &low,
-                  const double &high, int *field_width, int *precision);
+void Label_Format(TScaleMap::TScaleType type, bool vertical, const double &low, const double &high,
+                  int *field_width, int *precision);
 // Positions of the ticks of a linear axis spanning the pixels first to last with labels of the
 // given size: evenly spread, the last one at last + 1.
 std::vector<int> Linear_Tick_Positions(int first, int last, int label_size);

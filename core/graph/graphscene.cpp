@@ -170,11 +170,12 @@ bool TGraphScene::Bounds(const double &low, const double &high, TBounds *bounds)
     for (const TRun &run : d_runs) {
         // In a run the sets reaching from low to high lie between two bisections.
         const auto first = d_spans.begin();
-        const auto begin = std::partition_point(
-            first + run.begin, first + run.end,
-            [&low](const TSpan &span) { return span.bounds.x_high < low; });
-        const auto end = std::partition_point(
-            begin, first + run.end, [&high](const TSpan &span) { return span.bounds.x_low <= high; });
+        const auto begin =
+            std::partition_point(first + run.begin, first + run.end,
+                                 [&low](const TSpan &span) { return span.bounds.x_high < low; });
+        const auto end = std::partition_point(begin, first + run.end, [&high](const TSpan &span) {
+            return span.bounds.x_low <= high;
+        });
         for (auto span = begin; span != end; ++span) {
             if (span->bounds.x_low >= low && span->bounds.x_high <= high)
                 Take(span->bounds);

@@ -73,13 +73,17 @@ TGraphView To_Data(const TGraphScene &scene, const TFitRules &rules, const QRect
     TGraphScene::TBounds b{-5e-6, 5e-6, -5e-6, 5e-6};
     const double all = std::numeric_limits<double>::infinity();
     scene.Bounds(-all, all, &b);
-    TGraphView v{Clamp_Value(b.x_low), Clamp_Value(b.x_high), Clamp_Value(b.y_low),
-                 Clamp_Value(b.y_high), 0.0, 0.0};
+    TGraphView v{Clamp_Value(b.x_low),
+                 Clamp_Value(b.x_high),
+                 Clamp_Value(b.y_low),
+                 Clamp_Value(b.y_high),
+                 0.0,
+                 0.0};
 
     Include_Zero(rules, &v.y_low, &v.y_high);
     if (scene.Default_Type() == TGraphScene::GRAPH_BAR) {
-        const double pad = (v.x_high - v.x_low) /
-                           (rules.horizontal_type == TScaleMap::SCALE_LOG10 ? 40.0 : 20.0);
+        const double pad =
+            (v.x_high - v.x_low) / (rules.horizontal_type == TScaleMap::SCALE_LOG10 ? 40.0 : 20.0);
         v.x_high += pad;
         v.x_low -= pad;
     }
@@ -126,9 +130,8 @@ bool To_Box(const TScaleMap &horizontal, const TScaleMap &vertical, const QRect 
     return true;
 }
 
-TGraphView To_Horizontal_Range(const TGraphScene &scene, const TFitRules &rules,
-                               const QRect &plot, const TGraphView &current, const double &low,
-                               const double &high)
+TGraphView To_Horizontal_Range(const TGraphScene &scene, const TFitRules &rules, const QRect &plot,
+                               const TGraphView &current, const double &low, const double &high)
 {
     TGraphView v = current;
     v.x_low = Clamp_Value(std::min(low, high));

@@ -49,9 +49,8 @@ bool To_Box(const TScaleMap &horizontal, const TScaleMap &vertical, const QRect 
 
 // Exactly low to high horizontally (in either order), the vertical range fitted to the points
 // within it as a fit to the data does; without such points the vertical range of current stays.
-TGraphView To_Horizontal_Range(const TGraphScene &scene, const TFitRules &rules,
-                               const QRect &plot, const TGraphView &current, const double &low,
-                               const double &high);
+TGraphView To_Horizontal_Range(const TGraphScene &scene, const TFitRules &rules, const QRect &plot,
+                               const TGraphView &current, const double &low, const double &high);
 
 TScaleMap Horizontal_Map(const TGraphView &view, const TFitRules &rules, const QRect &plot);
 TScaleMap Vertical_Map(const TGraphView &view, const TFitRules &rules, const QRect &plot);

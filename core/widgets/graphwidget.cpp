@@ -29,10 +29,9 @@ QString Cursor_Read_Out(const double &x, const double &y)
 TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
     // Qt's parent chain needs a mutable parent; the widget never modifies it through this pointer.
     : QWidget(const_cast<QWidget *>(parent), flags), d_data_sets(d_scene.Sets()),
-      d_view_follows_data(true), d_cursor_text(Cursor_Read_Out(0.0, 0.0)),
-      d_drag_state(DRAG_NONE), d_show_cursor_position(true), d_direct_render(false),
-      d_draw_frame(true), d_scale_to_fit_pending(false), d_zoom_out_pending(false),
-      d_requests_posted(false)
+      d_view_follows_data(true), d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE),
+      d_show_cursor_position(true), d_direct_render(false), d_draw_frame(true),
+      d_scale_to_fit_pending(false), d_zoom_out_pending(false), d_requests_posted(false)
 {
     d_scene.Set_Title(QStringLiteral("Sample Graph"));
     d_scene.Set_Horizontal_Title(QStringLiteral("H Title"));
@@ -168,10 +167,7 @@ void TGraphWidget::EnableYIncludesZero(bool enable) { d_fit_rules.y_includes_zer
 
 void TGraphWidget::SetTitle(const QString &title) { d_scene.Set_Title(title); }
 
-void TGraphWidget::SetHorizontalTitle(const QString &title)
-{
-    d_scene.Set_Horizontal_Title(title);
-}
+void TGraphWidget::SetHorizontalTitle(const QString &title) { d_scene.Set_Horizontal_Title(title); }
 
 void TGraphWidget::SetVerticalTitle(const QString &title) { d_scene.Set_Vertical_Title(title); }
 
@@ -353,8 +349,8 @@ void TGraphWidget::Render_Cache(bool new_pixmap)
     d_background_pixmap.fill(Qt::white);
     QPainter painter(&d_background_pixmap);
     painter.setFont(font());
-    d_label_formats = GraphPainter::Paint(&painter, d_scene, d_layout, Horizontal_Map(),
-                                          Vertical_Map(), Style());
+    d_label_formats =
+        GraphPainter::Paint(&painter, d_scene, d_layout, Horizontal_Map(), Vertical_Map(), Style());
 }
 
 void TGraphWidget::Draw_Background_Pixmap()
@@ -377,8 +373,8 @@ void TGraphWidget::Direct_Render(QPainter *painter)
 {
     QUORVAL_ASSERT(painter);
     Follow_Data();
-    d_label_formats = GraphPainter::Paint(painter, d_scene, d_layout, Horizontal_Map(),
-                                          Vertical_Map(), Style());
+    d_label_formats =
+        GraphPainter::Paint(painter, d_scene, d_layout, Horizontal_Map(), Vertical_Map(), Style());
 }
 
 void TGraphWidget::Draw_Graph(QPainter *painter)

@@ -202,8 +202,8 @@ void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &c
     const TFitRules rules;
     TGraphStyle style;
     style.frame = false;
-    for (const auto &graph : {std::make_pair(&scenes.deviation, upper),
-                              std::make_pair(&scenes.en, lower)}) {
+    for (const auto &graph :
+         {std::make_pair(&scenes.deviation, upper), std::make_pair(&scenes.en, lower)}) {
         // The painter leaves its title font behind.
         painter->setFont(QGuiApplication::font());
         const int fh = QFontMetrics(painter->font(), painter->device()).height();

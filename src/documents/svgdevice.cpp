@@ -32,8 +32,7 @@ const TModule &Module()
             // Loaded for the rest of the run: a QLibrary does not unload when it goes.
             QLibrary library(file);
             const auto make = reinterpret_cast<TMake>(library.resolve("quorval_svg_device"));
-            const auto release =
-                reinterpret_cast<TRelease>(library.resolve("quorval_svg_release"));
+            const auto release = reinterpret_cast<TRelease>(library.resolve("quorval_svg_release"));
             if (make != nullptr && release != nullptr) {
                 loaded.make = make;
                 loaded.release = release;
