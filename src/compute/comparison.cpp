@@ -32,6 +32,22 @@ double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, co
     return En_For_Zero_Uncertainty;
 }
 
+// The uncertainties that count and En of a row whose values and coverage are set: where both
+// sets cover the position, A's uncertainty is reduced by the adjustment.
+void Complete_Row(TComparison::TExportData *row, const double &uc_b, const double &adjustment)
+{
+    if (row->dev_a_valid) {
+        row->uc_a_adj = row->dev_b_valid ? row->uc_a - adjustment : row->uc_a;
+        row->uc_a_valid = true;
+    }
+    if (row->dev_b_valid) {
+        row->uc_b = uc_b;
+        row->uc_b_valid = true;
+    }
+    if (row->Has_En())
+        row->en_value = En_Value(row->dev_a, row->dev_b, row->uc_a_adj, row->uc_b);
+}
+
 } // namespace
 
 TComparison::TComparison(TMethod method)
@@ -133,6 +149,40 @@ bool TComparison::Interpolate(const Extrapolation::TPolyline &polyline,
     return polyline.Get_Value(x, value, cursor);
 }
 
+void TComparison::Take_Entries(const std::vector<Type::TEntryItem> &entries, bool set_b,
+                               std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data)
+{
+    dev_data->reserve(entries.size());
+    uc_data->reserve(entries.size());
+    const std::size_t first_merged = d_merged_entries.size();
+    for (const Type::TEntryItem &entry : entries) {
+        dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
+        uc_data->emplace_back(entry.nominal, entry.uc);
+        const double shown_at = Add_Graph_Position(entry.nominal);
+        if (shown_at != entry.nominal && std::isfinite(entry.nominal))
+            d_merged_entries.push_back(TMerged_Entry{set_b, entry.nominal, shown_at});
+    }
+    std::stable_sort(d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
+                     d_merged_entries.end(), [](const TMerged_Entry &a, const TMerged_Entry &b) {
+                         return a.nominal < b.nominal;
+                     });
+}
+
+void TComparison::Align(const Extrapolation::TPolyline &dev_a_line,
+                        const std::vector<TVector2> &dev_a_data,
+                        const Extrapolation::TPolyline &uc_a_line,
+                        const std::vector<TVector2> &uc_a_data, const double &offset_b)
+{
+    double value = 0.0;
+    if (Interpolate(dev_a_line, dev_a_data, offset_b, &value))
+        d_data_b_dev_offset = value;
+    double uc_at_offset = 0.0;
+    double uc_at_zero = 0.0;
+    Interpolate(uc_a_line, uc_a_data, offset_b, &uc_at_offset);
+    Interpolate(uc_a_line, uc_a_data, 0.0, &uc_at_zero);
+    d_uc_adjustment = uc_at_offset - uc_at_zero;
+}
+
 bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
                             const std::vector<Type::TEntryItem> &entries_b, const double &offset_b,
                             const Type::TOptions &options)
@@ -150,25 +200,6 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     d_range_max = std::max(last_a, last_b);
 
     d_merge_distance = options.merge_distance;
-    // Deviation and uncertainty over nominal length; every nominal value is a position, unless
-    // one kept before takes it.
-    auto Take_Entries = [this](const std::vector<Type::TEntryItem> &entries, bool set_b,
-                               std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data) {
-        dev_data->reserve(entries.size());
-        uc_data->reserve(entries.size());
-        const std::size_t first_merged = d_merged_entries.size();
-        for (const Type::TEntryItem &entry : entries) {
-            dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
-            uc_data->emplace_back(entry.nominal, entry.uc);
-            const double shown_at = Add_Graph_Position(entry.nominal);
-            if (shown_at != entry.nominal && std::isfinite(entry.nominal))
-                d_merged_entries.push_back(TMerged_Entry{set_b, entry.nominal, shown_at});
-        }
-        std::stable_sort(
-            d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
-            d_merged_entries.end(),
-            [](const TMerged_Entry &a, const TMerged_Entry &b) { return a.nominal < b.nominal; });
-    };
     std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
     Take_Entries(entries_a, false, &dev_a_data, &uc_a_data);
     Take_Entries(entries_b, true, &dev_b_data, &uc_b_data);
@@ -180,16 +211,8 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
 
     d_uc_adjustment = 0.0;
     d_data_b_dev_offset = 0.0;
-    if (options.remove_deviations) {
-        double value = 0.0;
-        if (Interpolate(dev_a_line, dev_a_data, offset_b, &value))
-            d_data_b_dev_offset = value;
-        double uc_at_offset = 0.0;
-        double uc_at_zero = 0.0;
-        Interpolate(uc_a_line, uc_a_data, offset_b, &uc_at_offset);
-        Interpolate(uc_a_line, uc_a_data, 0.0, &uc_at_zero);
-        d_uc_adjustment = uc_at_offset - uc_at_zero;
-    }
+    if (options.remove_deviations)
+        Align(dev_a_line, dev_a_data, uc_a_line, uc_a_data, offset_b);
 
     Sort_Positions();
     d_export_rows.reserve(d_graph_positions.size());
@@ -209,18 +232,7 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
         double uc_b = 0.0;
         Interpolate(uc_a_line, uc_a_data, p, &row.uc_a, &cursor_uc_a);
         Interpolate(uc_b_line, uc_b_data, p, &uc_b, &cursor_uc_b);
-
-        if (row.dev_a_valid) {
-            // Where both sets cover the position, A's uncertainty is reduced by the adjustment.
-            row.uc_a_adj = row.dev_b_valid ? row.uc_a - d_uc_adjustment : row.uc_a;
-            row.uc_a_valid = true;
-        }
-        if (row.dev_b_valid) {
-            row.uc_b = uc_b;
-            row.uc_b_valid = true;
-        }
-        if (row.Has_En())
-            row.en_value = En_Value(row.dev_a, row.dev_b, row.uc_a_adj, row.uc_b);
+        Complete_Row(&row, uc_b, d_uc_adjustment);
         d_export_rows.push_back(row);
     }
     return true;

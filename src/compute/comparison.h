@@ -101,6 +101,14 @@ public:
 private:
     void Clear();
     void Sort_Positions();
+    // Deviation and uncertainty over nominal length; every nominal value is a position, unless
+    // one kept before takes it.
+    void Take_Entries(const std::vector<Type::TEntryItem> &entries, bool set_b,
+                      std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data);
+    // The deviation offset and the uncertainty adjustment of the alignment, from set A's lines.
+    void Align(const Extrapolation::TPolyline &dev_a_line, const std::vector<TVector2> &dev_a_data,
+               const Extrapolation::TPolyline &uc_a_line, const std::vector<TVector2> &uc_a_data,
+               const double &offset_b);
     bool Interpolate(const Extrapolation::TPolyline &polyline, const std::vector<TVector2> &points,
                      const double &x, double *value, std::size_t *cursor = nullptr) const;
 

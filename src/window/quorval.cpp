@@ -101,6 +101,16 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
     return line;
 }
 
+// One action: where it goes, its text, tool tip, shortcut and icon (nullptr: none).
+struct TActionRow
+{
+    QAction **action;
+    const char *text;
+    const char *tool_tip;
+    const char *shortcut;
+    const char *icon;
+};
+
 } // namespace
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
@@ -223,14 +233,6 @@ void TQuorval::Restore_Geometry()
 
 void TQuorval::Create_Actions()
 {
-    struct TActionRow
-    {
-        QAction **action;
-        const char *text;
-        const char *tool_tip;
-        const char *shortcut;
-        const char *icon;
-    };
     const TActionRow rows[] = {
         {&d_action_new, "New", "Start a new comparison with empty data sets.", "Ctrl+N", nullptr},
         {&d_action_import_a, "Import Set A\u2026",
