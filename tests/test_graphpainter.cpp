@@ -67,6 +67,7 @@ private slots:
     void Layouts_data();
     void Layouts();
     void Bar_Widths();
+    void Bounds_Of_A_Range();
     void Reduced_Drawing_Is_Pixel_Identical_data();
     void Reduced_Drawing_Is_Pixel_Identical();
 };
@@ -153,6 +154,35 @@ void TTestGraphPainter::Bar_Widths()
             best = std::max(best, run);
         }
         QCOMPARE(best, count == 10 ? 28 : 2);
+    }
+}
+
+// The bounds of the points between two lengths, found through the runs of sets and the sorted
+// curves, are those of every point there.
+void TTestGraphPainter::Bounds_Of_A_Range()
+{
+    const TGraphScene scene = Random_Scene(3000, 7);
+    QRandomGenerator random(11);
+    const double end = scene.Sets().front().dataset_points.back().x;
+    for (int i = 0; i < 200; ++i) {
+        const double low = random.bounded(end * 1.1) - end * 0.05;
+        const double high = low + random.bounded(end / (1 + random.bounded(100)));
+        TGraphScene::TBounds expected{0.0, 0.0, 0.0, 0.0};
+        bool any = false;
+        for (const TGraphScene::TDataSet &set : scene.Sets())
+            for (const TVector2 &p : set.dataset_points) {
+                if (!std::isfinite(p.y) || p.x < low || p.x > high)
+                    continue;
+                if (any)
+                    expected.Include(p);
+                else
+                    expected = {p.x, p.x, p.y, p.y};
+                any = true;
+            }
+        TGraphScene::TBounds found{0.0, 0.0, 0.0, 0.0};
+        QCOMPARE(scene.Bounds(low, high, &found), any);
+        QVERIFY(!any || (found.x_low == expected.x_low && found.x_high == expected.x_high &&
+                         found.y_low == expected.y_low && found.y_high == expected.y_high));
     }
 }
 

@@ -543,6 +543,7 @@ void TTestGraphWidgetMouse::View_Changed_Reports_The_Range_data()
     QTest::newRow("short drag") << "short drag" << 0;
     QTest::newRow("cursor read-out") << "move" << 0;
     QTest::newRow("Set_Horizontal_Range") << "set range" << 0;
+    QTest::newRow("resize") << "resize" << 0;
 }
 
 void TTestGraphWidgetMouse::View_Changed_Reports_The_Range()
@@ -578,6 +579,12 @@ void TTestGraphWidgetMouse::View_Changed_Reports_The_Range()
         Move(&w, c + QPoint(3, 3), Qt::NoButton);
     } else if (action == "set range") {
         w.Set_Horizontal_Range(10.0, 20.0);
+    } else if (action == "resize") {
+        // The zoomed view stays what it shows, in values.
+        const TView zoomed = View_Of(w);
+        w.setFixedSize(700, 460);
+        Settle();
+        QVERIFY(Same_View(View_Of(w), zoomed, 1e-9));
     }
     Settle();
     QCOMPARE(views.count(), emitted);

@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
+
 using namespace Support;
 
 Q_DECLARE_METATYPE(std::vector<Type::TEntryItem>)
@@ -661,6 +663,18 @@ void TTestQuorvalComparison::Graphs_Share_One_Length_Range()
     const QPair<double, double> panned = Length_Range(en);
     QVERIFY(panned.first < zoomed.first);
     QCOMPARE(Length_Range(deviation), panned);
+
+    // A resize keeps what both show (read back at the new plot edges, to rounding).
+    const int panned_width = deviation->width();
+    window.resize(820, 780);
+    QTRY_VERIFY(deviation->width() != panned_width);
+    QApplication::processEvents();
+    const double rounding = (panned.second - panned.first) * 1e-12;
+    for (const TGraphWidget *graph : {deviation, en})
+        QVERIFY(std::fabs(Length_Range(graph).first - panned.first) <= rounding &&
+                std::fabs(Length_Range(graph).second - panned.second) <= rounding);
+    window.resize(900, 800);
+    QTRY_COMPARE(deviation->width(), panned_width);
 
     // A double-click on either graph fits both again.
     QTest::mouseDClick(en, Qt::LeftButton, Qt::NoModifier, en->Graph_Rect().center());

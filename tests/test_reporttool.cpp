@@ -540,6 +540,18 @@ private slots:
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(root, QString("svg"));
         QVERIFY(elements > 20);
+
+        // A copy of the tool without its SVG module beside it draws no SVG plot and says why;
+        // the plot of the run before stays.
+        const QString alone = Path("alone/quorval-report");
+        QVERIFY(QDir().mkpath(Path("alone")));
+        QVERIFY(QFile::copy(QStringLiteral(QUORVAL_REPORT_EXECUTABLE), alone));
+        const TRun run = Run_Program(alone, {d_sample, "-o", Path("r1.txt"), "--plot", svg},
+                                     TRun_Options());
+        QCOMPARE(run.exit_code, 1);
+        QVERIFY2(run.err.startsWith("ERR  Cannot draw the plot: the SVG module"),
+                 run.err.constData());
+        QVERIFY(Read_All(svg).startsWith("<?xml"));
     }
 
     // The record holds the report's rows and names the data file as given; without any display
