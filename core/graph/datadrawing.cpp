@@ -490,7 +490,7 @@ public:
     bool Hides(const QLine *lines, int count)
     {
         for (int i = 0; i < count; ++i)
-            if (!Walk(lines[i], CHECK))
+            if (!Walk<CHECK>(lines[i]))
                 return false;
         return true;
     }
@@ -499,7 +499,7 @@ public:
     void Cover(const QLine *lines, int count)
     {
         for (int i = 0; i < count; ++i)
-            Walk(lines[i], MARK);
+            Walk<MARK>(lines[i]);
     }
 
     static bool Axis_Parallel(const QLine *lines, int count)
@@ -514,7 +514,7 @@ public:
     // image.
     void Paint(const QLine *lines, int count, QRgb colour)
     {
-        if (d_image.isNull()) {
+        if (d_pixels == nullptr) {
             d_image = QImage(d_plot.size(), QImage::Format_ARGB32_Premultiplied);
             d_image.fill(Qt::transparent);
             d_pixels = d_image.bits();
@@ -522,13 +522,13 @@ public:
         }
         d_colour = colour;
         for (int i = 0; i < count; ++i)
-            Walk(lines[i], PAINT);
+            Walk<PAINT>(lines[i]);
     }
 
     // The image over what the painter drew before; returns the images drawn.
     int Draw(QPainter *painter) const
     {
-        if (d_image.isNull())
+        if (d_pixels == nullptr)
             return 0;
         painter->drawImage(d_plot.topLeft(), d_image);
         return 1;
@@ -539,41 +539,42 @@ private:
 
     // Walks the pixels of a line in the plot area: all of them painted already (CHECK; a sloping
     // line never is), marks them, or paints and marks those not painted yet.
-    bool Walk(const QLine &line, TWalk walk)
+    template <TWalk walk> bool Walk(const QLine &line)
     {
+        const int left = d_plot.left();
+        const int top = d_plot.top();
         if (line.x1() == line.x2()) {
-            const int top = std::max(std::min(line.y1(), line.y2()), d_plot.top());
-            const int bottom = std::min(std::max(line.y1(), line.y2()), d_plot.bottom());
-            if (line.x1() < d_plot.left() || line.x1() > d_plot.right() || top > bottom)
+            const int first = std::max(std::min(line.y1(), line.y2()), top);
+            const int last = std::min(std::max(line.y1(), line.y2()), d_plot.bottom());
+            if (line.x1() < left || line.x1() > d_plot.right() || first > last)
                 return true;
-            return Column_Run(line.x1() - d_plot.left(), top - d_plot.top(), bottom - d_plot.top(),
-                              walk);
+            return Column_Run<walk>(line.x1() - left, first - top, last - top);
         }
         if (line.y1() != line.y2())
             return false;
-        const int left = std::max(std::min(line.x1(), line.x2()), d_plot.left());
-        const int right = std::min(std::max(line.x1(), line.x2()), d_plot.right());
-        if (line.y1() < d_plot.top() || line.y1() > d_plot.bottom())
+        const int first = std::max(std::min(line.x1(), line.x2()), left);
+        const int last = std::min(std::max(line.x1(), line.x2()), d_plot.right());
+        if (line.y1() < top || line.y1() > d_plot.bottom())
             return true;
-        const int row = line.y1() - d_plot.top();
+        const int row = line.y1() - top;
         const std::uint64_t bit = std::uint64_t(1) << (row % 64);
-        std::uint64_t *word = &d_bits[static_cast<std::size_t>(left - d_plot.left()) * d_words +
+        std::uint64_t *word = &d_bits[static_cast<std::size_t>(first - left) * d_words +
                                       static_cast<std::size_t>(row / 64)];
-        QRgb *pixel = d_pixels == nullptr ? nullptr
-                                          : reinterpret_cast<QRgb *>(d_pixels + row * d_stride) +
-                                                (left - d_plot.left());
-        for (int x = left; x <= right; ++x, word += d_words, ++pixel) {
+        QRgb *pixel = walk != PAINT
+                          ? nullptr
+                          : reinterpret_cast<QRgb *>(d_pixels + row * d_stride) + (first - left);
+        for (int x = first; x <= last; ++x, word += d_words) {
             if (walk == CHECK && (*word & bit) == 0)
                 return false;
             if (walk == PAINT && (*word & bit) == 0)
-                *pixel = d_colour;
+                pixel[x - first] = d_colour;
             *word |= bit;
         }
         return true;
     }
 
     // Rows first to last of a column.
-    bool Column_Run(int column, int first, int last, TWalk walk)
+    template <TWalk walk> bool Column_Run(int column, int first, int last)
     {
         std::uint64_t *words = &d_bits[static_cast<std::size_t>(column) * d_words];
         for (int w = first / 64; w <= last / 64; ++w) {
@@ -587,10 +588,11 @@ private:
                     return false;
                 continue;
             }
-            std::uint64_t fresh = walk == PAINT ? bits & ~words[w] : 0;
-            for (; fresh != 0; fresh &= fresh - 1) {
-                const int row = w * 64 + __builtin_ctzll(fresh);
-                reinterpret_cast<QRgb *>(d_pixels + row * d_stride)[column] = d_colour;
+            if (walk == PAINT) {
+                for (std::uint64_t fresh = bits & ~words[w]; fresh != 0; fresh &= fresh - 1) {
+                    const int row = w * 64 + __builtin_ctzll(fresh);
+                    reinterpret_cast<QRgb *>(d_pixels + row * d_stride)[column] = d_colour;
+                }
             }
             words[w] |= bits;
         }
@@ -637,6 +639,8 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
                    std::vector<TKept> *kept, QVector<QLine> *lines)
 {
     const std::vector<TGraphScene::TRun> runs = Reaching_Sets(scene, frame);
+    const std::vector<TDataSet> &sets = scene.Sets();
+    const std::vector<TSpan> &spans = scene.Spans();
     bool layered = true;
     QVector<QLine> buffer;
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
@@ -644,9 +648,9 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
             // The points of each set lie apart, and the walk goes backwards: fetch ahead.
             if (i >= run->begin + Fetch_Ahead)
                 __builtin_prefetch(
-                    scene.Sets()[static_cast<std::size_t>(i - Fetch_Ahead)].dataset_points.data());
-            const TDataSet &set = scene.Sets()[static_cast<std::size_t>(i)];
-            const TSpan &span = scene.Spans()[static_cast<std::size_t>(i)];
+                    sets[static_cast<std::size_t>(i - Fetch_Ahead)].dataset_points.data());
+            const TDataSet &set = sets[static_cast<std::size_t>(i)];
+            const TSpan &span = spans[static_cast<std::size_t>(i)];
             if (!Is_Line(scene.Type_Of(set))) {
                 kept->push_back({i, 0, 0});
                 layered = false;

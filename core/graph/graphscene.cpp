@@ -101,11 +101,6 @@ void TGraphScene::Set_Default_Type(TGraphType type)
     d_indexed = false;
 }
 
-TGraphScene::TGraphType TGraphScene::Type_Of(const TDataSet &set) const
-{
-    return set.dataset_type == GRAPH_DEFAULT ? d_default_type : set.dataset_type;
-}
-
 const std::vector<TGraphScene::TSpan> &TGraphScene::Spans() const
 {
     Index();

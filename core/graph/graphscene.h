@@ -74,7 +74,10 @@ public:
     // How the sets of type GRAPH_DEFAULT are drawn; the effective type of a set.
     TGraphType Default_Type() const { return d_default_type; }
     void Set_Default_Type(TGraphType type);
-    TGraphType Type_Of(const TDataSet &set) const;
+    TGraphType Type_Of(const TDataSet &set) const
+    {
+        return set.dataset_type == GRAPH_DEFAULT ? d_default_type : set.dataset_type;
+    }
 
     // ---- Titles ----
     const QString &Title() const { return d_title; }
