@@ -510,6 +510,12 @@ private slots:
         QVERIFY(Has_Ink(image, QRect(120, 40, 460, 160)));
         QVERIFY(Has_Ink(image, QRect(120, 280, 460, 160)));
         QVERIFY(!Has_Ink(image, QRect(0, 0, 10, 480)));
+
+        // The text report and the CSV need no graphics platform at all: with one that does not
+        // exist they are still written, as a plot is not.
+        environment.insert("QT_QPA_PLATFORM", "no-such-platform");
+        QCOMPARE(Run_Tool({d_sample, "--csv", Path("rows.csv")}, environment).exit_code, 0);
+        QVERIFY(Run_Tool({d_sample, "--plot", plot}, environment).exit_code != 0);
     }
 
     void Pdf_And_Svg_Plots()
