@@ -445,11 +445,17 @@ void Read_Document(const QByteArray &data, bool from_file, DataFile::TContent *c
     Read_Content(&xml_file, version, content);
 }
 
-// The streaming reader where it takes the document, the document reader otherwise. Both start
-// from the same checks of the bytes, which refuse alike for both.
+// The byte reader where it takes the document, else the streaming reader where it takes it, the
+// document reader otherwise. The last two start from the same checks of the bytes, which refuse
+// alike for both; what the byte reader takes passes those checks.
 void Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
                 DataFile::TReader *reader)
 {
+    if (DataFile::Read_Plain(data.constData(), static_cast<std::size_t>(data.size()), content)) {
+        if (reader != nullptr)
+            *reader = DataFile::READER_PLAIN;
+        return;
+    }
     if (reader != nullptr)
         *reader = DataFile::READER_DOCUMENT;
     bool streamed = false;
