@@ -76,8 +76,9 @@ void Append_Fixed(QByteArray *text, const double &value, int width, int decimals
     // The exact conversion of the standard library rounds a tie to even where Qt rounds it away
     // from zero; with d decimals a tie is an odd multiple of 2^-(d+1). Ties, zeros (Qt drops the
     // sign of -0) and anything unusual are left to Qt itself.
+    const double scaled = std::ldexp(value, decimals + 1);
     if (!std::isfinite(value) || value == 0.0 || std::fabs(value) >= 1e15 ||
-        std::fabs(std::fmod(std::ldexp(value, decimals + 1), 2.0)) == 1.0) {
+        (scaled == std::trunc(scaled) && std::fabs(std::fmod(scaled, 2.0)) == 1.0)) {
         text->append(
             QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1());
         return;
