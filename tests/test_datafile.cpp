@@ -1,4 +1,5 @@
 #include "src/compute/datafile.h"
+#include "tests/reference/document_reader.h"
 
 #include "core/base/xmlfile.h"
 #include "src/window/entrywidget.h"
@@ -142,7 +143,7 @@ TBoth Load_Both(const QByteArray &data)
     TBoth fast;
     fast.read = DataFile::Load_Data(data, &fast.content, &fast.error, &fast.reader);
     TBoth reference;
-    reference.read = DataFile::Load_Document_Data(data, &reference.content, &reference.error);
+    reference.read = Reference::Load_Document_Data(data, &reference.content, &reference.error);
     if (fast.read != reference.read || fast.error != reference.error ||
         !DataFile::Identical(fast.content, reference.content)) {
         qWarning("the readers disagree: fast %d '%s', document %d '%s'", fast.read,
@@ -473,7 +474,7 @@ private slots:
         QString reference_error;
         DataFile::TReader reader = DataFile::READER_DOCUMENT;
         const bool fast_read = DataFile::Load_File(file_name, &fast, &fast_error, &reader);
-        QCOMPARE(fast_read, DataFile::Load_Document_File(file_name, &reference, &reference_error));
+        QCOMPARE(fast_read, Reference::Load_Document_File(file_name, &reference, &reference_error));
         QCOMPARE(fast_error, reference_error);
         QVERIFY(DataFile::Identical(fast, reference));
 
@@ -712,7 +713,7 @@ private slots:
         QString reference_error;
         DataFile::TReader reader = DataFile::READER_DOCUMENT;
         QCOMPARE(DataFile::Load_File(file_name, &fast, &fast_error, &reader), readable);
-        QCOMPARE(DataFile::Load_Document_File(file_name, &reference, &reference_error), readable);
+        QCOMPARE(Reference::Load_Document_File(file_name, &reference, &reference_error), readable);
         QCOMPARE(fast_error, reference_error);
         QVERIFY(DataFile::Identical(fast, reference));
         QCOMPARE(reader, both.reader);

@@ -539,21 +539,6 @@ bool Load_Data(const QByteArray &data, TContent *content, QString *error, TReade
     return Attempt(Load_Error, error, [&] { Read_Bytes(data, false, content, reader); });
 }
 
-bool Load_Document_File(const QString &file_name, TContent *content, QString *error)
-{
-    QUORVAL_ASSERT(content != nullptr);
-    QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error,
-                   [&] { Read_Document(TXmlFile::Read_File(file_name), true, content); });
-}
-
-bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error)
-{
-    QUORVAL_ASSERT(content != nullptr);
-    QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error, [&] { Read_Document(data, false, content); });
-}
-
 bool Read_Stream(const QString &text, TContent *content)
 {
     QUORVAL_ASSERT(content != nullptr);

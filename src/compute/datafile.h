@@ -58,9 +58,6 @@ bool Load_File(const QString &file_name, TContent *content, QString *error,
                TReader *reader = nullptr);
 bool Load_Data(const QByteArray &data, TContent *content, QString *error,
                TReader *reader = nullptr);
-// The same with the document reader alone, the reference that the streaming reader matches.
-bool Load_Document_File(const QString &file_name, TContent *content, QString *error);
-bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error);
 
 // The byte reader alone, on the bytes of a data file: it takes only documents of the plain shape
 // that Quorval writes, which every XML parser reads alike (ASCII, no references, comments or
