@@ -164,7 +164,11 @@ TName TPlain_Reader::Name()
     while (d_p < d_end && Is_Name_Character(*d_p))
         ++d_p;
     const std::string_view name(start, static_cast<std::size_t>(d_p - start));
-    for (int i = 0; i < NAME_OTHER; ++i)
+    // The names of an entry come most often: looked at first.
+    for (int i = NAME_ENTRY; i < NAME_OTHER; ++i)
+        if (name == Names[i])
+            return static_cast<TName>(i);
+    for (int i = 0; i < NAME_ENTRY; ++i)
         if (name == Names[i])
             return static_cast<TName>(i);
     return NAME_OTHER;
