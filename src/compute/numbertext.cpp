@@ -121,7 +121,22 @@ char *Write_Fixed(char *out, const double &value, int decimals)
 
 } // namespace
 
-void Append_Fixed(QByteArray *text, const double &value, int width, int decimals)
+namespace {
+
+void Append_Latin1(QByteArray *text, const char *characters, int length)
+{
+    text->append(characters, length);
+}
+void Append_Latin1(QString *text, const char *characters, int length)
+{
+    text->append(QLatin1String(characters, length));
+}
+void Append_Blanks(QByteArray *text, int count) { text->append(count, ' '); }
+void Append_Blanks(QString *text, int count) { text->resize(text->size() + count, QLatin1Char(' ')); }
+
+// Appends the field to text, a QByteArray or a QString.
+template <typename TText>
+void Append_Fixed_Field(TText *text, const double &value, int width, int decimals)
 {
     QUORVAL_ASSERT(text != nullptr);
     QUORVAL_ASSERT(decimals >= 0 && decimals <= 20);
@@ -131,14 +146,27 @@ void Append_Fixed(QByteArray *text, const double &value, int width, int decimals
                           ? Write_Fixed(buffer, value, decimals)
                           : nullptr;
     if (end == nullptr) {
-        text->append(
-            QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1());
+        const QByteArray field =
+            QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1();
+        Append_Latin1(text, field.constData(), field.size());
         return;
     }
     const int length = static_cast<int>(end - buffer);
     if (length < width)
-        text->append(width - length, ' ');
-    text->append(buffer, length);
+        Append_Blanks(text, width - length);
+    Append_Latin1(text, buffer, length);
+}
+
+} // namespace
+
+void Append_Fixed(QByteArray *text, const double &value, int width, int decimals)
+{
+    Append_Fixed_Field(text, value, width, decimals);
+}
+
+void Append_Fixed(QString *text, const double &value, int width, int decimals)
+{
+    Append_Fixed_Field(text, value, width, decimals);
 }
 
 int Readable_Decimals(const double &value, int significant)
