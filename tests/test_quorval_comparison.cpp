@@ -718,8 +718,19 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");
     QVERIFY(!window.Print_Record(&printer));
-    QCOMPARE(window.Last_Error(),
-             QString("the file %1/missing/printed.pdf cannot be written").arg(d_home));
+    QCOMPARE(window.Last_Error(), QString("No such file or directory"));
+
+    // The file is replaced only by a complete record: beyond a file-size limit the old one stays.
+    printer.setOutputFileName(d_home + "/printed.pdf");
+    QVERIFY(Write_All(d_home + "/printed.pdf", "old record"));
+    QCOMPARE(Run_In_Child([&window, &printer] {
+                 const bool limited = Limit_File_Size(4096);
+                 std::signal(SIGXFSZ, SIG_IGN); // as the program does
+                 return limited && !window.Print_Record(&printer) ? window.Last_Error()
+                                                                  : QStringLiteral("printed");
+             }),
+             QString("File too large"));
+    QCOMPARE(Read_All(d_home + "/printed.pdf"), QByteArray("old record"));
 }
 
 void TTestQuorvalComparison::Record_Commands()

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QListWidget>
+#include <QRandomGenerator>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QtTest>
@@ -114,6 +115,9 @@ private slots:
     void Undo_To_The_Saved_State_Clears_Modified();
     void Loading_Clears_The_History();
     void Import_Refusals();
+    void Out_Of_Memory_Changes_Nothing();
+    void Random_Edit_Sequences_data();
+    void Random_Edit_Sequences();
 
 private:
     // A shown, active window with set A filled and saved, so that changes start from a clean
@@ -403,6 +407,9 @@ void TTestQuorvalEdit::Import_Refusals()
          "Nothing was imported from header.csv: no line gives three numbers"},
         {"bad lines.csv", "1,1,1\n2,2\n",
          "Nothing was imported from bad lines.csv: 1 of 2 lines do not give three numbers"},
+        {"too many.txt", QByteArray("1 1 1\n").repeated(TEntryWidget::Max_Entries + 1),
+         "Nothing was imported from too many.txt: set A would hold 1,000,001 entries; a set "
+         "holds at most 1,000,000."},
     };
     for (const TCase &c : cases) {
         const QString file = d_home + "/" + c.name;
@@ -431,6 +438,103 @@ void TTestQuorvalEdit::Import_Refusals()
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
                             QMessageBox::Warning),
              QString());
+}
+
+// Under an address-space limit, an import or a paste of more entries than memory has room for is
+// refused with the reason, and the lists and their history stay as they were.
+void TTestQuorvalEdit::Out_Of_Memory_Changes_Nothing()
+{
+#ifdef __SANITIZE_ADDRESS__
+    QSKIP("AddressSanitizer reserves terabytes of address space: no address-space limit");
+#endif
+    auto window = Window();
+    QVERIFY(window);
+    const TLists before = Lists_Of(window.get());
+    const int changes = window->Undo_Stack()->count();
+    const Items many(300000, Entry(1, 1.0001, 0.001));
+    const QString file = d_home + "/many.txt";
+    QVERIFY(Write_All(file, EntryText::Entries_Text(many).toUtf8()));
+    QCOMPARE(Run_In_Child([&] {
+                 // Room for reading the file, not for 300,000 entries in the window (300 MB).
+                 if (!Limit_Address_Space(150 << 20))
+                     return QStringLiteral("cannot limit the address space");
+                 if (window->Import_Data(file, true) ||
+                     Entry_Widget(window.get(), 'A')->Paste_Entries(many) ||
+                     !Same_Lists(Lists_Of(window.get()), before).isEmpty() ||
+                     window->Undo_Stack()->count() != changes)
+                     return QStringLiteral("something changed");
+                 return window->Last_Error();
+             }),
+             QString("Nothing was imported from many.txt: there is not enough memory; nothing "
+                     "was changed."));
+}
+
+void TTestQuorvalEdit::Random_Edit_Sequences_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (const quint32 seed : {1u, 23u, 4711u})
+        QTest::newRow(qPrintable(QString("seed %1").arg(seed))) << seed;
+}
+
+// Changes of every kind, undone and redone at random, now and then with the cursor in a field:
+// after each step both lists and the offset are, bit for bit, what they were when the history
+// was last at the same point.
+void TTestQuorvalEdit::Random_Edit_Sequences()
+{
+    QFETCH(quint32, seed);
+    auto window = Window();
+    QVERIFY(window);
+    TQuorval *w = window.get();
+    w->Undo_Stack()->clear();
+    std::vector<TLists> seen = {Lists_Of(w)};
+    QVERIFY(Write_All(d_home + "/random.txt", "1 1.000021 0.0003\n2 2.000013 0.0004\n"));
+    QRandomGenerator random(seed);
+    for (int step = 0; step < 1000; ++step) {
+        const std::size_t changes = static_cast<std::size_t>(w->Undo_Stack()->index());
+        const char set = random.bounded(2) ? 'B' : 'A';
+        QListWidget *list = List_Of(w, set);
+        QLineEdit *field = nullptr; // of a random entry, which is then the one selected
+        if (list->count() > 0) {
+            list->setCurrentRow(random.bounded(list->count()));
+            const char *const names[] = {"nominal_edit", "actual_edit", "uc_edit"};
+            field = Entry_Widget(w, set)->findChild<QLineEdit *>(names[random.bounded(3)]);
+        }
+        const QString number =
+            QString("%1e-%2").arg(random.bounded(-999999, 1000000)).arg(random.bounded(10));
+        const int kind = random.bounded(8);
+        if (kind == 0) {
+            QTest::mouseClick(Entry_Widget(w, set)->findChild<QToolButton *>("add_button"),
+                              Qt::LeftButton);
+        } else if (kind == 1 && field != nullptr) {
+            list->item(random.bounded(list->count()))->setSelected(true);
+            Focus_List(w, set);
+            Press(w, set, Qt::Key_Delete, Qt::NoModifier);
+        } else if (kind == 2 && field != nullptr) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, number);
+            QTest::keyClick(field, Qt::Key_Return);
+        } else if (kind == 3) {
+            Entry_Widget(w, set)->Paste_Entries(
+                {Entry(random.bounded(99.0), random.bounded(99.0), random.bounded(0.01))});
+        } else if (kind == 4) {
+            Type_Offset(w, number);
+        } else if (kind == 5) {
+            QVERIFY(w->Import_Data(d_home + "/random.txt", set == 'B'));
+        } else if (kind >= 6) {
+            if (field != nullptr && random.bounded(2))
+                QTest::mouseClick(field, Qt::LeftButton);
+            w->findChild<QAction *>(kind == 6 ? "undo_action" : "redo_action")->trigger();
+        }
+        const std::size_t index = static_cast<std::size_t>(w->Undo_Stack()->index());
+        if (kind < 6 && index != changes) {
+            seen.resize(index); // a change drops what could be redone
+            seen.push_back(Lists_Of(w));
+        } else {
+            QVERIFY(index < seen.size());
+            QCOMPARE(Same_Lists(Lists_Of(w), seen[index]), QString());
+        }
+    }
 }
 
 int main(int argc, char *argv[]) { return Run_With_Temporary_Home<TTestQuorvalEdit>(argc, argv); }

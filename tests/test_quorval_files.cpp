@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
@@ -538,6 +539,17 @@ void TTestQuorvalFiles::Save_To_A_Read_Only_File()
     };
     QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
     QCOMPARE(Read_All(file_name), QByteArray("old data"));
+
+    // A writable file in a folder that allows no new file is written in place, as the status
+    // line says.
+    QVERIFY(Set_Mode(file_name, 0666) && Set_Mode(dir.path(), 0555));
+    const auto in_place = [&window, &file_name]() {
+        return window.Save_Data(file_name) && window.findChild<QLabel *>("status_label")
+                                                  ->text()
+                                                  .endsWith("old.quorval written in place");
+    };
+    QCOMPARE(Check_As_Unprivileged(in_place), QString("ok"));
+    QVERIFY(Read_All(file_name).startsWith("<?xml"));
 }
 
 void TTestQuorvalFiles::Drag_And_Drop()

@@ -221,6 +221,21 @@ void TTestQuorvalWindow::Damaged_Settings_File()
     QSettings settings(Settings_Path(), QSettings::IniFormat);
     QCOMPARE(settings.value("File_Path").toString(), QDir::homePath());
     QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(30, 30));
+
+    // A FIFO, which would block the start for good, is neither read nor written, with a
+    // warning; the window starts as on a first start. In a child, so that a hang fails.
+    QVERIFY(QFile::remove(Settings_Path()) && ::mkfifo(qPrintable(Settings_Path()), 0600) == 0);
+    const QString reply = Support::Run_In_Child([&expected] {
+        static QString warnings;
+        qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { warnings += text; });
+        TQuorval fifo_window(nullptr, Qt::WindowFlags());
+        fifo_window.close();
+        return fifo_window.pos() == expected.topLeft() ? warnings : QString("moved");
+    });
+    QVERIFY(reply.contains(Settings_Path() + " is not a regular file; it is ignored and the "
+                                             "defaults are used."));
+    QVERIFY(!QFileInfo(Settings_Path()).isFile());
 }
 
 void TTestQuorvalWindow::Damaged_Settings_Values_data()

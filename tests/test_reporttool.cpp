@@ -746,10 +746,12 @@ private slots:
         const QString old_report = out_dir + "/old-report.txt";
         QVERIFY(Write_All(old_report, "old report"));
 
-        // The report into a missing folder: the window's own message.
+        // The report into a missing folder: the message names the file and the reason.
         TRun run = Run_Tool({d_sample, "-o", out_dir + "/missing/r.txt"});
         QCOMPARE(run.exit_code, 1);
-        QCOMPARE(run.err, QByteArray("ERR  Cannot open file for writing.\n"));
+        QCOMPARE(QString::fromLocal8Bit(run.err),
+                 "ERR  Cannot write file '" + out_dir +
+                     "/missing/r.txt': No such file or directory\n");
         QCOMPARE(run.out, QByteArray());
 
         // A CSV below a plain file fails even for root; the report is then not replaced.
@@ -781,8 +783,8 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("to_standard_output");
         QTest::addColumn<QString>("message");
-        QTest::newRow("report file")
-            << QStringList{"-o", "@OLD"} << false << "ERR  Cannot write file: File too large\n";
+        QTest::newRow("report file") << QStringList{"-o", "@OLD"} << false
+                                     << "ERR  Cannot write file '@OLD': File too large\n";
         QTest::newRow("plot file")
             << QStringList{"-o", "/dev/null", "--plot", "@FOLDER/p.png"} << false
             << "ERR  Cannot write file '@FOLDER/p.png': File too large\n";
@@ -806,6 +808,7 @@ private slots:
         arguments.replaceInStrings("@OLD", old_report);
         arguments.replaceInStrings("@FOLDER", folder);
         message.replace("@FOLDER", folder);
+        message.replace("@OLD", old_report);
 
         TRun_Options options;
         options.resource = RLIMIT_FSIZE;
@@ -871,7 +874,7 @@ private slots:
             << QString() << "ERR  Cannot write file '@BLOCKER/r.pdf': Not a directory\n";
         QTest::newRow("report cannot be opened")
             << QStringList{"-o", "@FOLDER/missing/r.txt", "--csv", "@CSV"} << QString()
-            << "ERR  Cannot open file for writing.\n";
+            << "ERR  Cannot write file '@FOLDER/missing/r.txt': No such file or directory\n";
         QTest::newRow("standard output full")
             << QStringList{"--csv", "@CSV", "--plot", "@PLOT"} << "/dev/full"
             << "ERR  Cannot write the report to standard output: No space left on device\n";
@@ -899,6 +902,7 @@ private slots:
             message.replace(names[i], folder + '/' + files[i]);
         }
         arguments.replaceInStrings("@FOLDER", folder);
+        message.replace("@FOLDER", folder);
         TRun_Options options;
         options.stdout_file = stdout_file;
         const TRun run = Run_Tool(QStringList{d_sample} + arguments, options);

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 
 using namespace Support;
 
@@ -80,9 +81,12 @@ private slots:
     void File_Size_Limit();
     void Killed_Writer_Leaves_Nothing_data();
     void Killed_Writer_Leaves_Nothing();
+    void Left_Temporary_Files_Removed_By_The_Next_Write();
     void Commit_Replaces_Every_File();
     void Failed_Commit_Replaces_Nothing_data();
     void Failed_Commit_Replaces_Nothing();
+    void Failed_Commit_Puts_Back_Replaced_Files_data();
+    void Failed_Commit_Puts_Back_Replaced_Files();
     void Descriptors_Written_In_Place_data();
     void Descriptors_Written_In_Place();
     void Unusable_Descriptors_Refused_data();
@@ -219,19 +223,23 @@ void TTestSafeWrite::Read_Only_File_And_Directory()
              Child_Ok);
     QCOMPARE(Mode_Of(name), static_cast<mode_t>(0444));
 
-    // A writable file in a folder the user may not change cannot be replaced safely either.
+    // A writable file in a folder the user may not change is written in place, and holds just
+    // the new content.
     QVERIFY(QDir(dir.path()).mkdir("locked"));
     const QString locked = dir.filePath("locked");
     const QString inner = dir.filePath("locked/open.quorval");
-    QVERIFY(Write_All(inner, "old inner"));
-    QVERIFY(Set_Mode(inner, 0666));
-    QVERIFY(Set_Mode(locked, 0555));
+    QVERIFY(Write_All(inner, "old inner") && Set_Mode(inner, 0666) && Set_Mode(locked, 0555));
     QCOMPARE(Run_In_Child([&] {
-                 if (!Become_Unprivileged())
-                     return QStringLiteral("cannot switch to nobody");
-                 return Check_Refused(inner, "old inner", "Permission denied", locked);
+                 bool in_place = false;
+                 QString reason = QStringLiteral("not written in place as nobody");
+                 for (const QByteArray &content : {Pattern(5000), QByteArray("short")})
+                     if (!Become_Unprivileged() ||
+                         !SafeWrite::Write_File(inner, content, &reason, &in_place) || !in_place ||
+                         Read_All(inner) != content)
+                         return reason;
+                 return Entries(locked).join(' ');
              }),
-             Child_Ok);
+             QString("open.quorval"));
     QVERIFY(Set_Mode(locked, 0755));
 }
 
@@ -338,6 +346,23 @@ void TTestSafeWrite::Killed_Writer_Leaves_Nothing()
     QCOMPARE(Read_All(target), QByteArray("old content"));
 }
 
+// A killed program can leave named temporary files beside the target: the next write of the
+// target removes those, but not one that a running program holds (locked), nor other files.
+void TTestSafeWrite::Left_Temporary_Files_Removed_By_The_Next_Write()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QStringList names = {".data.quorval.quorval-held.tmp", ".data.quorval.quorval-left.tmp",
+                               ".data.quorval.other.tmp", ".other.quorval-left.tmp"};
+    for (const QString &name : names)
+        QVERIFY(Write_All(dir.filePath(name), "x"));
+    const int held = ::open(QFile::encodeName(dir.filePath(names[0])).constData(), O_RDONLY);
+    QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+    QVERIFY(SafeWrite::Write_File(dir.filePath("data.quorval"), "new", nullptr));
+    ::close(held);
+    QCOMPARE(Entries(dir.path()), QStringList({names[2], names[0], names[3], "data.quorval"}));
+}
+
 void TTestSafeWrite::Commit_Replaces_Every_File()
 {
     QTemporaryDir dir;
@@ -403,6 +428,57 @@ void TTestSafeWrite::Failed_Commit_Replaces_Nothing()
     }
     QCOMPARE(Read_All(report), QByteArray("old report"));
     QCOMPARE(Entries(dir.path()), QStringList({"report.txt"}));
+}
+
+void TTestSafeWrite::Failed_Commit_Puts_Back_Replaced_Files_data()
+{
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("size"); // of its new content; the file-size limit is 4096
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("rename refused by a sticky folder")
+        << "sticky/plot.png" << 100 << "Operation not permitted";
+    QTest::newRow("written in place beyond the file-size limit")
+        << "locked/plot.png" << 5000 << "File too large";
+}
+
+// The last of three files fails after the first two have replaced their targets (as nobody, to
+// whom the folders apply): the first is put back as it was, the new second one is gone, and no
+// temporary file is left.
+void TTestSafeWrite::Failed_Commit_Puts_Back_Replaced_Files()
+{
+    QFETCH(QString, last);
+    QFETCH(int, size);
+    QFETCH(QString, reason);
+    if (::geteuid() != 0)
+        QSKIP("the files must belong to another user than the writer, which only root can make");
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("sticky") && QDir(dir.path()).mkdir("locked"));
+    const QString report = dir.filePath("report.txt");
+    const QString plot = dir.filePath(last);
+    QVERIFY(Write_All(report, "old report") && Write_All(plot, "old plot"));
+    QVERIFY(Set_Mode(report, 0666) && Set_Mode(plot, 0666) && Set_Mode(dir.path(), 0777) &&
+            Set_Mode(dir.filePath("sticky"), 01777) && Set_Mode(dir.filePath("locked"), 0555));
+    const QStringList before = Entries(dir.path()) + Entries(QFileInfo(plot).path());
+
+    QCOMPARE(Run_In_Child([&] {
+                 if (!Become_Unprivileged() || !Limit_File_Size(4096))
+                     return QStringLiteral("cannot switch to nobody");
+                 SafeWrite::Ignore_File_Size_Signal();
+                 SafeWrite::TCommit commit;
+                 QString got;
+                 int failed = -1;
+                 if (!commit.Prepare(report, "new report", &got) ||
+                     !commit.Prepare(dir.filePath("rows.csv"), "new rows", &got) ||
+                     !commit.Prepare(plot, Pattern(size), &got))
+                     return QStringLiteral("prepare failed: ") + got;
+                 return commit.Commit(&failed, &got) || failed != 2 ? QStringLiteral("no failure")
+                                                                    : got;
+             }),
+             reason);
+    QCOMPARE(Read_All(report), QByteArray("old report"));
+    QCOMPARE(Read_All(plot), QByteArray("old plot"));
+    QCOMPARE(Entries(dir.path()) + Entries(QFileInfo(plot).path()), before);
 }
 
 void TTestSafeWrite::Descriptors_Written_In_Place_data()

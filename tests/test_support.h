@@ -246,6 +246,15 @@ inline bool Limit_File_Size(rlim_t bytes)
     return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
 }
 
+// In a child: an address-space limit of what it uses now (statm's first field) plus bytes.
+inline bool Limit_Address_Space(rlim_t bytes)
+{
+    const rlim_t used = Read_All("/proc/self/statm").split(' ').first().toULongLong() *
+                        static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+    const struct rlimit limit = {used + bytes, used + bytes};
+    return used > 0 && ::setrlimit(RLIMIT_AS, &limit) == 0;
+}
+
 // In a child: mounts a 64 kB tmpfs on mount_point in a private mount namespace (through a user
 // namespace when not root), so that nobody else sees it. Returns an empty string or the reason it
 // is not possible here.

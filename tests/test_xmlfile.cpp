@@ -833,6 +833,10 @@ void TTestXmlFile::Invalid_Encoding_Refused_data()
     QTest::newRow("after the first kilobyte")
         << root + "<A>" + QByteArray(1020 - root.size(), 'x') + "\xc3\xa9\xc3" + "</A>" + end << 2
         << 993;
+    QTest::newRow("sequence cut short at the end") << root + end + "\xe2\x82" << 3 << 1;
+    QTest::newRow("UTF-16 with an odd last byte")
+        << QTextCodec::codecForName("UTF-16")->fromUnicode(QString::fromLatin1(root + end)) + "x"
+        << 3 << 1;
 }
 
 // A byte sequence that is not valid in the document's encoding is a fatal error of XML, reported
@@ -842,10 +846,12 @@ void TTestXmlFile::Invalid_Encoding_Refused()
     QFETCH(QByteArray, data);
     QFETCH(int, line);
     QFETCH(int, column);
-    const QString where = QStringLiteral("XML parse error at line %1 column %2: byte sequence not "
-                                         "valid in the encoding UTF-8")
-                              .arg(line)
-                              .arg(column);
+    const QString where =
+        QStringLiteral("XML parse error at line %1 column %2: byte sequence not "
+                       "valid in the encoding %3")
+            .arg(line)
+            .arg(column)
+            .arg(QByteArray(QTest::currentDataTag()).startsWith("UTF-16") ? "UTF-16" : "UTF-8");
     QCOMPARE(Open_Data_Error(data), "ERR:  Reference data " + where);
 
     QTemporaryDir dir;

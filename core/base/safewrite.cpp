@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +26,11 @@ constexpr int Max_Temp_Base = 200;
 constexpr size_t Max_Write_Chunk = size_t(1) << 30;
 // Random temporary names tried before giving up.
 constexpr int Max_Name_Attempts = 100;
+// Temporary files are named ".NAME.quorval-RANDOM.tmp" beside their target NAME.
+constexpr char Temp_Marker[] = ".quorval-";
+constexpr char Temp_Suffix[] = ".tmp";
+// Pieces in which a file written in place is read back.
+constexpr qint64 Read_Back_Chunk = qint64(1) << 20;
 
 bool Fail(QString *reason, const QString &text)
 {
@@ -31,10 +39,7 @@ bool Fail(QString *reason, const QString &text)
     return false;
 }
 
-bool Fail_Errno(QString *reason, int error)
-{
-    return Fail(reason, qt_error_string(error));
-}
+bool Fail_Errno(QString *reason, int error) { return Fail(reason, qt_error_string(error)); }
 
 QByteArray Directory_Of(const QByteArray &path)
 {
@@ -46,10 +51,7 @@ QByteArray Directory_Of(const QByteArray &path)
     return path.left(slash);
 }
 
-QByteArray Base_Name_Of(const QByteArray &path)
-{
-    return path.mid(path.lastIndexOf('/') + 1);
-}
+QByteArray Base_Name_Of(const QByteArray &path) { return path.mid(path.lastIndexOf('/') + 1); }
 
 bool Same_Inode(const struct stat &a, const struct stat &b)
 {
@@ -142,13 +144,14 @@ bool Resolve_Target(const QByteArray &path, TTarget *target, int *error)
     return false;
 }
 
-bool Write_All(int fd, const QByteArray &data, int *error)
+// Writes at the descriptor's offset, or at offset when that is not negative.
+bool Write_All(int fd, const QByteArray &data, int *error, off_t offset = -1)
 {
     const char *p = data.constData();
     size_t remaining = static_cast<size_t>(data.size());
     while (remaining > 0) {
-        const ssize_t written = ::write(fd, p, remaining < Max_Write_Chunk ? remaining
-                                                                          : Max_Write_Chunk);
+        const size_t piece = remaining < Max_Write_Chunk ? remaining : Max_Write_Chunk;
+        const ssize_t written = offset < 0 ? ::write(fd, p, piece) : ::pwrite(fd, p, piece, offset);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -161,6 +164,27 @@ bool Write_All(int fd, const QByteArray &data, int *error)
         }
         p += written;
         remaining -= static_cast<size_t>(written);
+        if (offset >= 0)
+            offset += written;
+    }
+    return true;
+}
+
+// Reads size bytes from offset into *data; false with *error set when fewer arrive.
+bool Read_At(int fd, off_t offset, qint64 size, QByteArray *data, int *error)
+{
+    data->resize(static_cast<int>(size));
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got =
+            ::pread(fd, data->data() + done, static_cast<size_t>(size - done), offset + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            *error = got < 0 ? errno : EIO;
+            return false;
+        }
+        done += got;
     }
     return true;
 }
@@ -180,10 +204,53 @@ int Open_Device(const QByteArray &target, int *error)
     return fd;
 }
 
+QByteArray Temp_Prefix(const QByteArray &target)
+{
+    return '.' + Base_Name_Of(target).left(Max_Temp_Base) + Temp_Marker;
+}
+
 QByteArray Temp_Name(const QByteArray &target)
 {
-    return Directory_Of(target) + "/." + Base_Name_Of(target).left(Max_Temp_Base) + '.' +
-           QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
+    return Directory_Of(target) + '/' + Temp_Prefix(target) +
+           QByteArray::number(QRandomGenerator::global()->generate64(), 36) + Temp_Suffix;
+}
+
+// A file that may carry a temporary name is locked by the program holding it: another run that
+// finds such a name locked leaves it alone, and one it can lock was left by a killed run.
+void Hold_Lock(int fd)
+{
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {}
+}
+
+// Removes the temporary files of target that killed runs left behind: those of its name pattern
+// that no running program holds. Best effort; a file system without locks keeps them all.
+void Remove_Left_Temporaries(const QByteArray &target)
+{
+    const QByteArray folder = Directory_Of(target);
+    const QByteArray prefix = Temp_Prefix(target);
+    DIR *directory = ::opendir(folder.constData());
+    if (directory == nullptr)
+        return;
+    while (const struct dirent *entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(prefix) || !name.endsWith(Temp_Suffix))
+            continue;
+        const QByteArray path = folder + '/' + name;
+        const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        int fd = ::open(path.constData(), O_RDONLY | flags);
+        if (fd < 0)
+            fd = ::open(path.constData(), O_WRONLY | flags);
+        if (fd < 0)
+            continue;
+        struct stat opened;
+        struct stat named;
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0 &&
+            Same_Inode(opened, named))
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+    ::closedir(directory);
 }
 
 // A new file without a name in the target's folder: if the program is killed before it is
@@ -196,8 +263,10 @@ int Create_Unnamed(const QByteArray &target, int *error)
         // Mode 0666 lets the umask and a default ACL of the directory apply as for any new file.
         const int fd =
             ::open(Directory_Of(target).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd >= 0)
+        if (fd >= 0) {
+            Hold_Lock(fd);
             return fd;
+        }
         // Kernels that predate O_TMPFILE take it for O_DIRECTORY and answer EISDIR.
         *error = errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno;
         return -1;
@@ -217,8 +286,17 @@ int Create_Named(const QByteArray &target, QByteArray *temp_name, int *error)
         const int fd =
             ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            *temp_name = name;
-            return fd;
+            // Another run may have taken the new file for a left one before it was locked.
+            Hold_Lock(fd);
+            struct stat opened;
+            struct stat named;
+            if (::fstat(fd, &opened) == 0 && ::lstat(name.constData(), &named) == 0 &&
+                Same_Inode(opened, named)) {
+                *temp_name = name;
+                return fd;
+            }
+            ::close(fd);
+            continue;
         }
         if (errno != EEXIST) {
             *error = errno;
@@ -229,14 +307,15 @@ int Create_Named(const QByteArray &target, QByteArray *temp_name, int *error)
     return -1;
 }
 
-// Gives an unnamed file a random name beside its target, through its entry in /proc.
-bool Link_Unnamed(int fd, const QByteArray &target, QByteArray *temp_name, int *error)
+// Gives a file a random temporary name beside target: source names it, an entry of /proc for an
+// unnamed file (follow set) or the name it has.
+bool Link_Beside(const QByteArray &source, bool follow, const QByteArray &target,
+                 QByteArray *temp_name, int *error)
 {
-    const QByteArray entry = "/proc/self/fd/" + QByteArray::number(fd);
     for (int attempt = 0; attempt < Max_Name_Attempts; ++attempt) {
         const QByteArray name = Temp_Name(target);
-        if (::linkat(AT_FDCWD, entry.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) ==
-            0) {
+        if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, name.constData(),
+                     follow ? AT_SYMLINK_FOLLOW : 0) == 0) {
             *temp_name = name;
             return true;
         }
@@ -271,6 +350,15 @@ bool Fill_New_File(int fd, bool exists, const struct stat &old_stat, const QByte
         return false;
     // Space on some file systems is only allocated at sync time: a full disk may show up here.
     if (::fsync(fd) != 0) {
+        *error = errno;
+        return false;
+    }
+    return true;
+}
+
+bool Truncate_And_Sync(int fd, qint64 size, int *error)
+{
+    if (::ftruncate(fd, size) != 0 || ::fsync(fd) != 0) {
         *error = errno;
         return false;
     }
@@ -344,8 +432,11 @@ bool Same_File(const QString &a, const QString &b)
 
 TCommit::~TCommit() { Abort(); }
 
-bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString *reason)
+bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString *reason,
+                      bool *in_place)
 {
+    if (in_place != nullptr)
+        *in_place = false;
     if (file_name.isEmpty())
         return Fail_Errno(reason, ENOENT);
 
@@ -391,22 +482,31 @@ bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString 
 
     entry.kind = TEntry::FILE;
     entry.target = target.path;
+    entry.existed = exists;
+    Remove_Left_Temporaries(target.path);
     entry.fd = Create_Unnamed(target.path, &error);
     if (entry.fd < 0 && error == EOPNOTSUPP)
         entry.fd = Create_Named(target.path, &entry.temp_name, &error);
-    if (entry.fd < 0)
-        return Fail_Errno(reason, error);
-
-    bool ok = Fill_New_File(entry.fd, exists, old_stat, data, &error);
-    // An unnamed file stays open until Commit links it; a named one is complete now.
-    if (!entry.temp_name.isEmpty() || !ok) {
-        if (::close(entry.fd) != 0 && ok) {
-            error = errno;
-            ok = false;
+    if (entry.fd < 0) {
+        // A folder that allows no new file, where the file itself may be written (a shared
+        // folder, say): the file is written in place by Commit.
+        if (exists && (error == EACCES || error == EPERM)) {
+            entry.fd = ::open(target.path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            if (entry.fd >= 0) {
+                entry.kind = TEntry::IN_PLACE;
+                entry.data = data;
+                d_entries.push_back(entry);
+                if (in_place != nullptr)
+                    *in_place = true;
+                return true;
+            }
         }
-        entry.fd = -1;
+        return Fail_Errno(reason, error);
     }
-    if (!ok) {
+
+    // The new file stays open, and so locked, until it has replaced its target.
+    if (!Fill_New_File(entry.fd, exists, old_stat, data, &error)) {
+        ::close(entry.fd);
         if (!entry.temp_name.isEmpty())
             ::unlink(entry.temp_name.constData());
         return Fail_Errno(reason, error);
@@ -415,20 +515,143 @@ bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString 
     return true;
 }
 
+bool TCommit::Keep_Old(TEntry *entry, int *error)
+{
+    const int flags = O_NOCTTY | O_CLOEXEC;
+    entry->old_fd = ::open(entry->target.constData(), O_RDONLY | flags);
+    if (entry->old_fd < 0 && errno == EACCES)
+        entry->old_fd = ::open(entry->target.constData(), O_WRONLY | flags);
+    if (entry->old_fd < 0) {
+        if (errno != ENOENT) {
+            *error = errno;
+            return false;
+        }
+        entry->existed = false; // removed meanwhile: nothing to keep
+        return true;
+    }
+    // A lock that someone else holds on the user's file is theirs: it is kept without one.
+    ::flock(entry->old_fd, LOCK_EX | LOCK_NB);
+    struct stat old_stat;
+    struct stat folder;
+    if (::fstat(entry->old_fd, &old_stat) != 0 ||
+        ::stat(Directory_Of(entry->target).constData(), &folder) != 0) {
+        *error = errno;
+        return false;
+    }
+    // A second name of someone else's file in a sticky folder could not be removed again.
+    const uid_t user = ::geteuid();
+    const bool foreign = (folder.st_mode & S_ISVTX) != 0 && user != 0 && old_stat.st_uid != user &&
+                         folder.st_uid != user;
+    if (!foreign && Link_Beside(entry->target, false, entry->target, &entry->old_name, error))
+        return true;
+    // Otherwise, and on a file system without links, a copy.
+    QByteArray content;
+    if (!Read_At(entry->old_fd, 0, old_stat.st_size, &content, error))
+        return false;
+    ::close(entry->old_fd);
+    entry->old_fd = Create_Named(entry->target, &entry->old_name, error);
+    if (entry->old_fd < 0)
+        return false;
+    if (Fill_New_File(entry->old_fd, true, old_stat, content, error))
+        return true;
+    ::unlink(entry->old_name.constData());
+    entry->old_name.clear();
+    return false;
+}
+
+bool TCommit::Write_In_Place(TEntry *entry, int *error)
+{
+    struct stat old_stat;
+    if (::fstat(entry->fd, &old_stat) != 0) {
+        *error = errno;
+        return false;
+    }
+    if (!Read_At(entry->fd, 0, old_stat.st_size, &entry->old_data, error))
+        return false;
+    const qint64 size = entry->data.size();
+    // Room first, so that a full disk or a file-size limit fails before the file changes.
+    if (size > old_stat.st_size && ::fallocate(entry->fd, 0, 0, size) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS) {
+        *error = errno;
+        if (::ftruncate(entry->fd, old_stat.st_size) != 0) {
+            // The size is as it was unless the allocation changed it.
+        }
+        return false;
+    }
+    entry->replaced = true;
+    if (Write_All(entry->fd, entry->data, error, 0) && Truncate_And_Sync(entry->fd, size, error)) {
+        // Read back past the cache where the system allows, so that what the disk holds is
+        // compared.
+        ::posix_fadvise(entry->fd, 0, 0, POSIX_FADV_DONTNEED);
+        QByteArray piece;
+        qint64 at = 0;
+        for (; at < size; at += Read_Back_Chunk) {
+            const qint64 length = std::min(Read_Back_Chunk, size - at);
+            if (!Read_At(entry->fd, at, length, &piece, error))
+                break;
+            if (std::memcmp(piece.constData(), entry->data.constData() + at,
+                            static_cast<size_t>(length)) != 0) {
+                *error = EIO;
+                break;
+            }
+        }
+        if (at >= size)
+            return true;
+    }
+    if (Put_Back(entry))
+        entry->replaced = false;
+    return false;
+}
+
+bool TCommit::Put_Back(TEntry *entry)
+{
+    int error = 0;
+    if (entry->kind == TEntry::IN_PLACE)
+        return Write_All(entry->fd, entry->old_data, &error, 0) &&
+               Truncate_And_Sync(entry->fd, entry->old_data.size(), &error);
+    if (!entry->existed)
+        return ::unlink(entry->target.constData()) == 0;
+    if (entry->old_name.isEmpty() ||
+        ::rename(entry->old_name.constData(), entry->target.constData()) != 0)
+        return false;
+    entry->old_name.clear();
+    return true;
+}
+
+QString TCommit::Roll_Back()
+{
+    QString lost;
+    for (auto entry = d_entries.rbegin(); entry != d_entries.rend(); ++entry) {
+        if (!entry->replaced)
+            continue;
+        if (Put_Back(&*entry)) {
+            entry->replaced = false;
+            continue;
+        }
+        lost += QStringLiteral("; %1 cannot be put back as it was")
+                    .arg(QFile::decodeName(entry->target));
+        if (!entry->old_name.isEmpty())
+            lost += QStringLiteral(", its old content is in %1")
+                        .arg(QFile::decodeName(entry->old_name));
+    }
+    return lost;
+}
+
 bool TCommit::Commit(int *failed, QString *reason)
 {
     int error = 0;
     auto Failed_At = [&](std::size_t index) {
         if (failed != nullptr)
             *failed = static_cast<int>(index);
+        const QString lost = Roll_Back();
         Abort();
-        return Fail_Errno(reason, error);
+        return Fail(reason, qt_error_string(error) + lost);
     };
 
     // First what cannot be taken back, so that a failure there still replaces no file.
     for (std::size_t i = 0; i < d_entries.size(); ++i) {
         TEntry &entry = d_entries[i];
-        if (entry.kind == TEntry::FILE)
+        if (entry.kind != TEntry::DESCRIPTOR && entry.kind != TEntry::DEVICE)
             continue;
         if (!Write_All(entry.fd, entry.data, &error))
             return Failed_At(i);
@@ -442,19 +665,21 @@ bool TCommit::Commit(int *failed, QString *reason)
             }
         }
     }
-    // Every new file gets a name before any of them replaces its target.
+    // Every new file gets a name before any of them replaces its target; where a later step
+    // can still fail, each replaced file is kept until the end, so that it can be put back.
+    const bool several = std::count_if(d_entries.begin(), d_entries.end(), [](const TEntry &e) {
+                             return e.kind == TEntry::FILE || e.kind == TEntry::IN_PLACE;
+                         }) > 1;
     for (std::size_t i = 0; i < d_entries.size(); ++i) {
         TEntry &entry = d_entries[i];
-        if (entry.kind != TEntry::FILE || !entry.temp_name.isEmpty())
+        if (entry.kind != TEntry::FILE)
             continue;
-        if (!Link_Unnamed(entry.fd, entry.target, &entry.temp_name, &error))
+        if (entry.temp_name.isEmpty() &&
+            !Link_Beside("/proc/self/fd/" + QByteArray::number(entry.fd), true, entry.target,
+                         &entry.temp_name, &error))
             return Failed_At(i);
-        const int result = ::close(entry.fd);
-        entry.fd = -1;
-        if (result != 0) {
-            error = errno;
+        if (several && entry.existed && !Keep_Old(&entry, &error))
             return Failed_At(i);
-        }
     }
     std::vector<QByteArray> directories;
     for (std::size_t i = 0; i < d_entries.size(); ++i) {
@@ -466,9 +691,19 @@ bool TCommit::Commit(int *failed, QString *reason)
             return Failed_At(i);
         }
         entry.temp_name.clear();
+        entry.replaced = true;
         directories.push_back(Directory_Of(entry.target));
     }
-    d_entries.clear();
+    for (std::size_t i = 0; i < d_entries.size(); ++i)
+        if (d_entries[i].kind == TEntry::IN_PLACE && !Write_In_Place(&d_entries[i], &error))
+            return Failed_At(i);
+
+    for (TEntry &entry : d_entries)
+        if (!entry.old_name.isEmpty())
+            ::unlink(entry.old_name.constData());
+    for (TEntry &entry : d_entries)
+        entry.old_name.clear();
+    Abort();
     for (std::size_t i = 0; i < directories.size(); ++i)
         if (std::find(directories.begin(), directories.begin() + i, directories[i]) ==
             directories.begin() + i)
@@ -483,14 +718,19 @@ void TCommit::Abort()
             ::close(entry.fd);
         if (!entry.temp_name.isEmpty())
             ::unlink(entry.temp_name.constData());
+        // A kept file whose target could not be put back is the only copy left of it.
+        if (!entry.old_name.isEmpty() && !entry.replaced)
+            ::unlink(entry.old_name.constData());
+        if (entry.old_fd >= 0)
+            ::close(entry.old_fd);
     }
     d_entries.clear();
 }
 
-bool Write_File(const QString &file_name, const QByteArray &data, QString *reason)
+bool Write_File(const QString &file_name, const QByteArray &data, QString *reason, bool *in_place)
 {
     TCommit commit;
-    return commit.Prepare(file_name, data, reason) && commit.Commit(nullptr, reason);
+    return commit.Prepare(file_name, data, reason, in_place) && commit.Commit(nullptr, reason);
 }
 
 } // namespace SafeWrite

@@ -19,9 +19,14 @@ void Ignore_File_Size_Signal();
 bool Same_File(const QString &a, const QString &b);
 
 // Several files replaced together, all or none. Prepare writes each new content completely into a
-// file of its own beside its target, unnamed where the file system allows (so that nothing is
-// left behind when the program is killed), and synced; Commit then names and renames them all
-// over their targets. A failure anywhere before the renames leaves every target as it was.
+// file of its own beside its target, unnamed where the file system allows, and synced; Commit then
+// names and renames them all over their targets. A failure anywhere leaves every target as it
+// was: before the renames nothing is replaced, and a rename or write that fails after others
+// puts back the files already replaced, which are kept beside their targets until the end.
+//
+// A named file beside a target NAME is called ".NAME.quorval-RANDOM.tmp" and is locked while the
+// program holds it. A program killed while such files have names leaves them behind; the next
+// Prepare of NAME removes those that no running program holds.
 //
 // Targets: through a symbolic link the file it points to is replaced and the link kept. The new
 // file keeps the old one's permissions (and, where allowed, its owner and group). An existing
@@ -31,6 +36,11 @@ bool Same_File(const QString &a, const QString &b);
 // descriptor, and a FIFO or character device is written into (a FIFO without a reader is refused
 // rather than waited for): these cannot be replaced, so they are written by Commit before any
 // rename, and what went into them stays there if a later step fails.
+//
+// Where the folder allows no new file but the file itself may be written, the file is written in
+// place instead (*in_place tells): Commit reserves the room, overwrites the file with the
+// complete content, syncs it and reads it back; a failure writes the old content back. Such a
+// write is not atomic: a program killed during it leaves the file damaged.
 //
 // Failures return false with the system's reason (e.g. "No space left on device") in *reason,
 // when reason is not null. The destructor aborts what was not committed.
@@ -42,7 +52,8 @@ public:
     TCommit(const TCommit &) = delete;
     TCommit &operator=(const TCommit &) = delete;
 
-    bool Prepare(const QString &file_name, const QByteArray &data, QString *reason);
+    bool Prepare(const QString &file_name, const QByteArray &data, QString *reason,
+                 bool *in_place = nullptr);
     // *failed (when not null) is set to the index, in the order of Prepare, of the file that
     // failed. Afterwards the object is empty again.
     bool Commit(int *failed, QString *reason);
@@ -52,17 +63,30 @@ public:
 private:
     struct TEntry
     {
-        enum TKind { DESCRIPTOR, DEVICE, FILE } kind = FILE;
+        enum TKind { DESCRIPTOR, DEVICE, FILE, IN_PLACE } kind = FILE;
         int fd = -1;          // the program's own descriptor, the opened device or the new file
-        QByteArray data;      // for descriptors and devices, written by Commit
+        QByteArray data;      // for descriptors, devices and files written in place
         QByteArray target;    // a new file's final name
         QByteArray temp_name; // a new file's name beside the target; empty while unnamed
+        bool existed = false; // the target existed when the file was prepared
+        bool replaced = false;
+        int old_fd = -1;     // holds the kept old file, locked
+        QByteArray old_name; // the replaced file, kept beside its target until the end
+        QByteArray old_data; // what a file written in place held before
     };
+    static bool Keep_Old(TEntry *entry, int *error);
+    static bool Write_In_Place(TEntry *entry, int *error);
+    // Puts back what a replaced entry replaced; false when that failed.
+    static bool Put_Back(TEntry *entry);
+    // Puts back every replaced target; says which could not be.
+    QString Roll_Back();
+
     std::vector<TEntry> d_entries;
 };
 
 // Replaces one file as TCommit does.
-bool Write_File(const QString &file_name, const QByteArray &data, QString *reason);
+bool Write_File(const QString &file_name, const QByteArray &data, QString *reason,
+                bool *in_place = nullptr);
 
 } // namespace SafeWrite
 

@@ -93,11 +93,38 @@ QString Declared_Encoding(const QString &text, bool *more)
     return name;
 }
 
+// The codec that the input source chooses by the first bytes of a document: a byte order mark,
+// or "<" in UTF-16 or UTF-32; UTF-8 otherwise.
+int Initial_Mib(const QByteArray &chunk)
+{
+    const uchar *b = reinterpret_cast<const uchar *>(chunk.constData());
+    if (chunk.size() >= 4) {
+        if ((b[0] == 0 && b[1] == 0 && b[2] == 0xfe && b[3] == 0xff) ||
+            (b[0] == 0xff && b[1] == 0xfe && b[2] == 0 && b[3] == 0))
+            return 1017;
+        if (b[0] == 0x3c && b[1] == 0 && b[2] == 0 && b[3] == 0)
+            return 1019;
+        if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 0x3c)
+            return 1018;
+    }
+    if (chunk.size() >= 2) {
+        if ((b[0] == 0xfe && b[1] == 0xff) || (b[0] == 0xff && b[1] == 0xfe))
+            return 1015;
+        if (b[0] == 0x3c && b[1] == 0)
+            return 1014;
+        if (b[0] == 0 && b[1] == 0x3c)
+            return 1013;
+    }
+    return 106; // UTF-8, which the input source compares a declared codec with
+}
+
 // The parser's decoding again, but with every byte sequence that is not valid in the encoding
-// turned into U+0000 rather than U+FFFD: the input source chooses the codec by the first bytes (a
-// byte order mark, or "<" in UTF-16 or UTF-32) and switches to a declared encoding that Qt knows.
-// *codec_name is the codec used at the end.
-QString Decode_Invalid_As_Null(const QByteArray &data, QByteArray *codec_name)
+// turned into U+0000 rather than U+FFFD: the input source chooses the codec by the first bytes and
+// switches to a declared encoding that Qt knows. *codec_name is the codec used at the end. With
+// declaration_only, decoding stops once the declaration is settled (the codec is all that is
+// wanted).
+QString Decode_Invalid_As_Null(const QByteArray &data, QByteArray *codec_name,
+                               bool declaration_only = false)
 {
     const QTextCodec::ConversionFlags flags = QTextCodec::ConvertInvalidToNull;
     std::unique_ptr<QTextDecoder> decoder;
@@ -105,28 +132,11 @@ QString Decode_Invalid_As_Null(const QByteArray &data, QByteArray *codec_name)
     QString declaration_text;
     bool looking = true;
     QString text;
-    for (int start = 0; start < data.size(); start += Parser_Chunk) {
+    for (int start = 0; start < data.size() && (looking || !declaration_only);
+         start += Parser_Chunk) {
         const QByteArray chunk = data.mid(start, Parser_Chunk);
-        int mib = 106; // UTF-8, which the input source compares a declared codec with
+        const int mib = decoder ? 106 : Initial_Mib(chunk);
         if (!decoder) {
-            const uchar *b = reinterpret_cast<const uchar *>(chunk.constData());
-            if (chunk.size() >= 4) {
-                if ((b[0] == 0 && b[1] == 0 && b[2] == 0xfe && b[3] == 0xff) ||
-                    (b[0] == 0xff && b[1] == 0xfe && b[2] == 0 && b[3] == 0))
-                    mib = 1017;
-                else if (b[0] == 0x3c && b[1] == 0 && b[2] == 0 && b[3] == 0)
-                    mib = 1019;
-                else if (b[0] == 0 && b[1] == 0 && b[2] == 0 && b[3] == 0x3c)
-                    mib = 1018;
-            }
-            if (mib == 106 && chunk.size() >= 2) {
-                if ((b[0] == 0xfe && b[1] == 0xff) || (b[0] == 0xff && b[1] == 0xfe))
-                    mib = 1015;
-                else if (b[0] == 0x3c && b[1] == 0)
-                    mib = 1014;
-                else if (b[0] == 0 && b[1] == 0x3c)
-                    mib = 1013;
-            }
             QTextCodec *codec = QTextCodec::codecForMib(mib);
             if (codec == nullptr)
                 return QString(); // nothing to compare with: no finding
@@ -150,6 +160,26 @@ QString Decode_Invalid_As_Null(const QByteArray &data, QByteArray *codec_name)
         text += input;
     }
     return text;
+}
+
+// Whether the document ends inside a character of its encoding: half a UTF-16 unit, or the
+// start of a UTF-8 sequence. The parser drops such bytes silently. *codec_name names the codec.
+bool Ends_Inside_Character(const QByteArray &data, QByteArray *codec_name)
+{
+    Decode_Invalid_As_Null(data, codec_name, true);
+    QTextCodec *codec = QTextCodec::codecForName(*codec_name);
+    if (codec == nullptr)
+        return false;
+    const int mib = codec->mibEnum();
+    // Fixed-width units count from the first byte.
+    if (mib == 1013 || mib == 1014 || mib == 1015)
+        return data.size() % 2 != 0;
+    if (mib == 1017 || mib == 1018 || mib == 1019)
+        return data.size() % 4 != 0;
+    // Others resynchronise: the last few bytes tell.
+    const std::unique_ptr<QTextDecoder> decoder(codec->makeDecoder());
+    decoder->toUnicode(data.right(8));
+    return decoder->needsMoreData();
 }
 
 // Position in the parser's text of the first byte sequence that is not valid in the document's
@@ -597,11 +627,17 @@ QString TXmlFile::Checked_Text(const QByteArray &data, bool from_file)
     const bool unsafe = Find_Unsafe_Content(text, &offset, &what);
     // Whichever comes first is reported.
     QByteArray codec_name;
-    const int invalid = Find_Invalid_Encoding(data, text, &codec_name);
+    int invalid = Find_Invalid_Encoding(data, text, &codec_name);
     if (invalid >= 0 && (!unsafe || invalid < offset)) {
         offset = invalid;
         what = QStringLiteral("byte sequence not valid in the encoding %1")
                    .arg(QString::fromLatin1(codec_name));
+    }
+    if (!unsafe && invalid < 0 && Ends_Inside_Character(data, &codec_name)) {
+        offset = text.size();
+        what = QStringLiteral("byte sequence not valid in the encoding %1")
+                   .arg(QString::fromLatin1(codec_name));
+        invalid = offset;
     }
     if (unsafe || invalid >= 0) {
         int line = 0;
@@ -873,7 +909,7 @@ QByteArray TXmlFile::Serialise(bool compact) const
     return encoder->fromUnicode(text);
 }
 
-void TXmlFile::Write_File(bool compact)
+void TXmlFile::Write_File(bool compact, bool *in_place)
 {
     const QFileInfo info(d_file_name);
     if (info.exists() && !info.isWritable())
@@ -883,7 +919,7 @@ void TXmlFile::Write_File(bool compact)
     // The whole text is made first and then replaces the file in one step, so a failure at any
     // point leaves an existing file as it was.
     QString reason;
-    if (!SafeWrite::Write_File(d_file_name, Serialise(compact), &reason))
+    if (!SafeWrite::Write_File(d_file_name, Serialise(compact), &reason, in_place))
         throw Data_Error(
             QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2").arg(d_file_name, reason));
 }

@@ -74,7 +74,8 @@ public:
     void Write_Attribute(QDomElement *node, const QString &name, const double &value,
                          int precision);
     void Write_Attribute(QDomElement *node, const QString &name, int value);
-    void Write_File(bool compact);
+    // *in_place (when given) tells whether the file was written in place (see SafeWrite).
+    void Write_File(bool compact, bool *in_place = nullptr);
     void Write_Data(QByteArray *data, bool compact);
 
     // The identification and document type name found by the last successful open.

@@ -546,14 +546,14 @@ bool Read_Stream(const QString &text, TContent *content)
     return reader.Read(content);
 }
 
-bool Save_File(const QString &file_name, const TContent &content, QString *error)
+bool Save_File(const QString &file_name, const TContent &content, QString *error, bool *in_place)
 {
     QUORVAL_ASSERT(error != nullptr);
     return Attempt(Save_Error, error, [&] {
         TXmlFile xml_file;
         xml_file.d_file_name = file_name;
         Build_Document(&xml_file, content);
-        xml_file.Write_File(false);
+        xml_file.Write_File(false, in_place);
     });
 }
 

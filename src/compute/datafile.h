@@ -70,7 +70,8 @@ bool Read_Plain(const char *data, std::size_t size, TContent *content);
 // any other, every document that the document reader refuses among them.
 bool Read_Stream(const QString &text, TContent *content);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
-bool Save_File(const QString &file_name, const TContent &content, QString *error);
+bool Save_File(const QString &file_name, const TContent &content, QString *error,
+               bool *in_place = nullptr);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
 // Whether two contents hold the same version, offsets, entries and settings, bit for bit (the

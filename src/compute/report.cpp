@@ -219,11 +219,12 @@ TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
     return summary;
 }
 
-bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error)
+bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error,
+                bool *in_place)
 {
     QUORVAL_ASSERT(last_error);
     SafeWrite::TCommit commit;
-    if (!Prepare_File(&commit, file_name, text, last_error))
+    if (!Prepare_File(&commit, file_name, text, last_error, in_place))
         return false;
     QString reason;
     if (!commit.Commit(nullptr, &reason)) {
@@ -234,7 +235,7 @@ bool Write_File(const QString &file_name, const QByteArray &text, QString *last_
 }
 
 bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
-                  QString *last_error)
+                  QString *last_error, bool *in_place)
 {
     QUORVAL_ASSERT(commit);
     QUORVAL_ASSERT(last_error);
@@ -243,7 +244,7 @@ bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QB
         return false;
     }
     QString reason;
-    if (!commit->Prepare(file_name, text, &reason)) {
+    if (!commit->Prepare(file_name, text, &reason, in_place)) {
         *last_error = Write_Error(reason);
         return false;
     }

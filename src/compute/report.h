@@ -70,13 +70,14 @@ TSummary Summarise(const std::vector<TComparison::TExportData> &rows);
 // "ERR  Cannot open file for writing." when the file cannot be opened for writing at all (missing
 // folder, a directory, no permission), or to "ERR  Cannot write file: <reason>" when writing it
 // failed (a full disk, a file-size limit).
-bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error);
+bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error,
+                bool *in_place = nullptr);
 
 // The same in two steps, for writing the report together with other files: prepares the new file
 // in commit (false with *last_error set as by Write_File), which then replaces the old one. When
 // the commit fails for the report, Write_Error(reason) is Write_File's message.
 bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
-                  QString *last_error);
+                  QString *last_error, bool *in_place = nullptr);
 QString Write_Error(const QString &reason);
 
 } // namespace Report

@@ -548,7 +548,7 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
 }
 
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error)
+                QByteArray *pdf, QString *error, const QPageLayout *layout)
 {
     QUORVAL_ASSERT(pdf != nullptr);
     QUORVAL_ASSERT(error != nullptr);
@@ -561,7 +561,10 @@ bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QS
         writer.setCreator(creator);
         writer.setTitle(QLatin1String(Title));
         writer.setResolution(Resolution);
-        Set_Up_Page(&writer);
+        if (layout != nullptr)
+            writer.setPageLayout(*layout);
+        else
+            Set_Up_Page(&writer);
         pages = Paint(&writer, comparison, heading);
     }
     if (pages == 0 || pdf->isEmpty()) {

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QByteArray;
+class QPageLayout;
 class QPagedPaintDevice;
 class TComparison;
 
@@ -44,9 +45,10 @@ void Set_Up_Page(QPagedPaintDevice *device);
 int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading);
 
 // The record as a PDF file in memory (creator names the program in it), at Resolution on the
-// locale's paper. Returns false with *error set when it cannot be made.
+// locale's paper, or on layout's page where given. Returns false with *error set when it cannot
+// be made.
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error);
+                QByteArray *pdf, QString *error, const QPageLayout *layout = nullptr);
 
 } // namespace Record
 

@@ -1,13 +1,13 @@
 #include "src/reporttool/reporttool.h"
 
 #include "core/base/assertion.h"
-#include "core/widgets/graphwidget.h"
 #include "core/base/safewrite.h"
-#include "src/documents/comparisongraphs.h"
+#include "core/widgets/graphwidget.h"
 #include "src/compute/entrylists.h"
-#include "src/documents/record.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
+#include "src/documents/record.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -430,32 +430,27 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     // Then every file is written completely beside its target, and only when all of them are
     // written do they replace their targets: a failed run leaves the outputs of the last one.
     SafeWrite::TCommit commit;
-    QStringList prepared; // the names, in the order of Prepare; empty for the report
-    if (!parsed.output_file.isEmpty()) {
-        if (!Report::Prepare_File(&commit, parsed.output_file, report, &error)) {
-            Print(err, error + QLatin1Char('\n'));
-            return EXIT_FILE_ERROR;
-        }
-        prepared.append(QString());
-    }
+    QStringList prepared; // the names, in the order of Prepare
     QString reason;
-    const std::pair<const QString *, const QByteArray *> others[] = {
-        {&parsed.csv_file, &csv}, {&parsed.plot_file, &plot}, {&parsed.record_file, &record}};
-    for (const auto &other : others) {
-        if (other.first->isEmpty())
+    const std::pair<const QString *, const QByteArray *> outputs[] = {
+        {&parsed.output_file, &report},
+        {&parsed.csv_file, &csv},
+        {&parsed.plot_file, &plot},
+        {&parsed.record_file, &record}};
+    for (const auto &output : outputs) {
+        if (output.first->isEmpty())
             continue;
-        if (!commit.Prepare(*other.first, *other.second, &reason)) {
-            Print(err, Output_Error(*other.first, reason));
+        if (!commit.Prepare(*output.first, *output.second, &reason)) {
+            Print(err, Output_Error(*output.first, reason));
             return EXIT_FILE_ERROR;
         }
-        prepared.append(*other.first);
+        prepared.append(*output.first);
     }
     if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, report))
         return EXIT_FILE_ERROR;
     int failed = 0;
     if (!commit.Commit(&failed, &reason)) {
-        Print(err, prepared[failed].isEmpty() ? Report::Write_Error(reason) + QLatin1Char('\n')
-                                              : Output_Error(prepared[failed], reason));
+        Print(err, Output_Error(prepared[failed], reason));
         return EXIT_FILE_ERROR;
     }
     return EXIT_OK;

@@ -3,6 +3,7 @@
 #include "core/base/assertion.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
+#include "src/window/undocommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,7 +17,6 @@
 #include <QSpacerItem>
 #include <QStringList>
 #include <QToolButton>
-#include <QUndoCommand>
 #include <QUndoStack>
 #include <QVariant>
 
@@ -24,18 +24,19 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 // The base of the entry list's undo commands: the widget's changes, reached through the widget
 // while it exists.
-class TEntryListCommand : public QUndoCommand
+class TEntryListCommand : public TUndoCommand
 {
 public:
     using TRows = std::vector<std::pair<int, Type::TEntryItem>>;
 
     TEntryListCommand(TEntryWidget *widget, const QString &text)
-        : QUndoCommand(text), d_widget(widget)
+        : TUndoCommand(text), d_widget(widget)
     {
     }
 
@@ -75,8 +76,9 @@ public:
         : TEntryListCommand(widget, text), d_rows(std::move(rows))
     {
     }
-    void redo() override { Insert(d_rows, true); }
-    void undo() override { Remove(d_rows); }
+    void Redo() override { Insert(d_rows, true); }
+    void Undo() override { Remove(d_rows); }
+    std::size_t Entries_Added(bool redo) const override { return redo ? d_rows.size() : 0; }
 
 private:
     TRows d_rows;
@@ -90,8 +92,9 @@ public:
         : TEntryListCommand(widget, QStringLiteral("Remove Entries")), d_rows(std::move(rows))
     {
     }
-    void redo() override { Remove(d_rows); }
-    void undo() override { Insert(d_rows, true); }
+    void Redo() override { Remove(d_rows); }
+    void Undo() override { Insert(d_rows, true); }
+    std::size_t Entries_Added(bool redo) const override { return redo ? 0 : d_rows.size(); }
 
 private:
     TRows d_rows;
@@ -108,12 +111,13 @@ public:
           d_after(after), d_done(false)
     {
     }
-    void redo() override
+    void Redo() override
     {
         Set(d_row, d_after, d_done);
         d_done = true;
     }
-    void undo() override { Set(d_row, d_before, true); }
+    void Undo() override { Set(d_row, d_before, true); }
+    std::size_t Entries_Added(bool) const override { return 0; }
 
 private:
     int d_row;
@@ -131,8 +135,9 @@ public:
           d_after(after)
     {
     }
-    void redo() override { Offset(d_after); }
-    void undo() override { Offset(d_before); }
+    void Redo() override { Offset(d_after); }
+    void Undo() override { Offset(d_before); }
+    std::size_t Entries_Added(bool) const override { return 0; }
 
 private:
     double d_before;
@@ -143,6 +148,13 @@ bool Same_Bits(const Type::TEntryItem &a, const Type::TEntryItem &b)
 {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
+
+// What an entry takes in a list (measured: about 500 bytes) and in the comparison and graphs
+// (about as much again), with room to spare.
+constexpr std::size_t Bytes_Per_Entry = 1200;
+
+// Called through a volatile pointer, so that the compiler keeps the probe's allocation.
+void *(*volatile Allocate)(std::size_t) = std::malloc;
 
 } // namespace
 
@@ -449,8 +461,10 @@ bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
 
 bool TEntryWidget::Store_Fields()
 {
+    // The fields show an entry only while exactly one is selected; otherwise they are empty, and
+    // their text is not the user's. A command's change of the lists is no edit either.
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.size() != 1 || TUndoCommand::Running())
         return false;
 
     QListWidgetItem *list_item = selected.first();
@@ -461,7 +475,8 @@ bool TEntryWidget::Store_Fields()
     if (Same_Bits(before, after))
         emit Data_Changed();
     else
-        d_undo_stack->push(new TEdit_Command(this, d_entry_list->row(list_item), before, after));
+        TUndoCommand::Push(d_undo_stack,
+                           new TEdit_Command(this, d_entry_list->row(list_item), before, after));
     return true;
 }
 
@@ -472,7 +487,7 @@ void TEntryWidget::Store_Pending_Edit()
     if (!d_nominal_edit->hasFocus() && !d_actual_edit->hasFocus() && !d_uc_edit->hasFocus())
         return;
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
-    if (selected.isEmpty())
+    if (selected.size() != 1)
         return;
     Type::TEntryItem item = selected.first()->data(Qt::UserRole).value<Type::TEntryItem>();
     if (!Read_Fields(&item))
@@ -507,8 +522,23 @@ void TEntryWidget::Entry_Changed()
     d_entry_changing = false;
 }
 
+bool TEntryWidget::Room_For(std::size_t entries)
+{
+    if (entries == 0)
+        return true;
+    if (entries > std::size_t(-1) / Bytes_Per_Entry)
+        return false;
+    void *probe = Allocate(entries * Bytes_Per_Entry);
+    std::free(probe);
+    return probe != nullptr;
+}
+
 void TEntryWidget::Add_Entry()
 {
+    if (d_entry_list->count() >= Max_Entries) {
+        QApplication::beep();
+        return;
+    }
     // A value typed but not finished belongs to the entry selected now, before the new one is.
     Store_Pending_Edit();
     const int n = d_entry_list->count() + 1;
@@ -518,8 +548,8 @@ void TEntryWidget::Add_Entry()
     item.uc = 0.001 + n / 1000.0;
     // The new entry alone is selected and in view, and its nominal field ready for typing: the
     // user types the three values with Return between them.
-    d_undo_stack->push(
-        new TInsert_Command(this, {{d_entry_list->count(), item}}, QStringLiteral("Add Entry")));
+    TUndoCommand::Push(d_undo_stack, new TInsert_Command(this, {{d_entry_list->count(), item}},
+                                                         QStringLiteral("Add Entry")));
     d_nominal_edit->setFocus(Qt::OtherFocusReason);
     d_nominal_edit->selectAll();
 }
@@ -540,18 +570,20 @@ void TEntryWidget::Remove_Entry()
     for (const int row : rows)
         removed.emplace_back(row,
                              d_entry_list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>());
-    d_undo_stack->push(new TRemove_Command(this, std::move(removed)));
+    TUndoCommand::Push(d_undo_stack, new TRemove_Command(this, std::move(removed)));
 }
 
 void TEntryWidget::Offset_Changed()
 {
+    if (TUndoCommand::Running())
+        return;
     // The field shows the offset rounded; only text the user changed is read back.
     const double after = Entry_Offset();
     if (std::memcmp(&d_offset, &after, sizeof after) == 0) {
         emit Data_Changed();
         return;
     }
-    d_undo_stack->push(new TOffset_Command(this, d_offset, after));
+    TUndoCommand::Push(d_undo_stack, new TOffset_Command(this, d_offset, after));
 }
 
 void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
@@ -560,17 +592,18 @@ void TEntryWidget::Set_Undo_Stack(QUndoStack *stack)
     d_undo_stack = stack;
 }
 
-void TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
+bool TEntryWidget::Paste_Entries(const std::vector<Type::TEntryItem> &items)
 {
     if (items.empty())
-        return;
+        return true;
     Store_Pending_Edit();
     TEntryListCommand::TRows rows;
     rows.reserve(items.size());
     const int first = d_entry_list->count();
     for (std::size_t i = 0; i < items.size(); ++i)
         rows.emplace_back(first + static_cast<int>(i), items[i]);
-    d_undo_stack->push(new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
+    return TUndoCommand::Push(d_undo_stack,
+                              new TInsert_Command(this, std::move(rows), QStringLiteral("Paste")));
 }
 
 std::vector<Type::TEntryItem> TEntryWidget::Selected_Items() const

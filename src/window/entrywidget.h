@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstddef>
 #include <utility>
 #include <vector>
 
@@ -63,13 +64,22 @@ public:
     void Set_Decimals(int decimals);
     int Decimals() const { return d_decimals; }
 
+    // The most entries a list holds: the largest comparisons the program is made for, two sets of
+    // a million entries. Each entry takes about 500 bytes in its list and as much again in the
+    // comparison and its graphs: two full sets need about 1.6 GB (measured).
+    static constexpr int Max_Entries = 1000000;
+    // Whether memory has room for that many more entries in a list and the comparison: a probe
+    // allocation of their size, made before any list changes (the list widget does not survive
+    // running out of memory half-way).
+    static bool Room_For(std::size_t entries);
+
     // The stack the user's changes go to (the window shares one between both lists); until one
     // is given the widget keeps its own. Not owned.
     void Set_Undo_Stack(QUndoStack *stack);
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
     // Adds entries (list values) at the end as one undoable change and selects them; emits
-    // Data_Changed once.
-    void Paste_Entries(const std::vector<Type::TEntryItem> &items);
+    // Data_Changed once. False, with nothing changed, when memory has no room for them.
+    bool Paste_Entries(const std::vector<Type::TEntryItem> &items);
     // The selected entries, or all when none is selected: list values in list order.
     std::vector<Type::TEntryItem> Selected_Items() const;
 

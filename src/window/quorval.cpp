@@ -11,6 +11,7 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
+#include "src/window/undocommand.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +30,7 @@
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -52,6 +54,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -123,17 +126,20 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     d_undo_stack = new QUndoStack(this);
     Create_Settings();
     Restore_Geometry();
-    d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
-    // The settings last used are those of a new comparison.
-    d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
-    const double distance =
-        Settings::Read_Double(*d_settings, "Position_Merge_Distance", d_options.merge_distance);
-    if (distance >= 0.0)
-        d_options.merge_distance = distance + 0.0;
-    const int decimals =
-        Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
-    if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
-        d_decimals_shown = decimals;
+    if (d_settings != nullptr) {
+        d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
+        // The settings last used are those of a new comparison.
+        d_options.remove_deviations =
+            Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        const double distance = Settings::Read_Double(*d_settings, "Position_Merge_Distance",
+                                                      d_options.merge_distance);
+        if (distance >= 0.0)
+            d_options.merge_distance = distance + 0.0;
+        const int decimals =
+            Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
+        if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
+            d_decimals_shown = decimals;
+    }
 
     Create_Actions();
     Create_Layout();
@@ -150,6 +156,9 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Make_Connections();
 
     Show_Lists(EntryLists::TLists());
+    if (d_settings == nullptr)
+        d_status_label->setText(Status_Text() +
+                                QStringLiteral("  \u00b7  settings not used (not a regular file)"));
 }
 
 TQuorval::~TQuorval()
@@ -172,15 +181,28 @@ void TQuorval::Create_Settings()
         dir.mkdir(".quorval");
     // When the folder cannot be made or entered the file lands in the home directory itself.
     dir.cd(".quorval");
-    d_settings =
-        new QSettings(dir.absolutePath() + "/quorval_settings.ini", QSettings::IniFormat, this);
+    const QString file_name = dir.absolutePath() + "/quorval_settings.ini";
+    // Reading a FIFO would block the start for good, a device might never end: such a file is
+    // neither read nor written, and the defaults hold.
+    const QFileInfo info(file_name);
+    if (info.exists() && !info.isFile()) {
+        qWarning("Quorval: the settings file %s is not a regular file; it is ignored and the "
+                 "defaults are used.",
+                 qPrintable(QDir::toNativeSeparators(file_name)));
+        return;
+    }
+    d_settings = new QSettings(file_name, QSettings::IniFormat, this);
 }
 
 void TQuorval::Restore_Geometry()
 {
     const QPoint position =
-        Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position);
-    const QSize size = Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size);
+        d_settings != nullptr
+            ? Settings::Read_Point(*d_settings, "Mainwindow_Position", Default_Position)
+            : Default_Position;
+    const QSize size = d_settings != nullptr
+                           ? Settings::Read_Size(*d_settings, "Mainwindow_Size", Default_Size)
+                           : Default_Size;
 
     QRect visible = QRect(position, size);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -259,6 +281,9 @@ void TQuorval::Create_Actions()
     d_action_redo->setObjectName("redo_action");
     d_action_redo->setShortcuts(
         {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    // They run through Undo_Or_Redo, which handles a change that memory has no room for.
+    disconnect(d_action_undo, SIGNAL(triggered()), d_undo_stack, SLOT(undo()));
+    disconnect(d_action_redo, SIGNAL(triggered()), d_undo_stack, SLOT(redo()));
 }
 
 void TQuorval::Create_Layout()
@@ -383,6 +408,8 @@ void TQuorval::Make_Connections()
     connect(d_action_fit, &QAction::triggered, this, &TQuorval::View_Fit_To_Data);
     connect(d_action_copy, &QAction::triggered, this, &TQuorval::Edit_Copy);
     connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
+    connect(d_action_undo, &QAction::triggered, this, [this]() { Undo_Or_Redo(true); });
+    connect(d_action_redo, &QAction::triggered, this, [this]() { Undo_Or_Redo(false); });
     connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
     connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
     // One length range for both graphs: a zoom, pan or zoom-out of either shows the same
@@ -403,6 +430,8 @@ void TQuorval::Make_Connections()
 
 void TQuorval::Write_Settings()
 {
+    if (d_settings == nullptr)
+        return;
     d_settings->setValue("Mainwindow_Position", pos());
     d_settings->setValue("Mainwindow_Size", size());
     d_settings->setValue("File_Path", d_file_path);
@@ -519,6 +548,7 @@ void TQuorval::Update()
     // Empty lists hold nothing to lose (New, or everything removed).
     d_data_modified = has_entries && !saved;
     d_status_label->setText(Status_Text());
+    d_status_label->setToolTip(QString());
 }
 
 QString TQuorval::Status_Text() const
@@ -605,6 +635,13 @@ bool TQuorval::Load_Data(const QString &file_name)
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &d_last_error))
             return false;
+        const QString refusal =
+            Entries_Refusal(content.entries_a.size(), content.entries_b.size(),
+                            content.entries_a.size() + content.entries_b.size());
+        if (!refusal.isEmpty()) {
+            d_last_error = QStringLiteral("ERR  Load_Data: ") + refusal;
+            return false;
+        }
         lists = DataFile::Lists_Of(content);
         // A file without settings leaves them as they are.
         d_options = DataFile::Options_Of(content, d_options);
@@ -617,23 +654,41 @@ bool TQuorval::Load_Data(const QString &file_name)
 bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
+    bool in_place = false;
     if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options),
-                             &d_last_error))
+                             &d_last_error, &in_place))
         return false;
     Mark_Unmodified();
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
+    Note_Written(file_name, in_place);
     return true;
+}
+
+void TQuorval::Note_Written(const QString &file_name, bool in_place)
+{
+    // Until the next change: the user should know that this write was not atomic.
+    if (!in_place)
+        return;
+    d_status_label->setText(
+        Status_Text() +
+        QStringLiteral("  \u00b7  %1 written in place").arg(QFileInfo(file_name).fileName()));
+    d_status_label->setToolTip(QStringLiteral("Its folder allows no new file: it was overwritten "
+                                              "rather than replaced by a complete new one."));
 }
 
 // ---- Report ----
 
 bool TQuorval::Export_Data(const QString &file_name)
 {
-    return Report::Write_File(file_name,
-                              Report::Text(d_comparison.Export_Rows(),
-                                           d_entry_widget_b->Entry_Offset(),
-                                           d_comparison.Data_B_Dev_Offset()),
-                              &d_last_error);
+    bool in_place = false;
+    if (!Report::Write_File(file_name,
+                            Report::Text(d_comparison.Export_Rows(),
+                                         d_entry_widget_b->Entry_Offset(),
+                                         d_comparison.Data_B_Dev_Offset()),
+                            &d_last_error, &in_place))
+        return false;
+    Note_Written(file_name, in_place);
+    return true;
 }
 
 bool TQuorval::Export_Graphs(const QString &file_name)
@@ -645,12 +700,14 @@ bool TQuorval::Export_Graphs(const QString &file_name)
     }
     QByteArray data;
     QString reason;
+    bool in_place = false;
     if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
                                        &reason) ||
-        !SafeWrite::Write_File(file_name, data, &reason)) {
+        !SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
+    Note_Written(file_name, in_place);
     return true;
 }
 
@@ -669,27 +726,32 @@ Record::THeading TQuorval::Record_Heading() const
     return heading;
 }
 
-bool TQuorval::Export_Record(const QString &file_name)
+bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout)
 {
     QByteArray pdf;
     QString reason;
-    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason) ||
-        !SafeWrite::Write_File(file_name, pdf, &reason)) {
+    bool in_place = false;
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason, layout) ||
+        !SafeWrite::Write_File(file_name, pdf, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
+    Note_Written(file_name, in_place);
     return true;
 }
 
 bool TQuorval::Print_Record(QPrinter *printer)
 {
+    // The printer would write its file directly, truncated first: a failure would leave it
+    // damaged.
+    if (!printer->outputFileName().isEmpty()) {
+        const QPageLayout layout = printer->pageLayout();
+        return Export_Record(printer->outputFileName(), &layout);
+    }
     printer->setResolution(Record::Resolution);
     if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
         return true;
-    d_last_error =
-        printer->outputFileName().isEmpty()
-            ? QStringLiteral("the printer %1 cannot be used").arg(printer->printerName())
-            : QStringLiteral("the file %1 cannot be written").arg(printer->outputFileName());
+    d_last_error = QStringLiteral("the printer %1 cannot be used").arg(printer->printerName());
     return false;
 }
 
@@ -697,18 +759,23 @@ bool TQuorval::Print_Record(QPrinter *printer)
 
 // A change of both lists and offsets at once (New, Import): undone by putting back the lists as
 // they were.
-class TListsCommand : public QUndoCommand
+class TListsCommand : public TUndoCommand
 {
 public:
     // set_a and set_b: which sets the change touches.
     TListsCommand(TQuorval *window, EntryLists::TLists before, EntryLists::TLists after, bool set_a,
                   bool set_b, const QString &text)
-        : QUndoCommand(text), d_window(window), d_before(std::move(before)),
+        : TUndoCommand(text), d_window(window), d_before(std::move(before)),
           d_after(std::move(after)), d_set_a(set_a), d_set_b(set_b)
     {
     }
-    void redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
-    void undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+    void Redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
+    void Undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
+    std::size_t Entries_Added(bool redo) const override
+    {
+        const EntryLists::TLists &lists = redo ? d_after : d_before;
+        return (d_set_a ? lists.list_a.size() : 0) + (d_set_b ? lists.list_b.size() : 0);
+    }
 
 private:
     TQuorval *d_window;
@@ -719,16 +786,17 @@ private:
 };
 
 // A change of the comparison's settings: undone by putting back the settings as they were.
-class TOptionsCommand : public QUndoCommand
+class TOptionsCommand : public TUndoCommand
 {
 public:
     TOptionsCommand(TQuorval *window, const Type::TOptions &before, const Type::TOptions &after)
-        : QUndoCommand(QStringLiteral("Change Options")), d_window(window), d_before(before),
+        : TUndoCommand(QStringLiteral("Change Options")), d_window(window), d_before(before),
           d_after(after)
     {
     }
-    void redo() override { d_window->Apply_Options(d_after); }
-    void undo() override { d_window->Apply_Options(d_before); }
+    void Redo() override { d_window->Apply_Options(d_after); }
+    void Undo() override { d_window->Apply_Options(d_before); }
+    std::size_t Entries_Added(bool) const override { return 0; }
 
 private:
     TQuorval *d_window;
@@ -747,8 +815,8 @@ void TQuorval::File_New()
 {
     if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
         return;
-    d_undo_stack->push(
-        new TListsCommand(this, Current_Lists(), EntryLists::TLists(), true, true, "New"));
+    TUndoCommand::Push(d_undo_stack, new TListsCommand(this, Current_Lists(), EntryLists::TLists(),
+                                                       true, true, "New"));
     d_data_file_name.clear();
 }
 
@@ -870,9 +938,11 @@ void TQuorval::File_Print()
     QPrinter printer;
     Record::Set_Up_Page(&printer);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted)
+    if (dialog.exec() != QDialog::Accepted || Print_Record(&printer))
         return;
-    if (!Print_Record(&printer))
+    if (!printer.outputFileName().isEmpty())
+        Show_Export_Error("Error Printing Record", "The record", printer.outputFileName());
+    else
         Run_Message_Box(
             "Error Printing Record",
             QString("The record cannot be printed: %1.").arg(d_last_error.toHtmlEscaped()),
@@ -956,7 +1026,7 @@ void TQuorval::Edit_Options()
     const Type::TOptions options = d_options_dialog->Options();
     if (options.remove_deviations != d_options.remove_deviations ||
         std::memcmp(&options.merge_distance, &d_options.merge_distance, sizeof(double)) != 0)
-        d_undo_stack->push(new TOptionsCommand(this, d_options, options));
+        TUndoCommand::Push(d_undo_stack, new TOptionsCommand(this, d_options, options));
     else
         Update();
 }
@@ -998,16 +1068,64 @@ void TQuorval::Edit_Copy()
 // Adds the clipboard's entries to the list that last had the focus; bad text changes nothing.
 void TQuorval::Edit_Paste()
 {
-    const QString text = QApplication::clipboard()->text();
-    if (text.trimmed().isEmpty())
-        return;
-    const EntryText::TParsed parsed = EntryText::Parse(text);
-    if (!parsed.Accepted()) {
-        Run_Message_Box("Entries Not Pasted", Refusal_Text("Nothing was pasted", parsed), QString(),
-                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
-        return;
+    QString refusal;
+    try {
+        const QString text = QApplication::clipboard()->text();
+        if (text.trimmed().isEmpty())
+            return;
+        const EntryText::TParsed parsed = EntryText::Parse(text);
+        const bool to_b = d_paste_target == d_entry_widget_b;
+        const std::size_t count = static_cast<std::size_t>(d_paste_target->Entry_Count());
+        if (!parsed.Accepted()) {
+            refusal = Refusal_Text("Nothing was pasted", parsed);
+        } else {
+            const std::size_t total = count + parsed.entries.size();
+            refusal = Entries_Refusal(to_b ? 0 : total, to_b ? total : 0, parsed.entries.size());
+            if (refusal.isEmpty() && !d_paste_target->Paste_Entries(parsed.entries))
+                refusal = Out_Of_Memory_Text();
+            if (!refusal.isEmpty())
+                refusal.prepend(QStringLiteral("Nothing was pasted: "));
+        }
+    } catch (const std::bad_alloc &) {
+        refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
     }
-    d_paste_target->Paste_Entries(parsed.entries);
+    if (!refusal.isEmpty())
+        Run_Message_Box("Entries Not Pasted", refusal, QString(), QMessageBox::Ok, QMessageBox::Ok,
+                        QMessageBox::Warning);
+}
+
+QString TQuorval::Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added)
+{
+    const QLocale english(QLocale::English);
+    const std::size_t most = std::max(entries_a, entries_b);
+    if (most > static_cast<std::size_t>(TEntryWidget::Max_Entries))
+        return QStringLiteral("set %1 would hold %2 entries; a set holds at most %3.")
+            .arg(entries_a >= entries_b ? "A" : "B", english.toString(qulonglong(most)),
+                 english.toString(TEntryWidget::Max_Entries));
+    if (!TEntryWidget::Room_For(added))
+        return Out_Of_Memory_Text();
+    return QString();
+}
+
+QString TQuorval::Out_Of_Memory_Text()
+{
+    return QStringLiteral("there is not enough memory; nothing was changed.");
+}
+
+void TQuorval::Undo_Or_Redo(bool undo)
+{
+    if (undo)
+        d_undo_stack->undo();
+    else
+        d_undo_stack->redo();
+    if (!TUndoCommand::Take_Out_Of_Memory())
+        return;
+    // The lists are as they were, but the history no longer matches them.
+    d_undo_stack->clear();
+    Run_Message_Box("Not Enough Memory",
+                    QStringLiteral("The change was not %1: %2 The history of changes was cleared.")
+                        .arg(undo ? "undone" : "made again", Out_Of_Memory_Text()),
+                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 void TQuorval::File_Import_A() { File_Import(false); }
@@ -1035,9 +1153,20 @@ void TQuorval::File_Import(bool set_b)
 
 bool TQuorval::Import_Data(const QString &file_name, bool set_b)
 {
+    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
+    try {
+        return Import_Entries(file_name, shown_name, set_b);
+    } catch (const std::bad_alloc &) {
+        d_last_error =
+            QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+        return false;
+    }
+}
+
+bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b)
+{
     EntryText::TParsed parsed;
     QString reason;
-    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
     if (!EntryText::Read_File(file_name, &parsed, &reason)) {
         d_last_error =
             QString("The file %1 cannot be imported: %2.").arg(shown_name, reason.toHtmlEscaped());
@@ -1046,6 +1175,13 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     if (!parsed.Accepted()) {
         d_last_error =
             Refusal_Text(QString("Nothing was imported from %1").arg(shown_name), parsed);
+        return false;
+    }
+    const QString refusal =
+        Entries_Refusal(set_b ? 0 : parsed.entries.size(), set_b ? parsed.entries.size() : 0,
+                        parsed.entries.size());
+    if (!refusal.isEmpty()) {
+        d_last_error = QString("Nothing was imported from %1: %2").arg(shown_name, refusal);
         return false;
     }
     EntryLists::TLists before;
@@ -1057,9 +1193,13 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     before.offset_b = d_entry_widget_b->Entry_Offset();
     EntryLists::TLists after = before;
     (set_b ? after.list_b : after.list_a) = std::move(parsed.entries);
-    d_undo_stack->push(new TListsCommand(this, std::move(before), std::move(after), !set_b, set_b,
-                                         set_b ? "Import Set B" : "Import Set A"));
-    return true;
+    if (TUndoCommand::Push(d_undo_stack,
+                           new TListsCommand(this, std::move(before), std::move(after), !set_b,
+                                             set_b, set_b ? "Import Set B" : "Import Set A")))
+        return true;
+    d_last_error =
+        QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+    return false;
 }
 
 void TQuorval::Help_About()

@@ -4,8 +4,8 @@
 #include "src/compute/comparison.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
-#include "src/documents/record.h"
 #include "src/compute/types.h"
+#include "src/documents/record.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -20,6 +20,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QGridLayout;
 class QLabel;
+class QPageLayout;
 class QPrinter;
 class QSettings;
 class QUndoStack;
@@ -66,7 +67,9 @@ public:
     bool Export_Data(const QString &file_name);
     // The record of the last comparison (see Record): into a PDF file, which is replaced only by a
     // complete new one, or on a printer the print dialog set up.
-    bool Export_Record(const QString &file_name);
+    // Printing into a file (the print dialog's choice) writes the PDF as Export_Record does, on
+    // the page the dialog set up.
+    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr);
     bool Print_Record(QPrinter *printer);
 
     // The state the commands work on, read-only.
@@ -143,10 +146,19 @@ private:
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
+    // Says in the status line when a file was written in place rather than replaced.
+    void Note_Written(const QString &file_name, bool in_place);
     // The error box of an export: what cannot be written to the file, and why (d_last_error).
     void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
     // Says which lines of refused entry text are bad, and why (rich text for the message box).
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
+    // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
+    // the entry limit, or no room in memory for the added ones; empty when they can.
+    static QString Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added);
+    static QString Out_Of_Memory_Text();
+    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b);
+    // Undo or Redo; one that memory has no room for changes nothing and clears the history.
+    void Undo_Or_Redo(bool undo);
     // Asks the question when the data is modified; true when the command may go ahead.
     bool Unsaved_Data_May_Go(TUnsaved_Question question);
     // Configures all six properties of the shared message box, runs it and returns the button.
@@ -183,7 +195,7 @@ private:
     TGraphWidget *d_en_graph;
     QLabel *d_status_label;
 
-    QSettings *d_settings;
+    QSettings *d_settings; // null where the settings file is not a regular file
     TMessageBox *d_message_box;
     TOptionsDialog *d_options_dialog; // created on first use, then reused
 
