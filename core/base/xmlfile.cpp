@@ -642,8 +642,8 @@ bool Is_Plain_Safe_Utf8(const QByteArray &data)
 {
     const uchar *p = reinterpret_cast<const uchar *>(data.constData());
     const uchar *const end = p + data.size();
-    if (end - p >= 5 && std::memcmp(p, "<?xml", 5) == 0 && end - p > 5 &&
-        (p[5] == ' ' || p[5] == '\t' || p[5] == '\n' || p[5] == '\r')) {
+    // The parser's input source takes an encoding from anything that begins with "<?xml".
+    if (end - p >= 5 && std::memcmp(p, "<?xml", 5) == 0) {
         p = Past_Plain_Declaration(p, end);
         if (p == nullptr)
             return false;
