@@ -17,8 +17,10 @@ constexpr double Range_Margin = 10.0;
 constexpr double Smallest_Combined_Uncertainty = 0.00001;
 constexpr double En_For_Zero_Uncertainty = 1000.0;
 
-// Not a number when any input is not finite, so that it is never mistaken for a result.
-double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, const double &uc_b)
+} // namespace
+
+double TComparison::En_Value(const double &dev_a, const double &dev_b, const double &uc_a,
+                             const double &uc_b)
 {
     if (!std::isfinite(dev_a) || !std::isfinite(dev_b) || !std::isfinite(uc_a) ||
         !std::isfinite(uc_b))
@@ -31,8 +33,6 @@ double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, co
         return std::fabs(dev_a - dev_b) / combined;
     return En_For_Zero_Uncertainty;
 }
-
-} // namespace
 
 TComparison::TComparison()
     : d_merge_distance(1.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0), d_range_min(0.0),

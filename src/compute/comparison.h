@@ -99,6 +99,10 @@ protected:
     // position returned when none does.
     double Taken_By(const double *candidates, std::size_t count, const double &position,
                     bool *taken) const;
+    // En of a position covered by both sets: 1000 where the combined uncertainty is 0.00001 or
+    // less; not a number when any input is not finite, so that it is never mistaken for a result.
+    static double En_Value(const double &dev_a, const double &dev_b, const double &uc_a,
+                           const double &uc_b);
 
     double d_merge_distance;
     std::vector<double> d_graph_positions;

@@ -32,24 +32,31 @@ enum TName {
     NAME_OTHER
 };
 
-constexpr std::string_view Names[] = {
-    "Data_Set_A_Offset", "Data_Set_B_Offset", "Data_Set_A", "Data_Set_B", "Align_Deviations",
-    "Position_Merge_Distance", "Entry", "Nominal", "Actual", "Uc", "Quorval_Data"};
+constexpr std::string_view Names[] = {"Data_Set_A_Offset",
+                                      "Data_Set_B_Offset",
+                                      "Data_Set_A",
+                                      "Data_Set_B",
+                                      "Align_Deviations",
+                                      "Position_Merge_Distance",
+                                      "Entry",
+                                      "Nominal",
+                                      "Actual",
+                                      "Uc",
+                                      "Quorval_Data"};
 
 inline bool Is_Blank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
 inline bool Is_Name_Character(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '-' || c == '.' || c == ':';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.' || c == ':';
 }
 
 // Characters of number and setting text that every parser reads as themselves: printable ASCII
 // without markup ("<", "&", and "]" and ">" of "]]>"), and blanks.
 inline bool Is_Text_Character(char c)
 {
-    return (c >= 0x20 && c < 0x7f && c != '&' && c != '<' && c != '>' && c != ']') ||
-           Is_Blank(c);
+    return (c >= 0x20 && c < 0x7f && c != '&' && c != '<' && c != '>' && c != ']') || Is_Blank(c);
 }
 
 std::string_view Trimmed(std::string_view text)
@@ -101,6 +108,7 @@ private:
     bool End_Tag(TName name);
     bool Text(std::string_view *text);
     bool Number(TName name, double *value);
+    template <typename TVisit> bool Children(TName parent, TVisit visit);
     bool Entry(Type::TEntryItem *item);
     bool Set(TName name, bool empty, std::vector<Type::TEntryItem> *items);
     bool Setting(TName name, DataFile::TContent *content);
@@ -217,41 +225,47 @@ bool TPlain_Reader::Number(TName name, double *value)
     return true;
 }
 
+// From just past the start tag of parent to past its end tag: visit(name, empty) reads each
+// child element from just past its start tag, blanks between them skipped.
+template <typename TVisit> bool TPlain_Reader::Children(TName parent, TVisit visit)
+{
+    for (;;) {
+        Skip_Blanks();
+        if (Take("</")) {
+            d_p -= 2;
+            return End_Tag(parent);
+        }
+        bool empty = false;
+        const TName name = Start_Tag(&empty);
+        if (name == NAME_OTHER || !visit(name, empty))
+            return false;
+    }
+}
+
 bool TPlain_Reader::Entry(Type::TEntryItem *item)
 {
     bool found[3] = {false, false, false};
     double *const fields[3] = {&item->nominal, &item->actual, &item->uc};
-    for (;;) {
-        Skip_Blanks();
-        if (Take("</"))
-            break;
-        bool empty = false;
-        const TName name = Start_Tag(&empty);
-        const int field = name - NAME_NOMINAL;
-        if (field < 0 || field > 2 || empty || found[field] || !Number(name, fields[field]))
-            return false;
-        found[field] = true;
-    }
-    d_p -= 2;
-    return found[0] && found[1] && found[2] && End_Tag(NAME_ENTRY);
+    return Children(NAME_ENTRY,
+                    [&](TName name, bool empty) {
+                        const int field = name - NAME_NOMINAL;
+                        if (field < 0 || field > 2 || empty || found[field])
+                            return false;
+                        found[field] = true;
+                        return Number(name, fields[field]);
+                    }) &&
+           found[0] && found[1] && found[2];
 }
 
 bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *items)
 {
-    if (empty)
-        return true;
-    for (;;) {
-        Skip_Blanks();
-        if (Take("</"))
-            break;
-        bool entry_empty = false;
-        Type::TEntryItem item;
-        if (Start_Tag(&entry_empty) != NAME_ENTRY || entry_empty || !Entry(&item))
-            return false;
-        items->push_back(item);
-    }
-    d_p -= 2;
-    return End_Tag(name);
+    return empty || Children(name, [&](TName child, bool child_empty) {
+               Type::TEntryItem item;
+               if (child != NAME_ENTRY || child_empty || !Entry(&item))
+                   return false;
+               items->push_back(item);
+               return true;
+           });
 }
 
 // The settings as the document reader takes them; anything it would refuse is its to refuse.
@@ -292,33 +306,24 @@ bool TPlain_Reader::Root(DataFile::TContent *content)
 
     bool found[NAME_ENTRY] = {};
     double ignored = 0.0;
-    for (;;) {
-        Skip_Blanks();
-        if (Take("</"))
-            break;
-        bool empty = false;
-        const TName name = Start_Tag(&empty);
-        if (name >= NAME_ENTRY || found[name] || (empty && name != NAME_SET_A && name != NAME_SET_B))
+    const bool read = Children(NAME_ROOT, [&](TName name, bool empty) {
+        if (name >= NAME_ENTRY || found[name] ||
+            (empty && name != NAME_SET_A && name != NAME_SET_B))
             return false;
         found[name] = true;
-        bool read = false;
         switch (name) {
         case NAME_OFFSET_A:
         case NAME_OFFSET_B:
             // A version 1 file's offset elements are not looked at.
-            read = Number(name, content->version == 1    ? &ignored
+            return Number(name, content->version == 1   ? &ignored
                                 : name == NAME_OFFSET_A ? &content->offset_a
                                                         : &content->offset_b);
-            break;
-        case NAME_SET_A: read = Set(name, empty, &content->entries_a); break;
-        case NAME_SET_B: read = Set(name, empty, &content->entries_b); break;
-        default: read = Setting(name, content); break;
+        case NAME_SET_A: return Set(name, empty, &content->entries_a);
+        case NAME_SET_B: return Set(name, empty, &content->entries_b);
+        default: return Setting(name, content);
         }
-        if (!read)
-            return false;
-    }
-    d_p -= 2;
-    return End_Tag(NAME_ROOT) && found[NAME_SET_A] && found[NAME_SET_B] &&
+    });
+    return read && found[NAME_SET_A] && found[NAME_SET_B] &&
            (content->version == 1 || (found[NAME_OFFSET_A] && found[NAME_OFFSET_B]));
 }
 

@@ -113,8 +113,7 @@ inline bool Load_Document_File(const QString &file_name, DataFile::TContent *con
         content, error);
 }
 
-inline bool Load_Document_Data(const QByteArray &data, DataFile::TContent *content,
-                               QString *error)
+inline bool Load_Document_Data(const QByteArray &data, DataFile::TContent *content, QString *error)
 {
     return Detail::Load(
         [&data](TXmlFile *xml, int *version) {

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 class TLiteral_Comparison : public TComparison
@@ -70,8 +69,9 @@ public:
         }
 
         // Positions that are not a number last.
-        const auto numbers_end = std::stable_partition(
-            d_graph_positions.begin(), d_graph_positions.end(), [](double p) { return !std::isnan(p); });
+        const auto numbers_end =
+            std::stable_partition(d_graph_positions.begin(), d_graph_positions.end(),
+                                  [](double p) { return !std::isnan(p); });
         std::sort(d_graph_positions.begin(), numbers_end);
         for (const double p : d_graph_positions) {
             TExportData row;
@@ -91,24 +91,10 @@ public:
             if (row.uc_b_valid)
                 row.uc_b = b_uc;
             if (row.Has_En())
-                row.en_value = En(row.dev_a, row.dev_b, row.uc_a_adj, row.uc_b);
+                row.en_value = En_Value(row.dev_a, row.dev_b, row.uc_a_adj, row.uc_b);
             d_export_rows.push_back(row);
         }
         return true;
-    }
-
-private:
-    // Not a number from inputs that are not finite; 1000 where the combined uncertainty is
-    // 0.00001 or less.
-    static double En(double dev_a, double dev_b, double uc_a, double uc_b)
-    {
-        if (!std::isfinite(dev_a) || !std::isfinite(dev_b) || !std::isfinite(uc_a) ||
-            !std::isfinite(uc_b))
-            return std::numeric_limits<double>::quiet_NaN();
-        double combined = std::sqrt(uc_a * uc_a + uc_b * uc_b);
-        if (std::isinf(combined))
-            combined = std::hypot(uc_a, uc_b);
-        return combined > 0.00001 ? std::fabs(dev_a - dev_b) / combined : 1000.0;
     }
 };
 
