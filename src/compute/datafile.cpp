@@ -443,19 +443,6 @@ bool TStream_Reader::Read(DataFile::TContent *content)
 
 // ---- Loading ----
 
-// The document reader on bytes already read, with the messages of a file when from_file.
-void Read_Document(const QByteArray &data, bool from_file, DataFile::TContent *content)
-{
-    TXmlFile xml_file;
-    int version = 0;
-    if (from_file)
-        xml_file.Open_File_Data(data, Identification, &version, true);
-    else
-        xml_file.Open_Data(data, Identification, &version, true);
-    Check_Version(version);
-    Read_Content(&xml_file, version, content);
-}
-
 // The byte reader where it takes the document, else the streaming reader where it takes it, the
 // document reader otherwise. The last two start from the same checks of the bytes, which refuse
 // alike for both; what the byte reader takes passes those checks.
@@ -485,7 +472,7 @@ void Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
             *reader = DataFile::READER_STREAM;
         return;
     }
-    Read_Document(data, from_file, content);
+    DataFile::Read_Document(data, from_file, content);
 }
 
 QString Load_Error(const TXmlFileException &exception)
@@ -553,6 +540,19 @@ bool Load_Data(const QByteArray &data, TContent *content, QString *error, TReade
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
     return Attempt(Load_Error, error, [&] { Read_Bytes(data, false, content, reader); });
+}
+
+void Read_Document(const QByteArray &data, bool from_file, TContent *content)
+{
+    QUORVAL_ASSERT(content != nullptr);
+    TXmlFile xml_file;
+    int version = 0;
+    if (from_file)
+        xml_file.Open_File_Data(data, Identification, &version, true);
+    else
+        xml_file.Open_Data(data, Identification, &version, true);
+    Check_Version(version);
+    Read_Content(&xml_file, version, content);
 }
 
 bool Read_Stream(const QString &text, TContent *content)

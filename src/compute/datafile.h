@@ -59,6 +59,10 @@ bool Load_File(const QString &file_name, TContent *content, QString *error,
 bool Load_Data(const QByteArray &data, TContent *content, QString *error,
                TReader *reader = nullptr);
 
+// The document reader alone, the reader of last resort of Load_File and Load_Data: the whole
+// document through TXmlFile, with the messages of a file (from_file) or of data. Throws
+// TXmlFileException; *content is written only once everything is read.
+void Read_Document(const QByteArray &data, bool from_file, TContent *content);
 // The byte reader alone, on the bytes of a data file: it takes only documents of the plain shape
 // that Quorval writes, which every XML parser reads alike (ASCII, no references, comments or
 // other markup), and reads them exactly as the document reader does; true with *content set for
