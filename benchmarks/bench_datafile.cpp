@@ -7,6 +7,7 @@
 #include "bench_support.h"
 
 #include "src/window/entrywidget.h"
+#include "tests/reference/document_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>
