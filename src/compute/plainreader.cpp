@@ -346,15 +346,14 @@ bool Read_Plain(const char *data, std::size_t size, TContent *content)
 {
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(data != nullptr || size == 0);
-    // Entries of the lab's layout take about 140 bytes each: reserved once for both sets.
+    // An entry as Quorval writes it takes about 150 bytes: room for two sets of the same size,
+    // reserved once.
     TContent read;
-    read.entries_a.reserve(size / 300);
-    read.entries_b.reserve(size / 300);
+    read.entries_a.reserve(size / 256);
+    read.entries_b.reserve(size / 256);
     TPlain_Reader reader(data, data + size);
     if (!reader.Read(&read))
         return false;
-    read.entries_a.shrink_to_fit();
-    read.entries_b.shrink_to_fit();
     *content = std::move(read);
     return true;
 }
