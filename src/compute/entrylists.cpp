@@ -9,6 +9,18 @@ namespace EntryLists {
 
 double To_Number(const QString &text)
 {
+    // Plain decimal text, such as every number a data file holds, is read without Qt's copy of
+    // it into a byte string.
+    char ascii[64];
+    const int size = text.size();
+    if (size <= static_cast<int>(sizeof ascii)) {
+        int i = 0;
+        for (const QChar *p = text.constData(); i < size && p[i].unicode() < 0x80; ++i)
+            ascii[i] = static_cast<char>(p[i].unicode());
+        double value = 0.0;
+        if (i == size && Read_Plain_Number(ascii, ascii + size, &value))
+            return value;
+    }
     bool ok = false;
     const double value = text.toDouble(&ok);
     // "inf", "nan" and overflowing exponents parse, but must never reach the comparison.
