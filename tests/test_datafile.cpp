@@ -536,6 +536,14 @@ private slots:
                     Set_B(Plain_Entry)) +
                    "<!-- after --><?after?>"
             << true << true;
+        QTest::newRow("comments between elements")
+            << Root(Offsets + "<!---->" + Set_A +
+                    Set_B("<!-- n -->" + Plain_Entry + "<!--x-->"))
+                       .replace("<Quorval_Data", "<!-- made by hand -->\n<Quorval_Data") +
+                   "<!-- end -->"
+            << true << true;
+        QTest::newRow("comment with two hyphens inside")
+            << Root(Offsets + "<!-- a -- b -->" + Set_A + Set_B(Plain_Entry)) << false << false;
         QTest::newRow("comment before the number")
             << Root(Offsets + Set_A +
                     Set_B("<Nominal><!--x-->1</Nominal><Actual>2</Actual>"

@@ -2,8 +2,9 @@
 // straight from the bytes. It takes a document only where every byte belongs to that shape, and
 // such a document reads through any XML parser alike: ASCII, an optional XML declaration of
 // version 1.0 in UTF-8, the known elements each at most once (every "Entry" with its three
-// numbers), blanks between them, number text of printable characters without references, and
-// nothing else (no comments, CDATA, processing instructions, document type, other attributes).
+// numbers), blanks and comments between them, number text of printable characters without
+// references, and nothing else (no CDATA, processing instructions, document type, other
+// attributes).
 // What it does not take goes to the other readers, which give the result or the message.
 
 #include "src/compute/datafile.h"
@@ -59,6 +60,8 @@ inline bool Is_Text_Character(char c)
     return (c >= 0x20 && c < 0x7f && c != '&' && c != '<' && c != '>' && c != ']') || Is_Blank(c);
 }
 
+inline bool Is_Comment_Character(char c) { return (c >= 0x20 && c < 0x7f) || Is_Blank(c); }
+
 std::string_view Trimmed(std::string_view text)
 {
     while (!text.empty() && Is_Blank(text.front()))
@@ -100,6 +103,7 @@ private:
             ++d_p;
         return d_p > start;
     }
+    bool Skip_Blanks_And_Comments();
     bool Quoted(std::string_view *value);
     bool Attribute(std::string_view name, std::string_view *value);
     bool Declaration();
@@ -227,10 +231,28 @@ bool TPlain_Reader::Number(TName name, double *value)
 
 // From just past the start tag of parent to past its end tag: visit(name, empty) reads each
 // child element from just past its start tag, blanks between them skipped.
-template <typename TVisit> bool TPlain_Reader::Children(TName parent, TVisit visit)
+// Blanks and comments between elements, which every reader passes over. A comment holds
+// printable ASCII and blanks, and no "--" but its end; false for any other.
+bool TPlain_Reader::Skip_Blanks_And_Comments()
 {
     for (;;) {
         Skip_Blanks();
+        if (!Take("<!--"))
+            return true;
+        while (!Take("-->")) {
+            if (d_p == d_end || !Is_Comment_Character(*d_p) ||
+                (d_p[0] == '-' && d_p + 1 < d_end && d_p[1] == '-'))
+                return false;
+            ++d_p;
+        }
+    }
+}
+
+template <typename TVisit> bool TPlain_Reader::Children(TName parent, TVisit visit)
+{
+    for (;;) {
+        if (!Skip_Blanks_And_Comments())
+            return false;
         if (Take("</")) {
             d_p -= 2;
             return End_Tag(parent);
@@ -331,11 +353,9 @@ bool TPlain_Reader::Read(DataFile::TContent *content)
 {
     if (d_p < d_end && *d_p == '<' && d_end - d_p > 1 && d_p[1] == '?' && !Declaration())
         return false;
-    Skip_Blanks();
-    if (!Root(content))
+    if (!Skip_Blanks_And_Comments() || !Root(content))
         return false;
-    Skip_Blanks();
-    return d_p == d_end;
+    return Skip_Blanks_And_Comments() && d_p == d_end;
 }
 
 } // namespace
