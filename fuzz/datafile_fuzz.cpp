@@ -2,6 +2,7 @@
 // and must survive a save and a second load unchanged: writing that again gives the same bytes.
 
 #include "src/compute/datafile.h"
+#include "src/compute/details.h"
 
 #include <QByteArray>
 #include <QString>
@@ -52,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Require_Finite(content.entries_a);
     Require_Finite(content.entries_b);
     Require(std::isfinite(DataFile::Relative_Offset_B(content)), "relative offset not finite");
+    Require(Details::First_Fault(content.details).isEmpty(), "a refused text was loaded");
 
     QByteArray first;
     Require(DataFile::Save_Data(content, &first, &error), "saving what was loaded failed");
@@ -61,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Require(again.entries_a.size() == content.entries_a.size()
                 && again.entries_b.size() == content.entries_b.size(),
             "entries lost in a round trip");
+    Require(again.details == content.details, "texts changed in a round trip");
     QByteArray second;
     Require(DataFile::Save_Data(again, &second, &error), "saving the reloaded content failed");
     Require(first == second, "save, load, save changed the bytes");

@@ -5,7 +5,7 @@
 // reader takes on its own must be what the document reader reads. Most arbitrary bytes are no data file at all, so each input is also
 // placed into a sound data file where the readers could differ most: as a number's text, among
 // the entries of a set, as attributes of an entry, before the root element, and as the text of
-// the comparison's settings and among them after the sets.
+// the comparison's settings and of the identification texts and among them after the sets.
 
 #include "core/base/xmlfile.h"
 #include "src/compute/datafile.h"
@@ -119,5 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                                   "<Position_Merge_Distance>" +
                                   bytes + "</Position_Merge_Distance>"));
     Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), "10.00000", bytes));
+    Compare_Readers(Data_File(QByteArray(), QByteArray(), QByteArray(), "10.00000",
+                              "<Item>" + bytes + "</Item><Remarks>" + bytes + "</Remarks>"));
     return 0;
 }

@@ -205,8 +205,16 @@ private slots:
         QVERIFY(dir.isValid());
         const QString file_name = dir.filePath("run1.quorval");
         QString error;
-        QVERIFY(DataFile::Save_File(file_name, content, &error));
+        QString checksum;
+        QVERIFY(DataFile::Save_File(file_name, content, &error, nullptr, &checksum));
         QCOMPARE(Read_All(file_name), QByteArray(Two_One_Entry_Sets));
+        // What sha256sum prints for those bytes, on saving and on loading them.
+        const QString sha256 = "d70b902e6ddb5a7d57e758c7048274acd095f44bc4950683a2133a0db454dbcb";
+        QCOMPARE(checksum, sha256);
+        DataFile::TContent loaded;
+        checksum.clear();
+        QVERIFY(DataFile::Load_File(file_name, &loaded, &error, nullptr, &checksum));
+        QCOMPARE(checksum, sha256);
 
         // The comparison's settings follow the sets, each only where it is not the default.
         QCOMPARE(Saved(DataFile::Content_Of(DataFile::Lists_Of(content))), Saved(content));
@@ -217,6 +225,28 @@ private slots:
                          "    <Align_Deviations>false</Align_Deviations>\n"
                          "    <Position_Merge_Distance>0.00000</Position_Merge_Distance>\n"
                          "</Quorval_Data>"));
+
+        // Then the identification texts that are not empty, in their order, as kept (trimmed,
+        // "\n" line breaks), and read back as written by every reader.
+        Type::TDetails details;
+        details.item = QStringLiteral(" Gauge blocks \u00e9 S/N 1 ");
+        details.operator_name = QStringLiteral("A. B. & C.");
+        details.remarks = QStringLiteral("line 1\r\nline <2>");
+        const QByteArray with_details =
+            Saved(DataFile::Content_Of(DataFile::Lists_Of(content), Type::TOptions(), details));
+        QCOMPARE(with_details,
+                 QByteArray(Two_One_Entry_Sets)
+                     .replace("</Quorval_Data>",
+                              "    <Item>Gauge blocks \xc3\xa9 S/N 1</Item>\n"
+                              "    <Operator>A. B. &amp; C.</Operator>\n"
+                              "    <Remarks>line 1\nline &lt;2></Remarks>\n"
+                              "</Quorval_Data>"));
+        const TBoth both = Load_Both(with_details);
+        QVERIFY(both.read);
+        QCOMPARE(both.content.details.item, QStringLiteral("Gauge blocks \u00e9 S/N 1"));
+        QCOMPARE(both.content.details.operator_name, details.operator_name);
+        QCOMPARE(both.content.details.remarks, QStringLiteral("line 1\nline <2>"));
+        QVERIFY(both.content.details.set_a_description.isEmpty());
     }
 
     void Writes_Empty_Sets_Rounded_Sorted_Numbers()
@@ -699,6 +729,33 @@ private slots:
             << Root(Offsets + Set_A + Set_B(Plain_Entry) +
                     "<Position_Merge_Distance>-1</Position_Merge_Distance>")
             << false << false;
+
+        const QByteArray sets = Offsets + Set_A + Set_B(Plain_Entry);
+        QTest::newRow("details, plain")
+            << Root("<Item>\n Block &amp; [1] \r\n</Item><Operator/>" + sets +
+                    "<Remarks>a\r\nb\rc</Remarks><Set_A_Description></Set_A_Description>")
+            << true << true;
+        QTest::newRow("details outside ASCII, first of duplicates")
+            << Root(sets + "<Set_B_Description>PTB \xe2\x80\x93 2024</Set_B_Description>"
+                           "<Set_B_Description>x</Set_B_Description>")
+            << true << true;
+        QTest::newRow("details with a comment, CDATA, an element")
+            << Root(sets + "<Item>a<!--c-->b</Item><Operator> x <![CDATA[<y>]]> </Operator>"
+                           "<Remarks>1<b>2</b>3</Remarks>")
+            << true << false;
+        QTest::newRow("details with character references")
+            << Root(sets + "<Remarks>a&#13;&#10;b&#x2014;</Remarks>") << true << false;
+        QTest::newRow("details of blanks only")
+            << Root(sets + "<Item>  \n </Item><Operator>\xc2\xa0</Operator>") << true << true;
+        QTest::newRow("tab in details") << Root(sets + "<Operator>a\tb</Operator>") << false
+                                        << false;
+        QTest::newRow("control character reference in details")
+            << Root(sets + "<Remarks>a&#x85;b</Remarks>") << false << false;
+        QTest::newRow("details of 1000 characters, one outside the basic plane")
+            << Root(sets + "<Item>" + QByteArray(999, 'x') + "\xf0\x9f\x98\x80</Item>") << true
+            << true;
+        QTest::newRow("details of 1001 characters")
+            << Root(sets + "<Item>" + QByteArray(1001, 'x') + "</Item>") << false << false;
     }
 
     void Both_Readers_Agree_On_Hand_Made_Documents()
@@ -835,6 +892,9 @@ private slots:
         b = a;
         b.version = 1;
         QVERIFY(!DataFile::Identical(a, b));
+        b = a;
+        b.details.remarks = QStringLiteral("x");
+        QVERIFY(!DataFile::Identical(a, b));
     }
 
     void Refuses_Damaged_Documents_data()
@@ -890,6 +950,14 @@ private slots:
             << sound + "<Position_Merge_Distance>1e999</Position_Merge_Distance></Quorval_Data>"
             << "ERR  Load_Data: ERR:  Node 'Position_Merge_Distance' holds '1e999', which is not "
                "a distance of 0 mm or more.";
+        QTest::newRow("control character in details")
+            << sound + "<Item>ok</Item><Remarks>a\x7f</Remarks></Quorval_Data>"
+            << "ERR  Load_Data: ERR:  Node 'Remarks' holds the control character U+007F.";
+        QTest::newRow("details too long")
+            << sound + "<Set_A_Description>" + QByteArray(1200, 'x') +
+                   "</Set_A_Description></Quorval_Data>"
+            << "ERR  Load_Data: ERR:  Node 'Set_A_Description' holds 1200 characters, more than "
+               "1000.";
     }
 
     void Refuses_Damaged_Documents()

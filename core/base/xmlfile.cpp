@@ -1124,7 +1124,7 @@ QByteArray TXmlFile::Serialise(bool compact) const
     return encoder->fromUnicode(text);
 }
 
-void TXmlFile::Write_File(bool compact, bool *in_place)
+void TXmlFile::Write_File(bool compact, bool *in_place, QByteArray *written)
 {
     const QFileInfo info(d_file_name);
     if (info.exists() && !info.isWritable())
@@ -1134,9 +1134,12 @@ void TXmlFile::Write_File(bool compact, bool *in_place)
     // The whole text is made first and then replaces the file in one step, so a failure at any
     // point leaves an existing file as it was.
     QString reason;
-    if (!SafeWrite::Write_File(d_file_name, Serialise(compact), &reason, in_place))
+    const QByteArray data = Serialise(compact);
+    if (!SafeWrite::Write_File(d_file_name, data, &reason, in_place))
         throw Data_Error(
             QStringLiteral("ERR:  Cannot write file '%1'.  Reason: %2").arg(d_file_name, reason));
+    if (written != nullptr)
+        *written = data;
 }
 
 void TXmlFile::Write_Data(QByteArray *data, bool compact)

@@ -79,8 +79,9 @@ public:
     void Write_Attribute(QDomElement *node, const QString &name, const double &value,
                          int precision);
     void Write_Attribute(QDomElement *node, const QString &name, int value);
-    // *in_place (when given) tells whether the file was written in place (see SafeWrite).
-    void Write_File(bool compact, bool *in_place = nullptr);
+    // *in_place (when given) tells whether the file was written in place (see SafeWrite);
+    // *written (when given) receives the bytes written.
+    void Write_File(bool compact, bool *in_place = nullptr, QByteArray *written = nullptr);
     void Write_Data(QByteArray *data, bool compact);
 
     // The identification and document type name found by the last successful open.

@@ -2,15 +2,18 @@
 
 #include "core/base/assertion.h"
 #include "core/base/xmlfile.h"
+#include "src/compute/details.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
 
+#include <QCryptographicHash>
 #include <QDomElement>
 #include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -147,6 +150,45 @@ void Write_Set(TXmlFile *xml_file, const QString &set_name,
     }
 }
 
+// The text of an identification element as the document holds it: all its text and CDATA, as
+// kept (Details::Normalised); a text Details::Fault refuses is refused with the element's name.
+QString Read_Detail(const QDomElement &element)
+{
+    QString text;
+    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling())
+        if (child.isText() || child.isCDATASection())
+            text += child.nodeValue();
+    text = Details::Normalised(text);
+    const QString fault = Details::Fault(text);
+    if (!fault.isEmpty())
+        throw TXmlFileException(
+            QStringLiteral("ERR:  Node '%1' %2.").arg(element.tagName(), fault),
+            TXmlFileException::DATA_ERROR);
+    return text;
+}
+
+void Read_Details(const TXmlFile *xml_file, Type::TDetails *details)
+{
+    for (int i = 0; i < Details::Count; ++i) {
+        const QDomElement element = xml_file->Get_Node(
+            &xml_file->d_root_node, QLatin1String(Details::Element_Names[i]), true);
+        if (!element.isNull())
+            *Details::Field(details, i) = Read_Detail(element);
+    }
+}
+
+void Write_Details(TXmlFile *xml_file, const Type::TDetails &details)
+{
+    for (int i = 0; i < Details::Count; ++i) {
+        const QString text = Details::Normalised(Details::Field(details, i));
+        if (text.isEmpty())
+            continue;
+        QDomElement element = xml_file->Create_Node(&xml_file->d_root_node,
+                                                    QLatin1String(Details::Element_Names[i]));
+        xml_file->Write_Text_Node(&element, text);
+    }
+}
+
 // Reads an opened file of version 1 or 2; *content is written only once everything is read.
 void Read_Content(const TXmlFile *xml_file, int version, DataFile::TContent *content)
 {
@@ -160,6 +202,7 @@ void Read_Content(const TXmlFile *xml_file, int version, DataFile::TContent *con
     read.entries_a = Read_Set(xml_file, Name_Set_A);
     read.entries_b = Read_Set(xml_file, Name_Set_B);
     Read_Settings(xml_file, &read);
+    Read_Details(xml_file, &read.details);
     *content = std::move(read);
 }
 
@@ -220,6 +263,7 @@ private:
     bool Read_Children(const QString *const (&names)[Count], bool (&found)[Count], TRead read);
     template <typename TTake> bool Read_Text(TTake take);
     bool Read_Number(double *value);
+    bool Read_Detail(QString *text);
     bool Read_Entry(Type::TEntryItem *item);
     bool Read_Set(std::vector<Type::TEntryItem> *items);
     bool Read_Root(DataFile::TContent *content);
@@ -319,6 +363,28 @@ bool TStream_Reader::Read_Number(double *value)
     });
 }
 
+// From the start tag of an identification element to its end. Only plain text is taken, which
+// the document reader reads alike; a comment, CDATA or an element inside is the document
+// reader's to read, and a text Details::Fault refuses is its to refuse.
+bool TStream_Reader::Read_Detail(QString *text)
+{
+    QString read;
+    for (;;) {
+        if (!Next())
+            return false;
+        if (d_reader.isEndElement())
+            break;
+        if (!d_reader.isCharacters() || d_reader.isCDATA())
+            return false;
+        read += d_reader.text();
+    }
+    read = Details::Normalised(read);
+    if (!Details::Fault(read).isEmpty())
+        return false;
+    *text = read;
+    return true;
+}
+
 // From a start tag to the end of its element: visit() is called at the start tag of each child
 // element and reads or skips that element whole.
 template <typename TVisit> bool TStream_Reader::For_Each_Child(TVisit visit)
@@ -392,9 +458,15 @@ bool TStream_Reader::Read_Root(DataFile::TContent *content)
 
     // Version 1 files do not look at offset elements. A damaged setting is the document
     // reader's to refuse, with its message.
-    static const QString *const names[] = {&Name_Offset_A, &Name_Offset_B, &Name_Set_A,
-                                           &Name_Set_B,    &Name_Align,    &Name_Merge_Distance};
-    bool found[] = {false, false, false, false, false, false};
+    static const QString detail_names[Details::Count] = {
+        QLatin1String(Details::Element_Names[0]), QLatin1String(Details::Element_Names[1]),
+        QLatin1String(Details::Element_Names[2]), QLatin1String(Details::Element_Names[3]),
+        QLatin1String(Details::Element_Names[4])};
+    static const QString *const names[] = {
+        &Name_Offset_A,   &Name_Offset_B,   &Name_Set_A,      &Name_Set_B,
+        &Name_Align,      &Name_Merge_Distance, &detail_names[0], &detail_names[1],
+        &detail_names[2], &detail_names[3], &detail_names[4]};
+    bool found[std::size(names)] = {};
     const bool version_1 = content->version == 1;
     const bool read = Read_Children(names, found, [&](std::size_t child) {
         switch (child) {
@@ -407,11 +479,13 @@ bool TStream_Reader::Read_Root(DataFile::TContent *content)
                 content->align_deviations = true;
                 return Align_Of(text, &*content->align_deviations);
             });
-        default:
+        case 5:
             return Read_Text([content](const QString &text) {
                 content->merge_distance = 0.0;
                 return Merge_Distance_Of(text, &*content->merge_distance);
             });
+        default:
+            return Read_Detail(Details::Field(&content->details, static_cast<int>(child) - 6));
         }
     });
     return read && found[2] && found[3] && (version_1 || (found[0] && found[1]));
@@ -525,14 +599,20 @@ void Build_Document(TXmlFile *xml_file, const TContent &content)
     const double distance = content.merge_distance.value_or(defaults.merge_distance);
     if (distance != defaults.merge_distance)
         Write_Number(xml_file, &xml_file->d_root_node, Name_Merge_Distance, distance);
+    Write_Details(xml_file, content.details);
 }
 
-bool Load_File(const QString &file_name, TContent *content, QString *error, TReader *reader)
+bool Load_File(const QString &file_name, TContent *content, QString *error, TReader *reader,
+               QString *checksum)
 {
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error,
-                   [&] { Read_Bytes(TXmlFile::Read_File(file_name), true, content, reader); });
+    return Attempt(Load_Error, error, [&] {
+        const QByteArray data = TXmlFile::Read_File(file_name);
+        Read_Bytes(data, true, content, reader);
+        if (checksum != nullptr)
+            *checksum = Checksum(data);
+    });
 }
 
 bool Load_Data(const QByteArray &data, TContent *content, QString *error, TReader *reader)
@@ -562,15 +642,24 @@ bool Read_Stream(const QString &text, TContent *content)
     return reader.Read(content);
 }
 
-bool Save_File(const QString &file_name, const TContent &content, QString *error, bool *in_place)
+bool Save_File(const QString &file_name, const TContent &content, QString *error, bool *in_place,
+               QString *checksum)
 {
     QUORVAL_ASSERT(error != nullptr);
     return Attempt(Save_Error, error, [&] {
         TXmlFile xml_file;
         xml_file.d_file_name = file_name;
         Build_Document(&xml_file, content);
-        xml_file.Write_File(false, in_place);
+        QByteArray written;
+        xml_file.Write_File(false, in_place, checksum != nullptr ? &written : nullptr);
+        if (checksum != nullptr)
+            *checksum = Checksum(written);
     });
+}
+
+QString Checksum(const QByteArray &data)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
 bool Save_Data(const TContent &content, QByteArray *data, QString *error)
@@ -603,7 +692,7 @@ bool Identical(const TContent &a, const TContent &b)
     return a.version == b.version && Same_Bits(a.offset_a, b.offset_a) &&
            Same_Bits(a.offset_b, b.offset_b) && Same_Items(a.entries_a, b.entries_a) &&
            Same_Items(a.entries_b, b.entries_b) && a.align_deviations == b.align_deviations &&
-           same_distance;
+           same_distance && a.details == b.details;
 }
 
 double Relative_Offset_B(const TContent &content)
@@ -642,9 +731,11 @@ Type::TOptions Options_Of(const TContent &content, Type::TOptions options)
     return options;
 }
 
-TContent Content_Of(const EntryLists::TLists &lists, const Type::TOptions &options)
+TContent Content_Of(const EntryLists::TLists &lists, const Type::TOptions &options,
+                    const Type::TDetails &details)
 {
     TContent content;
+    content.details = details;
     content.align_deviations = options.remove_deviations;
     content.merge_distance = options.merge_distance;
     content.entries_a = EntryLists::With_Offset(lists.list_a, lists.offset_a);

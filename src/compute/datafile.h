@@ -36,6 +36,8 @@ struct TContent
     // files of default comparisons keep their bytes.
     std::optional<bool> align_deviations;
     std::optional<double> merge_distance;
+    // The identification texts, each element written only when its text is not empty.
+    Type::TDetails details;
 };
 
 // Builds the version 2 document of content in xml_file (entries written sorted by actual, numbers
@@ -54,8 +56,9 @@ enum TReader {
 // (Read_Plain) reads what it takes, then the streaming reader (Read_Stream); anything else is
 // read by the document reader, which gives the result or the error. *reader, when given, tells
 // which one decided.
+// *checksum, when given, becomes the SHA-256 of the file's bytes (lower-case hex) on success.
 bool Load_File(const QString &file_name, TContent *content, QString *error,
-               TReader *reader = nullptr);
+               TReader *reader = nullptr, QString *checksum = nullptr);
 bool Load_Data(const QByteArray &data, TContent *content, QString *error,
                TReader *reader = nullptr);
 
@@ -75,10 +78,12 @@ bool Read_Plain(const char *data, std::size_t size, TContent *content);
 bool Read_Stream(const QString &text, TContent *content);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
 bool Save_File(const QString &file_name, const TContent &content, QString *error,
-               bool *in_place = nullptr);
+               bool *in_place = nullptr, QString *checksum = nullptr);
+// The SHA-256 of bytes, in lower-case hex as sha256sum prints it.
+QString Checksum(const QByteArray &data);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
-// Whether two contents hold the same version, offsets, entries and settings, bit for bit (the
+// Whether two contents hold the same version, offsets, entries, settings and details, bit for bit (the
 // sign of a zero included).
 bool Identical(const TContent &a, const TContent &b);
 
@@ -93,7 +98,8 @@ EntryLists::TLists Lists_Of(const TContent &content);
 Type::TOptions Options_Of(const TContent &content, Type::TOptions options);
 // What is saved of the entry lists and the comparison's settings: each set with its offset added.
 TContent Content_Of(const EntryLists::TLists &lists,
-                    const Type::TOptions &options = Type::TOptions());
+                    const Type::TOptions &options = Type::TOptions(),
+                    const Type::TDetails &details = Type::TDetails());
 
 } // namespace DataFile
 

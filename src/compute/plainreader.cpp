@@ -10,9 +10,13 @@
 #include "src/compute/datafile.h"
 
 #include "core/base/assertion.h"
+#include "src/compute/details.h"
 #include "src/compute/entrylists.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -25,6 +29,8 @@ enum TName {
     NAME_SET_B,
     NAME_ALIGN,
     NAME_MERGE_DISTANCE,
+    NAME_DETAIL_FIRST, // the identification texts, in Details' order
+    NAME_DETAIL_LAST = NAME_DETAIL_FIRST + Details::Count - 1,
     NAME_ENTRY,
     NAME_NOMINAL,
     NAME_ACTUAL,
@@ -39,6 +45,11 @@ constexpr std::string_view Names[] = {"Data_Set_A_Offset",
                                       "Data_Set_B",
                                       "Align_Deviations",
                                       "Position_Merge_Distance",
+                                      "Item",
+                                      "Set_A_Description",
+                                      "Set_B_Description",
+                                      "Operator",
+                                      "Remarks",
                                       "Entry",
                                       "Nominal",
                                       "Actual",
@@ -116,6 +127,7 @@ private:
     bool Entry(Type::TEntryItem *item);
     bool Set(TName name, bool empty, std::vector<Type::TEntryItem> *items);
     bool Setting(TName name, DataFile::TContent *content);
+    bool Detail(TName name, bool empty, QString *text);
     bool Root(DataFile::TContent *content);
 
     const char *d_p;
@@ -311,6 +323,39 @@ bool TPlain_Reader::Setting(TName name, DataFile::TContent *content)
     return true;
 }
 
+// An identification text of printable ASCII, line breaks and the five predefined entities, which
+// every parser reads alike; anything else, and a text that Details::Fault refuses, is the other
+// readers' to read or refuse.
+bool TPlain_Reader::Detail(TName name, bool empty, QString *text)
+{
+    static constexpr std::string_view Entities[][2] = {
+        {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}};
+    std::string read;
+    while (!empty && d_p < d_end && *d_p != '<') {
+        if (*d_p == '&') {
+            const auto entity =
+                std::find_if(std::begin(Entities), std::end(Entities),
+                             [this](const std::string_view(&pair)[2]) { return Take(pair[0]); });
+            if (entity == std::end(Entities))
+                return false;
+            read += (*entity)[1];
+        } else if (*d_p == ']' && d_end - d_p >= 3 && std::memcmp(d_p, "]]>", 3) == 0) {
+            return false; // not well-formed in text
+        } else if (Is_Text_Character(*d_p) || *d_p == '>' || *d_p == ']') {
+            read += *d_p++;
+        } else {
+            return false;
+        }
+    }
+    if (!empty && !End_Tag(name))
+        return false;
+    const QString kept = Details::Normalised(QString::fromLatin1(read.data(), int(read.size())));
+    if (!Details::Fault(kept).isEmpty())
+        return false;
+    *text = kept;
+    return true;
+}
+
 bool TPlain_Reader::Root(DataFile::TContent *content)
 {
     std::string_view version;
@@ -329,8 +374,9 @@ bool TPlain_Reader::Root(DataFile::TContent *content)
     bool found[NAME_ENTRY] = {};
     double ignored = 0.0;
     const bool read = Children(NAME_ROOT, [&](TName name, bool empty) {
+        const bool detail = name >= NAME_DETAIL_FIRST && name <= NAME_DETAIL_LAST;
         if (name >= NAME_ENTRY || found[name] ||
-            (empty && name != NAME_SET_A && name != NAME_SET_B))
+            (empty && name != NAME_SET_A && name != NAME_SET_B && !detail))
             return false;
         found[name] = true;
         switch (name) {
@@ -342,7 +388,10 @@ bool TPlain_Reader::Root(DataFile::TContent *content)
                                                         : &content->offset_b);
         case NAME_SET_A: return Set(name, empty, &content->entries_a);
         case NAME_SET_B: return Set(name, empty, &content->entries_b);
-        default: return Setting(name, content);
+        case NAME_ALIGN:
+        case NAME_MERGE_DISTANCE: return Setting(name, content);
+        default:
+            return Detail(name, empty, Details::Field(&content->details, name - NAME_DETAIL_FIRST));
         }
     });
     return read && found[NAME_SET_A] && found[NAME_SET_B] &&

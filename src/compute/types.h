@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_COMPUTE_TYPES_H
 
 #include <QMetaType>
+#include <QString>
 
 // Plain records of the application.
 namespace Type {
@@ -21,6 +22,26 @@ struct TOptions
     bool remove_deviations = true;
     // Positions closer than this (mm) share one; equal positions always do, also at 0.
     double merge_distance = 1.0;
+};
+
+// Who and what a comparison is about, kept with its data: the artefact compared, which
+// laboratory, certificate or measurement each set is, who compared them, and remarks. Each text
+// is optional (empty), trimmed, with "\n" as its only line break.
+struct TDetails
+{
+    QString item;
+    QString set_a_description;
+    QString set_b_description;
+    QString operator_name;
+    QString remarks;
+
+    bool operator==(const TDetails &other) const
+    {
+        return item == other.item && set_a_description == other.set_a_description &&
+               set_b_description == other.set_b_description &&
+               operator_name == other.operator_name && remarks == other.remarks;
+    }
+    bool operator!=(const TDetails &other) const { return !(*this == other); }
 };
 
 } // namespace Type
