@@ -4,10 +4,13 @@
 #include "test_quorval_support.h"
 
 #include "src/compute/comparison.h"
+#include "src/window/detailsdialog.h"
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QToolButton>
 #include <QUndoStack>
@@ -32,12 +35,14 @@ struct TLists
     Items a, b;
     double offset_b;
     bool align;
+    Type::TDetails details;
 };
 
 TLists Lists_Of(TQuorval *window)
 {
     return {Entry_Widget(window, 'A')->List_Items(), Entry_Widget(window, 'B')->List_Items(),
-            Entry_Widget(window, 'B')->Entry_Offset(), window->Options().remove_deviations};
+            Entry_Widget(window, 'B')->Entry_Offset(), window->Options().remove_deviations,
+            window->Details()};
 }
 
 bool Same_Bits(const Items &x, const Items &y)
@@ -56,6 +61,8 @@ QString Same_Lists(const TLists &x, const TLists &y)
         return QStringLiteral("offset %1 vs %2").arg(x.offset_b).arg(y.offset_b);
     if (x.align != y.align)
         return QStringLiteral("alignment");
+    if (x.details != y.details)
+        return QStringLiteral("details");
     return QString();
 }
 
@@ -113,6 +120,7 @@ private slots:
     void Undo_And_Redo_data();
     void Undo_And_Redo();
     void Undo_To_The_Saved_State_Clears_Modified();
+    void Details_Dialog_Accepts_Only_Texts_That_Can_Be_Kept();
     void Loading_Clears_The_History();
     void Import_Refusals();
     void Out_Of_Memory_Changes_Nothing();
@@ -255,7 +263,7 @@ void TTestQuorvalEdit::Undo_And_Redo_data()
     QTest::addColumn<QString>("change");
     QTest::addColumn<double>("offset_b");
     for (const char *change :
-         {"add", "remove", "edit", "paste", "offset", "new", "import", "options"})
+         {"add", "remove", "edit", "paste", "offset", "new", "import", "options", "details"})
         QTest::newRow(change) << QString(change) << 0.0;
     // The offset comes back as it was, every bit of it.
     QTest::newRow("new, offset of 5 decimals") << QString("new") << 1.23456;
@@ -318,6 +326,24 @@ void TTestQuorvalEdit::Undo_And_Redo()
         });
         Action(w, "Options")->trigger();
         QVERIFY(driver.Done());
+    } else if (change == "details") {
+        // Typed into the dialog's fields; saved as typed, trimmed.
+        TModalDriver driver;
+        driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
+            return [dialog]() {
+                QTest::keyClicks(dialog->findChild<QLineEdit *>("item_edit"), " Scale 7 ");
+                QTest::keyClicks(dialog->findChild<QPlainTextEdit *>("remarks_edit"), "a");
+                QTest::keyClick(dialog->findChild<QPlainTextEdit *>("remarks_edit"),
+                                Qt::Key_Return);
+                QTest::keyClicks(dialog->findChild<QPlainTextEdit *>("remarks_edit"), "b");
+                QTest::keyClick(dialog->findChild<QLineEdit *>("operator_edit"), Qt::Key_Return);
+            };
+        });
+        Action(w, "Comparison Details\u2026")->trigger();
+        QVERIFY(driver.Done());
+        QCOMPARE(w->Details().item, QString("Scale 7"));
+        QCOMPARE(w->Details().remarks, QString("a\nb"));
+        QVERIFY(w->Data_Modified());
     }
     QApplication::setActiveWindow(w);
     QVERIFY(QTest::qWaitForWindowActive(w));
@@ -339,6 +365,37 @@ void TTestQuorvalEdit::Undo_And_Redo()
     Press(w, 'A', Qt::Key_Z, Qt::ControlModifier);
     Press(w, 'A', Qt::Key_Y, Qt::ControlModifier);
     QCOMPARE(Same_Lists(Lists_Of(w), after), QString());
+}
+
+// A control character or too long a text disables Accept and says which field and why; the
+// dialog gives the texts back as they are kept.
+void TTestQuorvalEdit::Details_Dialog_Accepts_Only_Texts_That_Can_Be_Kept()
+{
+    TDetailsDialog dialog;
+    Type::TDetails details;
+    details.set_b_description = "Lab B";
+    dialog.Reset(details);
+    QCOMPARE(dialog.Details(), details);
+    QPushButton *accept = nullptr;
+    for (QPushButton *button : dialog.findChildren<QPushButton *>())
+        if (button->text() == "Accept")
+            accept = button;
+    QVERIFY(accept != nullptr && accept->isEnabled());
+    const QLabel *problem = dialog.findChild<QLabel *>("problem_label");
+
+    QPlainTextEdit *remarks = dialog.findChild<QPlainTextEdit *>("remarks_edit");
+    remarks->setPlainText("a\tb");
+    QVERIFY(!accept->isEnabled());
+    QCOMPARE(problem->text(), QString("Remarks holds the control character U+0009."));
+    remarks->setPlainText("a\r\nb ");
+    QVERIFY(accept->isEnabled());
+    QLineEdit *item = dialog.findChild<QLineEdit *>("item_edit");
+    item->setText(QString(1001, QLatin1Char('x')));
+    QVERIFY(!accept->isEnabled());
+    QCOMPARE(problem->text(), QString("Item holds 1001 characters, more than 1000."));
+    item->setText(QString(999, QLatin1Char('x')) + QString::fromUcs4(U"\U0001F600"));
+    QVERIFY(accept->isEnabled());
+    QCOMPARE(dialog.Details().remarks, QString("a\nb"));
 }
 
 void TTestQuorvalEdit::Undo_To_The_Saved_State_Clears_Modified()

@@ -9,6 +9,7 @@
 #include "src/compute/report.h"
 #include "src/compute/settings.h"
 #include "src/documents/comparisongraphs.h"
+#include "src/window/detailsdialog.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
 #include "src/window/undocommand.h"
@@ -119,11 +120,12 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_action_fit(nullptr), d_action_import_a(nullptr), d_action_import_b(nullptr),
       d_action_undo(nullptr), d_action_redo(nullptr), d_action_copy(nullptr),
       d_action_paste(nullptr), d_action_open(nullptr), d_action_save(nullptr),
-      d_action_export(nullptr), d_action_options(nullptr), d_action_about(nullptr),
+      d_action_export(nullptr), d_action_options(nullptr), d_action_details(nullptr),
+      d_action_about(nullptr),
       d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
       d_central_layout(nullptr), d_deviation_graph(nullptr), d_en_graph(nullptr),
       d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_decimals_shown(NumberText::Least_Decimals),
+      d_options_dialog(nullptr), d_details_dialog(nullptr), d_decimals_shown(NumberText::Least_Decimals),
       d_data_modified(false), d_undo_stack(nullptr), d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
@@ -235,6 +237,9 @@ void TQuorval::Create_Actions()
 {
     const TActionRow rows[] = {
         {&d_action_new, "New", "Start a new comparison with empty data sets.", "Ctrl+N", nullptr},
+        {&d_action_details, "Comparison Details\u2026",
+         "Name the item compared, what sets A and B are, the operator, and remarks.", nullptr,
+         nullptr},
         {&d_action_import_a, "Import Set A\u2026",
          "Replace the entries of data set A by those of a text, CSV or TSV file.", nullptr,
          nullptr},
@@ -352,6 +357,8 @@ void TQuorval::Create_Menus()
     file_menu->addAction(d_action_new);
     file_menu->addAction(d_action_open);
     file_menu->addSeparator();
+    file_menu->addAction(d_action_details);
+    file_menu->addSeparator();
     file_menu->addAction(d_action_save);
     file_menu->addAction(d_action_export);
     file_menu->addAction(d_action_export_graphs);
@@ -399,6 +406,7 @@ void TQuorval::Make_Connections()
     connect(d_action_save, &QAction::triggered, this, &TQuorval::File_Save);
     connect(d_action_export, &QAction::triggered, this, &TQuorval::File_Export);
     connect(d_action_options, &QAction::triggered, this, &TQuorval::Edit_Options);
+    connect(d_action_details, &QAction::triggered, this, &TQuorval::Edit_Details);
     connect(d_action_about, &QAction::triggered, this, &TQuorval::Help_About);
     connect(d_action_quit, &QAction::triggered, this, &QWidget::close);
     connect(d_action_import_a, &QAction::triggered, this, &TQuorval::File_Import_A);
@@ -473,13 +481,20 @@ bool TQuorval::Equals_Saved(const EntryLists::TLists &lists) const
            Same_Bits(lists.offset_a, d_saved_lists.offset_a) &&
            Same_Bits(lists.offset_b, d_saved_lists.offset_b) &&
            d_options.remove_deviations == d_saved_options.remove_deviations &&
-           Same_Bits(d_options.merge_distance, d_saved_options.merge_distance);
+           Same_Bits(d_options.merge_distance, d_saved_options.merge_distance) &&
+           d_details == d_saved_details;
+}
+
+bool TQuorval::Holds_Data(const EntryLists::TLists &lists) const
+{
+    return !lists.list_a.empty() || !lists.list_b.empty() || d_details != Type::TDetails();
 }
 
 void TQuorval::Mark_Unmodified()
 {
     d_saved_lists = Current_Lists();
     d_saved_options = d_options;
+    d_saved_details = d_details;
     d_undo_stack->setClean();
     d_data_modified = false;
 }
@@ -528,6 +543,7 @@ void TQuorval::Update()
 {
     EntryLists::TLists lists = Current_Lists();
     const bool saved = Equals_Saved(lists);
+    const bool has_data = Holds_Data(lists);
     const std::vector<Type::TEntryItem> entries_a =
         EntryLists::With_Offset(std::move(lists.list_a), lists.offset_a);
     const std::vector<Type::TEntryItem> entries_b =
@@ -536,8 +552,7 @@ void TQuorval::Update()
     // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
     // typed so far can still be saved.
     const bool compared = d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
-    const bool has_entries = !entries_a.empty() || !entries_b.empty();
-    d_action_save->setEnabled(has_entries);
+    d_action_save->setEnabled(has_data);
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
@@ -545,8 +560,8 @@ void TQuorval::Update()
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
-    // Empty lists hold nothing to lose (New, or everything removed).
-    d_data_modified = has_entries && !saved;
+    // Empty lists without details hold nothing to lose (New, or everything removed).
+    d_data_modified = has_data && !saved;
     d_status_label->setText(Status_Text());
     d_status_label->setToolTip(QString());
 }
@@ -622,6 +637,7 @@ void TQuorval::Show_Lists(EntryLists::TLists lists)
     // What the widgets now hold is what was opened: unmodified.
     d_saved_lists = std::move(lists);
     d_saved_options = d_options;
+    d_saved_details = d_details;
     Update();
     // A loaded file starts a history of its own.
     d_undo_stack->clear();
@@ -633,7 +649,8 @@ bool TQuorval::Load_Data(const QString &file_name)
     {
         // The entries as stored go before the lists are filled and compared.
         DataFile::TContent content;
-        if (!DataFile::Load_File(file_name, &content, &d_last_error))
+        QString checksum;
+        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, &checksum))
             return false;
         const QString refusal =
             Entries_Refusal(content.entries_a.size(), content.entries_b.size(),
@@ -645,6 +662,8 @@ bool TQuorval::Load_Data(const QString &file_name)
         lists = DataFile::Lists_Of(content);
         // A file without settings leaves them as they are.
         d_options = DataFile::Options_Of(content, d_options);
+        d_details = std::move(content.details);
+        d_saved_checksum = checksum;
     }
     Show_Lists(std::move(lists));
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
@@ -655,10 +674,12 @@ bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
     bool in_place = false;
-    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options),
-                             &d_last_error, &in_place))
+    QString checksum;
+    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options, d_details),
+                             &d_last_error, &in_place, &checksum))
         return false;
     Mark_Unmodified();
+    d_saved_checksum = checksum;
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
     Note_Written(file_name, in_place);
     return true;
@@ -717,8 +738,11 @@ Record::THeading TQuorval::Record_Heading() const
     Record::THeading heading;
     heading.data_file = d_data_file_name;
     heading.data_changed = !Equals_Saved(Current_Lists());
-    heading.printed = QDateTime::currentDateTime();
+    heading.checksum = d_saved_checksum;
+    heading.created = QDateTime::currentDateTime();
     heading.aligned = d_options.remove_deviations;
+    heading.merge_distance = d_options.merge_distance;
+    heading.details = d_details;
     heading.entries_a = d_entry_widget_a->Entry_Count();
     heading.entries_b = d_entry_widget_b->Entry_Count();
     return heading;
@@ -808,14 +832,63 @@ void TQuorval::Apply_Options(const Type::TOptions &options)
     Update();
 }
 
+// A change of the details: undone by putting back the details as they were.
+class TDetailsCommand : public TUndoCommand
+{
+public:
+    TDetailsCommand(TQuorval *window, const Type::TDetails &before, const Type::TDetails &after)
+        : TUndoCommand(QStringLiteral("Change Comparison Details")), d_window(window),
+          d_before(before), d_after(after)
+    {
+    }
+    void Redo() override { d_window->Apply_Details(d_after); }
+    void Undo() override { d_window->Apply_Details(d_before); }
+    std::size_t Entries_Added(bool) const override { return 0; }
+
+private:
+    TQuorval *d_window;
+    Type::TDetails d_before;
+    Type::TDetails d_after;
+};
+
+// The comparison itself does not change: only whether there is something to save or lose.
+void TQuorval::Apply_Details(const Type::TDetails &details)
+{
+    d_details = details;
+    const EntryLists::TLists lists = Current_Lists();
+    const bool has_data = Holds_Data(lists);
+    d_action_save->setEnabled(has_data);
+    d_data_modified = has_data && !Equals_Saved(lists);
+}
+
+// The Comparison Details command: the dialog, then one change that Undo takes back.
+void TQuorval::Edit_Details()
+{
+    if (d_details_dialog == nullptr)
+        d_details_dialog = new TDetailsDialog(this);
+    d_details_dialog->Reset(d_details);
+    if (d_details_dialog->exec() != QDialog::Accepted)
+        return;
+    const Type::TDetails details = d_details_dialog->Details();
+    if (details != d_details)
+        TUndoCommand::Push(d_undo_stack, new TDetailsCommand(this, d_details, details));
+}
+
 // The New command: both lists emptied and both offsets 0; the options stay.
 void TQuorval::File_New()
 {
     if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
         return;
+    // The details belong to the comparison that is dropped: one step takes back both.
+    d_undo_stack->beginMacro(QStringLiteral("New"));
     TUndoCommand::Push(d_undo_stack, new TListsCommand(this, Current_Lists(), EntryLists::TLists(),
                                                        true, true, "New"));
+    if (d_details != Type::TDetails())
+        TUndoCommand::Push(d_undo_stack,
+                           new TDetailsCommand(this, d_details, Type::TDetails()));
+    d_undo_stack->endMacro();
     d_data_file_name.clear();
+    d_saved_checksum.clear();
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.

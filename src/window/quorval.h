@@ -27,6 +27,7 @@ class QUndoStack;
 class TEntryWidget;
 class TGraphWidget;
 class TMessageBox;
+class TDetailsDialog;
 class TOptionsDialog;
 
 // The main window: the two entry lists (set A left, set B right), the deviation and En graphs of
@@ -38,6 +39,7 @@ class TQuorval : public QMainWindow
 
     friend class TListsCommand;
     friend class TOptionsCommand;
+    friend class TDetailsCommand;
 
 public:
     // One report row per comparison position.
@@ -80,6 +82,8 @@ public:
     const QString &Data_File_Name() const { return d_data_file_name; }
     // The comparison's settings (kept with the data) and the decimals the lists and fields show.
     const Type::TOptions &Options() const { return d_options; }
+    // Who and what the comparison is about (File > Comparison Details), kept with the data.
+    const Type::TDetails &Details() const { return d_details; }
     int Decimals_Shown() const { return d_decimals_shown; }
     const TComparison &Comparison() const { return d_comparison; }
     const std::vector<double> &Graph_Positions() const { return d_comparison.Graph_Positions(); }
@@ -115,6 +119,7 @@ private slots:
     void File_Save();
     void File_Export();
     void Edit_Options();
+    void Edit_Details();
     void Help_About();
 
 private:
@@ -140,6 +145,10 @@ private:
     void Mark_Unmodified();
     // An accepted change of the comparison's settings, done or undone.
     void Apply_Options(const Type::TOptions &options);
+    // An accepted change of the details, done or undone.
+    void Apply_Details(const Type::TDetails &details);
+    // Whether there is anything to lose: entries in either list, or details.
+    bool Holds_Data(const EntryLists::TLists &lists) const;
     void File_Import(bool set_b);
     void Fit_Graphs();
     // The name with the extension added where it lacks it; empty when that names an existing file
@@ -181,6 +190,7 @@ private:
     QAction *d_action_save;
     QAction *d_action_export;
     QAction *d_action_options;
+    QAction *d_action_details;
     QAction *d_action_about;
     QAction *d_action_quit;
 
@@ -198,15 +208,19 @@ private:
     QSettings *d_settings; // null where the settings file is not a regular file
     TMessageBox *d_message_box;
     TOptionsDialog *d_options_dialog; // created on first use, then reused
+    TDetailsDialog *d_details_dialog; // created on first use, then reused
 
     Type::TOptions d_options;
     int d_decimals_shown;
     QString d_file_path;
     QString d_data_file_name;
     bool d_data_modified;
-    // What was last opened or saved.
+    Type::TDetails d_details;
+    // What was last opened or saved, and the SHA-256 of that file's bytes.
     EntryLists::TLists d_saved_lists;
     Type::TOptions d_saved_options;
+    Type::TDetails d_saved_details;
+    QString d_saved_checksum;
     QString d_last_error;
     QUndoStack *d_undo_stack;
     // The list that last had the focus: the one Copy and Paste work on.
