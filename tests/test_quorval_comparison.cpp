@@ -9,6 +9,7 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
+#include <QCryptographicHash>
 #include <QGridLayout>
 #include <QImage>
 #include <QLabel>
@@ -695,10 +696,16 @@ QString TTestQuorvalComparison::Heading_File(TQuorval *window)
     const QString file = d_home + "/heading.pdf";
     if (!window->Export_Record(file))
         return window->Last_Error();
-    for (const QString &line : Pdf_Text(file).split('\n'))
-        if (line.startsWith("Data file"))
-            return line.mid(9).simplified();
-    return QString();
+    // The checksum follows the file's name on the next line, where there is one.
+    const QString text = Pdf_Text(file);
+    const QRegularExpressionMatch match =
+        QRegularExpression("^Data file +(.*)\n(SHA-256 +([0-9a-f]{64})\n)?",
+                           QRegularExpression::MultilineOption)
+            .match(text);
+    if (!match.hasMatch())
+        return QString();
+    return match.captured(1).simplified() +
+           (match.captured(3).isEmpty() ? QString() : " SHA-256 " + match.captured(3));
 }
 
 // The file last opened or saved, said to be changed while the data differs from it, until New.
@@ -709,14 +716,23 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     QCOMPARE(Heading_File(&window), QString("not saved"));
     const QString saved = d_home + "/saved.quorval";
     QVERIFY(window.Save_Data(saved));
-    QCOMPARE(Heading_File(&window), saved);
+    // With the checksum of the file's bytes while the comparison is what the file holds.
+    const auto Sha256 = [](const QString &file) {
+        return " SHA-256 " +
+               QString(QCryptographicHash::hash(Read_All(file), QCryptographicHash::Sha256).toHex());
+    };
+    QCOMPARE(Heading_File(&window), saved + Sha256(saved));
     Type_Offset(&window, "2.5");
     QCOMPARE(Heading_File(&window), saved + " (changed since last opened or saved)");
     window.Undo_Stack()->undo();
-    QCOMPARE(Heading_File(&window), saved);
+    QCOMPARE(Heading_File(&window), saved + Sha256(saved));
     const QString other = d_home + "/other.quorval";
-    QVERIFY(QFile::copy(saved, other) && window.Load_Data(other));
-    QCOMPARE(Heading_File(&window), other);
+    QVERIFY(QFile::copy(saved, other) &&
+            Write_All(other, Read_All(saved).replace("</Quorval_Data>",
+                                                     "<Operator>K. Lee</Operator></Quorval_Data>")));
+    QVERIFY(window.Load_Data(other));
+    QCOMPARE(window.Details().operator_name, QString("K. Lee"));
+    QCOMPARE(Heading_File(&window), other + Sha256(other));
     Action(&window, "New")->trigger();
     Fill(&window, Example_A(), Example_B());
     QCOMPARE(Heading_File(&window), QString("not saved"));
@@ -735,7 +751,7 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
     QVERIFY(window.Export_Record(d_home + "/exported.pdf"));
     const QRegularExpression time("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d");
     const QString printed = Pdf_Text(d_home + "/printed.pdf").replace(time, "TIME");
-    QVERIFY(printed.contains("Page 1 of 1"));
+    QVERIFY(printed.contains("Page 1 of 2"));
     QCOMPARE(printed, Pdf_Text(d_home + "/exported.pdf").replace(time, "TIME"));
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");

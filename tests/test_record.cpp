@@ -34,6 +34,11 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
         inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
         options = DataFile::Options_Of(content, options);
         heading->data_file = "/lab/2024/gauge_blocks.quorval";
+        heading->checksum = QString(64, QLatin1Char('e'));
+        heading->details.item = "Gauge block set G-17, S/N 4711";
+        heading->details.set_a_description = "Lab A \u2013 certificate 2024-17";
+        heading->details.set_b_description = "Lab B";
+        heading->details.remarks = "Block 60 mm re-measured.\n" + QString(400, QLatin1Char('w'));
     } else {
         for (int i = 0; i < 1000; ++i) {
             inputs.entries_a.push_back(Entry(i, i + 0.0001 * (i % 7), 0.0005));
@@ -42,8 +47,13 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
                 Entry(nominal, nominal + 0.0001 * (i % 5) + (i % 97 == 0 ? 0.003 : 0.0), 0.0006));
         }
         inputs.offset_b = 2.5;
+        heading->data_file = "/lab/scale.quorval";
+        heading->data_changed = true;
+        heading->checksum = QString(64, QLatin1Char('f'));
+        heading->details.operator_name = "J. Smith";
     }
-    heading->printed = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
+    heading->merge_distance = options.merge_distance;
+    heading->created = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
     heading->aligned = options.remove_deviations;
     heading->entries_a = static_cast<int>(inputs.entries_a.size());
     heading->entries_b = static_cast<int>(inputs.entries_b.size());
@@ -87,22 +97,34 @@ private slots:
         // Every value readable: uncertainties of 0.03 um with two digits, none as zero.
         QTest::addColumn<QString>("first_row");
         QTest::addColumn<QString>("merged");
+        // What the heading must not say.
+        QTest::addColumn<QStringList>("absent");
+        // The identification texts that are given, a long one over several lines; the checksum
+        // only while the comparison is what the file holds.
         QTest::newRow("gauge blocks")
             << true
-            << QStringList{"Data file /lab/2024/gauge_blocks.quorval",
-                           "Printed 2024-03-05 14:07",
-                           "Alignment Not aligned",
+            << QStringList{"Item Gauge block set G-17, S/N 4711",
+                           "Set A Lab A \u2013 certificate 2024-17",
+                           "Set B Lab B",
+                           "Remarks Block 60 mm re-measured.\n wwwwwwwwww",
+                           "Data file /lab/2024/gauge_blocks.quorval",
+                           "SHA-256 " + QString(64, QLatin1Char('e')),
+                           "Created 2024-03-05 14:07",
+                           "Alignment Not aligned Merge distance 0.0000 mm",
                            "Data B Pos Offset 0.0000 mm",
-                           "Entries in set A 39",
-                           "Entries in set B 39"}
-            << "0.5000 0.00000 0.00000 0.000030 0.000030 0.000040 0.0000" << QString();
+                           "Entries in set A 39 Entries in set B 39"}
+            << "0.5000 0.00000 0.00000 0.000030 0.000030 0.000040 0.0000" << QString()
+            << QStringList{"Operator", "changed"};
         QTest::newRow("1000 positions")
             << false
-            << QStringList{"Data file not saved", "Alignment Aligned",
+            << QStringList{"Operator J. Smith",
+                           "Data file /lab/scale.quorval (changed since last opened or saved)",
+                           "Alignment Aligned Merge distance 1.0000 mm",
                            "Data B Pos Offset 2.5000 mm", "Entries in set A 1000",
                            "Entries in set B 1000"}
             << "0.0000 0.0000 0.0033 0.00050 0.00050 0.00060 4.1612 En > 1"
-            << QString("B 500.2500 \u2192 500.0000");
+            << QString("B 500.2500 \u2192 500.0000")
+            << QStringList{"SHA-256", "Item", "Remarks", QString(64, QLatin1Char('f'))};
     }
 
     // Every page numbered, the table's rows exactly the report's with those where En > 1 marked
@@ -114,6 +136,7 @@ private slots:
         QFETCH(QStringList, heading_fields);
         QFETCH(QString, first_row);
         QFETCH(QString, merged);
+        QFETCH(QStringList, absent);
         Record::THeading heading;
         const TComparison comparison = Example(gauge_blocks, &heading);
         const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
@@ -125,10 +148,17 @@ private slots:
         QVERIFY(pages.size() > 1);
         QStringList table;
         for (int i = 0; i < pages.size(); ++i) {
-            QVERIFY(pages[i].contains(QString("Page %1 of %2").arg(i + 1).arg(pages.size())));
+            // Every footer: the file, the program and its version, the page.
+            QVERIFY(pages[i].contains(QRegularExpression(
+                QString("%1 \u00b7 created 2024-03-05 14:07 +Quorval %2 +Page %3 of %4")
+                    .arg(QFileInfo(heading.data_file).fileName(), QUORVAL_VERSION)
+                    .arg(i + 1)
+                    .arg(pages.size()))));
             const QStringList page_rows = Record_Rows(pages[i]);
-            QCOMPARE(pages[i].contains(
-                         QRegularExpression("Position +Dev. A +Dev. B +Uc A +Uc A Adj +Uc B +En")),
+            QCOMPARE(pages[i].contains(QRegularExpression(
+                         "Position +Dev. A +Dev. B +Uc A +Uc A Adj +Uc B +En +Note\n +\\(mm\\) +"
+                         "\\(mm\\) +\\(mm\\) +\\(k=2\\) \\(mm\\) +\\(k=2\\) \\(mm\\) +\\(k=2\\) "
+                         "\\(mm\\)\n")),
                      !page_rows.isEmpty());
             table += page_rows;
         }
@@ -139,6 +169,9 @@ private slots:
                                   .arg(NumberText::Readable(comparison.Data_B_Dev_Offset())));
         for (const QString &field : heading_fields)
             QVERIFY2(first.contains(field), qPrintable(field));
+        const QString heading_text = first.left(first.indexOf("Position"));
+        for (const QString &field : absent)
+            QVERIFY2(!heading_text.contains(field), qPrintable(field));
 
         QCOMPARE(table.size(), int(rows.size()));
         QCOMPARE(table.first(), first_row);
@@ -162,6 +195,8 @@ private slots:
                                       NumberText::Readable(summary.en_max_position))
                                  .arg(marked)));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
+        // The reviewer's lines close the record.
+        QVERIFY(all.indexOf("Review Checked by Date Signature") > all.indexOf("En Score"));
         // The entries without a position of their own, listed after the summary.
         const QString list_title = "Entries without a position of their own";
         QCOMPARE(all.contains(list_title + " " + merged), !merged.isEmpty());

@@ -12,6 +12,7 @@
 
 #include "test_support.h"
 
+#include <QCryptographicHash>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -575,10 +576,13 @@ private slots:
         QCOMPARE(run.err, QByteArray());
         const QString text = Pdf_Text(record);
         const QString words = text.simplified();
+        // Settings of the command line that differ from the file's: no checksum.
         for (const QString &field :
-             {"Data file " + d_sample, QString("Alignment Not aligned"),
-              QString("Entries in set A 6"), QString("Entries in set B 5"), QString("Page 1 of 1")})
+             {"Data file " + d_sample + " (settings given on the command line)",
+              QString("Alignment Not aligned"), QString("Entries in set A 6"),
+              QString("Entries in set B 5"), QString("Page 1 of 2")})
             QVERIFY2(words.contains(field), qPrintable(field));
+        QVERIFY(!words.contains("SHA-256"));
         // The report's rows, each column with the decimals its values need to be read.
         const Rows rows = Window_Result(d_sample, false).rows;
         const Report::TDecimals decimals = Report::Readable_Decimals(rows);
@@ -588,6 +592,21 @@ private slots:
             lines.append(QStringList(fields.begin(), fields.end()).join(' ').simplified());
         }
         QCOMPARE(Record_Rows(text).replaceInStrings(" En > 1", ""), lines);
+
+        // What the file holds: its identification texts, and the checksum of its bytes.
+        DataFile::TContent content = Sample_Content();
+        content.details.item = "Line scale S/N 12";
+        content.details.remarks = "first\nsecond";
+        const QString file = Path("details.quorval");
+        QVERIFY(Save(file, content));
+        QCOMPARE(Run_Tool({file, "-o", report, "--record", record}, environment).exit_code, 0);
+        const QString sha256 =
+            QCryptographicHash::hash(Read_All(file), QCryptographicHash::Sha256).toHex();
+        const QString details = Pdf_Text(record).simplified();
+        for (const QString &field :
+             {QString("Item Line scale S/N 12"), QString("Remarks first second"),
+              "Data file " + file + " SHA-256 " + sha256, QString("Checked by")})
+            QVERIFY2(details.contains(field), qPrintable(field));
     }
 
     void Help_And_Version()

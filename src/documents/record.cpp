@@ -2,6 +2,7 @@
 
 #include "core/base/assertion.h"
 #include "src/compute/comparison.h"
+#include "src/compute/details.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
@@ -19,6 +20,8 @@
 #include <QPdfWriter>
 #include <QRectF>
 #include <QStringList>
+#include <QTextLayout>
+#include <QTextOption>
 
 #include <algorithm>
 #include <array>
@@ -36,8 +39,16 @@ namespace {
 
 const char *const Title = "Length comparison";
 const char *const Unsaved = "not saved";
-const char *const Changed = " (changed since last opened or saved)";
-const char *const Marker_Title = "Note";
+const char *const Program = "Quorval " QUORVAL_VERSION;
+const char *const Time_Format = "yyyy-MM-dd HH:mm";
+// The table's column titles on two lines: the quantity, then its unit and, for the
+// uncertainties, their coverage factor.
+const char *const Column_Titles[8][2] = {
+    {"Position", "(mm)"},        {"Dev. A", "(mm)"},          {"Dev. B", "(mm)"},
+    {"Uc A", "(k=2) (mm)"},      {"Uc A Adj", "(k=2) (mm)"}, {"Uc B", "(k=2) (mm)"},
+    {"En", ""},                  {"Note", ""}};
+// The lines a reviewer fills in by hand.
+const std::array<const char *, 3> Closing_Lines = {"Checked by", "Date", "Signature"};
 const char *const Marker = "En > 1";
 const char *const Font_Family = "DejaVu Sans";
 
@@ -85,18 +96,33 @@ struct TStyle
     double footer_height; // the page number's line and the space above it
 };
 
+// A run of lines of a list that may go over several pages: its part on one page.
+struct TLines
+{
+    double top = -1.0; // none on the page when negative
+    bool title = false;
+    int first = 0;
+    int count = 0;
+};
+
+// One line of the heading: a label and its value across the page, or two such pairs side by
+// side. A value too long for its line goes on under an empty label.
+struct THeading_Line
+{
+    QString label, value;
+    QString right_label, right_value; // empty: the line goes across the page
+};
+
 struct TPage
 {
-    bool heading = false;
+    TLines heading;
     double table_top = -1.0; // no table on the page when negative
     int first_row = 0;
     int rows = 0;
     double summary_top = -1.0; // no summary on the page when negative
-    double merged_top = -1.0;  // no list of merged entries on the page when negative
-    bool merged_title = false;
-    int first_merged_line = 0;
-    int merged_lines = 0;
-    QRectF graphs; // empty: no graphs on the page
+    TLines merged;             // the entries without a position of their own
+    QRectF graphs;             // empty: no graphs on the page
+    double closing_top = -1.0; // no closing block on the page when negative
 };
 
 // Where everything goes, worked out before the first page is painted so that every page can
@@ -104,8 +130,10 @@ struct TPage
 struct TLayout
 {
     QRectF body; // a page's area above its footer
-    double heading_height = 0.0;
+    std::vector<THeading_Line> heading_lines;
+    double label_width = 0.0;   // of the heading's labels
     double header_height = 0.0; // the table's column titles
+    int header_lines = 2;       // one on paper too small for two and a row
     double summary_height = 0.0;
     std::array<double, Columns> left{};
     std::array<double, Columns> width{};
@@ -115,9 +143,10 @@ struct TLayout
     std::vector<TPage> pages;
 };
 
-QString Label_Of(int column)
+// line 0: the column's quantity; line 1: its unit.
+QString Label_Of(int column, int line)
 {
-    return QLatin1String(column == Marker_Column ? Marker_Title : Report::Column_Titles[column]);
+    return QLatin1String(Column_Titles[column][line]);
 }
 
 // The table's columns: each as wide as its widest text, widened in proportion to fill the page's
@@ -145,7 +174,8 @@ void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
                 : QString(std::max(0, longest[column] - 1), QLatin1Char('0')) + QLatin1Char('.');
         natural[column] =
             std::max({metrics.horizontalAdvance(widest), metrics.horizontalAdvance(filler),
-                      metrics.horizontalAdvance(Label_Of(column))}) +
+                      metrics.horizontalAdvance(Label_Of(column, 0)),
+                      metrics.horizontalAdvance(Label_Of(column, 1))}) +
             padding;
         total += natural[column];
     }
@@ -226,29 +256,30 @@ double Lay_Out_Table(const TStyle &style, int row_count, double y, TLayout *layo
     return y;
 }
 
-// The lines of the merged entries from y on, the first under a title gap higher; returns where
-// they end.
-double Lay_Out_Merged(const TStyle &style, double gap, double y, TLayout *layout)
+// A list of line_count lines from y on, the first under a head that high (its title), over as
+// many pages as it needs; returns where it ends. lines names the list's part of a page.
+double Lay_Out_Lines(const TStyle &style, int line_count, double head, double y,
+                     TLines TPage::*lines, TLayout *layout)
 {
     const double top = layout->body.top();
     const double bottom = layout->body.bottom();
-    const int merged_count = static_cast<int>(layout->merged_lines.size());
-    for (int line = 0; line < merged_count;) {
+    for (int line = 0; line < line_count;) {
         const bool title = line == 0;
-        const double head = title ? gap + style.line : 0.0;
-        if (y + head + style.line > bottom) {
+        const double above = title ? head : 0.0;
+        if (y + above + style.line > bottom) {
             layout->pages.emplace_back();
             y = top;
         }
-        TPage &page = layout->pages.back();
-        page.merged_top = y;
-        page.merged_title = title;
-        page.first_merged_line = line;
-        page.merged_lines = std::min(
-            merged_count - line, std::max(1, static_cast<int>((bottom - y - head) / style.line)));
-        line += page.merged_lines;
-        y += head + page.merged_lines * style.line;
-        if (line < merged_count) {
+        TLines &part = layout->pages.back().*lines;
+        part.top = y;
+        part.title = title;
+        part.first = line;
+        // A paper too small for a single line still gets one a page, running over its edge.
+        part.count = std::min(line_count - line,
+                              std::max(1, static_cast<int>((bottom - y - above) / style.line)));
+        line += part.count;
+        y += above + part.count * style.line;
+        if (line < line_count) {
             layout->pages.emplace_back();
             y = top;
         }
@@ -256,15 +287,92 @@ double Lay_Out_Merged(const TStyle &style, double gap, double y, TLayout *layout
     return y;
 }
 
-TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &comparison)
+// The text in lines no wider than width: at its line breaks, and between words (within a word
+// where one is wider).
+QStringList Wrapped(const QString &text, const QFont &font, QPaintDevice *device, double width)
+{
+    QStringList lines;
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        if (paragraph.isEmpty()) {
+            lines.append(QString());
+            continue;
+        }
+        QTextLayout layout(paragraph, font, device);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            lines.append(paragraph.mid(line.textStart(), line.textLength()).trimmed());
+        }
+        layout.endLayout();
+    }
+    return lines;
+}
+
+QString Created_Text(const THeading &heading)
+{
+    return heading.created.toString(QLatin1String(Time_Format));
+}
+
+// The heading's lines: the identification texts that are given, the data file with its checksum
+// while the comparison is what the file holds, when the record was made, then the comparison's
+// settings, offsets and counts two to a line.
+std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *device,
+                                         const TComparison &comparison, const THeading &heading,
+                                         double label_width, double width)
+{
+    std::vector<THeading_Line> lines;
+    const auto Add = [&](const QString &label, const QString &value) {
+        const QStringList parts = Wrapped(value, style.text, device, width - label_width);
+        for (int i = 0; i < parts.size(); ++i)
+            lines.push_back({i == 0 ? label : QString(), parts[i], QString(), QString()});
+    };
+    for (int i = 0; i < Details::Count; ++i) {
+        const QString &text = Details::Field(heading.details, i);
+        if (!text.isEmpty())
+            Add(QLatin1String(Details::Labels[i]), text);
+    }
+    const bool saved = !heading.data_file.isEmpty();
+    Add(QStringLiteral("Data file"),
+        !saved ? QLatin1String(Unsaved)
+               : heading.data_file +
+                     (heading.data_changed ? QStringLiteral(" (%1)").arg(heading.changed_text)
+                                           : QString()));
+    if (saved && !heading.data_changed && !heading.checksum.isEmpty())
+        Add(QStringLiteral("SHA-256"), heading.checksum);
+    Add(QStringLiteral("Created"), Created_Text(heading));
+    lines.push_back({QStringLiteral("Alignment"),
+                     heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
+                     QStringLiteral("Merge distance"),
+                     NumberText::Readable(heading.merge_distance) + QStringLiteral(" mm")});
+    lines.push_back({QStringLiteral("Data B Pos Offset"),
+                     NumberText::Readable(comparison.Offset_B()) + QStringLiteral(" mm"),
+                     QStringLiteral("Data B Dev Offset"),
+                     NumberText::Readable(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm")});
+    lines.push_back({QStringLiteral("Entries in set A"), QString::number(heading.entries_a),
+                     QStringLiteral("Entries in set B"), QString::number(heading.entries_b)});
+    return lines;
+}
+
+double Closing_Height(const TStyle &style) { return 4.0 * style.mm + 7.0 * style.line; }
+
+TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &comparison,
+                const THeading &heading)
 {
     TLayout layout;
     layout.decimals = Report::Readable_Decimals(comparison.Export_Rows());
     layout.body = QRectF(0.0, 0.0, device->width(), device->height() - style.footer_height);
     const double gap = 4.0 * style.mm;
-    layout.heading_height =
-        QFontMetricsF(style.title, device).lineSpacing() + 3.0 * style.mm + 4.0 * style.line + gap;
-    layout.header_height = style.row * 1.4;
+    const QFontMetricsF metrics(style.text, device);
+    for (const char *label : {"Data B Pos Offset", "Data B Dev Offset", "Entries in set A"})
+        layout.label_width = std::max(layout.label_width, metrics.horizontalAdvance(label));
+    layout.label_width += 3.0 * style.mm;
+    layout.heading_lines =
+        Heading_Lines(style, device, comparison, heading, layout.label_width, layout.body.width());
+    layout.header_lines = layout.body.height() >= 3.4 * style.row ? 2 : 1;
+    layout.header_height = style.row * (layout.header_lines + 0.4);
     layout.summary_height = gap + 5.0 * style.line;
     const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
     Lay_Out_Columns(style, device, rows, &layout);
@@ -272,8 +380,10 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     const double top = layout.body.top();
     const double bottom = layout.body.bottom();
     layout.pages.emplace_back();
-    layout.pages.back().heading = true;
-    double y = top + layout.heading_height;
+    double y = Lay_Out_Lines(style, static_cast<int>(layout.heading_lines.size()),
+                             QFontMetricsF(style.title, device).lineSpacing() + 3.0 * style.mm,
+                             top, &TPage::heading, &layout) +
+               gap;
     const auto New_Page = [&]() {
         layout.pages.emplace_back();
         y = top;
@@ -289,15 +399,25 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     // Then which entries have no position of their own, under a title of its own, line by line.
     layout.merged_lines =
         Merged_Lines(style, device, comparison.Merged_Entries(), layout.body.width());
-    y = Lay_Out_Merged(style, gap, y, &layout) + gap;
+    y = Lay_Out_Lines(style, static_cast<int>(layout.merged_lines.size()), gap + style.line, y,
+                      &TPage::merged, &layout) +
+        gap;
 
-    // Both graphs at least three quarters as high as they are wide, on a page of their own when
-    // the last page has no room for that.
+    // Both graphs at least three quarters as high as they are wide, and the closing block under
+    // them, on a page of their own when the last page has no room for that.
     const double width = layout.body.width();
-    if (bottom - y < 0.75 * width)
+    const double closing = Closing_Height(style);
+    if (bottom - y - closing < 0.75 * width)
         New_Page();
-    layout.pages.back().graphs =
-        QRectF(layout.body.left(), y, width, std::min(bottom - y, 1.4 * width));
+    // Paper too small for both: the closing block on a page of its own.
+    const bool closing_fits = bottom - y - closing >= 0.75 * width;
+    const double graphs_height = std::min(bottom - y - (closing_fits ? closing : 0.0), 1.4 * width);
+    layout.pages.back().graphs = QRectF(layout.body.left(), y, width, graphs_height);
+    if (closing_fits)
+        y += graphs_height;
+    else
+        New_Page();
+    layout.pages.back().closing_top = y;
     return layout;
 }
 
@@ -340,46 +460,34 @@ void Draw_Field(QPainter *painter, const TStyle &style, double left, double labe
 }
 
 void Paint_Heading(QPainter *painter, const TStyle &style, const TLayout &layout,
-                   const TComparison &comparison, const THeading &heading)
+                   const TLines &lines)
 {
     const QRectF &body = layout.body;
-    painter->setFont(style.title);
-    painter->setPen(Qt::black);
-    const double title_height = QFontMetricsF(style.title, painter->device()).lineSpacing();
-    painter->drawText(QRectF(body.left(), body.top(), body.width(), title_height),
-                      Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(Title));
-    double y = body.top() + title_height + 1.0 * style.mm;
-    Draw_Rule(painter, Rule_Colour, body.left(), body.right(), y);
-    y += 2.0 * style.mm;
-
-    const QString labels[] = {"Data file",         "Printed",           "Alignment",
-                              "Data B Pos Offset", "Data B Dev Offset", "Entries in set A",
-                              "Entries in set B"};
-    const QFontMetricsF metrics(style.text, painter->device());
-    double label_width = 0.0;
-    for (const QString &label : labels)
-        label_width = std::max(label_width, metrics.horizontalAdvance(label));
-    label_width += 3.0 * style.mm;
+    double y = lines.top;
+    if (lines.title) {
+        painter->setFont(style.title);
+        painter->setPen(Qt::black);
+        const double title_height = QFontMetricsF(style.title, painter->device()).lineSpacing();
+        painter->drawText(QRectF(body.left(), y, body.width(), title_height),
+                          Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(Title));
+        y += title_height + 1.0 * style.mm;
+        Draw_Rule(painter, Rule_Colour, body.left(), body.right(), y);
+        y += 2.0 * style.mm;
+    }
+    const double label_width = layout.label_width;
     const double half = body.width() / 2.0;
-    const double value_width = half - label_width;
-
-    const QString file = heading.data_file.isEmpty()
-                             ? QLatin1String(Unsaved)
-                             : heading.data_file + (heading.data_changed ? Changed : "");
-    Draw_Field(painter, style, body.left(), label_width, body.width() - label_width, y, labels[0],
-               file);
-    const QString values[] = {
-        heading.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
-        heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
-        NumberText::Readable(comparison.Offset_B()) + QStringLiteral(" mm"),
-        NumberText::Readable(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm"),
-        QString::number(heading.entries_a),
-        QString::number(heading.entries_b)};
-    for (int i = 0; i < 6; ++i) {
-        const double left = body.left() + (i % 2) * half;
-        const double line_y = y + (1 + i / 2) * style.line;
-        Draw_Field(painter, style, left, label_width, value_width, line_y, labels[i + 1],
-                   values[i]);
+    for (int i = lines.first; i < lines.first + lines.count; ++i) {
+        const THeading_Line &line = layout.heading_lines[static_cast<std::size_t>(i)];
+        if (line.right_label.isEmpty()) {
+            Draw_Field(painter, style, body.left(), label_width, body.width() - label_width, y,
+                       line.label, line.value);
+        } else {
+            Draw_Field(painter, style, body.left(), label_width, half - label_width, y, line.label,
+                       line.value);
+            Draw_Field(painter, style, body.left() + half, label_width, half - label_width, y,
+                       line.right_label, line.right_value);
+        }
+        y += style.line;
     }
 }
 
@@ -397,9 +505,15 @@ void Paint_Table(QPainter *painter, const TStyle &style, const TLayout &layout, 
     painter->setFont(style.table_bold);
     painter->setPen(Qt::black);
     for (int column = 0; column < Columns; ++column)
-        Draw_Fitted(painter, Cell(column, page.table_top, layout.header_height),
-                    (column == Marker_Column ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
-                    Label_Of(column));
+        for (int line = 0; line < layout.header_lines; ++line)
+            Draw_Fitted(painter,
+                        Cell(column, page.table_top + (0.2 + line) * style.row, style.row),
+                        (column == Marker_Column ? Qt::AlignLeft : Qt::AlignRight) |
+                            Qt::AlignVCenter,
+                        layout.header_lines == 2 ? Label_Of(column, line)
+                                                 : (Label_Of(column, 0) + QLatin1Char(' ') +
+                                                    Label_Of(column, 1))
+                                                       .trimmed());
     double y = page.table_top + layout.header_height;
     Draw_Rule(painter, Rule_Colour, left, right, y);
 
@@ -461,11 +575,12 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
                    values[i][0], values[i][1]);
 }
 
-void Paint_Merged(QPainter *painter, const TStyle &style, const TLayout &layout, const TPage &page)
+void Paint_Merged(QPainter *painter, const TStyle &style, const TLayout &layout,
+                  const TLines &lines)
 {
     const QRectF &body = layout.body;
-    double y = page.merged_top;
-    if (page.merged_title) {
+    double y = lines.top;
+    if (lines.title) {
         y += 4.0 * style.mm;
         painter->setFont(style.bold);
         painter->setPen(Qt::black);
@@ -476,14 +591,34 @@ void Paint_Merged(QPainter *painter, const TStyle &style, const TLayout &layout,
     }
     painter->setFont(style.text);
     painter->setPen(Qt::black);
-    for (int i = 0; i < page.merged_lines; ++i) {
+    for (int i = 0; i < lines.count; ++i) {
         Draw_Fitted(painter, QRectF(body.left(), y, body.width(), style.line),
-                    Qt::AlignLeft | Qt::AlignVCenter,
-                    layout.merged_lines[page.first_merged_line + i]);
+                    Qt::AlignLeft | Qt::AlignVCenter, layout.merged_lines[lines.first + i]);
         y += style.line;
     }
 }
 
+// The reviewer's lines: each label with a rule to write on.
+void Paint_Closing(QPainter *painter, const TStyle &style, const TLayout &layout, double top)
+{
+    const QRectF &body = layout.body;
+    double y = top + 4.0 * style.mm;
+    painter->setFont(style.bold);
+    painter->setPen(Qt::black);
+    painter->drawText(QRectF(body.left(), y, body.width(), style.line),
+                      Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Review"));
+    const double rule_left = body.left() + layout.label_width;
+    const double rule_right = body.left() + 0.75 * body.width();
+    for (const char *label : Closing_Lines) {
+        y += 2.0 * style.line;
+        Draw_Field(painter, style, body.left(), layout.label_width, 0.0, y, QLatin1String(label),
+                   QString());
+        Draw_Rule(painter, Rule_Colour, rule_left, rule_right, y + style.line);
+    }
+}
+
+// Pages that come apart still say which record they belong to, by which program, and where in
+// it they stand.
 void Paint_Footer(QPainter *painter, const TStyle &style, const TLayout &layout,
                   const THeading &heading, int page, int pages)
 {
@@ -493,18 +628,19 @@ void Paint_Footer(QPainter *painter, const TStyle &style, const TLayout &layout,
                       style.footer_height - 3.0 * style.mm);
     painter->setFont(style.footer);
     painter->setPen(Label_Colour);
+    const QFontMetricsF metrics(style.footer, painter->device());
     const QString number = QStringLiteral("Page %1 of %2").arg(page).arg(pages);
-    const double number_width =
-        QFontMetricsF(style.footer, painter->device()).horizontalAdvance(number) + 3.0 * style.mm;
+    const QString program = QLatin1String(Program);
+    // The program's name in the middle; the file's name gets the room left of it.
+    const double program_width = metrics.horizontalAdvance(program);
+    const double side = (body.width() - program_width) / 2.0 - 3.0 * style.mm;
     painter->drawText(line, Qt::AlignRight | Qt::AlignVCenter, number);
-    // Pages that come apart still say which record they belong to.
+    painter->drawText(line, Qt::AlignHCenter | Qt::AlignVCenter, program);
     const QString file = heading.data_file.isEmpty() ? QLatin1String(Unsaved)
                                                      : QFileInfo(heading.data_file).fileName();
-    Draw_Fitted(painter, line.adjusted(0.0, 0.0, -number_width, 0.0),
+    Draw_Fitted(painter, QRectF(line.left(), line.top(), std::max(side, 0.0), line.height()),
                 Qt::AlignLeft | Qt::AlignVCenter,
-                QStringLiteral("%1 \u00b7 %2 \u00b7 printed %3")
-                    .arg(QLatin1String(Title), file,
-                         heading.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
+                QStringLiteral("%1 \u00b7 created %2").arg(file, Created_Text(heading)));
 }
 
 } // namespace
@@ -546,7 +682,7 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
     if (!painter.begin(device))
         return 0;
     const TStyle style(device);
-    const TLayout layout = Lay_Out(style, device, comparison);
+    const TLayout layout = Lay_Out(style, device, comparison, heading);
     const int pages = static_cast<int>(layout.pages.size());
     for (int i = 0; i < pages; ++i) {
         if (i > 0 && !device->newPage()) {
@@ -554,19 +690,21 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
             return 0;
         }
         const TPage &page = layout.pages[static_cast<std::size_t>(i)];
-        if (page.heading)
-            Paint_Heading(&painter, style, layout, comparison, heading);
+        if (page.heading.top >= 0.0)
+            Paint_Heading(&painter, style, layout, page.heading);
         if (page.table_top >= 0.0)
             Paint_Table(&painter, style, layout, page, comparison.Export_Rows());
         if (page.summary_top >= 0.0)
             Paint_Summary(&painter, style, layout, page.summary_top, comparison);
-        if (page.merged_top >= 0.0)
-            Paint_Merged(&painter, style, layout, page);
+        if (page.merged.top >= 0.0)
+            Paint_Merged(&painter, style, layout, page.merged);
         if (!page.graphs.isEmpty()) {
             painter.save();
             ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison);
             painter.restore();
         }
+        if (page.closing_top >= 0.0)
+            Paint_Closing(&painter, style, layout, page.closing_top);
         Paint_Footer(&painter, style, layout, heading, i + 1, pages);
     }
     return painter.end() ? pages : 0;

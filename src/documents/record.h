@@ -1,6 +1,8 @@
 #ifndef QUORVAL_SRC_DOCUMENTS_RECORD_H
 #define QUORVAL_SRC_DOCUMENTS_RECORD_H
 
+#include "src/compute/types.h"
+
 #include <QDateTime>
 #include <QPageSize>
 #include <QString>
@@ -20,11 +22,17 @@ namespace Record {
 struct THeading
 {
     QString data_file;         // the data file's name; empty when the data was never saved
-    bool data_changed = false; // the data differs from what that file holds
-    QDateTime printed;         // when the record was made
+    bool data_changed = false; // the comparison is not exactly what that file holds
+    // Said after the file's name when data_changed.
+    QString changed_text = QStringLiteral("changed since last opened or saved");
+    // The SHA-256 of the file's bytes (hex); shown only while the comparison is what it holds.
+    QString checksum;
+    QDateTime created;         // when the record was made
     bool aligned = true;       // set B aligned to set A
+    double merge_distance = 1.0;
     int entries_a = 0;
     int entries_b = 0;
+    Type::TDetails details;    // shown where not empty
 };
 
 // Dots per inch of the records the program sets up itself: the graphs are then laid out and

@@ -357,9 +357,10 @@ struct TOutputs
     QByteArray record;
 };
 
+// file_heading: what the record's heading says of the data file (details, checksum).
 bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
                   const EntryLists::TInputs &inputs, const Type::TOptions &options,
-                  TOutputs *outputs, QString *error)
+                  const Record::THeading &file_heading, TOutputs *outputs, QString *error)
 {
     outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
                                    comparison.Data_B_Dev_Offset(), parsed.decimals);
@@ -371,10 +372,11 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
         return false;
     if (parsed.record_file.isEmpty())
         return true;
-    Record::THeading heading;
+    Record::THeading heading = file_heading;
     heading.data_file = parsed.input_file;
-    heading.printed = QDateTime::currentDateTime();
+    heading.created = QDateTime::currentDateTime();
     heading.aligned = options.remove_deviations;
+    heading.merge_distance = options.merge_distance;
     heading.entries_a = static_cast<int>(inputs.entries_a.size());
     heading.entries_b = static_cast<int>(inputs.entries_b.size());
     return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
@@ -445,7 +447,9 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     }
 
     DataFile::TContent content;
-    if (!DataFile::Load_File(parsed.input_file, &content, &error)) {
+    Record::THeading file_heading;
+    if (!DataFile::Load_File(parsed.input_file, &content, &error, nullptr,
+                             &file_heading.checksum)) {
         Print(err, error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
@@ -456,6 +460,15 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     Type::TOptions options = DataFile::Options_Of(content, Type::TOptions());
     options.remove_deviations = parsed.align.value_or(options.remove_deviations);
     options.merge_distance = parsed.merge_distance.value_or(options.merge_distance);
+    // Settings given on the command line that differ from the file's: the record is then not
+    // exactly what the file holds.
+    const Type::TOptions file_options = DataFile::Options_Of(content, Type::TOptions());
+    if (options.remove_deviations != file_options.remove_deviations ||
+        options.merge_distance != file_options.merge_distance) {
+        file_heading.data_changed = true;
+        file_heading.changed_text = QStringLiteral("settings given on the command line");
+    }
+    file_heading.details = std::move(content.details);
     content = DataFile::TContent(); // the stored entries are not needed any more
     const char *too_small = inputs.entries_a.size() < 2   ? "A"
                             : inputs.entries_b.size() < 2 ? "B"
@@ -477,7 +490,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
     TOutputs outputs;
-    if (!Make_Outputs(parsed, comparison, inputs, options, &outputs, &error)) {
+    if (!Make_Outputs(parsed, comparison, inputs, options, file_heading, &outputs, &error)) {
         Print(err, error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
