@@ -539,6 +539,18 @@ void Set_Up_Page(QPagedPaintDevice *device)
                                       QPageLayout::Millimeter));
 }
 
+namespace {
+
+// What the graphs' legend says about the sets, from the heading.
+ComparisonGraphs::TLegendTexts Legend_Texts_Of(const THeading &heading)
+{
+    ComparisonGraphs::TLegendTexts texts;
+    texts.aligned = heading.aligned;
+    return texts;
+}
+
+} // namespace
+
 int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading)
 {
     QUORVAL_ASSERT(device != nullptr);
@@ -564,7 +576,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
             Paint_Merged(&painter, style, layout, page);
         if (!page.graphs.isEmpty()) {
             painter.save();
-            ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison);
+            ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison,
+                                               Legend_Texts_Of(heading));
             painter.restore();
         }
         Paint_Footer(&painter, style, layout, heading, i + 1, pages);

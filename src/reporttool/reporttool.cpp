@@ -365,8 +365,10 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
                                    comparison.Data_B_Dev_Offset(), parsed.decimals);
     if (!parsed.csv_file.isEmpty())
         outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
+    ComparisonGraphs::TLegendTexts legend;
+    legend.aligned = options.remove_deviations;
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
-        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+        !ComparisonGraphs::Render_Plot(comparison, legend, parsed.plot_format, parsed.plot_size,
                                        TReportTool::Version_Text, &outputs->plot, error))
         return false;
     if (parsed.record_file.isEmpty())
