@@ -5,6 +5,7 @@
 #include "test_quorval_support.h"
 
 #include "core/widgets/graphwidget.h"
+#include "core/widgets/legendrow.h"
 #include "src/compute/comparison.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
@@ -155,6 +156,8 @@ private slots:
     void Export_Graphs_Command();
     void Fit_To_Data_Restores_Both_Graphs();
     void Graphs_Share_One_Length_Range();
+    void Legend_Row_Above_The_Graphs_data();
+    void Legend_Row_Above_The_Graphs();
     void Record_Heading_Names_The_Data_File();
     void Record_Printed_As_Exported();
     void Record_Commands();
@@ -191,9 +194,16 @@ void TTestQuorvalComparison::Graphs_In_The_Window()
         QVERIFY(e.graph != nullptr);
         QCOMPARE(e.graph->parentWidget(), window.centralWidget());
         QCOMPARE(e.graph->minimumSize(), QSize(100, 200));
+        // The grid cell holding the graph, directly or in a column with the legend row.
+        int cell = -1;
+        for (int i = 0; i < grid->count(); ++i) {
+            QLayoutItem *item = grid->itemAt(i);
+            if (item->widget() == e.graph ||
+                (item->layout() && item->layout()->indexOf(const_cast<TGraphWidget *>(e.graph)) >= 0))
+                cell = i;
+        }
         int row, column, rows, columns;
-        grid->getItemPosition(grid->indexOf(const_cast<TGraphWidget *>(e.graph)), &row, &column,
-                              &rows, &columns);
+        grid->getItemPosition(cell, &row, &column, &rows, &columns);
         QCOMPARE(QRect(column, row, columns, rows), QRect(0, e.row, 3, 1));
         QCOMPARE(e.graph->Title(), QString(e.title));
         QCOMPARE(e.graph->Horizontal_Title(), QString("Length"));
@@ -528,9 +538,9 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
     QCOMPARE(mine.size(), QSize(1000, 800));
     QVERIFY(mine.convertToFormat(QImage::Format_RGB32) ==
             theirs.convertToFormat(QImage::Format_RGB32));
-    // Not an empty picture: both curves are drawn.
-    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(128, 40, 40))));
-    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(40, 40, 128))));
+    // Not an empty picture: the brackets of both sets are drawn, in the documents' colours.
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(0, 114, 178))));
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(230, 159, 0))));
 
     QVERIFY(window.Export_Graphs(d_home + "/graphs.PDF"));
     QVERIFY(Read_All(d_home + "/graphs.PDF").startsWith("%PDF"));
@@ -623,6 +633,45 @@ QPair<double, double> Length_Range(const TGraphWidget *graph)
 } // namespace
 
 // Whatever the user does to either graph, both show the same length range.
+void TTestQuorvalComparison::Legend_Row_Above_The_Graphs_data()
+{
+    QTest::addColumn<bool>("aligned");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("aligned") << true
+                             << QStringList{"Set A", "Set B", "A before alignment", "En", "En = 1"};
+    QTest::newRow("not aligned") << false << QStringList{"Set A", "Set B", "En", "En = 1"};
+}
+
+void TTestQuorvalComparison::Legend_Row_Above_The_Graphs()
+{
+    QFETCH(bool, aligned);
+    QFETCH(QStringList, texts);
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", aligned);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.resize(900, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Fill(&window, Example_A(), Example_B(), 20.0);
+    QApplication::processEvents();
+
+    const TLegendRow *legend = window.Legend_Row();
+    QVERIFY(legend != nullptr && legend->isVisible());
+    QStringList shown;
+    for (const TLegendItem &item : legend->Items())
+        shown << item.text;
+    QCOMPARE(shown, texts);
+    // Outside both graphs, above them, and tall enough for its row.
+    const QRect row = legend->geometry();
+    QVERIFY(row.height() >= legend->fontMetrics().height());
+    QVERIFY(row.bottom() < window.Deviation_Graph()->geometry().top());
+    QVERIFY(!row.intersects(window.En_Graph()->geometry()));
+    // Its samples are the window's colours: set A's curve and bracket.
+    QCOMPARE(legend->Items()[0].curve.colour, QColor(128, 40, 40));
+    QCOMPARE(legend->Items()[0].bracket_colour, QColor(212, 96, 96));
+}
+
 void TTestQuorvalComparison::Graphs_Share_One_Length_Range()
 {
     TQuorval window(nullptr, Qt::WindowFlags());

@@ -3,6 +3,7 @@
 #include "core/base/assertion.h"
 #include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
+#include "core/widgets/legendrow.h"
 #include "core/widgets/messagebox.h"
 #include "src/compute/datafile.h"
 #include "src/compute/numbertext.h"
@@ -50,6 +51,7 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -312,7 +314,10 @@ void TQuorval::Create_Layout()
     d_deviation_graph = new TGraphWidget(central);
     d_deviation_graph->setObjectName("deviation_graph");
     d_deviation_graph->setMinimumSize(100, 200);
-    d_central_layout->addWidget(d_deviation_graph, 2, 0, 1, 3);
+    QVBoxLayout *legend_and_graph = new QVBoxLayout();
+    legend_and_graph->addWidget(Create_Legend_Row(central));
+    legend_and_graph->addWidget(d_deviation_graph);
+    d_central_layout->addLayout(legend_and_graph, 2, 0, 1, 3);
     d_en_graph = new TGraphWidget(central);
     d_en_graph->setObjectName("en_graph");
     d_en_graph->setMinimumSize(100, 200);
@@ -545,6 +550,8 @@ void TQuorval::Update()
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
+    d_legend_row->Set_Items(
+        ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, Legend_Texts()));
     // Empty lists hold nothing to lose (New, or everything removed).
     d_data_modified = has_entries && !saved;
     d_status_label->setText(Status_Text());
@@ -700,14 +707,31 @@ bool TQuorval::Export_Graphs(const QString &file_name)
     QByteArray data;
     QString reason;
     bool in_place = false;
-    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
-                                       &reason) ||
+    if (!ComparisonGraphs::Render_Plot(d_comparison, Legend_Texts(), format, Graph_Export_Size,
+                                       Creator, &data, &reason) ||
         !SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
         d_last_error = reason;
         return false;
     }
     Note_Written(file_name, in_place);
     return true;
+}
+
+// ---- Legend ----
+
+ComparisonGraphs::TLegendTexts TQuorval::Legend_Texts() const
+{
+    ComparisonGraphs::TLegendTexts texts;
+    texts.aligned = d_options.remove_deviations;
+    return texts;
+}
+
+// The legend row above the graphs, outside their plot areas.
+QWidget *TQuorval::Create_Legend_Row(QWidget *parent)
+{
+    d_legend_row = new TLegendRow(parent);
+    d_legend_row->setObjectName("legend_row");
+    return d_legend_row;
 }
 
 // ---- Record ----

@@ -5,6 +5,7 @@
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
 #include "src/compute/types.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
 #include <QFont>
@@ -26,6 +27,7 @@ class QSettings;
 class QUndoStack;
 class TEntryWidget;
 class TGraphWidget;
+class TLegendRow;
 class TMessageBox;
 class TOptionsDialog;
 
@@ -87,6 +89,8 @@ public:
     double Data_B_Dev_Offset() const { return d_comparison.Data_B_Dev_Offset(); }
     const TGraphWidget *Deviation_Graph() const { return d_deviation_graph; }
     const TGraphWidget *En_Graph() const { return d_en_graph; }
+    // The legend above the graphs.
+    const TLegendRow *Legend_Row() const { return d_legend_row; }
     // The verdict at a glance in the status line.
     QString Status_Text() const;
     // The history of changes to the lists and offsets, shared by both lists.
@@ -146,6 +150,10 @@ private:
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
+    // What the legends of the graphs say about the sets: the alignment in use and the sets'
+    // descriptions.
+    ComparisonGraphs::TLegendTexts Legend_Texts() const;
+    QWidget *Create_Legend_Row(QWidget *parent);
     // Says in the status line when a file was written in place rather than replaced.
     void Note_Written(const QString &file_name, bool in_place);
     // The error box of an export: what cannot be written to the file, and why (d_last_error).
@@ -193,6 +201,7 @@ private:
 
     TGraphWidget *d_deviation_graph;
     TGraphWidget *d_en_graph;
+    TLegendRow *d_legend_row = nullptr;
     QLabel *d_status_label;
 
     QSettings *d_settings; // null where the settings file is not a regular file
