@@ -539,8 +539,8 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
     QVERIFY(mine.convertToFormat(QImage::Format_RGB32) ==
             theirs.convertToFormat(QImage::Format_RGB32));
     // Not an empty picture: the brackets of both sets are drawn, in the documents' colours.
-    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(0, 114, 178))));
-    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(230, 159, 0))));
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(128, 185, 216))));
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(240, 200, 110))));
 
     QVERIFY(window.Export_Graphs(d_home + "/graphs.PDF"));
     QVERIFY(Read_All(d_home + "/graphs.PDF").startsWith("%PDF"));

@@ -70,27 +70,58 @@ private:
     QPointF d_first, d_low, d_high, d_last;
 };
 
-// The pieces of a path that reach the box, each drawn as one line so that its dashes run on.
-std::vector<QPolygonF> Clipped_Lines(const std::vector<QPointF> &path, const QRectF &box)
+// The pieces of a path that reach the box, each added as one line so that its dashes run on.
+void Add_Clipped_Lines(const std::vector<QPointF> &path, const QRectF &box,
+                       std::vector<QPolygonF> *lines)
 {
-    std::vector<QPolygonF> lines;
+    bool joined = false; // the last line ends where this path's last segment ended
     for (std::size_t i = 1; i < path.size(); ++i) {
         double x0 = path[i - 1].x(), y0 = path[i - 1].y();
         double x1 = path[i].x(), y1 = path[i].y();
         if (!DataDrawing::Clip_Segment(&x0, &y0, &x1, &y1, box.left(), box.top(), box.right(),
-                                       box.bottom()))
+                                       box.bottom())) {
+            joined = false;
             continue;
+        }
         const QPointF from(x0, y0);
-        if (lines.empty() || lines.back().back() != from)
-            lines.push_back(QPolygonF({from}));
-        lines.back().append(QPointF(x1, y1));
+        if (!joined || lines->back().back() != from)
+            lines->push_back(QPolygonF({from}));
+        lines->back().append(QPointF(x1, y1));
+        joined = true;
     }
+}
+
+// The pieces of the paths that reach the plot area.
+std::vector<QPolygonF> Clipped_Lines(const std::vector<std::vector<QPointF>> &paths,
+                                     const QRect &plot)
+{
+    const QRectF box = QRectF(plot).adjusted(-Line_Reach, -Line_Reach, Line_Reach, Line_Reach);
+    std::vector<QPolygonF> lines;
+    for (const std::vector<QPointF> &path : paths)
+        Add_Clipped_Lines(path, box, &lines);
     return lines;
 }
 
 } // namespace
 
 namespace CurveDrawing {
+
+void Draw_Halo(QPainter *painter, const std::vector<TVector2> &points, const QRect &plot,
+               const TScaleMap &horizontal, const TScaleMap &vertical, const TCurveStyle &style,
+               double unit)
+{
+    QUORVAL_ASSERT(painter != nullptr);
+    if (style.line == Qt::NoPen)
+        return;
+    painter->save();
+    painter->setClipRect(plot);
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(
+        QPen(Qt::white, (style.width + 2.0) * unit, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    for (const QPolygonF &line : Clipped_Lines(Pixel_Paths(points, horizontal, vertical), plot))
+        painter->drawPolyline(line);
+    painter->restore();
+}
 
 void Draw_Marker(QPainter *painter, const QPointF &at, const TCurveStyle &style, double unit)
 {
@@ -152,10 +183,8 @@ int Draw(QPainter *painter, const std::vector<TVector2> &points, const QRect &pl
     if (style.line != Qt::NoPen) {
         painter->setPen(
             QPen(style.colour, style.width * unit, style.line, Qt::FlatCap, Qt::RoundJoin));
-        const QRectF box = QRectF(plot).adjusted(-Line_Reach, -Line_Reach, Line_Reach, Line_Reach);
-        for (const std::vector<QPointF> &path : paths)
-            for (const QPolygonF &line : Clipped_Lines(path, box))
-                painter->drawPolyline(line);
+        for (const QPolygonF &line : Clipped_Lines(paths, plot))
+            painter->drawPolyline(line);
     }
     int drawn = 0;
     if (style.marker != TCurveStyle::MARKER_NONE) {

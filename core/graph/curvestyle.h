@@ -40,6 +40,12 @@ int Draw(QPainter *painter, const std::vector<TVector2> &points, const QRect &pl
          const TScaleMap &horizontal, const TScaleMap &vertical, const TCurveStyle &style,
          double unit);
 
+// A white band along the curve's line, a pixel wider on each side, drawn under the curves of a
+// graph so that they stand out over a dense drawing beneath them (the uncertainty brackets).
+void Draw_Halo(QPainter *painter, const std::vector<TVector2> &points, const QRect &plot,
+               const TScaleMap &horizontal, const TScaleMap &vertical, const TCurveStyle &style,
+               double unit);
+
 // The pixel path of the points before clipping, one list per piece between points without a
 // position; where several points fall into one pixel column only the first, lowest, highest and
 // last of them are kept, which draws the same pixels as all of them.

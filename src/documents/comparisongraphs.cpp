@@ -44,6 +44,10 @@ const QColor Document_Blue(0, 114, 178);
 const QColor Document_Orange(230, 159, 0);
 const QColor Document_Vermillion(213, 94, 0);
 const QColor Document_Grey(176, 176, 176);
+// The brackets in lighter shades of their set's colour, so that a curve stays visible over the
+// band that the brackets of many positions make.
+const QColor Document_Bracket_A(128, 185, 216);
+const QColor Document_Bracket_B(240, 200, 110);
 
 // The documents' curves: A solid with circles, B dashed with squares, En solid with diamonds and
 // the line En = 1 dashed.
@@ -187,10 +191,10 @@ std::vector<TLegendItem> Legend_Items(TLook look, const TLegendTexts &texts)
     std::vector<TLegendItem> items(2);
     items[0].text = Named("Set A", texts.set_a_description);
     items[0].curve = document ? Document_Curve_A : Line(Curve_A_Colour);
-    items[0].bracket_colour = document ? Document_Curve_A.colour : Bracket_A_Colour;
+    items[0].bracket_colour = document ? Document_Bracket_A : Bracket_A_Colour;
     items[1].text = Named("Set B", texts.set_b_description);
     items[1].curve = document ? Document_Curve_B : Line(Curve_B_Colour);
-    items[1].bracket_colour = document ? Document_Curve_B.colour : Bracket_B_Colour;
+    items[1].bracket_colour = document ? Document_Bracket_B : Bracket_B_Colour;
     items[1].bracket_opens_right = false;
     for (TLegendItem &item : items)
         item.bracket = true;
@@ -247,8 +251,8 @@ TDocumentGraphs Document_Graphs_Of(const TComparison &comparison)
             (index == 0 ? graphs.curve_a : graphs.curve_b) = points;
             return;
         }
-        const QColor document_colour = colour == Bracket_A_Colour ? Document_Curve_A.colour
-                                       : colour == Bracket_B_Colour ? Document_Curve_B.colour
+        const QColor document_colour = colour == Bracket_A_Colour   ? Document_Bracket_A
+                                       : colour == Bracket_B_Colour ? Document_Bracket_B
                                                                     : Document_Grey;
         TGraphScene &scene = graphs.scenes.deviation;
         scene.Points(scene.Add_Set(document_colour, TGraphScene::GRAPH_DEFAULT)) = points;
@@ -390,6 +394,12 @@ void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &c
                            ViewFit::Horizontal_Map(view, rules, layout.graph),
                            ViewFit::Vertical_Map(view, rules, layout.graph), style, unit);
     };
+    // Both curves stand out over the band of brackets of many positions, neither hides the other.
+    for (const auto *points : {&graphs.curve_a, &graphs.curve_b})
+        CurveDrawing::Draw_Halo(painter, *points, upper_layout.graph,
+                                ViewFit::Horizontal_Map(deviation, rules, upper_layout.graph),
+                                ViewFit::Vertical_Map(deviation, rules, upper_layout.graph),
+                                Document_Curve_A, unit);
     Curve(upper_layout, deviation, graphs.curve_a, Document_Curve_A);
     Curve(upper_layout, deviation, graphs.curve_b, Document_Curve_B);
     Curve(lower_layout, en, graphs.en_limit, Document_En_Limit);
