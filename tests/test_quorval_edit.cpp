@@ -527,8 +527,9 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
             w->findChild<QAction *>(kind == 6 ? "undo_action" : "redo_action")->trigger();
         }
         const std::size_t index = static_cast<std::size_t>(w->Undo_Stack()->index());
-        if (kind < 6 && index != changes) {
-            seen.resize(index); // a change drops what could be redone
+        // A change drops what could be redone; a value typed after "+" joins that addition.
+        if (kind < 6 && (index != changes || !Same_Lists(Lists_Of(w), seen[index]).isEmpty())) {
+            seen.resize(index);
             seen.push_back(Lists_Of(w));
         } else {
             QVERIFY(index < seen.size());
