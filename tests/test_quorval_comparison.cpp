@@ -527,7 +527,9 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
     QVERIFY(window.Export_Graphs(d_home + "/graphs.svg"));
     QVERIFY(Read_All(d_home + "/graphs.svg").contains("<svg"));
     QVERIFY(!window.Export_Graphs(d_home + "/graphs.bmp"));
-    QCOMPARE(window.Last_Error(), QString("the name must end in .png, .pdf or .svg"));
+    QCOMPARE(window.Last_Error(), QString("ERR  Cannot write file '%1/graphs.bmp': the name must "
+                                          "end in .png, .pdf or .svg")
+                                      .arg(d_home));
     QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
 }
 
@@ -571,11 +573,11 @@ void TTestQuorvalComparison::Export_Graphs_Command()
         driver.Then_Box(&error, QMessageBox::Ok);
         action->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Error_Box_Difference(error, "Error Exporting Graphs",
-                                      QString("The graphs cannot be written to %1: No such file "
-                                              "or directory.")
-                                          .arg(name)),
-                 QString());
+        QCOMPARE(
+            Error_Box_Difference(error, "Error Exporting Graphs", "The graphs cannot be exported."),
+            QString());
+        QCOMPARE(error.detailed_text,
+                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
     }
 }
 
@@ -718,7 +720,9 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");
     QVERIFY(!window.Print_Record(&printer));
-    QCOMPARE(window.Last_Error(), QString("No such file or directory"));
+    QCOMPARE(window.Last_Error(), QString("ERR  Cannot write file '%1/missing/printed.pdf': No "
+                                          "such file or directory")
+                                      .arg(d_home));
 
     // The file is replaced only by a complete record: beyond a file-size limit the old one stays.
     printer.setOutputFileName(d_home + "/printed.pdf");
@@ -729,7 +733,7 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
                  return limited && !window.Print_Record(&printer) ? window.Last_Error()
                                                                   : QStringLiteral("printed");
              }),
-             QString("File too large"));
+             QString("ERR  Cannot write file '%1/printed.pdf': File too large").arg(d_home));
     QCOMPARE(Read_All(d_home + "/printed.pdf"), QByteArray("old record"));
 }
 
@@ -761,11 +765,11 @@ void TTestQuorvalComparison::Record_Commands()
         driver.Then_Box(&error, QMessageBox::Ok);
         action->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Error_Box_Difference(
-                     error, "Error Exporting Record",
-                     QString("The record cannot be written to %1: No such file or directory.")
-                         .arg(name)),
-                 QString());
+        QCOMPARE(
+            Error_Box_Difference(error, "Error Exporting Record", "The record cannot be exported."),
+            QString());
+        QCOMPARE(error.detailed_text,
+                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
     }
     { // Print opens the system's print dialog; cancelled, it prints nothing and says nothing.
         TModalDriver driver;

@@ -695,20 +695,31 @@ bool TQuorval::Export_Graphs(const QString &file_name)
 {
     const ComparisonGraphs::TPlotFormat format = ComparisonGraphs::Plot_Format_Of(file_name);
     if (format == ComparisonGraphs::PLOT_NONE) {
-        d_last_error = QStringLiteral("the name must end in .png, .pdf or .svg");
+        d_last_error = Write_Error(file_name, "the name must end in .png, .pdf or .svg");
         return false;
     }
     QByteArray data;
+    return ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
+                                         &d_last_error) &&
+           Write_Document(file_name, data);
+}
+
+bool TQuorval::Write_Document(const QString &file_name, const QByteArray &data)
+{
     QString reason;
     bool in_place = false;
-    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
-                                       &reason) ||
-        !SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
-        d_last_error = reason;
+    if (!SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
+        d_last_error = Write_Error(file_name, reason);
         return false;
     }
     Note_Written(file_name, in_place);
     return true;
+}
+
+QString TQuorval::Write_Error(const QString &file_name, const QString &reason)
+{
+    return QStringLiteral("ERR  Cannot write file '%1': %2")
+        .arg(QDir::toNativeSeparators(file_name), reason);
 }
 
 // ---- Record ----
@@ -729,15 +740,9 @@ Record::THeading TQuorval::Record_Heading() const
 bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout)
 {
     QByteArray pdf;
-    QString reason;
-    bool in_place = false;
-    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason, layout) ||
-        !SafeWrite::Write_File(file_name, pdf, &reason, &in_place)) {
-        d_last_error = reason;
-        return false;
-    }
-    Note_Written(file_name, in_place);
-    return true;
+    return Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error,
+                              layout) &&
+           Write_Document(file_name, pdf);
 }
 
 bool TQuorval::Print_Record(QPrinter *printer)
@@ -751,7 +756,8 @@ bool TQuorval::Print_Record(QPrinter *printer)
     printer->setResolution(Record::Resolution);
     if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
         return true;
-    d_last_error = QStringLiteral("the printer %1 cannot be used").arg(printer->printerName());
+    d_last_error =
+        QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
     return false;
 }
 
@@ -907,7 +913,7 @@ void TQuorval::File_Export_Graphs()
     if (file_name.isEmpty())
         return;
     if (!Export_Graphs(file_name))
-        Show_Export_Error("Error Exporting Graphs", "The graphs", file_name);
+        Show_Error("Error Exporting Graphs", "The graphs cannot be exported.");
 }
 
 // The Export Record command: file dialog, then the record into a PDF file.
@@ -920,16 +926,13 @@ void TQuorval::File_Export_Record()
     if (file_name.isEmpty())
         return;
     if (!Export_Record(file_name))
-        Show_Export_Error("Error Exporting Record", "The record", file_name);
+        Show_Error("Error Exporting Record", "The record cannot be exported.");
 }
 
-void TQuorval::Show_Export_Error(const QString &title, const QString &what,
-                                 const QString &file_name)
+void TQuorval::Show_Error(const QString &text, const QString &informative_text)
 {
-    Run_Message_Box(title,
-                    QString("%1 cannot be written to %2: %3.")
-                        .arg(what, file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
-                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    Run_Message_Box(text, informative_text, d_last_error, QMessageBox::Ok, QMessageBox::Ok,
+                    QMessageBox::Critical);
 }
 
 // The Print command: the system's print dialog, then the record on the printer chosen there.
@@ -938,15 +941,8 @@ void TQuorval::File_Print()
     QPrinter printer;
     Record::Set_Up_Page(&printer);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted || Print_Record(&printer))
-        return;
-    if (!printer.outputFileName().isEmpty())
-        Show_Export_Error("Error Printing Record", "The record", printer.outputFileName());
-    else
-        Run_Message_Box(
-            "Error Printing Record",
-            QString("The record cannot be printed: %1.").arg(d_last_error.toHtmlEscaped()),
-            QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    if (dialog.exec() == QDialog::Accepted && !Print_Record(&printer))
+        Show_Error("Error Printing Record", "The record cannot be printed.");
 }
 
 // Both graphs show the whole data again.
@@ -1039,7 +1035,6 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
         return QStringLiteral("%1: no line gives three numbers (nominal, actual and Uc (k=2), "
                               "in mm).")
             .arg(what_happened);
-    // The box shows rich text: the lines as they were typed are escaped.
     QString text =
         QStringLiteral("%1: %2 of %3 lines do not give three numbers (nominal, actual and "
                        "Uc (k=2), in mm).")
@@ -1047,13 +1042,12 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
             .arg(parsed.bad_line_count)
             .arg(parsed.data_line_count);
     for (const EntryText::TBad_Line &bad : parsed.bad_lines)
-        text +=
-            QStringLiteral("<br>Line %1: %2 &mdash; %3")
-                .arg(bad.line)
-                .arg(bad.text.simplified().left(80).toHtmlEscaped(), bad.reason.toHtmlEscaped());
+        text += QStringLiteral("\nLine %1: %2 \u2014 %3")
+                    .arg(bad.line)
+                    .arg(bad.text.simplified().left(80), bad.reason);
     const int unlisted = parsed.bad_line_count - static_cast<int>(parsed.bad_lines.size());
     if (unlisted > 0)
-        text += QStringLiteral("<br>and %1 more.").arg(unlisted);
+        text += QStringLiteral("\nand %1 more.").arg(unlisted);
     return text;
 }
 
@@ -1089,9 +1083,11 @@ void TQuorval::Edit_Paste()
     } catch (const std::bad_alloc &) {
         refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
     }
+    // The box shows rich text: the lines as they were typed are escaped.
     if (!refusal.isEmpty())
-        Run_Message_Box("Entries Not Pasted", refusal, QString(), QMessageBox::Ok, QMessageBox::Ok,
-                        QMessageBox::Warning);
+        Run_Message_Box("Entries Not Pasted",
+                        refusal.toHtmlEscaped().replace('\n', QStringLiteral("<br>")), QString(),
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 QString TQuorval::Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added)
@@ -1132,14 +1128,11 @@ void TQuorval::File_Import_A() { File_Import(false); }
 
 void TQuorval::File_Import_B() { File_Import(true); }
 
-// The Import commands: the question about unsaved data when the set holds entries, the file
-// dialog, and the import or the reason it failed.
+// The Import commands: the file dialog, and the import or the reason it failed. Undo brings the
+// replaced set back, so nothing is asked about unsaved data.
 void TQuorval::File_Import(bool set_b)
 {
-    const TEntryWidget *widget = set_b ? d_entry_widget_b : d_entry_widget_a;
     const QString set_name = set_b ? "B" : "A";
-    if (widget->Entry_Count() > 0 && !Unsaved_Data_May_Go(TUnsaved_Question::Open))
-        return;
     const QString file_name = QFileDialog::getOpenFileName(
         this, QString("Select text file to import into Data Set %1").arg(set_name), d_file_path,
         "Text Files (*.txt *.csv *.tsv);;CSV Files (*.csv);;TSV Files (*.tsv);;All Files (*)");
@@ -1147,18 +1140,17 @@ void TQuorval::File_Import(bool set_b)
         return;
     d_file_path = Folder_Of(file_name);
     if (!Import_Data(file_name, set_b))
-        Run_Message_Box("Entries Not Imported", d_last_error, QString(), QMessageBox::Ok,
-                        QMessageBox::Ok, QMessageBox::Warning);
+        Show_Error("Error Importing File", "The selected text file cannot be imported.");
 }
 
 bool TQuorval::Import_Data(const QString &file_name, bool set_b)
 {
-    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
+    const QString shown_name = QFileInfo(file_name).fileName();
     try {
         return Import_Entries(file_name, shown_name, set_b);
     } catch (const std::bad_alloc &) {
         d_last_error =
-            QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+            QString("ERR  Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
         return false;
     }
 }
@@ -1168,12 +1160,12 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
     EntryText::TParsed parsed;
     QString reason;
     if (!EntryText::Read_File(file_name, &parsed, &reason)) {
-        d_last_error =
-            QString("The file %1 cannot be imported: %2.").arg(shown_name, reason.toHtmlEscaped());
+        d_last_error = QString("ERR  The file %1 cannot be imported: %2.").arg(shown_name, reason);
         return false;
     }
     if (!parsed.Accepted()) {
         d_last_error =
+            QStringLiteral("ERR  ") +
             Refusal_Text(QString("Nothing was imported from %1").arg(shown_name), parsed);
         return false;
     }
@@ -1181,7 +1173,7 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
         Entries_Refusal(set_b ? 0 : parsed.entries.size(), set_b ? parsed.entries.size() : 0,
                         parsed.entries.size());
     if (!refusal.isEmpty()) {
-        d_last_error = QString("Nothing was imported from %1: %2").arg(shown_name, refusal);
+        d_last_error = QString("ERR  Nothing was imported from %1: %2").arg(shown_name, refusal);
         return false;
     }
     EntryLists::TLists before;
@@ -1198,7 +1190,7 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
                                              set_b, set_b ? "Import Set B" : "Import Set A")))
         return true;
     d_last_error =
-        QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+        QString("ERR  Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
     return false;
 }
 

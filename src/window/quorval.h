@@ -56,8 +56,7 @@ public:
     // line): its folder becomes the file dialogs' folder, a failed load shows Open's error box.
     void Open_Data_File(const QString &file_name);
     // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
-    // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
-    // message box's rich text.
+    // change that Undo takes back. On failure nothing changes and Last_Error() says why.
     bool Import_Data(const QString &file_name, bool set_b);
     // Draws both graphs of the last comparison into a PNG, PDF or SVG file (by its extension), as
     // the report tool's plot does; an existing file is replaced only by a complete new one.
@@ -148,9 +147,13 @@ private:
     Record::THeading Record_Heading() const;
     // Says in the status line when a file was written in place rather than replaced.
     void Note_Written(const QString &file_name, bool in_place);
-    // The error box of an export: what cannot be written to the file, and why (d_last_error).
-    void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
-    // Says which lines of refused entry text are bad, and why (rich text for the message box).
+    // Writes a document the program made (graphs, record); the reason of a failure goes to
+    // d_last_error.
+    bool Write_Document(const QString &file_name, const QByteArray &data);
+    static QString Write_Error(const QString &file_name, const QString &reason);
+    // The error box of a command: fixed sentences, the reason (d_last_error) as detailed text.
+    void Show_Error(const QString &text, const QString &informative_text);
+    // Says which lines of refused entry text are bad, and why, one line each.
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
     // the entry limit, or no room in memory for the added ones; empty when they can.
