@@ -245,6 +245,8 @@ void TEntryWidget::Create_Layout()
 {
     QGridLayout *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
+    // Rows close together: the lists and the graphs share a small screen's height.
+    grid->setVerticalSpacing(3);
     grid->addWidget(d_entry_list, 0, 0, 1, 3);
 
     QHBoxLayout *buttons = new QHBoxLayout();

@@ -11,6 +11,7 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
+#include "src/window/setheading.h"
 #include "src/window/undocommand.h"
 
 #include <QAction>
@@ -26,7 +27,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -41,15 +41,17 @@
 #include <QPrinter>
 #include <QRect>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSize>
-#include <QSpacerItem>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -111,8 +113,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_action_paste(nullptr), d_action_open(nullptr), d_action_save(nullptr),
       d_action_export(nullptr), d_action_options(nullptr), d_action_about(nullptr),
       d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
-      d_central_layout(nullptr), d_deviation_graph(nullptr), d_en_graph(nullptr),
-      d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
+      d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr), d_deviation_graph(nullptr),
+      d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
       d_options_dialog(nullptr), d_decimals_shown(NumberText::Least_Decimals),
       d_data_modified(false), d_undo_stack(nullptr), d_paste_target(nullptr)
 {
@@ -120,12 +122,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     resize(Default_Size);
     setAcceptDrops(true);
 
-    d_footer_font = QFont("Verdana", 8);
-    d_footer_font.setItalic(true);
-
     d_undo_stack = new QUndoStack(this);
     Create_Settings();
-    Restore_Geometry();
     if (d_settings != nullptr) {
         d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
         // The settings last used are those of a new comparison.
@@ -144,6 +142,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Create_Actions();
     Create_Layout();
     Create_Menus();
+    // The window's least size is known once it is laid out.
+    Restore_Geometry();
     setWindowTitle("Quorval");
     ComparisonGraphs::Set_Titles(d_deviation_graph, d_en_graph);
 
@@ -220,6 +220,8 @@ void TQuorval::Restore_Geometry()
         resize(visible.size());
         move(visible.topLeft());
     }
+    if (d_settings != nullptr)
+        d_splitter->restoreState(d_settings->value("Mainwindow_Splitter").toByteArray());
 }
 
 void TQuorval::Create_Actions()
@@ -290,55 +292,73 @@ void TQuorval::Create_Layout()
 {
     QWidget *central = new QWidget(this);
     setCentralWidget(central);
-    d_central_layout = new QGridLayout(central);
+    QVBoxLayout *central_layout = new QVBoxLayout(central);
+    central_layout->setContentsMargins(6, 4, 6, 0);
 
-    d_entry_widget_a = new TEntryWidget(central);
+    // The entry lists above, the graphs below: the user shares the height between them. The
+    // graphs keep their least size; the lists scroll into view where even they have no room
+    // (a small screen, a large font), so that the window fits a screen 768 pixels high.
+    d_splitter = new QSplitter(Qt::Vertical, central);
+    d_splitter->setObjectName("central_splitter");
+    d_splitter->setChildrenCollapsible(false);
+    central_layout->addWidget(d_splitter);
+
+    QScrollArea *entry_area = new QScrollArea(d_splitter);
+    entry_area->setObjectName("entry_area");
+    entry_area->setFrameShape(QFrame::NoFrame);
+    entry_area->setWidgetResizable(true);
+    // At least the headings and a row of the lists stay in view.
+    entry_area->setMinimumHeight(2 * entry_area->fontMetrics().height());
+    QWidget *entries = new QWidget(entry_area);
+    QGridLayout *entry_layout = new QGridLayout(entries);
+    entry_layout->setContentsMargins(0, 0, 0, 0);
+    entry_layout->setVerticalSpacing(2);
+    d_heading_a = new TSetHeading("Set A", entries);
+    d_heading_a->setObjectName("heading_a");
+    entry_layout->addWidget(d_heading_a, 0, 0);
+    d_entry_widget_a = new TEntryWidget(entries);
     d_entry_widget_a->setObjectName("entry_widget_a");
-    d_central_layout->addWidget(d_entry_widget_a, 0, 0, 1, 1);
+    entry_layout->addWidget(d_entry_widget_a, 1, 0);
     d_entry_widget_a->Enable_Entry_Offset(false);
-    d_central_layout->addWidget(New_Line(QFrame::VLine, central), 0, 1, 1, 1);
-    d_entry_widget_b = new TEntryWidget(central);
+    entry_layout->addWidget(New_Line(QFrame::VLine, entries), 0, 1, 2, 1);
+    d_heading_b = new TSetHeading("Set B", entries);
+    d_heading_b->setObjectName("heading_b");
+    entry_layout->addWidget(d_heading_b, 0, 2);
+    d_entry_widget_b = new TEntryWidget(entries);
     d_entry_widget_b->setObjectName("entry_widget_b");
-    d_central_layout->addWidget(d_entry_widget_b, 0, 2, 1, 1);
+    entry_layout->addWidget(d_entry_widget_b, 1, 2);
     d_entry_widget_b->Enable_Entry_Offset(true);
-    d_central_layout->addWidget(New_Line(QFrame::HLine, central), 1, 0, 1, 4);
+    entry_area->setWidget(entries);
     d_entry_widget_a->Set_Undo_Stack(d_undo_stack);
     d_entry_widget_b->Set_Undo_Stack(d_undo_stack);
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
     d_paste_target = d_entry_widget_a;
 
-    d_deviation_graph = new TGraphWidget(central);
+    QWidget *graphs = new QWidget(d_splitter);
+    graphs->setObjectName("graph_area");
+    QVBoxLayout *graph_layout = new QVBoxLayout(graphs);
+    graph_layout->setContentsMargins(0, 0, 0, 0);
+    d_deviation_graph = new TGraphWidget(graphs);
     d_deviation_graph->setObjectName("deviation_graph");
     d_deviation_graph->setMinimumSize(100, 200);
-    d_central_layout->addWidget(d_deviation_graph, 2, 0, 1, 3);
-    d_en_graph = new TGraphWidget(central);
+    graph_layout->addWidget(d_deviation_graph);
+    d_en_graph = new TGraphWidget(graphs);
     d_en_graph->setObjectName("en_graph");
     d_en_graph->setMinimumSize(100, 200);
-    d_central_layout->addWidget(d_en_graph, 3, 0, 1, 3);
+    graph_layout->addWidget(d_en_graph);
+    // A taller window gives its height to the graphs; the lists keep theirs.
+    d_splitter->setStretchFactor(0, 0);
+    d_splitter->setStretchFactor(1, 1);
 
-    d_central_layout->addWidget(New_Line(QFrame::HLine, central), 4, 0, 1, 3);
-
-    QHBoxLayout *footer = new QHBoxLayout();
-    QLabel *notice = new QLabel("Quorval - comparison of two sets of length measurements", central);
-    notice->setObjectName("notice_label");
-    notice->setFont(d_footer_font);
-    notice->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    footer->addWidget(notice);
-    footer->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    QLabel *logo = new QLabel(central);
-    logo->setObjectName("logo_label");
-    logo->setMinimumSize(100, 40);
-    logo->setMaximumSize(100, 40);
-    logo->setPixmap(QPixmap(":/images/logo.png"));
-    footer->addWidget(logo);
-    d_central_layout->addLayout(footer, 5, 0, 1, 3);
-
-    // The verdict at a glance, below the footer.
+    // The verdict at a glance, at the bottom.
     d_status_label = new QLabel(this);
     d_status_label->setObjectName("status_label");
     // The entries without a position of their own can make it longer than the window is wide.
     d_status_label->setWordWrap(true);
+    // As high as the text needs at the window's width, not at the narrower width a wrapping
+    // label guesses for its size hint (which a status bar of fixed height would keep).
+    statusBar()->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     statusBar()->addWidget(d_status_label, 1);
 }
 
@@ -389,6 +409,25 @@ void TQuorval::Create_Menus()
     tool_bar->addAction(d_action_options);
     tool_bar->addSeparator();
     tool_bar->addAction(d_action_about);
+
+    // The notice and the logo at the tool bar's right end, where they take no height of their own.
+    QWidget *spacer = new QWidget(tool_bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    tool_bar->addWidget(spacer);
+    QFont notice_font("Verdana", 8);
+    notice_font.setItalic(true);
+    QLabel *notice =
+        new QLabel("Quorval - comparison of two sets of length measurements", tool_bar);
+    notice->setObjectName("notice_label");
+    notice->setFont(notice_font);
+    notice->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    tool_bar->addWidget(notice);
+    QLabel *logo = new QLabel(tool_bar);
+    logo->setObjectName("logo_label");
+    logo->setMinimumSize(100, 40);
+    logo->setMaximumSize(100, 40);
+    logo->setPixmap(QPixmap(":/images/logo.png"));
+    tool_bar->addWidget(logo);
 }
 
 void TQuorval::Make_Connections()
@@ -434,6 +473,7 @@ void TQuorval::Write_Settings()
         return;
     d_settings->setValue("Mainwindow_Position", pos());
     d_settings->setValue("Mainwindow_Size", size());
+    d_settings->setValue("Mainwindow_Splitter", d_splitter->saveState());
     d_settings->setValue("File_Path", d_file_path);
     d_settings->setValue("Remove_Deviations", d_options.remove_deviations);
     QByteArray distance;
@@ -578,6 +618,12 @@ QString TQuorval::Status_Text() const
     if (!merged.isEmpty())
         text += QStringLiteral("  \u00b7  ") + merged;
     return text;
+}
+
+void TQuorval::Show_Set_Descriptions(const QString &description_a, const QString &description_b)
+{
+    d_heading_a->Set_Description(description_a);
+    d_heading_b->Set_Description(description_b);
 }
 
 // ---- Data file ----

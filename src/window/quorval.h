@@ -7,7 +7,6 @@
 #include "src/compute/types.h"
 #include "src/documents/record.h"
 
-#include <QFont>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
@@ -18,16 +17,17 @@ class QAction;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
-class QGridLayout;
 class QLabel;
 class QPageLayout;
 class QPrinter;
 class QSettings;
+class QSplitter;
 class QUndoStack;
 class TEntryWidget;
 class TGraphWidget;
 class TMessageBox;
 class TOptionsDialog;
+class TSetHeading;
 
 // The main window: the two entry lists (set A left, set B right), the deviation and En graphs of
 // the comparison, actions, menus, tool bar, footer, the one shared message box and the settings
@@ -88,6 +88,9 @@ public:
     const TGraphWidget *En_Graph() const { return d_en_graph; }
     // The verdict at a glance in the status line.
     QString Status_Text() const;
+    // Shows the comparison's descriptions of the sets in the headings of their lists ("Set A
+    // \u2014 description"); an empty one shows the name alone.
+    void Show_Set_Descriptions(const QString &description_a, const QString &description_b);
     // The history of changes to the lists and offsets, shared by both lists.
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
@@ -189,10 +192,10 @@ private:
 
     TEntryWidget *d_entry_widget_a;
     TEntryWidget *d_entry_widget_b;
-
-    // The central grid: rows 2 and 3 hold the deviation and En graphs.
-    QGridLayout *d_central_layout;
-    QFont d_footer_font;
+    TSetHeading *d_heading_a;
+    TSetHeading *d_heading_b;
+    // Between the entry lists and the graphs; its position is kept in the settings file.
+    QSplitter *d_splitter;
 
     TGraphWidget *d_deviation_graph;
     TGraphWidget *d_en_graph;
