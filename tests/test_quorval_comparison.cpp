@@ -156,6 +156,8 @@ private slots:
     void Record_Heading_Names_The_Data_File();
     void Record_Printed_As_Exported();
     void Record_Commands();
+    void Cancelled_Work_Changes_Nothing_data();
+    void Cancelled_Work_Changes_Nothing();
 
 private:
     // The data file line of the heading of the window's record.
@@ -745,7 +747,7 @@ void TTestQuorvalComparison::Record_Commands()
     QVERIFY(!action->isEnabled() && !print->isEnabled()); // no comparison yet
     Fill(&window, Example_A(), Example_B());
     QVERIFY(action->isEnabled() && print->isEnabled());
-    { // The extension is added.
+    { // The extension is added; the status line says what was written.
         TModalDriver driver;
         TDialogRecord dialog;
         driver.Then_File(&dialog, d_home + "/record");
@@ -754,6 +756,7 @@ void TTestQuorvalComparison::Record_Commands()
         QCOMPARE(dialog.caption, QString("Enter name of record file to create"));
         QCOMPARE(dialog.filters, QStringList({"PDF Documents (*.pdf)"}));
         QVERIFY(Read_All(d_home + "/record.pdf").startsWith("%PDF-"));
+        QVERIFY(window.findChild<QLabel *>("status_label")->text().endsWith("record.pdf written"));
     }
     { // A folder that does not exist: the error box names the file and the reason.
         TModalDriver driver;
@@ -782,6 +785,44 @@ void TTestQuorvalComparison::Record_Commands()
     }
     Fill(&window, Example_A(), {Example_B()[0]});
     QVERIFY(!action->isEnabled() && !print->isEnabled());
+}
+
+void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
+{
+    QTest::addColumn<QString>("work");
+    for (const char *work : {"open", "import", "graphs", "record", "record printed to a file"})
+        QTest::newRow(work) << QString(work);
+}
+
+// Work the user cancels (its progress report says stop) fails, and leaves the data, its history
+// and every file as they were.
+void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
+{
+    QFETCH(QString, work);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    const QString data_file = d_home + "/other.quorval";
+    QVERIFY(window.Save_Data(data_file));
+    Type_Offset(&window, "2.5");
+    const std::vector<Type::TEntryItem> a = Entry_Widget(&window, 'A')->List_Items();
+    const int changes = window.Undo_Stack()->count();
+    const QString target = d_home + "/target.pdf";
+    QVERIFY(Write_All(target, "old") && Write_All(d_home + "/b.csv", "1;1;0.1\n2;2;0.1\n"));
+    const Progress::TReport stop = [](qint64, qint64) { return false; };
+
+    QPrinter printer;
+    printer.setOutputFileName(target);
+    const bool done = work == "open"     ? window.Load_Data(data_file, stop)
+                      : work == "import" ? window.Import_Data(d_home + "/b.csv", false, stop)
+                      : work == "graphs" ? window.Export_Graphs(target, stop)
+                      : work == "record" ? window.Export_Record(target, nullptr, stop)
+                                         : window.Print_Record(&printer, stop);
+    QVERIFY(!done);
+    QVERIFY(Same_Entries(Entry_Widget(&window, 'A')->List_Items(), a));
+    QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 2.5);
+    QVERIFY(window.Data_Modified());
+    QCOMPARE(window.Undo_Stack()->count(), changes);
+    QCOMPARE(Read_All(target), QByteArray("old"));
 }
 
 int main(int argc, char *argv[])

@@ -3,6 +3,7 @@
 
 #include "test_quorval_support.h"
 
+#include "src/window/busy.h"
 #include "src/window/setheading.h"
 
 #include <QImage>
@@ -11,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -117,6 +119,7 @@ private slots:
     void Actions_Menus_And_Tool_Bar();
     void Central_Layout();
     void Images();
+    void Busy_Work_Shows_Progress_And_Cancels();
 
 private:
     QString d_root;
@@ -580,6 +583,30 @@ void TTestQuorvalWindow::Images()
         QCOMPARE(loaded.size(), image.size);
         QVERIFY2(loaded.hasAlphaChannel(), image.path);
     }
+}
+
+// Long work: the busy cursor at once; once the delay (here none) has passed, a progress dialog
+// modal to the window; its Cancel stops the work; then the dialog and the cursor go.
+void TTestQuorvalWindow::Busy_Work_Shows_Progress_And_Cancels()
+{
+    QWidget window;
+    window.show();
+    {
+        TBusy busy(&window, "Writing the record", 0);
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QVERIFY(busy.Go_On(1, 4));
+        QProgressDialog *dialog = window.findChild<QProgressDialog *>("progress_dialog");
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QCOMPARE(dialog->labelText(), QString("Writing the record"));
+        QCOMPARE(dialog->value(), dialog->maximum() / 4);
+        dialog->cancel();
+        QVERIFY(!busy.Go_On(2, 4));
+        busy.Finish();
+        QVERIFY(busy.Cancelled());
+        QVERIFY(window.findChild<QProgressDialog *>() == nullptr);
+    }
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 int main(int argc, char *argv[])

@@ -17,6 +17,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QRectF>
 #include <QStringList>
 
@@ -514,7 +515,8 @@ void Set_Up_Page(QPagedPaintDevice *device)
                                       QPageLayout::Millimeter));
 }
 
-int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading)
+int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
+          const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(device != nullptr);
     QPainter painter;
@@ -524,6 +526,13 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
     const TLayout layout = Lay_Out(style, device, comparison);
     const int pages = static_cast<int>(layout.pages.size());
     for (int i = 0; i < pages; ++i) {
+        if (!Progress::Go_On(progress, i, pages)) {
+            // Ending the painter would print the pages painted so far.
+            if (QPrinter *printer = dynamic_cast<QPrinter *>(device))
+                printer->abort();
+            painter.end();
+            return 0;
+        }
         if (i > 0 && !device->newPage()) {
             painter.end();
             return 0;
@@ -548,7 +557,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
 }
 
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error, const QPageLayout *layout)
+                QByteArray *pdf, QString *error, const QPageLayout *layout,
+                const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(pdf != nullptr);
     QUORVAL_ASSERT(error != nullptr);
@@ -565,7 +575,7 @@ bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QS
             writer.setPageLayout(*layout);
         else
             Set_Up_Page(&writer);
-        pages = Paint(&writer, comparison, heading);
+        pages = Paint(&writer, comparison, heading, progress);
     }
     if (pages == 0 || pdf->isEmpty()) {
         *error = QStringLiteral("ERR  Cannot draw the record.");

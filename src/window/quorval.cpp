@@ -9,6 +9,7 @@
 #include "src/compute/report.h"
 #include "src/compute/settings.h"
 #include "src/documents/comparisongraphs.h"
+#include "src/window/busy.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
 #include "src/window/setheading.h"
@@ -75,6 +76,8 @@ const int Most_Decimals_Shown = 8;
 // The status line names this many entries without a position of their own, then counts.
 const std::size_t Merged_Entries_Named = 3;
 
+// Why work the user cancelled has no result; not shown.
+const char *const Cancelled_Reason = "ERR  Cancelled.";
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
 // The program named in the PDF files it writes.
@@ -673,7 +676,7 @@ void TQuorval::Show_Lists(EntryLists::TLists lists)
     d_undo_stack->clear();
 }
 
-bool TQuorval::Load_Data(const QString &file_name)
+bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &progress)
 {
     EntryLists::TLists lists;
     {
@@ -689,6 +692,10 @@ bool TQuorval::Load_Data(const QString &file_name)
             return false;
         }
         lists = DataFile::Lists_Of(content);
+        if (!Progress::Go_On(progress, 1, 2)) {
+            d_last_error = Cancelled_Reason;
+            return false;
+        }
         // A file without settings leaves them as they are.
         d_options = DataFile::Options_Of(content, d_options);
     }
@@ -712,14 +719,21 @@ bool TQuorval::Save_Data(const QString &file_name)
 
 void TQuorval::Note_Written(const QString &file_name, bool in_place)
 {
-    // Until the next change: the user should know that this write was not atomic.
-    if (!in_place)
+    const QString name = QFileInfo(file_name).fileName();
+    if (!in_place) {
+        Note_Done(name + QStringLiteral(" written"));
         return;
-    d_status_label->setText(
-        Status_Text() +
-        QStringLiteral("  \u00b7  %1 written in place").arg(QFileInfo(file_name).fileName()));
+    }
+    // The user should know that this write was not atomic.
+    Note_Done(name + QStringLiteral(" written in place"));
     d_status_label->setToolTip(QStringLiteral("Its folder allows no new file: it was overwritten "
                                               "rather than replaced by a complete new one."));
+}
+
+void TQuorval::Note_Done(const QString &what)
+{
+    d_status_label->setText(Status_Text() + QStringLiteral("  \u00b7  ") + what);
+    d_status_label->setToolTip(QString());
 }
 
 // ---- Report ----
@@ -737,7 +751,7 @@ bool TQuorval::Export_Data(const QString &file_name)
     return true;
 }
 
-bool TQuorval::Export_Graphs(const QString &file_name)
+bool TQuorval::Export_Graphs(const QString &file_name, const Progress::TReport &progress)
 {
     const ComparisonGraphs::TPlotFormat format = ComparisonGraphs::Plot_Format_Of(file_name);
     if (format == ComparisonGraphs::PLOT_NONE) {
@@ -745,9 +759,14 @@ bool TQuorval::Export_Graphs(const QString &file_name)
         return false;
     }
     QByteArray data;
-    return ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
-                                         &d_last_error) &&
-           Write_Document(file_name, data);
+    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
+                                       &d_last_error))
+        return false;
+    if (!Progress::Go_On(progress, 1, 2)) {
+        d_last_error = Cancelled_Reason;
+        return false;
+    }
+    return Write_Document(file_name, data);
 }
 
 bool TQuorval::Write_Document(const QString &file_name, const QByteArray &data)
@@ -783,25 +802,28 @@ Record::THeading TQuorval::Record_Heading() const
     return heading;
 }
 
-bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout)
+bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout,
+                             const Progress::TReport &progress)
 {
     QByteArray pdf;
-    return Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error,
-                              layout) &&
+    return Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error, layout,
+                              progress) &&
            Write_Document(file_name, pdf);
 }
 
-bool TQuorval::Print_Record(QPrinter *printer)
+bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress)
 {
     // The printer would write its file directly, truncated first: a failure would leave it
     // damaged.
     if (!printer->outputFileName().isEmpty()) {
         const QPageLayout layout = printer->pageLayout();
-        return Export_Record(printer->outputFileName(), &layout);
+        return Export_Record(printer->outputFileName(), &layout, progress);
     }
     printer->setResolution(Record::Resolution);
-    if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
+    if (Record::Paint(printer, d_comparison, Record_Heading(), progress) > 0) {
+        Note_Done(QStringLiteral("record printed on %1").arg(printer->printerName()));
         return true;
+    }
     d_last_error =
         QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
     return false;
@@ -889,13 +911,22 @@ void TQuorval::Open_Data_File(const QString &file_name)
 {
     d_file_path = Folder_Of(file_name);
     // A failed load leaves the data on screen untouched, as unsaved as it was before; its
-    // comparison is recomputed all the same.
-    if (!Load_Data(file_name)) {
+    // comparison is recomputed all the same. A cancelled one changes nothing at all.
+    bool cancelled = false;
+    if (!Open_With_Progress(file_name, &cancelled) && !cancelled) {
         Run_Message_Box("Error Loading File",
                         "The selected length comparison file cannot be loaded.", d_last_error,
                         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
         Update();
     }
+}
+
+bool TQuorval::Open_With_Progress(const QString &file_name, bool *cancelled)
+{
+    TBusy busy(this, QStringLiteral("Opening %1\u2026").arg(QFileInfo(file_name).fileName()));
+    const bool loaded = Load_Data(file_name, busy.Report());
+    *cancelled = busy.Cancelled();
+    return loaded;
 }
 
 // The Save command: file dialog and writing of a data file.
@@ -958,7 +989,10 @@ void TQuorval::File_Export_Graphs()
                                                                                   : ".png");
     if (file_name.isEmpty())
         return;
-    if (!Export_Graphs(file_name))
+    TBusy busy(this, QStringLiteral("Drawing the graphs\u2026"));
+    const bool exported = Export_Graphs(file_name, busy.Report());
+    busy.Finish();
+    if (!exported && !busy.Cancelled())
         Show_Error("Error Exporting Graphs", "The graphs cannot be exported.");
 }
 
@@ -971,7 +1005,10 @@ void TQuorval::File_Export_Record()
                        ".pdf");
     if (file_name.isEmpty())
         return;
-    if (!Export_Record(file_name))
+    TBusy busy(this, QStringLiteral("Writing the record\u2026"));
+    const bool exported = Export_Record(file_name, nullptr, busy.Report());
+    busy.Finish();
+    if (!exported && !busy.Cancelled())
         Show_Error("Error Exporting Record", "The record cannot be exported.");
 }
 
@@ -987,7 +1024,12 @@ void TQuorval::File_Print()
     QPrinter printer;
     Record::Set_Up_Page(&printer);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() == QDialog::Accepted && !Print_Record(&printer))
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    TBusy busy(this, QStringLiteral("Printing the record\u2026"));
+    const bool printed = Print_Record(&printer, busy.Report());
+    busy.Finish();
+    if (!printed && !busy.Cancelled())
         Show_Error("Error Printing Record", "The record cannot be printed.");
 }
 
@@ -1049,7 +1091,9 @@ void TQuorval::dropEvent(QDropEvent *event)
     const QString file_name = urls.first().toLocalFile();
     if (!file_name.endsWith(Data_File_Extension, Qt::CaseInsensitive))
         return;
-    if (Unsaved_Data_May_Go(TUnsaved_Question::Drop) && !Load_Data(file_name))
+    bool cancelled = false;
+    if (Unsaved_Data_May_Go(TUnsaved_Question::Drop) &&
+        !Open_With_Progress(file_name, &cancelled) && !cancelled)
         Update();
 }
 
@@ -1185,15 +1229,18 @@ void TQuorval::File_Import(bool set_b)
     if (file_name.isEmpty())
         return;
     d_file_path = Folder_Of(file_name);
-    if (!Import_Data(file_name, set_b))
+    TBusy busy(this, QStringLiteral("Importing %1\u2026").arg(QFileInfo(file_name).fileName()));
+    const bool imported = Import_Data(file_name, set_b, busy.Report());
+    busy.Finish();
+    if (!imported && !busy.Cancelled())
         Show_Error("Error Importing File", "The selected text file cannot be imported.");
 }
 
-bool TQuorval::Import_Data(const QString &file_name, bool set_b)
+bool TQuorval::Import_Data(const QString &file_name, bool set_b, const Progress::TReport &progress)
 {
     const QString shown_name = QFileInfo(file_name).fileName();
     try {
-        return Import_Entries(file_name, shown_name, set_b);
+        return Import_Entries(file_name, shown_name, set_b, progress);
     } catch (const std::bad_alloc &) {
         d_last_error =
             QString("ERR  Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
@@ -1201,7 +1248,8 @@ bool TQuorval::Import_Data(const QString &file_name, bool set_b)
     }
 }
 
-bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b)
+bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b,
+                              const Progress::TReport &progress)
 {
     EntryText::TParsed parsed;
     QString reason;
@@ -1220,6 +1268,10 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
                         parsed.entries.size());
     if (!refusal.isEmpty()) {
         d_last_error = QString("ERR  Nothing was imported from %1: %2").arg(shown_name, refusal);
+        return false;
+    }
+    if (!Progress::Go_On(progress, 1, 2)) {
+        d_last_error = Cancelled_Reason;
         return false;
     }
     EntryLists::TLists before;

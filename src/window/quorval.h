@@ -4,6 +4,7 @@
 #include "src/compute/comparison.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
+#include "src/compute/progress.h"
 #include "src/compute/types.h"
 #include "src/documents/record.h"
 
@@ -50,17 +51,23 @@ public:
     // Loading reads the whole file before it touches either entry list: a file that cannot be
     // read leaves both lists and both offsets as they were. A loaded file is shown with its
     // comparison and counts as unmodified.
-    bool Load_Data(const QString &file_name);
+    //
+    // The functions that can take long report to progress (see Progress); when it stops them
+    // they fail and leave the data and every file as they were.
+    bool Load_Data(const QString &file_name,
+                   const Progress::TReport &progress = Progress::TReport());
     bool Save_Data(const QString &file_name);
     // Opens a data file as File > Open does once the file is chosen (a file given on the command
     // line): its folder becomes the file dialogs' folder, a failed load shows Open's error box.
     void Open_Data_File(const QString &file_name);
     // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
     // change that Undo takes back. On failure nothing changes and Last_Error() says why.
-    bool Import_Data(const QString &file_name, bool set_b);
+    bool Import_Data(const QString &file_name, bool set_b,
+                     const Progress::TReport &progress = Progress::TReport());
     // Draws both graphs of the last comparison into a PNG, PDF or SVG file (by its extension), as
     // the report tool's plot does; an existing file is replaced only by a complete new one.
-    bool Export_Graphs(const QString &file_name);
+    bool Export_Graphs(const QString &file_name,
+                       const Progress::TReport &progress = Progress::TReport());
     // Writes the report of the last comparison; an existing file is replaced only by a complete
     // new report.
     bool Export_Data(const QString &file_name);
@@ -68,8 +75,9 @@ public:
     // complete new one, or on a printer the print dialog set up.
     // Printing into a file (the print dialog's choice) writes the PDF as Export_Record does, on
     // the page the dialog set up.
-    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr);
-    bool Print_Record(QPrinter *printer);
+    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr,
+                       const Progress::TReport &progress = Progress::TReport());
+    bool Print_Record(QPrinter *printer, const Progress::TReport &progress = Progress::TReport());
 
     // The state the commands work on, read-only.
     bool Data_Modified() const { return d_data_modified; }
@@ -148,8 +156,13 @@ private:
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
-    // Says in the status line when a file was written in place rather than replaced.
+    // Says in the status line that a file was written, and whether in place rather than
+    // replaced; or what else was done (until the next change).
     void Note_Written(const QString &file_name, bool in_place);
+    void Note_Done(const QString &what);
+    // Opens a data file with the busy cursor and progress; false when the user cancelled, and
+    // when it failed (the reason in d_last_error).
+    bool Open_With_Progress(const QString &file_name, bool *cancelled);
     // Writes a document the program made (graphs, record); the reason of a failure goes to
     // d_last_error.
     bool Write_Document(const QString &file_name, const QByteArray &data);
@@ -162,7 +175,8 @@ private:
     // the entry limit, or no room in memory for the added ones; empty when they can.
     static QString Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added);
     static QString Out_Of_Memory_Text();
-    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b);
+    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b,
+                        const Progress::TReport &progress);
     // Undo or Redo; one that memory has no room for changes nothing and clears the history.
     void Undo_Or_Redo(bool undo);
     // Asks the question when the data is modified; true when the command may go ahead.
