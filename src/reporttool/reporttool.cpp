@@ -5,6 +5,7 @@
 #include "core/widgets/graphwidget.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
+#include "src/compute/progress.h"
 #include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
@@ -15,6 +16,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -31,6 +33,8 @@
 #include <cstring>
 #include <new>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -106,6 +110,71 @@ bool Parse_Size(const QString &text, QSize *size)
     return true;
 }
 
+// Progress for a person watching a long run: one line on standard error, rewritten in place,
+// shown only when that is a terminal and the run has taken longer than the delay, and erased
+// before any other message and at the end.
+class TProgress_Line
+{
+public:
+    TProgress_Line(std::FILE *err, bool quiet, int delay)
+        : d_err(err), d_shown_length(0), d_delay(delay),
+          d_enabled(!quiet && ::isatty(::fileno(err)) == 1)
+    {
+        d_clock.start();
+    }
+    ~TProgress_Line() { Clear(); }
+
+    // The report function of one stage of the run ("writing the record"); a stage shown with a
+    // total of 0 has no percentage.
+    Progress::TReport Stage(const QString &what)
+    {
+        return [this, what](qint64 done, qint64 total) {
+            Show(what, done, total);
+            return true;
+        };
+    }
+    void Show(const QString &what, qint64 done, qint64 total)
+    {
+        // A new stage shows at once; the percentage at most ten times a second.
+        if (!d_enabled || d_clock.elapsed() < d_delay ||
+            (what == d_shown_what && d_since_shown.elapsed() < 100))
+            return;
+        QString line = QStringLiteral("quorval-report: ") + what;
+        if (total > 0)
+            line += QStringLiteral(" %1%").arg(100 * std::min(done, total) / total);
+        const int length = line.size();
+        line = QLatin1Char('\r') + line.leftJustified(d_shown_length);
+        Print(d_err, line);
+        d_shown_length = length;
+        d_shown_what = what;
+        d_since_shown.start();
+    }
+    void Clear()
+    {
+        if (d_shown_length == 0)
+            return;
+        Print(d_err,
+              QLatin1Char('\r') + QString(d_shown_length, QLatin1Char(' ')) + QLatin1Char('\r'));
+        d_shown_length = 0;
+        d_shown_what.clear();
+    }
+    // A message on standard error, not mixed into the progress line.
+    void Message(const QString &text)
+    {
+        Clear();
+        Print(d_err, text);
+    }
+
+private:
+    std::FILE *d_err;
+    int d_shown_length; // 0: no line shown
+    QString d_shown_what;
+    int d_delay;
+    bool d_enabled;
+    QElapsedTimer d_clock;
+    QElapsedTimer d_since_shown;
+};
+
 } // namespace
 
 const char *const TReportTool::Version_Text = "quorval-report " QUORVAL_VERSION;
@@ -136,6 +205,8 @@ QString TReportTool::Usage()
                "(default 1000x800)\n"
                "  --record FILE.pdf   also write the comparison's record for filing: heading,\n"
                "                      table, summary and both graphs on numbered pages (PDF)\n"
+               "  -q, --quiet         show no progress (shown on a terminal for a run that\n"
+               "                      takes longer than a second)\n"
                "  -h, --help          show this usage\n"
                "  --version           show the version\n"
                "\n"
@@ -167,11 +238,12 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
     const QCommandLineOption size_option("size", "Plot size.", "WxH");
     const QCommandLineOption record_option("record", "Record file.", "FILE");
+    const QCommandLineOption quiet_option({"q", "quiet"}, "No progress.");
     const QCommandLineOption help_option({"h", "help"}, "Usage.");
     const QCommandLineOption version_option("version", "Version.");
     parser.addOptions({output_option, align_option, no_align_option, merge_option, decimals_option,
                        csv_option, decimal_comma_option, plot_option, size_option, record_option,
-                       help_option, version_option});
+                       quiet_option, help_option, version_option});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -257,6 +329,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
         }
     }
     parsed->decimal_comma = parser.isSet(decimal_comma_option);
+    parsed->quiet = parser.isSet(quiet_option);
 
     if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
         *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
@@ -340,12 +413,13 @@ QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &ro
     return text;
 }
 
-int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err,
+                     int progress_delay)
 {
     QUORVAL_ASSERT(out != nullptr);
     QUORVAL_ASSERT(err != nullptr);
     try {
-        return Run_Unguarded(arguments, out, err);
+        return Run_Unguarded(arguments, out, err, progress_delay);
     } catch (const std::bad_alloc &) {
         // Whatever was prepared is dropped on the way out: no output is replaced.
         Print(err, QStringLiteral("ERR  Out of memory\n"));
@@ -353,7 +427,8 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
     }
 }
 
-int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err,
+                               int progress_delay)
 {
     TArguments parsed;
     QString error;
@@ -368,6 +443,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_OK;
     }
 
+    TProgress_Line progress(err, parsed.quiet, progress_delay);
     DataFile::TContent content;
     if (!DataFile::Load_File(parsed.input_file, &content, &error)) {
         Print(err, error + QLatin1Char('\n'));
@@ -385,19 +461,20 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
                             : inputs.entries_b.size() < 2 ? "B"
                                                           : nullptr;
     if (too_small != nullptr) {
-        Print(err, QStringLiteral("quorval-report: data set %1 of '%2' holds fewer than two "
-                                  "entries: there is no comparison to report.\n")
-                       .arg(QLatin1String(too_small), parsed.input_file));
+        progress.Message(QStringLiteral("quorval-report: data set %1 of '%2' holds fewer than two "
+                                        "entries: there is no comparison to report.\n")
+                             .arg(QLatin1String(too_small), parsed.input_file));
         return EXIT_NO_COMPARISON;
     }
 
+    progress.Show(QStringLiteral("comparing"), 0, 0);
     TComparison comparison;
     const bool compared =
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
     const QString merged = Report::Merged_Text(comparison.Merged_Entries(), Merged_Entries_Named);
     if (!merged.isEmpty())
-        Print(err, QStringLiteral("quorval-report: warning: %1\n").arg(merged));
+        progress.Message(QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
     const QByteArray report = Report::Text(comparison.Export_Rows(), inputs.offset_b,
@@ -406,11 +483,13 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     if (!parsed.csv_file.isEmpty())
         csv = Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
     QByteArray plot;
-    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
-        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
-                                       Version_Text, &plot, &error)) {
-        Print(err, error + QLatin1Char('\n'));
-        return EXIT_FILE_ERROR;
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE) {
+        progress.Show(QStringLiteral("drawing the plot"), 0, 0);
+        if (!ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+                                           Version_Text, &plot, &error)) {
+            progress.Message(error + QLatin1Char('\n'));
+            return EXIT_FILE_ERROR;
+        }
     }
     QByteArray record;
     if (!parsed.record_file.isEmpty()) {
@@ -421,14 +500,16 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         heading.offset_b = inputs.offset_b;
         heading.entries_a = static_cast<int>(inputs.entries_a.size());
         heading.entries_b = static_cast<int>(inputs.entries_b.size());
-        if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error)) {
-            Print(err, error + QLatin1Char('\n'));
+        if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error, nullptr,
+                                progress.Stage(QStringLiteral("writing the record")))) {
+            progress.Message(error + QLatin1Char('\n'));
             return EXIT_FILE_ERROR;
         }
     }
 
     // Then every file is written completely beside its target, and only when all of them are
     // written do they replace their targets: a failed run leaves the outputs of the last one.
+    progress.Show(QStringLiteral("writing the files"), 0, 0);
     SafeWrite::TCommit commit;
     QStringList prepared; // the names, in the order of Prepare
     QString reason;
@@ -441,11 +522,12 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         if (output.first->isEmpty())
             continue;
         if (!commit.Prepare(*output.first, *output.second, &reason)) {
-            Print(err, Output_Error(*output.first, reason));
+            progress.Message(Output_Error(*output.first, reason));
             return EXIT_FILE_ERROR;
         }
         prepared.append(*output.first);
     }
+    progress.Clear();
     if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, report))
         return EXIT_FILE_ERROR;
     int failed = 0;
