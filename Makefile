@@ -14,7 +14,8 @@ BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5s
 # xdg-utils: xdg-mime names the application of data files in the installation test.
 TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils \
                  xdg-utils
-BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev
+# python3-numpy, python3-lxml: the report script that the report tool's speed is measured against.
+BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev python3-numpy python3-lxml
 FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
 PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file
 
@@ -57,9 +58,9 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
 	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
 
-# libFuzzer runs of the XML layer, of the data-file reader, of its streaming reader against its
-# document reader and of the paste and import parser (FUZZ_SECONDS each); crashing inputs are
-# left in $(FUZZ_DIR)/.
+# libFuzzer runs of the XML layer, of the data-file reader, of its byte and streaming readers
+# against the tests' document reader and of the paste and import parser (FUZZ_SECONDS each);
+# crashing inputs are left in $(FUZZ_DIR)/.
 fuzz:
 	@sh tools/install-deps.sh $(FUZZ_PACKAGES)
 	cmake -S fuzz -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo

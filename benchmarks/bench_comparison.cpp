@@ -1,5 +1,6 @@
 #include "src/compute/comparison.h"
 #include "src/compute/report.h"
+#include "tests/reference/literal_comparison.h"
 
 #include <benchmark/benchmark.h>
 
@@ -31,21 +32,22 @@ std::vector<Type::TEntryItem> Make_Entries(int n, double start, unsigned seed, i
     return entries;
 }
 
-void Run(benchmark::State &state, TComparison::TMethod method, int misplaced, bool reuse = false)
+template <typename TMethod = TComparison>
+void Run(benchmark::State &state, int misplaced, bool reuse = false)
 {
     const int n = static_cast<int>(state.range(0));
     const std::vector<Type::TEntryItem> a = Make_Entries(n, 0.0, 1, misplaced);
     const std::vector<Type::TEntryItem> b = Make_Entries(n, 5.0, 2, misplaced);
     Type::TOptions options;
     options.remove_deviations = true;
-    TComparison kept(method);
+    TMethod kept;
     for (auto _ : state) {
         if (reuse) {
             // As a window member: the result vectors keep their capacity between runs.
             benchmark::DoNotOptimize(kept.Calculate(a, b, 2000.0, options));
             benchmark::DoNotOptimize(kept.Export_Rows().data());
         } else {
-            TComparison comparison(method);
+            TMethod comparison;
             benchmark::DoNotOptimize(comparison.Calculate(a, b, 2000.0, options));
             benchmark::DoNotOptimize(comparison.Export_Rows().data());
         }
@@ -53,25 +55,14 @@ void Run(benchmark::State &state, TComparison::TMethod method, int misplaced, bo
     state.SetLabel("2 x " + std::to_string(n) + " entries");
 }
 
-void BM_Comparison_Indexed(benchmark::State &state)
-{
-    Run(state, TComparison::TMethod::Indexed, 0);
-}
+void BM_Comparison_Indexed(benchmark::State &state) { Run(state, 0); }
 
-void BM_Comparison_Indexed_Reused(benchmark::State &state)
-{
-    Run(state, TComparison::TMethod::Indexed, 0, true);
-}
+void BM_Comparison_Indexed_Reused(benchmark::State &state) { Run(state, 0, true); }
 
-void BM_Comparison_Indexed_Unsorted_Keys(benchmark::State &state)
-{
-    Run(state, TComparison::TMethod::Indexed, 3);
-}
+void BM_Comparison_Indexed_Unsorted_Keys(benchmark::State &state) { Run(state, 3); }
 
-void BM_Comparison_Literal(benchmark::State &state)
-{
-    Run(state, TComparison::TMethod::Literal_Reference, 0);
-}
+// The tests' plain reference method, for scale.
+void BM_Comparison_Literal(benchmark::State &state) { Run<TLiteral_Comparison>(state, 0); }
 
 // The report text of a whole comparison (export runs once per command, not per edit).
 void BM_Report_Text(benchmark::State &state)

@@ -7,6 +7,7 @@
 #include "bench_support.h"
 
 #include "src/window/entrywidget.h"
+#include "tests/reference/document_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -86,10 +87,11 @@ void BM_Load_File(benchmark::State &state)
 }
 BENCHMARK(BM_Load_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-// The document reader alone, which the streaming reader leaves every document it does not take.
+// The tests' reference reader: the whole document through the DOM, as the documents that neither
+// the byte reader nor the streaming reader takes are read.
 void BM_Load_Document_File(benchmark::State &state)
 {
-    Run_Load(state, DataFile::Load_Document_File);
+    Run_Load(state, Reference::Load_Document_File);
 }
 BENCHMARK(BM_Load_Document_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 

@@ -1,14 +1,15 @@
-// Feeds arbitrary bytes to both readers of data files, the streaming reader with its fall-back
-// (DataFile::Load_Data) and the document reader alone, and stops at the first input on which
-// they differ: one accepts and the other refuses, the contents differ in any bit, or the
-// messages of a refusal differ. Whatever the streaming reader takes on its own must be what the
-// document reader reads. Most arbitrary bytes are no data file at all, so each input is also
+// Feeds arbitrary bytes to the readers of data files, the byte and streaming readers with their
+// fall-back (DataFile::Load_Data) and the tests' reference, the document reader alone, and stops
+// at the first input on which they differ: one accepts and the other refuses, the contents differ
+// in any bit, or the messages of a refusal differ. Whatever the byte reader or the streaming
+// reader takes on its own must be what the document reader reads. Most arbitrary bytes are no data file at all, so each input is also
 // placed into a sound data file where the readers could differ most: as a number's text, among
 // the entries of a set, as attributes of an entry, before the root element, and as the text of
 // the comparison's settings and among them after the sets.
 
 #include "core/base/xmlfile.h"
 #include "src/compute/datafile.h"
+#include "tests/reference/document_reader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -61,7 +62,7 @@ void Compare_Readers(const QByteArray &bytes)
 {
     DataFile::TContent reference = Sentinel();
     QString reference_error;
-    const bool reference_read = DataFile::Load_Document_Data(bytes, &reference, &reference_error);
+    const bool reference_read = Reference::Load_Document_Data(bytes, &reference, &reference_error);
 
     DataFile::TContent loaded = Sentinel();
     QString error;
@@ -72,6 +73,14 @@ void Compare_Readers(const QByteArray &bytes)
     Require(DataFile::Identical(loaded, reference), "the two paths read different content");
     Require(error == reference_error, "the two paths give different messages");
     Require(read || reader == DataFile::READER_DOCUMENT, "a refusal reported as the stream's");
+
+    DataFile::TContent plain = Sentinel();
+    if (DataFile::Read_Plain(bytes.constData(), static_cast<std::size_t>(bytes.size()), &plain)) {
+        Require(reference_read, "the byte reader took a document the DOM refuses");
+        Require(DataFile::Identical(plain, reference), "the byte reader read other content");
+    } else {
+        Require(DataFile::Identical(plain, Sentinel()), "a refused document changed the content");
+    }
 
     QString text;
     try {

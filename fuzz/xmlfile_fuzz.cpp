@@ -1,6 +1,7 @@
 // libFuzzer target for the XML document layer: arbitrary bytes are opened as a data file, the
 // accepted documents are walked with every reading operation, written out in both forms and
-// read back.
+// read back. The checks made on the bytes must refuse exactly what the checks of the decoded
+// text refuse, with the same message.
 
 #include "core/base/xmlfile.h"
 
@@ -11,9 +12,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+QString Thrown(void (*check)(const QByteArray &), const QByteArray &bytes)
+{
+    try {
+        check(bytes);
+    } catch (const TXmlFileException &exception) {
+        return exception.d_message;
+    }
+    return QString();
+}
+
+void Compare_Checks(const QByteArray &bytes)
+{
+    const QString on_text = Thrown(
+        [](const QByteArray &b) { TXmlFile::Checked_Text(b, false); }, bytes);
+    const QString on_bytes = Thrown(
+        [](const QByteArray &b) {
+            QString text;
+            TXmlFile::Check_Bytes(b, false, &text);
+        },
+        bytes);
+    if (on_text != on_bytes) {
+        std::fprintf(stderr, "xmlfile_fuzz: the checks of the bytes and of the text differ\n");
+        std::abort();
+    }
+}
 
 void Walk(const TXmlFile &xml, const QDomNode &node, int depth)
 {
@@ -50,6 +78,7 @@ void Walk(const TXmlFile &xml, const QDomNode &node, int depth)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<int>(size));
+    Compare_Checks(bytes);
     TXmlFile xml;
     int version = -1;
     try {

@@ -3,6 +3,7 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/compute/report.h"
 #include "src/reporttool/reporttool.h"
+#include "tests/reference/literal_comparison.h"
 
 #include <QtTest>
 
@@ -301,7 +302,7 @@ private slots:
         std::uniform_int_distribution<int> kind(0, 6);
         for (int trial = 0; trial < 300; ++trial) {
             TComparison fast;
-            TComparison literal(TComparison::TMethod::Literal_Reference);
+            TLiteral_Comparison literal;
             // The merge distances of the program: 1.0, 0 and others.
             const double distances[] = {1.0, 0.0, 0.25, 2.5};
             fast.Set_Merge_Distance(distances[trial % 4]);
@@ -325,7 +326,7 @@ private slots:
         // -1.0 and the negative number closest to 0 lie a rounded 1.0 apart: both are kept,
         // and 0.5 is close to the second one.
         TComparison fast;
-        TComparison literal(TComparison::TMethod::Literal_Reference);
+        TLiteral_Comparison literal;
         for (double p : {-1.0, -4.9406564584124654e-324, 0.5, -0.5}) {
             fast.Add_Graph_Position(p);
             literal.Add_Graph_Position(p);
@@ -524,7 +525,7 @@ private slots:
             a.push_back({static_cast<double>(40 - i), 4.0 + i, 0.001});
         const Entries b = Sorted({{1, 1, 0.001}, {2.5, 2.5, 0.001}});
         TComparison fast;
-        TComparison literal(TComparison::TMethod::Literal_Reference);
+        TLiteral_Comparison literal;
         QVERIFY(fast.Calculate(a, b, 0.0, Options(true)));
         QVERIFY(literal.Calculate(a, b, 0.0, Options(true)));
         const std::vector<double> &p = fast.Graph_Positions();
@@ -608,10 +609,11 @@ private slots:
                                   : trial % 4 == 1 ? a[a.size() / 2].nominal
                                                    : (unit(rng) - 0.3) * 100.0;
             Type::TOptions options = Options(trial % 5 != 0);
-            options.merge_distance = trial % 3 == 0 ? 0.0 : 1.0;
+            const double distances[] = {1.0, 0.0, 1.0, 0.25, 2.5};
+            options.merge_distance = distances[trial % 5];
 
             TComparison fast;
-            TComparison literal(TComparison::TMethod::Literal_Reference);
+            TLiteral_Comparison literal;
             QCOMPARE(fast.Calculate(a, b, offset, options),
                      literal.Calculate(a, b, offset, options));
             const QString difference = Difference(fast, literal);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <random>
 
 using Support::Entry;
 
@@ -80,6 +81,7 @@ private slots:
     void Entry_Items_Sorted_By_Actual_With_Offset();
     void Offset_Field();
     void Non_Finite_Text_Reads_As_Zero();
+    void Number_Text_Reads_As_Qt_Reads_It();
     void Signal_Counts_Of_Silent_Operations();
     void Loading_Sequence_Emits_Once();
     void Selection_Of_Two_Items();
@@ -146,7 +148,10 @@ void TTestEntryWidget::Display_Text_As_Qt_Formats_data()
     // huge and non-finite values.
     const double values[] = {0.0,    -0.0,    0.03125, -12.53125, 0.09375,    -1e-5,
                              -5e-5,  1.00005, 2.5,     1e15,      -123456.78, 1e300,
-                             1e-300, -1e-300, qInf(),  -qInf(),   qQNaN()};
+                             1e-300, -1e-300, qInf(),  -qInf(),   qQNaN(),
+                             // Carries through every digit; just below 1e15; the smallest
+                             // double; a near tie.
+                             9.99995, 999999999999999.9, 4.9406564584124654e-324, 123.45675};
     for (const double value : values)
         QTest::newRow(qPrintable(QString::number(value, 'g', 17))) << value;
 }
@@ -268,12 +273,33 @@ void TTestEntryWidget::Offset_Field()
     QCOMPARE(f.widget->Entry_Offset(), 3.25);
 }
 
+void TTestEntryWidget::Number_Text_Reads_As_Qt_Reads_It()
+{
+    // Random texts of digits, points, exponents, signs and blanks, numbers with many digits and
+    // beyond a double's range: the fast reading of plain numbers gives, bit for bit, what
+    // QString::toDouble gives (0 where it fails or gives a value that is not finite).
+    std::mt19937_64 random(28);
+    const char characters[] = "0123456789012345678901234567890123456789.eE+- \t\n";
+    for (int i = 0; i < 200000; ++i) {
+        QByteArray text;
+        const int length = static_cast<int>(random() % (i % 50 == 0 ? 400 : 14));
+        for (int k = 0; k < length; ++k)
+            text += characters[random() % (sizeof characters - 1)];
+        bool ok = false;
+        const double qt = QString::fromLatin1(text).toDouble(&ok);
+        const double expected = ok && std::isfinite(qt) ? qt : 0.0;
+        const double read = EntryLists::To_Number(text.constData(), text.constData() + text.size());
+        QVERIFY2(std::memcmp(&read, &expected, sizeof read) == 0, text.constData());
+    }
+}
+
 void TTestEntryWidget::Non_Finite_Text_Reads_As_Zero()
 {
     for (const char *text : {"inf", "-inf", "nan", "NaN", "1e999", "-1e999", "infinity", "abc", ""})
         QCOMPARE(EntryLists::To_Number(text), 0.0);
     QCOMPARE(EntryLists::To_Number("1e-3"), 0.001);
     QCOMPARE(EntryLists::To_Number("-12.5"), -12.5);
+    QCOMPARE(EntryLists::To_Number("\v2.5\f"), 2.5); // blanks that Qt trims as well
 
     TFixture f;
     f.widget->Add_Entry_Item(Entry(100, 100, 0.002));

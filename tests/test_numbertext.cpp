@@ -16,6 +16,7 @@ private slots:
     void Shortest_Fixed_Text_data();
     void Shortest_Fixed_Text();
     void Shortest_Fixed_Reads_Back_Bit_For_Bit();
+    void Fixed_Text_As_Qt_Writes_It();
     void Readable_Text_data();
     void Readable_Text();
 };
@@ -70,6 +71,26 @@ void TTestNumberText::Shortest_Fixed_Reads_Back_Bit_For_Bit()
         QVERIFY2(ok && std::memcmp(&back, &value, sizeof value) == 0, qPrintable(text));
         QVERIFY2(!text.contains(QLatin1Char('e')), qPrintable(text));
         QVERIFY2(text.size() - text.indexOf(QLatin1Char('.')) - 1 >= 5, qPrintable(text));
+    }
+}
+
+void TTestNumberText::Fixed_Text_As_Qt_Writes_It()
+{
+    // The report's and the lists' formatter against QString::arg: doubles of any bit pattern
+    // and of every magnitude, decimal values with ties among them, 0 to 20 decimals.
+    std::mt19937_64 random(28);
+    for (int i = 0; i < 30000; ++i) {
+        double value = std::ldexp(static_cast<double>(random() % 100000), -int(random() % 60));
+        if (i % 3 == 0) {
+            const std::uint64_t bits = random();
+            std::memcpy(&value, &bits, sizeof value);
+        } else if (i % 3 == 1) {
+            value = static_cast<double>(static_cast<std::int64_t>(random() % 2000000000)) / 1e4;
+        }
+        const int decimals = i % 2 == 0 ? 4 : static_cast<int>(random() % 21);
+        QByteArray text;
+        NumberText::Append_Fixed(&text, value, 10, decimals);
+        QCOMPARE(text, QString("%1").arg(value, 10, 'f', decimals, QChar(' ')).toLatin1());
     }
 }
 

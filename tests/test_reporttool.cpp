@@ -1003,7 +1003,7 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         TRun_Options options;
         options.resource = RLIMIT_AS;
-        options.limit = rlim_t(250) << 20;
+        options.limit = rlim_t(140) << 20;
         // The limit leaves room for an ordinary run...
         QCOMPARE(Run_Tool({d_sample, "-o", folder + "/sample.txt"}, options).exit_code, 0);
         QVERIFY(QFile::remove(folder + "/sample.txt"));

@@ -895,16 +895,32 @@ void TTestXmlFile::Open_In_Steps_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<bool>("safe");
-    QTest::newRow("data file") << Sample_Indented << true;
-    QTest::newRow("wrong root") << Declaration + "<Other File_Version=\"2\"/>" << true;
-    QTest::newRow("not well-formed") << Declaration + "<Quorval_Data>" << true;
-    QTest::newRow("empty") << QByteArray() << true;
+    // Whether the checks decide on the bytes alone (plain UTF-8), without decoding them.
+    QTest::addColumn<bool>("plain");
+    QTest::newRow("data file") << Sample_Indented << true << true;
+    QTest::newRow("wrong root") << Declaration + "<Other File_Version=\"2\"/>" << true << true;
+    QTest::newRow("not well-formed") << Declaration + "<Quorval_Data>" << true << true;
+    QTest::newRow("empty") << QByteArray() << true << true;
     QTest::newRow("entity declaration")
-        << Declaration + "<!DOCTYPE Quorval_Data [<!ENTITY a \"b\">]><Quorval_Data/>" << false;
+        << Declaration + "<!DOCTYPE Quorval_Data [<!ENTITY a \"b\">]><Quorval_Data/>" << false
+        << false;
     QTest::newRow("control character")
-        << Declaration + "<Quorval_Data File_Version=\"2\">\x01</Quorval_Data>" << false;
-    QTest::newRow("deep nesting") << QByteArray(300 * 3, 'x').replace("xxx", "<a>") << false;
-    QTest::newRow("UTF-16") << QByteArray("\xff\xfe<\0a\0/\0>\0", 10) << true;
+        << Declaration + "<Quorval_Data File_Version=\"2\">\x01</Quorval_Data>" << false << false;
+    QTest::newRow("deep nesting") << QByteArray(300 * 3, 'x').replace("xxx", "<a>") << false
+                                  << false;
+    QTest::newRow("nesting at the limit, empty elements, quotes")
+        << "<b x='>'/>" + QByteArray(256 * 3, 'x').replace("xxx", "<a>") + "<c/>" << true << true;
+    QTest::newRow("UTF-16") << QByteArray("\xff\xfe<\0a\0/\0>\0", 10) << true << false;
+    QTest::newRow("characters of 2, 3 and 4 bytes")
+        << Declaration + "<Quorval_Data a=\"\xc3\xa9\">\xe2\x86\x92\xf0\x9f\x98\x80</Quorval_Data>"
+        << true << true;
+    QTest::newRow("byte order mark inside") << QByteArray("<a>\xef\xbb\xbf</a>") << true << false;
+    QTest::newRow("UTF-8 cut short") << QByteArray("<a>\xc3</a>") << false << false;
+    QTest::newRow("Latin-1 declared")
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xe9</a>") << true << false;
+    QTest::newRow("character reference") << QByteArray("<a>&#65;</a>") << true << false;
+    QTest::newRow("encoding taken from a processing instruction")
+        << QByteArray("<?xml1 encoding=\"utf-7\"?><a>+AGE-</a>") << true << false;
 }
 
 void TTestXmlFile::Open_In_Steps()
@@ -914,6 +930,7 @@ void TTestXmlFile::Open_In_Steps()
     // with their messages.
     QFETCH(QByteArray, data);
     QFETCH(bool, safe);
+    QFETCH(bool, plain);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     TXmlFile whole;
@@ -940,6 +957,14 @@ void TTestXmlFile::Open_In_Steps()
         QCOMPARE(file_check, whole_message);
         QCOMPARE(data_check, Open_Data_Error(data));
     }
+    // Check_Bytes refuses alike; what it does not decide on the bytes it gives as text.
+    QString text;
+    bool bytes_decided = false;
+    QCOMPARE(Thrown([&] { bytes_decided = TXmlFile::Check_Bytes(data, false, &text); }),
+             data_check);
+    QCOMPARE(bytes_decided, plain);
+    if (safe && !plain)
+        QCOMPARE(text, TXmlFile::Checked_Text(data, false));
 
     const QString missing = dir.filePath("missing.quorval");
     TXmlFile absent;

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -546,6 +547,190 @@ QByteArray Read_Data_File(const QString &file_name)
     }
 }
 
+// The length of the UTF-8 sequence at p, a character that XML allows and that every decoder
+// reads alike; 0 for anything else: a sequence that is not valid or not complete, a surrogate, a
+// byte order mark (the parser's input source drops one at the start of each block it decodes), a
+// noncharacter.
+int Plain_Utf8_Length(const uchar *p, const uchar *end)
+{
+    const auto Continuation = [](uchar c) { return (c & 0xC0) == 0x80; };
+    const std::ptrdiff_t left = end - p;
+    uint code = 0;
+    int length = 0;
+    if (p[0] >= 0xC2 && p[0] <= 0xDF) {
+        length = 2;
+        code = p[0] & 0x1Fu;
+    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+        length = 3;
+        code = p[0] & 0x0Fu;
+    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+        length = 4;
+        code = p[0] & 0x07u;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if (!Continuation(p[i]))
+            return 0;
+        code = (code << 6) | (p[i] & 0x3Fu);
+    }
+    const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
+        code == 0xFEFF || (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE)
+        return 0;
+    return length;
+}
+
+// Past an XML declaration at the start of data that follows the grammar and declares UTF-8 or no
+// encoding (version="1.0" encoding="utf-8", either quotes); nullptr for any other.
+const uchar *Past_Plain_Declaration(const uchar *p, const uchar *end)
+{
+    const auto Blanks = [&p, end] {
+        const uchar *const start = p;
+        while (p < end && (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r'))
+            ++p;
+        return p > start;
+    };
+    const auto Take = [&p, end](const char *word) {
+        const std::size_t length = std::strlen(word);
+        if (static_cast<std::size_t>(end - p) < length || std::memcmp(p, word, length) != 0)
+            return false;
+        p += length;
+        return true;
+    };
+    // name = "value" (or 'value'): the value's bytes.
+    const auto Attribute = [&](const char *name, QByteArray *value) {
+        if (!Take(name))
+            return false;
+        Blanks();
+        if (!Take("="))
+            return false;
+        Blanks();
+        if (p == end || (*p != '"' && *p != '\''))
+            return false;
+        const uchar quote = *p++;
+        const uchar *const start = p;
+        while (p < end && *p != quote && *p != '?' && *p != '>')
+            ++p;
+        if (p == end || *p != quote)
+            return false;
+        *value = QByteArray(reinterpret_cast<const char *>(start), static_cast<int>(p - start));
+        ++p;
+        return true;
+    };
+    QByteArray value;
+    if (!Take("<?xml") || !Blanks() || !Attribute("version", &value) || value != "1.0")
+        return nullptr;
+    const bool blank = Blanks();
+    if (blank && p < end && *p == 'e') {
+        if (!Attribute("encoding", &value) || value.toLower() != "utf-8")
+            return nullptr;
+        Blanks();
+    }
+    return Take("?>") ? p : nullptr;
+}
+
+// Whether data is a document of plain UTF-8 in which the checks of Checked_Text find nothing,
+// decided in one pass over the bytes without decoding them: every character valid UTF-8 that XML
+// allows, an XML declaration (if any) of UTF-8, no character reference, no markup declaration
+// ("<!" other than a comment: document types, entities, CDATA), and elements nested no deeper
+// than the limit, counted as Find_Unsafe_Content counts them. Such a document decodes alike in
+// every parser. false for everything else, which the decoded text decides as before.
+bool Is_Plain_Safe_Utf8(const QByteArray &data)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(data.constData());
+    const uchar *const end = p + data.size();
+    // The parser's input source takes an encoding from anything that begins with "<?xml".
+    if (end - p >= 5 && std::memcmp(p, "<?xml", 5) == 0) {
+        p = Past_Plain_Declaration(p, end);
+        if (p == nullptr)
+            return false;
+    }
+    const auto At = [&p, end](const char *what, std::ptrdiff_t length) {
+        return end - p >= length && std::memcmp(p, what, static_cast<std::size_t>(length)) == 0;
+    };
+    enum { CONTENT, COMMENT, INSTRUCTION, END_TAG, START_TAG, QUOTED } state = CONTENT;
+    uchar quote = 0;
+    uchar previous = 0;
+    int depth = 0;
+    while (p < end) {
+        const uchar c = *p;
+        if (c >= 0x80) {
+            const int length = Plain_Utf8_Length(p, end);
+            if (length == 0)
+                return false;
+            p += length;
+            previous = c;
+            continue;
+        }
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c == '&' && At("&#", 2)))
+            return false;
+        switch (state) {
+        case CONTENT:
+            if (c != '<')
+                break;
+            if (At("<!--", 4)) {
+                state = COMMENT;
+                p += 4;
+                continue;
+            }
+            if (At("<!", 2))
+                return false;
+            if (At("<?", 2)) {
+                state = INSTRUCTION;
+                p += 2;
+                continue;
+            }
+            if (At("</", 2)) {
+                depth = std::max(depth - 1, 0);
+                state = END_TAG;
+                p += 2;
+                continue;
+            }
+            state = START_TAG;
+            break;
+        case COMMENT:
+            if (At("-->", 3)) {
+                state = CONTENT;
+                p += 3;
+                continue;
+            }
+            break;
+        case INSTRUCTION:
+            if (At("?>", 2)) {
+                state = CONTENT;
+                p += 2;
+                continue;
+            }
+            break;
+        case END_TAG:
+            if (c == '>')
+                state = CONTENT;
+            break;
+        case START_TAG:
+            if (c == '"' || c == '\'') {
+                state = QUOTED;
+                quote = c;
+            } else if (c == '>') {
+                if (previous != '/' && ++depth > Max_Element_Depth)
+                    return false;
+                state = CONTENT;
+            }
+            break;
+        case QUOTED:
+            if (c == quote)
+                state = START_TAG;
+            break;
+        }
+        previous = c;
+        ++p;
+    }
+    // A start tag that the document ends in counts as well.
+    return !((state == START_TAG || state == QUOTED) && depth + 1 > Max_Element_Depth);
+}
+
 // Switches the process-wide invalid-data policy for one scope.
 class TPolicy_Guard
 {
@@ -648,9 +833,21 @@ QString TXmlFile::Checked_Text(const QByteArray &data, bool from_file)
     return text;
 }
 
+bool TXmlFile::Check_Bytes(const QByteArray &data, bool from_file, QString *text)
+{
+    QUORVAL_ASSERT(text != nullptr);
+    if (Is_Plain_Safe_Utf8(data))
+        return true;
+    *text = Checked_Text(data, from_file);
+    return false;
+}
+
 void TXmlFile::Parse(const QByteArray &data, bool from_file, bool namespace_processing)
 {
-    Checked_Text(data, from_file);
+    {
+        QString text; // let go before the parse
+        Check_Bytes(data, from_file, &text);
+    }
     QString what;
     int line = 0;
     int column = 0;

@@ -47,6 +47,11 @@ public:
     // Read_File gave, without reading the file again.
     static QByteArray Read_File(const QString &file_name);
     static QString Checked_Text(const QByteArray &data, bool from_file);
+    // The same checks, made on the bytes themselves in one pass where the document is plain
+    // UTF-8 (valid, no byte order mark, UTF-8 or no declared encoding), which every parser
+    // decodes alike: true then, without decoding. Otherwise false with the checked text in
+    // *text. Throws what Checked_Text throws.
+    static bool Check_Bytes(const QByteArray &data, bool from_file, QString *text);
     void Open_File_Data(const QByteArray &data, const QString &identification, int *version,
                         bool namespace_processing);
 

@@ -17,8 +17,10 @@ constexpr double Range_Margin = 10.0;
 constexpr double Smallest_Combined_Uncertainty = 0.00001;
 constexpr double En_For_Zero_Uncertainty = 1000.0;
 
-// Not a number when any input is not finite, so that it is never mistaken for a result.
-double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, const double &uc_b)
+} // namespace
+
+double TComparison::En_Value(const double &dev_a, const double &dev_b, const double &uc_a,
+                             const double &uc_b)
 {
     if (!std::isfinite(dev_a) || !std::isfinite(dev_b) || !std::isfinite(uc_a) ||
         !std::isfinite(uc_b))
@@ -32,48 +34,51 @@ double En_Value(const double &dev_a, const double &dev_b, const double &uc_a, co
     return En_For_Zero_Uncertainty;
 }
 
-} // namespace
-
-TComparison::TComparison(TMethod method)
-    : d_method(method), d_merge_distance(1.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0),
-      d_range_min(0.0), d_range_max(0.0)
+TComparison::TComparison()
+    : d_merge_distance(1.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0), d_range_min(0.0),
+      d_range_max(0.0)
 {
 }
 
 void TComparison::Set_Merge_Distance(const double &distance) { d_merge_distance = distance; }
 
-double TComparison::Add_Graph_Position(const double &position)
+double TComparison::Taken_By(const double *candidates, std::size_t count,
+                             const double &position, bool *taken) const
 {
-    // A position that is not finite is never within reach of anything, nor anything of it.
-    const auto Takes = [this, &position](const double &kept) {
-        return std::isfinite(kept) && std::isfinite(position) &&
-               (std::fabs(kept - position) < d_merge_distance || kept == position);
-    };
-    // The nearest of two that take the position, the lower one of two as near.
+    *taken = false;
     double taken_by = position;
-    bool taken = false;
-    const auto Consider = [&](const double &kept) {
-        if (!Takes(kept))
-            return;
+    // A position that is not finite is never within reach of anything, nor anything of it.
+    if (!std::isfinite(position))
+        return taken_by;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double &kept = candidates[i];
+        if (!std::isfinite(kept) ||
+            !(std::fabs(kept - position) < d_merge_distance || kept == position))
+            continue;
         const double distance = std::fabs(kept - position);
         const double best = std::fabs(taken_by - position);
-        if (!taken || distance < best || (distance == best && kept < taken_by))
+        if (!*taken || distance < best || (distance == best && kept < taken_by))
             taken_by = kept;
-        taken = true;
-    };
+        *taken = true;
+    }
+    return taken_by;
+}
 
-    if (d_method == TMethod::Literal_Reference) {
-        for (const double kept : d_graph_positions)
-            Consider(kept);
-    } else if (std::isfinite(position)) {
-        // The rounded distance grows with the true one: where any kept position on a side of
-        // this one takes it, the nearest kept position on that side does.
+double TComparison::Add_Graph_Position(const double &position)
+{
+    // The rounded distance grows with the true one: where any kept position on a side of this
+    // one takes it, the nearest kept position on that side does.
+    double neighbours[2];
+    std::size_t count = 0;
+    if (std::isfinite(position)) {
         const auto above = d_kept.lower_bound(position);
         if (above != d_kept.end())
-            Consider(*above);
+            neighbours[count++] = *above;
         if (above != d_kept.begin())
-            Consider(*std::prev(above));
+            neighbours[count++] = *std::prev(above);
     }
+    bool taken = false;
+    const double taken_by = Taken_By(neighbours, count, position, &taken);
     if (taken)
         return taken_by;
     if (std::isfinite(position))
@@ -99,11 +104,6 @@ void TComparison::Sort_Positions()
     const auto first = d_graph_positions.begin();
     const auto last = std::stable_partition(first, d_graph_positions.end(),
                                             [](double p) { return !std::isnan(p); });
-    if (d_method == TMethod::Literal_Reference) {
-        std::sort(first, last, Position_Sort);
-        return;
-    }
-
     // Kept positions come as a few ascending runs (each set's nominal values, in actual order):
     // merging the runs is linear. Kept positions are distinct, so any correct sort gives the
     // same order.
@@ -124,13 +124,89 @@ void TComparison::Sort_Positions()
         std::inplace_merge(first, run_ends[i - 1], run_ends[i], Position_Sort);
 }
 
-bool TComparison::Interpolate(const Extrapolation::TPolyline &polyline,
-                              const std::vector<TVector2> &points, const double &x, double *value,
-                              std::size_t *cursor) const
+// Both sets' nominal values ascend in entry order (the usual case: actual and nominal lengths in
+// the same order). The kept positions of each set then ascend too, the neighbours of a new
+// position are found by walking along them, and the two lists merge into the sorted positions:
+// the same neighbours as Add_Graph_Position finds, so the same positions and merged entries.
+void TComparison::Merge_Positions(const std::vector<Type::TEntryItem> &entries_a,
+                                  const std::vector<Type::TEntryItem> &entries_b)
 {
-    if (d_method == TMethod::Literal_Reference)
-        return Extrapolation::Get_Value(points, x, value);
-    return polyline.Get_Value(x, value, cursor);
+    std::vector<double> kept_a;
+    std::vector<double> kept_b;
+    kept_a.reserve(entries_a.size());
+    kept_b.reserve(entries_b.size());
+    std::size_t next_a = 0; // set A's first kept position not below set B's current one
+    const auto Take = [&](const double &p, bool set_b) {
+        std::vector<double> &kept = set_b ? kept_b : kept_a;
+        double neighbours[2];
+        std::size_t count = 0;
+        if (!kept.empty() && kept.back() == p) {
+            neighbours[count++] = p; // an equal position takes it
+        } else {
+            // The set's own kept positions lie below p, the last one nearest; while set B is
+            // taken, set A's nearest at or above p and the nearer of both below p count too.
+            bool any_below = !kept.empty();
+            double below = any_below ? kept.back() : 0.0;
+            if (set_b) {
+                while (next_a < kept_a.size() && kept_a[next_a] < p)
+                    ++next_a;
+                if (next_a < kept_a.size())
+                    neighbours[count++] = kept_a[next_a];
+                if (next_a > 0 && (!any_below || kept_a[next_a - 1] > below)) {
+                    below = kept_a[next_a - 1];
+                    any_below = true;
+                }
+            }
+            if (any_below)
+                neighbours[count++] = below;
+        }
+        bool taken = false;
+        const double shown_at = Taken_By(neighbours, count, p, &taken);
+        if (!taken)
+            kept.push_back(p);
+        else if (shown_at != p)
+            d_merged_entries.push_back(TMerged_Entry{set_b, p, shown_at});
+    };
+    for (const Type::TEntryItem &entry : entries_a)
+        Take(entry.nominal, false);
+    for (const Type::TEntryItem &entry : entries_b)
+        Take(entry.nominal, true);
+    d_graph_positions.resize(kept_a.size() + kept_b.size());
+    std::merge(kept_a.begin(), kept_a.end(), kept_b.begin(), kept_b.end(),
+               d_graph_positions.begin(), Position_Sort);
+}
+
+// Every nominal value is a position, unless one kept before takes it. Fills the sorted positions
+// and the merged entries.
+void TComparison::Take_Positions(const std::vector<Type::TEntryItem> &entries_a,
+                                 const std::vector<Type::TEntryItem> &entries_b)
+{
+    const auto Ascending = [](const std::vector<Type::TEntryItem> &entries) {
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (!std::isfinite(entries[i].nominal) ||
+                (i > 0 && entries[i].nominal < entries[i - 1].nominal))
+                return false;
+        return true;
+    };
+    if (Ascending(entries_a) && Ascending(entries_b)) {
+        Merge_Positions(entries_a, entries_b);
+        return;
+    }
+    const auto Take_Set = [this](const std::vector<Type::TEntryItem> &entries, bool set_b) {
+        const std::size_t first_merged = d_merged_entries.size();
+        for (const Type::TEntryItem &entry : entries) {
+            const double shown_at = Add_Graph_Position(entry.nominal);
+            if (shown_at != entry.nominal && std::isfinite(entry.nominal))
+                d_merged_entries.push_back(TMerged_Entry{set_b, entry.nominal, shown_at});
+        }
+        std::stable_sort(
+            d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
+            d_merged_entries.end(),
+            [](const TMerged_Entry &a, const TMerged_Entry &b) { return a.nominal < b.nominal; });
+    };
+    Take_Set(entries_a, false);
+    Take_Set(entries_b, true);
+    Sort_Positions();
 }
 
 bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
@@ -149,28 +225,21 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     d_range_max = std::max(last_a, last_b);
 
     d_merge_distance = options.merge_distance;
-    // Deviation and uncertainty over nominal length; every nominal value is a position, unless
-    // one kept before takes it.
-    auto Take_Entries = [this](const std::vector<Type::TEntryItem> &entries, bool set_b,
-                               std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data) {
+    Take_Positions(entries_a, entries_b);
+
+    // Deviation and uncertainty over nominal length.
+    const auto Points = [](const std::vector<Type::TEntryItem> &entries,
+                           std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data) {
         dev_data->reserve(entries.size());
         uc_data->reserve(entries.size());
-        const std::size_t first_merged = d_merged_entries.size();
         for (const Type::TEntryItem &entry : entries) {
             dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
             uc_data->emplace_back(entry.nominal, entry.uc);
-            const double shown_at = Add_Graph_Position(entry.nominal);
-            if (shown_at != entry.nominal && std::isfinite(entry.nominal))
-                d_merged_entries.push_back(TMerged_Entry{set_b, entry.nominal, shown_at});
         }
-        std::stable_sort(
-            d_merged_entries.begin() + static_cast<std::ptrdiff_t>(first_merged),
-            d_merged_entries.end(),
-            [](const TMerged_Entry &a, const TMerged_Entry &b) { return a.nominal < b.nominal; });
     };
     std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
-    Take_Entries(entries_a, false, &dev_a_data, &uc_a_data);
-    Take_Entries(entries_b, true, &dev_b_data, &uc_b_data);
+    Points(entries_a, &dev_a_data, &uc_a_data);
+    Points(entries_b, &dev_b_data, &uc_b_data);
 
     const Extrapolation::TPolyline dev_a_line(dev_a_data);
     const Extrapolation::TPolyline uc_a_line(uc_a_data);
@@ -181,16 +250,15 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     d_data_b_dev_offset = 0.0;
     if (options.remove_deviations) {
         double value = 0.0;
-        if (Interpolate(dev_a_line, dev_a_data, offset_b, &value))
+        if (dev_a_line.Get_Value(offset_b, &value))
             d_data_b_dev_offset = value;
         double uc_at_offset = 0.0;
         double uc_at_zero = 0.0;
-        Interpolate(uc_a_line, uc_a_data, offset_b, &uc_at_offset);
-        Interpolate(uc_a_line, uc_a_data, 0.0, &uc_at_zero);
+        uc_a_line.Get_Value(offset_b, &uc_at_offset);
+        uc_a_line.Get_Value(0.0, &uc_at_zero);
         d_uc_adjustment = uc_at_offset - uc_at_zero;
     }
 
-    Sort_Positions();
     d_export_rows.reserve(d_graph_positions.size());
 
     // The positions ascend, so each list's search can continue from the previous position.
@@ -199,15 +267,15 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
         TExportData row;
         row.position = p;
 
-        Interpolate(dev_a_line, dev_a_data, p, &row.dev_a, &cursor_dev_a);
-        Interpolate(dev_b_line, dev_b_data, p, &row.dev_b, &cursor_dev_b);
+        dev_a_line.Get_Value(p, &row.dev_a, &cursor_dev_a);
+        dev_b_line.Get_Value(p, &row.dev_b, &cursor_dev_b);
         row.dev_b += d_data_b_dev_offset;
         row.dev_a_valid = first_a - Range_Margin < p && p < last_a + Range_Margin;
         row.dev_b_valid = first_b - Range_Margin < p && p < last_b + Range_Margin;
 
         double uc_b = 0.0;
-        Interpolate(uc_a_line, uc_a_data, p, &row.uc_a, &cursor_uc_a);
-        Interpolate(uc_b_line, uc_b_data, p, &uc_b, &cursor_uc_b);
+        uc_a_line.Get_Value(p, &row.uc_a, &cursor_uc_a);
+        uc_b_line.Get_Value(p, &uc_b, &cursor_uc_b);
 
         if (row.dev_a_valid) {
             // Where both sets cover the position, A's uncertainty is reduced by the adjustment.

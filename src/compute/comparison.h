@@ -56,12 +56,7 @@ public:
         double position = 0.0; // the nearest of the kept positions that took it
     };
 
-    // Indexed is the one the program uses; Literal_Reference is the plain quadratic method (every
-    // new position compared with all kept ones, every interpolation a list scan), kept to check
-    // that the indexed one gives bit-for-bit the same results and to measure it against.
-    enum class TMethod { Indexed, Literal_Reference };
-
-    explicit TComparison(TMethod method = TMethod::Indexed);
+    TComparison();
 
     // Runs the whole comparison from scratch on the entries as the entry lists give them to it
     // (offset added, sorted by actual), with the options' alignment and merge distance. Returns
@@ -96,23 +91,37 @@ public:
     // Ascending order of positions.
     static bool Position_Sort(const double &a, const double &b) { return a < b; }
 
-private:
+protected:
+    // The results, and the steps that a computation of its own (the tests' reference) shares.
     void Clear();
-    void Sort_Positions();
-    bool Interpolate(const Extrapolation::TPolyline &polyline, const std::vector<TVector2> &points,
-                     const double &x, double *value, std::size_t *cursor = nullptr) const;
+    // Of the kept positions candidates[0, count), the one that takes position (closer than the
+    // merge distance or equal to it; the nearest, the lower of two as near); *taken is false and
+    // position returned when none does.
+    double Taken_By(const double *candidates, std::size_t count, const double &position,
+                    bool *taken) const;
+    // En of a position covered by both sets: 1000 where the combined uncertainty is 0.00001 or
+    // less; not a number when any input is not finite, so that it is never mistaken for a result.
+    static double En_Value(const double &dev_a, const double &dev_b, const double &uc_a,
+                           const double &uc_b);
 
-    TMethod d_method;
     double d_merge_distance;
     std::vector<double> d_graph_positions;
-    // The finite kept positions in order, for finding the neighbours of a new one.
-    std::set<double> d_kept;
     std::vector<TMerged_Entry> d_merged_entries;
     double d_data_b_dev_offset;
     double d_uc_adjustment;
     double d_range_min;
     double d_range_max;
     std::vector<TExportData> d_export_rows;
+
+private:
+    void Take_Positions(const std::vector<Type::TEntryItem> &entries_a,
+                        const std::vector<Type::TEntryItem> &entries_b);
+    void Merge_Positions(const std::vector<Type::TEntryItem> &entries_a,
+                         const std::vector<Type::TEntryItem> &entries_b);
+    void Sort_Positions();
+
+    // The finite kept positions in order, for finding the neighbours of a new one.
+    std::set<double> d_kept;
 };
 
 #endif

@@ -202,7 +202,10 @@ bool Is_Other_Blank(const QStringRef &text)
 class TStream_Reader
 {
 public:
-    explicit TStream_Reader(const QString &text) : d_text(text) {}
+    // The text as the XML layer decodes it, or the bytes of plain UTF-8 that it checked whole
+    // (TXmlFile::Check_Bytes), which the stream decodes alike.
+    explicit TStream_Reader(const QString &text) : d_text(&text), d_size(text.size()) {}
+    explicit TStream_Reader(const QByteArray &bytes) : d_bytes(&bytes), d_size(bytes.size()) {}
     TStream_Reader(const TStream_Reader &) = delete;
     TStream_Reader &operator=(const TStream_Reader &) = delete;
 
@@ -222,7 +225,9 @@ private:
     bool Read_Root(DataFile::TContent *content);
 
     QXmlStreamReader d_reader;
-    const QString &d_text;
+    const QString *d_text = nullptr;
+    const QByteArray *d_bytes = nullptr;
+    const int d_size;
     int d_given = 0;
 };
 
@@ -233,13 +238,18 @@ bool TStream_Reader::Next()
         if (d_reader.readNext() != QXmlStreamReader::Invalid)
             return Is_Acceptable_Token();
         if (d_reader.error() != QXmlStreamReader::PrematureEndOfDocumentError ||
-            d_given >= d_text.size())
+            d_given >= d_size)
             return false;
-        int size = std::min(Stream_Piece, d_text.size() - d_given);
-        // Each piece is encoded on its own: never between the halves of a surrogate pair.
-        if (d_given + size < d_text.size() && d_text.at(d_given + size - 1).isHighSurrogate())
-            ++size;
-        d_reader.addData(d_text.mid(d_given, size));
+        int size = std::min(Stream_Piece, d_size - d_given);
+        if (d_bytes != nullptr) {
+            // The stream's decoder keeps a character split between pieces.
+            d_reader.addData(d_bytes->mid(d_given, size));
+        } else {
+            // Each piece is encoded on its own: never between the halves of a surrogate pair.
+            if (d_given + size < d_size && d_text->at(d_given + size - 1).isHighSurrogate())
+                ++size;
+            d_reader.addData(d_text->mid(d_given, size));
+        }
         d_given += size;
     }
 }
@@ -411,7 +421,8 @@ bool TStream_Reader::Read(DataFile::TContent *content)
 {
     // References may be reported in pieces by one parser and not the other; a byte order mark
     // left in the text would be dropped by the stream's decoding but not by the DOM.
-    if (d_text.contains(QLatin1Char('&')) || d_text.startsWith(QChar(0xFEFF)))
+    if (d_bytes != nullptr ? d_bytes->contains('&')
+                           : d_text->contains(QLatin1Char('&')) || d_text->startsWith(QChar(0xFEFF)))
         return false;
     d_reader.setNamespaceProcessing(false);
     do {
@@ -432,38 +443,36 @@ bool TStream_Reader::Read(DataFile::TContent *content)
 
 // ---- Loading ----
 
-// The document reader on bytes already read, with the messages of a file when from_file.
-void Read_Document(const QByteArray &data, bool from_file, DataFile::TContent *content)
-{
-    TXmlFile xml_file;
-    int version = 0;
-    if (from_file)
-        xml_file.Open_File_Data(data, Identification, &version, true);
-    else
-        xml_file.Open_Data(data, Identification, &version, true);
-    Check_Version(version);
-    Read_Content(&xml_file, version, content);
-}
-
-// The streaming reader where it takes the document, the document reader otherwise. Both start
-// from the same checks of the bytes, which refuse alike for both.
+// The byte reader where it takes the document, else the streaming reader where it takes it, the
+// document reader otherwise. The last two start from the same checks of the bytes, which refuse
+// alike for both; what the byte reader takes passes those checks.
 void Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
                 DataFile::TReader *reader)
 {
+    if (DataFile::Read_Plain(data.constData(), static_cast<std::size_t>(data.size()), content)) {
+        if (reader != nullptr)
+            *reader = DataFile::READER_PLAIN;
+        return;
+    }
     if (reader != nullptr)
         *reader = DataFile::READER_DOCUMENT;
     bool streamed = false;
     {
         // Let go before the document reader makes its own.
-        const QString text = TXmlFile::Checked_Text(data, from_file);
-        streamed = DataFile::Read_Stream(text, content);
+        QString text;
+        if (TXmlFile::Check_Bytes(data, from_file, &text)) {
+            TStream_Reader stream(data);
+            streamed = stream.Read(content);
+        } else {
+            streamed = DataFile::Read_Stream(text, content);
+        }
     }
     if (streamed) {
         if (reader != nullptr)
             *reader = DataFile::READER_STREAM;
         return;
     }
-    Read_Document(data, from_file, content);
+    DataFile::Read_Document(data, from_file, content);
 }
 
 QString Load_Error(const TXmlFileException &exception)
@@ -533,19 +542,17 @@ bool Load_Data(const QByteArray &data, TContent *content, QString *error, TReade
     return Attempt(Load_Error, error, [&] { Read_Bytes(data, false, content, reader); });
 }
 
-bool Load_Document_File(const QString &file_name, TContent *content, QString *error)
+void Read_Document(const QByteArray &data, bool from_file, TContent *content)
 {
     QUORVAL_ASSERT(content != nullptr);
-    QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error,
-                   [&] { Read_Document(TXmlFile::Read_File(file_name), true, content); });
-}
-
-bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error)
-{
-    QUORVAL_ASSERT(content != nullptr);
-    QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error, [&] { Read_Document(data, false, content); });
+    TXmlFile xml_file;
+    int version = 0;
+    if (from_file)
+        xml_file.Open_File_Data(data, Identification, &version, true);
+    else
+        xml_file.Open_Data(data, Identification, &version, true);
+    Check_Version(version);
+    Read_Content(&xml_file, version, content);
 }
 
 bool Read_Stream(const QString &text, TContent *content)

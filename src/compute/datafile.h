@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -44,21 +45,29 @@ void Build_Document(TXmlFile *xml_file, const TContent &content);
 
 // The reader that decided a load.
 enum TReader {
+    READER_PLAIN,   // the byte reader took the document
     READER_STREAM,  // the streaming reader took the document
     READER_DOCUMENT // the document reader, or a check before either reader refused it
 };
 
-// Whole load of a file or of bytes: on failure *content is left as it was. The streaming reader
-// (Read_Stream) reads what it takes; anything else is read by the document reader, which gives
-// the result or the error. *reader, when given, tells which one decided.
+// Whole load of a file or of bytes: on failure *content is left as it was. The byte reader
+// (Read_Plain) reads what it takes, then the streaming reader (Read_Stream); anything else is
+// read by the document reader, which gives the result or the error. *reader, when given, tells
+// which one decided.
 bool Load_File(const QString &file_name, TContent *content, QString *error,
                TReader *reader = nullptr);
 bool Load_Data(const QByteArray &data, TContent *content, QString *error,
                TReader *reader = nullptr);
-// The same with the document reader alone, the reference that the streaming reader matches.
-bool Load_Document_File(const QString &file_name, TContent *content, QString *error);
-bool Load_Document_Data(const QByteArray &data, TContent *content, QString *error);
 
+// The document reader alone, the reader of last resort of Load_File and Load_Data: the whole
+// document through TXmlFile, with the messages of a file (from_file) or of data. Throws
+// TXmlFileException; *content is written only once everything is read.
+void Read_Document(const QByteArray &data, bool from_file, TContent *content);
+// The byte reader alone, on the bytes of a data file: it takes only documents of the plain shape
+// that Quorval writes, which every XML parser reads alike (ASCII, no references, comments or
+// other markup), and reads them exactly as the document reader does; true with *content set for
+// those, false with *content as it was for any other.
+bool Read_Plain(const char *data, std::size_t size, TContent *content);
 // The streaming reader alone, on text as TXmlFile::Checked_Text gives it: one pass of a
 // streaming parser, no document built. It takes only documents that it reads exactly as the
 // document reader does; true with *content set for those, false with *content as it was for

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace NumberText {
 
@@ -69,27 +70,103 @@ void Append_Shortest(QByteArray *text, const double &value)
 
 QString Fixed(const double &value, int decimals) { return QString::number(value, 'f', decimals); }
 
-void Append_Fixed(QByteArray *text, const double &value, int width, int decimals)
+namespace {
+
+// Writes value, finite, not zero, of magnitude below 1e15, with exactly decimals decimals,
+// rounded to the nearest: the exact binary value is m / 2^shift with m below 2^53, so
+// m * 10^decimals / 2^shift is divided out in 128-bit integers. Returns the end of the text, or
+// nullptr for a tie (Qt rounds it away from zero, the standard library to even) and for digits
+// beyond 64 bits, which are left to the callers' slower ways.
+char *Write_Fixed(char *out, const double &value, int decimals)
+{
+    int exponent = 0;
+    const double fraction = std::frexp(std::fabs(value), &exponent);
+    const auto mantissa = static_cast<unsigned long long>(std::ldexp(fraction, 53));
+    const int shift = 53 - exponent; // at least 3 below 1e15
+    unsigned __int128 scaled = mantissa;
+    for (int i = 0; i < decimals; ++i)
+        scaled *= 10u; // below 2^53 * 10^20 < 2^120
+    unsigned __int128 whole = 0;
+    if (shift < 121) {
+        whole = scaled >> shift;
+        const unsigned __int128 rest = scaled - (whole << shift);
+        const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+        if (rest == half)
+            return nullptr;
+        if (rest > half)
+            ++whole;
+    } // else below half a unit of the last decimal: 0
+    if (whole > std::numeric_limits<unsigned long long>::max())
+        return nullptr;
+    char digits[24];
+    char *first = digits + sizeof digits;
+    auto rounded = static_cast<unsigned long long>(whole);
+    do {
+        *--first = static_cast<char>('0' + rounded % 10);
+        rounded /= 10;
+    } while (rounded != 0);
+    // At least one digit before the point.
+    while (digits + sizeof digits - first < decimals + 1)
+        *--first = '0';
+    if (value < 0.0)
+        *out++ = '-';
+    const char *const point = digits + sizeof digits - decimals;
+    out = std::copy(static_cast<const char *>(first), point, out);
+    if (decimals > 0) {
+        *out++ = '.';
+        out = std::copy(point, static_cast<const char *>(digits + sizeof digits), out);
+    }
+    return out;
+}
+
+} // namespace
+
+namespace {
+
+void Append_Latin1(QByteArray *text, const char *characters, int length)
+{
+    text->append(characters, length);
+}
+void Append_Latin1(QString *text, const char *characters, int length)
+{
+    text->append(QLatin1String(characters, length));
+}
+void Append_Blanks(QByteArray *text, int count) { text->append(count, ' '); }
+void Append_Blanks(QString *text, int count) { text->resize(text->size() + count, QLatin1Char(' ')); }
+
+// Appends the field to text, a QByteArray or a QString.
+template <typename TText>
+void Append_Fixed_Field(TText *text, const double &value, int width, int decimals)
 {
     QUORVAL_ASSERT(text != nullptr);
     QUORVAL_ASSERT(decimals >= 0 && decimals <= 20);
-    // The exact conversion of the standard library rounds a tie to even where Qt rounds it away
-    // from zero; with d decimals a tie is an odd multiple of 2^-(d+1). Ties, zeros (Qt drops the
-    // sign of -0) and anything unusual are left to Qt itself.
-    if (!std::isfinite(value) || value == 0.0 || std::fabs(value) >= 1e15 ||
-        std::fabs(std::fmod(std::ldexp(value, decimals + 1), 2.0)) == 1.0) {
-        text->append(
-            QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1());
+    // Zeros (Qt drops the sign of -0), ties and anything unusual are left to Qt itself.
+    char buffer[48];
+    char *const end = std::isfinite(value) && value != 0.0 && std::fabs(value) < 1e15
+                          ? Write_Fixed(buffer, value, decimals)
+                          : nullptr;
+    if (end == nullptr) {
+        const QByteArray field =
+            QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1();
+        Append_Latin1(text, field.constData(), field.size());
         return;
     }
-    char buffer[48];
-    const std::to_chars_result result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    const int length = static_cast<int>(result.ptr - buffer);
+    const int length = static_cast<int>(end - buffer);
     if (length < width)
-        text->append(width - length, ' ');
-    text->append(buffer, length);
+        Append_Blanks(text, width - length);
+    Append_Latin1(text, buffer, length);
+}
+
+} // namespace
+
+void Append_Fixed(QByteArray *text, const double &value, int width, int decimals)
+{
+    Append_Fixed_Field(text, value, width, decimals);
+}
+
+void Append_Fixed(QString *text, const double &value, int width, int decimals)
+{
+    Append_Fixed_Field(text, value, width, decimals);
 }
 
 int Readable_Decimals(const double &value, int significant)

@@ -31,6 +31,7 @@ QString Fixed(const double &value, int decimals);
 // field), exactly as QString::arg(value, width, 'f', decimals, ' ') writes it, at a fraction of
 // the cost: for lists and reports of many values.
 void Append_Fixed(QByteArray *text, const double &value, int width, int decimals);
+void Append_Fixed(QString *text, const double &value, int width, int decimals);
 
 // What the program shows where it chooses the format itself (the status line, the record):
 // at least Least_Decimals decimals and as many more as a non-zero value needs to show at least

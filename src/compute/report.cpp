@@ -44,30 +44,23 @@ template <typename TVisit> void For_Each_Value(const TComparison::TExportData &r
     visit(6, Shows_En(row), row.en_value);
 }
 
-// The seven fields of a row as the report prints them: fixed-point in the C locale with the
-// column's decimals, right-aligned in 10 characters and one more for each decimal beyond four
+// The field of one of a row's values as the report prints it: fixed-point in the C locale with
+// the column's decimals, right-aligned in 10 characters and one more for each decimal beyond four
 // (wider numbers widen their field), the position followed by a blank and every other field
-// preceded by one; the filler where a value is missing.
-template <typename TSink>
-void Row_Fields_Into(const TComparison::TExportData &row, const Report::TDecimals &decimals,
-                     TSink Field)
+// preceded by one; the filler where the value is missing. Appended to text.
+void Append_Field(QByteArray *text, int column, bool shown, const double &value, int decimals)
 {
-    QByteArray field;
-    For_Each_Value(row, [&](int column, bool shown, const double &value) {
-        field.clear();
-        if (column > 0)
-            field += ' ';
-        const int width = Field_Width + decimals[column] - Report::Least_Decimals;
-        if (shown) {
-            NumberText::Append_Fixed(&field, value, width, decimals[column]);
-        } else {
-            field.append(width - static_cast<int>(sizeof Filler - 1), ' ');
-            field += Filler;
-        }
-        if (column == 0)
-            field += ' ';
-        Field(field);
-    });
+    if (column > 0)
+        *text += ' ';
+    const int width = Field_Width + decimals - Report::Least_Decimals;
+    if (shown) {
+        NumberText::Append_Fixed(text, value, width, decimals);
+    } else {
+        text->append(width - static_cast<int>(sizeof Filler - 1), ' ');
+        text->append(Filler, static_cast<int>(sizeof Filler - 1));
+    }
+    if (column == 0)
+        *text += ' ';
 }
 
 QByteArray Summary_Line(const char *label, const double &value, int decimals)
@@ -117,9 +110,10 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     text += QByteArray(Ruler_Length + 7 * wider, '-');
     text += '\n';
 
-    const TDecimals columns = Same_Decimals(decimals);
     for (const TComparison::TExportData &row : rows) {
-        Row_Fields_Into(row, columns, [&text](const QByteArray &field) { text += field; });
+        For_Each_Value(row, [&](int column, bool shown, const double &value) {
+            Append_Field(&text, column, shown, value, decimals);
+        });
         text += '\n';
     }
 
@@ -161,9 +155,11 @@ TDecimals Readable_Decimals(const std::vector<TComparison::TExportData> &rows)
 TRow_Fields Row_Fields(const TComparison::TExportData &row, const TDecimals &decimals)
 {
     TRow_Fields fields;
-    std::size_t i = 0;
-    Row_Fields_Into(row, decimals,
-                    [&](const QByteArray &field) { fields[i++] = QString::fromLatin1(field); });
+    For_Each_Value(row, [&](int column, bool shown, const double &value) {
+        QByteArray field;
+        Append_Field(&field, column, shown, value, decimals[column]);
+        fields[column] = QString::fromLatin1(field);
+    });
     return fields;
 }
 

@@ -307,14 +307,14 @@ QString TEntryWidget::Display_Text(const Type::TEntryItem &item, int decimals)
     // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point in the C locale, in
     // fields of 10, 10 and 8 at four decimals; made directly, as a loaded file can hold 200,000.
     const int wider = decimals - NumberText::Least_Decimals;
-    QByteArray text;
+    QString text;
     text.reserve(40 + 3 * wider);
     NumberText::Append_Fixed(&text, item.nominal, 10 + wider, decimals);
-    text += ", ";
+    text += QLatin1String(", ");
     NumberText::Append_Fixed(&text, item.actual, 10 + wider, decimals);
-    text += ", ";
+    text += QLatin1String(", ");
     NumberText::Append_Fixed(&text, item.uc, 8 + wider, decimals);
-    return QString::fromLatin1(text);
+    return text;
 }
 
 QString TEntryWidget::Field_Text(const double &value) const

@@ -1,0 +1,381 @@
+// The byte reader of data files: the plain shape that Quorval and most other tools write, read
+// straight from the bytes. It takes a document only where every byte belongs to that shape, and
+// such a document reads through any XML parser alike: ASCII, an optional XML declaration of
+// version 1.0 in UTF-8, the known elements each at most once (every "Entry" with its three
+// numbers), blanks and comments between them, number text of printable characters without
+// references, and nothing else (no CDATA, processing instructions, document type, other
+// attributes).
+// What it does not take goes to the other readers, which give the result or the message.
+
+#include "src/compute/datafile.h"
+
+#include "core/base/assertion.h"
+#include "src/compute/entrylists.h"
+
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+enum TName {
+    NAME_OFFSET_A,
+    NAME_OFFSET_B,
+    NAME_SET_A,
+    NAME_SET_B,
+    NAME_ALIGN,
+    NAME_MERGE_DISTANCE,
+    NAME_ENTRY,
+    NAME_NOMINAL,
+    NAME_ACTUAL,
+    NAME_UC,
+    NAME_ROOT,
+    NAME_OTHER
+};
+
+constexpr std::string_view Names[] = {"Data_Set_A_Offset",
+                                      "Data_Set_B_Offset",
+                                      "Data_Set_A",
+                                      "Data_Set_B",
+                                      "Align_Deviations",
+                                      "Position_Merge_Distance",
+                                      "Entry",
+                                      "Nominal",
+                                      "Actual",
+                                      "Uc",
+                                      "Quorval_Data"};
+
+inline bool Is_Blank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+inline bool Is_Name_Character(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.' || c == ':';
+}
+
+// Characters of number and setting text that every parser reads as themselves: printable ASCII
+// without markup ("<", "&", and "]" and ">" of "]]>"), and blanks.
+inline bool Is_Text_Character(char c)
+{
+    return (c >= 0x20 && c < 0x7f && c != '&' && c != '<' && c != '>' && c != ']') || Is_Blank(c);
+}
+
+inline bool Is_Comment_Character(char c) { return (c >= 0x20 && c < 0x7f) || Is_Blank(c); }
+
+std::string_view Trimmed(std::string_view text)
+{
+    while (!text.empty() && Is_Blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && Is_Blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+class TPlain_Reader
+{
+public:
+    TPlain_Reader(const char *begin, const char *end) : d_p(begin), d_end(end) {}
+    TPlain_Reader(const TPlain_Reader &) = delete;
+    TPlain_Reader &operator=(const TPlain_Reader &) = delete;
+
+    bool Read(DataFile::TContent *content);
+
+private:
+    bool Take(std::string_view text)
+    {
+        if (static_cast<std::size_t>(d_end - d_p) < text.size() ||
+            std::memcmp(d_p, text.data(), text.size()) != 0)
+            return false;
+        d_p += text.size();
+        return true;
+    }
+    bool Take(char c)
+    {
+        if (d_p == d_end || *d_p != c)
+            return false;
+        ++d_p;
+        return true;
+    }
+    bool Skip_Blanks()
+    {
+        const char *const start = d_p;
+        while (d_p < d_end && Is_Blank(*d_p))
+            ++d_p;
+        return d_p > start;
+    }
+    bool Skip_Blanks_And_Comments();
+    bool Quoted(std::string_view *value);
+    bool Attribute(std::string_view name, std::string_view *value);
+    bool Declaration();
+    TName Name();
+    TName Start_Tag(bool *empty);
+    bool End_Tag(TName name);
+    bool Text(std::string_view *text);
+    bool Number(TName name, double *value);
+    template <typename TVisit> bool Children(TName parent, TVisit visit);
+    bool Entry(Type::TEntryItem *item);
+    bool Set(TName name, bool empty, std::vector<Type::TEntryItem> *items);
+    bool Setting(TName name, DataFile::TContent *content);
+    bool Root(DataFile::TContent *content);
+
+    const char *d_p;
+    const char *const d_end;
+};
+
+// A value in single or double quotes, of printable characters without markup.
+bool TPlain_Reader::Quoted(std::string_view *value)
+{
+    if (d_p == d_end || (*d_p != '"' && *d_p != '\''))
+        return false;
+    const char quote = *d_p++;
+    const char *const start = d_p;
+    while (d_p < d_end && *d_p != quote) {
+        if (!Is_Text_Character(*d_p) || Is_Blank(*d_p) || *d_p == '"' || *d_p == '\'')
+            return false;
+        ++d_p;
+    }
+    if (d_p == d_end)
+        return false;
+    *value = std::string_view(start, static_cast<std::size_t>(d_p - start));
+    ++d_p;
+    return true;
+}
+
+// Blanks, name, "=" with blanks around it, and the quoted value.
+bool TPlain_Reader::Attribute(std::string_view name, std::string_view *value)
+{
+    if (!Skip_Blanks() || !Take(name))
+        return false;
+    Skip_Blanks();
+    if (!Take('='))
+        return false;
+    Skip_Blanks();
+    return Quoted(value);
+}
+
+// <?xml version="1.0" encoding="utf-8"?>, the encoding optional and in any case.
+bool TPlain_Reader::Declaration()
+{
+    std::string_view value;
+    if (!Take("<?xml") || !Attribute("version", &value) || value != "1.0")
+        return false;
+    const char *const before = d_p;
+    if (Attribute("encoding", &value)) {
+        if (value.size() != 5 || strncasecmp(value.data(), "utf-8", 5) != 0)
+            return false;
+    } else {
+        d_p = before;
+    }
+    Skip_Blanks();
+    return Take("?>");
+}
+
+TName TPlain_Reader::Name()
+{
+    const char *const start = d_p;
+    while (d_p < d_end && Is_Name_Character(*d_p))
+        ++d_p;
+    const std::string_view name(start, static_cast<std::size_t>(d_p - start));
+    // The names of an entry come most often: looked at first.
+    for (int i = NAME_ENTRY; i < NAME_OTHER; ++i)
+        if (name == Names[i])
+            return static_cast<TName>(i);
+    for (int i = 0; i < NAME_ENTRY; ++i)
+        if (name == Names[i])
+            return static_cast<TName>(i);
+    return NAME_OTHER;
+}
+
+// "<Name>" or "<Name/>", blanks allowed before the end; NAME_OTHER for anything else.
+TName TPlain_Reader::Start_Tag(bool *empty)
+{
+    if (!Take('<'))
+        return NAME_OTHER;
+    const TName name = Name();
+    Skip_Blanks();
+    *empty = Take('/');
+    return Take('>') ? name : NAME_OTHER;
+}
+
+bool TPlain_Reader::End_Tag(TName name)
+{
+    if (!Take("</") || Name() != name)
+        return false;
+    Skip_Blanks();
+    return Take('>');
+}
+
+// The text up to the next "<".
+bool TPlain_Reader::Text(std::string_view *text)
+{
+    const char *const start = d_p;
+    while (d_p < d_end && *d_p != '<') {
+        if (!Is_Text_Character(*d_p))
+            return false;
+        ++d_p;
+    }
+    *text = std::string_view(start, static_cast<std::size_t>(d_p - start));
+    return true;
+}
+
+// From just past the start tag to past the end tag. Text of blanks only is no text to the
+// document reader: its message is the document reader's to give.
+bool TPlain_Reader::Number(TName name, double *value)
+{
+    std::string_view text;
+    if (!Text(&text) || Trimmed(text).empty() || !End_Tag(name))
+        return false;
+    *value = EntryLists::To_Number(text.data(), text.data() + text.size());
+    return true;
+}
+
+// From just past the start tag of parent to past its end tag: visit(name, empty) reads each
+// child element from just past its start tag, blanks between them skipped.
+// Blanks and comments between elements, which every reader passes over. A comment holds
+// printable ASCII and blanks, and no "--" but its end; false for any other.
+bool TPlain_Reader::Skip_Blanks_And_Comments()
+{
+    for (;;) {
+        Skip_Blanks();
+        if (!Take("<!--"))
+            return true;
+        while (!Take("-->")) {
+            if (d_p == d_end || !Is_Comment_Character(*d_p) ||
+                (d_p[0] == '-' && d_p + 1 < d_end && d_p[1] == '-'))
+                return false;
+            ++d_p;
+        }
+    }
+}
+
+template <typename TVisit> bool TPlain_Reader::Children(TName parent, TVisit visit)
+{
+    for (;;) {
+        if (!Skip_Blanks_And_Comments())
+            return false;
+        if (Take("</")) {
+            d_p -= 2;
+            return End_Tag(parent);
+        }
+        bool empty = false;
+        const TName name = Start_Tag(&empty);
+        if (name == NAME_OTHER || !visit(name, empty))
+            return false;
+    }
+}
+
+bool TPlain_Reader::Entry(Type::TEntryItem *item)
+{
+    bool found[3] = {false, false, false};
+    double *const fields[3] = {&item->nominal, &item->actual, &item->uc};
+    return Children(NAME_ENTRY,
+                    [&](TName name, bool empty) {
+                        const int field = name - NAME_NOMINAL;
+                        if (field < 0 || field > 2 || empty || found[field])
+                            return false;
+                        found[field] = true;
+                        return Number(name, fields[field]);
+                    }) &&
+           found[0] && found[1] && found[2];
+}
+
+bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *items)
+{
+    return empty || Children(name, [&](TName child, bool child_empty) {
+               Type::TEntryItem item;
+               if (child != NAME_ENTRY || child_empty || !Entry(&item))
+                   return false;
+               items->push_back(item);
+               return true;
+           });
+}
+
+// The settings as the document reader takes them; anything it would refuse is its to refuse.
+bool TPlain_Reader::Setting(TName name, DataFile::TContent *content)
+{
+    std::string_view text;
+    if (!Text(&text) || !End_Tag(name))
+        return false;
+    text = Trimmed(text);
+    if (name == NAME_ALIGN) {
+        if (text != "true" && text != "false")
+            return false;
+        content->align_deviations = text == "true";
+        return true;
+    }
+    double distance = 0.0;
+    if (!EntryLists::Read_Plain_Number(text.data(), text.data() + text.size(), &distance) ||
+        distance < 0.0)
+        return false;
+    content->merge_distance = distance + 0.0; // no -0
+    return true;
+}
+
+bool TPlain_Reader::Root(DataFile::TContent *content)
+{
+    std::string_view version;
+    if (!Take("<Quorval_Data") || !Attribute("File_Version", &version))
+        return false;
+    Skip_Blanks();
+    if (!Take('>'))
+        return false;
+    if (version == "1")
+        content->version = 1;
+    else if (version == "2")
+        content->version = 2;
+    else
+        return false;
+
+    bool found[NAME_ENTRY] = {};
+    double ignored = 0.0;
+    const bool read = Children(NAME_ROOT, [&](TName name, bool empty) {
+        if (name >= NAME_ENTRY || found[name] ||
+            (empty && name != NAME_SET_A && name != NAME_SET_B))
+            return false;
+        found[name] = true;
+        switch (name) {
+        case NAME_OFFSET_A:
+        case NAME_OFFSET_B:
+            // A version 1 file's offset elements are not looked at.
+            return Number(name, content->version == 1   ? &ignored
+                                : name == NAME_OFFSET_A ? &content->offset_a
+                                                        : &content->offset_b);
+        case NAME_SET_A: return Set(name, empty, &content->entries_a);
+        case NAME_SET_B: return Set(name, empty, &content->entries_b);
+        default: return Setting(name, content);
+        }
+    });
+    return read && found[NAME_SET_A] && found[NAME_SET_B] &&
+           (content->version == 1 || (found[NAME_OFFSET_A] && found[NAME_OFFSET_B]));
+}
+
+bool TPlain_Reader::Read(DataFile::TContent *content)
+{
+    if (d_p < d_end && *d_p == '<' && d_end - d_p > 1 && d_p[1] == '?' && !Declaration())
+        return false;
+    if (!Skip_Blanks_And_Comments() || !Root(content))
+        return false;
+    return Skip_Blanks_And_Comments() && d_p == d_end;
+}
+
+} // namespace
+
+namespace DataFile {
+
+bool Read_Plain(const char *data, std::size_t size, TContent *content)
+{
+    QUORVAL_ASSERT(content != nullptr);
+    QUORVAL_ASSERT(data != nullptr || size == 0);
+    // An entry as Quorval writes it takes about 150 bytes: room for two sets of the same size,
+    // reserved once.
+    TContent read;
+    read.entries_a.reserve(size / 256);
+    read.entries_b.reserve(size / 256);
+    TPlain_Reader reader(data, data + size);
+    if (!reader.Read(&read))
+        return false;
+    *content = std::move(read);
+    return true;
+}
+
+} // namespace DataFile
