@@ -1,9 +1,14 @@
 // Rendering cost of the graph widget at the application's largest sizes: three four-point
 // bracket sets per comparison position plus two curves over all positions, on a 1000 x 400
-// widget, on the offscreen platform unless QT_QPA_PLATFORM names another.
+// widget, on the offscreen platform unless QT_QPA_PLATFORM names another. The comparison
+// benchmarks draw both graphs of a comparison of N positions (sets A and B 2 mm apart, set B
+// 1 mm along, aligned), each 1000 x 400 pixels as in the graph export: fitted to the data, and
+// showing a tenth of the length range as after a zoom or a pan step.
 #include "bench_support.h"
 
 #include "core/widgets/graphwidget.h"
+#include "src/compute/comparison.h"
+#include "src/documents/comparisongraphs.h"
 
 #include <QMouseEvent>
 #include <QResizeEvent>
@@ -79,9 +84,72 @@ void BM_Cursor_Paint(benchmark::State &state)
 }
 BENCHMARK(BM_Cursor_Paint)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
+// Both graphs of a comparison of positions positions, laid out at the export's size.
+struct TComparisonGraphs
+{
+    TGraphWidget deviation;
+    TGraphWidget en;
+    double low = 0.0;
+    double high = 0.0;
+
+    explicit TComparisonGraphs(int positions)
+    {
+        std::vector<Type::TEntryItem> a;
+        std::vector<Type::TEntryItem> b;
+        for (int i = 0; i < positions / 2; ++i) {
+            const double nominal = 2.0 * i;
+            a.push_back({nominal, nominal + 4e-4 * std::sin(i / 700.0) + 1e-4 * std::sin(i * 1.3),
+                         2e-4 + 3e-4 * std::fabs(std::sin(i * 0.37))});
+            b.push_back({nominal + 1.0, nominal + 1.0 + 4e-4 * std::sin(i / 650.0),
+                         3e-4 + 2e-4 * std::fabs(std::cos(i * 0.53))});
+        }
+        TComparison comparison;
+        comparison.Calculate(a, b, 1.0, Type::TOptions{true});
+        ComparisonGraphs::Make_Data_Sets(comparison, [this](ComparisonGraphs::TGraph graph,
+                                                            const QColor &colour,
+                                                            const std::vector<TVector2> &points) {
+            TGraphWidget *w = graph == ComparisonGraphs::Deviation_Graph ? &deviation : &en;
+            w->AddPoints(w->CreateDataSet(colour, TGraphWidget::GRAPH_DEFAULT), points);
+        });
+        Lay_Out(&deviation);
+        Lay_Out(&en);
+        low = comparison.Range_Min();
+        high = comparison.Range_Max();
+    }
+};
+
+void BM_Comparison_Full_Render(benchmark::State &state)
+{
+    TComparisonGraphs graphs(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        graphs.deviation.Draw_Background_Pixmap();
+        graphs.en.Draw_Background_Pixmap();
+        benchmark::DoNotOptimize(graphs.en.Background_Pixmap().cacheKey());
+    }
+    state.SetLabel(std::to_string(graphs.deviation.DataSetCount()) + " + " +
+                   std::to_string(graphs.en.DataSetCount()) + " sets");
+}
+BENCHMARK(BM_Comparison_Full_Render)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+
+// A tenth of the length range, moving along it step by step as a pan does.
+void BM_Comparison_Zoomed_Render(benchmark::State &state)
+{
+    TComparisonGraphs graphs(static_cast<int>(state.range(0)));
+    const double width = (graphs.high - graphs.low) / 10.0;
+    int step = 0;
+    for (auto _ : state) {
+        const double low = graphs.low + (step++ % 90) * width / 10.0;
+        graphs.deviation.Set_Horizontal_Range(low, low + width);
+        graphs.en.Set_Horizontal_Range(low, low + width);
+        benchmark::DoNotOptimize(graphs.en.Background_Pixmap().cacheKey());
+    }
+}
+BENCHMARK(BM_Comparison_Zoomed_Render)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 } // namespace
 
-int main(int argc, char **argv)
-{
-    return Bench::Run_With_Application(argc, argv);
-}
+int main(int argc, char **argv) { return Bench::Run_With_Application(argc, argv); }

@@ -250,8 +250,6 @@ private slots:
     void Log_Warp();
     void Label_Format();
     void Tick_Positions();
-    void Layouts_data();
-    void Layouts();
     void Resize_Lays_Out_Screen();
     void Update_Graph_Before_Resize();
     void Update_Graph_Discards_Zoom();
@@ -260,7 +258,6 @@ private slots:
     void Paint_To_Device_High_Resolution();
     void Rendered_Image_Inspection();
     void Clipping_All_Types();
-    void Bar_Widths();
     void Huge_And_Invalid_Values();
     void Integer_And_Log_Axes_Render();
     void Widget_Paint_Copies_Cache();
@@ -604,54 +601,6 @@ void TTestGraphWidget::Tick_Positions()
     QCOMPARE(QColor(image.pixel(columns[0] + 1, row)), QColor(Qt::white));
 }
 
-void TTestGraphWidget::Layouts_data()
-{
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QRect>("rect");
-    QTest::addColumn<int>("font_height");
-    // graph, vertical legend, vertical title, horizontal legend, horizontal title, title
-    QTest::addColumn<QList<QRect>>("areas");
-
-    QTest::newRow("screen") << int(TGraphWidget::LAYOUT_SCREEN) << QRect(0, 0, 400, 300) << 14
-                            << QList<QRect>{QRect(QPoint(98, 28), QPoint(372, 244)),
-                                            QRect(QPoint(28, 0), QPoint(84, 272)),
-                                            QRect(QPoint(0, 28), QPoint(28, 244)),
-                                            QRect(QPoint(84, 244), QPoint(400, 272)),
-                                            QRect(QPoint(98, 272), QPoint(372, 300)),
-                                            QRect(QPoint(98, 0), QPoint(400, 28))};
-    // The plot area and the horizontal title start one font height further left than on screen.
-    QTest::newRow("device, at an offset")
-        << int(TGraphWidget::LAYOUT_DEVICE) << QRect(50, 40, 600, 400) << 20
-        << QList<QRect>{
-               QRect(QPoint(170, 80), QPoint(610, 360)),  QRect(QPoint(90, 40), QPoint(170, 400)),
-               QRect(QPoint(50, 80), QPoint(90, 360)),    QRect(QPoint(170, 360), QPoint(650, 400)),
-               QRect(QPoint(170, 400), QPoint(610, 440)), QRect(QPoint(190, 40), QPoint(650, 80))};
-    QTest::newRow("graph only") << int(TGraphWidget::LAYOUT_GRAPH_ONLY) << QRect(10, 20, 300, 200)
-                                << 15 << QList<QRect>{QRect(QPoint(76, 26), QPoint(280, 184)),
-                                                      QRect(QPoint(16, 20), QPoint(76, 214)),
-                                                      QRect(QPoint(10, 26), QPoint(16, 184)),
-                                                      QRect(QPoint(76, 184), QPoint(310, 214)),
-                                                      QRect(QPoint(76, 214), QPoint(280, 220)),
-                                                      QRect(QPoint(22, 20), QPoint(310, 26))};
-}
-
-void TTestGraphWidget::Layouts()
-{
-    QFETCH(int, kind);
-    QFETCH(QRect, rect);
-    QFETCH(int, font_height);
-    QFETCH(QList<QRect>, areas);
-    const TGraphWidget::TLayout l =
-        TGraphWidget::Layout(TGraphWidget::TLayoutKind(kind), rect, font_height);
-    QCOMPARE(l.graph, areas[0]);
-    QCOMPARE(l.vertical_legend, areas[1]);
-    QCOMPARE(l.vertical_title, areas[2]);
-    QCOMPARE(l.horizontal_legend, areas[3]);
-    QCOMPARE(l.horizontal_title, areas[4]);
-    QCOMPARE(l.title, areas[5]);
-    QCOMPARE(l.widget, rect);
-}
-
 void TTestGraphWidget::Resize_Lays_Out_Screen()
 {
     TGraphWidget w;
@@ -902,46 +851,6 @@ void TTestGraphWidget::Clipping_All_Types()
         const QImage image = w.Background_Pixmap().toImage();
         QCOMPARE(Count_Color(image, color, g, true), 0);
         QVERIFY(Count_Color(image, color, g, false) > 0);
-    }
-}
-
-void TTestGraphWidget::Bar_Widths()
-{
-    QCOMPARE(TGraphWidget::Bar_Half_Width(300, 10, false), 14);
-    QCOMPARE(TGraphWidget::Bar_Half_Width(300, 200, false), 1);
-    QCOMPARE(TGraphWidget::Bar_Half_Width(300, 10, true), 6);
-
-    // A plot area exactly 300 pixels wide on the device.
-    QImage probe(1, 1, QImage::Format_RGB32);
-    const int fh = QFontMetrics(QPainter(&probe).font(), &probe).height();
-    const QSize size(299 + 8 * fh, 400);
-    const QColor color(200, 0, 200);
-    for (int count : {10, 200}) {
-        TGraphWidget w;
-        // One bar is visible; the others have value 0 and so no height.
-        const int set = w.CreateDataSet(color, TGraphWidget::GRAPH_BAR);
-        for (int i = 0; i < count; ++i)
-            w.AddPoint(set, TVector2(i + 1, i == count / 2 ? 1.0 : 0.0));
-        QImage image = White_Image(size);
-        QPainter painter(&image);
-        w.PaintToDevice(&painter, image.rect(), false);
-        painter.end();
-        const QRect g = TGraphWidget::Layout(TGraphWidget::LAYOUT_DEVICE, image.rect(), fh).graph;
-        QCOMPARE(g.width(), 300);
-        // The widest run of bar colour along any row is one bar.
-        int best = 0;
-        for (int y = g.top(); y <= g.bottom(); ++y) {
-            int run = 0;
-            for (int x = g.left(); x <= g.right(); ++x) {
-                if (QColor(image.pixel(x, y)) == color) {
-                    ++run;
-                } else if (run > 0) {
-                    break;
-                }
-            }
-            best = std::max(best, run);
-        }
-        QCOMPARE(best, count == 10 ? 28 : 2);
     }
 }
 

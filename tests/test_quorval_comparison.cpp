@@ -23,6 +23,8 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
+
 using namespace Support;
 
 Q_DECLARE_METATYPE(std::vector<Type::TEntryItem>)
@@ -357,6 +359,14 @@ void TTestQuorvalComparison::Export_Writes_The_Report()
     }
     QCOMPARE(window.File_Path(), folder_before);
     QVERIFY(window.Data_Modified());
+
+    // An offset typed into set B's field but not yet taken is not the one the rows were computed
+    // with: the report and the record print the comparison's.
+    Entry_Widget(&window, 'B')->findChild<QLineEdit *>("offset_edit")->setText("7.0000");
+    QVERIFY(window.Export_Data(file_name));
+    QCOMPARE(Read_All(file_name), expected);
+    QVERIFY(window.Export_Record(d_home + "/record.pdf"));
+    QVERIFY(Pdf_Text(d_home + "/record.pdf").contains(QRegularExpression("Pos Offset +0.0000 mm")));
 }
 
 void TTestQuorvalComparison::Export_Without_Overlap_Has_No_Summary()
@@ -656,6 +666,18 @@ void TTestQuorvalComparison::Graphs_Share_One_Length_Range()
     const QPair<double, double> panned = Length_Range(en);
     QVERIFY(panned.first < zoomed.first);
     QCOMPARE(Length_Range(deviation), panned);
+
+    // A resize keeps what both show (read back at the new plot edges, to rounding).
+    const int panned_width = deviation->width();
+    window.resize(820, 780);
+    QTRY_VERIFY(deviation->width() != panned_width);
+    QApplication::processEvents();
+    const double rounding = (panned.second - panned.first) * 1e-12;
+    for (const TGraphWidget *graph : {deviation, en})
+        QVERIFY(std::fabs(Length_Range(graph).first - panned.first) <= rounding &&
+                std::fabs(Length_Range(graph).second - panned.second) <= rounding);
+    window.resize(900, 800);
+    QTRY_COMPARE(deviation->width(), panned_width);
 
     // A double-click on either graph fits both again.
     QTest::mouseDClick(en, Qt::LeftButton, Qt::NoModifier, en->Graph_Rect().center());

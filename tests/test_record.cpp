@@ -45,7 +45,6 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
     }
     heading->printed = QDateTime(QDate(2024, 3, 5), QTime(14, 7));
     heading->aligned = options.remove_deviations;
-    heading->offset_b = inputs.offset_b;
     heading->entries_a = static_cast<int>(inputs.entries_a.size());
     heading->entries_b = static_cast<int>(inputs.entries_b.size());
     TComparison comparison;

@@ -181,16 +181,14 @@ struct TWindowResult
 };
 
 // A graph's titles and every data set's points, exactly (17 digits), one line per set.
-QStringList Graph_Text(const TGraphWidget *graph)
+QStringList Graph_Text(const TGraphScene &graph)
 {
-    QStringList text = {graph->Title(), graph->Horizontal_Title(), graph->Vertical_Title()};
-    for (int set = 0; set < graph->DataSetCount(); ++set) {
+    QStringList text = {graph.Title(), graph.Horizontal_Title(), graph.Vertical_Title()};
+    for (const TGraphScene::TDataSet &set : graph.Sets()) {
         QString line;
-        for (int i = 0; i < graph->DataSetSize(set); ++i) {
-            const TVector2 point = graph->GetPoint(set, i);
+        for (const TVector2 &point : set.dataset_points)
             line +=
                 QString::number(point.x, 'g', 17) + ' ' + QString::number(point.y, 'g', 17) + ';';
-        }
         text.append(line);
     }
     return text;
@@ -218,7 +216,8 @@ TWindowResult Window_Result(const QString &file_name, bool align)
     result.report_6 = Report::Text(
         result.rows, window.findChild<TEntryWidget *>("entry_widget_b")->Entry_Offset(),
         window.Data_B_Dev_Offset(), 6);
-    result.graphs = Graph_Text(window.Deviation_Graph()) + Graph_Text(window.En_Graph());
+    result.graphs =
+        Graph_Text(window.Deviation_Graph()->Scene()) + Graph_Text(window.En_Graph()->Scene());
     return result;
 }
 
@@ -490,11 +489,8 @@ private slots:
         TComparison comparison;
         QVERIFY(comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
                                      Type::TOptions{true}));
-        TGraphWidget deviation_graph;
-        TGraphWidget en_graph;
-        ComparisonGraphs::Set_Titles(&deviation_graph, &en_graph);
-        ComparisonGraphs::Add_Data_Sets(comparison, &deviation_graph, &en_graph);
-        QCOMPARE(Graph_Text(&deviation_graph) + Graph_Text(&en_graph), window.graphs);
+        const ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(comparison);
+        QCOMPARE(Graph_Text(scenes.deviation) + Graph_Text(scenes.en), window.graphs);
     }
 
     // Without any display the plot is drawn on Qt's offscreen platform.
@@ -517,6 +513,12 @@ private slots:
         QVERIFY(Has_Ink(image, QRect(120, 40, 460, 160)));
         QVERIFY(Has_Ink(image, QRect(120, 280, 460, 160)));
         QVERIFY(!Has_Ink(image, QRect(0, 0, 10, 480)));
+
+        // The text report and the CSV need no graphics platform at all: with one that does not
+        // exist they are still written, as a plot is not.
+        environment.insert("QT_QPA_PLATFORM", "no-such-platform");
+        QCOMPARE(Run_Tool({d_sample, "--csv", Path("rows.csv")}, environment).exit_code, 0);
+        QVERIFY(Run_Tool({d_sample, "--plot", plot}, environment).exit_code != 0);
     }
 
     void Pdf_And_Svg_Plots()
@@ -547,6 +549,18 @@ private slots:
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(root, QString("svg"));
         QVERIFY(elements > 20);
+
+        // A copy of the tool without its SVG module beside it draws no SVG plot and says why;
+        // the plot of the run before stays.
+        const QString alone = Path("alone/quorval-report");
+        QVERIFY(QDir().mkpath(Path("alone")));
+        QVERIFY(QFile::copy(QStringLiteral(QUORVAL_REPORT_EXECUTABLE), alone));
+        const TRun run = Run_Program(alone, {d_sample, "-o", Path("r1.txt"), "--plot", svg},
+                                     TRun_Options());
+        QCOMPARE(run.exit_code, 1);
+        QVERIFY2(run.err.startsWith("ERR  Cannot draw the plot: the SVG module"),
+                 run.err.constData());
+        QVERIFY(Read_All(svg).startsWith("<?xml"));
     }
 
     // The record holds the report's rows and names the data file as given; without any display

@@ -20,7 +20,7 @@ for size in 16 32 48 64 128 256; do
     icons="$icons usr/share/icons/hicolor/${size}x${size}/apps/quorval.png"
     icons="$icons usr/share/icons/hicolor/${size}x${size}/mimetypes/application-x-quorval.png"
 done
-for f in usr/bin/quorval usr/bin/quorval-report \
+for f in usr/bin/quorval usr/bin/quorval-report usr/lib/quorval/libquorval-svg.so \
          usr/share/applications/quorval.desktop $icons \
          usr/share/icons/hicolor/scalable/apps/quorval.svg \
          usr/share/icons/hicolor/scalable/mimetypes/application-x-quorval.svg \
@@ -35,7 +35,7 @@ for f in usr/bin/quorval usr/bin/quorval-report \
     fi
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt5widgets5 libqt5printsupport5; do
+for library in libqt5widgets5 libqt5printsupport5 libqt5svg5; do
     case "$depends" in
         *"$library"*) ;;
         *) echo "package Depends lacks $library: '$depends'" >&2; status=1 ;;
@@ -70,4 +70,12 @@ for program in quorval quorval-report; do
         exit 1
     fi
 done
+# The unpacked report tool finds its SVG module where the package puts it.
+examples="$scratch/usr/share/doc/quorval/examples"
+if ! QT_QPA_PLATFORM=offscreen "$scratch/usr/bin/quorval-report" "$examples/gauge_blocks.quorval" \
+        -o /dev/null --plot "$scratch/plot.svg" ||
+   ! grep -q '<svg' "$scratch/plot.svg"; then
+    echo "the packaged quorval-report draws no SVG plot" >&2
+    exit 1
+fi
 echo "package ok: $(basename "$deb"); Depends: $depends"

@@ -480,36 +480,44 @@ bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString 
             return Fail_Errno(reason, errno);
     }
 
+    if (!Prepare_File(target.path, exists, old_stat, data, &error, in_place))
+        return Fail_Errno(reason, error);
+    return true;
+}
+
+bool TCommit::Prepare_File(const QByteArray &path, bool exists, const struct stat &old_stat,
+                           const QByteArray &data, int *error, bool *in_place)
+{
+    TEntry entry;
     entry.kind = TEntry::FILE;
-    entry.target = target.path;
+    entry.target = path;
     entry.existed = exists;
-    Remove_Left_Temporaries(target.path);
-    entry.fd = Create_Unnamed(target.path, &error);
-    if (entry.fd < 0 && error == EOPNOTSUPP)
-        entry.fd = Create_Named(target.path, &entry.temp_name, &error);
+    Remove_Left_Temporaries(path);
+    entry.fd = Create_Unnamed(path, error);
+    if (entry.fd < 0 && *error == EOPNOTSUPP)
+        entry.fd = Create_Named(path, &entry.temp_name, error);
     if (entry.fd < 0) {
         // A folder that allows no new file, where the file itself may be written (a shared
         // folder, say): the file is written in place by Commit.
-        if (exists && (error == EACCES || error == EPERM)) {
-            entry.fd = ::open(target.path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-            if (entry.fd >= 0) {
-                entry.kind = TEntry::IN_PLACE;
-                entry.data = data;
-                d_entries.push_back(entry);
-                if (in_place != nullptr)
-                    *in_place = true;
-                return true;
-            }
-        }
-        return Fail_Errno(reason, error);
+        if (!exists || (*error != EACCES && *error != EPERM))
+            return false;
+        entry.fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (entry.fd < 0)
+            return false;
+        entry.kind = TEntry::IN_PLACE;
+        entry.data = data;
+        d_entries.push_back(entry);
+        if (in_place != nullptr)
+            *in_place = true;
+        return true;
     }
 
     // The new file stays open, and so locked, until it has replaced its target.
-    if (!Fill_New_File(entry.fd, exists, old_stat, data, &error)) {
+    if (!Fill_New_File(entry.fd, exists, old_stat, data, error)) {
         ::close(entry.fd);
         if (!entry.temp_name.isEmpty())
             ::unlink(entry.temp_name.constData());
-        return Fail_Errno(reason, error);
+        return false;
     }
     d_entries.push_back(entry);
     return true;
@@ -637,6 +645,63 @@ QString TCommit::Roll_Back()
     return lost;
 }
 
+bool TCommit::Write_Streams(std::size_t *index, int *error)
+{
+    for (std::size_t i = 0; i < d_entries.size(); ++i) {
+        TEntry &entry = d_entries[i];
+        *index = i;
+        if (entry.kind != TEntry::DESCRIPTOR && entry.kind != TEntry::DEVICE)
+            continue;
+        if (!Write_All(entry.fd, entry.data, error))
+            return false;
+        entry.data = QByteArray();
+        if (entry.kind == TEntry::DEVICE) {
+            const int result = ::close(entry.fd);
+            entry.fd = -1;
+            if (result != 0) {
+                *error = errno;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Every new file gets a name before any of them replaces its target; where a later step can still
+// fail, each replaced file is kept until the end, so that it can be put back.
+bool TCommit::Replace_Files(std::size_t *index, int *error, std::vector<QByteArray> *directories)
+{
+    const bool several = std::count_if(d_entries.begin(), d_entries.end(), [](const TEntry &e) {
+                             return e.kind == TEntry::FILE || e.kind == TEntry::IN_PLACE;
+                         }) > 1;
+    for (std::size_t i = 0; i < d_entries.size(); ++i) {
+        TEntry &entry = d_entries[i];
+        *index = i;
+        if (entry.kind != TEntry::FILE)
+            continue;
+        if (entry.temp_name.isEmpty() &&
+            !Link_Beside("/proc/self/fd/" + QByteArray::number(entry.fd), true, entry.target,
+                         &entry.temp_name, error))
+            return false;
+        if (several && entry.existed && !Keep_Old(&entry, error))
+            return false;
+    }
+    for (std::size_t i = 0; i < d_entries.size(); ++i) {
+        TEntry &entry = d_entries[i];
+        *index = i;
+        if (entry.kind != TEntry::FILE)
+            continue;
+        if (::rename(entry.temp_name.constData(), entry.target.constData()) != 0) {
+            *error = errno;
+            return false;
+        }
+        entry.temp_name.clear();
+        entry.replaced = true;
+        directories->push_back(Directory_Of(entry.target));
+    }
+    return true;
+}
+
 bool TCommit::Commit(int *failed, QString *reason)
 {
     int error = 0;
@@ -649,51 +714,10 @@ bool TCommit::Commit(int *failed, QString *reason)
     };
 
     // First what cannot be taken back, so that a failure there still replaces no file.
-    for (std::size_t i = 0; i < d_entries.size(); ++i) {
-        TEntry &entry = d_entries[i];
-        if (entry.kind != TEntry::DESCRIPTOR && entry.kind != TEntry::DEVICE)
-            continue;
-        if (!Write_All(entry.fd, entry.data, &error))
-            return Failed_At(i);
-        entry.data = QByteArray();
-        if (entry.kind == TEntry::DEVICE) {
-            const int result = ::close(entry.fd);
-            entry.fd = -1;
-            if (result != 0) {
-                error = errno;
-                return Failed_At(i);
-            }
-        }
-    }
-    // Every new file gets a name before any of them replaces its target; where a later step
-    // can still fail, each replaced file is kept until the end, so that it can be put back.
-    const bool several = std::count_if(d_entries.begin(), d_entries.end(), [](const TEntry &e) {
-                             return e.kind == TEntry::FILE || e.kind == TEntry::IN_PLACE;
-                         }) > 1;
-    for (std::size_t i = 0; i < d_entries.size(); ++i) {
-        TEntry &entry = d_entries[i];
-        if (entry.kind != TEntry::FILE)
-            continue;
-        if (entry.temp_name.isEmpty() &&
-            !Link_Beside("/proc/self/fd/" + QByteArray::number(entry.fd), true, entry.target,
-                         &entry.temp_name, &error))
-            return Failed_At(i);
-        if (several && entry.existed && !Keep_Old(&entry, &error))
-            return Failed_At(i);
-    }
+    std::size_t index = 0;
     std::vector<QByteArray> directories;
-    for (std::size_t i = 0; i < d_entries.size(); ++i) {
-        TEntry &entry = d_entries[i];
-        if (entry.kind != TEntry::FILE)
-            continue;
-        if (::rename(entry.temp_name.constData(), entry.target.constData()) != 0) {
-            error = errno;
-            return Failed_At(i);
-        }
-        entry.temp_name.clear();
-        entry.replaced = true;
-        directories.push_back(Directory_Of(entry.target));
-    }
+    if (!Write_Streams(&index, &error) || !Replace_Files(&index, &error, &directories))
+        return Failed_At(index);
     for (std::size_t i = 0; i < d_entries.size(); ++i)
         if (d_entries[i].kind == TEntry::IN_PLACE && !Write_In_Place(&d_entries[i], &error))
             return Failed_At(i);

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+struct stat;
+
 namespace SafeWrite {
 
 // Makes a write beyond the file-size limit (ulimit -f) fail with "File too large" instead of
@@ -74,6 +76,13 @@ private:
         QByteArray old_name; // the replaced file, kept beside its target until the end
         QByteArray old_data; // what a file written in place held before
     };
+    // A new file beside path with data, or the file itself where only it may be written.
+    bool Prepare_File(const QByteArray &path, bool exists, const struct stat &old_stat,
+                      const QByteArray &data, int *error, bool *in_place);
+    // Writes the data of the descriptors and devices; *index tells the one that failed.
+    bool Write_Streams(std::size_t *index, int *error);
+    // Names every new file, then renames each over its target; the folders to sync are listed.
+    bool Replace_Files(std::size_t *index, int *error, std::vector<QByteArray> *directories);
     static bool Keep_Old(TEntry *entry, int *error);
     static bool Write_In_Place(TEntry *entry, int *error);
     // Puts back what a replaced entry replaced; false when that failed.

@@ -395,30 +395,29 @@ int Find_Malformed_Declaration(const QString &text)
     return start;
 }
 
-// Finds what must not reach the parser: characters that XML does not allow (the DOM, with the
-// invalid-data policy in force, crashes on them instead of reporting them), an entity
-// declaration (the expansion of a few references can build gigabytes) or elements nested deeper
-// than Max_Element_Depth. Counts the nesting as the parser would for any part that it accepts;
-// after the first fault of the document the count may be off, but the parser stops there.
-bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
+// The end of a start tag (or a stray "<") at start: its ">", which may also appear in quoted
+// values, or the end of the text.
+int Start_Tag_End(const QString &text, int start)
+{
+    int i = start + 1;
+    while (i < text.size() && text.at(i) != QLatin1Char('>')) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"') || c == QLatin1Char('\''))
+            i = Skip_Quoted(text, i);
+        else
+            ++i;
+    }
+    return i;
+}
+
+// The markup and character references of Find_Unsafe_Content.
+bool Find_Unsafe_Markup(const QString &text, int *offset, QString *what)
 {
     auto Found = [offset, what](int at, const QString &description) {
         *offset = at;
         *what = description;
         return true;
     };
-
-    const int invalid = Find_Invalid_Char(text);
-    if (invalid >= 0)
-        return Found(invalid, QStringLiteral("character U+%1 is not allowed in XML")
-                                  .arg(QString::number(text.at(invalid).unicode(), 16)
-                                           .toUpper()
-                                           .rightJustified(4, QLatin1Char('0'))));
-
-    const int bad_declaration = Find_Malformed_Declaration(text);
-    if (bad_declaration >= 0)
-        return Found(bad_declaration, QStringLiteral("malformed XML declaration"));
-
     const QString no_entities = QStringLiteral("entity declarations are not supported");
     bool beyond = false;
     auto bad_reference = [&beyond] {
@@ -455,15 +454,8 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
             depth = depth > 0 ? depth - 1 : 0;
             i = Skip_Past(text, i + 2, QLatin1String(">"));
         } else {
-            // A start tag (or stray "<"): up to ">", which may also appear in quoted values.
             const int start = i;
-            for (++i; i < n && text.at(i) != QLatin1Char('>');) {
-                const QChar c = text.at(i);
-                if (c == QLatin1Char('"') || c == QLatin1Char('\''))
-                    i = Skip_Quoted(text, i);
-                else
-                    ++i;
-            }
+            i = Start_Tag_End(text, start);
             const int reference = Find_Invalid_Reference(text, start, i < n ? i : n, &beyond);
             if (reference >= 0)
                 return Found(reference, bad_reference());
@@ -475,6 +467,31 @@ bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
         }
     }
     return false;
+}
+
+// Finds what must not reach the parser: characters that XML does not allow (the DOM, with the
+// invalid-data policy in force, crashes on them instead of reporting them), an entity
+// declaration (the expansion of a few references can build gigabytes) or elements nested deeper
+// than Max_Element_Depth. Counts the nesting as the parser would for any part that it accepts;
+// after the first fault of the document the count may be off, but the parser stops there.
+bool Find_Unsafe_Content(const QString &text, int *offset, QString *what)
+{
+    const int invalid = Find_Invalid_Char(text);
+    if (invalid >= 0) {
+        *offset = invalid;
+        *what = QStringLiteral("character U+%1 is not allowed in XML")
+                    .arg(QString::number(text.at(invalid).unicode(), 16)
+                             .toUpper()
+                             .rightJustified(4, QLatin1Char('0')));
+        return true;
+    }
+    const int bad_declaration = Find_Malformed_Declaration(text);
+    if (bad_declaration >= 0) {
+        *offset = bad_declaration;
+        *what = QStringLiteral("malformed XML declaration");
+        return true;
+    }
+    return Find_Unsafe_Markup(text, offset, what);
 }
 
 // Line and column (both from 1) of a position in the decoded text.
@@ -638,6 +655,62 @@ const uchar *Past_Plain_Declaration(const uchar *p, const uchar *end)
 // ("<!" other than a comment: document types, entities, CDATA), and elements nested no deeper
 // than the limit, counted as Find_Unsafe_Content counts them. Such a document decodes alike in
 // every parser. false for everything else, which the decoded text decides as before.
+// Where the scan of Is_Plain_Safe_Utf8 is in the markup.
+struct TPlain_Scan
+{
+    enum TState { CONTENT, COMMENT, INSTRUCTION, END_TAG, START_TAG, QUOTED };
+    TState state = CONTENT;
+    uchar quote = 0;
+    int depth = 0;
+
+    // Takes the ASCII byte at p, previous being the byte before it: returns how many bytes it
+    // took, or 0 for markup left to the parser and for nesting deeper than Max_Element_Depth.
+    int Step(const uchar *p, const uchar *end, uchar previous)
+    {
+        const auto At = [p, end](const char *what, std::ptrdiff_t length) {
+            return end - p >= length && std::memcmp(p, what, static_cast<std::size_t>(length)) == 0;
+        };
+        const uchar c = *p;
+        switch (state) {
+        case CONTENT:
+            if (c != '<')
+                return 1;
+            if (At("<!--", 4))
+                return Enter(COMMENT, 4);
+            if (At("<!", 2))
+                return 0;
+            if (At("<?", 2))
+                return Enter(INSTRUCTION, 2);
+            if (At("</", 2)) {
+                depth = std::max(depth - 1, 0);
+                return Enter(END_TAG, 2);
+            }
+            return Enter(START_TAG, 1);
+        case COMMENT: return At("-->", 3) ? Enter(CONTENT, 3) : 1;
+        case INSTRUCTION: return At("?>", 2) ? Enter(CONTENT, 2) : 1;
+        case END_TAG: return c == '>' ? Enter(CONTENT, 1) : 1;
+        case START_TAG:
+            if (c == '"' || c == '\'') {
+                quote = c;
+                return Enter(QUOTED, 1);
+            }
+            if (c != '>')
+                return 1;
+            if (previous != '/' && ++depth > Max_Element_Depth)
+                return 0;
+            return Enter(CONTENT, 1);
+        case QUOTED: return c == quote ? Enter(START_TAG, 1) : 1;
+        }
+        return 1;
+    }
+
+    int Enter(TState next, int taken)
+    {
+        state = next;
+        return taken;
+    }
+};
+
 bool Is_Plain_Safe_Utf8(const QByteArray &data)
 {
     const uchar *p = reinterpret_cast<const uchar *>(data.constData());
@@ -648,13 +721,8 @@ bool Is_Plain_Safe_Utf8(const QByteArray &data)
         if (p == nullptr)
             return false;
     }
-    const auto At = [&p, end](const char *what, std::ptrdiff_t length) {
-        return end - p >= length && std::memcmp(p, what, static_cast<std::size_t>(length)) == 0;
-    };
-    enum { CONTENT, COMMENT, INSTRUCTION, END_TAG, START_TAG, QUOTED } state = CONTENT;
-    uchar quote = 0;
+    TPlain_Scan scan;
     uchar previous = 0;
-    int depth = 0;
     while (p < end) {
         const uchar c = *p;
         if (c >= 0x80) {
@@ -665,70 +733,20 @@ bool Is_Plain_Safe_Utf8(const QByteArray &data)
             previous = c;
             continue;
         }
-        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || (c == '&' && At("&#", 2)))
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
+            (c == '&' && end - p >= 2 && p[1] == '#'))
             return false;
-        switch (state) {
-        case CONTENT:
-            if (c != '<')
-                break;
-            if (At("<!--", 4)) {
-                state = COMMENT;
-                p += 4;
-                continue;
-            }
-            if (At("<!", 2))
-                return false;
-            if (At("<?", 2)) {
-                state = INSTRUCTION;
-                p += 2;
-                continue;
-            }
-            if (At("</", 2)) {
-                depth = std::max(depth - 1, 0);
-                state = END_TAG;
-                p += 2;
-                continue;
-            }
-            state = START_TAG;
-            break;
-        case COMMENT:
-            if (At("-->", 3)) {
-                state = CONTENT;
-                p += 3;
-                continue;
-            }
-            break;
-        case INSTRUCTION:
-            if (At("?>", 2)) {
-                state = CONTENT;
-                p += 2;
-                continue;
-            }
-            break;
-        case END_TAG:
-            if (c == '>')
-                state = CONTENT;
-            break;
-        case START_TAG:
-            if (c == '"' || c == '\'') {
-                state = QUOTED;
-                quote = c;
-            } else if (c == '>') {
-                if (previous != '/' && ++depth > Max_Element_Depth)
-                    return false;
-                state = CONTENT;
-            }
-            break;
-        case QUOTED:
-            if (c == quote)
-                state = START_TAG;
-            break;
-        }
-        previous = c;
-        ++p;
+        const int taken = scan.Step(p, end, previous);
+        if (taken == 0)
+            return false;
+        // Markup opened or closed takes more than one byte and leaves the byte before as it was.
+        if (taken == 1)
+            previous = c;
+        p += taken;
     }
     // A start tag that the document ends in counts as well.
-    return !((state == START_TAG || state == QUOTED) && depth + 1 > Max_Element_Depth);
+    return !((scan.state == TPlain_Scan::START_TAG || scan.state == TPlain_Scan::QUOTED) &&
+             scan.depth + 1 > Max_Element_Depth);
 }
 
 // Switches the process-wide invalid-data policy for one scope.

@@ -17,6 +17,18 @@ constexpr double Range_Margin = 10.0;
 constexpr double Smallest_Combined_Uncertainty = 0.00001;
 constexpr double En_For_Zero_Uncertainty = 1000.0;
 
+// Deviation and uncertainty over nominal length.
+void Points(const std::vector<Type::TEntryItem> &entries, std::vector<TVector2> *dev_data,
+            std::vector<TVector2> *uc_data)
+{
+    dev_data->reserve(entries.size());
+    uc_data->reserve(entries.size());
+    for (const Type::TEntryItem &entry : entries) {
+        dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
+        uc_data->emplace_back(entry.nominal, entry.uc);
+    }
+}
+
 } // namespace
 
 double TComparison::En_Value(const double &dev_a, const double &dev_b, const double &uc_a,
@@ -35,8 +47,8 @@ double TComparison::En_Value(const double &dev_a, const double &dev_b, const dou
 }
 
 TComparison::TComparison()
-    : d_merge_distance(1.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0), d_range_min(0.0),
-      d_range_max(0.0)
+    : d_merge_distance(1.0), d_offset_b(0.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0),
+      d_range_min(0.0), d_range_max(0.0)
 {
 }
 
@@ -209,11 +221,40 @@ void TComparison::Take_Positions(const std::vector<Type::TEntryItem> &entries_a,
     Sort_Positions();
 }
 
+void TComparison::Align(const Extrapolation::TPolyline &dev_a_line,
+                        const Extrapolation::TPolyline &uc_a_line, const double &offset_b)
+{
+    double value = 0.0;
+    if (dev_a_line.Get_Value(offset_b, &value))
+        d_data_b_dev_offset = value;
+    double uc_at_offset = 0.0;
+    double uc_at_zero = 0.0;
+    uc_a_line.Get_Value(offset_b, &uc_at_offset);
+    uc_a_line.Get_Value(0.0, &uc_at_zero);
+    d_uc_adjustment = uc_at_offset - uc_at_zero;
+}
+
+// Where both sets cover the position, A's uncertainty is reduced by the adjustment.
+void TComparison::Complete_Row(TExportData *row, const double &uc_b, const double &adjustment)
+{
+    if (row->dev_a_valid) {
+        row->uc_a_adj = row->dev_b_valid ? row->uc_a - adjustment : row->uc_a;
+        row->uc_a_valid = true;
+    }
+    if (row->dev_b_valid) {
+        row->uc_b = uc_b;
+        row->uc_b_valid = true;
+    }
+    if (row->Has_En())
+        row->en_value = En_Value(row->dev_a, row->dev_b, row->uc_a_adj, row->uc_b);
+}
+
 bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
                             const std::vector<Type::TEntryItem> &entries_b, const double &offset_b,
                             const Type::TOptions &options)
 {
     Clear();
+    d_offset_b = offset_b;
     if (entries_a.size() < 2 || entries_b.size() < 2)
         return false;
 
@@ -227,16 +268,6 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     d_merge_distance = options.merge_distance;
     Take_Positions(entries_a, entries_b);
 
-    // Deviation and uncertainty over nominal length.
-    const auto Points = [](const std::vector<Type::TEntryItem> &entries,
-                           std::vector<TVector2> *dev_data, std::vector<TVector2> *uc_data) {
-        dev_data->reserve(entries.size());
-        uc_data->reserve(entries.size());
-        for (const Type::TEntryItem &entry : entries) {
-            dev_data->emplace_back(entry.nominal, entry.actual - entry.nominal);
-            uc_data->emplace_back(entry.nominal, entry.uc);
-        }
-    };
     std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
     Points(entries_a, &dev_a_data, &uc_a_data);
     Points(entries_b, &dev_b_data, &uc_b_data);
@@ -248,16 +279,8 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
 
     d_uc_adjustment = 0.0;
     d_data_b_dev_offset = 0.0;
-    if (options.remove_deviations) {
-        double value = 0.0;
-        if (dev_a_line.Get_Value(offset_b, &value))
-            d_data_b_dev_offset = value;
-        double uc_at_offset = 0.0;
-        double uc_at_zero = 0.0;
-        uc_a_line.Get_Value(offset_b, &uc_at_offset);
-        uc_a_line.Get_Value(0.0, &uc_at_zero);
-        d_uc_adjustment = uc_at_offset - uc_at_zero;
-    }
+    if (options.remove_deviations)
+        Align(dev_a_line, uc_a_line, offset_b);
 
     d_export_rows.reserve(d_graph_positions.size());
 
@@ -276,18 +299,7 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
         double uc_b = 0.0;
         uc_a_line.Get_Value(p, &row.uc_a, &cursor_uc_a);
         uc_b_line.Get_Value(p, &uc_b, &cursor_uc_b);
-
-        if (row.dev_a_valid) {
-            // Where both sets cover the position, A's uncertainty is reduced by the adjustment.
-            row.uc_a_adj = row.dev_b_valid ? row.uc_a - d_uc_adjustment : row.uc_a;
-            row.uc_a_valid = true;
-        }
-        if (row.dev_b_valid) {
-            row.uc_b = uc_b;
-            row.uc_b_valid = true;
-        }
-        if (row.Has_En())
-            row.en_value = En_Value(row.dev_a, row.dev_b, row.uc_a_adj, row.uc_b);
+        Complete_Row(&row, uc_b, d_uc_adjustment);
         d_export_rows.push_back(row);
     }
     return true;

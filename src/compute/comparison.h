@@ -68,6 +68,8 @@ public:
 
     // Ascending comparison positions.
     const std::vector<double> &Graph_Positions() const { return d_graph_positions; }
+    // Set B's offset the last run computed with: what the report and the record print.
+    double Offset_B() const { return d_offset_b; }
     // Deviation added to every set-B deviation (0 unless aligned).
     double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
     // One row per position, in ascending position order.
@@ -107,6 +109,7 @@ protected:
     double d_merge_distance;
     std::vector<double> d_graph_positions;
     std::vector<TMerged_Entry> d_merged_entries;
+    double d_offset_b;
     double d_data_b_dev_offset;
     double d_uc_adjustment;
     double d_range_min;
@@ -114,6 +117,11 @@ protected:
     std::vector<TExportData> d_export_rows;
 
 private:
+    // The deviation offset and the uncertainty adjustment of the alignment, from set A's lines.
+    void Align(const Extrapolation::TPolyline &dev_a_line,
+               const Extrapolation::TPolyline &uc_a_line, const double &offset_b);
+    // The uncertainties that count and En of a row whose values and coverage are set.
+    static void Complete_Row(TExportData *row, const double &uc_b, const double &adjustment);
     void Take_Positions(const std::vector<Type::TEntryItem> &entries_a,
                         const std::vector<Type::TEntryItem> &entries_b);
     void Merge_Positions(const std::vector<Type::TEntryItem> &entries_a,

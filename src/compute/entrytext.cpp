@@ -54,6 +54,26 @@ bool Is_Digit(QChar c) { return c.unicode() >= '0' && c.unicode() <= '9'; }
 
 bool Is_Minus(QChar c) { return c.unicode() == '-' || c.unicode() == 0x2212; }
 
+// The quote that closes the one at opening, a doubled quote inside standing for one; *closed
+// says whether there is one, else the end of the line is returned.
+int Closing_Quote(const QStringRef &line, int opening, bool *closed)
+{
+    *closed = false;
+    int j = opening + 1;
+    while (j < line.size()) {
+        if (line.at(j) == QLatin1Char('"')) {
+            if (j + 1 < line.size() && line.at(j + 1) == QLatin1Char('"')) {
+                j += 2;
+                continue;
+            }
+            *closed = true;
+            break;
+        }
+        ++j;
+    }
+    return j;
+}
+
 TSplit Split(const QStringRef &line, TSeparator separator)
 {
     TSplit split;
@@ -80,20 +100,9 @@ TSplit Split(const QStringRef &line, TSeparator separator)
         if (spaces && i == n)
             return split;
         if (i < n && line.at(i) == QLatin1Char('"')) {
-            // A doubled quote inside stands for one; the closing quote must end the field.
-            int j = i + 1;
+            // The closing quote must end the field.
             bool closed = false;
-            while (j < n) {
-                if (line.at(j) == QLatin1Char('"')) {
-                    if (j + 1 < n && line.at(j + 1) == QLatin1Char('"')) {
-                        j += 2;
-                        continue;
-                    }
-                    closed = true;
-                    break;
-                }
-                ++j;
-            }
+            const int j = Closing_Quote(line, i, &closed);
             int k = j + 1;
             while (closed && !spaces && k < n && blank(line.at(k)))
                 ++k;
@@ -141,6 +150,97 @@ bool Is_Group_Separator(QChar c, QChar other_mark, bool blank_groups)
            (blank_groups && u != '\t' && Is_Blank(c));
 }
 
+// The digits before the decimal mark, with the groups they may stand in.
+struct TInteger_Part
+{
+    QChar group; // the group separator
+    int groups;  // how many separators
+    int digits;
+    bool well_grouped; // groups of three after a first one of one to three, not led by a 0
+};
+
+// Reads the integer part from *i on into c_text (digits only), leaving *i after it.
+TInteger_Part Read_Integer_Part(const QStringRef &text, int *i, QChar other_mark, bool blank_groups,
+                                QVarLengthArray<char, 64> *c_text)
+{
+    TInteger_Part part{QChar(), 0, 0, true};
+    int run = 0;
+    const int first_digit = *i;
+    for (; *i < text.size(); ++*i) {
+        const QChar c = text.at(*i);
+        if (Is_Digit(c)) {
+            c_text->append(static_cast<char>(c.unicode()));
+            ++run;
+            ++part.digits;
+        } else if (Is_Group_Separator(c, other_mark, blank_groups)) {
+            if (part.groups == 0) {
+                part.group = c;
+                part.well_grouped =
+                    run >= 1 && run <= 3 && text.at(first_digit) != QLatin1Char('0');
+            } else {
+                part.well_grouped = part.well_grouped && c == part.group && run == 3;
+            }
+            ++part.groups;
+            run = 0;
+        } else {
+            break;
+        }
+    }
+    if (part.groups > 0 && run != 3)
+        part.well_grouped = false;
+    return part;
+}
+
+// Reads the exponent after the "e" at *i into c_text and *exponent (held within +-100000),
+// leaving *i after it; false when it has no digits.
+bool Read_Exponent(const QStringRef &text, int *i, QVarLengthArray<char, 64> *c_text,
+                   long *exponent)
+{
+    const int n = text.size();
+    c_text->append('e');
+    ++*i;
+    bool negative = false;
+    if (*i < n && (text.at(*i) == QLatin1Char('+') || Is_Minus(text.at(*i)))) {
+        negative = Is_Minus(text.at(*i));
+        if (negative)
+            c_text->append('-');
+        ++*i;
+    }
+    const int exponent_start = *i;
+    for (; *i < n && Is_Digit(text.at(*i)); ++*i) {
+        c_text->append(static_cast<char>(text.at(*i).unicode()));
+        *exponent = std::min(*exponent * 10 + (text.at(*i).unicode() - '0'), 100000L);
+    }
+    if (negative)
+        *exponent = -*exponent;
+    return *i != exponent_start;
+}
+
+// The value of the C text of a number, or whether it is too large or too close to 0 for a double.
+void Convert(const QVarLengthArray<char, 64> &c_text, int integer_digits, long exponent,
+             TNumber *number)
+{
+    const char *begin = c_text.constData();
+    const std::from_chars_result result =
+        std::from_chars(begin, begin + c_text.size(), number->value);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Beyond the doubles: too large or too close to 0, by the place of the first digit that
+        // is not 0 (all zeros never get here).
+        long leading_zeros = 0;
+        for (const char c : c_text) {
+            if (c == '-' || c == '.')
+                continue;
+            if (c != '0')
+                break;
+            ++leading_zeros;
+        }
+        number->kind = integer_digits - 1 - leading_zeros + exponent > 0 ? TNumber::Too_Large
+                                                                         : TNumber::Too_Small;
+    } else {
+        QUORVAL_ASSERT(result.ec == std::errc() && result.ptr == begin + c_text.size());
+    }
+}
+
 // Reads text as a number with mark as its decimal mark: an optional sign, digits in groups of
 // three with one kind of group separator (the first group one to three digits, not starting
 // with 0) or without, an optional decimal part and, without group separators, an optional
@@ -167,33 +267,11 @@ TNumber Read_Number(const QStringRef &text, QChar mark, bool blank_groups, bool 
         return number;
     }
 
-    QChar group;
-    int groups = 0;
-    int run = 0;
-    int integer_digits = 0;
-    int first_digit = i;
-    bool well_grouped = true;
-    for (; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (Is_Digit(c)) {
-            c_text.append(static_cast<char>(c.unicode()));
-            ++run;
-            ++integer_digits;
-        } else if (Is_Group_Separator(c, other_mark, blank_groups)) {
-            if (groups == 0) {
-                group = c;
-                well_grouped = run >= 1 && run <= 3 && text.at(first_digit) != QLatin1Char('0');
-            } else {
-                well_grouped = well_grouped && c == group && run == 3;
-            }
-            ++groups;
-            run = 0;
-        } else {
-            break;
-        }
-    }
-    if (groups > 0 && run != 3)
-        well_grouped = false;
+    const TInteger_Part integer = Read_Integer_Part(text, &i, other_mark, blank_groups, &c_text);
+    const QChar group = integer.group;
+    const int groups = integer.groups;
+    const int integer_digits = integer.digits;
+    const bool well_grouped = integer.well_grouped;
     bool decimal_part = false;
     int fraction_digits = 0;
     if (i < n && text.at(i) == mark) {
@@ -208,26 +286,8 @@ TNumber Read_Number(const QStringRef &text, QChar mark, bool blank_groups, bool 
         return number;
     long exponent = 0;
     if (i < n && (text.at(i) == QLatin1Char('e') || text.at(i) == QLatin1Char('E'))) {
-        if (groups > 0)
+        if (groups > 0 || !Read_Exponent(text, &i, &c_text, &exponent))
             return number;
-        c_text.append('e');
-        ++i;
-        bool negative = false;
-        if (i < n && (text.at(i) == QLatin1Char('+') || Is_Minus(text.at(i)))) {
-            negative = Is_Minus(text.at(i));
-            if (negative)
-                c_text.append('-');
-            ++i;
-        }
-        const int exponent_start = i;
-        for (; i < n && Is_Digit(text.at(i)); ++i) {
-            c_text.append(static_cast<char>(text.at(i).unicode()));
-            exponent = std::min(exponent * 10 + (text.at(i).unicode() - '0'), 100000L);
-        }
-        if (i == exponent_start)
-            return number;
-        if (negative)
-            exponent = -exponent;
     }
     if (i != n)
         return number;
@@ -235,27 +295,8 @@ TNumber Read_Number(const QStringRef &text, QChar mark, bool blank_groups, bool 
     number.kind = TNumber::Value;
     number.two_ways = groups == 1 && group == other_mark && !decimal_part;
     number.shows_grouping = group == other_mark && (groups > 1 || decimal_part);
-    if (!convert)
-        return number;
-    const char *begin = c_text.constData();
-    const std::from_chars_result result =
-        std::from_chars(begin, begin + c_text.size(), number.value);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Beyond the doubles: too large or too close to 0, by the place of the first digit that
-        // is not 0 (all zeros never get here).
-        long leading_zeros = 0;
-        for (const char c : c_text) {
-            if (c == '-' || c == '.')
-                continue;
-            if (c != '0')
-                break;
-            ++leading_zeros;
-        }
-        number.kind = integer_digits - 1 - leading_zeros + exponent > 0 ? TNumber::Too_Large
-                                                                        : TNumber::Too_Small;
-    } else {
-        QUORVAL_ASSERT(result.ec == std::errc() && result.ptr == begin + c_text.size());
-    }
+    if (convert)
+        Convert(c_text, integer_digits, exponent, &number);
     return number;
 }
 

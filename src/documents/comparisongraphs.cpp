@@ -1,18 +1,20 @@
 #include "src/documents/comparisongraphs.h"
 
 #include "core/base/assertion.h"
-#include "core/widgets/graphwidget.h"
+#include "core/graph/graphpainter.h"
+#include "core/graph/graphview.h"
 #include "src/compute/comparison.h"
+#include "src/documents/svgdevice.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMarginsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSvgGenerator>
 
 #include <cmath>
 
@@ -103,29 +105,77 @@ void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
          {TVector2(comparison.Range_Min(), 1.0), TVector2(comparison.Range_Max(), 1.0)});
 }
 
-void Set_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph)
+TScenes Scenes_Of(const TComparison &comparison)
 {
-    QUORVAL_ASSERT(deviation_graph != nullptr);
-    QUORVAL_ASSERT(en_graph != nullptr);
-    deviation_graph->SetTitle("Length Comparison");
-    deviation_graph->SetHorizontalTitle("Length");
-    deviation_graph->SetVerticalTitle("Deviation");
-    en_graph->SetTitle("En Score");
-    en_graph->SetHorizontalTitle("Length");
-    en_graph->SetVerticalTitle("En Value");
+    TScenes scenes;
+    scenes.deviation.Set_Title("Length Comparison");
+    scenes.deviation.Set_Horizontal_Title("Length");
+    scenes.deviation.Set_Vertical_Title("Deviation");
+    scenes.en.Set_Title("En Score");
+    scenes.en.Set_Horizontal_Title("Length");
+    scenes.en.Set_Vertical_Title("En Value");
+    Make_Data_Sets(comparison, [&scenes](TGraph graph, const QColor &colour,
+                                         const std::vector<TVector2> &points) {
+        TGraphScene &scene = graph == Deviation_Graph ? scenes.deviation : scenes.en;
+        scene.Points(scene.Add_Set(colour, TGraphScene::GRAPH_DEFAULT)) = points;
+    });
+    return scenes;
 }
 
-void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
-                   TGraphWidget *en_graph)
+namespace {
+
+// The plot as a PNG image; false with *error set when there is no memory for its pixels.
+bool Write_Png(const TComparison &comparison, const QSize &size, QBuffer *buffer, QString *error)
 {
-    QUORVAL_ASSERT(deviation_graph != nullptr);
-    QUORVAL_ASSERT(en_graph != nullptr);
-    Make_Data_Sets(comparison, [deviation_graph, en_graph](TGraph graph, const QColor &colour,
-                                                           const std::vector<TVector2> &points) {
-        TGraphWidget *widget = graph == Deviation_Graph ? deviation_graph : en_graph;
-        widget->AddPoints(widget->CreateDataSet(colour, TGraphWidget::GRAPH_DEFAULT), points);
-    });
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) {
+        *error = QStringLiteral("ERR  Cannot draw the plot: not enough memory for %1x%2 pixels.")
+                     .arg(size.width())
+                     .arg(size.height());
+        return false;
+    }
+    {
+        QPainter painter(&image);
+        Paint_Comparison(&painter, image.rect(), comparison);
+    }
+    return image.save(buffer, "PNG");
 }
+
+// The plot as a PDF page of exactly its size: pixels at the plot resolution, in points.
+bool Write_Pdf(const TComparison &comparison, const QSize &size, const QString &creator,
+               QBuffer *buffer)
+{
+    QPdfWriter writer(buffer);
+    writer.setCreator(creator);
+    writer.setTitle("Length Comparison");
+    writer.setResolution(Plot_Resolution);
+    const QSizeF page_points(size.width() * 72.0 / Plot_Resolution,
+                             size.height() * 72.0 / Plot_Resolution);
+    writer.setPageSize(QPageSize(page_points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return false;
+    Paint_Comparison(&painter, QRect(0, 0, writer.width(), writer.height()), comparison);
+    return painter.end();
+}
+
+// The plot as SVG; false with *error set when the SVG module cannot be loaded.
+bool Write_Svg(const TComparison &comparison, const QSize &size, QBuffer *buffer, QString *error)
+{
+    const TSvgDevice svg(buffer, size, Plot_Resolution, "Length Comparison");
+    if (svg.Device() == nullptr) {
+        *error = QStringLiteral("ERR  Cannot draw the plot: %1.").arg(svg.Error());
+        return false;
+    }
+    QPainter painter;
+    if (!painter.begin(svg.Device()))
+        return false;
+    Paint_Comparison(&painter, QRect(QPoint(0, 0), size), comparison);
+    return painter.end();
+}
+
+} // namespace
 
 TPlotFormat Plot_Format_Of(const QString &file_name)
 {
@@ -139,29 +189,30 @@ TPlotFormat Plot_Format_Of(const QString &file_name)
     return PLOT_NONE;
 }
 
-void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
-                  TGraphWidget *en_graph)
+void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison)
 {
     QUORVAL_ASSERT(painter != nullptr);
+    QUORVAL_ASSERT(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr);
+    const TScenes scenes = Scenes_Of(comparison);
     painter->fillRect(area, Qt::white);
     const int upper_height = area.height() / 2;
     const QRect upper(area.left(), area.top(), area.width(), upper_height);
     const QRect lower(area.left(), area.top() + upper_height, area.width(),
                       area.height() - upper_height);
-    painter->setFont(deviation_graph->font());
-    deviation_graph->PaintToDevice(painter, upper, false);
-    painter->setFont(en_graph->font());
-    en_graph->PaintToDevice(painter, lower, false);
-}
-
-void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison)
-{
-    QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
-    TGraphWidget deviation_graph;
-    TGraphWidget en_graph;
-    Set_Titles(&deviation_graph, &en_graph);
-    Add_Data_Sets(comparison, &deviation_graph, &en_graph);
-    Paint_Graphs(painter, area, &deviation_graph, &en_graph);
+    const TFitRules rules;
+    TGraphStyle style;
+    style.frame = false;
+    for (const auto &graph :
+         {std::make_pair(&scenes.deviation, upper), std::make_pair(&scenes.en, lower)}) {
+        // The painter leaves its title font behind.
+        painter->setFont(QGuiApplication::font());
+        const int fh = QFontMetrics(painter->font(), painter->device()).height();
+        const TGraphLayout layout = TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, graph.second, fh);
+        const TGraphView view = ViewFit::To_Data(*graph.first, rules, layout.graph);
+        GraphPainter::Paint(painter, *graph.first, layout,
+                            ViewFit::Horizontal_Map(view, rules, layout.graph),
+                            ViewFit::Vertical_Map(view, rules, layout.graph), style);
+    }
 }
 
 bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
@@ -169,8 +220,9 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
 {
     QUORVAL_ASSERT(data != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    QUORVAL_ASSERT(qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr);
+    QUORVAL_ASSERT(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr);
     QUORVAL_ASSERT(format != PLOT_NONE);
+    error->clear();
 
     // An SVG file spells out every point, bracket and line, about 2 kB per position: beyond the
     // limit the text outgrows what the memory and a byte array can hold.
@@ -188,56 +240,13 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
     buffer.open(QIODevice::WriteOnly);
     bool written = false;
     switch (format) {
-    case PLOT_PNG: {
-        QImage image(size, QImage::Format_RGB32);
-        if (image.isNull()) {
-            *error = QStringLiteral("ERR  Cannot draw the plot: not enough memory for %1x%2 "
-                                    "pixels.")
-                         .arg(size.width())
-                         .arg(size.height());
-            return false;
-        }
-        {
-            QPainter painter(&image);
-            Paint_Comparison(&painter, image.rect(), comparison);
-        }
-        written = image.save(&buffer, "PNG");
-        break;
-    }
-    case PLOT_PDF: {
-        QPdfWriter writer(&buffer);
-        writer.setCreator(creator);
-        writer.setTitle("Length Comparison");
-        writer.setResolution(Plot_Resolution);
-        // A page exactly the plot's size: pixels at the writer's resolution, in points.
-        const QSizeF page_points(size.width() * 72.0 / Plot_Resolution,
-                                 size.height() * 72.0 / Plot_Resolution);
-        writer.setPageSize(
-            QPageSize(page_points, QPageSize::Point, QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter;
-        if (painter.begin(&writer)) {
-            Paint_Comparison(&painter, QRect(0, 0, writer.width(), writer.height()), comparison);
-            written = painter.end();
-        }
-        break;
-    }
-    case PLOT_SVG: {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(size);
-        generator.setViewBox(QRect(QPoint(0, 0), size));
-        generator.setResolution(Plot_Resolution);
-        generator.setTitle("Length Comparison");
-        QPainter painter;
-        if (painter.begin(&generator)) {
-            Paint_Comparison(&painter, QRect(QPoint(0, 0), size), comparison);
-            written = painter.end();
-        }
-        break;
-    }
+    case PLOT_PNG: written = Write_Png(comparison, size, &buffer, error); break;
+    case PLOT_PDF: written = Write_Pdf(comparison, size, creator, &buffer); break;
+    case PLOT_SVG: written = Write_Svg(comparison, size, &buffer, error); break;
     case PLOT_NONE: break;
     }
+    if (!error->isEmpty())
+        return false;
     if (!written || data->isEmpty()) {
         *error = QStringLiteral("ERR  Cannot draw the plot.");
         return false;

@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_DOCUMENTS_COMPARISONGRAPHS_H
 
 #include "core/base/vector2.h"
+#include "core/graph/graphscene.h"
 
 #include <QColor>
 
@@ -14,7 +15,6 @@ class QRect;
 class QSize;
 class QString;
 class TComparison;
-class TGraphWidget;
 
 // How a comparison is drawn in the program's two graphs, the deviation graph and the En graph:
 // curves, uncertainty brackets, the line En = 1 and their colours, all made from the comparison's
@@ -41,11 +41,15 @@ using TSet_Sink =
 // the line En = 1 across the length range. Nothing when the comparison has no rows.
 void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink);
 
-void Set_Titles(TGraphWidget *deviation_graph, TGraphWidget *en_graph);
+struct TScenes
+{
+    TGraphScene deviation;
+    TGraphScene en;
+};
 
-// Adds the comparison's data sets to graphs the caller emptied.
-void Add_Data_Sets(const TComparison &comparison, TGraphWidget *deviation_graph,
-                   TGraphWidget *en_graph);
+// Both graphs of a comparison with their titles and the data sets of Make_Data_Sets; without
+// rows, the titles alone.
+TScenes Scenes_Of(const TComparison &comparison);
 
 // The files both graphs can be drawn into, by the name's extension (case ignored).
 enum TPlotFormat { PLOT_NONE, PLOT_PNG, PLOT_PDF, PLOT_SVG };
@@ -53,16 +57,13 @@ TPlotFormat Plot_Format_Of(const QString &file_name);
 // More positions than an SVG plot is drawn for (its text grows by about 2 kB a position).
 extern const int Largest_Svg_Plot_Positions;
 
-// Paints both graphs into the area on white, the deviation graph in the upper half.
-void Paint_Graphs(QPainter *painter, const QRect &area, TGraphWidget *deviation_graph,
-                  TGraphWidget *en_graph);
-
-// Paints both graphs of a comparison, fitted to its data, into the area as Paint_Graphs does, on
-// graphs made for it alone. Needs a QApplication.
+// Paints both graphs of a comparison, each fitted to its data, into the area on white: the
+// deviation graph in the upper half, the En graph in the lower, in the application's font
+// measured on the painter's device. Needs a QGuiApplication.
 void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison);
 
 // Draws both graphs of a comparison, fitted to its data, into the bytes of a PNG, PDF or SVG
-// file of size pixels (creator names the program in a PDF). Needs a QApplication. Returns
+// file of size pixels (creator names the program in a PDF). Needs a QGuiApplication. Returns
 // false with *error set on failure.
 bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
                  const QString &creator, QByteArray *data, QString *error);

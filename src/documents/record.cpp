@@ -17,7 +17,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
 #include <QRectF>
 #include <QStringList>
 
@@ -198,6 +197,65 @@ QStringList Merged_Lines(const TStyle &style, QPaintDevice *device,
     return lines;
 }
 
+// The table's rows from y on, its column titles repeated on every page it reaches; returns
+// where it ends.
+double Lay_Out_Table(const TStyle &style, int row_count, double y, TLayout *layout)
+{
+    const double top = layout->body.top();
+    const double bottom = layout->body.bottom();
+    int row = 0;
+    do {
+        if (y + layout->header_height + style.row > bottom) {
+            layout->pages.emplace_back();
+            y = top;
+        }
+        TPage &page = layout->pages.back();
+        page.table_top = y;
+        page.first_row = row;
+        // A paper too small for a single row still gets one a page, running over its edge.
+        const int room =
+            std::max(1, static_cast<int>((bottom - y - layout->header_height) / style.row));
+        page.rows = std::min(room, row_count - row);
+        row += page.rows;
+        y += layout->header_height + page.rows * style.row;
+        if (row < row_count) {
+            layout->pages.emplace_back();
+            y = top;
+        }
+    } while (row < row_count);
+    return y;
+}
+
+// The lines of the merged entries from y on, the first under a title gap higher; returns where
+// they end.
+double Lay_Out_Merged(const TStyle &style, double gap, double y, TLayout *layout)
+{
+    const double top = layout->body.top();
+    const double bottom = layout->body.bottom();
+    const int merged_count = static_cast<int>(layout->merged_lines.size());
+    for (int line = 0; line < merged_count;) {
+        const bool title = line == 0;
+        const double head = title ? gap + style.line : 0.0;
+        if (y + head + style.line > bottom) {
+            layout->pages.emplace_back();
+            y = top;
+        }
+        TPage &page = layout->pages.back();
+        page.merged_top = y;
+        page.merged_title = title;
+        page.first_merged_line = line;
+        page.merged_lines = std::min(
+            merged_count - line, std::max(1, static_cast<int>((bottom - y - head) / style.line)));
+        line += page.merged_lines;
+        y += head + page.merged_lines * style.line;
+        if (line < merged_count) {
+            layout->pages.emplace_back();
+            y = top;
+        }
+    }
+    return y;
+}
+
 TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &comparison)
 {
     TLayout layout;
@@ -221,24 +279,7 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
         y = top;
     };
 
-    // The table, its column titles repeated on every page it reaches.
-    const int row_count = static_cast<int>(rows.size());
-    int row = 0;
-    do {
-        if (y + layout.header_height + style.row > bottom)
-            New_Page();
-        TPage &page = layout.pages.back();
-        page.table_top = y;
-        page.first_row = row;
-        // A paper too small for a single row still gets one a page, running over its edge.
-        const int room =
-            std::max(1, static_cast<int>((bottom - y - layout.header_height) / style.row));
-        page.rows = std::min(room, row_count - row);
-        row += page.rows;
-        y += layout.header_height + page.rows * style.row;
-        if (row < row_count)
-            New_Page();
-    } while (row < row_count);
+    y = Lay_Out_Table(style, static_cast<int>(rows.size()), y, &layout);
 
     if (y + layout.summary_height > bottom)
         New_Page();
@@ -248,24 +289,7 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     // Then which entries have no position of their own, under a title of its own, line by line.
     layout.merged_lines =
         Merged_Lines(style, device, comparison.Merged_Entries(), layout.body.width());
-    const int merged_count = static_cast<int>(layout.merged_lines.size());
-    for (int line = 0; line < merged_count;) {
-        const bool title = line == 0;
-        const double head = title ? gap + style.line : 0.0;
-        if (y + head + style.line > bottom)
-            New_Page();
-        TPage &page = layout.pages.back();
-        page.merged_top = y;
-        page.merged_title = title;
-        page.first_merged_line = line;
-        page.merged_lines = std::min(
-            merged_count - line, std::max(1, static_cast<int>((bottom - y - head) / style.line)));
-        line += page.merged_lines;
-        y += head + page.merged_lines * style.line;
-        if (line < merged_count)
-            New_Page();
-    }
-    y += gap;
+    y = Lay_Out_Merged(style, gap, y, &layout) + gap;
 
     // Both graphs at least three quarters as high as they are wide, on a page of their own when
     // the last page has no room for that.
@@ -347,7 +371,7 @@ void Paint_Heading(QPainter *painter, const TStyle &style, const TLayout &layout
     const QString values[] = {
         heading.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
         heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
-        NumberText::Readable(heading.offset_b) + QStringLiteral(" mm"),
+        NumberText::Readable(comparison.Offset_B()) + QStringLiteral(" mm"),
         NumberText::Readable(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm"),
         QString::number(heading.entries_a),
         QString::number(heading.entries_b)};
@@ -527,9 +551,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
     const int pages = static_cast<int>(layout.pages.size());
     for (int i = 0; i < pages; ++i) {
         if (!Progress::Go_On(progress, i, pages)) {
-            // Ending the painter would print the pages painted so far.
-            if (QPrinter *printer = dynamic_cast<QPrinter *>(device))
-                printer->abort();
+            // A printer's owner aborts its job when it stops the work: ending the painter would
+            // otherwise print the pages painted so far.
             painter.end();
             return 0;
         }

@@ -15,7 +15,7 @@ class TComparison;
 // The record of a comparison that a laboratory files: a heading that says what was compared and
 // how, the report's table with the rows where the sets disagree (En > 1) marked, the report's
 // summary and both graphs, on pages numbered "Page n of m". Plain painting on a paged device (a
-// printer or a PDF writer); the graphs need a QApplication.
+// printer or a PDF writer); the graphs need a QGuiApplication.
 namespace Record {
 
 // What the heading says beyond the comparison's own numbers.
@@ -25,7 +25,6 @@ struct THeading
     bool data_changed = false; // the data differs from what that file holds
     QDateTime printed;         // when the record was made
     bool aligned = true;       // set B aligned to set A
-    double offset_b = 0.0;     // set B's position offset
     int entries_a = 0;
     int entries_b = 0;
 };
@@ -43,8 +42,8 @@ QPageSize::PageSizeId Locale_Paper();
 void Set_Up_Page(QPagedPaintDevice *device);
 
 // Paints the record on the device's pages as they are set up. Returns the number of pages, 0 when
-// the device cannot be painted on or progress stopped the painting (a printer's job is then
-// aborted). Progress is reported in pages.
+// the device cannot be painted on or progress stopped the painting (whoever stops a printer's
+// painting aborts its job first, or the pages so far are printed). Progress is reported in pages.
 int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
           const Progress::TReport &progress = Progress::TReport());
 

@@ -2,7 +2,6 @@
 
 #include "core/base/assertion.h"
 #include "core/base/safewrite.h"
-#include "core/widgets/graphwidget.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/progress.h"
@@ -10,27 +9,17 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
-#include <QApplication>
-#include <QBuffer>
-#include <QColor>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QMarginsF>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QRect>
 #include <QRegularExpression>
-#include <QSvgGenerator>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <utility>
 
@@ -175,6 +164,137 @@ private:
     QElapsedTimer d_since_shown;
 };
 
+// The options of the command line.
+struct TTool_Options
+{
+    const QCommandLineOption output{{"o", "output"}, "Report file.", "FILE"};
+    const QCommandLineOption align{"align", "Compare with alignment."};
+    const QCommandLineOption no_align{"no-align", "Compare without alignment."};
+    const QCommandLineOption merge{"merge-distance", "Merge distance.", "MM"};
+    const QCommandLineOption decimals{"decimals", "Decimals.", "N"};
+    const QCommandLineOption csv{"csv", "CSV file.", "FILE"};
+    const QCommandLineOption decimal_comma{"decimal-comma", "CSV with decimal commas."};
+    const QCommandLineOption plot{"plot", "Plot file.", "FILE"};
+    const QCommandLineOption size{"size", "Plot size.", "WxH"};
+    const QCommandLineOption record{"record", "Record file.", "FILE"};
+    const QCommandLineOption quiet{{"q", "quiet"}, "No progress."};
+    const QCommandLineOption help{{"h", "help"}, "Usage."};
+    const QCommandLineOption version{"version", "Version."};
+};
+
+// Each value option at most once and never empty: a repeated one would silently drop a name the
+// user typed. The reason, or empty.
+QString Repeated_Option(const QCommandLineParser &parser,
+                        std::initializer_list<const QCommandLineOption *> options)
+{
+    for (const QCommandLineOption *option : options) {
+        const QStringList values = parser.values(*option);
+        const QString name = QStringLiteral("--") + option->names().constLast();
+        if (values.size() > 1)
+            return QStringLiteral("Option '%1' given more than once.").arg(name);
+        if (values.size() == 1 && values.first().isEmpty())
+            return QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
+    }
+    return QString();
+}
+
+// Exactly one data file, with a name. The reason, or empty.
+QString Data_File_Error(const QStringList &files)
+{
+    if (files.isEmpty())
+        return QStringLiteral("Missing data file argument.");
+    if (files.size() > 1)
+        return QStringLiteral("Only one data file can be given, not %1.").arg(files.size());
+    if (files.first().isEmpty())
+        return QStringLiteral("The data file name is empty.");
+    return QString();
+}
+
+// A plot named .png, .pdf or .svg and a record named .pdf. The reason, or empty.
+QString Format_Error(const TReportTool::TArguments &parsed)
+{
+    if (!parsed.plot_file.isEmpty() && parsed.plot_format == ComparisonGraphs::PLOT_NONE)
+        return QStringLiteral("Unknown plot format of '%1': the name must end in .png, .pdf or "
+                              ".svg.")
+            .arg(parsed.plot_file);
+    if (!parsed.record_file.isEmpty() &&
+        QFileInfo(parsed.record_file).suffix().compare("pdf", Qt::CaseInsensitive) != 0)
+        return QStringLiteral("Unknown record format of '%1': the name must end in .pdf.")
+            .arg(parsed.record_file);
+    return QString();
+}
+
+// Writing an output over the data file, or two outputs into one file, would lose data. The
+// reason, or empty.
+QString Shared_Output_Error(const TReportTool::TArguments &parsed)
+{
+    const QStringList outputs = {parsed.output_file, parsed.csv_file, parsed.plot_file,
+                                 parsed.record_file};
+    for (int i = 0; i < outputs.size(); ++i) {
+        if (outputs[i].isEmpty())
+            continue;
+        if (SafeWrite::Same_File(outputs[i], parsed.input_file))
+            return QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
+        for (int j = i + 1; j < outputs.size(); ++j)
+            if (!outputs[j].isEmpty() && SafeWrite::Same_File(outputs[i], outputs[j]))
+                return QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
+    }
+    return QString();
+}
+
+// --align and --no-align at most once together, and --decimal-comma once and only with --csv.
+// The reason, or empty.
+QString Flag_Error(const QCommandLineParser &parser, int align_count,
+                   const QCommandLineOption &decimal_comma_option,
+                   const QCommandLineOption &csv_option)
+{
+    if (align_count > 1)
+        return QStringLiteral("Give '--align' or '--no-align' once at most.");
+    if (parser.values(decimal_comma_option).size() > 1)
+        return QStringLiteral("Option '--decimal-comma' given more than once.");
+    if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option))
+        return QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
+    return QString();
+}
+
+// The merge distance, the number of decimals and the plot size, where given (not null). False
+// with *error set when one is out of range.
+bool Parse_Numbers(const QString &merge_distance, const QString &decimals, const QString &size,
+                   TReportTool::TArguments *parsed, QString *error)
+{
+    if (!merge_distance.isNull()) {
+        bool ok = false;
+        const double distance = merge_distance.toDouble(&ok);
+        if (!ok || !std::isfinite(distance) || distance < 0.0) {
+            *error = QStringLiteral("Bad merge distance '%1': give a number of millimetres, 0 or "
+                                    "more.")
+                         .arg(merge_distance);
+            return false;
+        }
+        parsed->merge_distance = distance + 0.0;
+    }
+    if (!decimals.isNull()) {
+        bool ok = false;
+        parsed->decimals = decimals.toInt(&ok);
+        if (!ok || parsed->decimals < Report::Least_Decimals ||
+            parsed->decimals > TReportTool::Most_Decimals) {
+            *error = QStringLiteral("Bad number of decimals '%1': give %2 to %3.")
+                         .arg(decimals)
+                         .arg(Report::Least_Decimals)
+                         .arg(TReportTool::Most_Decimals);
+            return false;
+        }
+    }
+    if (!size.isNull() && !Parse_Size(size, &parsed->plot_size)) {
+        *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
+                     .arg(size)
+                     .arg(TReportTool::Smallest_Plot_Side)
+                     .arg(TReportTool::Largest_Plot_Side);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 const char *const TReportTool::Version_Text = "quorval-report " QUORVAL_VERSION;
@@ -228,168 +348,54 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption output_option({"o", "output"}, "Report file.", "FILE");
-    const QCommandLineOption align_option("align", "Compare with alignment.");
-    const QCommandLineOption no_align_option("no-align", "Compare without alignment.");
-    const QCommandLineOption merge_option("merge-distance", "Merge distance.", "MM");
-    const QCommandLineOption decimals_option("decimals", "Decimals.", "N");
-    const QCommandLineOption csv_option("csv", "CSV file.", "FILE");
-    const QCommandLineOption decimal_comma_option("decimal-comma", "CSV with decimal commas.");
-    const QCommandLineOption plot_option("plot", "Plot file.", "FILE");
-    const QCommandLineOption size_option("size", "Plot size.", "WxH");
-    const QCommandLineOption record_option("record", "Record file.", "FILE");
-    const QCommandLineOption quiet_option({"q", "quiet"}, "No progress.");
-    const QCommandLineOption help_option({"h", "help"}, "Usage.");
-    const QCommandLineOption version_option("version", "Version.");
-    parser.addOptions({output_option, align_option, no_align_option, merge_option, decimals_option,
-                       csv_option, decimal_comma_option, plot_option, size_option, record_option,
-                       quiet_option, help_option, version_option});
+    const TTool_Options o;
+    parser.addOptions({o.output, o.align, o.no_align, o.merge, o.decimals, o.csv, o.decimal_comma,
+                       o.plot, o.size, o.record, o.quiet, o.help, o.version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
     }
-    parsed->help = parser.isSet(help_option);
-    parsed->version = parser.isSet(version_option);
+    parsed->help = parser.isSet(o.help);
+    parsed->version = parser.isSet(o.version);
     if (parsed->help || parsed->version)
         return true;
 
-    // Each value option at most once and never empty: a repeated one would silently drop a
-    // name the user typed.
-    const QCommandLineOption *value_options[] = {&output_option, &merge_option, &decimals_option,
-                                                 &csv_option,    &plot_option,  &size_option,
-                                                 &record_option};
-    for (const QCommandLineOption *option : value_options) {
-        const QStringList values = parser.values(*option);
-        const QString name = QStringLiteral("--") + option->names().constLast();
-        if (values.size() > 1) {
-            *error = QStringLiteral("Option '%1' given more than once.").arg(name);
-            return false;
-        }
-        if (values.size() == 1 && values.first().isEmpty()) {
-            *error = QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
-            return false;
-        }
-    }
+    *error = Repeated_Option(
+        parser, {&o.output, &o.merge, &o.decimals, &o.csv, &o.plot, &o.size, &o.record});
     const int align_count = parser.optionNames().count(QStringLiteral("align")) +
                             parser.optionNames().count(QStringLiteral("no-align"));
-    if (align_count > 1) {
-        *error = QStringLiteral("Give '--align' or '--no-align' once at most.");
+    if (error->isEmpty())
+        *error = Flag_Error(parser, align_count, o.decimal_comma, o.csv);
+    if (error->isEmpty())
+        *error = Data_File_Error(parser.positionalArguments());
+    if (!error->isEmpty())
         return false;
-    }
-    if (parser.values(decimal_comma_option).size() > 1) {
-        *error = QStringLiteral("Option '--decimal-comma' given more than once.");
-        return false;
-    }
-    if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option)) {
-        *error = QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
-        return false;
-    }
-
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty()) {
-        *error = QStringLiteral("Missing data file argument.");
-        return false;
-    }
-    if (files.size() > 1) {
-        *error = QStringLiteral("Only one data file can be given, not %1.").arg(files.size());
-        return false;
-    }
-    if (files.first().isEmpty()) {
-        *error = QStringLiteral("The data file name is empty.");
-        return false;
-    }
-    parsed->input_file = files.first();
-    parsed->output_file = parser.value(output_option);
-    parsed->csv_file = parser.value(csv_option);
-    parsed->plot_file = parser.value(plot_option);
-    parsed->record_file = parser.value(record_option);
+    parsed->input_file = parser.positionalArguments().first();
+    parsed->output_file = parser.value(o.output);
+    parsed->csv_file = parser.value(o.csv);
+    parsed->plot_file = parser.value(o.plot);
+    parsed->record_file = parser.value(o.record);
     if (align_count == 1)
-        parsed->align = parser.isSet(align_option);
-    if (parser.isSet(merge_option)) {
-        bool ok = false;
-        const double distance = parser.value(merge_option).toDouble(&ok);
-        if (!ok || !std::isfinite(distance) || distance < 0.0) {
-            *error = QStringLiteral("Bad merge distance '%1': give a number of millimetres, 0 or "
-                                    "more.")
-                         .arg(parser.value(merge_option));
-            return false;
-        }
-        parsed->merge_distance = distance + 0.0;
-    }
-    if (parser.isSet(decimals_option)) {
-        bool ok = false;
-        parsed->decimals = parser.value(decimals_option).toInt(&ok);
-        if (!ok || parsed->decimals < Report::Least_Decimals || parsed->decimals > Most_Decimals) {
-            *error = QStringLiteral("Bad number of decimals '%1': give %2 to %3.")
-                         .arg(parser.value(decimals_option))
-                         .arg(Report::Least_Decimals)
-                         .arg(Most_Decimals);
-            return false;
-        }
-    }
-    parsed->decimal_comma = parser.isSet(decimal_comma_option);
-    parsed->quiet = parser.isSet(quiet_option);
-
-    if (parser.isSet(size_option) && !Parse_Size(parser.value(size_option), &parsed->plot_size)) {
-        *error = QStringLiteral("Bad plot size '%1': give WxH, each side %2 to %3 pixels.")
-                     .arg(parser.value(size_option))
-                     .arg(Smallest_Plot_Side)
-                     .arg(Largest_Plot_Side);
+        parsed->align = parser.isSet(o.align);
+    parsed->decimal_comma = parser.isSet(o.decimal_comma);
+    parsed->quiet = parser.isSet(o.quiet);
+    const auto Given = [&parser](const QCommandLineOption &option) {
+        return parser.isSet(option) ? parser.value(option) : QString();
+    };
+    if (!Parse_Numbers(Given(o.merge), Given(o.decimals), Given(o.size), parsed, error))
         return false;
-    }
-    if (!parsed->plot_file.isEmpty()) {
+    if (!parsed->plot_file.isEmpty())
         parsed->plot_format = ComparisonGraphs::Plot_Format_Of(parsed->plot_file);
-        if (parsed->plot_format == ComparisonGraphs::PLOT_NONE) {
-            *error = QStringLiteral("Unknown plot format of '%1': the name must end in .png, "
-                                    ".pdf or .svg.")
-                         .arg(parsed->plot_file);
-            return false;
-        }
-    }
-
-    if (!parsed->record_file.isEmpty() &&
-        QFileInfo(parsed->record_file).suffix().compare("pdf", Qt::CaseInsensitive) != 0) {
-        *error = QStringLiteral("Unknown record format of '%1': the name must end in .pdf.")
-                     .arg(parsed->record_file);
-        return false;
-    }
-
-    // Writing an output over the data file, or two outputs into one file, would lose data.
-    const QStringList outputs = {parsed->output_file, parsed->csv_file, parsed->plot_file,
-                                 parsed->record_file};
-    for (int i = 0; i < outputs.size(); ++i) {
-        if (outputs[i].isEmpty())
-            continue;
-        if (SafeWrite::Same_File(outputs[i], parsed->input_file)) {
-            *error = QStringLiteral("Output '%1' is the data file itself.").arg(outputs[i]);
-            return false;
-        }
-        for (int j = i + 1; j < outputs.size(); ++j) {
-            if (!outputs[j].isEmpty() && SafeWrite::Same_File(outputs[i], outputs[j])) {
-                *error = QStringLiteral("Two outputs go to the same file '%1'.").arg(outputs[j]);
-                return false;
-            }
-        }
-    }
-    return true;
+    *error = Format_Error(*parsed);
+    if (error->isEmpty())
+        *error = Shared_Output_Error(*parsed);
+    return error->isEmpty();
 }
 
-bool TReportTool::Wants_Graphs(int argc, const char *const *argv)
+bool TReportTool::Draws(const TArguments &parsed)
 {
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] == nullptr)
-            continue;
-        if (std::strcmp(argv[i], "--") == 0)
-            break;
-        for (const char *option : {"--plot", "--record"}) {
-            const std::size_t length = std::strlen(option);
-            if (std::strncmp(argv[i], option, length) == 0 &&
-                (argv[i][length] == '\0' || argv[i][length] == '='))
-                return true;
-        }
-    }
-    return false;
+    return parsed.plot_format != ComparisonGraphs::PLOT_NONE || !parsed.record_file.isEmpty();
 }
 
 QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows,
@@ -412,6 +418,81 @@ QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &ro
     }
     return text;
 }
+
+namespace {
+
+// The outputs of a run, made in memory.
+struct TOutputs
+{
+    QByteArray report;
+    QByteArray csv;
+    QByteArray plot;
+    QByteArray record;
+};
+
+bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
+                  const EntryLists::TInputs &inputs, const Type::TOptions &options,
+                  TProgress_Line *progress, TOutputs *outputs, QString *error)
+{
+    outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
+                                   comparison.Data_B_Dev_Offset(), parsed.decimals);
+    if (!parsed.csv_file.isEmpty())
+        outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE)
+        progress->Show(QStringLiteral("drawing the plot"), 0, 0);
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
+        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+                                       TReportTool::Version_Text, &outputs->plot, error))
+        return false;
+    if (parsed.record_file.isEmpty())
+        return true;
+    Record::THeading heading;
+    heading.data_file = parsed.input_file;
+    heading.printed = QDateTime::currentDateTime();
+    heading.aligned = options.remove_deviations;
+    heading.entries_a = static_cast<int>(inputs.entries_a.size());
+    heading.entries_b = static_cast<int>(inputs.entries_b.size());
+    return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
+                              error, nullptr,
+                              progress->Stage(QStringLiteral("writing the record")));
+}
+
+// Every file is written completely beside its target, and only when all of them are written do
+// they replace their targets: a failed run leaves the outputs of the last one. The report goes to
+// standard output unless it has a file.
+bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &outputs, std::FILE *out,
+                   std::FILE *err, TProgress_Line *progress)
+{
+    progress->Show(QStringLiteral("writing the files"), 0, 0);
+    SafeWrite::TCommit commit;
+    QStringList prepared; // the names, in the order of Prepare
+    QString reason;
+    const std::pair<const QString *, const QByteArray *> files[] = {
+        {&parsed.output_file, &outputs.report},
+        {&parsed.csv_file, &outputs.csv},
+        {&parsed.plot_file, &outputs.plot},
+        {&parsed.record_file, &outputs.record}};
+    for (const auto &file : files) {
+        if (file.first->isEmpty())
+            continue;
+        if (!commit.Prepare(*file.first, *file.second, &reason)) {
+            progress->Message(Output_Error(*file.first, reason));
+            return false;
+        }
+        prepared.append(*file.first);
+    }
+    progress->Clear();
+    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, outputs.report))
+        return false;
+    int failed = 0;
+    if (!commit.Commit(&failed, &reason)) {
+        Print(err, Output_Error(prepared[failed], reason));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err,
                      int progress_delay)
@@ -446,7 +527,7 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     TProgress_Line progress(err, parsed.quiet, progress_delay);
     DataFile::TContent content;
     if (!DataFile::Load_File(parsed.input_file, &content, &error)) {
-        Print(err, error + QLatin1Char('\n'));
+        progress.Message(error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
 
@@ -477,63 +558,10 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         progress.Message(QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
-    const QByteArray report = Report::Text(comparison.Export_Rows(), inputs.offset_b,
-                                           comparison.Data_B_Dev_Offset(), parsed.decimals);
-    QByteArray csv;
-    if (!parsed.csv_file.isEmpty())
-        csv = Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
-    QByteArray plot;
-    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE) {
-        progress.Show(QStringLiteral("drawing the plot"), 0, 0);
-        if (!ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
-                                           Version_Text, &plot, &error)) {
-            progress.Message(error + QLatin1Char('\n'));
-            return EXIT_FILE_ERROR;
-        }
-    }
-    QByteArray record;
-    if (!parsed.record_file.isEmpty()) {
-        Record::THeading heading;
-        heading.data_file = parsed.input_file;
-        heading.printed = QDateTime::currentDateTime();
-        heading.aligned = options.remove_deviations;
-        heading.offset_b = inputs.offset_b;
-        heading.entries_a = static_cast<int>(inputs.entries_a.size());
-        heading.entries_b = static_cast<int>(inputs.entries_b.size());
-        if (!Record::Render_Pdf(comparison, heading, Version_Text, &record, &error, nullptr,
-                                progress.Stage(QStringLiteral("writing the record")))) {
-            progress.Message(error + QLatin1Char('\n'));
-            return EXIT_FILE_ERROR;
-        }
-    }
-
-    // Then every file is written completely beside its target, and only when all of them are
-    // written do they replace their targets: a failed run leaves the outputs of the last one.
-    progress.Show(QStringLiteral("writing the files"), 0, 0);
-    SafeWrite::TCommit commit;
-    QStringList prepared; // the names, in the order of Prepare
-    QString reason;
-    const std::pair<const QString *, const QByteArray *> outputs[] = {
-        {&parsed.output_file, &report},
-        {&parsed.csv_file, &csv},
-        {&parsed.plot_file, &plot},
-        {&parsed.record_file, &record}};
-    for (const auto &output : outputs) {
-        if (output.first->isEmpty())
-            continue;
-        if (!commit.Prepare(*output.first, *output.second, &reason)) {
-            progress.Message(Output_Error(*output.first, reason));
-            return EXIT_FILE_ERROR;
-        }
-        prepared.append(*output.first);
-    }
-    progress.Clear();
-    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, report))
-        return EXIT_FILE_ERROR;
-    int failed = 0;
-    if (!commit.Commit(&failed, &reason)) {
-        Print(err, Output_Error(prepared[failed], reason));
+    TOutputs outputs;
+    if (!Make_Outputs(parsed, comparison, inputs, options, &progress, &outputs, &error)) {
+        progress.Message(error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
-    return EXIT_OK;
+    return Write_Outputs(parsed, outputs, out, err, &progress) ? EXIT_OK : EXIT_FILE_ERROR;
 }

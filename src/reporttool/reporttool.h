@@ -2,8 +2,8 @@
 #define QUORVAL_SRC_REPORTTOOL_REPORTTOOL_H
 
 #include "src/compute/comparison.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/datafile.h"
+#include "src/documents/comparisongraphs.h"
 
 #include <QByteArray>
 #include <QSize>
@@ -62,9 +62,9 @@ public:
     // reason in *error on a usage error.
     static bool Parse_Arguments(const QStringList &arguments, TArguments *parsed, QString *error);
 
-    // Whether the command line asks for a plot or a record, decided from the raw arguments before
-    // any Qt application object exists (their graphs need a QApplication, nothing else does).
-    static bool Wants_Graphs(int argc, const char *const *argv);
+    // Whether the parsed command line asks for a plot or a record: their graphs need a
+    // QGuiApplication, nothing else does.
+    static bool Draws(const TArguments &parsed);
 
     // The CSV text of the report rows: a header line and one line per row, numbers in their
     // shortest round-trip form, an empty field wherever the report prints "------". With

@@ -40,6 +40,47 @@ QHBoxLayout *New_Row(const QString &label, QWidget *field, const QString &unit, 
     return row;
 }
 
+// A sunken horizontal line across the dialog.
+QFrame *New_Separator(QWidget *parent)
+{
+    QFrame *line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+// The buttons at the right end of a row.
+QHBoxLayout *New_Button_Row(QPushButton *first, QPushButton *second)
+{
+    QHBoxLayout *row = new QHBoxLayout();
+    row->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    row->addWidget(first);
+    row->addWidget(second);
+    return row;
+}
+
+// The dialog's heading: larger, italic and underlined.
+QLabel *New_Heading(const QString &text, QWidget *parent)
+{
+    QLabel *heading = new QLabel(text, parent);
+    QFont heading_font = heading->font();
+    heading_font.setPointSize(14);
+    heading_font.setItalic(true);
+    heading_font.setUnderline(true);
+    heading->setFont(heading_font);
+    return heading;
+}
+
+// Any distance that Reset shows, every digit of it, is acceptable.
+QDoubleValidator *New_Distance_Validator(QObject *parent)
+{
+    QDoubleValidator *validator =
+        new QDoubleValidator(0.0, std::numeric_limits<double>::max(), 1000, parent);
+    validator->setNotation(QDoubleValidator::StandardNotation);
+    validator->setLocale(QLocale::c());
+    return validator;
+}
+
 } // namespace
 
 TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
@@ -50,13 +91,7 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
 
     QVBoxLayout *layout = new QVBoxLayout(this);
 
-    QLabel *heading = new QLabel(QStringLiteral("Options"), this);
-    QFont heading_font = heading->font();
-    heading_font.setPointSize(14);
-    heading_font.setItalic(true);
-    heading_font.setUnderline(true);
-    heading->setFont(heading_font);
-    layout->addWidget(heading);
+    layout->addWidget(New_Heading(QStringLiteral("Options"), this));
 
     d_align_check = new QCheckBox(QStringLiteral("Align Deviations and Adjust Uncertainty"), this);
     d_align_check->setObjectName("align_check");
@@ -70,12 +105,7 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
     d_merge_edit = new QLineEdit(this);
     d_merge_edit->setObjectName("merge_distance_edit");
     d_merge_edit->setMaximumWidth(160);
-    // Any distance that Reset shows, every digit of it, is acceptable.
-    QDoubleValidator *validator =
-        new QDoubleValidator(0.0, std::numeric_limits<double>::max(), 1000, d_merge_edit);
-    validator->setNotation(QDoubleValidator::StandardNotation);
-    validator->setLocale(QLocale::c());
-    d_merge_edit->setValidator(validator);
+    d_merge_edit->setValidator(New_Distance_Validator(d_merge_edit));
     layout->addLayout(New_Row(QStringLiteral("Merge positions closer than"), d_merge_edit,
                               QStringLiteral("mm"), this));
     layout->addWidget(New_Explanation(
@@ -93,18 +123,11 @@ TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
-    QFrame *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    layout->addWidget(line);
+    layout->addWidget(New_Separator(this));
 
-    QHBoxLayout *button_layout = new QHBoxLayout();
-    button_layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
     d_cancel_button = new QPushButton(QStringLiteral("Cancel"), this);
     d_accept_button = new QPushButton(QStringLiteral("Accept"), this);
-    button_layout->addWidget(d_cancel_button);
-    button_layout->addWidget(d_accept_button);
-    layout->addLayout(button_layout);
+    layout->addLayout(New_Button_Row(d_cancel_button, d_accept_button));
 
     // Only Accept reacts to Enter, wherever the focus is.
     d_cancel_button->setAutoDefault(false);

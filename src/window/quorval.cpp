@@ -106,6 +106,16 @@ QFrame *New_Line(QFrame::Shape shape, QWidget *parent)
     return line;
 }
 
+// One action: where it goes, its text, tool tip, shortcut and icon (nullptr: none).
+struct TActionRow
+{
+    QAction **action;
+    const char *text;
+    const char *tool_tip;
+    const char *shortcut;
+    const char *icon;
+};
+
 } // namespace
 
 TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
@@ -148,7 +158,6 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     // The window's least size is known once it is laid out.
     Restore_Geometry();
     setWindowTitle("Quorval");
-    ComparisonGraphs::Set_Titles(d_deviation_graph, d_en_graph);
 
     for (QAction *action : {d_action_save, d_action_export, d_action_export_graphs,
                             d_action_export_record, d_action_print})
@@ -229,14 +238,6 @@ void TQuorval::Restore_Geometry()
 
 void TQuorval::Create_Actions()
 {
-    struct TActionRow
-    {
-        QAction **action;
-        const char *text;
-        const char *tool_tip;
-        const char *shortcut;
-        const char *icon;
-    };
     const TActionRow rows[] = {
         {&d_action_new, "New", "Start a new comparison with empty data sets.", "Ctrl+N", nullptr},
         {&d_action_import_a, "Import Set A\u2026",
@@ -575,18 +576,17 @@ void TQuorval::Update()
     const std::vector<Type::TEntryItem> entries_b =
         EntryLists::With_Offset(std::move(lists.list_b), lists.offset_b);
 
-    d_deviation_graph->DeleteDataSets();
-    d_en_graph->DeleteDataSets();
-    // Fewer than two entries in a set: no comparison, nothing to export; the entries typed so
-    // far can still be saved.
+    // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
+    // typed so far can still be saved.
     const bool compared = d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
     const bool has_entries = !entries_a.empty() || !entries_b.empty();
     d_action_save->setEnabled(has_entries);
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
-    if (compared)
-        ComparisonGraphs::Add_Data_Sets(d_comparison, d_deviation_graph, d_en_graph);
+    ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(d_comparison);
+    d_deviation_graph->Set_Scene(std::move(scenes.deviation));
+    d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
     // Empty lists hold nothing to lose (New, or everything removed).
     d_data_modified = has_entries && !saved;
@@ -742,8 +742,7 @@ bool TQuorval::Export_Data(const QString &file_name)
 {
     bool in_place = false;
     if (!Report::Write_File(file_name,
-                            Report::Text(d_comparison.Export_Rows(),
-                                         d_entry_widget_b->Entry_Offset(),
+                            Report::Text(d_comparison.Export_Rows(), d_comparison.Offset_B(),
                                          d_comparison.Data_B_Dev_Offset()),
                             &d_last_error, &in_place))
         return false;
@@ -796,7 +795,6 @@ Record::THeading TQuorval::Record_Heading() const
     heading.data_changed = !Equals_Saved(Current_Lists());
     heading.printed = QDateTime::currentDateTime();
     heading.aligned = d_options.remove_deviations;
-    heading.offset_b = d_entry_widget_b->Entry_Offset();
     heading.entries_a = d_entry_widget_a->Entry_Count();
     heading.entries_b = d_entry_widget_b->Entry_Count();
     return heading;
@@ -820,7 +818,14 @@ bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress
         return Export_Record(printer->outputFileName(), &layout, progress);
     }
     printer->setResolution(Record::Resolution);
-    if (Record::Paint(printer, d_comparison, Record_Heading(), progress) > 0) {
+    // A stopped job is aborted, so that the pages painted so far are not printed.
+    const Progress::TReport abortable = [printer, &progress](qint64 done, qint64 total) {
+        if (Progress::Go_On(progress, done, total))
+            return true;
+        printer->abort();
+        return false;
+    };
+    if (Record::Paint(printer, d_comparison, Record_Heading(), abortable) > 0) {
         Note_Done(QStringLiteral("record printed on %1").arg(printer->printerName()));
         return true;
     }
@@ -1036,20 +1041,18 @@ void TQuorval::File_Print()
 // Both graphs show the whole data again.
 void TQuorval::View_Fit_To_Data() { Fit_Graphs(); }
 
-// Each graph fitted to its data, then both shown in the length range that holds both: the same
-// positions stand above each other, and no bracket at an end is cut off. The fits only compute
-// the views; each graph is drawn once.
+// Each graph fitted to its data (which bounds its zoom-out), then both shown in the length range
+// that holds both fits: the same positions stand above each other, and no bracket at an end is
+// cut off. The range is kept in lengths, so it stays when the window is resized; each graph is
+// drawn once.
 void TQuorval::Fit_Graphs()
 {
-    d_fit_queued = false;
     d_deviation_graph->Update_Viewport_To_Data();
     d_en_graph->Update_Viewport_To_Data();
-    const TGraphWidget::TScaleMap deviation = d_deviation_graph->Horizontal_Map();
-    const TGraphWidget::TScaleMap en = d_en_graph->Horizontal_Map();
-    const double low =
-        std::min(deviation.Plain_Value(deviation.Low_Pixel()), en.Plain_Value(en.Low_Pixel()));
-    const double high =
-        std::max(deviation.Plain_Value(deviation.High_Pixel()), en.Plain_Value(en.High_Pixel()));
+    const TGraphView deviation = d_deviation_graph->View();
+    const TGraphView en = d_en_graph->View();
+    const double low = std::min(deviation.x_low, en.x_low);
+    const double high = std::max(deviation.x_high, en.x_high);
     d_deviation_graph->Set_Horizontal_Range(low, high);
     d_en_graph->Set_Horizontal_Range(low, high);
 }
@@ -1063,11 +1066,6 @@ bool TQuorval::eventFilter(QObject *watched, QEvent *event)
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         Fit_Graphs();
         return true;
-    }
-    // A resized graph fits itself to its own data: both are aligned again once both are resized.
-    if (event->type() == QEvent::Resize && !d_fit_queued) {
-        d_fit_queued = true;
-        QMetaObject::invokeMethod(this, &TQuorval::Fit_Graphs, Qt::QueuedConnection);
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -1294,6 +1292,6 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
 
 void TQuorval::Help_About()
 {
-    Run_Message_Box("Quorval", "Quorval - Version " QUORVAL_VERSION, QString(), QMessageBox::Ok, QMessageBox::Ok,
-                    QMessageBox::Information);
+    Run_Message_Box("Quorval", "Quorval - Version " QUORVAL_VERSION, QString(), QMessageBox::Ok,
+                    QMessageBox::Ok, QMessageBox::Information);
 }

@@ -231,8 +231,6 @@ private:
     QUndoStack *d_undo_stack;
     // The list that last had the focus: the one Copy and Paste work on.
     TEntryWidget *d_paste_target;
-    // A fit of both graphs waits for the end of a resize.
-    bool d_fit_queued;
 
     // Kept across runs: its buffers are reused by every Update. Its results are the window's:
     // positions, rows and the B deviation offset of the last comparison.

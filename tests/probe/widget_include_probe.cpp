@@ -1,4 +1,5 @@
-// Must not compile against the computation library alone: it has no Qt Widgets.
+// Must not compile against the computation library or the documents library alone: neither has
+// Qt Widgets.
 #include "src/compute/comparison.h"
 
 #include <QWidget>

@@ -1,0 +1,252 @@
+#include "core/graph/graphpainter.h"
+#include "core/graph/graphview.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+QImage White_Image(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    return image;
+}
+
+// A scene as a comparison of positions positions draws it, with random lengths (dense clusters
+// and gaps), deviations and uncertainties: two curves (one broken by a point without a position),
+// then three brackets per position in the comparison's colours, a translucent curve, a run of
+// markers and a line across.
+TGraphScene Random_Scene(int positions, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    std::vector<double> x(static_cast<std::size_t>(positions));
+    double at = 0.0;
+    for (double &p : x)
+        p = at += random.bounded(100) < 3 ? random.bounded(50.0) : random.bounded(0.4);
+    TGraphScene scene;
+    std::vector<TVector2> curve_a, curve_b;
+    for (int i = 0; i < positions; ++i) {
+        curve_a.emplace_back(x[i], random.bounded(2e-3) - 1e-3);
+        curve_b.emplace_back(x[i], (i == positions / 3) ? qQNaN() : random.bounded(2e-3) - 1e-3);
+    }
+    scene.Points(scene.Add_Set(QColor(128, 40, 40), TGraphScene::GRAPH_DEFAULT)) = curve_a;
+    scene.Points(scene.Add_Set(QColor(20, 96, 20), TGraphScene::GRAPH_DEFAULT)) = curve_b;
+    const double half = (x.back() - x.front()) * 0.0025;
+    const QColor colours[3] = {QColor(212, 212, 212), QColor(212, 96, 96), QColor(20, 96, 20)};
+    for (int i = 0; i < positions; ++i) {
+        for (int k = 0; k < 3; ++k) {
+            const double y = curve_a[i].y;
+            const double u = random.bounded(1e-3);
+            const double reach = k == 2 ? -half : half;
+            scene.Points(scene.Add_Set(colours[k], TGraphScene::GRAPH_DEFAULT)) = {
+                {x[i] + reach, y + u},
+                {x[i] - reach, y + u},
+                {x[i] - reach, y - u},
+                {x[i] + reach, y - u}};
+        }
+    }
+    scene.Points(scene.Add_Set(QColor(0, 0, 255, 100), TGraphScene::GRAPH_LINE)) = curve_b;
+    for (int i = 0; i < positions; i += positions / 40)
+        scene.Points(scene.Add_Set(Qt::black, TGraphScene::GRAPH_CROSS)) = {curve_a[i]};
+    scene.Points(scene.Add_Set(QColor(196, 196, 196), TGraphScene::GRAPH_DEFAULT)) = {
+        {x.front(), 5e-4}, {x.back(), 5e-4}};
+    return scene;
+}
+
+} // namespace
+
+class TTestGraphPainter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void Layouts_data();
+    void Layouts();
+    void Bar_Widths();
+    void Bounds_Of_A_Range();
+    void Reduced_Drawing_Is_Pixel_Identical_data();
+    void Reduced_Drawing_Is_Pixel_Identical();
+};
+
+void TTestGraphPainter::Layouts_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QRect>("rect");
+    QTest::addColumn<int>("font_height");
+    // graph, vertical legend, vertical title, horizontal legend, horizontal title, title
+    QTest::addColumn<QList<QRect>>("areas");
+
+    QTest::newRow("screen") << int(TGraphLayout::LAYOUT_SCREEN) << QRect(0, 0, 400, 300) << 14
+                            << QList<QRect>{QRect(QPoint(98, 28), QPoint(372, 244)),
+                                            QRect(QPoint(28, 0), QPoint(84, 272)),
+                                            QRect(QPoint(0, 28), QPoint(28, 244)),
+                                            QRect(QPoint(84, 244), QPoint(400, 272)),
+                                            QRect(QPoint(98, 272), QPoint(372, 300)),
+                                            QRect(QPoint(98, 0), QPoint(400, 28))};
+    // The plot area and the horizontal title start one font height further left than on screen.
+    QTest::newRow("device, at an offset")
+        << int(TGraphLayout::LAYOUT_DEVICE) << QRect(50, 40, 600, 400) << 20
+        << QList<QRect>{
+               QRect(QPoint(170, 80), QPoint(610, 360)),  QRect(QPoint(90, 40), QPoint(170, 400)),
+               QRect(QPoint(50, 80), QPoint(90, 360)),    QRect(QPoint(170, 360), QPoint(650, 400)),
+               QRect(QPoint(170, 400), QPoint(610, 440)), QRect(QPoint(190, 40), QPoint(650, 80))};
+    QTest::newRow("graph only") << int(TGraphLayout::LAYOUT_GRAPH_ONLY) << QRect(10, 20, 300, 200)
+                                << 15 << QList<QRect>{QRect(QPoint(76, 26), QPoint(280, 184)),
+                                                      QRect(QPoint(16, 20), QPoint(76, 214)),
+                                                      QRect(QPoint(10, 26), QPoint(16, 184)),
+                                                      QRect(QPoint(76, 184), QPoint(310, 214)),
+                                                      QRect(QPoint(76, 214), QPoint(280, 220)),
+                                                      QRect(QPoint(22, 20), QPoint(310, 26))};
+}
+
+void TTestGraphPainter::Layouts()
+{
+    QFETCH(int, kind);
+    QFETCH(QRect, rect);
+    QFETCH(int, font_height);
+    QFETCH(QList<QRect>, areas);
+    const TGraphLayout l = TGraphLayout::Of(TGraphLayout::TKind(kind), rect, font_height);
+    QCOMPARE(l.graph, areas[0]);
+    QCOMPARE(l.vertical_legend, areas[1]);
+    QCOMPARE(l.vertical_title, areas[2]);
+    QCOMPARE(l.horizontal_legend, areas[3]);
+    QCOMPARE(l.horizontal_title, areas[4]);
+    QCOMPARE(l.title, areas[5]);
+    QCOMPARE(l.widget, rect);
+}
+
+void TTestGraphPainter::Bar_Widths()
+{
+    QCOMPARE(GraphPainter::Bar_Half_Width(300, 10, false), 14);
+    QCOMPARE(GraphPainter::Bar_Half_Width(300, 200, false), 1);
+    QCOMPARE(GraphPainter::Bar_Half_Width(300, 10, true), 6);
+
+    // A plot area exactly 300 pixels wide.
+    const QColor color(200, 0, 200);
+    const QRect plot(50, 20, 300, 200);
+    for (int count : {10, 200}) {
+        // One bar is visible; the others have value 0 and so no height.
+        TGraphScene scene;
+        std::vector<TVector2> &points = scene.Points(scene.Add_Set(color, TGraphScene::GRAPH_BAR));
+        for (int i = 0; i < count; ++i)
+            points.emplace_back(i + 1, i == count / 2 ? 1.0 : 0.0);
+        const TFitRules rules;
+        const TGraphView view = ViewFit::To_Data(scene, rules, plot);
+        QImage image = White_Image(QSize(400, 300));
+        QPainter painter(&image);
+        GraphPainter::Draw_Data(&painter, scene, plot, ViewFit::Horizontal_Map(view, rules, plot),
+                                ViewFit::Vertical_Map(view, rules, plot), TGraphStyle());
+        painter.end();
+        // The widest run of bar colour along any row is one bar.
+        int best = 0;
+        for (int y = plot.top(); y <= plot.bottom(); ++y) {
+            int run = 0;
+            for (int x = plot.left(); x <= plot.right(); ++x) {
+                if (QColor(image.pixel(x, y)) == color)
+                    ++run;
+                else if (run > 0)
+                    break;
+            }
+            best = std::max(best, run);
+        }
+        QCOMPARE(best, count == 10 ? 28 : 2);
+    }
+}
+
+// The bounds of the points between two lengths, found through the runs of sets and the sorted
+// curves, are those of every point there.
+void TTestGraphPainter::Bounds_Of_A_Range()
+{
+    const TGraphScene scene = Random_Scene(3000, 7);
+    QRandomGenerator random(11);
+    const double end = scene.Sets().front().dataset_points.back().x;
+    for (int i = 0; i < 200; ++i) {
+        const double low = random.bounded(end * 1.1) - end * 0.05;
+        const double high = low + random.bounded(end / (1 + random.bounded(100)));
+        TGraphScene::TBounds expected{0.0, 0.0, 0.0, 0.0};
+        bool any = false;
+        for (const TGraphScene::TDataSet &set : scene.Sets())
+            for (const TVector2 &p : set.dataset_points) {
+                if (!std::isfinite(p.y) || p.x < low || p.x > high)
+                    continue;
+                if (any)
+                    expected.Include(p);
+                else
+                    expected = {p.x, p.x, p.y, p.y};
+                any = true;
+            }
+        TGraphScene::TBounds found{0.0, 0.0, 0.0, 0.0};
+        QCOMPARE(scene.Bounds(low, high, &found), any);
+        QVERIFY(!any || (found.x_low == expected.x_low && found.x_high == expected.x_high &&
+                         found.y_low == expected.y_low && found.y_high == expected.y_high));
+    }
+}
+
+void TTestGraphPainter::Reduced_Drawing_Is_Pixel_Identical_data()
+{
+    QTest::addColumn<int>("positions");
+    QTest::addColumn<QSize>("size");
+    // The share of the fitted ranges shown (1: all), from a quarter of the way along.
+    QTest::addColumn<double>("zoom");
+    QTest::addColumn<bool>("log");
+
+    QTest::newRow("10k, small") << 10000 << QSize(420, 260) << 1.0 << false;
+    QTest::newRow("10k, zoomed 20x") << 10000 << QSize(1000, 400) << 0.05 << false;
+    QTest::newRow("10k, logarithmic") << 10000 << QSize(1000, 400) << 1.0 << true;
+    QTest::newRow("100k, export size") << 100000 << QSize(1000, 400) << 1.0 << false;
+    QTest::newRow("100k, zoomed 10x, large") << 100000 << QSize(1600, 700) << 0.1 << false;
+    QTest::newRow("100k, logarithmic, zoomed") << 100000 << QSize(800, 300) << 0.3 << true;
+}
+
+void TTestGraphPainter::Reduced_Drawing_Is_Pixel_Identical()
+{
+    QFETCH(int, positions);
+    QFETCH(QSize, size);
+    QFETCH(double, zoom);
+    QFETCH(bool, log);
+    const TGraphScene scene =
+        Random_Scene(positions, static_cast<quint32>(positions + size.width()));
+    TFitRules rules;
+    if (log)
+        rules.horizontal_type = rules.vertical_type = TScaleMap::SCALE_LOG10;
+    const QRect plot =
+        TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, QRect(QPoint(0, 0), size), 14).graph;
+    TGraphView view = ViewFit::To_Data(scene, rules, plot);
+    const double width = (view.x_high - view.x_low) * zoom;
+    const double height = (view.y_high - view.y_low) * zoom;
+    view.x_low += (view.x_high - view.x_low - width) / 4.0;
+    view.x_high = view.x_low + width;
+    view.y_low += (view.y_high - view.y_low - height) / 4.0;
+    view.y_high = view.y_low + height;
+
+    int lines[2] = {0, 0};
+    QImage images[2];
+    for (int reduce = 0; reduce < 2; ++reduce) {
+        TGraphStyle style;
+        style.reduce = reduce == 1;
+        images[reduce] = White_Image(size);
+        QPainter painter(&images[reduce]);
+        lines[reduce] = GraphPainter::Draw_Data(&painter, scene, plot,
+                                                ViewFit::Horizontal_Map(view, rules, plot),
+                                                ViewFit::Vertical_Map(view, rules, plot), style);
+    }
+    int differing = 0;
+    QPoint first;
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            if (images[0].pixel(x, y) != images[1].pixel(x, y) && differing++ == 0)
+                first = QPoint(x, y);
+    QVERIFY2(differing == 0, qPrintable(QString("%1 pixels differ, the first at %2, %3")
+                                            .arg(differing)
+                                            .arg(first.x())
+                                            .arg(first.y())));
+    // The reduction was at work: fewer lines went to the painter.
+    QVERIFY2(lines[1] < lines[0], qPrintable(QString("%1 of %2").arg(lines[1]).arg(lines[0])));
+}
+
+QTEST_MAIN(TTestGraphPainter)
+#include "test_graphpainter.moc"
