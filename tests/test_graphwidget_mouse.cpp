@@ -226,7 +226,13 @@ void TTestGraphWidgetMouse::Right_Click_Zooms_Out_About_Centre()
     QVERIFY(Near(view.top - view.bottom, 2.0 * (d_fitted.top - d_fitted.bottom), 3 * row));
     QVERIFY(Near((view.top + view.bottom) / 2, (d_fitted.top + d_fitted.bottom) / 2, 2 * row));
 
-    // Zooming out stops at 50 times the fitted data extent (the margins included here).
+    // Zooming out stops at 50 times the fitted data extent (the margins included here), and
+    // data far from value 0 stays in the middle of the plot.
+    w.DeletePoints(0);
+    w.AddPoints(0, {TVector2(1000.0, 1000.0), TVector2(1010.0, 1010.0)});
+    w.UpdateGraph();
+    Settle();
+    const TView fitted = View_Of(w);
     for (int i = 0; i < 12; ++i) {
         QTest::mouseClick(&w, Qt::RightButton, Qt::NoModifier, p);
         Settle();
@@ -234,6 +240,9 @@ void TTestGraphWidgetMouse::Right_Click_Zooms_Out_About_Centre()
     const TView out = View_Of(w);
     QVERIFY(out.right - out.left <= 50.0 * w.Horizontal_Data_Range() * 1.000001);
     QVERIFY(out.right - out.left >= 49.0 * w.Horizontal_Data_Range());
+    QVERIFY(Near((out.left + out.right) / 2, 1005.0, 0.03 * (out.right - out.left)));
+    QVERIFY(Near((out.bottom + out.top) / 2, (fitted.bottom + fitted.top) / 2,
+                 0.03 * (out.top - out.bottom)));
 }
 
 void TTestGraphWidgetMouse::Right_Drag_Pans()
