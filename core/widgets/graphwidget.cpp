@@ -509,10 +509,16 @@ void TGraphWidget::mousePressEvent(QMouseEvent *event)
     const Qt::MouseButton button = event->button();
     if (button != Qt::LeftButton && button != Qt::RightButton)
         return;
-    // A press of the other button during a zoom box drag ends that drag.
-    if (d_drag_state == DRAG_ZOOM_BOX) {
-        d_drag_state = DRAG_NONE;
-        Update_Left_Down_Box();
+    // A right press while the left button is down restarts the zoom box at the pointer; the
+    // left release still zooms, and the right release does nothing.
+    if (button == Qt::RightButton &&
+        (d_drag_state == DRAG_LEFT_PRESSED || d_drag_state == DRAG_ZOOM_BOX)) {
+        if (d_drag_state == DRAG_ZOOM_BOX)
+            Update_Left_Down_Box();
+        d_left_down_box = QRect(p, p);
+        if (d_drag_state == DRAG_ZOOM_BOX)
+            Update_Left_Down_Box();
+        return;
     }
     if (button == Qt::LeftButton) {
         // A press outside the plot area anchors the zoom box at the plot's top left corner.
