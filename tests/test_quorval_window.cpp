@@ -591,6 +591,13 @@ void TTestQuorvalWindow::Busy_Work_Shows_Progress_And_Cancels()
 {
     QWidget window;
     window.show();
+    { // Work shorter than the delay shows the busy cursor only.
+        TBusy busy(&window, "Writing the record", 60 * 60 * 1000);
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QVERIFY(busy.Go_On(1, 4));
+        QVERIFY(window.findChild<QProgressDialog *>() == nullptr);
+    }
+    QVERIFY(QApplication::overrideCursor() == nullptr);
     {
         TBusy busy(&window, "Writing the record", 0);
         QVERIFY(QApplication::overrideCursor() != nullptr);
