@@ -140,10 +140,9 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     if (d_settings != nullptr) {
         d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
         // The settings last used are those of a new comparison.
-        d_options.remove_deviations =
-            Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
-        const double distance = Settings::Read_Double(*d_settings, "Position_Merge_Distance",
-                                                      d_options.merge_distance);
+        d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        const double distance =
+            Settings::Read_Double(*d_settings, "Position_Merge_Distance", d_options.merge_distance);
         if (distance >= 0.0)
             d_options.merge_distance = distance + 0.0;
         const int decimals =
