@@ -10,9 +10,9 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
-#include <QGridLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintDialog>
@@ -161,6 +161,8 @@ private slots:
     void Record_Heading_Names_The_Data_File();
     void Record_Printed_As_Exported();
     void Record_Commands();
+    void Cancelled_Work_Changes_Nothing_data();
+    void Cancelled_Work_Changes_Nothing();
 
 private:
     // The data file line of the heading of the window's record.
@@ -180,31 +182,23 @@ void TTestQuorvalComparison::init()
 void TTestQuorvalComparison::Graphs_In_The_Window()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
-    QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
-    QVERIFY(grid != nullptr);
+    // Below the splitter, the deviation graph right above the En graph.
+    const QWidget *area = window.findChild<QWidget *>("graph_area");
+    QVERIFY(area != nullptr && area->layout() != nullptr);
     const struct
     {
         const TGraphWidget *graph;
-        int row;
+        int below;
         const char *title;
         const char *vertical_title;
-    } expected[] = {{window.Deviation_Graph(), 2, "Length Comparison", "Deviation"},
-                    {window.En_Graph(), 3, "En Score", "En Value"}};
+    } expected[] = {{window.Deviation_Graph(), 0, "Length Comparison", "Deviation"},
+                    {window.En_Graph(), 1, "En Score", "En Value"}};
+    const int first = area->layout()->indexOf(const_cast<TGraphWidget *>(window.Deviation_Graph()));
     for (const auto &e : expected) {
         QVERIFY(e.graph != nullptr);
-        QCOMPARE(e.graph->parentWidget(), window.centralWidget());
+        QCOMPARE(e.graph->parentWidget(), area);
         QCOMPARE(e.graph->minimumSize(), QSize(100, 200));
-        // The grid cell holding the graph, directly or in a column with the legend row.
-        int cell = -1;
-        for (int i = 0; i < grid->count(); ++i) {
-            QLayoutItem *item = grid->itemAt(i);
-            if (item->widget() == e.graph ||
-                (item->layout() && item->layout()->indexOf(const_cast<TGraphWidget *>(e.graph)) >= 0))
-                cell = i;
-        }
-        int row, column, rows, columns;
-        grid->getItemPosition(cell, &row, &column, &rows, &columns);
-        QCOMPARE(QRect(column, row, columns, rows), QRect(0, e.row, 3, 1));
+        QCOMPARE(area->layout()->indexOf(const_cast<TGraphWidget *>(e.graph)), first + e.below);
         QCOMPARE(e.graph->Title(), QString(e.title));
         QCOMPARE(e.graph->Horizontal_Title(), QString("Length"));
         QCOMPARE(e.graph->Vertical_Title(), QString(e.vertical_title));
@@ -547,7 +541,9 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
     QVERIFY(window.Export_Graphs(d_home + "/graphs.svg"));
     QVERIFY(Read_All(d_home + "/graphs.svg").contains("<svg"));
     QVERIFY(!window.Export_Graphs(d_home + "/graphs.bmp"));
-    QCOMPARE(window.Last_Error(), QString("the name must end in .png, .pdf or .svg"));
+    QCOMPARE(window.Last_Error(), QString("ERR  Cannot write file '%1/graphs.bmp': the name must "
+                                          "end in .png, .pdf or .svg")
+                                      .arg(d_home));
     QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
 }
 
@@ -591,11 +587,11 @@ void TTestQuorvalComparison::Export_Graphs_Command()
         driver.Then_Box(&error, QMessageBox::Ok);
         action->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Error_Box_Difference(error, "Error Exporting Graphs",
-                                      QString("The graphs cannot be written to %1: No such file "
-                                              "or directory.")
-                                          .arg(name)),
-                 QString());
+        QCOMPARE(
+            Error_Box_Difference(error, "Error Exporting Graphs", "The graphs cannot be exported."),
+            QString());
+        QCOMPARE(error.detailed_text,
+                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
     }
 }
 
@@ -789,7 +785,9 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");
     QVERIFY(!window.Print_Record(&printer));
-    QCOMPARE(window.Last_Error(), QString("No such file or directory"));
+    QCOMPARE(window.Last_Error(), QString("ERR  Cannot write file '%1/missing/printed.pdf': No "
+                                          "such file or directory")
+                                      .arg(d_home));
 
     // The file is replaced only by a complete record: beyond a file-size limit the old one stays.
     printer.setOutputFileName(d_home + "/printed.pdf");
@@ -800,7 +798,7 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
                  return limited && !window.Print_Record(&printer) ? window.Last_Error()
                                                                   : QStringLiteral("printed");
              }),
-             QString("File too large"));
+             QString("ERR  Cannot write file '%1/printed.pdf': File too large").arg(d_home));
     QCOMPARE(Read_All(d_home + "/printed.pdf"), QByteArray("old record"));
 }
 
@@ -813,7 +811,7 @@ void TTestQuorvalComparison::Record_Commands()
     QVERIFY(!action->isEnabled() && !print->isEnabled()); // no comparison yet
     Fill(&window, Example_A(), Example_B());
     QVERIFY(action->isEnabled() && print->isEnabled());
-    { // The extension is added.
+    { // The extension is added; the status line says what was written.
         TModalDriver driver;
         TDialogRecord dialog;
         driver.Then_File(&dialog, d_home + "/record");
@@ -822,6 +820,7 @@ void TTestQuorvalComparison::Record_Commands()
         QCOMPARE(dialog.caption, QString("Enter name of record file to create"));
         QCOMPARE(dialog.filters, QStringList({"PDF Documents (*.pdf)"}));
         QVERIFY(Read_All(d_home + "/record.pdf").startsWith("%PDF-"));
+        QVERIFY(window.findChild<QLabel *>("status_label")->text().endsWith("record.pdf written"));
     }
     { // A folder that does not exist: the error box names the file and the reason.
         TModalDriver driver;
@@ -832,11 +831,11 @@ void TTestQuorvalComparison::Record_Commands()
         driver.Then_Box(&error, QMessageBox::Ok);
         action->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Error_Box_Difference(
-                     error, "Error Exporting Record",
-                     QString("The record cannot be written to %1: No such file or directory.")
-                         .arg(name)),
-                 QString());
+        QCOMPARE(
+            Error_Box_Difference(error, "Error Exporting Record", "The record cannot be exported."),
+            QString());
+        QCOMPARE(error.detailed_text,
+                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
     }
     { // Print opens the system's print dialog; cancelled, it prints nothing and says nothing.
         TModalDriver driver;
@@ -850,6 +849,44 @@ void TTestQuorvalComparison::Record_Commands()
     }
     Fill(&window, Example_A(), {Example_B()[0]});
     QVERIFY(!action->isEnabled() && !print->isEnabled());
+}
+
+void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
+{
+    QTest::addColumn<QString>("work");
+    for (const char *work : {"open", "import", "graphs", "record", "record printed to a file"})
+        QTest::newRow(work) << QString(work);
+}
+
+// Work the user cancels (its progress report says stop) fails, and leaves the data, its history
+// and every file as they were.
+void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
+{
+    QFETCH(QString, work);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    const QString data_file = d_home + "/other.quorval";
+    QVERIFY(window.Save_Data(data_file));
+    Type_Offset(&window, "2.5");
+    const std::vector<Type::TEntryItem> a = Entry_Widget(&window, 'A')->List_Items();
+    const int changes = window.Undo_Stack()->count();
+    const QString target = d_home + "/target.pdf";
+    QVERIFY(Write_All(target, "old") && Write_All(d_home + "/b.csv", "1;1;0.1\n2;2;0.1\n"));
+    const Progress::TReport stop = [](qint64, qint64) { return false; };
+
+    QPrinter printer;
+    printer.setOutputFileName(target);
+    const bool done = work == "open"     ? window.Load_Data(data_file, stop)
+                      : work == "import" ? window.Import_Data(d_home + "/b.csv", false, stop)
+                      : work == "graphs" ? window.Export_Graphs(target, stop)
+                      : work == "record" ? window.Export_Record(target, nullptr, stop)
+                                         : window.Print_Record(&printer, stop);
+    QVERIFY(!done);
+    QVERIFY(Same_Entries(Entry_Widget(&window, 'A')->List_Items(), a));
+    QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 2.5);
+    QVERIFY(window.Data_Modified());
+    QCOMPARE(window.Undo_Stack()->count(), changes);
+    QCOMPARE(Read_All(target), QByteArray("old"));
 }
 
 int main(int argc, char *argv[])

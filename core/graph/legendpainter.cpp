@@ -14,7 +14,7 @@ namespace {
 constexpr double Sample_Width = 2.4;
 constexpr double Sample_Gap = 0.4; // between a sample and its text
 constexpr double Item_Gap = 1.2;   // between an item's text and the next sample
-constexpr double Row_Height = 1.4;
+constexpr double Row_Height = 1.25;
 
 // One line of text: line breaks of a long description read as spaces.
 QString One_Line(const QString &text)

@@ -33,7 +33,8 @@ QSize TLegendRow::sizeHint() const
     return QSize(static_cast<int>(std::ceil(right)), heightForWidth(width));
 }
 
-QSize TLegendRow::minimumSizeHint() const { return QSize(0, heightForWidth(width())); }
+// At least one row high; the layout gives it more rows where its width needs them.
+QSize TLegendRow::minimumSizeHint() const { return QSize(0, sizeHint().height()); }
 
 void TLegendRow::paintEvent(QPaintEvent *)
 {

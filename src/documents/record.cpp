@@ -551,7 +551,8 @@ ComparisonGraphs::TLegendTexts Legend_Texts_Of(const THeading &heading)
 
 } // namespace
 
-int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading)
+int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
+          const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(device != nullptr);
     QPainter painter;
@@ -561,6 +562,12 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
     const TLayout layout = Lay_Out(style, device, comparison);
     const int pages = static_cast<int>(layout.pages.size());
     for (int i = 0; i < pages; ++i) {
+        if (!Progress::Go_On(progress, i, pages)) {
+            // A printer's owner aborts its job when it stops the work: ending the painter would
+            // otherwise print the pages painted so far.
+            painter.end();
+            return 0;
+        }
         if (i > 0 && !device->newPage()) {
             painter.end();
             return 0;
@@ -586,7 +593,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
 }
 
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error, const QPageLayout *layout)
+                QByteArray *pdf, QString *error, const QPageLayout *layout,
+                const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(pdf != nullptr);
     QUORVAL_ASSERT(error != nullptr);
@@ -603,7 +611,7 @@ bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QS
             writer.setPageLayout(*layout);
         else
             Set_Up_Page(&writer);
-        pages = Paint(&writer, comparison, heading);
+        pages = Paint(&writer, comparison, heading, progress);
     }
     if (pages == 0 || pdf->isEmpty()) {
         *error = QStringLiteral("ERR  Cannot draw the record.");

@@ -4,11 +4,11 @@
 #include "src/compute/comparison.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
+#include "src/compute/progress.h"
 #include "src/compute/types.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
-#include <QFont>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
@@ -19,17 +19,18 @@ class QAction;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
-class QGridLayout;
 class QLabel;
 class QPageLayout;
 class QPrinter;
 class QSettings;
+class QSplitter;
 class QUndoStack;
 class TEntryWidget;
 class TGraphWidget;
 class TLegendRow;
 class TMessageBox;
 class TOptionsDialog;
+class TSetHeading;
 
 // The main window: the two entry lists (set A left, set B right), the deviation and En graphs of
 // the comparison, actions, menus, tool bar, footer, the one shared message box and the settings
@@ -52,18 +53,23 @@ public:
     // Loading reads the whole file before it touches either entry list: a file that cannot be
     // read leaves both lists and both offsets as they were. A loaded file is shown with its
     // comparison and counts as unmodified.
-    bool Load_Data(const QString &file_name);
+    //
+    // The functions that can take long report to progress (see Progress); when it stops them
+    // they fail and leave the data and every file as they were.
+    bool Load_Data(const QString &file_name,
+                   const Progress::TReport &progress = Progress::TReport());
     bool Save_Data(const QString &file_name);
     // Opens a data file as File > Open does once the file is chosen (a file given on the command
     // line): its folder becomes the file dialogs' folder, a failed load shows Open's error box.
     void Open_Data_File(const QString &file_name);
     // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
-    // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
-    // message box's rich text.
-    bool Import_Data(const QString &file_name, bool set_b);
+    // change that Undo takes back. On failure nothing changes and Last_Error() says why.
+    bool Import_Data(const QString &file_name, bool set_b,
+                     const Progress::TReport &progress = Progress::TReport());
     // Draws both graphs of the last comparison into a PNG, PDF or SVG file (by its extension), as
     // the report tool's plot does; an existing file is replaced only by a complete new one.
-    bool Export_Graphs(const QString &file_name);
+    bool Export_Graphs(const QString &file_name,
+                       const Progress::TReport &progress = Progress::TReport());
     // Writes the report of the last comparison; an existing file is replaced only by a complete
     // new report.
     bool Export_Data(const QString &file_name);
@@ -71,8 +77,9 @@ public:
     // complete new one, or on a printer the print dialog set up.
     // Printing into a file (the print dialog's choice) writes the PDF as Export_Record does, on
     // the page the dialog set up.
-    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr);
-    bool Print_Record(QPrinter *printer);
+    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr,
+                       const Progress::TReport &progress = Progress::TReport());
+    bool Print_Record(QPrinter *printer, const Progress::TReport &progress = Progress::TReport());
 
     // The state the commands work on, read-only.
     bool Data_Modified() const { return d_data_modified; }
@@ -93,6 +100,9 @@ public:
     const TLegendRow *Legend_Row() const { return d_legend_row; }
     // The verdict at a glance in the status line.
     QString Status_Text() const;
+    // Shows the comparison's descriptions of the sets in the headings of their lists ("Set A
+    // \u2014 description"); an empty one shows the name alone.
+    void Show_Set_Descriptions(const QString &description_a, const QString &description_b);
     // The history of changes to the lists and offsets, shared by both lists.
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
@@ -154,17 +164,27 @@ private:
     // descriptions.
     ComparisonGraphs::TLegendTexts Legend_Texts() const;
     QWidget *Create_Legend_Row(QWidget *parent);
-    // Says in the status line when a file was written in place rather than replaced.
+    // Says in the status line that a file was written, and whether in place rather than
+    // replaced; or what else was done (until the next change).
     void Note_Written(const QString &file_name, bool in_place);
-    // The error box of an export: what cannot be written to the file, and why (d_last_error).
-    void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
-    // Says which lines of refused entry text are bad, and why (rich text for the message box).
+    void Note_Done(const QString &what);
+    // Opens a data file with the busy cursor and progress; false when the user cancelled, and
+    // when it failed (the reason in d_last_error).
+    bool Open_With_Progress(const QString &file_name, bool *cancelled);
+    // Writes a document the program made (graphs, record); the reason of a failure goes to
+    // d_last_error.
+    bool Write_Document(const QString &file_name, const QByteArray &data);
+    static QString Write_Error(const QString &file_name, const QString &reason);
+    // The error box of a command: fixed sentences, the reason (d_last_error) as detailed text.
+    void Show_Error(const QString &text, const QString &informative_text);
+    // Says which lines of refused entry text are bad, and why, one line each.
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
     // the entry limit, or no room in memory for the added ones; empty when they can.
     static QString Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added);
     static QString Out_Of_Memory_Text();
-    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b);
+    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b,
+                        const Progress::TReport &progress);
     // Undo or Redo; one that memory has no room for changes nothing and clears the history.
     void Undo_Or_Redo(bool undo);
     // Asks the question when the data is modified; true when the command may go ahead.
@@ -194,10 +214,10 @@ private:
 
     TEntryWidget *d_entry_widget_a;
     TEntryWidget *d_entry_widget_b;
-
-    // The central grid: rows 2 and 3 hold the deviation and En graphs.
-    QGridLayout *d_central_layout;
-    QFont d_footer_font;
+    TSetHeading *d_heading_a;
+    TSetHeading *d_heading_b;
+    // Between the entry lists and the graphs; its position is kept in the settings file.
+    QSplitter *d_splitter;
 
     TGraphWidget *d_deviation_graph;
     TGraphWidget *d_en_graph;
