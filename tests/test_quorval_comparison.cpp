@@ -192,8 +192,10 @@ void TTestQuorvalComparison::Graphs_In_The_Window()
         const char *title;
         const char *vertical_title;
     } expected[] = {{window.Deviation_Graph(), 0, "Length Comparison", "Deviation"},
-                    {window.En_Graph(), 1, "En Score", "En Value"}};
+                    {window.En_Graph(), 2, "En Score", "En Value"}}; // after the spacing
     const int first = area->layout()->indexOf(const_cast<TGraphWidget *>(window.Deviation_Graph()));
+    // The legend row right above the deviation graph.
+    QCOMPARE(area->layout()->indexOf(const_cast<TLegendRow *>(window.Legend_Row())), first - 1);
     for (const auto &e : expected) {
         QVERIFY(e.graph != nullptr);
         QCOMPARE(e.graph->parentWidget(), area);
