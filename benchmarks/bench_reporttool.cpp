@@ -112,7 +112,8 @@ void BM_Png_Plot(benchmark::State &state)
     for (auto _ : state) {
         QByteArray data;
         QString error;
-        if (!ComparisonGraphs::Render_Plot(comparison, ComparisonGraphs::PLOT_PNG, QSize(1000, 800),
+        if (!ComparisonGraphs::Render_Plot(comparison, ComparisonGraphs::TLegendTexts(),
+                                           ComparisonGraphs::PLOT_PNG, QSize(1000, 800),
                                            TReportTool::Version_Text, &data, &error))
             state.SkipWithError(qPrintable(error));
         benchmark::DoNotOptimize(data.size());

@@ -542,6 +542,21 @@ void TTestEntryWidget::Typing_After_Add_Stores_What_Was_Typed()
     QCOMPARE(stored.uc, 0.0003);
     QCOMPARE(f.actual->text(), QString("70.0001"));
     QCOMPARE(f.uc->text(), QString("0.0003"));
+
+    // The entry and its three typed values are one step to undo; a later edit is one more.
+    QUndoStack *stack = f.widget->Undo_Stack();
+    QCOMPARE(stack->count(), 1);
+    QCOMPARE(stack->undoText(), QString("Add Entry"));
+    f.nominal->setFocus();
+    f.nominal->selectAll();
+    QTest::keyClicks(f.nominal, "71");
+    QTest::keyClick(f.nominal, Qt::Key(key));
+    QCOMPARE(stack->count(), 2);
+    stack->undo();
+    stack->undo();
+    QCOMPARE(f.list->count(), 2);
+    stack->redo();
+    QCOMPARE(f.Stored(2).uc, 0.0003);
 }
 
 // Leaving a field by a click stores it, and the click's field keeps the focus and the typing.

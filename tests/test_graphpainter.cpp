@@ -1,4 +1,6 @@
+#include "core/graph/curvestyle.h"
 #include "core/graph/graphpainter.h"
+#include "core/graph/legendpainter.h"
 #include "core/graph/graphview.h"
 
 #include <QFontMetrics>
@@ -70,6 +72,12 @@ private slots:
     void Bounds_Of_A_Range();
     void Reduced_Drawing_Is_Pixel_Identical_data();
     void Reduced_Drawing_Is_Pixel_Identical();
+    void Round_Ticks_data();
+    void Round_Ticks();
+    void Curve_Paths_Keep_Each_Columns_Envelope();
+    void Curve_Markers_Only_Where_They_Stand_Apart();
+    void Legend_Rows_data();
+    void Legend_Rows();
 };
 
 void TTestGraphPainter::Layouts_data()
@@ -246,6 +254,155 @@ void TTestGraphPainter::Reduced_Drawing_Is_Pixel_Identical()
                                             .arg(first.y())));
     // The reduction was at work: fewer lines went to the painter.
     QVERIFY2(lines[1] < lines[0], qPrintable(QString("%1 of %2").arg(lines[1]).arg(lines[0])));
+}
+
+void TTestGraphPainter::Round_Ticks_data()
+{
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("pixels");
+    QTest::addColumn<double>("room"); // pixels each label needs
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("count");
+    // Ranges whose evenly spread labels were 0.00056, 0.00051 ... and -1.75, 15.62 ...
+    QTest::newRow("deviations") << -0.00031 << 0.00059 << 300.0 << 30.0 << "-0.0003"
+                                << "0.0005" << 9;
+    QTest::newRow("lengths") << -1.75 << 101.75 << 900.0 << 60.0 << "0" << "100" << 11;
+    QTest::newRow("step of two") << 0.0 << 1.0 << 180.0 << 30.0 << "0.0" << "1.0" << 6;
+    QTest::newRow("one label's room") << 0.0 << 1000.0 << 50.0 << 60.0 << "0" << "0" << 1;
+    QTest::newRow("ten labels of 20") << 0.0 << 10.0 << 200.0 << 20.0 << "0" << "10" << 11;
+    QTest::newRow("far from zero") << 1e15 << 1e15 + 64.0 << 400.0 << 30.0 << "1000000000000000"
+                                   << "1000000000000060" << 13;
+    QTest::newRow("below a double's steps") << 1.0 << 1.0 + 4e-16 << 400.0 << 30.0
+                                            << "1.000000000000000" << "1.000000000000000" << 1;
+    QTest::newRow("empty range") << 1.0 << 1.0 << 400.0 << 30.0 << "" << "" << 0;
+    QTest::newRow("not finite") << 0.0 << qInf() << 400.0 << 30.0 << "" << "" << 0;
+}
+
+void TTestGraphPainter::Round_Ticks()
+{
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(double, pixels);
+    QFETCH(double, room);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    QFETCH(int, count);
+    const TRoundTicks ticks =
+        GraphPainter::Round_Ticks(low, high, pixels, [room](const QString &) { return room; });
+    QCOMPARE(static_cast<int>(ticks.labels.size()), count);
+    QCOMPARE(ticks.values.size(), ticks.labels.size());
+    if (count == 0)
+        return;
+    QCOMPARE(ticks.labels.front(), first);
+    QCOMPARE(ticks.labels.back(), last);
+    // A step of 1, 2 or 5 times a power of ten, wide enough for the labels, and no label twice.
+    const double mantissa = ticks.step / std::pow(10.0, std::floor(std::log10(ticks.step) + 1e-9));
+    QVERIFY2(std::fabs(mantissa - 1.0) < 1e-9 || std::fabs(mantissa - 2.0) < 1e-9 ||
+                 std::fabs(mantissa - 5.0) < 1e-9,
+             qPrintable(QString::number(ticks.step)));
+    if (count > 1)
+        QVERIFY(ticks.step / (high - low) * pixels >= room);
+    QCOMPARE(QSet<QString>(ticks.labels.begin(), ticks.labels.end()).size(), count);
+    for (const double value : ticks.values)
+        QVERIFY(value >= low && value <= high);
+}
+
+void TTestGraphPainter::Curve_Paths_Keep_Each_Columns_Envelope()
+{
+    // 1000 points over 10 pixel columns, broken once by a point without a position.
+    std::vector<TVector2> points;
+    for (int i = 0; i < 1000; ++i)
+        points.emplace_back(i / 100.0, i == 500 ? qQNaN() : std::sin(i * 0.37));
+    const TScaleMap horizontal = TScaleMap::Horizontal(0.0, 10.0, 0, 10, TScaleMap::SCALE_LINEAR);
+    const TScaleMap vertical = TScaleMap::Vertical(-1.0, 1.0, 0, 100, TScaleMap::SCALE_LINEAR);
+    const auto paths = CurveDrawing::Pixel_Paths(points, horizontal, vertical);
+    QCOMPARE(paths.size(), std::size_t(2));
+    for (const auto &path : paths) {
+        QVERIFY(path.size() <= 4 * 6);
+        double low = 1e9, high = -1e9;
+        for (const QPointF &p : path) {
+            low = std::min(low, p.y());
+            high = std::max(high, p.y());
+        }
+        // The envelope reaches the curve's extremes: sin over 500 points covers nearly -1 to 1.
+        QVERIFY(low < vertical.Position(0.99) && high > vertical.Position(-0.99));
+    }
+}
+
+void TTestGraphPainter::Curve_Markers_Only_Where_They_Stand_Apart()
+{
+    QImage image = White_Image(QSize(400, 200));
+    QPainter painter(&image);
+    const QRect plot(20, 20, 360, 160);
+    const TScaleMap horizontal = TScaleMap::Horizontal(0.0, 100.0, plot.left(), plot.right(),
+                                                       TScaleMap::SCALE_LINEAR);
+    const TScaleMap vertical =
+        TScaleMap::Vertical(0.0, 1.0, plot.top(), plot.bottom(), TScaleMap::SCALE_LINEAR);
+    TCurveStyle style;
+    style.colour = Qt::blue;
+    style.marker = TCurveStyle::MARKER_CIRCLE;
+    std::vector<TVector2> sparse, dense;
+    for (int i = 0; i <= 10; ++i)
+        sparse.emplace_back(i * 10.0, 0.5);
+    for (int i = 0; i <= 100; ++i)
+        dense.emplace_back(i * 1.0, 0.5);
+    // Points outside the plot area get no marker.
+    sparse.emplace_back(150.0, 0.5);
+    QCOMPARE(CurveDrawing::Draw(&painter, sparse, plot, horizontal, vertical, style, 1.0), 11);
+    QCOMPARE(CurveDrawing::Draw(&painter, dense, plot, horizontal, vertical, style, 1.0), 0);
+    painter.end();
+    // The line stays inside the plot area.
+    for (int x = 0; x < plot.left() - 3; ++x)
+        QCOMPARE(image.pixel(x, 100) & 0xffffff, 0xffffffu);
+    bool drawn = false;
+    for (int y = 95; y <= 105; ++y)
+        drawn = drawn || (image.pixel(110, y) & 0xffffff) != 0xffffffu;
+    QVERIFY(drawn);
+}
+
+void TTestGraphPainter::Legend_Rows_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("elided");
+    QTest::newRow("wide") << 2000 << QString() << 1 << false;
+    QTest::newRow("narrow") << 120 << QString() << 4 << false;
+    QTest::newRow("long description") << 400 << QString(1000, QChar('x')) << 2 << true;
+    QTest::newRow("line breaks") << 2000 << QString("PTB\nCertificate 12") << 1 << false;
+}
+
+void TTestGraphPainter::Legend_Rows()
+{
+    QFETCH(int, width);
+    QFETCH(QString, description);
+    QFETCH(int, rows);
+    QFETCH(bool, elided);
+    std::vector<TLegendItem> items(4);
+    items[0].text = "Set A" + (description.isEmpty() ? QString() : ": " + description);
+    items[1].text = "Set B";
+    items[2].text = "En";
+    items[3].text = "En = 1";
+    QImage image = White_Image(QSize(width, 200));
+    const QFont font("DejaVu Sans", 9);
+    const QRectF area(0.0, 10.0, width, 0.0);
+    const auto placements = LegendPainter::Lay_Out(font, &image, items, area);
+    QCOMPARE(placements.size(), items.size());
+    QSet<double> tops;
+    for (std::size_t i = 0; i < placements.size(); ++i) {
+        const LegendPainter::TPlacement &p = placements[i];
+        tops.insert(p.sample.top());
+        QVERIFY(p.sample.left() >= area.left() - 0.01 && p.text.right() <= area.right() + 0.01);
+        QVERIFY(p.sample.right() <= p.text.left());
+        QVERIFY(!p.shown.contains('\n'));
+        for (std::size_t k = 0; k < i; ++k)
+            QVERIFY(!p.text.united(p.sample).intersects(placements[k].text.united(placements[k].sample)));
+    }
+    QCOMPARE(tops.size(), rows);
+    QCOMPARE(placements[0].shown.endsWith(QChar(0x2026)), elided);
+    QCOMPARE(LegendPainter::Height(font, &image, items, width), placements.back().sample.bottom() - area.top());
 }
 
 QTEST_MAIN(TTestGraphPainter)

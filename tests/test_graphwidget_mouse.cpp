@@ -112,7 +112,7 @@ private slots:
     void Pending_Requests_Order();
     void Update_Graph_Returns_To_Fit();
     void Zoom_Box_Repaints_Only_Its_Outline();
-    void Other_Button_Ends_Zoom_Box_Drag();
+    void Right_Press_Restarts_Zoom_Box();
     void Log_Axis_Box_Zoom();
     void Repeated_Zoom_And_Pan_Stay_Finite();
     void Left_Double_Click_Fits();
@@ -226,7 +226,13 @@ void TTestGraphWidgetMouse::Right_Click_Zooms_Out_About_Centre()
     QVERIFY(Near(view.top - view.bottom, 2.0 * (d_fitted.top - d_fitted.bottom), 3 * row));
     QVERIFY(Near((view.top + view.bottom) / 2, (d_fitted.top + d_fitted.bottom) / 2, 2 * row));
 
-    // Zooming out stops at 50 times the fitted data extent (the margins included here).
+    // Zooming out stops at 50 times the fitted data extent (the margins included here), and
+    // data far from value 0 stays in the middle of the plot.
+    w.DeletePoints(0);
+    w.AddPoints(0, {TVector2(1000.0, 1000.0), TVector2(1010.0, 1010.0)});
+    w.UpdateGraph();
+    Settle();
+    const TView fitted = View_Of(w);
     for (int i = 0; i < 12; ++i) {
         QTest::mouseClick(&w, Qt::RightButton, Qt::NoModifier, p);
         Settle();
@@ -234,6 +240,9 @@ void TTestGraphWidgetMouse::Right_Click_Zooms_Out_About_Centre()
     const TView out = View_Of(w);
     QVERIFY(out.right - out.left <= 50.0 * w.Horizontal_Data_Range() * 1.000001);
     QVERIFY(out.right - out.left >= 49.0 * w.Horizontal_Data_Range());
+    QVERIFY(Near((out.left + out.right) / 2, 1005.0, 0.03 * (out.right - out.left)));
+    QVERIFY(Near((out.bottom + out.top) / 2, (fitted.bottom + fitted.top) / 2,
+                 0.03 * (out.top - out.bottom)));
 }
 
 void TTestGraphWidgetMouse::Right_Drag_Pans()
@@ -380,35 +389,40 @@ void TTestGraphWidgetMouse::Zoom_Box_Repaints_Only_Its_Outline()
     QVERIFY(!w.Left_Down_Box_Shown());
 }
 
-void TTestGraphWidgetMouse::Other_Button_Ends_Zoom_Box_Drag()
+void TTestGraphWidgetMouse::Right_Press_Restarts_Zoom_Box()
 {
     TRecordingGraph &w = *d_widget;
     QSignalSpy spy(&w, &TGraphWidget::Mouse_Click);
     const QPoint a = w.Graph_Rect().topLeft() + QPoint(50, 40);
     const QPoint b = a + QPoint(80, 60);
+    const QPoint c = a + QPoint(200, 30);
+    const QPoint d = c + QPoint(-70, 90);
     QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, a);
     Move(&w, b, Qt::LeftButton);
     QApplication::processEvents();
     QVERIFY(w.Left_Down_Box_Shown());
 
-    // A right press during the drag erases the box; its release zooms out as a right click does.
+    // A right press during the drag moves the box's anchor to the pointer, erasing the old box.
     w.painted = QRegion();
-    QTest::mousePress(&w, Qt::RightButton, Qt::NoModifier, b);
-    QVERIFY(!w.Left_Down_Box_Shown());
+    QTest::mousePress(&w, Qt::RightButton, Qt::NoModifier, c);
     QApplication::processEvents();
     QVERIFY(w.painted.contains(QRect(a, b).normalized().topLeft()));
-    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, b);
+    Move(&w, d, Qt::LeftButton | Qt::RightButton);
+    // The right release, without a pan, zooms out; the box stays.
+    QTest::mouseRelease(&w, Qt::RightButton, Qt::NoModifier, d);
+    QVERIFY(w.Left_Down_Box_Shown());
     QVERIFY(w.Zoom_Out_Pending());
     Settle();
-    const TView out = View_Of(w);
-    QVERIFY(out.right - out.left > 1.9 * (d_fitted.right - d_fitted.left));
+    QVERIFY(View_Of(w).right - View_Of(w).left > d_fitted.right - d_fitted.left);
 
-    // The left release that follows neither zooms to the old box nor clicks.
-    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, b);
-    QApplication::processEvents();
+    // The left release zooms to the box from the right press to the pointer, and clicks nothing.
+    const TView expected = {w.Horizontal_Value_At(d.x()), w.Horizontal_Value_At(c.x()),
+                            w.Vertical_Value_At(d.y()), w.Vertical_Value_At(c.y())};
+    QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, d);
+    Settle();
     QCOMPARE(spy.count(), 0);
-    QVERIFY(Same_View(View_Of(w), out, 0.0));
     QVERIFY(!w.Left_Down_Box_Shown());
+    QVERIFY(Same_View(View_Of(w), expected, 1e-9));
 }
 
 void TTestGraphWidgetMouse::Log_Axis_Box_Zoom()

@@ -5,14 +5,16 @@
 #include "test_quorval_support.h"
 
 #include "core/widgets/graphwidget.h"
+#include "core/widgets/legendrow.h"
 #include "src/compute/comparison.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
+#include "src/window/setheading.h"
 
 #include <QCryptographicHash>
-#include <QGridLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintDialog>
@@ -156,9 +158,13 @@ private slots:
     void Export_Graphs_Command();
     void Fit_To_Data_Restores_Both_Graphs();
     void Graphs_Share_One_Length_Range();
+    void Legend_Row_Above_The_Graphs_data();
+    void Legend_Row_Above_The_Graphs();
     void Record_Heading_Names_The_Data_File();
     void Record_Printed_As_Exported();
     void Record_Commands();
+    void Cancelled_Work_Changes_Nothing_data();
+    void Cancelled_Work_Changes_Nothing();
 
 private:
     // The data file line of the heading of the window's record.
@@ -178,24 +184,25 @@ void TTestQuorvalComparison::init()
 void TTestQuorvalComparison::Graphs_In_The_Window()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
-    QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
-    QVERIFY(grid != nullptr);
+    // Below the splitter, the deviation graph right above the En graph.
+    const QWidget *area = window.findChild<QWidget *>("graph_area");
+    QVERIFY(area != nullptr && area->layout() != nullptr);
     const struct
     {
         const TGraphWidget *graph;
-        int row;
+        int below;
         const char *title;
         const char *vertical_title;
-    } expected[] = {{window.Deviation_Graph(), 2, "Length Comparison", "Deviation"},
-                    {window.En_Graph(), 3, "En Score", "En Value"}};
+    } expected[] = {{window.Deviation_Graph(), 0, "Length Comparison", "Deviation"},
+                    {window.En_Graph(), 2, "En Score", "En Value"}}; // after the spacing
+    const int first = area->layout()->indexOf(const_cast<TGraphWidget *>(window.Deviation_Graph()));
+    // The legend row right above the deviation graph.
+    QCOMPARE(area->layout()->indexOf(const_cast<TLegendRow *>(window.Legend_Row())), first - 1);
     for (const auto &e : expected) {
         QVERIFY(e.graph != nullptr);
-        QCOMPARE(e.graph->parentWidget(), window.centralWidget());
+        QCOMPARE(e.graph->parentWidget(), area);
         QCOMPARE(e.graph->minimumSize(), QSize(100, 200));
-        int row, column, rows, columns;
-        grid->getItemPosition(grid->indexOf(const_cast<TGraphWidget *>(e.graph)), &row, &column,
-                              &rows, &columns);
-        QCOMPARE(QRect(column, row, columns, rows), QRect(0, e.row, 3, 1));
+        QCOMPARE(area->layout()->indexOf(const_cast<TGraphWidget *>(e.graph)), first + e.below);
         QCOMPARE(e.graph->Title(), QString(e.title));
         QCOMPARE(e.graph->Horizontal_Title(), QString("Length"));
         QCOMPARE(e.graph->Vertical_Title(), QString(e.vertical_title));
@@ -529,16 +536,18 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
     QCOMPARE(mine.size(), QSize(1000, 800));
     QVERIFY(mine.convertToFormat(QImage::Format_RGB32) ==
             theirs.convertToFormat(QImage::Format_RGB32));
-    // Not an empty picture: both curves are drawn.
-    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(128, 40, 40))));
-    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(40, 40, 128))));
+    // Not an empty picture: the brackets of both sets are drawn, in the documents' colours.
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(128, 185, 216))));
+    QVERIFY(Colours_Of(mine).contains(Rgb(QColor(240, 200, 110))));
 
     QVERIFY(window.Export_Graphs(d_home + "/graphs.PDF"));
     QVERIFY(Read_All(d_home + "/graphs.PDF").startsWith("%PDF"));
     QVERIFY(window.Export_Graphs(d_home + "/graphs.svg"));
     QVERIFY(Read_All(d_home + "/graphs.svg").contains("<svg"));
     QVERIFY(!window.Export_Graphs(d_home + "/graphs.bmp"));
-    QCOMPARE(window.Last_Error(), QString("the name must end in .png, .pdf or .svg"));
+    QCOMPARE(window.Last_Error(), QString("ERR  Cannot write file '%1/graphs.bmp': the name must "
+                                          "end in .png, .pdf or .svg")
+                                      .arg(d_home));
     QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
 }
 
@@ -582,11 +591,11 @@ void TTestQuorvalComparison::Export_Graphs_Command()
         driver.Then_Box(&error, QMessageBox::Ok);
         action->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Error_Box_Difference(error, "Error Exporting Graphs",
-                                      QString("The graphs cannot be written to %1: No such file "
-                                              "or directory.")
-                                          .arg(name)),
-                 QString());
+        QCOMPARE(
+            Error_Box_Difference(error, "Error Exporting Graphs", "The graphs cannot be exported."),
+            QString());
+        QCOMPARE(error.detailed_text,
+                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
     }
 }
 
@@ -624,6 +633,45 @@ QPair<double, double> Length_Range(const TGraphWidget *graph)
 } // namespace
 
 // Whatever the user does to either graph, both show the same length range.
+void TTestQuorvalComparison::Legend_Row_Above_The_Graphs_data()
+{
+    QTest::addColumn<bool>("aligned");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("aligned") << true
+                             << QStringList{"Set A", "Set B", "A before alignment", "En", "En = 1"};
+    QTest::newRow("not aligned") << false << QStringList{"Set A", "Set B", "En", "En = 1"};
+}
+
+void TTestQuorvalComparison::Legend_Row_Above_The_Graphs()
+{
+    QFETCH(bool, aligned);
+    QFETCH(QStringList, texts);
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", aligned);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.resize(900, 800);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    Fill(&window, Example_A(), Example_B(), 20.0);
+    QApplication::processEvents();
+
+    const TLegendRow *legend = window.Legend_Row();
+    QVERIFY(legend != nullptr && legend->isVisible());
+    QStringList shown;
+    for (const TLegendItem &item : legend->Items())
+        shown << item.text;
+    QCOMPARE(shown, texts);
+    // Outside both graphs, above them, and tall enough for its row.
+    const QRect row = legend->geometry();
+    QVERIFY(row.height() >= legend->fontMetrics().height());
+    QVERIFY(row.bottom() < window.Deviation_Graph()->geometry().top());
+    QVERIFY(!row.intersects(window.En_Graph()->geometry()));
+    // Its samples are the window's colours: set A's curve and bracket.
+    QCOMPARE(legend->Items()[0].curve.colour, QColor(128, 40, 40));
+    QCOMPARE(legend->Items()[0].bracket_colour, QColor(212, 96, 96));
+}
+
 void TTestQuorvalComparison::Graphs_Share_One_Length_Range()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
@@ -729,9 +777,13 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     const QString other = d_home + "/other.quorval";
     QVERIFY(QFile::copy(saved, other) &&
             Write_All(other, Read_All(saved).replace("</Quorval_Data>",
+                                                     "<Set_A_Description>Lab 1</Set_A_Description>"
                                                      "<Operator>K. Lee</Operator></Quorval_Data>")));
     QVERIFY(window.Load_Data(other));
     QCOMPARE(window.Details().operator_name, QString("K. Lee"));
+    // Set A's description heads its list and names it in the legend row.
+    QCOMPARE(window.findChild<TSetHeading *>("heading_a")->Text(), QString("Set A \u2014 Lab 1"));
+    QCOMPARE(window.Legend_Row()->Items().front().text, QString("Set A: Lab 1"));
     QCOMPARE(Heading_File(&window), other + Sha256(other));
     Action(&window, "New")->trigger();
     Fill(&window, Example_A(), Example_B());
@@ -756,7 +808,9 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
 
     printer.setOutputFileName(d_home + "/missing/printed.pdf");
     QVERIFY(!window.Print_Record(&printer));
-    QCOMPARE(window.Last_Error(), QString("No such file or directory"));
+    QCOMPARE(window.Last_Error(), QString("ERR  Cannot write file '%1/missing/printed.pdf': No "
+                                          "such file or directory")
+                                      .arg(d_home));
 
     // The file is replaced only by a complete record: beyond a file-size limit the old one stays.
     printer.setOutputFileName(d_home + "/printed.pdf");
@@ -767,7 +821,7 @@ void TTestQuorvalComparison::Record_Printed_As_Exported()
                  return limited && !window.Print_Record(&printer) ? window.Last_Error()
                                                                   : QStringLiteral("printed");
              }),
-             QString("File too large"));
+             QString("ERR  Cannot write file '%1/printed.pdf': File too large").arg(d_home));
     QCOMPARE(Read_All(d_home + "/printed.pdf"), QByteArray("old record"));
 }
 
@@ -780,7 +834,7 @@ void TTestQuorvalComparison::Record_Commands()
     QVERIFY(!action->isEnabled() && !print->isEnabled()); // no comparison yet
     Fill(&window, Example_A(), Example_B());
     QVERIFY(action->isEnabled() && print->isEnabled());
-    { // The extension is added.
+    { // The extension is added; the status line says what was written.
         TModalDriver driver;
         TDialogRecord dialog;
         driver.Then_File(&dialog, d_home + "/record");
@@ -789,6 +843,7 @@ void TTestQuorvalComparison::Record_Commands()
         QCOMPARE(dialog.caption, QString("Enter name of record file to create"));
         QCOMPARE(dialog.filters, QStringList({"PDF Documents (*.pdf)"}));
         QVERIFY(Read_All(d_home + "/record.pdf").startsWith("%PDF-"));
+        QVERIFY(window.findChild<QLabel *>("status_label")->text().endsWith("record.pdf written"));
     }
     { // A folder that does not exist: the error box names the file and the reason.
         TModalDriver driver;
@@ -799,11 +854,11 @@ void TTestQuorvalComparison::Record_Commands()
         driver.Then_Box(&error, QMessageBox::Ok);
         action->trigger();
         QVERIFY(driver.Done());
-        QCOMPARE(Error_Box_Difference(
-                     error, "Error Exporting Record",
-                     QString("The record cannot be written to %1: No such file or directory.")
-                         .arg(name)),
-                 QString());
+        QCOMPARE(
+            Error_Box_Difference(error, "Error Exporting Record", "The record cannot be exported."),
+            QString());
+        QCOMPARE(error.detailed_text,
+                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
     }
     { // Print opens the system's print dialog; cancelled, it prints nothing and says nothing.
         TModalDriver driver;
@@ -817,6 +872,44 @@ void TTestQuorvalComparison::Record_Commands()
     }
     Fill(&window, Example_A(), {Example_B()[0]});
     QVERIFY(!action->isEnabled() && !print->isEnabled());
+}
+
+void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
+{
+    QTest::addColumn<QString>("work");
+    for (const char *work : {"open", "import", "graphs", "record", "record printed to a file"})
+        QTest::newRow(work) << QString(work);
+}
+
+// Work the user cancels (its progress report says stop) fails, and leaves the data, its history
+// and every file as they were.
+void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
+{
+    QFETCH(QString, work);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    const QString data_file = d_home + "/other.quorval";
+    QVERIFY(window.Save_Data(data_file));
+    Type_Offset(&window, "2.5");
+    const std::vector<Type::TEntryItem> a = Entry_Widget(&window, 'A')->List_Items();
+    const int changes = window.Undo_Stack()->count();
+    const QString target = d_home + "/target.pdf";
+    QVERIFY(Write_All(target, "old") && Write_All(d_home + "/b.csv", "1;1;0.1\n2;2;0.1\n"));
+    const Progress::TReport stop = [](qint64, qint64) { return false; };
+
+    QPrinter printer;
+    printer.setOutputFileName(target);
+    const bool done = work == "open"     ? window.Load_Data(data_file, stop)
+                      : work == "import" ? window.Import_Data(d_home + "/b.csv", false, stop)
+                      : work == "graphs" ? window.Export_Graphs(target, stop)
+                      : work == "record" ? window.Export_Record(target, nullptr, stop)
+                                         : window.Print_Record(&printer, stop);
+    QVERIFY(!done);
+    QVERIFY(Same_Entries(Entry_Widget(&window, 'A')->List_Items(), a));
+    QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 2.5);
+    QVERIFY(window.Data_Modified());
+    QCOMPARE(window.Undo_Stack()->count(), changes);
+    QCOMPARE(Read_All(target), QByteArray("old"));
 }
 
 int main(int argc, char *argv[])

@@ -3,17 +3,20 @@
 
 #include "test_quorval_support.h"
 
-#include <QFrame>
-#include <QGridLayout>
+#include "src/window/busy.h"
+#include "src/window/setheading.h"
+
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -116,6 +119,7 @@ private slots:
     void Actions_Menus_And_Tool_Bar();
     void Central_Layout();
     void Images();
+    void Busy_Work_Shows_Progress_And_Cancels();
 
 private:
     QString d_root;
@@ -299,15 +303,24 @@ void TTestQuorvalWindow::Close_Without_Changes_Writes_Settings()
         settings.setValue("Mainwindow_Size", QSize(600, 540));
     }
     TQuorval window(nullptr, Qt::WindowFlags());
-    window.move(60, 70);
-    window.resize(620, 560);
+    window.move(0, 0);
+    window.resize(620, 600);
+    window.show();
+    QSplitter *splitter = window.findChild<QSplitter *>("central_splitter");
+    splitter->setSizes({70, splitter->height()});
+    const QList<int> sizes = splitter->sizes();
     TBoxWatchdog watchdog(Message_Box(&window));
     QVERIFY(window.close());
     QVERIFY(!watchdog.Fired());
+    {
+        TQuorval restored(nullptr, Qt::WindowFlags());
+        restored.show();
+        QCOMPARE(restored.findChild<QSplitter *>("central_splitter")->sizes(), sizes);
+    }
 
     QSettings settings(Settings_Path(), QSettings::IniFormat);
-    QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(60, 70));
-    QCOMPARE(settings.value("Mainwindow_Size").toSize(), QSize(620, 560));
+    QCOMPARE(settings.value("Mainwindow_Position").toPoint(), QPoint(0, 0));
+    QCOMPARE(settings.value("Mainwindow_Size").toSize(), QSize(620, 600));
     QCOMPARE(settings.value("File_Path").toString(), QString("/data/runs"));
     QCOMPARE(settings.value("Remove_Deviations").toBool(), false);
     QVERIFY(settings.contains("Remove_Deviations"));
@@ -500,7 +513,8 @@ void TTestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QCOMPARE(window.toolBarArea(tool_bar), Qt::TopToolBarArea);
     QCOMPARE(tool_bar->iconSize(), QSize(32, 32));
     QCOMPARE(names(tool_bar->actions()),
-             QStringList({"Open", "|", "File_Save", "File_Export", "|", "Options", "|", "About"}));
+             QStringList({"Open", "|", "File_Save", "File_Export", "|", "Options", "|", "About", "",
+                          "", ""})); // then a spacer, the notice and the logo
 
     // The keyboard shortcut reaches the window's close like the title-bar button.
     window.show();
@@ -514,30 +528,28 @@ void TTestQuorvalWindow::Actions_Menus_And_Tool_Bar()
 void TTestQuorvalWindow::Central_Layout()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
-    QGridLayout *grid = qobject_cast<QGridLayout *>(window.centralWidget()->layout());
-    QVERIFY(grid != nullptr);
-
-    const auto widget_at = [grid](int row, int column) -> QWidget * {
-        QLayoutItem *item = grid->itemAtPosition(row, column);
-        return item ? item->widget() : nullptr;
-    };
-    const auto span = [grid](QWidget *widget) {
-        int row, column, rows, columns;
-        grid->getItemPosition(grid->indexOf(widget), &row, &column, &rows, &columns);
-        return QRect(column, row, columns, rows);
-    };
-
-    TEntryWidget *a = qobject_cast<TEntryWidget *>(widget_at(0, 0));
-    TEntryWidget *b = qobject_cast<TEntryWidget *>(widget_at(0, 2));
-    QVERIFY(a != nullptr && b != nullptr);
+    // The entry lists, each under its heading, above a splitter; the graphs below it.
+    QSplitter *splitter = window.findChild<QSplitter *>("central_splitter");
+    QVERIFY(splitter != nullptr && splitter->count() == 2);
+    TEntryWidget *a = Support::Entry_Widget(&window, 'A');
+    TEntryWidget *b = Support::Entry_Widget(&window, 'B');
+    QVERIFY(splitter->widget(0)->isAncestorOf(a) && splitter->widget(0)->isAncestorOf(b));
+    QVERIFY(splitter->widget(1)->isAncestorOf(window.findChild<QWidget *>("deviation_graph")) &&
+            splitter->widget(1)->isAncestorOf(window.findChild<QWidget *>("en_graph")));
     QVERIFY(!a->findChild<QLineEdit *>("offset_edit")->isEnabled());
     QVERIFY(b->findChild<QLineEdit *>("offset_edit")->isEnabled());
 
-    // The line under the entry lists spans four columns, one more than the grid uses.
-    QFrame *line = qobject_cast<QFrame *>(widget_at(1, 0));
-    QVERIFY(line != nullptr);
-    QCOMPARE(span(line), QRect(0, 1, 4, 1));
+    TSetHeading *heading_a = window.findChild<TSetHeading *>("heading_a");
+    TSetHeading *heading_b = window.findChild<TSetHeading *>("heading_b");
+    QVERIFY(heading_a != nullptr && heading_b != nullptr);
+    QCOMPARE(heading_a->Text(), QString("Set A"));
+    QCOMPARE(heading_b->Text(), QString("Set B"));
 
+    // All of the window, the status line included, fits a screen 768 pixels high.
+    QVERIFY2(window.minimumSizeHint().height() <= 700,
+             qPrintable(QString::number(window.minimumSizeHint().height())));
+
+    // The notice and the logo sit in the tool bar.
     QLabel *notice = window.findChild<QLabel *>("notice_label");
     QVERIFY(notice != nullptr && !notice->text().isEmpty());
     QCOMPARE(notice->font().family(), QString("Verdana"));
@@ -545,9 +557,7 @@ void TTestQuorvalWindow::Central_Layout()
     QLabel *logo = window.findChild<QLabel *>("logo_label");
     QVERIFY(logo != nullptr);
     QCOMPARE(logo->pixmap(Qt::ReturnByValue).size(), QSize(100, 40));
-    QLayoutItem *footer = grid->itemAtPosition(5, 0);
-    QVERIFY(footer != nullptr && footer->layout() != nullptr);
-    QVERIFY(footer->layout()->indexOf(logo) >= 0);
+    QVERIFY(window.findChild<QToolBar *>("tool_bar")->isAncestorOf(logo));
 }
 
 void TTestQuorvalWindow::Images()
@@ -571,6 +581,37 @@ void TTestQuorvalWindow::Images()
         QCOMPARE(loaded.size(), image.size);
         QVERIFY2(loaded.hasAlphaChannel(), image.path);
     }
+}
+
+// Long work: the busy cursor at once; once the delay (here none) has passed, a progress dialog
+// modal to the window; its Cancel stops the work; then the dialog and the cursor go.
+void TTestQuorvalWindow::Busy_Work_Shows_Progress_And_Cancels()
+{
+    QWidget window;
+    window.show();
+    { // Work shorter than the delay shows the busy cursor only.
+        TBusy busy(&window, "Writing the record", 60 * 60 * 1000);
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QVERIFY(busy.Go_On(1, 4));
+        QVERIFY(window.findChild<QProgressDialog *>() == nullptr);
+    }
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    {
+        TBusy busy(&window, "Writing the record", 0);
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        QVERIFY(busy.Go_On(1, 4));
+        QProgressDialog *dialog = window.findChild<QProgressDialog *>("progress_dialog");
+        QVERIFY(dialog != nullptr && dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QCOMPARE(dialog->labelText(), QString("Writing the record"));
+        QCOMPARE(dialog->value(), dialog->maximum() / 4);
+        dialog->cancel();
+        QVERIFY(!busy.Go_On(2, 4));
+        busy.Finish();
+        QVERIFY(busy.Cancelled());
+        QVERIFY(window.findChild<QProgressDialog *>() == nullptr);
+    }
+    QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
 int main(int argc, char *argv[])

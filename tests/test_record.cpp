@@ -5,6 +5,7 @@
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
 #include "test_support.h"
@@ -195,12 +196,65 @@ private slots:
                                       NumberText::Readable(summary.en_max_position))
                                  .arg(marked)));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
+        // The graphs' legend and axis titles with units.
+        for (const char *text : {"Set A", "Set B", "En = 1", "Length (mm)", "Deviation (mm)"})
+            QVERIFY2(pages.last().contains(text), text);
+        QCOMPARE(pages.last().contains("A before alignment"), heading.aligned);
+        QCOMPARE(pages.last().contains("Set B: Lab B"), !heading.details.set_b_description.isEmpty());
         // The reviewer's lines close the record.
         QVERIFY(all.indexOf("Review Checked by Date Signature") > all.indexOf("En Score"));
         // The entries without a position of their own, listed after the summary.
         const QString list_title = "Entries without a position of their own";
         QCOMPARE(all.contains(list_title + " " + merged), !merged.isEmpty());
         QCOMPARE(all.contains(list_title), !merged.isEmpty());
+    }
+
+    // The documents' graphs tell the sets apart without colour (marker and dash pattern) and in
+    // grey (lightness); the legend names the descriptions and, when aligned, A before alignment.
+    void Graph_Legend_Tells_The_Sets_Apart()
+    {
+        ComparisonGraphs::TLegendTexts texts;
+        texts.set_a_description = "PTB, certificate 12";
+        const auto items = ComparisonGraphs::Legend_Items(ComparisonGraphs::Document_Look, texts);
+        QStringList shown;
+        for (const TLegendItem &item : items)
+            shown << item.text;
+        QCOMPARE(shown, QStringList({"Set A: PTB, certificate 12", "Set B", "A before alignment",
+                                     "En", "En = 1"}));
+        const TCurveStyle &a = items[0].curve;
+        const TCurveStyle &b = items[1].curve;
+        QVERIFY(a.marker != b.marker && a.line != b.line);
+        QVERIFY(std::abs(qGray(a.colour.rgb()) - qGray(b.colour.rgb())) >= 60);
+        QVERIFY(items[4].curve.line != Qt::SolidLine);
+        texts.aligned = false;
+        QCOMPARE(ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, texts).size(),
+                 std::size_t(4));
+    }
+
+    void En_Range_Holds_The_Limit_data()
+    {
+        QTest::addColumn<QVector<double>>("en");
+        QTest::newRow("none") << QVector<double>();
+        QTest::newRow("all below") << QVector<double>{0.0, 0.2, 0.4};
+        QTest::newRow("exactly one") << QVector<double>{0.5, 1.0};
+        QTest::newRow("zero uncertainty") << QVector<double>{0.3, 1000.0};
+        QTest::newRow("not finite") << QVector<double>{qInf(), 2.0};
+    }
+
+    // The line En = 1 and the value 0 inside the plot, clear of both edges.
+    void En_Range_Holds_The_Limit()
+    {
+        QFETCH(QVector<double>, en);
+        std::vector<TVector2> curve;
+        for (const double value : en)
+            curve.emplace_back(curve.size(), value);
+        const std::pair<double, double> range = ComparisonGraphs::En_Range(curve);
+        const double extent = range.second - range.first;
+        QVERIFY(std::isfinite(extent) && extent > 0.0);
+        QVERIFY((0.0 - range.first) / extent >= 0.05);
+        QVERIFY((range.second - 1.0) / extent >= 0.05);
+        for (const double value : en)
+            QVERIFY(!std::isfinite(value) || value < range.second);
     }
 
     // Paper too small for a single row, as a print dialog may set up: one row a page, all there.

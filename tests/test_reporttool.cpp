@@ -23,6 +23,9 @@
 #include <csignal>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #if defined(__SANITIZE_ADDRESS__)
 #define QUORVAL_ADDRESS_SANITIZER 1
 #elif defined(__has_feature)
@@ -510,7 +513,7 @@ private slots:
         QCOMPARE(image.pixel(0, 0) & 0xffffff, 0xffffffu);
         QVERIFY(Has_Ink(image, QRect(120, 40, 460, 160)));
         QVERIFY(Has_Ink(image, QRect(120, 280, 460, 160)));
-        QVERIFY(!Has_Ink(image, QRect(0, 0, 10, 480)));
+        QVERIFY(!Has_Ink(image, QRect(0, 0, 2, 480)));
 
         // The text report and the CSV need no graphics platform at all: with one that does not
         // exist they are still written, as a plot is not.
@@ -618,6 +621,51 @@ private slots:
         const TRun version = Run_Tool({"--version"});
         QCOMPARE(version.exit_code, 0);
         QCOMPARE(version.out, QByteArray("quorval-report 2.0\n"));
+    }
+
+    void Progress_On_A_Terminal_Only_data()
+    {
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("terminal") << true << QStringList() << true;
+        QTest::newRow("terminal, --quiet") << true << QStringList{"--quiet"} << false;
+        QTest::newRow("terminal, -q") << true << QStringList{"-q"} << false;
+        QTest::newRow("file") << false << QStringList() << false;
+    }
+
+    // A run past the progress delay (here none) shows its stage on standard error when that is
+    // a terminal, on one line that it erases at the end.
+    void Progress_On_A_Terminal_Only()
+    {
+        QFETCH(bool, terminal);
+        QFETCH(QStringList, flags);
+        QFETCH(bool, shown);
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString file = Path("progress.txt");
+        const int fd = terminal ? ::open(::ptsname(master), O_RDWR | O_NOCTTY)
+                                : ::open(QFile::encodeName(file).constData(),
+                                         O_RDWR | O_CREAT | O_TRUNC, 0600);
+        std::FILE *err = ::fdopen(fd, "w");
+        std::FILE *out = std::fopen("/dev/null", "w");
+        QVERIFY(err != nullptr && out != nullptr);
+        const int status = TReportTool::Run(
+            QStringList{"quorval-report", d_sample, "--record", Path("progress.pdf")} + flags, out,
+            err, 0);
+        std::fclose(out);
+        std::fclose(err);
+        QByteArray text = Read_All(file);
+        if (terminal) {
+            char buffer[4096];
+            const ssize_t count = ::read(master, buffer, sizeof buffer);
+            text = count > 0 ? QByteArray(buffer, static_cast<int>(count)) : QByteArray();
+        }
+        ::close(master);
+        QCOMPARE(status, 0);
+        QCOMPARE(text.contains("\rquorval-report: writing the record 0%"), shown);
+        QCOMPARE(text.endsWith('\r'), shown);
+        QVERIFY(shown || text.isEmpty());
     }
 
     void Usage_Errors_data()

@@ -33,46 +33,6 @@ bool Is_Line(TGraphScene::TGraphType type)
     return type == TGraphScene::GRAPH_LINE || type == TGraphScene::GRAPH_DEFAULT;
 }
 
-// Liang-Barsky clipping of the segment (x0, y0)-(x1, y1) to the box; false when nothing is left.
-bool Clip_Segment(double *x0, double *y0, double *x1, double *y1, double left, double top,
-                  double right, double bottom)
-{
-    const double dx = *x1 - *x0;
-    const double dy = *y1 - *y0;
-    double t0 = 0.0;
-    double t1 = 1.0;
-    const double p[4] = {-dx, dx, -dy, dy};
-    const double q[4] = {*x0 - left, right - *x0, *y0 - top, bottom - *y0};
-    for (int i = 0; i < 4; ++i) {
-        if (p[i] == 0.0) {
-            if (q[i] < 0.0)
-                return false;
-            continue;
-        }
-        const double r = q[i] / p[i];
-        if (p[i] < 0.0) {
-            if (r > t1)
-                return false;
-            t0 = std::max(t0, r);
-        } else {
-            if (r < t0)
-                return false;
-            t1 = std::min(t1, r);
-        }
-    }
-    const double sx = *x0;
-    const double sy = *y0;
-    if (t1 < 1.0) {
-        *x1 = sx + t1 * dx;
-        *y1 = sy + t1 * dy;
-    }
-    if (t0 > 0.0) {
-        *x0 = sx + t0 * dx;
-        *y0 = sy + t0 * dy;
-    }
-    return true;
-}
-
 // The primitives of a run of consecutive data sets sharing one colour and one drawing type; they
 // go to the painter in one call with the pen or brush set once.
 class TPrimitiveBatch
@@ -174,7 +134,7 @@ public:
             double ax = d_x, ay = d_y, bx = x, by = y;
             // A segment between two points in the box is all in it.
             if ((inside && d_inside) ||
-                Clip_Segment(&ax, &ay, &bx, &by, d_left, d_top, d_right, d_bottom))
+                DataDrawing::Clip_Segment(&ax, &ay, &bx, &by, d_left, d_top, d_right, d_bottom))
                 d_lines->append(QLine(TScaleMap::To_Pixel(ax), TScaleMap::To_Pixel(ay),
                                       TScaleMap::To_Pixel(bx), TScaleMap::To_Pixel(by)));
         }
@@ -703,6 +663,46 @@ int Draw_Reduced(QPainter *painter, const TGraphScene &scene, const TPlotFrame &
 } // namespace
 
 namespace DataDrawing {
+
+bool Clip_Segment(double *x0, double *y0, double *x1, double *y1, double left, double top,
+                  double right, double bottom)
+{
+    const double dx = *x1 - *x0;
+    const double dy = *y1 - *y0;
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {*x0 - left, right - *x0, *y0 - top, bottom - *y0};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0) {
+            if (r > t1)
+                return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0)
+                return false;
+            t1 = std::min(t1, r);
+        }
+    }
+    const double sx = *x0;
+    const double sy = *y0;
+    if (t1 < 1.0) {
+        *x1 = sx + t1 * dx;
+        *y1 = sy + t1 * dy;
+    }
+    if (t0 > 0.0) {
+        *x0 = sx + t0 * dx;
+        *y0 = sy + t0 * dy;
+    }
+    return true;
+}
+
 
 int Draw(QPainter *painter, const TGraphScene &scene, const QRect &plot,
          const TScaleMap &horizontal, const TScaleMap &vertical, bool reduce)

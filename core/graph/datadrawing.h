@@ -18,6 +18,10 @@ namespace DataDrawing {
 int Draw(QPainter *painter, const TGraphScene &scene, const QRect &plot,
          const TScaleMap &horizontal, const TScaleMap &vertical, bool reduce);
 
+// Liang-Barsky clipping of the segment (x0, y0)-(x1, y1) to the box; false when nothing is left.
+bool Clip_Segment(double *x0, double *y0, double *x1, double *y1, double left, double top,
+                  double right, double bottom);
+
 } // namespace DataDrawing
 
 #endif

@@ -4,6 +4,7 @@
 #include "core/graph/datadrawing.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLine>
 #include <QPainter>
 #include <QPen>
@@ -168,6 +169,39 @@ std::vector<TAxis_Label> Axis_Labels(const TScaleMap &map, int spacing, int fiel
     return {};
 }
 
+// A round tick's label: the decimals of its step, or an exponent where fixed decimals would be
+// too many or the number too long.
+QString Round_Label(const double &value, int exponent, const double &largest)
+{
+    constexpr int Most_Fixed_Decimals = 15;
+    constexpr double Largest_Fixed = 1.0e15;
+    if (-exponent > Most_Fixed_Decimals || largest >= Largest_Fixed) {
+        const int digits = std::max(
+            1, std::min(17, static_cast<int>(std::floor(std::log10(largest))) - exponent + 1));
+        return QString::number(value, 'g', digits);
+    }
+    return QString::number(value, 'f', std::max(0, -exponent));
+}
+
+// The labels of a linear axis at round ticks, each needing its width and a blank horizontally,
+// twice its height vertically.
+std::vector<TAxis_Label> Round_Labels(QPainter *painter, const TScaleMap &map)
+{
+    const QFontMetrics metrics(painter->font(), painter->device());
+    const double pixels = std::abs(map.last - map.first) + 1;
+    const double blank = metrics.horizontalAdvance(QStringLiteral("  "));
+    const double height = metrics.height();
+    const TRoundTicks ticks = GraphPainter::Round_Ticks(
+        map.Plain_Value(map.Low_Pixel()), map.Plain_Value(map.High_Pixel()), pixels,
+        [&](const QString &label) {
+            return map.vertical ? 2.0 * height : metrics.horizontalAdvance(label) + blank;
+        });
+    std::vector<TAxis_Label> labels;
+    for (std::size_t i = 0; i < ticks.values.size(); ++i)
+        labels.push_back({map.Position_Of(ticks.values[i]), ticks.labels[i]});
+    return labels;
+}
+
 // Size of a text in the painter's font, at least one pixel each way.
 QSize Measured_Size(QPainter *painter, const QString &text)
 {
@@ -205,15 +239,32 @@ TLabelFormat Choose_Label_Format(QPainter *painter, const TScaleMap &map)
     }
 }
 
+// Faint lines across the plot area at the ticks, under everything else drawn there.
+void Draw_Grid(QPainter *painter, const QRect &plot, const TScaleMap &map,
+               const std::vector<TAxis_Label> &labels)
+{
+    QVector<QLine> lines;
+    for (const TAxis_Label &label : labels)
+        lines.append(map.vertical ? QLine(plot.left(), label.at, plot.right(), label.at)
+                                  : QLine(label.at, plot.top(), label.at, plot.bottom()));
+    painter->setPen(QPen(QColor(232, 232, 232)));
+    painter->drawLines(lines);
+}
+
 // Ticks and number labels of one axis: ticks in the grid pen, labels in the text pen.
 void Draw_Axis(QPainter *painter, const TGraphLayout &layout, const TScaleMap &map,
-               const TLabelFormat &format)
+               const TLabelFormat &format, bool round_ticks)
 {
     const int lw = std::max(1, format.label_size.width());
     const int lh = std::max(1, format.label_size.height());
-    const std::vector<TAxis_Label> labels = Axis_Labels(map, Label_Spacing(map, format.label_size),
-                                                        format.field_width, format.precision);
+    const bool round = round_ticks && map.type == TScaleMap::SCALE_LINEAR;
+    const std::vector<TAxis_Label> labels =
+        round ? Round_Labels(painter, map)
+              : Axis_Labels(map, Label_Spacing(map, format.label_size), format.field_width,
+                            format.precision);
     const QRect &plot = layout.graph;
+    if (round)
+        Draw_Grid(painter, plot, map, labels);
 
     QVector<QLine> ticks;
     ticks.reserve(static_cast<int>(labels.size()));
@@ -238,7 +289,7 @@ void Draw_Axis(QPainter *painter, const TGraphLayout &layout, const TScaleMap &m
         if (map.vertical)
             painter->drawText(QRect(QPoint(right - lw, label.at - lh / 2), QSize(lw, lh)),
                               Qt::AlignRight | Qt::AlignVCenter | Qt::TextDontClip, label.text);
-        else if (map.type == TScaleMap::SCALE_INTEGER)
+        else if (map.type == TScaleMap::SCALE_INTEGER || round)
             painter->drawText(QRect(label.at - lw / 2, base - lh / 2, lw, lh),
                               Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextDontClip, label.text);
         else
@@ -366,8 +417,8 @@ void Draw_Legend(QPainter *painter, const TGraphScene &scene, const TGraphLayout
 {
     QUORVAL_ASSERT(painter != nullptr);
     painter->setBrush(Qt::NoBrush);
-    Draw_Axis(painter, layout, horizontal, formats.horizontal);
-    Draw_Axis(painter, layout, vertical, formats.vertical);
+    Draw_Axis(painter, layout, horizontal, formats.horizontal, style.round_ticks);
+    Draw_Axis(painter, layout, vertical, formats.vertical, style.round_ticks);
     Draw_Lines(painter, layout, horizontal, vertical, style.frame);
     Draw_Titles(painter, scene, layout, style.titles);
 }
@@ -425,6 +476,52 @@ std::vector<int> Linear_Tick_Positions(int first, int last, int label_size)
     for (int i = 0; i < n; ++i)
         positions.push_back(first + static_cast<int>(i * step));
     return positions;
+}
+
+TRoundTicks Round_Ticks(const double &low, const double &high, double pixels,
+                        const std::function<double(const QString &)> &room)
+{
+    // Whole numbers up to this are counted exactly by a double.
+    constexpr double Largest_Counted = 1.0e15;
+    TRoundTicks ticks;
+    const double span = high - low;
+    if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(span) || !(span > 0.0) ||
+        !(pixels >= 1.0))
+        return ticks;
+    const double largest = std::max(std::fabs(low), std::fabs(high));
+    // From the step that gives one tick every two pixels upward.
+    int exponent = static_cast<int>(std::floor(std::log10(span / std::max(1.0, pixels / 2.0))));
+    for (;; ++exponent) {
+        for (const int mantissa : {1, 2, 5}) {
+            // A step below one is divided by its power of ten, so that 0.3 is 3 / 10 exactly
+            // rounded rather than 3 * 0.1.
+            const double power = std::pow(10.0, std::abs(exponent));
+            const double step = exponent < 0 ? mantissa / power : mantissa * power;
+            const double first = std::ceil(low / step);
+            const double last = std::floor(high / step);
+            if (!(step > 0.0) || !std::isfinite(step))
+                return ticks;
+            // Too many ticks, or multiples beyond those a double counts one by one.
+            if (last - first > pixels / 2.0 || std::fabs(first) > Largest_Counted ||
+                std::fabs(last) > Largest_Counted)
+                continue;
+            TRoundTicks candidate;
+            candidate.step = step;
+            double need = 0.0;
+            for (double i = first; i <= last; ++i) {
+                const double value = exponent < 0 ? i * mantissa / power : i * step;
+                QString label = Round_Label(value, exponent, largest);
+                // Where the doubles themselves cannot tell neighbours apart, one label for them.
+                if (!candidate.labels.empty() && candidate.labels.back() == label)
+                    continue;
+                need = std::max(need, room(label));
+                candidate.values.push_back(value);
+                candidate.labels.push_back(std::move(label));
+            }
+            if (candidate.values.size() <= 1 || step / span * pixels >= need)
+                return candidate;
+        }
+    }
 }
 
 int Bar_Half_Width(int plot_width, int count, bool log_axis)

@@ -6,7 +6,9 @@
 
 #include <QRect>
 #include <QSize>
+#include <QString>
 
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -56,6 +58,18 @@ struct TGraphStyle
     // column, lines hidden under later ones left out; the picture stays the same pixel for pixel.
     // Vector devices get every line.
     bool reduce = true;
+    // Linear axes labelled at round values (see Round_Ticks), each label centred on its tick,
+    // with faint lines across the plot area at the ticks; otherwise the labels spread evenly.
+    bool round_ticks = false;
+};
+
+// The ticks of an axis at round values: whole multiples of step, which is 1, 2 or 5 times a
+// power of ten, and their labels, which all differ.
+struct TRoundTicks
+{
+    double step = 0.0;
+    std::vector<double> values;
+    std::vector<QString> labels;
 };
 
 // Paints a graph scene into any painter: axes with their ticks and number labels, zero lines,
@@ -87,6 +101,12 @@ void Label_Format(TScaleMap::TScaleType type, bool vertical, const double &low, 
 // Positions of the ticks of a linear axis spanning the pixels first to last with labels of the
 // given size: evenly spread, the last one at last + 1.
 std::vector<int> Linear_Tick_Positions(int first, int last, int label_size);
+// The round ticks from low to high on an axis pixels long: those of the smallest step at which
+// neighbouring ticks stand at least as far apart as room(label) says each label needs. Labels
+// have the decimals of the step (none from 1 up); beyond what fixed decimals can write they are
+// written with an exponent. No ticks for a range that is empty or not finite.
+TRoundTicks Round_Ticks(const double &low, const double &high, double pixels,
+                        const std::function<double(const QString &)> &room);
 // Half the width of the bars of a set of count points on a plot area plot_width wide.
 int Bar_Half_Width(int plot_width, int count, bool log_axis);
 

@@ -43,14 +43,16 @@ void Add_Margins(double *low, double *high)
     *high += m;
 }
 
-// The zoom-out limit: an extent wider than 50 times the last data fit is scaled down toward
-// value 0.
+// The zoom-out limit: an extent wider than 50 times the last data fit is cut back to that about
+// its own centre, so that repeated zooming out stays over the data (scaling the bounds toward
+// value 0 would move data far from 0 off the plot).
 void Limit_Zoom_Out(double *low, double *high, const double &data_range)
 {
-    if (*high - *low > 50.0 * data_range) {
-        const double k = 50.0 * data_range / (*high - *low);
-        *low *= k;
-        *high *= k;
+    const double widest = 50.0 * data_range;
+    if (*high - *low > widest) {
+        const double centre = *low / 2.0 + *high / 2.0;
+        *low = centre - widest / 2.0;
+        *high = centre + widest / 2.0;
     }
 }
 

@@ -42,8 +42,8 @@ namespace ViewFit {
 TGraphView To_Data(const TGraphScene &scene, const TFitRules &rules, const QRect &plot);
 
 // The values shown in the pixel rectangle box under the maps, filling the plot area; no wider
-// than 50 times the last data fit (scaled toward value 0), no narrower than 1e-5. False, leaving
-// *view alone, when those values are not finite.
+// than 50 times the last data fit (cut back about its centre), no narrower than 1e-5. False,
+// leaving *view alone, when those values are not finite.
 bool To_Box(const TScaleMap &horizontal, const TScaleMap &vertical, const QRect &box,
             TGraphView *view);
 

@@ -29,7 +29,7 @@ QString Cursor_Read_Out(const double &x, const double &y)
 TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
     // Qt's parent chain needs a mutable parent; the widget never modifies it through this pointer.
     : QWidget(const_cast<QWidget *>(parent), flags), d_data_sets(d_scene.Sets()),
-      d_view_follows_data(true), d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE),
+      d_view_follows_data(true), d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE), d_right_press_in_box(false),
       d_show_cursor_position(true), d_direct_render(false), d_draw_frame(true),
       d_scale_to_fit_pending(false), d_zoom_out_pending(false), d_requests_posted(false)
 {
@@ -509,11 +509,19 @@ void TGraphWidget::mousePressEvent(QMouseEvent *event)
     const Qt::MouseButton button = event->button();
     if (button != Qt::LeftButton && button != Qt::RightButton)
         return;
-    // A press of the other button during a zoom box drag ends that drag.
-    if (d_drag_state == DRAG_ZOOM_BOX) {
-        d_drag_state = DRAG_NONE;
-        Update_Left_Down_Box();
+    // A right press while the left button is down restarts the zoom box at the pointer; moves
+    // still draw the box, so the right release zooms out and the left release still zooms in.
+    if (button == Qt::RightButton &&
+        (d_drag_state == DRAG_LEFT_PRESSED || d_drag_state == DRAG_ZOOM_BOX)) {
+        d_right_press_in_box = true;
+        if (d_drag_state == DRAG_ZOOM_BOX)
+            Update_Left_Down_Box();
+        d_left_down_box = QRect(p, p);
+        if (d_drag_state == DRAG_ZOOM_BOX)
+            Update_Left_Down_Box();
+        return;
     }
+    d_right_press_in_box = false;
     if (button == Qt::LeftButton) {
         // A press outside the plot area anchors the zoom box at the plot's top left corner.
         const QPoint anchor = d_layout.graph.contains(p) ? p : d_layout.graph.topLeft();
@@ -589,8 +597,9 @@ void TGraphWidget::mouseReleaseEvent(QMouseEvent *event)
             d_drag_state = DRAG_NONE;
         }
     } else if (event->button() == Qt::RightButton) {
-        if (d_drag_state == DRAG_RIGHT_PRESSED)
+        if (d_drag_state == DRAG_RIGHT_PRESSED || d_right_press_in_box)
             ZoomOut();
+        d_right_press_in_box = false;
         if (d_drag_state == DRAG_RIGHT_PRESSED || d_drag_state == DRAG_PANNING)
             d_drag_state = DRAG_NONE;
     }

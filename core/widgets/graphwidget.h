@@ -258,6 +258,8 @@ private:
     QPixmap d_background_pixmap;
     QString d_cursor_text;
     TDragState d_drag_state;
+    // The right button went down while the left one drew the zoom box: its release zooms out.
+    bool d_right_press_in_box;
     bool d_show_cursor_position;
     bool d_direct_render;
     bool d_draw_frame;

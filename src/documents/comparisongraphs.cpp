@@ -1,6 +1,7 @@
 #include "src/documents/comparisongraphs.h"
 
 #include "core/base/assertion.h"
+#include "core/graph/curvestyle.h"
 #include "core/graph/graphpainter.h"
 #include "core/graph/graphview.h"
 #include "src/compute/comparison.h"
@@ -16,7 +17,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace ComparisonGraphs {
 
@@ -34,6 +37,47 @@ namespace {
 
 // Screen resolution used for the PDF and SVG plots, so that their text is laid out as in the PNG.
 constexpr int Plot_Resolution = 96;
+
+// The documents' colours, from a palette that readers with any common colour vision deficiency
+// tell apart; set A's blue and set B's orange also differ in lightness, so they stay apart in grey.
+const QColor Document_Blue(0, 114, 178);
+const QColor Document_Orange(230, 159, 0);
+const QColor Document_Vermillion(213, 94, 0);
+const QColor Document_Grey(176, 176, 176);
+// The brackets in lighter shades of their set's colour, so that a curve stays visible over the
+// band that the brackets of many positions make.
+const QColor Document_Bracket_A(128, 185, 216);
+const QColor Document_Bracket_B(240, 200, 110);
+
+// The documents' curves: A solid with circles, B dashed with squares, En solid with diamonds and
+// the line En = 1 dashed.
+TCurveStyle Document_Curve(const QColor &colour, Qt::PenStyle line, TCurveStyle::TMarker marker)
+{
+    TCurveStyle style;
+    style.colour = colour;
+    style.line = line;
+    style.marker = marker;
+    style.width = 1.5;
+    return style;
+}
+const TCurveStyle Document_Curve_A =
+    Document_Curve(Document_Blue, Qt::SolidLine, TCurveStyle::MARKER_CIRCLE);
+const TCurveStyle Document_Curve_B =
+    Document_Curve(Document_Orange, Qt::DashLine, TCurveStyle::MARKER_SQUARE);
+const TCurveStyle Document_En_Curve =
+    Document_Curve(Qt::black, Qt::SolidLine, TCurveStyle::MARKER_DIAMOND);
+const TCurveStyle Document_En_Limit =
+    Document_Curve(Document_Vermillion, Qt::DashLine, TCurveStyle::MARKER_NONE);
+
+// The documents' text: one font wherever they are drawn, so that the window and the report tool
+// lay out the same picture.
+QFont Document_Font()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.5);
+    return font;
+}
 
 // A bracket from top to bottom at position p: its upright at p - reach and its arms reaching to
 // p + reach, so open to the right for a positive reach and to the left for a negative one.
@@ -122,10 +166,115 @@ TScenes Scenes_Of(const TComparison &comparison)
     return scenes;
 }
 
+std::pair<double, double> En_Range(const std::vector<TVector2> &en_curve)
+{
+    double top = 1.0;
+    for (const TVector2 &p : en_curve)
+        if (std::isfinite(p.y))
+            top = std::max(top, p.y);
+    const double margin = 0.08 * top;
+    return {-margin, top + margin};
+}
+
+std::vector<TLegendItem> Legend_Items(TLook look, const TLegendTexts &texts)
+{
+    const bool document = look == Document_Look;
+    const auto Line = [](const QColor &colour) {
+        TCurveStyle style;
+        style.colour = colour;
+        return style;
+    };
+    const auto Named = [](const char *name, const QString &description) {
+        return description.isEmpty() ? QString::fromLatin1(name)
+                                     : QStringLiteral("%1: %2").arg(name, description);
+    };
+    std::vector<TLegendItem> items(2);
+    items[0].text = Named("Set A", texts.set_a_description);
+    items[0].curve = document ? Document_Curve_A : Line(Curve_A_Colour);
+    items[0].bracket_colour = document ? Document_Bracket_A : Bracket_A_Colour;
+    items[1].text = Named("Set B", texts.set_b_description);
+    items[1].curve = document ? Document_Curve_B : Line(Curve_B_Colour);
+    items[1].bracket_colour = document ? Document_Bracket_B : Bracket_B_Colour;
+    items[1].bracket_opens_right = false;
+    for (TLegendItem &item : items)
+        item.bracket = true;
+    if (texts.aligned) {
+        TLegendItem before;
+        before.text = QStringLiteral("A before alignment");
+        before.curve.line = Qt::NoPen;
+        before.bracket = true;
+        before.bracket_colour = document ? Document_Grey : Unadjusted_Bracket_Colour;
+        items.push_back(before);
+    }
+    TLegendItem en;
+    en.text = QStringLiteral("En");
+    en.curve = document ? Document_En_Curve : Line(En_Curve_Colour);
+    items.push_back(en);
+    TLegendItem limit;
+    limit.text = QStringLiteral("En = 1");
+    limit.curve = document ? Document_En_Limit : Line(En_Limit_Colour);
+    items.push_back(limit);
+    return items;
+}
+
 namespace {
 
+// Both graphs in the documents' look: the scenes hold the brackets in the documents' colours and
+// the titles with units; the curves are drawn over them in their own styles.
+struct TDocumentGraphs
+{
+    TScenes scenes;
+    std::vector<TVector2> curve_a, curve_b, en_curve, en_limit;
+};
+
+TDocumentGraphs Document_Graphs_Of(const TComparison &comparison)
+{
+    TDocumentGraphs graphs;
+    graphs.scenes.deviation.Set_Title("Length Comparison");
+    graphs.scenes.deviation.Set_Horizontal_Title("Length (mm)");
+    graphs.scenes.deviation.Set_Vertical_Title("Deviation (mm)");
+    graphs.scenes.en.Set_Title("En Score");
+    graphs.scenes.en.Set_Horizontal_Title("Length (mm)");
+    graphs.scenes.en.Set_Vertical_Title("En");
+    // The sets come in a known order: the two curves first on the deviation graph, the En curve
+    // and the line En = 1 on the En graph; all others are brackets.
+    int deviation_sets = 0;
+    int en_sets = 0;
+    Make_Data_Sets(comparison, [&](TGraph graph, const QColor &colour,
+                                   const std::vector<TVector2> &points) {
+        if (graph == En_Graph) {
+            (en_sets++ == 0 ? graphs.en_curve : graphs.en_limit) = points;
+            return;
+        }
+        const int index = deviation_sets++;
+        if (index < 2) {
+            (index == 0 ? graphs.curve_a : graphs.curve_b) = points;
+            return;
+        }
+        const QColor document_colour = colour == Bracket_A_Colour   ? Document_Bracket_A
+                                       : colour == Bracket_B_Colour ? Document_Bracket_B
+                                                                    : Document_Grey;
+        TGraphScene &scene = graphs.scenes.deviation;
+        scene.Points(scene.Add_Set(document_colour, TGraphScene::GRAPH_DEFAULT)) = points;
+    });
+    return graphs;
+}
+
+void Paint_Graph(QPainter *painter, const TGraphScene &scene, const QRect &area,
+                 const TGraphView &view, const TFitRules &rules)
+{
+    TGraphStyle style;
+    style.frame = false;
+    style.round_ticks = true;
+    const int fh = QFontMetrics(painter->font(), painter->device()).height();
+    const TGraphLayout layout = TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, area, fh);
+    GraphPainter::Paint(painter, scene, layout, ViewFit::Horizontal_Map(view, rules, layout.graph),
+                        ViewFit::Vertical_Map(view, rules, layout.graph), style);
+}
+
 // The plot as a PNG image; false with *error set when there is no memory for its pixels.
-bool Write_Png(const TComparison &comparison, const QSize &size, QBuffer *buffer, QString *error)
+bool Write_Png(const TComparison &comparison, const TLegendTexts &texts, const QSize &size,
+               QBuffer *buffer, QString *error)
 {
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
@@ -134,16 +283,20 @@ bool Write_Png(const TComparison &comparison, const QSize &size, QBuffer *buffer
                      .arg(size.height());
         return false;
     }
+    // At the plot resolution whatever the screen's: the same size gives the same picture.
+    const int dots_per_metre = qRound(Plot_Resolution / 0.0254);
+    image.setDotsPerMeterX(dots_per_metre);
+    image.setDotsPerMeterY(dots_per_metre);
     {
         QPainter painter(&image);
-        Paint_Comparison(&painter, image.rect(), comparison);
+        Paint_Comparison(&painter, image.rect(), comparison, texts);
     }
     return image.save(buffer, "PNG");
 }
 
 // The plot as a PDF page of exactly its size: pixels at the plot resolution, in points.
-bool Write_Pdf(const TComparison &comparison, const QSize &size, const QString &creator,
-               QBuffer *buffer)
+bool Write_Pdf(const TComparison &comparison, const TLegendTexts &texts, const QSize &size,
+               const QString &creator, QBuffer *buffer)
 {
     QPdfWriter writer(buffer);
     writer.setCreator(creator);
@@ -156,12 +309,13 @@ bool Write_Pdf(const TComparison &comparison, const QSize &size, const QString &
     QPainter painter;
     if (!painter.begin(&writer))
         return false;
-    Paint_Comparison(&painter, QRect(0, 0, writer.width(), writer.height()), comparison);
+    Paint_Comparison(&painter, QRect(0, 0, writer.width(), writer.height()), comparison, texts);
     return painter.end();
 }
 
 // The plot as SVG; false with *error set when the SVG module cannot be loaded.
-bool Write_Svg(const TComparison &comparison, const QSize &size, QBuffer *buffer, QString *error)
+bool Write_Svg(const TComparison &comparison, const TLegendTexts &texts, const QSize &size,
+               QBuffer *buffer, QString *error)
 {
     const TSvgDevice svg(buffer, size, Plot_Resolution, "Length Comparison");
     if (svg.Device() == nullptr) {
@@ -171,7 +325,7 @@ bool Write_Svg(const TComparison &comparison, const QSize &size, QBuffer *buffer
     QPainter painter;
     if (!painter.begin(svg.Device()))
         return false;
-    Paint_Comparison(&painter, QRect(QPoint(0, 0), size), comparison);
+    Paint_Comparison(&painter, QRect(QPoint(0, 0), size), comparison, texts);
     return painter.end();
 }
 
@@ -189,34 +343,71 @@ TPlotFormat Plot_Format_Of(const QString &file_name)
     return PLOT_NONE;
 }
 
-void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison)
+void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &comparison,
+                      const TLegendTexts &texts)
 {
     QUORVAL_ASSERT(painter != nullptr);
     QUORVAL_ASSERT(qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr);
-    const TScenes scenes = Scenes_Of(comparison);
+    const TDocumentGraphs graphs = Document_Graphs_Of(comparison);
     painter->fillRect(area, Qt::white);
-    const int upper_height = area.height() / 2;
-    const QRect upper(area.left(), area.top(), area.width(), upper_height);
-    const QRect lower(area.left(), area.top() + upper_height, area.width(),
-                      area.height() - upper_height);
+    const QFont font = Document_Font();
+    painter->setFont(font);
+    const double unit = painter->device()->logicalDpiY() / static_cast<double>(Plot_Resolution);
+    const int fh = QFontMetrics(font, painter->device()).height();
+
+    // The legend above both graphs, half a line from the top.
+    const std::vector<TLegendItem> items = Legend_Items(Document_Look, texts);
+    const QRectF legend_area(area.left() + fh, area.top() + fh / 2, area.width() - 2 * fh,
+                             LegendPainter::Height(font, painter->device(), items,
+                                                   area.width() - 2 * fh));
+    LegendPainter::Paint(painter, legend_area, items, unit);
+    const int graphs_top = static_cast<int>(std::ceil(legend_area.bottom()));
+    const int height = area.bottom() + 1 - graphs_top;
+    const QRect upper(area.left(), graphs_top, area.width(), height / 2);
+    const QRect lower(area.left(), upper.bottom() + 1, area.width(), height - height / 2);
+
+    // Both graphs over the lengths of both fits, so that an En value stands below its deviations.
     const TFitRules rules;
-    TGraphStyle style;
-    style.frame = false;
-    for (const auto &graph :
-         {std::make_pair(&scenes.deviation, upper), std::make_pair(&scenes.en, lower)}) {
-        // The painter leaves its title font behind.
-        painter->setFont(QGuiApplication::font());
-        const int fh = QFontMetrics(painter->font(), painter->device()).height();
-        const TGraphLayout layout = TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, graph.second, fh);
-        const TGraphView view = ViewFit::To_Data(*graph.first, rules, layout.graph);
-        GraphPainter::Paint(painter, *graph.first, layout,
-                            ViewFit::Horizontal_Map(view, rules, layout.graph),
-                            ViewFit::Vertical_Map(view, rules, layout.graph), style);
+    const auto Plot = [&](const QRect &rect) {
+        return TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, rect, fh).graph;
+    };
+    TGraphView deviation = ViewFit::To_Data(graphs.scenes.deviation, rules, Plot(upper));
+    TGraphScene en_scene;
+    en_scene.Points(en_scene.Add_Set(Qt::black, TGraphScene::GRAPH_DEFAULT)) = graphs.en_curve;
+    en_scene.Points(en_scene.Add_Set(Qt::black, TGraphScene::GRAPH_DEFAULT)) = graphs.en_limit;
+    TGraphView en = ViewFit::To_Data(en_scene, rules, Plot(lower));
+    deviation.x_low = en.x_low = std::min(deviation.x_low, en.x_low);
+    deviation.x_high = en.x_high = std::max(deviation.x_high, en.x_high);
+    std::tie(en.y_low, en.y_high) = En_Range(graphs.en_curve);
+
+    for (const auto &graph : {std::make_pair(&graphs.scenes.deviation, upper),
+                              std::make_pair(&graphs.scenes.en, lower)}) {
+        painter->setFont(font);
+        Paint_Graph(painter, *graph.first, graph.second,
+                    graph.first == &graphs.scenes.deviation ? deviation : en, rules);
     }
+    const TGraphLayout upper_layout = TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, upper, fh);
+    const TGraphLayout lower_layout = TGraphLayout::Of(TGraphLayout::LAYOUT_DEVICE, lower, fh);
+    const auto Curve = [&](const TGraphLayout &layout, const TGraphView &view,
+                           const std::vector<TVector2> &points, const TCurveStyle &style) {
+        CurveDrawing::Draw(painter, points, layout.graph,
+                           ViewFit::Horizontal_Map(view, rules, layout.graph),
+                           ViewFit::Vertical_Map(view, rules, layout.graph), style, unit);
+    };
+    // Both curves stand out over the band of brackets of many positions, neither hides the other.
+    for (const auto *points : {&graphs.curve_a, &graphs.curve_b})
+        CurveDrawing::Draw_Halo(painter, *points, upper_layout.graph,
+                                ViewFit::Horizontal_Map(deviation, rules, upper_layout.graph),
+                                ViewFit::Vertical_Map(deviation, rules, upper_layout.graph),
+                                Document_Curve_A, unit);
+    Curve(upper_layout, deviation, graphs.curve_a, Document_Curve_A);
+    Curve(upper_layout, deviation, graphs.curve_b, Document_Curve_B);
+    Curve(lower_layout, en, graphs.en_limit, Document_En_Limit);
+    Curve(lower_layout, en, graphs.en_curve, Document_En_Curve);
 }
 
-bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize &size,
-                 const QString &creator, QByteArray *data, QString *error)
+bool Render_Plot(const TComparison &comparison, const TLegendTexts &texts, TPlotFormat format,
+                 const QSize &size, const QString &creator, QByteArray *data, QString *error)
 {
     QUORVAL_ASSERT(data != nullptr);
     QUORVAL_ASSERT(error != nullptr);
@@ -240,9 +431,9 @@ bool Render_Plot(const TComparison &comparison, TPlotFormat format, const QSize 
     buffer.open(QIODevice::WriteOnly);
     bool written = false;
     switch (format) {
-    case PLOT_PNG: written = Write_Png(comparison, size, &buffer, error); break;
-    case PLOT_PDF: written = Write_Pdf(comparison, size, creator, &buffer); break;
-    case PLOT_SVG: written = Write_Svg(comparison, size, &buffer, error); break;
+    case PLOT_PNG: written = Write_Png(comparison, texts, size, &buffer, error); break;
+    case PLOT_PDF: written = Write_Pdf(comparison, texts, size, creator, &buffer); break;
+    case PLOT_SVG: written = Write_Svg(comparison, texts, size, &buffer, error); break;
     case PLOT_NONE: break;
     }
     if (!error->isEmpty())

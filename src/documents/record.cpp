@@ -675,7 +675,22 @@ void Set_Up_Page(QPagedPaintDevice *device)
                                       QPageLayout::Millimeter));
 }
 
-int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading)
+namespace {
+
+// What the graphs' legend says about the sets, from the heading.
+ComparisonGraphs::TLegendTexts Legend_Texts_Of(const THeading &heading)
+{
+    ComparisonGraphs::TLegendTexts texts;
+    texts.set_a_description = heading.details.set_a_description;
+    texts.set_b_description = heading.details.set_b_description;
+    texts.aligned = heading.aligned;
+    return texts;
+}
+
+} // namespace
+
+int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
+          const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(device != nullptr);
     QPainter painter;
@@ -685,6 +700,12 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
     const TLayout layout = Lay_Out(style, device, comparison, heading);
     const int pages = static_cast<int>(layout.pages.size());
     for (int i = 0; i < pages; ++i) {
+        if (!Progress::Go_On(progress, i, pages)) {
+            // A printer's owner aborts its job when it stops the work: ending the painter would
+            // otherwise print the pages painted so far.
+            painter.end();
+            return 0;
+        }
         if (i > 0 && !device->newPage()) {
             painter.end();
             return 0;
@@ -700,7 +721,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
             Paint_Merged(&painter, style, layout, page.merged);
         if (!page.graphs.isEmpty()) {
             painter.save();
-            ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison);
+            ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison,
+                                               Legend_Texts_Of(heading));
             painter.restore();
         }
         if (page.closing_top >= 0.0)
@@ -711,7 +733,8 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
 }
 
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error, const QPageLayout *layout)
+                QByteArray *pdf, QString *error, const QPageLayout *layout,
+                const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(pdf != nullptr);
     QUORVAL_ASSERT(error != nullptr);
@@ -728,7 +751,7 @@ bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QS
             writer.setPageLayout(*layout);
         else
             Set_Up_Page(&writer);
-        pages = Paint(&writer, comparison, heading);
+        pages = Paint(&writer, comparison, heading, progress);
     }
     if (pages == 0 || pdf->isEmpty()) {
         *error = QStringLiteral("ERR  Cannot draw the record.");

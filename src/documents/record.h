@@ -1,6 +1,7 @@
 #ifndef QUORVAL_SRC_DOCUMENTS_RECORD_H
 #define QUORVAL_SRC_DOCUMENTS_RECORD_H
 
+#include "src/compute/progress.h"
 #include "src/compute/types.h"
 
 #include <QDateTime>
@@ -48,14 +49,17 @@ QPageSize::PageSizeId Locale_Paper();
 void Set_Up_Page(QPagedPaintDevice *device);
 
 // Paints the record on the device's pages as they are set up. Returns the number of pages, 0 when
-// the device cannot be painted on.
-int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading);
+// the device cannot be painted on or progress stopped the painting (whoever stops a printer's
+// painting aborts its job first, or the pages so far are printed). Progress is reported in pages.
+int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
+          const Progress::TReport &progress = Progress::TReport());
 
 // The record as a PDF file in memory (creator names the program in it), at Resolution on the
 // locale's paper, or on layout's page where given. Returns false with *error set when it cannot
-// be made.
+// be made or progress stopped it.
 bool Render_Pdf(const TComparison &comparison, const THeading &heading, const QString &creator,
-                QByteArray *pdf, QString *error, const QPageLayout *layout = nullptr);
+                QByteArray *pdf, QString *error, const QPageLayout *layout = nullptr,
+                const Progress::TReport &progress = Progress::TReport());
 
 } // namespace Record
 

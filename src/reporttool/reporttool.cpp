@@ -4,6 +4,7 @@
 #include "core/base/safewrite.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
+#include "src/compute/progress.h"
 #include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
@@ -11,6 +12,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -20,6 +22,8 @@
 #include <initializer_list>
 #include <new>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +99,71 @@ bool Parse_Size(const QString &text, QSize *size)
     return true;
 }
 
+// Progress for a person watching a long run: one line on standard error, rewritten in place,
+// shown only when that is a terminal and the run has taken longer than the delay, and erased
+// before any other message and at the end.
+class TProgress_Line
+{
+public:
+    TProgress_Line(std::FILE *err, bool quiet, int delay)
+        : d_err(err), d_shown_length(0), d_delay(delay),
+          d_enabled(!quiet && ::isatty(::fileno(err)) == 1)
+    {
+        d_clock.start();
+    }
+    ~TProgress_Line() { Clear(); }
+
+    // The report function of one stage of the run ("writing the record"); a stage shown with a
+    // total of 0 has no percentage.
+    Progress::TReport Stage(const QString &what)
+    {
+        return [this, what](qint64 done, qint64 total) {
+            Show(what, done, total);
+            return true;
+        };
+    }
+    void Show(const QString &what, qint64 done, qint64 total)
+    {
+        // A new stage shows at once; the percentage at most ten times a second.
+        if (!d_enabled || d_clock.elapsed() < d_delay ||
+            (what == d_shown_what && d_since_shown.elapsed() < 100))
+            return;
+        QString line = QStringLiteral("quorval-report: ") + what;
+        if (total > 0)
+            line += QStringLiteral(" %1%").arg(100 * std::min(done, total) / total);
+        const int length = line.size();
+        line = QLatin1Char('\r') + line.leftJustified(d_shown_length);
+        Print(d_err, line);
+        d_shown_length = length;
+        d_shown_what = what;
+        d_since_shown.start();
+    }
+    void Clear()
+    {
+        if (d_shown_length == 0)
+            return;
+        Print(d_err,
+              QLatin1Char('\r') + QString(d_shown_length, QLatin1Char(' ')) + QLatin1Char('\r'));
+        d_shown_length = 0;
+        d_shown_what.clear();
+    }
+    // A message on standard error, not mixed into the progress line.
+    void Message(const QString &text)
+    {
+        Clear();
+        Print(d_err, text);
+    }
+
+private:
+    std::FILE *d_err;
+    int d_shown_length; // 0: no line shown
+    QString d_shown_what;
+    int d_delay;
+    bool d_enabled;
+    QElapsedTimer d_clock;
+    QElapsedTimer d_since_shown;
+};
+
 // The options of the command line.
 struct TTool_Options
 {
@@ -108,6 +177,7 @@ struct TTool_Options
     const QCommandLineOption plot{"plot", "Plot file.", "FILE"};
     const QCommandLineOption size{"size", "Plot size.", "WxH"};
     const QCommandLineOption record{"record", "Record file.", "FILE"};
+    const QCommandLineOption quiet{{"q", "quiet"}, "No progress."};
     const QCommandLineOption help{{"h", "help"}, "Usage."};
     const QCommandLineOption version{"version", "Version."};
 };
@@ -255,6 +325,8 @@ QString TReportTool::Usage()
                "(default 1000x800)\n"
                "  --record FILE.pdf   also write the comparison's record for filing: heading,\n"
                "                      table, summary and both graphs on numbered pages (PDF)\n"
+               "  -q, --quiet         show no progress (shown on a terminal for a run that\n"
+               "                      takes longer than a second)\n"
                "  -h, --help          show this usage\n"
                "  --version           show the version\n"
                "\n"
@@ -278,7 +350,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const TTool_Options o;
     parser.addOptions({o.output, o.align, o.no_align, o.merge, o.decimals, o.csv, o.decimal_comma,
-                       o.plot, o.size, o.record, o.help, o.version});
+                       o.plot, o.size, o.record, o.quiet, o.help, o.version});
 
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -307,6 +379,7 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     if (align_count == 1)
         parsed->align = parser.isSet(o.align);
     parsed->decimal_comma = parser.isSet(o.decimal_comma);
+    parsed->quiet = parser.isSet(o.quiet);
     const auto Given = [&parser](const QCommandLineOption &option) {
         return parser.isSet(option) ? parser.value(option) : QString();
     };
@@ -360,14 +433,21 @@ struct TOutputs
 // file_heading: what the record's heading says of the data file (details, checksum).
 bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
                   const EntryLists::TInputs &inputs, const Type::TOptions &options,
-                  const Record::THeading &file_heading, TOutputs *outputs, QString *error)
+                  const Record::THeading &file_heading, TProgress_Line *progress,
+                  TOutputs *outputs, QString *error)
 {
     outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
                                    comparison.Data_B_Dev_Offset(), parsed.decimals);
     if (!parsed.csv_file.isEmpty())
         outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
+    ComparisonGraphs::TLegendTexts legend;
+    legend.set_a_description = file_heading.details.set_a_description;
+    legend.set_b_description = file_heading.details.set_b_description;
+    legend.aligned = options.remove_deviations;
+    if (parsed.plot_format != ComparisonGraphs::PLOT_NONE)
+        progress->Show(QStringLiteral("drawing the plot"), 0, 0);
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&
-        !ComparisonGraphs::Render_Plot(comparison, parsed.plot_format, parsed.plot_size,
+        !ComparisonGraphs::Render_Plot(comparison, legend, parsed.plot_format, parsed.plot_size,
                                        TReportTool::Version_Text, &outputs->plot, error))
         return false;
     if (parsed.record_file.isEmpty())
@@ -380,15 +460,17 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
     heading.entries_a = static_cast<int>(inputs.entries_a.size());
     heading.entries_b = static_cast<int>(inputs.entries_b.size());
     return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
-                              error);
+                              error, nullptr,
+                              progress->Stage(QStringLiteral("writing the record")));
 }
 
 // Every file is written completely beside its target, and only when all of them are written do
 // they replace their targets: a failed run leaves the outputs of the last one. The report goes to
 // standard output unless it has a file.
 bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &outputs, std::FILE *out,
-                   std::FILE *err)
+                   std::FILE *err, TProgress_Line *progress)
 {
+    progress->Show(QStringLiteral("writing the files"), 0, 0);
     SafeWrite::TCommit commit;
     QStringList prepared; // the names, in the order of Prepare
     QString reason;
@@ -401,11 +483,12 @@ bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &output
         if (file.first->isEmpty())
             continue;
         if (!commit.Prepare(*file.first, *file.second, &reason)) {
-            Print(err, Output_Error(*file.first, reason));
+            progress->Message(Output_Error(*file.first, reason));
             return false;
         }
         prepared.append(*file.first);
     }
+    progress->Clear();
     if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, outputs.report))
         return false;
     int failed = 0;
@@ -418,12 +501,13 @@ bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &output
 
 } // namespace
 
-int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *err,
+                     int progress_delay)
 {
     QUORVAL_ASSERT(out != nullptr);
     QUORVAL_ASSERT(err != nullptr);
     try {
-        return Run_Unguarded(arguments, out, err);
+        return Run_Unguarded(arguments, out, err, progress_delay);
     } catch (const std::bad_alloc &) {
         // Whatever was prepared is dropped on the way out: no output is replaced.
         Print(err, QStringLiteral("ERR  Out of memory\n"));
@@ -431,7 +515,8 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
     }
 }
 
-int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err)
+int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err,
+                               int progress_delay)
 {
     TArguments parsed;
     QString error;
@@ -446,11 +531,12 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_OK;
     }
 
+    TProgress_Line progress(err, parsed.quiet, progress_delay);
     DataFile::TContent content;
     Record::THeading file_heading;
     if (!DataFile::Load_File(parsed.input_file, &content, &error, nullptr,
                              &file_heading.checksum)) {
-        Print(err, error + QLatin1Char('\n'));
+        progress.Message(error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
 
@@ -474,25 +560,27 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
                             : inputs.entries_b.size() < 2 ? "B"
                                                           : nullptr;
     if (too_small != nullptr) {
-        Print(err, QStringLiteral("quorval-report: data set %1 of '%2' holds fewer than two "
-                                  "entries: there is no comparison to report.\n")
-                       .arg(QLatin1String(too_small), parsed.input_file));
+        progress.Message(QStringLiteral("quorval-report: data set %1 of '%2' holds fewer than two "
+                                        "entries: there is no comparison to report.\n")
+                             .arg(QLatin1String(too_small), parsed.input_file));
         return EXIT_NO_COMPARISON;
     }
 
+    progress.Show(QStringLiteral("comparing"), 0, 0);
     TComparison comparison;
     const bool compared =
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
     const QString merged = Report::Merged_Text(comparison.Merged_Entries(), Merged_Entries_Named);
     if (!merged.isEmpty())
-        Print(err, QStringLiteral("quorval-report: warning: %1\n").arg(merged));
+        progress.Message(QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
     TOutputs outputs;
-    if (!Make_Outputs(parsed, comparison, inputs, options, file_heading, &outputs, &error)) {
-        Print(err, error + QLatin1Char('\n'));
+    if (!Make_Outputs(parsed, comparison, inputs, options, file_heading, &progress, &outputs,
+                      &error)) {
+        progress.Message(error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
-    return Write_Outputs(parsed, outputs, out, err) ? EXIT_OK : EXIT_FILE_ERROR;
+    return Write_Outputs(parsed, outputs, out, err, &progress) ? EXIT_OK : EXIT_FILE_ERROR;
 }

@@ -45,6 +45,7 @@ public:
         std::optional<double> merge_distance;
         int decimals = 4; // of the text report's numbers
         bool decimal_comma = false; // CSV with ";" separators and decimal commas
+        bool quiet = false;         // no progress on standard error
         bool help = false;
         bool version = false;
     };
@@ -73,11 +74,14 @@ public:
                                bool decimal_comma = false);
 
     // The whole run: the report goes to out (unless -o is given), messages to err. Returns the
-    // exit status.
-    static int Run(const QStringList &arguments, std::FILE *out, std::FILE *err);
+    // exit status. When err is a terminal, a run that takes longer than progress_delay
+    // milliseconds shows its progress there on one line (unless --quiet), erased at the end.
+    static int Run(const QStringList &arguments, std::FILE *out, std::FILE *err,
+                   int progress_delay = 1000);
 
 private:
-    static int Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err);
+    static int Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err,
+                             int progress_delay);
 };
 
 #endif

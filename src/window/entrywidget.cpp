@@ -41,6 +41,7 @@ public:
     }
 
 protected:
+    TEntryWidget *Widget() const { return d_widget; }
     void Insert(const TRows &rows, bool select)
     {
         if (d_widget)
@@ -68,20 +69,68 @@ private:
 
 namespace {
 
-// Entries put in at their rows ("+", paste); undone by taking them out again.
+// The id under which the fields typed right after "+" join its Add Entry.
+constexpr int Typed_Entry_Id = 1;
+
+// One entry's values edited in the fields. The first redo is the edit itself, already on screen
+// in the fields; later ones, and the undo, select the entry and show its values. An edit typed
+// right after "+" (typed) merges into that command.
+class TEdit_Command : public TEntryListCommand
+{
+public:
+    TEdit_Command(TEntryWidget *widget, int row, const Type::TEntryItem &before,
+                  const Type::TEntryItem &after, bool typed)
+        : TEntryListCommand(widget, QStringLiteral("Edit Entry")), d_row(row), d_before(before),
+          d_after(after), d_done(false), d_typed(typed)
+    {
+    }
+    void Redo() override
+    {
+        Set(d_row, d_after, d_done);
+        d_done = true;
+    }
+    void Undo() override { Set(d_row, d_before, true); }
+    std::size_t Entries_Added(bool) const override { return 0; }
+    int id() const override { return d_typed ? Typed_Entry_Id : -1; }
+
+    TEntryWidget *Edited_Widget() const { return Widget(); }
+    int Row() const { return d_row; }
+    const Type::TEntryItem &After() const { return d_after; }
+
+private:
+    int d_row;
+    Type::TEntryItem d_before;
+    Type::TEntryItem d_after;
+    bool d_done;
+    bool d_typed;
+};
+
+// Entries put in at their rows ("+", paste); undone by taking them out again. The entry of "+"
+// (typed) takes in the edits of its fields typed right after it: one step to undo.
 class TInsert_Command : public TEntryListCommand
 {
 public:
-    TInsert_Command(TEntryWidget *widget, TRows rows, const QString &text)
-        : TEntryListCommand(widget, text), d_rows(std::move(rows))
+    TInsert_Command(TEntryWidget *widget, TRows rows, const QString &text, bool typed = false)
+        : TEntryListCommand(widget, text), d_rows(std::move(rows)), d_typed(typed)
     {
     }
     void Redo() override { Insert(d_rows, true); }
     void Undo() override { Remove(d_rows); }
     std::size_t Entries_Added(bool redo) const override { return redo ? d_rows.size() : 0; }
+    int id() const override { return d_typed ? Typed_Entry_Id : -1; }
+    bool mergeWith(const QUndoCommand *other) override
+    {
+        const TEdit_Command *edit = dynamic_cast<const TEdit_Command *>(other);
+        if (edit == nullptr || edit->Edited_Widget() != Widget() || d_rows.size() != 1 ||
+            edit->Row() != d_rows.front().first)
+            return false;
+        d_rows.front().second = edit->After();
+        return true;
+    }
 
 private:
     TRows d_rows;
+    bool d_typed;
 };
 
 // Entries taken out ("-", Delete); undone by putting them back where they were, selected.
@@ -98,32 +147,6 @@ public:
 
 private:
     TRows d_rows;
-};
-
-// One entry's values edited in the fields. The first redo is the edit itself, already on screen
-// in the fields; later ones, and the undo, select the entry and show its values.
-class TEdit_Command : public TEntryListCommand
-{
-public:
-    TEdit_Command(TEntryWidget *widget, int row, const Type::TEntryItem &before,
-                  const Type::TEntryItem &after)
-        : TEntryListCommand(widget, QStringLiteral("Edit Entry")), d_row(row), d_before(before),
-          d_after(after), d_done(false)
-    {
-    }
-    void Redo() override
-    {
-        Set(d_row, d_after, d_done);
-        d_done = true;
-    }
-    void Undo() override { Set(d_row, d_before, true); }
-    std::size_t Entries_Added(bool) const override { return 0; }
-
-private:
-    int d_row;
-    Type::TEntryItem d_before;
-    Type::TEntryItem d_after;
-    bool d_done;
 };
 
 // The offset changed; undone by putting back the value it had, every bit of it.
@@ -160,7 +183,7 @@ void *(*volatile Allocate)(std::size_t) = std::malloc;
 
 TEntryWidget::TEntryWidget(const QWidget *parent, Qt::WindowFlags flags)
     : QWidget(const_cast<QWidget *>(parent), flags), d_entry_changing(false),
-      d_return_pressed(false), d_undo_stack(new QUndoStack(this)), d_offset(0.0),
+      d_return_pressed(false), d_typing_row(-1), d_undo_stack(new QUndoStack(this)), d_offset(0.0),
       d_decimals(NumberText::Least_Decimals)
 {
     qRegisterMetaType<Type::TEntryItem>("Type::TEntryItem");
@@ -222,6 +245,8 @@ void TEntryWidget::Create_Layout()
 {
     QGridLayout *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
+    // Rows close together: the lists and the graphs share a small screen's height.
+    grid->setVerticalSpacing(3);
     grid->addWidget(d_entry_list, 0, 0, 1, 3);
 
     QHBoxLayout *buttons = new QHBoxLayout();
@@ -423,6 +448,8 @@ void TEntryWidget::Selection_Changed()
 {
     const QList<QListWidgetItem *> selected = d_entry_list->selectedItems();
     d_remove_button->setEnabled(!selected.isEmpty());
+    if (selected.size() != 1 || d_entry_list->row(selected.first()) != d_typing_row)
+        d_typing_row = -1;
 
     if (selected.size() == 1) {
         const Type::TEntryItem item =
@@ -472,11 +499,13 @@ bool TEntryWidget::Store_Fields()
     Type::TEntryItem after = before;
     Read_Fields(&after);
     // An edit that changes nothing still counts as finished, but there is nothing to undo.
-    if (Same_Bits(before, after))
+    if (Same_Bits(before, after)) {
         emit Data_Changed();
-    else
-        TUndoCommand::Push(d_undo_stack,
-                           new TEdit_Command(this, d_entry_list->row(list_item), before, after));
+        return true;
+    }
+    const int row = d_entry_list->row(list_item);
+    TUndoCommand::Push(d_undo_stack,
+                       new TEdit_Command(this, row, before, after, row == d_typing_row));
     return true;
 }
 
@@ -519,6 +548,9 @@ void TEntryWidget::Entry_Changed()
             d_entry_list->setFocus(Qt::OtherFocusReason);
         }
     }
+    // Uc is the last of the three values typed after "+"; a later edit is a step of its own.
+    if (sender() == d_uc_edit)
+        d_typing_row = -1;
     d_entry_changing = false;
 }
 
@@ -548,8 +580,10 @@ void TEntryWidget::Add_Entry()
     item.uc = 0.001 + n / 1000.0;
     // The new entry alone is selected and in view, and its nominal field ready for typing: the
     // user types the three values with Return between them.
-    TUndoCommand::Push(d_undo_stack, new TInsert_Command(this, {{d_entry_list->count(), item}},
-                                                         QStringLiteral("Add Entry")));
+    const int row = d_entry_list->count();
+    TUndoCommand::Push(d_undo_stack,
+                       new TInsert_Command(this, {{row, item}}, QStringLiteral("Add Entry"), true));
+    d_typing_row = row;
     d_nominal_edit->setFocus(Qt::OtherFocusReason);
     d_nominal_edit->selectAll();
 }

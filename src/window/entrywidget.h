@@ -131,6 +131,9 @@ private:
     // Set by Return or Enter in a field, just before that field's edit finishes: only such an
     // edit moves the focus on; one finished by focus loss leaves it where the user put it.
     bool d_return_pressed;
+    // The row of the entry "+" added, while its fields are being typed: their edits join the
+    // addition as one undo step. -1 once another row is selected or Uc is stored.
+    int d_typing_row;
     QUndoStack *d_undo_stack;
     // The last committed offset: an edit that changes it is a command.
     double d_offset;

@@ -3,15 +3,18 @@
 #include "core/base/assertion.h"
 #include "core/base/safewrite.h"
 #include "core/widgets/graphwidget.h"
+#include "core/widgets/legendrow.h"
 #include "core/widgets/messagebox.h"
 #include "src/compute/datafile.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
 #include "src/compute/settings.h"
 #include "src/documents/comparisongraphs.h"
+#include "src/window/busy.h"
 #include "src/window/detailsdialog.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
+#include "src/window/setheading.h"
 #include "src/window/undocommand.h"
 
 #include <QAction>
@@ -27,7 +30,6 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -42,15 +44,17 @@
 #include <QPrinter>
 #include <QRect>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSize>
-#include <QSpacerItem>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -74,6 +78,8 @@ const int Most_Decimals_Shown = 8;
 // The status line names this many entries without a position of their own, then counts.
 const std::size_t Merged_Entries_Named = 3;
 
+// Why work the user cancelled has no result; not shown.
+const char *const Cancelled_Reason = "ERR  Cancelled.";
 const char *const Data_File_Filter = "Length Comparison Files (*.quorval)";
 const char *const Data_File_Extension = ".quorval";
 // The program named in the PDF files it writes.
@@ -123,28 +129,24 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_action_export(nullptr), d_action_options(nullptr), d_action_details(nullptr),
       d_action_about(nullptr),
       d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
-      d_central_layout(nullptr), d_deviation_graph(nullptr), d_en_graph(nullptr),
-      d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_details_dialog(nullptr), d_decimals_shown(NumberText::Least_Decimals),
+      d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr), d_deviation_graph(nullptr),
+      d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
+      d_options_dialog(nullptr), d_details_dialog(nullptr),
+      d_decimals_shown(NumberText::Least_Decimals),
       d_data_modified(false), d_undo_stack(nullptr), d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
     setAcceptDrops(true);
 
-    d_footer_font = QFont("Verdana", 8);
-    d_footer_font.setItalic(true);
-
     d_undo_stack = new QUndoStack(this);
     Create_Settings();
-    Restore_Geometry();
     if (d_settings != nullptr) {
         d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
         // The settings last used are those of a new comparison.
-        d_options.remove_deviations =
-            Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
-        const double distance = Settings::Read_Double(*d_settings, "Position_Merge_Distance",
-                                                      d_options.merge_distance);
+        d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        const double distance =
+            Settings::Read_Double(*d_settings, "Position_Merge_Distance", d_options.merge_distance);
         if (distance >= 0.0)
             d_options.merge_distance = distance + 0.0;
         const int decimals =
@@ -156,6 +158,8 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     Create_Actions();
     Create_Layout();
     Create_Menus();
+    // The window's least size is known once it is laid out.
+    Restore_Geometry();
     setWindowTitle("Quorval");
 
     for (QAction *action : {d_action_save, d_action_export, d_action_export_graphs,
@@ -231,6 +235,8 @@ void TQuorval::Restore_Geometry()
         resize(visible.size());
         move(visible.topLeft());
     }
+    if (d_settings != nullptr)
+        d_splitter->restoreState(d_settings->value("Mainwindow_Splitter").toByteArray());
 }
 
 void TQuorval::Create_Actions()
@@ -296,55 +302,78 @@ void TQuorval::Create_Layout()
 {
     QWidget *central = new QWidget(this);
     setCentralWidget(central);
-    d_central_layout = new QGridLayout(central);
+    QVBoxLayout *central_layout = new QVBoxLayout(central);
+    central_layout->setContentsMargins(6, 4, 6, 0);
 
-    d_entry_widget_a = new TEntryWidget(central);
+    // The entry lists above, the graphs below: the user shares the height between them. The
+    // graphs keep their least size; the lists scroll into view where even they have no room
+    // (a small screen, a large font), so that the window fits a screen 768 pixels high.
+    d_splitter = new QSplitter(Qt::Vertical, central);
+    d_splitter->setObjectName("central_splitter");
+    d_splitter->setChildrenCollapsible(false);
+    central_layout->addWidget(d_splitter);
+
+    QScrollArea *entry_area = new QScrollArea(d_splitter);
+    entry_area->setObjectName("entry_area");
+    entry_area->setFrameShape(QFrame::NoFrame);
+    entry_area->setWidgetResizable(true);
+    // At least the headings and a row of the lists stay in view.
+    entry_area->setMinimumHeight(2 * entry_area->fontMetrics().height());
+    QWidget *entries = new QWidget(entry_area);
+    QGridLayout *entry_layout = new QGridLayout(entries);
+    entry_layout->setContentsMargins(0, 0, 0, 0);
+    entry_layout->setVerticalSpacing(2);
+    d_heading_a = new TSetHeading("Set A", entries);
+    d_heading_a->setObjectName("heading_a");
+    entry_layout->addWidget(d_heading_a, 0, 0);
+    d_entry_widget_a = new TEntryWidget(entries);
     d_entry_widget_a->setObjectName("entry_widget_a");
-    d_central_layout->addWidget(d_entry_widget_a, 0, 0, 1, 1);
+    entry_layout->addWidget(d_entry_widget_a, 1, 0);
     d_entry_widget_a->Enable_Entry_Offset(false);
-    d_central_layout->addWidget(New_Line(QFrame::VLine, central), 0, 1, 1, 1);
-    d_entry_widget_b = new TEntryWidget(central);
+    entry_layout->addWidget(New_Line(QFrame::VLine, entries), 0, 1, 2, 1);
+    d_heading_b = new TSetHeading("Set B", entries);
+    d_heading_b->setObjectName("heading_b");
+    entry_layout->addWidget(d_heading_b, 0, 2);
+    d_entry_widget_b = new TEntryWidget(entries);
     d_entry_widget_b->setObjectName("entry_widget_b");
-    d_central_layout->addWidget(d_entry_widget_b, 0, 2, 1, 1);
+    entry_layout->addWidget(d_entry_widget_b, 1, 2);
     d_entry_widget_b->Enable_Entry_Offset(true);
-    d_central_layout->addWidget(New_Line(QFrame::HLine, central), 1, 0, 1, 4);
+    entry_area->setWidget(entries);
     d_entry_widget_a->Set_Undo_Stack(d_undo_stack);
     d_entry_widget_b->Set_Undo_Stack(d_undo_stack);
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
     d_paste_target = d_entry_widget_a;
 
-    d_deviation_graph = new TGraphWidget(central);
+    QWidget *graphs = new QWidget(d_splitter);
+    graphs->setObjectName("graph_area");
+    QVBoxLayout *graph_layout = new QVBoxLayout(graphs);
+    graph_layout->setContentsMargins(0, 0, 0, 0);
+    d_deviation_graph = new TGraphWidget(graphs);
     d_deviation_graph->setObjectName("deviation_graph");
     d_deviation_graph->setMinimumSize(100, 200);
-    d_central_layout->addWidget(d_deviation_graph, 2, 0, 1, 3);
-    d_en_graph = new TGraphWidget(central);
+    // The legend row's own margins part it from the graph below; the graphs keep their spacing.
+    const int graph_spacing = graph_layout->spacing();
+    graph_layout->setSpacing(0);
+    graph_layout->addWidget(Create_Legend_Row(graphs));
+    graph_layout->addWidget(d_deviation_graph);
+    graph_layout->addSpacing(graph_spacing);
+    d_en_graph = new TGraphWidget(graphs);
     d_en_graph->setObjectName("en_graph");
     d_en_graph->setMinimumSize(100, 200);
-    d_central_layout->addWidget(d_en_graph, 3, 0, 1, 3);
+    graph_layout->addWidget(d_en_graph);
+    // A taller window gives its height to the graphs; the lists keep theirs.
+    d_splitter->setStretchFactor(0, 0);
+    d_splitter->setStretchFactor(1, 1);
 
-    d_central_layout->addWidget(New_Line(QFrame::HLine, central), 4, 0, 1, 3);
-
-    QHBoxLayout *footer = new QHBoxLayout();
-    QLabel *notice = new QLabel("Quorval - comparison of two sets of length measurements", central);
-    notice->setObjectName("notice_label");
-    notice->setFont(d_footer_font);
-    notice->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-    footer->addWidget(notice);
-    footer->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    QLabel *logo = new QLabel(central);
-    logo->setObjectName("logo_label");
-    logo->setMinimumSize(100, 40);
-    logo->setMaximumSize(100, 40);
-    logo->setPixmap(QPixmap(":/images/logo.png"));
-    footer->addWidget(logo);
-    d_central_layout->addLayout(footer, 5, 0, 1, 3);
-
-    // The verdict at a glance, below the footer.
+    // The verdict at a glance, at the bottom.
     d_status_label = new QLabel(this);
     d_status_label->setObjectName("status_label");
     // The entries without a position of their own can make it longer than the window is wide.
     d_status_label->setWordWrap(true);
+    // As high as the text needs at the window's width, not at the narrower width a wrapping
+    // label guesses for its size hint (which a status bar of fixed height would keep).
+    statusBar()->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     statusBar()->addWidget(d_status_label, 1);
 }
 
@@ -397,6 +426,25 @@ void TQuorval::Create_Menus()
     tool_bar->addAction(d_action_options);
     tool_bar->addSeparator();
     tool_bar->addAction(d_action_about);
+
+    // The notice and the logo at the tool bar's right end, where they take no height of their own.
+    QWidget *spacer = new QWidget(tool_bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    tool_bar->addWidget(spacer);
+    QFont notice_font("Verdana", 8);
+    notice_font.setItalic(true);
+    QLabel *notice =
+        new QLabel("Quorval - comparison of two sets of length measurements", tool_bar);
+    notice->setObjectName("notice_label");
+    notice->setFont(notice_font);
+    notice->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    tool_bar->addWidget(notice);
+    QLabel *logo = new QLabel(tool_bar);
+    logo->setObjectName("logo_label");
+    logo->setMinimumSize(100, 40);
+    logo->setMaximumSize(100, 40);
+    logo->setPixmap(QPixmap(":/images/logo.png"));
+    tool_bar->addWidget(logo);
 }
 
 void TQuorval::Make_Connections()
@@ -443,6 +491,7 @@ void TQuorval::Write_Settings()
         return;
     d_settings->setValue("Mainwindow_Position", pos());
     d_settings->setValue("Mainwindow_Size", size());
+    d_settings->setValue("Mainwindow_Splitter", d_splitter->saveState());
     d_settings->setValue("File_Path", d_file_path);
     d_settings->setValue("Remove_Deviations", d_options.remove_deviations);
     QByteArray distance;
@@ -560,6 +609,7 @@ void TQuorval::Update()
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
+    Show_Details();
     // Empty lists without details hold nothing to lose (New, or everything removed).
     d_data_modified = has_data && !saved;
     d_status_label->setText(Status_Text());
@@ -593,6 +643,15 @@ QString TQuorval::Status_Text() const
     if (!merged.isEmpty())
         text += QStringLiteral("  \u00b7  ") + merged;
     return text;
+}
+
+// The sets' descriptions over the lists and in the legend row.
+void TQuorval::Show_Details()
+{
+    d_heading_a->Set_Description(d_details.set_a_description);
+    d_heading_b->Set_Description(d_details.set_b_description);
+    d_legend_row->Set_Items(
+        ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, Legend_Texts()));
 }
 
 // ---- Data file ----
@@ -643,7 +702,7 @@ void TQuorval::Show_Lists(EntryLists::TLists lists)
     d_undo_stack->clear();
 }
 
-bool TQuorval::Load_Data(const QString &file_name)
+bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &progress)
 {
     EntryLists::TLists lists;
     {
@@ -660,6 +719,10 @@ bool TQuorval::Load_Data(const QString &file_name)
             return false;
         }
         lists = DataFile::Lists_Of(content);
+        if (!Progress::Go_On(progress, 1, 2)) {
+            d_last_error = Cancelled_Reason;
+            return false;
+        }
         // A file without settings leaves them as they are.
         d_options = DataFile::Options_Of(content, d_options);
         d_details = std::move(content.details);
@@ -687,14 +750,21 @@ bool TQuorval::Save_Data(const QString &file_name)
 
 void TQuorval::Note_Written(const QString &file_name, bool in_place)
 {
-    // Until the next change: the user should know that this write was not atomic.
-    if (!in_place)
+    const QString name = QFileInfo(file_name).fileName();
+    if (!in_place) {
+        Note_Done(name + QStringLiteral(" written"));
         return;
-    d_status_label->setText(
-        Status_Text() +
-        QStringLiteral("  \u00b7  %1 written in place").arg(QFileInfo(file_name).fileName()));
+    }
+    // The user should know that this write was not atomic.
+    Note_Done(name + QStringLiteral(" written in place"));
     d_status_label->setToolTip(QStringLiteral("Its folder allows no new file: it was overwritten "
                                               "rather than replaced by a complete new one."));
+}
+
+void TQuorval::Note_Done(const QString &what)
+{
+    d_status_label->setText(Status_Text() + QStringLiteral("  \u00b7  ") + what);
+    d_status_label->setToolTip(QString());
 }
 
 // ---- Report ----
@@ -711,24 +781,59 @@ bool TQuorval::Export_Data(const QString &file_name)
     return true;
 }
 
-bool TQuorval::Export_Graphs(const QString &file_name)
+bool TQuorval::Export_Graphs(const QString &file_name, const Progress::TReport &progress)
 {
     const ComparisonGraphs::TPlotFormat format = ComparisonGraphs::Plot_Format_Of(file_name);
     if (format == ComparisonGraphs::PLOT_NONE) {
-        d_last_error = QStringLiteral("the name must end in .png, .pdf or .svg");
+        d_last_error = Write_Error(file_name, "the name must end in .png, .pdf or .svg");
         return false;
     }
     QByteArray data;
+    if (!ComparisonGraphs::Render_Plot(d_comparison, Legend_Texts(), format, Graph_Export_Size,
+                                       Creator, &data, &d_last_error))
+        return false;
+    if (!Progress::Go_On(progress, 1, 2)) {
+        d_last_error = Cancelled_Reason;
+        return false;
+    }
+    return Write_Document(file_name, data);
+}
+
+bool TQuorval::Write_Document(const QString &file_name, const QByteArray &data)
+{
     QString reason;
     bool in_place = false;
-    if (!ComparisonGraphs::Render_Plot(d_comparison, format, Graph_Export_Size, Creator, &data,
-                                       &reason) ||
-        !SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
-        d_last_error = reason;
+    if (!SafeWrite::Write_File(file_name, data, &reason, &in_place)) {
+        d_last_error = Write_Error(file_name, reason);
         return false;
     }
     Note_Written(file_name, in_place);
     return true;
+}
+
+// ---- Legend ----
+
+ComparisonGraphs::TLegendTexts TQuorval::Legend_Texts() const
+{
+    ComparisonGraphs::TLegendTexts texts;
+    texts.set_a_description = d_details.set_a_description;
+    texts.set_b_description = d_details.set_b_description;
+    texts.aligned = d_options.remove_deviations;
+    return texts;
+}
+
+// The legend row above the graphs, outside their plot areas.
+QWidget *TQuorval::Create_Legend_Row(QWidget *parent)
+{
+    d_legend_row = new TLegendRow(parent);
+    d_legend_row->setObjectName("legend_row");
+    return d_legend_row;
+}
+
+QString TQuorval::Write_Error(const QString &file_name, const QString &reason)
+{
+    return QStringLiteral("ERR  Cannot write file '%1': %2")
+        .arg(QDir::toNativeSeparators(file_name), reason);
 }
 
 // ---- Record ----
@@ -748,32 +853,37 @@ Record::THeading TQuorval::Record_Heading() const
     return heading;
 }
 
-bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout)
+bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout,
+                             const Progress::TReport &progress)
 {
     QByteArray pdf;
-    QString reason;
-    bool in_place = false;
-    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &reason, layout) ||
-        !SafeWrite::Write_File(file_name, pdf, &reason, &in_place)) {
-        d_last_error = reason;
-        return false;
-    }
-    Note_Written(file_name, in_place);
-    return true;
+    return Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error, layout,
+                              progress) &&
+           Write_Document(file_name, pdf);
 }
 
-bool TQuorval::Print_Record(QPrinter *printer)
+bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress)
 {
     // The printer would write its file directly, truncated first: a failure would leave it
     // damaged.
     if (!printer->outputFileName().isEmpty()) {
         const QPageLayout layout = printer->pageLayout();
-        return Export_Record(printer->outputFileName(), &layout);
+        return Export_Record(printer->outputFileName(), &layout, progress);
     }
     printer->setResolution(Record::Resolution);
-    if (Record::Paint(printer, d_comparison, Record_Heading()) > 0)
+    // A stopped job is aborted, so that the pages painted so far are not printed.
+    const Progress::TReport abortable = [printer, &progress](qint64 done, qint64 total) {
+        if (Progress::Go_On(progress, done, total))
+            return true;
+        printer->abort();
+        return false;
+    };
+    if (Record::Paint(printer, d_comparison, Record_Heading(), abortable) > 0) {
+        Note_Done(QStringLiteral("record printed on %1").arg(printer->printerName()));
         return true;
-    d_last_error = QStringLiteral("the printer %1 cannot be used").arg(printer->printerName());
+    }
+    d_last_error =
+        QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
     return false;
 }
 
@@ -855,6 +965,7 @@ private:
 void TQuorval::Apply_Details(const Type::TDetails &details)
 {
     d_details = details;
+    Show_Details();
     const EntryLists::TLists lists = Current_Lists();
     const bool has_data = Holds_Data(lists);
     d_action_save->setEnabled(has_data);
@@ -908,13 +1019,22 @@ void TQuorval::Open_Data_File(const QString &file_name)
 {
     d_file_path = Folder_Of(file_name);
     // A failed load leaves the data on screen untouched, as unsaved as it was before; its
-    // comparison is recomputed all the same.
-    if (!Load_Data(file_name)) {
+    // comparison is recomputed all the same. A cancelled one changes nothing at all.
+    bool cancelled = false;
+    if (!Open_With_Progress(file_name, &cancelled) && !cancelled) {
         Run_Message_Box("Error Loading File",
                         "The selected length comparison file cannot be loaded.", d_last_error,
                         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
         Update();
     }
+}
+
+bool TQuorval::Open_With_Progress(const QString &file_name, bool *cancelled)
+{
+    TBusy busy(this, QStringLiteral("Opening %1\u2026").arg(QFileInfo(file_name).fileName()));
+    const bool loaded = Load_Data(file_name, busy.Report());
+    *cancelled = busy.Cancelled();
+    return loaded;
 }
 
 // The Save command: file dialog and writing of a data file.
@@ -977,8 +1097,11 @@ void TQuorval::File_Export_Graphs()
                                                                                   : ".png");
     if (file_name.isEmpty())
         return;
-    if (!Export_Graphs(file_name))
-        Show_Export_Error("Error Exporting Graphs", "The graphs", file_name);
+    TBusy busy(this, QStringLiteral("Drawing the graphs\u2026"));
+    const bool exported = Export_Graphs(file_name, busy.Report());
+    busy.Finish();
+    if (!exported && !busy.Cancelled())
+        Show_Error("Error Exporting Graphs", "The graphs cannot be exported.");
 }
 
 // The Export Record command: file dialog, then the record into a PDF file.
@@ -990,17 +1113,17 @@ void TQuorval::File_Export_Record()
                        ".pdf");
     if (file_name.isEmpty())
         return;
-    if (!Export_Record(file_name))
-        Show_Export_Error("Error Exporting Record", "The record", file_name);
+    TBusy busy(this, QStringLiteral("Writing the record\u2026"));
+    const bool exported = Export_Record(file_name, nullptr, busy.Report());
+    busy.Finish();
+    if (!exported && !busy.Cancelled())
+        Show_Error("Error Exporting Record", "The record cannot be exported.");
 }
 
-void TQuorval::Show_Export_Error(const QString &title, const QString &what,
-                                 const QString &file_name)
+void TQuorval::Show_Error(const QString &text, const QString &informative_text)
 {
-    Run_Message_Box(title,
-                    QString("%1 cannot be written to %2: %3.")
-                        .arg(what, file_name.toHtmlEscaped(), d_last_error.toHtmlEscaped()),
-                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    Run_Message_Box(text, informative_text, d_last_error, QMessageBox::Ok, QMessageBox::Ok,
+                    QMessageBox::Critical);
 }
 
 // The Print command: the system's print dialog, then the record on the printer chosen there.
@@ -1009,15 +1132,13 @@ void TQuorval::File_Print()
     QPrinter printer;
     Record::Set_Up_Page(&printer);
     QPrintDialog dialog(&printer, this);
-    if (dialog.exec() != QDialog::Accepted || Print_Record(&printer))
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!printer.outputFileName().isEmpty())
-        Show_Export_Error("Error Printing Record", "The record", printer.outputFileName());
-    else
-        Run_Message_Box(
-            "Error Printing Record",
-            QString("The record cannot be printed: %1.").arg(d_last_error.toHtmlEscaped()),
-            QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+    TBusy busy(this, QStringLiteral("Printing the record\u2026"));
+    const bool printed = Print_Record(&printer, busy.Report());
+    busy.Finish();
+    if (!printed && !busy.Cancelled())
+        Show_Error("Error Printing Record", "The record cannot be printed.");
 }
 
 // Both graphs show the whole data again.
@@ -1071,7 +1192,9 @@ void TQuorval::dropEvent(QDropEvent *event)
     const QString file_name = urls.first().toLocalFile();
     if (!file_name.endsWith(Data_File_Extension, Qt::CaseInsensitive))
         return;
-    if (Unsaved_Data_May_Go(TUnsaved_Question::Drop) && !Load_Data(file_name))
+    bool cancelled = false;
+    if (Unsaved_Data_May_Go(TUnsaved_Question::Drop) &&
+        !Open_With_Progress(file_name, &cancelled) && !cancelled)
         Update();
 }
 
@@ -1103,7 +1226,6 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
         return QStringLiteral("%1: no line gives three numbers (nominal, actual and Uc (k=2), "
                               "in mm).")
             .arg(what_happened);
-    // The box shows rich text: the lines as they were typed are escaped.
     QString text =
         QStringLiteral("%1: %2 of %3 lines do not give three numbers (nominal, actual and "
                        "Uc (k=2), in mm).")
@@ -1111,13 +1233,12 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
             .arg(parsed.bad_line_count)
             .arg(parsed.data_line_count);
     for (const EntryText::TBad_Line &bad : parsed.bad_lines)
-        text +=
-            QStringLiteral("<br>Line %1: %2 &mdash; %3")
-                .arg(bad.line)
-                .arg(bad.text.simplified().left(80).toHtmlEscaped(), bad.reason.toHtmlEscaped());
+        text += QStringLiteral("\nLine %1: %2 \u2014 %3")
+                    .arg(bad.line)
+                    .arg(bad.text.simplified().left(80), bad.reason);
     const int unlisted = parsed.bad_line_count - static_cast<int>(parsed.bad_lines.size());
     if (unlisted > 0)
-        text += QStringLiteral("<br>and %1 more.").arg(unlisted);
+        text += QStringLiteral("\nand %1 more.").arg(unlisted);
     return text;
 }
 
@@ -1153,9 +1274,11 @@ void TQuorval::Edit_Paste()
     } catch (const std::bad_alloc &) {
         refusal = QStringLiteral("Nothing was pasted: ") + Out_Of_Memory_Text();
     }
+    // The box shows rich text: the lines as they were typed are escaped.
     if (!refusal.isEmpty())
-        Run_Message_Box("Entries Not Pasted", refusal, QString(), QMessageBox::Ok, QMessageBox::Ok,
-                        QMessageBox::Warning);
+        Run_Message_Box("Entries Not Pasted",
+                        refusal.toHtmlEscaped().replace('\n', QStringLiteral("<br>")), QString(),
+                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
 QString TQuorval::Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added)
@@ -1196,48 +1319,48 @@ void TQuorval::File_Import_A() { File_Import(false); }
 
 void TQuorval::File_Import_B() { File_Import(true); }
 
-// The Import commands: the question about unsaved data when the set holds entries, the file
-// dialog, and the import or the reason it failed.
+// The Import commands: the file dialog, and the import or the reason it failed. Undo brings the
+// replaced set back, so nothing is asked about unsaved data.
 void TQuorval::File_Import(bool set_b)
 {
-    const TEntryWidget *widget = set_b ? d_entry_widget_b : d_entry_widget_a;
     const QString set_name = set_b ? "B" : "A";
-    if (widget->Entry_Count() > 0 && !Unsaved_Data_May_Go(TUnsaved_Question::Open))
-        return;
     const QString file_name = QFileDialog::getOpenFileName(
         this, QString("Select text file to import into Data Set %1").arg(set_name), d_file_path,
         "Text Files (*.txt *.csv *.tsv);;CSV Files (*.csv);;TSV Files (*.tsv);;All Files (*)");
     if (file_name.isEmpty())
         return;
     d_file_path = Folder_Of(file_name);
-    if (!Import_Data(file_name, set_b))
-        Run_Message_Box("Entries Not Imported", d_last_error, QString(), QMessageBox::Ok,
-                        QMessageBox::Ok, QMessageBox::Warning);
+    TBusy busy(this, QStringLiteral("Importing %1\u2026").arg(QFileInfo(file_name).fileName()));
+    const bool imported = Import_Data(file_name, set_b, busy.Report());
+    busy.Finish();
+    if (!imported && !busy.Cancelled())
+        Show_Error("Error Importing File", "The selected text file cannot be imported.");
 }
 
-bool TQuorval::Import_Data(const QString &file_name, bool set_b)
+bool TQuorval::Import_Data(const QString &file_name, bool set_b, const Progress::TReport &progress)
 {
-    const QString shown_name = QFileInfo(file_name).fileName().toHtmlEscaped();
+    const QString shown_name = QFileInfo(file_name).fileName();
     try {
-        return Import_Entries(file_name, shown_name, set_b);
+        return Import_Entries(file_name, shown_name, set_b, progress);
     } catch (const std::bad_alloc &) {
         d_last_error =
-            QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+            QString("ERR  Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
         return false;
     }
 }
 
-bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b)
+bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_name, bool set_b,
+                              const Progress::TReport &progress)
 {
     EntryText::TParsed parsed;
     QString reason;
     if (!EntryText::Read_File(file_name, &parsed, &reason)) {
-        d_last_error =
-            QString("The file %1 cannot be imported: %2.").arg(shown_name, reason.toHtmlEscaped());
+        d_last_error = QString("ERR  The file %1 cannot be imported: %2.").arg(shown_name, reason);
         return false;
     }
     if (!parsed.Accepted()) {
         d_last_error =
+            QStringLiteral("ERR  ") +
             Refusal_Text(QString("Nothing was imported from %1").arg(shown_name), parsed);
         return false;
     }
@@ -1245,7 +1368,11 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
         Entries_Refusal(set_b ? 0 : parsed.entries.size(), set_b ? parsed.entries.size() : 0,
                         parsed.entries.size());
     if (!refusal.isEmpty()) {
-        d_last_error = QString("Nothing was imported from %1: %2").arg(shown_name, refusal);
+        d_last_error = QString("ERR  Nothing was imported from %1: %2").arg(shown_name, refusal);
+        return false;
+    }
+    if (!Progress::Go_On(progress, 1, 2)) {
+        d_last_error = Cancelled_Reason;
         return false;
     }
     EntryLists::TLists before;
@@ -1262,7 +1389,7 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
                                              set_b, set_b ? "Import Set B" : "Import Set A")))
         return true;
     d_last_error =
-        QString("Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
+        QString("ERR  Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());
     return false;
 }
 

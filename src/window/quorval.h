@@ -4,10 +4,11 @@
 #include "src/compute/comparison.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
+#include "src/compute/progress.h"
 #include "src/compute/types.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 
-#include <QFont>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
@@ -18,17 +19,19 @@ class QAction;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
-class QGridLayout;
 class QLabel;
 class QPageLayout;
 class QPrinter;
 class QSettings;
+class QSplitter;
 class QUndoStack;
 class TEntryWidget;
 class TGraphWidget;
+class TLegendRow;
 class TMessageBox;
 class TDetailsDialog;
 class TOptionsDialog;
+class TSetHeading;
 
 // The main window: the two entry lists (set A left, set B right), the deviation and En graphs of
 // the comparison, actions, menus, tool bar, footer, the one shared message box and the settings
@@ -52,18 +55,23 @@ public:
     // Loading reads the whole file before it touches either entry list: a file that cannot be
     // read leaves both lists and both offsets as they were. A loaded file is shown with its
     // comparison and counts as unmodified.
-    bool Load_Data(const QString &file_name);
+    //
+    // The functions that can take long report to progress (see Progress); when it stops them
+    // they fail and leave the data and every file as they were.
+    bool Load_Data(const QString &file_name,
+                   const Progress::TReport &progress = Progress::TReport());
     bool Save_Data(const QString &file_name);
     // Opens a data file as File > Open does once the file is chosen (a file given on the command
     // line): its folder becomes the file dialogs' folder, a failed load shows Open's error box.
     void Open_Data_File(const QString &file_name);
     // Replaces the entries of set A or B by those of a text file (see EntryText::Parse), as one
-    // change that Undo takes back. On failure nothing changes and Last_Error() says why, in the
-    // message box's rich text.
-    bool Import_Data(const QString &file_name, bool set_b);
+    // change that Undo takes back. On failure nothing changes and Last_Error() says why.
+    bool Import_Data(const QString &file_name, bool set_b,
+                     const Progress::TReport &progress = Progress::TReport());
     // Draws both graphs of the last comparison into a PNG, PDF or SVG file (by its extension), as
     // the report tool's plot does; an existing file is replaced only by a complete new one.
-    bool Export_Graphs(const QString &file_name);
+    bool Export_Graphs(const QString &file_name,
+                       const Progress::TReport &progress = Progress::TReport());
     // Writes the report of the last comparison; an existing file is replaced only by a complete
     // new report.
     bool Export_Data(const QString &file_name);
@@ -71,8 +79,9 @@ public:
     // complete new one, or on a printer the print dialog set up.
     // Printing into a file (the print dialog's choice) writes the PDF as Export_Record does, on
     // the page the dialog set up.
-    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr);
-    bool Print_Record(QPrinter *printer);
+    bool Export_Record(const QString &file_name, const QPageLayout *layout = nullptr,
+                       const Progress::TReport &progress = Progress::TReport());
+    bool Print_Record(QPrinter *printer, const Progress::TReport &progress = Progress::TReport());
 
     // The state the commands work on, read-only.
     bool Data_Modified() const { return d_data_modified; }
@@ -91,8 +100,13 @@ public:
     double Data_B_Dev_Offset() const { return d_comparison.Data_B_Dev_Offset(); }
     const TGraphWidget *Deviation_Graph() const { return d_deviation_graph; }
     const TGraphWidget *En_Graph() const { return d_en_graph; }
+    // The legend above the graphs.
+    const TLegendRow *Legend_Row() const { return d_legend_row; }
     // The verdict at a glance in the status line.
     QString Status_Text() const;
+    // Shows the comparison's descriptions of the sets in the headings of their lists ("Set A
+    // \u2014 description"); an empty one shows the name alone.
+    void Show_Details();
     // The history of changes to the lists and offsets, shared by both lists.
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
@@ -155,17 +169,31 @@ private:
     // the user would not have replaced (the file dialog asked about the name as typed only).
     QString With_Extension(const QString &file_name, const QString &extension);
     Record::THeading Record_Heading() const;
-    // Says in the status line when a file was written in place rather than replaced.
+    // What the legends of the graphs say about the sets: the alignment in use and the sets'
+    // descriptions.
+    ComparisonGraphs::TLegendTexts Legend_Texts() const;
+    QWidget *Create_Legend_Row(QWidget *parent);
+    // Says in the status line that a file was written, and whether in place rather than
+    // replaced; or what else was done (until the next change).
     void Note_Written(const QString &file_name, bool in_place);
-    // The error box of an export: what cannot be written to the file, and why (d_last_error).
-    void Show_Export_Error(const QString &title, const QString &what, const QString &file_name);
-    // Says which lines of refused entry text are bad, and why (rich text for the message box).
+    void Note_Done(const QString &what);
+    // Opens a data file with the busy cursor and progress; false when the user cancelled, and
+    // when it failed (the reason in d_last_error).
+    bool Open_With_Progress(const QString &file_name, bool *cancelled);
+    // Writes a document the program made (graphs, record); the reason of a failure goes to
+    // d_last_error.
+    bool Write_Document(const QString &file_name, const QByteArray &data);
+    static QString Write_Error(const QString &file_name, const QString &reason);
+    // The error box of a command: fixed sentences, the reason (d_last_error) as detailed text.
+    void Show_Error(const QString &text, const QString &informative_text);
+    // Says which lines of refused entry text are bad, and why, one line each.
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
     // the entry limit, or no room in memory for the added ones; empty when they can.
     static QString Entries_Refusal(std::size_t entries_a, std::size_t entries_b, std::size_t added);
     static QString Out_Of_Memory_Text();
-    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b);
+    bool Import_Entries(const QString &file_name, const QString &shown_name, bool set_b,
+                        const Progress::TReport &progress);
     // Undo or Redo; one that memory has no room for changes nothing and clears the history.
     void Undo_Or_Redo(bool undo);
     // Asks the question when the data is modified; true when the command may go ahead.
@@ -196,13 +224,14 @@ private:
 
     TEntryWidget *d_entry_widget_a;
     TEntryWidget *d_entry_widget_b;
-
-    // The central grid: rows 2 and 3 hold the deviation and En graphs.
-    QGridLayout *d_central_layout;
-    QFont d_footer_font;
+    TSetHeading *d_heading_a;
+    TSetHeading *d_heading_b;
+    // Between the entry lists and the graphs; its position is kept in the settings file.
+    QSplitter *d_splitter;
 
     TGraphWidget *d_deviation_graph;
     TGraphWidget *d_en_graph;
+    TLegendRow *d_legend_row = nullptr;
     QLabel *d_status_label;
 
     QSettings *d_settings; // null where the settings file is not a regular file
