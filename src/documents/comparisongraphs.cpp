@@ -329,6 +329,19 @@ bool Write_Svg(const TComparison &comparison, const TLegendTexts &texts, const Q
     return painter.end();
 }
 
+// The legend above both graphs, half a line from the top; returns the first row below it.
+int Paint_Legend(QPainter *painter, const QRect &area, const TLegendTexts &texts, const QFont &font,
+                 double unit)
+{
+    const int fh = QFontMetrics(font, painter->device()).height();
+    const std::vector<TLegendItem> items = Legend_Items(Document_Look, texts);
+    const QRectF legend_area(
+        area.left() + fh, area.top() + fh / 2, area.width() - 2 * fh,
+        LegendPainter::Height(font, painter->device(), items, area.width() - 2 * fh));
+    LegendPainter::Paint(painter, legend_area, items, unit);
+    return static_cast<int>(std::ceil(legend_area.bottom()));
+}
+
 } // namespace
 
 TPlotFormat Plot_Format_Of(const QString &file_name)
@@ -355,13 +368,7 @@ void Paint_Comparison(QPainter *painter, const QRect &area, const TComparison &c
     const double unit = painter->device()->logicalDpiY() / static_cast<double>(Plot_Resolution);
     const int fh = QFontMetrics(font, painter->device()).height();
 
-    // The legend above both graphs, half a line from the top.
-    const std::vector<TLegendItem> items = Legend_Items(Document_Look, texts);
-    const QRectF legend_area(area.left() + fh, area.top() + fh / 2, area.width() - 2 * fh,
-                             LegendPainter::Height(font, painter->device(), items,
-                                                   area.width() - 2 * fh));
-    LegendPainter::Paint(painter, legend_area, items, unit);
-    const int graphs_top = static_cast<int>(std::ceil(legend_area.bottom()));
+    const int graphs_top = Paint_Legend(painter, area, texts, font, unit);
     const int height = area.bottom() + 1 - graphs_top;
     const QRect upper(area.left(), graphs_top, area.width(), height / 2);
     const QRect lower(area.left(), upper.bottom() + 1, area.width(), height - height / 2);

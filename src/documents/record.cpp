@@ -358,6 +358,31 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
 
 double Closing_Height(const TStyle &style) { return 4.0 * style.mm + 7.0 * style.line; }
 
+// Both graphs at least three quarters as high as they are wide, and the closing block under
+// them, from y on, on a page of their own when the last page has no room for that.
+void Lay_Out_Graphs(const TStyle &style, double y, TLayout *layout)
+{
+    const double top = layout->body.top();
+    const double bottom = layout->body.bottom();
+    const double width = layout->body.width();
+    const double closing = Closing_Height(style);
+    if (bottom - y - closing < 0.75 * width) {
+        layout->pages.emplace_back();
+        y = top;
+    }
+    // Paper too small for both: the closing block on a page of its own.
+    const bool closing_fits = bottom - y - closing >= 0.75 * width;
+    const double graphs_height = std::min(bottom - y - (closing_fits ? closing : 0.0), 1.4 * width);
+    layout->pages.back().graphs = QRectF(layout->body.left(), y, width, graphs_height);
+    if (closing_fits) {
+        y += graphs_height;
+    } else {
+        layout->pages.emplace_back();
+        y = top;
+    }
+    layout->pages.back().closing_top = y;
+}
+
 TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &comparison,
                 const THeading &heading)
 {
@@ -403,21 +428,7 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
                       &TPage::merged, &layout) +
         gap;
 
-    // Both graphs at least three quarters as high as they are wide, and the closing block under
-    // them, on a page of their own when the last page has no room for that.
-    const double width = layout.body.width();
-    const double closing = Closing_Height(style);
-    if (bottom - y - closing < 0.75 * width)
-        New_Page();
-    // Paper too small for both: the closing block on a page of its own.
-    const bool closing_fits = bottom - y - closing >= 0.75 * width;
-    const double graphs_height = std::min(bottom - y - (closing_fits ? closing : 0.0), 1.4 * width);
-    layout.pages.back().graphs = QRectF(layout.body.left(), y, width, graphs_height);
-    if (closing_fits)
-        y += graphs_height;
-    else
-        New_Page();
-    layout.pages.back().closing_top = y;
+    Lay_Out_Graphs(style, y, &layout);
     return layout;
 }
 

@@ -515,6 +515,27 @@ int TReportTool::Run(const QStringList &arguments, std::FILE *out, std::FILE *er
     }
 }
 
+namespace {
+
+// The file's settings where the command line gives none. Settings given on the command line that
+// differ from the file's: the record is then not exactly what the file holds.
+Type::TOptions Options_For(const TReportTool::TArguments &parsed, const DataFile::TContent &content,
+                           Record::THeading *file_heading)
+{
+    const Type::TOptions file_options = DataFile::Options_Of(content, Type::TOptions());
+    Type::TOptions options = file_options;
+    options.remove_deviations = parsed.align.value_or(options.remove_deviations);
+    options.merge_distance = parsed.merge_distance.value_or(options.merge_distance);
+    if (options.remove_deviations != file_options.remove_deviations ||
+        options.merge_distance != file_options.merge_distance) {
+        file_heading->data_changed = true;
+        file_heading->changed_text = QStringLiteral("settings given on the command line");
+    }
+    return options;
+}
+
+} // namespace
+
 int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std::FILE *err,
                                int progress_delay)
 {
@@ -540,20 +561,9 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_FILE_ERROR;
     }
 
-    // What the window's entry lists give the comparison after opening the same file, with the
-    // file's settings where the command line gives none.
+    // What the window's entry lists give the comparison after opening the same file.
     EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
-    Type::TOptions options = DataFile::Options_Of(content, Type::TOptions());
-    options.remove_deviations = parsed.align.value_or(options.remove_deviations);
-    options.merge_distance = parsed.merge_distance.value_or(options.merge_distance);
-    // Settings given on the command line that differ from the file's: the record is then not
-    // exactly what the file holds.
-    const Type::TOptions file_options = DataFile::Options_Of(content, Type::TOptions());
-    if (options.remove_deviations != file_options.remove_deviations ||
-        options.merge_distance != file_options.merge_distance) {
-        file_heading.data_changed = true;
-        file_heading.changed_text = QStringLiteral("settings given on the command line");
-    }
+    const Type::TOptions options = Options_For(parsed, content, &file_heading);
     file_heading.details = std::move(content.details);
     content = DataFile::TContent(); // the stored entries are not needed any more
     const char *too_small = inputs.entries_a.size() < 2   ? "A"

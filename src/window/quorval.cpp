@@ -313,7 +313,27 @@ void TQuorval::Create_Layout()
     d_splitter->setChildrenCollapsible(false);
     central_layout->addWidget(d_splitter);
 
-    QScrollArea *entry_area = new QScrollArea(d_splitter);
+    Create_Entry_Area(d_splitter);
+    Create_Graph_Area(d_splitter);
+    // A taller window gives its height to the graphs; the lists keep theirs.
+    d_splitter->setStretchFactor(0, 0);
+    d_splitter->setStretchFactor(1, 1);
+
+    // The verdict at a glance, at the bottom.
+    d_status_label = new QLabel(this);
+    d_status_label->setObjectName("status_label");
+    // The entries without a position of their own can make it longer than the window is wide.
+    d_status_label->setWordWrap(true);
+    // As high as the text needs at the window's width, not at the narrower width a wrapping
+    // label guesses for its size hint (which a status bar of fixed height would keep).
+    statusBar()->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    statusBar()->addWidget(d_status_label, 1);
+}
+
+// Both sets' headings, lists and fields side by side, scrolled where the window has no room.
+void TQuorval::Create_Entry_Area(QSplitter *parent)
+{
+    QScrollArea *entry_area = new QScrollArea(parent);
     entry_area->setObjectName("entry_area");
     entry_area->setFrameShape(QFrame::NoFrame);
     entry_area->setWidgetResizable(true);
@@ -344,8 +364,12 @@ void TQuorval::Create_Layout()
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
     d_paste_target = d_entry_widget_a;
+}
 
-    QWidget *graphs = new QWidget(d_splitter);
+// The legend row and the two graphs, one above the other.
+void TQuorval::Create_Graph_Area(QSplitter *parent)
+{
+    QWidget *graphs = new QWidget(parent);
     graphs->setObjectName("graph_area");
     QVBoxLayout *graph_layout = new QVBoxLayout(graphs);
     graph_layout->setContentsMargins(0, 0, 0, 0);
@@ -362,19 +386,6 @@ void TQuorval::Create_Layout()
     d_en_graph->setObjectName("en_graph");
     d_en_graph->setMinimumSize(100, 200);
     graph_layout->addWidget(d_en_graph);
-    // A taller window gives its height to the graphs; the lists keep theirs.
-    d_splitter->setStretchFactor(0, 0);
-    d_splitter->setStretchFactor(1, 1);
-
-    // The verdict at a glance, at the bottom.
-    d_status_label = new QLabel(this);
-    d_status_label->setObjectName("status_label");
-    // The entries without a position of their own can make it longer than the window is wide.
-    d_status_label->setWordWrap(true);
-    // As high as the text needs at the window's width, not at the narrower width a wrapping
-    // label guesses for its size hint (which a status bar of fixed height would keep).
-    statusBar()->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    statusBar()->addWidget(d_status_label, 1);
 }
 
 void TQuorval::Create_Menus()
@@ -413,7 +424,11 @@ void TQuorval::Create_Menus()
 
     QMenu *help_menu = menu_bar->addMenu("&Help");
     help_menu->addAction(d_action_about);
+    Create_Tool_Bar();
+}
 
+void TQuorval::Create_Tool_Bar()
+{
     QToolBar *tool_bar = new QToolBar(this);
     tool_bar->setObjectName("tool_bar");
     tool_bar->setIconSize(QSize(32, 32));

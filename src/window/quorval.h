@@ -144,6 +144,9 @@ private:
     void Restore_Geometry();
     void Create_Actions();
     void Create_Layout();
+    void Create_Entry_Area(QSplitter *parent);
+    void Create_Tool_Bar();
+    void Create_Graph_Area(QSplitter *parent);
     void Create_Menus();
     void Make_Connections();
     void Write_Settings();
