@@ -785,6 +785,9 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     QCOMPARE(window.findChild<TSetHeading *>("heading_a")->Text(), QString("Set A \u2014 Lab 1"));
     QCOMPARE(window.Legend_Row()->Items().front().text, QString("Set A: Lab 1"));
     QCOMPARE(Heading_File(&window), other + Sha256(other));
+    // Another program changed the file since it was opened: no checksum is given for it.
+    QVERIFY(Write_All(other, Read_All(other) + "\n"));
+    QCOMPARE(Heading_File(&window), other + " (changed since last opened or saved)");
     Action(&window, "New")->trigger();
     Fill(&window, Example_A(), Example_B());
     QCOMPARE(Heading_File(&window), QString("not saved"));

@@ -555,8 +555,9 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     TProgress_Line progress(err, parsed.quiet, progress_delay);
     DataFile::TContent content;
     Record::THeading file_heading;
+    // Only the record shows the file's checksum, and hashing takes longer than reading.
     if (!DataFile::Load_File(parsed.input_file, &content, &error, nullptr,
-                             &file_heading.checksum)) {
+                             parsed.record_file.isEmpty() ? nullptr : &file_heading.checksum)) {
         progress.Message(error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }

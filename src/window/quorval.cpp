@@ -723,8 +723,9 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
     {
         // The entries as stored go before the lists are filled and compared.
         DataFile::TContent content;
-        QString checksum;
-        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, &checksum))
+        // Taken first: a change while the file is read makes it differ from the stamp.
+        const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
+        if (!DataFile::Load_File(file_name, &content, &d_last_error))
             return false;
         const QString refusal =
             Entries_Refusal(content.entries_a.size(), content.entries_b.size(),
@@ -741,7 +742,7 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
         // A file without settings leaves them as they are.
         d_options = DataFile::Options_Of(content, d_options);
         d_details = std::move(content.details);
-        d_saved_checksum = checksum;
+        d_saved_stamp = stamp;
     }
     Show_Lists(std::move(lists));
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
@@ -752,12 +753,11 @@ bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
     bool in_place = false;
-    QString checksum;
     if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options, d_details),
-                             &d_last_error, &in_place, &checksum))
+                             &d_last_error, &in_place))
         return false;
     Mark_Unmodified();
-    d_saved_checksum = checksum;
+    d_saved_stamp = DataFile::Stamp_Of(file_name);
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
     Note_Written(file_name, in_place);
     return true;
@@ -858,7 +858,11 @@ Record::THeading TQuorval::Record_Heading() const
     Record::THeading heading;
     heading.data_file = d_data_file_name;
     heading.data_changed = !Equals_Saved(Current_Lists());
-    heading.checksum = d_saved_checksum;
+    if (!heading.data_changed && !d_data_file_name.isEmpty()) {
+        heading.checksum = DataFile::Checksum_Of_File(d_data_file_name, d_saved_stamp);
+        // The file no longer holds the bytes last opened or saved.
+        heading.data_changed = heading.checksum.isEmpty();
+    }
     heading.created = QDateTime::currentDateTime();
     heading.aligned = d_options.remove_deviations;
     heading.merge_distance = d_options.merge_distance;
@@ -1014,7 +1018,7 @@ void TQuorval::File_New()
                            new TDetailsCommand(this, d_details, Type::TDetails()));
     d_undo_stack->endMacro();
     d_data_file_name.clear();
-    d_saved_checksum.clear();
+    d_saved_stamp = DataFile::TFileStamp();
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.

@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_WINDOW_QUORVAL_H
 
 #include "src/compute/comparison.h"
+#include "src/compute/datafile.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
 #include "src/compute/progress.h"
@@ -252,7 +253,7 @@ private:
     EntryLists::TLists d_saved_lists;
     Type::TOptions d_saved_options;
     Type::TDetails d_saved_details;
-    QString d_saved_checksum;
+    DataFile::TFileStamp d_saved_stamp;
     QString d_last_error;
     QUndoStack *d_undo_stack;
     // The list that last had the focus: the one Copy and Paste work on.
