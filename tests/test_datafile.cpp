@@ -876,6 +876,47 @@ private slots:
         QVERIFY(Same_Entries(content.entries_b, {Entry(1, 2, 3)}));
     }
 
+    void Stopped_Load_Leaves_Everything_Alone_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("reports");
+        Items a;
+        for (int i = 0; i < 5000; ++i)
+            a.push_back(Entry(0.5 * i, 0.5 * i + 1e-5 * (i % 7), 0.001));
+        const QByteArray plain = Saved(Content(a, a, 0.0, 0.0));
+        // The byte reader tells how far it has come every few thousand entries.
+        QTest::newRow("read by the byte reader") << plain << 2;
+        // Where it gives up, the other readers start over and tell so.
+        QByteArray other = plain;
+        other.replace(other.lastIndexOf("<Uc>"), 4, "<Uc><![CDATA[1]]>");
+        QTest::newRow("read by the other readers") << other << 3;
+    }
+
+    void Stopped_Load_Leaves_Everything_Alone()
+    {
+        // A load whose progress report says stop ends then: stopped, not a failure with a reason.
+        QFETCH(QByteArray, data);
+        QFETCH(int, reports);
+        QTemporaryDir dir;
+        const QString file_name = dir.filePath("large.quorval");
+        QVERIFY(Write_All(file_name, data));
+        std::vector<qint64> done;
+        const Progress::TReport stop_at_last = [&](qint64 bytes, qint64 total) {
+            done.push_back(bytes);
+            return total == data.size() && int(done.size()) < reports;
+        };
+        DataFile::TContent content = Sentinel();
+        QString error = "untouched";
+        bool stopped = false;
+        QVERIFY(!DataFile::Load_File(file_name, &content, &error, nullptr, nullptr, stop_at_last,
+                                     &stopped));
+        QVERIFY(stopped);
+        QCOMPARE(error, QString("untouched"));
+        QVERIFY(Same_Content(content, Sentinel()));
+        QCOMPARE(int(done.size()), reports);
+        QVERIFY(done[0] > 0 && done[1] > done[0] && done[1] < data.size());
+    }
+
     void Identical_Compares_Every_Bit()
     {
         DataFile::TContent a = Content({Entry(1, 2, 3)}, {}, 0.0, 1.0);

@@ -521,15 +521,20 @@ bool TStream_Reader::Read(DataFile::TContent *content)
 
 // The byte reader where it takes the document, else the streaming reader where it takes it, the
 // document reader otherwise. The last two start from the same checks of the bytes, which refuse
-// alike for both; what the byte reader takes passes those checks.
-void Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
-                DataFile::TReader *reader)
+// alike for both; what the byte reader takes passes those checks. False when progress said stop.
+bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
+                DataFile::TReader *reader, const Progress::TReport &progress = {})
 {
-    if (DataFile::Read_Plain(data.constData(), static_cast<std::size_t>(data.size()), content)) {
+    bool stopped = false;
+    if (DataFile::Read_Plain(data.constData(), static_cast<std::size_t>(data.size()), content,
+                             progress, &stopped)) {
         if (reader != nullptr)
             *reader = DataFile::READER_PLAIN;
-        return;
+        return true;
     }
+    // The other readers read from the start again, and tell nothing until they are done.
+    if (stopped || !Progress::Go_On(progress, 0, data.size()))
+        return false;
     if (reader != nullptr)
         *reader = DataFile::READER_DOCUMENT;
     bool streamed = false;
@@ -546,9 +551,10 @@ void Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
     if (streamed) {
         if (reader != nullptr)
             *reader = DataFile::READER_STREAM;
-        return;
+        return true;
     }
     DataFile::Read_Document(data, from_file, content);
+    return true;
 }
 
 QString Load_Error(const TXmlFileException &exception)
@@ -605,16 +611,21 @@ void Build_Document(TXmlFile *xml_file, const TContent &content)
 }
 
 bool Load_File(const QString &file_name, TContent *content, QString *error, TReader *reader,
-               QString *checksum)
+               QString *checksum, const Progress::TReport &progress, bool *stopped)
 {
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
-    return Attempt(Load_Error, error, [&] {
+    QUORVAL_ASSERT(!progress || stopped != nullptr);
+    bool read = true;
+    const bool loaded = Attempt(Load_Error, error, [&] {
         const QByteArray data = TXmlFile::Read_File(file_name);
-        Read_Bytes(data, true, content, reader);
-        if (checksum != nullptr)
+        read = Read_Bytes(data, true, content, reader, progress);
+        if (read && checksum != nullptr)
             *checksum = Checksum(data);
     });
+    if (stopped != nullptr)
+        *stopped = !read;
+    return loaded && read;
 }
 
 bool Load_Data(const QByteArray &data, TContent *content, QString *error, TReader *reader)

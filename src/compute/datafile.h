@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_COMPUTE_DATAFILE_H
 
 #include "src/compute/entrylists.h"
+#include "src/compute/progress.h"
 #include "src/compute/types.h"
 
 #include <QByteArray>
@@ -58,8 +59,12 @@ enum TReader {
 // read by the document reader, which gives the result or the error. *reader, when given, tells
 // which one decided.
 // *checksum, when given, becomes the SHA-256 of the file's bytes (lower-case hex) on success.
+// progress, when given, hears how many of the file's bytes are read (the byte reader tells it
+// as it goes, the other readers only as they start); when it says stop, the load ends at once:
+// false with *stopped set (it must then be given), *content and *error as they were.
 bool Load_File(const QString &file_name, TContent *content, QString *error,
-               TReader *reader = nullptr, QString *checksum = nullptr);
+               TReader *reader = nullptr, QString *checksum = nullptr,
+               const Progress::TReport &progress = {}, bool *stopped = nullptr);
 bool Load_Data(const QByteArray &data, TContent *content, QString *error,
                TReader *reader = nullptr);
 
@@ -70,8 +75,11 @@ void Read_Document(const QByteArray &data, bool from_file, TContent *content);
 // The byte reader alone, on the bytes of a data file: it takes only documents of the plain shape
 // that Quorval writes, which every XML parser reads alike (ASCII, no references, comments or
 // other markup), and reads them exactly as the document reader does; true with *content set for
-// those, false with *content as it was for any other.
-bool Read_Plain(const char *data, std::size_t size, TContent *content);
+// those, false with *content as it was for any other. progress, when given, hears every few
+// thousand entries how many bytes are read; when it says stop, false with *stopped set (it must
+// then be given).
+bool Read_Plain(const char *data, std::size_t size, TContent *content,
+                const Progress::TReport &progress = {}, bool *stopped = nullptr);
 // The streaming reader alone, on text as TXmlFile::Checked_Text gives it: one pass of a
 // streaming parser, no document built. It takes only documents that it reads exactly as the
 // document reader does; true with *content set for those, false with *content as it was for

@@ -12,6 +12,7 @@
 #include "core/base/assertion.h"
 #include "src/compute/details.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/progress.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,13 +86,26 @@ std::string_view Trimmed(std::string_view text)
 class TPlain_Reader
 {
 public:
-    TPlain_Reader(const char *begin, const char *end) : d_p(begin), d_end(end) {}
+    TPlain_Reader(const char *begin, const char *end, const Progress::TReport &progress)
+        : d_begin(begin), d_p(begin), d_end(end), d_progress(progress)
+    {}
     TPlain_Reader(const TPlain_Reader &) = delete;
     TPlain_Reader &operator=(const TPlain_Reader &) = delete;
 
     bool Read(DataFile::TContent *content);
+    // Whether the progress report said stop (Read then returned false).
+    bool Stopped() const { return d_stopped; }
 
 private:
+    // Counts an entry read, and now and then reports the bytes read. False once the report says
+    // stop.
+    bool Counted()
+    {
+        if (++d_entries % Progress::Items_Between_Reports != 0)
+            return true;
+        d_stopped = !Progress::Go_On(d_progress, d_p - d_begin, d_end - d_begin);
+        return !d_stopped;
+    }
     bool Take(std::string_view text)
     {
         if (static_cast<std::size_t>(d_end - d_p) < text.size() ||
@@ -130,8 +144,12 @@ private:
     bool Detail(TName name, bool empty, QString *text);
     bool Root(DataFile::TContent *content);
 
+    const char *const d_begin;
     const char *d_p;
     const char *const d_end;
+    const Progress::TReport &d_progress;
+    qint64 d_entries = 0;
+    bool d_stopped = false;
 };
 
 // A value in single or double quotes, of printable characters without markup.
@@ -298,7 +316,7 @@ bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *i
                if (child != NAME_ENTRY || child_empty || !Entry(&item))
                    return false;
                items->push_back(item);
-               return true;
+               return Counted();
            });
 }
 
@@ -411,8 +429,10 @@ bool TPlain_Reader::Read(DataFile::TContent *content)
 
 namespace DataFile {
 
-bool Read_Plain(const char *data, std::size_t size, TContent *content)
+bool Read_Plain(const char *data, std::size_t size, TContent *content,
+                const Progress::TReport &progress, bool *stopped)
 {
+    QUORVAL_ASSERT(!progress || stopped != nullptr);
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(data != nullptr || size == 0);
     // An entry as Quorval writes it takes about 150 bytes: room for two sets of the same size,
@@ -420,8 +440,11 @@ bool Read_Plain(const char *data, std::size_t size, TContent *content)
     TContent read;
     read.entries_a.reserve(size / 256);
     read.entries_b.reserve(size / 256);
-    TPlain_Reader reader(data, data + size);
-    if (!reader.Read(&read))
+    TPlain_Reader reader(data, data + size, progress);
+    const bool read_all = reader.Read(&read);
+    if (stopped != nullptr)
+        *stopped = reader.Stopped();
+    if (!read_all)
         return false;
     *content = std::move(read);
     return true;

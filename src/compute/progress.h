@@ -13,6 +13,10 @@ namespace Progress {
 
 using TReport = std::function<bool(qint64 done, qint64 total)>;
 
+// Items (entries, lines) that a loop over many handles between two reports: a few dozen reports a
+// second, each a cost of nothing beside the items handled in between.
+constexpr qint64 Items_Between_Reports = 4096;
+
 // Whether the work goes on after reporting done of total.
 inline bool Go_On(const TReport &report, qint64 done, qint64 total)
 {
