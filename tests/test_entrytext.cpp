@@ -231,9 +231,27 @@ private slots:
             entries.push_back(Entry(i * 0.5, i * 0.5 + 1e-5 * (i % 13), 1e-4 + 1e-7 * (i % 7)));
         QString text = EntryText::Entries_Text(entries);
         text.replace('\t', ';');
-        const EntryText::TParsed parsed = EntryText::Parse(text);
+        // Progress climbs through the three passes over the text (lines, survey, reading).
+        const qint64 size = text.size();
+        std::vector<qint64> done;
+        const EntryText::TParsed parsed =
+            EntryText::Parse(text, QLatin1Char('.'), [&](qint64 characters, qint64 total) {
+                done.push_back(characters);
+                return total == 3 * size;
+            });
         QVERIFY(parsed.Accepted());
         QVERIFY(Same_Bits(parsed.entries, entries));
+        QVERIFY(done.size() > 3 * 20 && std::is_sorted(done.begin(), done.end()));
+        QVERIFY(done.front() > 0 && done.back() > 2 * size && done.back() < 3 * size);
+
+        // A stop in any pass ends the reading with nothing taken.
+        for (qint64 pass = 0; pass < 3; ++pass) {
+            const EntryText::TParsed stopped = EntryText::Parse(
+                text, QLatin1Char('.'), [&](qint64 characters, qint64) {
+                    return characters < pass * size + size / 2;
+                });
+            QVERIFY(stopped.stopped && !stopped.Accepted() && stopped.entries.empty());
+        }
     }
 
     void Decode_data()

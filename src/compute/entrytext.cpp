@@ -451,21 +451,81 @@ bool Read_Entry(const QStringRef &line, TSeparator separator, const TMark &mark,
     return true;
 }
 
+// Progress through Parse's three passes over the text, in characters: finding its lines,
+// surveying them for the separator and the decimal mark, reading them.
+class TPasses
+{
+public:
+    enum TPass { FIND, SURVEY, READ };
+
+    TPasses(const Progress::TReport &progress, int size) : d_progress(progress), d_size(size) {}
+
+    // Before the item of index i (a line) of pass, at character position; every few thousand
+    // items it reports. False when progress says stop.
+    bool Go_On(TPass pass, std::size_t i, int position) const
+    {
+        return i % std::size_t(Progress::Items_Between_Reports) != 0 || i == 0 ||
+               Progress::Go_On(d_progress, qint64(pass) * d_size + position, 3 * qint64(d_size));
+    }
+
+private:
+    const Progress::TReport &d_progress;
+    const qint64 d_size;
+};
+
+// The lines of text that hold something, each with its number; a leading header is left out.
+// False when progress says stop.
+bool Find_Lines(const QString &text, const TPasses &passes, std::vector<TLine> *lines)
+{
+    const int size = text.size();
+    int number = 0;
+    bool first = true;
+    for (int start = 0;;) {
+        if (!passes.Go_On(TPasses::FIND, std::size_t(number), start))
+            return false;
+        int end = start;
+        while (end < size && text.at(end) != QLatin1Char('\n') && text.at(end) != QLatin1Char('\r'))
+            ++end;
+        ++number;
+        const QStringRef line = text.midRef(start, end - start);
+        const bool blank =
+            std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
+        if (!blank) {
+            const bool header = first && Is_Header(line);
+            first = false;
+            if (!header)
+                lines->push_back({number, start, end - start});
+        }
+        if (end == size)
+            return true;
+        start = end + (text.at(end) == QLatin1Char('\r') && end + 1 < size &&
+                               text.at(end + 1) == QLatin1Char('\n')
+                           ? 2
+                           : 1);
+    }
+}
+
 // The separator: the first that gives every line three numbers; failing that, the one that fits
 // most lines, so that the lines it does not fit are the ones named. Then the decimal mark, from
-// the numbers that separator gives.
-TMark Find_Separator_And_Mark(const QString &text, const std::vector<TLine> &lines,
-                              QChar locale_mark, TSeparator *separator)
+// the numbers that separator gives. False when progress says stop.
+bool Find_Separator_And_Mark(const QString &text, const std::vector<TLine> &lines,
+                             QChar locale_mark, const TPasses &passes, TSeparator *separator,
+                             TMark *mark)
 {
     bool three_fields = false;
     for (const TSeparator candidate : Separators) {
         TSurvey survey;
-        const bool all = std::all_of(lines.begin(), lines.end(), [&](const TLine &line) {
-            return Fits(text.midRef(line.start, line.length), candidate, &three_fields, &survey);
-        });
+        bool all = true;
+        for (std::size_t i = 0; all && i < lines.size(); ++i) {
+            if (!passes.Go_On(TPasses::SURVEY, i, lines[i].start))
+                return false;
+            all = Fits(text.midRef(lines[i].start, lines[i].length), candidate, &three_fields,
+                       &survey);
+        }
         if (all) {
             *separator = candidate;
-            return survey.Mark(locale_mark);
+            *mark = survey.Mark(locale_mark);
+            return true;
         }
     }
     *separator = TSeparator::Tab;
@@ -474,9 +534,11 @@ TMark Find_Separator_And_Mark(const QString &text, const std::vector<TLine> &lin
     for (const TSeparator candidate : Separators) {
         TFit fit;
         TSurvey survey;
-        for (const TLine &line : lines) {
-            fit.numbers +=
-                Fits(text.midRef(line.start, line.length), candidate, &three_fields, &survey);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            if (!passes.Go_On(TPasses::SURVEY, i, lines[i].start))
+                return false;
+            fit.numbers += Fits(text.midRef(lines[i].start, lines[i].length), candidate,
+                                &three_fields, &survey);
             fit.fields += three_fields;
         }
         if (fit > best_fit) {
@@ -485,7 +547,8 @@ TMark Find_Separator_And_Mark(const QString &text, const std::vector<TLine> &lin
             *separator = candidate;
         }
     }
-    return best_survey.Mark(locale_mark);
+    *mark = best_survey.Mark(locale_mark);
+    return true;
 }
 
 bool Is_Spreadsheet(const QByteArray &bytes)
@@ -534,45 +597,30 @@ QChar Locale_Decimal_Mark()
     return QLocale().decimalPoint() == QLatin1Char(',') ? QLatin1Char(',') : QLatin1Char('.');
 }
 
-TParsed Parse(const QString &text, QChar locale_mark)
+TParsed Parse(const QString &text, QChar locale_mark, const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(locale_mark == QLatin1Char('.') || locale_mark == QLatin1Char(','));
     TParsed parsed;
+    TParsed stopped;
+    stopped.stopped = true;
+    const TPasses passes(progress, text.size());
 
-    // The lines that hold something, each with its number.
     std::vector<TLine> lines;
-    const int size = text.size();
-    int number = 0;
-    bool first = true;
-    for (int start = 0;;) {
-        int end = start;
-        while (end < size && text.at(end) != QLatin1Char('\n') && text.at(end) != QLatin1Char('\r'))
-            ++end;
-        ++number;
-        const QStringRef line = text.midRef(start, end - start);
-        const bool blank =
-            std::all_of(line.begin(), line.end(), [](QChar c) { return c.isSpace(); });
-        if (!blank) {
-            const bool header = first && Is_Header(line);
-            first = false;
-            if (!header)
-                lines.push_back({number, start, end - start});
-        }
-        if (end == size)
-            break;
-        start = end + (text.at(end) == QLatin1Char('\r') && end + 1 < size &&
-                               text.at(end + 1) == QLatin1Char('\n')
-                           ? 2
-                           : 1);
-    }
+    if (!Find_Lines(text, passes, &lines))
+        return stopped;
     parsed.data_line_count = static_cast<int>(lines.size());
     if (lines.empty())
         return parsed;
 
     TSeparator separator = TSeparator::Tab;
-    const TMark mark = Find_Separator_And_Mark(text, lines, locale_mark, &separator);
+    TMark mark;
+    if (!Find_Separator_And_Mark(text, lines, locale_mark, passes, &separator, &mark))
+        return stopped;
     parsed.entries.reserve(lines.size());
-    for (const TLine &line : lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const TLine &line = lines[i];
+        if (!passes.Go_On(TPasses::READ, i, line.start))
+            return stopped;
         const QStringRef line_text = text.midRef(line.start, line.length);
         Type::TEntryItem entry;
         QString reason;
@@ -648,7 +696,8 @@ bool Decode(const QByteArray &bytes, QString *text, QString *reason)
     return true;
 }
 
-bool Read_File(const QString &file_name, TParsed *parsed, QString *reason)
+bool Read_File(const QString &file_name, TParsed *parsed, QString *reason,
+               const Progress::TReport &progress)
 {
     QUORVAL_ASSERT(parsed != nullptr);
     QUORVAL_ASSERT(reason != nullptr);
@@ -679,7 +728,7 @@ bool Read_File(const QString &file_name, TParsed *parsed, QString *reason)
     QString text;
     if (!Decode(bytes, &text, reason))
         return false;
-    *parsed = Parse(text);
+    *parsed = Parse(text, Locale_Decimal_Mark(), progress);
     return true;
 }
 

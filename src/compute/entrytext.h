@@ -1,6 +1,7 @@
 #ifndef QUORVAL_SRC_COMPUTE_ENTRYTEXT_H
 #define QUORVAL_SRC_COMPUTE_ENTRYTEXT_H
 
+#include "src/compute/progress.h"
 #include "src/compute/types.h"
 
 #include <QByteArray>
@@ -31,10 +32,12 @@ struct TParsed
     int bad_line_count = 0;
     // Lines that were read as entries or found bad (blank lines and the header not counted).
     int data_line_count = 0;
+    // The progress report said stop before the whole text was read: nothing is taken.
+    bool stopped = false;
 
-    // A text is taken only as a whole: no bad line, and at least one entry (a text without any,
-    // such as a header alone, must not empty a set).
-    bool Accepted() const { return bad_line_count == 0 && data_line_count > 0; }
+    // A text is taken only as a whole: read to its end, no bad line, and at least one entry (a
+    // text without any, such as a header alone, must not empty a set).
+    bool Accepted() const { return !stopped && bad_line_count == 0 && data_line_count > 0; }
 };
 
 constexpr int Most_Reported_Lines = 5;
@@ -58,7 +61,11 @@ QChar Locale_Decimal_Mark();
 // could be 1000 or 1; unless the text shows that mark as a group separator elsewhere it is bad.
 // Every field must be a finite number within +-Largest_Value; otherwise the line is bad and the
 // text is refused as a whole. Accepted numbers are the doubles nearest to their digits.
-TParsed Parse(const QString &text, QChar locale_mark = Locale_Decimal_Mark());
+// progress, when given, hears every few thousand lines how far the text is read, in characters
+// of both passes over it (finding the lines, reading them); when it says stop, the result has
+// stopped set and nothing else.
+TParsed Parse(const QString &text, QChar locale_mark = Locale_Decimal_Mark(),
+              const Progress::TReport &progress = {});
 
 // The entries one per line, tab-separated, no header: each number in fixed notation (never an
 // exponent) with the fewest digits that read back as the same double, decimal_mark ("." or ",")
@@ -71,8 +78,9 @@ constexpr qint64 Largest_File_Size = qint64(256) * 1024 * 1024;
 
 // Reads a text file of entries into *parsed. Returns false with the reason when the file cannot
 // be read as text (missing, not a regular file, too large, not text); bad lines are not such a
-// failure, they are in *parsed.
-bool Read_File(const QString &file_name, TParsed *parsed, QString *reason);
+// failure, they are in *parsed. progress is Parse's.
+bool Read_File(const QString &file_name, TParsed *parsed, QString *reason,
+               const Progress::TReport &progress = {});
 
 // The text of a file's bytes: UTF-8 with a byte order mark, UTF-16 with one, UTF-8 without one,
 // and any other bytes as Windows-1252 (as older spreadsheets export). Returns false with the
