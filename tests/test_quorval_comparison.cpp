@@ -7,6 +7,8 @@
 #include "core/widgets/graphwidget.h"
 #include "core/widgets/legendrow.h"
 #include "src/compute/comparison.h"
+#include "src/compute/datafile.h"
+#include "src/compute/entrytext.h"
 #include "src/documents/comparisongraphs.h"
 #include "src/documents/record.h"
 #include "src/window/setheading.h"
@@ -880,8 +882,13 @@ void TTestQuorvalComparison::Record_Commands()
 void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
 {
     QTest::addColumn<QString>("work");
-    for (const char *work : {"open", "import", "graphs", "record", "record printed to a file"})
-        QTest::newRow(work) << QString(work);
+    // Reading a file is stopped at its second report, in the middle of the reading; the other
+    // work at its first.
+    QTest::addColumn<bool>("reading");
+    for (const char *work : {"open", "import"})
+        QTest::newRow(work) << QString(work) << true;
+    for (const char *work : {"graphs", "record", "record printed to a file"})
+        QTest::newRow(work) << QString(work) << false;
 }
 
 // Work the user cancels (its progress report says stop) fails, and leaves the data, its history
@@ -889,16 +896,36 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
 void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
 {
     QFETCH(QString, work);
+    QFETCH(bool, reading);
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B());
+    // Files long enough to be reported on several times while they are read.
+    std::vector<Type::TEntryItem> many;
+    for (int i = 1; i <= 10000; ++i)
+        many.push_back(Entry(i, i + 0.001, 0.01));
+    DataFile::TContent content;
+    content.entries_a = content.entries_b = many;
     const QString data_file = d_home + "/other.quorval";
-    QVERIFY(window.Save_Data(data_file));
+    QString error;
+    QVERIFY(DataFile::Save_File(data_file, content, &error));
     Type_Offset(&window, "2.5");
     const std::vector<Type::TEntryItem> a = Entry_Widget(&window, 'A')->List_Items();
     const int changes = window.Undo_Stack()->count();
     const QString target = d_home + "/target.pdf";
-    QVERIFY(Write_All(target, "old") && Write_All(d_home + "/b.csv", "1;1;0.1\n2;2;0.1\n"));
-    const Progress::TReport stop = [](qint64, qint64) { return false; };
+    QVERIFY(Write_All(target, "old") &&
+                Write_All(d_home + "/b.csv", EntryText::Entries_Text(many).toUtf8()));
+    int reports = 0;
+    qint64 stopped_done = -1;
+    qint64 stopped_total = -1;
+    const Progress::TReport stop = [&](qint64 done, qint64 total) {
+        if (++reports < (reading ? 2 : 1))
+            return true;
+        if (stopped_total < 0) {
+            stopped_done = done;
+            stopped_total = total;
+        }
+        return false;
+    };
 
     QPrinter printer;
     printer.setOutputFileName(target);
@@ -908,6 +935,10 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
                       : work == "record" ? window.Export_Record(target, nullptr, stop)
                                          : window.Print_Record(&printer, stop);
     QVERIFY(!done);
+    if (reading) { // stopped part way, and not taken for a damaged or unreadable file
+        QVERIFY(stopped_done > 0 && stopped_done < stopped_total);
+        QCOMPARE(window.Last_Error(), QString("ERR  Cancelled."));
+    }
     QVERIFY(Same_Entries(Entry_Widget(&window, 'A')->List_Items(), a));
     QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 2.5);
     QVERIFY(window.Data_Modified());

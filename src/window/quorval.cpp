@@ -725,8 +725,13 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
         DataFile::TContent content;
         // Taken first: a change while the file is read makes it differ from the stamp.
         const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
-        if (!DataFile::Load_File(file_name, &content, &d_last_error))
+        bool stopped = false;
+        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, progress,
+                                 &stopped)) {
+            if (stopped)
+                d_last_error = Cancelled_Reason;
             return false;
+        }
         const QString refusal =
             Entries_Refusal(content.entries_a.size(), content.entries_b.size(),
                             content.entries_a.size() + content.entries_b.size());
@@ -735,7 +740,8 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
             return false;
         }
         lists = DataFile::Lists_Of(content);
-        if (!Progress::Go_On(progress, 1, 2)) {
+        // The last moment to cancel: the lists on screen are replaced next.
+        if (!Progress::Go_On(progress, 1, 1)) {
             d_last_error = Cancelled_Reason;
             return false;
         }
@@ -1373,8 +1379,12 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
 {
     EntryText::TParsed parsed;
     QString reason;
-    if (!EntryText::Read_File(file_name, &parsed, &reason)) {
+    if (!EntryText::Read_File(file_name, &parsed, &reason, progress)) {
         d_last_error = QString("ERR  The file %1 cannot be imported: %2.").arg(shown_name, reason);
+        return false;
+    }
+    if (parsed.stopped) {
+        d_last_error = Cancelled_Reason;
         return false;
     }
     if (!parsed.Accepted()) {
@@ -1390,7 +1400,8 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
         d_last_error = QString("ERR  Nothing was imported from %1: %2").arg(shown_name, refusal);
         return false;
     }
-    if (!Progress::Go_On(progress, 1, 2)) {
+    // The last moment to cancel: the set is replaced next.
+    if (!Progress::Go_On(progress, 1, 1)) {
         d_last_error = Cancelled_Reason;
         return false;
     }
