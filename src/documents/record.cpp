@@ -694,20 +694,6 @@ void Set_Up_Page(QPagedPaintDevice *device)
                                       QPageLayout::Millimeter));
 }
 
-namespace {
-
-// What the graphs' legend says about the sets, from the heading.
-ComparisonGraphs::TLegendTexts Legend_Texts_Of(const THeading &heading)
-{
-    ComparisonGraphs::TLegendTexts texts;
-    texts.set_a_description = heading.details.set_a_description;
-    texts.set_b_description = heading.details.set_b_description;
-    texts.aligned = heading.aligned;
-    return texts;
-}
-
-} // namespace
-
 int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
           const Progress::TReport &progress)
 {
@@ -740,8 +726,9 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
             Paint_Merged(&painter, style, layout, page.merged);
         if (!page.graphs.isEmpty()) {
             painter.save();
-            ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison,
-                                               Legend_Texts_Of(heading));
+            ComparisonGraphs::Paint_Comparison(
+                &painter, page.graphs.toRect(), comparison,
+                ComparisonGraphs::TLegendTexts::Of(heading.details, heading.aligned));
             painter.restore();
         }
         if (page.closing_top >= 0.0)

@@ -832,11 +832,7 @@ bool TQuorval::Write_Document(const QString &file_name, const QByteArray &data)
 
 ComparisonGraphs::TLegendTexts TQuorval::Legend_Texts() const
 {
-    ComparisonGraphs::TLegendTexts texts;
-    texts.set_a_description = d_details.set_a_description;
-    texts.set_b_description = d_details.set_b_description;
-    texts.aligned = d_options.remove_deviations;
-    return texts;
+    return ComparisonGraphs::TLegendTexts::Of(d_details, d_options.remove_deviations);
 }
 
 // The legend row above the graphs, outside their plot areas.
