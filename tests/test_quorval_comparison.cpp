@@ -793,6 +793,14 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     Action(&window, "New")->trigger();
     Fill(&window, Example_A(), Example_B());
     QCOMPARE(Heading_File(&window), QString("not saved"));
+
+    // A file without settings opened where the window compares unaligned: compared otherwise
+    // than the file says.
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", false);
+    TQuorval unaligned(nullptr, Qt::WindowFlags());
+    QVERIFY(unaligned.Load_Data(saved));
+    QCOMPARE(Heading_File(&unaligned), saved + " (changed since last opened or saved)");
 }
 
 // Printing without a printer, into a PDF file, gives the exported record's pages.

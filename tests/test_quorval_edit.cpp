@@ -590,7 +590,9 @@ void TTestQuorvalEdit::Random_Edit_Sequences()
         }
         const std::size_t index = static_cast<std::size_t>(w->Undo_Stack()->index());
         // A change drops what could be redone; a value typed after "+" joins that addition.
-        if (kind < 6 && (index != changes || !Same_Lists(Lists_Of(w), seen[index]).isEmpty())) {
+        const bool joins_addition =
+            kind == 2 && index == changes && w->Undo_Stack()->undoText() == "Add Entry";
+        if (kind < 6 && (index != changes || joins_addition)) {
             seen.resize(index);
             seen.push_back(Lists_Of(w));
         } else {

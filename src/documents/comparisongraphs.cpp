@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <tuple>
 
 namespace ComparisonGraphs {
@@ -172,6 +173,8 @@ std::pair<double, double> En_Range(const std::vector<TVector2> &en_curve)
     for (const TVector2 &p : en_curve)
         if (std::isfinite(p.y))
             top = std::max(top, p.y);
+    // The range's extent stays a finite number, which the scale maps divide by.
+    top = std::min(top, std::numeric_limits<double>::max() / 1.25);
     const double margin = 0.08 * top;
     return {-margin, top + margin};
 }
@@ -335,10 +338,18 @@ int Paint_Legend(QPainter *painter, const QRect &area, const TLegendTexts &texts
 {
     const int fh = QFontMetrics(font, painter->device()).height();
     const std::vector<TLegendItem> items = Legend_Items(Document_Look, texts);
-    const QRectF legend_area(
-        area.left() + fh, area.top() + fh / 2, area.width() - 2 * fh,
-        LegendPainter::Height(font, painter->device(), items, area.width() - 2 * fh));
+    const double needed =
+        LegendPainter::Height(font, painter->device(), items, area.width() - 2 * fh);
+    // Long descriptions on a small plot: the legend keeps to a quarter of it, cut at its edge,
+    // and leaves the graphs their room.
+    const double room = area.height() / 4.0;
+    const QRectF legend_area(area.left() + fh, area.top() + fh / 2, area.width() - 2 * fh,
+                             std::min(needed, room));
+    painter->save();
+    if (needed > room)
+        painter->setClipRect(legend_area, Qt::IntersectClip);
     LegendPainter::Paint(painter, legend_area, items, unit);
+    painter->restore();
     return static_cast<int>(std::ceil(legend_area.bottom()));
 }
 

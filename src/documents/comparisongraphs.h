@@ -4,6 +4,7 @@
 #include "core/base/vector2.h"
 #include "core/graph/graphscene.h"
 #include "core/graph/legendpainter.h"
+#include "src/compute/types.h"
 
 #include <QColor>
 #include <QString>
@@ -60,6 +61,11 @@ struct TLegendTexts
     QString set_b_description;
     // Set B aligned to set A: the grey bracket of A's uncertainty before the alignment is named.
     bool aligned = true;
+
+    static TLegendTexts Of(const Type::TDetails &details, bool aligned)
+    {
+        return {details.set_a_description, details.set_b_description, aligned};
+    }
 };
 
 // The window's graphs keep their colours; the documents' graphs (plots and the record) tell the

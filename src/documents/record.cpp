@@ -311,6 +311,14 @@ QStringList Wrapped(const QString &text, const QFont &font, QPaintDevice *device
     return lines;
 }
 
+// A setting as it was given, every digit of it (at least four decimals); beyond the room of the
+// heading's column, readable as the table's numbers.
+QString Setting_Text(const double &value)
+{
+    return std::isfinite(value) && std::fabs(value) < 1e9 ? NumberText::Shortest_Fixed(value, 4)
+                                                          : NumberText::Readable(value);
+}
+
 QString Created_Text(const THeading &heading)
 {
     return heading.created.toString(QLatin1String(Time_Format));
@@ -346,9 +354,9 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
     lines.push_back({QStringLiteral("Alignment"),
                      heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
                      QStringLiteral("Merge distance"),
-                     NumberText::Readable(heading.merge_distance) + QStringLiteral(" mm")});
+                     Setting_Text(heading.merge_distance) + QStringLiteral(" mm")});
     lines.push_back({QStringLiteral("Data B Pos Offset"),
-                     NumberText::Readable(comparison.Offset_B()) + QStringLiteral(" mm"),
+                     Setting_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
                      QStringLiteral("Data B Dev Offset"),
                      NumberText::Readable(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm")});
     lines.push_back({QStringLiteral("Entries in set A"), QString::number(heading.entries_a),
@@ -686,20 +694,6 @@ void Set_Up_Page(QPagedPaintDevice *device)
                                       QPageLayout::Millimeter));
 }
 
-namespace {
-
-// What the graphs' legend says about the sets, from the heading.
-ComparisonGraphs::TLegendTexts Legend_Texts_Of(const THeading &heading)
-{
-    ComparisonGraphs::TLegendTexts texts;
-    texts.set_a_description = heading.details.set_a_description;
-    texts.set_b_description = heading.details.set_b_description;
-    texts.aligned = heading.aligned;
-    return texts;
-}
-
-} // namespace
-
 int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeading &heading,
           const Progress::TReport &progress)
 {
@@ -732,8 +726,9 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
             Paint_Merged(&painter, style, layout, page.merged);
         if (!page.graphs.isEmpty()) {
             painter.save();
-            ComparisonGraphs::Paint_Comparison(&painter, page.graphs.toRect(), comparison,
-                                               Legend_Texts_Of(heading));
+            ComparisonGraphs::Paint_Comparison(
+                &painter, page.graphs.toRect(), comparison,
+                ComparisonGraphs::TLegendTexts::Of(heading.details, heading.aligned));
             painter.restore();
         }
         if (page.closing_top >= 0.0)

@@ -440,10 +440,8 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
                                    comparison.Data_B_Dev_Offset(), parsed.decimals);
     if (!parsed.csv_file.isEmpty())
         outputs->csv = TReportTool::Csv_Text(comparison.Export_Rows(), parsed.decimal_comma);
-    ComparisonGraphs::TLegendTexts legend;
-    legend.set_a_description = file_heading.details.set_a_description;
-    legend.set_b_description = file_heading.details.set_b_description;
-    legend.aligned = options.remove_deviations;
+    const auto legend =
+        ComparisonGraphs::TLegendTexts::Of(file_heading.details, options.remove_deviations);
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE)
         progress->Show(QStringLiteral("drawing the plot"), 0, 0);
     if (parsed.plot_format != ComparisonGraphs::PLOT_NONE &&

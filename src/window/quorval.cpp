@@ -747,6 +747,7 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
         }
         // A file without settings leaves them as they are.
         d_options = DataFile::Options_Of(content, d_options);
+        d_file_options = DataFile::Options_Of(content, Type::TOptions());
         d_details = std::move(content.details);
         d_saved_stamp = stamp;
     }
@@ -764,6 +765,7 @@ bool TQuorval::Save_Data(const QString &file_name)
         return false;
     Mark_Unmodified();
     d_saved_stamp = DataFile::Stamp_Of(file_name);
+    d_file_options = d_options;
     d_data_file_name = QFileInfo(file_name).absoluteFilePath();
     Note_Written(file_name, in_place);
     return true;
@@ -836,11 +838,7 @@ bool TQuorval::Write_Document(const QString &file_name, const QByteArray &data)
 
 ComparisonGraphs::TLegendTexts TQuorval::Legend_Texts() const
 {
-    ComparisonGraphs::TLegendTexts texts;
-    texts.set_a_description = d_details.set_a_description;
-    texts.set_b_description = d_details.set_b_description;
-    texts.aligned = d_options.remove_deviations;
-    return texts;
+    return ComparisonGraphs::TLegendTexts::Of(d_details, d_options.remove_deviations);
 }
 
 // The legend row above the graphs, outside their plot areas.
@@ -863,7 +861,12 @@ Record::THeading TQuorval::Record_Heading() const
 {
     Record::THeading heading;
     heading.data_file = d_data_file_name;
-    heading.data_changed = !Equals_Saved(Current_Lists());
+    // Settings kept from before a file without settings was opened are not what it holds: the
+    // report tool reads the file with the default ones.
+    heading.data_changed =
+        !Equals_Saved(Current_Lists()) ||
+        d_options.remove_deviations != d_file_options.remove_deviations ||
+        std::memcmp(&d_options.merge_distance, &d_file_options.merge_distance, sizeof(double)) != 0;
     if (!heading.data_changed && !d_data_file_name.isEmpty()) {
         heading.checksum = DataFile::Checksum_Of_File(d_data_file_name, d_saved_stamp);
         // The file no longer holds the bytes last opened or saved.

@@ -252,6 +252,8 @@ private:
     // What was last opened or saved, and the SHA-256 of that file's bytes.
     EntryLists::TLists d_saved_lists;
     Type::TOptions d_saved_options;
+    // The settings the data file last opened or saved gives (the defaults where it has none).
+    Type::TOptions d_file_options;
     Type::TDetails d_saved_details;
     DataFile::TFileStamp d_saved_stamp;
     QString d_last_error;
