@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -153,7 +154,10 @@ private:
     void Poll()
     {
         QWidget *modal = QApplication::activeModalWidget();
-        if (d_pending || modal == nullptr || !modal->isVisible())
+        // A long command's progress dialog goes when its work ends: not a step, and not to be
+        // cancelled (it shows or not by how long the work takes on this machine).
+        if (d_pending || modal == nullptr || !modal->isVisible() ||
+            qobject_cast<QProgressDialog *>(modal) != nullptr)
             return;
         // A dialog whose answer is still running (a file dialog's accept waiting for its own
         // question) is closing: answering it again would count a dialog that never came.
