@@ -2,10 +2,11 @@
 // fall-back (DataFile::Load_Data) and the tests' reference, the document reader alone, and stops
 // at the first input on which they differ: one accepts and the other refuses, the contents differ
 // in any bit, or the messages of a refusal differ. Whatever the byte reader or the streaming
-// reader takes on its own must be what the document reader reads. Most arbitrary bytes are no data file at all, so each input is also
-// placed into a sound data file where the readers could differ most: as a number's text, among
-// the entries of a set, as attributes of an entry, before the root element, and as the text of
-// the comparison's settings and of the identification texts and among them after the sets.
+// reader takes on its own must be what the document reader reads. Most arbitrary bytes are no data
+// file at all, so each input is also placed into a sound data file where the readers could differ
+// most: as a number's text, among the entries of a set, as attributes of an entry, before the root
+// element, and as the text of the comparison's settings and of the identification texts and among
+// them after the sets.
 
 #include "core/base/xmlfile.h"
 #include "src/compute/datafile.h"

@@ -29,8 +29,8 @@ QString Thrown(void (*check)(const QByteArray &), const QByteArray &bytes)
 
 void Compare_Checks(const QByteArray &bytes)
 {
-    const QString on_text = Thrown(
-        [](const QByteArray &b) { TXmlFile::Checked_Text(b, false); }, bytes);
+    const QString on_text =
+        Thrown([](const QByteArray &b) { TXmlFile::Checked_Text(b, false); }, bytes);
     const QString on_bytes = Thrown(
         [](const QByteArray &b) {
             QString text;

@@ -1,7 +1,7 @@
 #include "core/base/interpolation.h"
 #include "src/compute/comparison.h"
-#include "src/documents/comparisongraphs.h"
 #include "src/compute/report.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/reporttool/reporttool.h"
 #include "tests/reference/literal_comparison.h"
 

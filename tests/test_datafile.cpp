@@ -236,11 +236,10 @@ private slots:
             Saved(DataFile::Content_Of(DataFile::Lists_Of(content), Type::TOptions(), details));
         QCOMPARE(with_details,
                  QByteArray(Two_One_Entry_Sets)
-                     .replace("</Quorval_Data>",
-                              "    <Item>Gauge blocks \xc3\xa9 S/N 1</Item>\n"
-                              "    <Operator>A. B. &amp; C.</Operator>\n"
-                              "    <Remarks>line 1\nline &lt;2></Remarks>\n"
-                              "</Quorval_Data>"));
+                     .replace("</Quorval_Data>", "    <Item>Gauge blocks \xc3\xa9 S/N 1</Item>\n"
+                                                 "    <Operator>A. B. &amp; C.</Operator>\n"
+                                                 "    <Remarks>line 1\nline &lt;2></Remarks>\n"
+                                                 "</Quorval_Data>"));
         const TBoth both = Load_Both(with_details);
         QVERIFY(both.read);
         QCOMPARE(both.content.details.item, QStringLiteral("Gauge blocks \u00e9 S/N 1"));
@@ -453,7 +452,8 @@ private slots:
         QTest::newRow("too small for a double") << QByteArray("1e-400") << 0.0;
         QTest::newRow("zero with a huge exponent") << QByteArray("0.0e999") << 0.0;
         QTest::newRow("subnormal") << QByteArray("5e-324") << 4.9406564584124654e-324;
-        QTest::newRow("digits beyond a double") << QByteArray("0." + QByteArray(30, '3')) << 1 / 3.0;
+        QTest::newRow("digits beyond a double")
+            << QByteArray("0." + QByteArray(30, '3')) << 1 / 3.0;
         QTest::newRow("blank inside") << QByteArray("1 5") << 0.0;
     }
 
@@ -567,8 +567,7 @@ private slots:
                    "<!-- after --><?after?>"
             << true << true;
         QTest::newRow("comments between elements")
-            << Root(Offsets + "<!---->" + Set_A +
-                    Set_B("<!-- n -->" + Plain_Entry + "<!--x-->"))
+            << Root(Offsets + "<!---->" + Set_A + Set_B("<!-- n -->" + Plain_Entry + "<!--x-->"))
                        .replace("<Quorval_Data", "<!-- made by hand -->\n<Quorval_Data") +
                    "<!-- end -->"
             << true << true;
@@ -747,8 +746,8 @@ private slots:
             << Root(sets + "<Remarks>a&#13;&#10;b&#x2014;</Remarks>") << true << false;
         QTest::newRow("details of blanks only")
             << Root(sets + "<Item>  \n </Item><Operator>\xc2\xa0</Operator>") << true << true;
-        QTest::newRow("tab in details") << Root(sets + "<Operator>a\tb</Operator>") << false
-                                        << false;
+        QTest::newRow("tab in details")
+            << Root(sets + "<Operator>a\tb</Operator>") << false << false;
         QTest::newRow("control character reference in details")
             << Root(sets + "<Remarks>a&#x85;b</Remarks>") << false << false;
         QTest::newRow("details of 1000 characters, one outside the basic plane")

@@ -152,8 +152,8 @@ private slots:
         QTest::newRow("other decimal mark")
             << "0,5;0,49993;0,00003\n1.5;1.50001;0,00003\n2,5;2,5;0,1" << QList<int>{2}
             << "\"1.5\" has the decimal mark \".\", but the text's numbers have \",\"";
-        QTest::newRow("too close to 0") << "10;10;1e-400" << QList<int>{1}
-                                        << "\"1e-400\" is too close to 0 to be stored";
+        QTest::newRow("too close to 0")
+            << "10;10;1e-400" << QList<int>{1} << "\"1e-400\" is too close to 0 to be stored";
         // No entries: nothing to add, and never a set emptied by an import.
         QTest::newRow("nothing") << "" << QList<int>{} << QString();
         QTest::newRow("only blank lines") << "\n \r\n\t\n" << QList<int>{} << QString();
@@ -215,8 +215,8 @@ private slots:
         const QString text = EntryText::Entries_Text(entries);
         QCOMPARE(text.count('\n'), 4);
         QVERIFY(!text.contains('e')); // fixed notation, never an exponent
-        QVERIFY(text.startsWith(QString("0.30000000000000004\t100.00012\t0.000")
-                                    .replace('.', locale.decimalPoint())));
+        QVERIFY(text.startsWith(
+            QString("0.30000000000000004\t100.00012\t0.000").replace('.', locale.decimalPoint())));
         for (const Entries &copied : {entries, Entries{Entry(1.125, 10.375, 1)}}) {
             const EntryText::TParsed parsed = EntryText::Parse(EntryText::Entries_Text(copied));
             QVERIFY(parsed.Accepted());
@@ -246,8 +246,8 @@ private slots:
 
         // A stop in any pass ends the reading with nothing taken.
         for (qint64 pass = 0; pass < 3; ++pass) {
-            const EntryText::TParsed stopped = EntryText::Parse(
-                text, QLatin1Char('.'), [&](qint64 characters, qint64) {
+            const EntryText::TParsed stopped =
+                EntryText::Parse(text, QLatin1Char('.'), [&](qint64 characters, qint64) {
                     return characters < pass * size + size / 2;
                 });
             QVERIFY(stopped.stopped && !stopped.Accepted() && stopped.entries.empty());
@@ -280,8 +280,8 @@ private slots:
                                                                 "1\0\x00\xd8;\0",
                                                                 8)
                                                   << false << QString();
-        QTest::newRow("xls (OLE2)") << QByteArray("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1") << false
-                                    << QString();
+        QTest::newRow("xls (OLE2)")
+            << QByteArray("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1") << false << QString();
         QTest::newRow("odd UTF-16") << QByteArray("\xff\xfe"
                                                   "1\0;",
                                                   5)

@@ -146,9 +146,8 @@ void TTestEntryWidget::Display_Text_As_Qt_Formats_data()
     QTest::addColumn<double>("value");
     // Ties at four decimals (odd multiples of 1/32), zeros of both signs, tiny negatives, wide,
     // huge and non-finite values.
-    const double values[] = {0.0,    -0.0,    0.03125, -12.53125, 0.09375,    -1e-5,
-                             -5e-5,  1.00005, 2.5,     1e15,      -123456.78, 1e300,
-                             1e-300, -1e-300, qInf(),  -qInf(),   qQNaN(),
+    const double values[] = {0.0, -0.0, 0.03125, -12.53125, 0.09375, -1e-5, -5e-5, 1.00005, 2.5,
+                             1e15, -123456.78, 1e300, 1e-300, -1e-300, qInf(), -qInf(), qQNaN(),
                              // Carries through every digit; just below 1e15; the smallest
                              // double; a near tie.
                              9.99995, 999999999999999.9, 4.9406564584124654e-324, 123.45675};

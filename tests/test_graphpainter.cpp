@@ -1,7 +1,7 @@
 #include "core/graph/curvestyle.h"
 #include "core/graph/graphpainter.h"
-#include "core/graph/legendpainter.h"
 #include "core/graph/graphview.h"
+#include "core/graph/legendpainter.h"
 
 #include <QFontMetrics>
 #include <QImage>
@@ -268,16 +268,23 @@ void TTestGraphPainter::Round_Ticks_data()
     // Ranges whose evenly spread labels were 0.00056, 0.00051 ... and -1.75, 15.62 ...
     QTest::newRow("deviations") << -0.00031 << 0.00059 << 300.0 << 30.0 << "-0.0003"
                                 << "0.0005" << 9;
-    QTest::newRow("lengths") << -1.75 << 101.75 << 900.0 << 60.0 << "0" << "100" << 11;
-    QTest::newRow("step of two") << 0.0 << 1.0 << 180.0 << 30.0 << "0.0" << "1.0" << 6;
-    QTest::newRow("one label's room") << 0.0 << 1000.0 << 50.0 << 60.0 << "0" << "0" << 1;
-    QTest::newRow("ten labels of 20") << 0.0 << 10.0 << 200.0 << 20.0 << "0" << "10" << 11;
+    QTest::newRow("lengths") << -1.75 << 101.75 << 900.0 << 60.0 << "0"
+                             << "100" << 11;
+    QTest::newRow("step of two") << 0.0 << 1.0 << 180.0 << 30.0 << "0.0"
+                                 << "1.0" << 6;
+    QTest::newRow("one label's room") << 0.0 << 1000.0 << 50.0 << 60.0 << "0"
+                                      << "0" << 1;
+    QTest::newRow("ten labels of 20") << 0.0 << 10.0 << 200.0 << 20.0 << "0"
+                                      << "10" << 11;
     QTest::newRow("far from zero") << 1e15 << 1e15 + 64.0 << 400.0 << 30.0 << "1000000000000000"
                                    << "1000000000000060" << 13;
-    QTest::newRow("below a double's steps") << 1.0 << 1.0 + 4e-16 << 400.0 << 30.0
-                                            << "1.000000000000000" << "1.000000000000000" << 1;
-    QTest::newRow("empty range") << 1.0 << 1.0 << 400.0 << 30.0 << "" << "" << 0;
-    QTest::newRow("not finite") << 0.0 << qInf() << 400.0 << 30.0 << "" << "" << 0;
+    QTest::newRow("below a double's steps")
+        << 1.0 << 1.0 + 4e-16 << 400.0 << 30.0 << "1.000000000000000"
+        << "1.000000000000000" << 1;
+    QTest::newRow("empty range") << 1.0 << 1.0 << 400.0 << 30.0 << ""
+                                 << "" << 0;
+    QTest::newRow("not finite") << 0.0 << qInf() << 400.0 << 30.0 << ""
+                                << "" << 0;
 }
 
 void TTestGraphPainter::Round_Ticks()
@@ -336,8 +343,8 @@ void TTestGraphPainter::Curve_Markers_Only_Where_They_Stand_Apart()
     QImage image = White_Image(QSize(400, 200));
     QPainter painter(&image);
     const QRect plot(20, 20, 360, 160);
-    const TScaleMap horizontal = TScaleMap::Horizontal(0.0, 100.0, plot.left(), plot.right(),
-                                                       TScaleMap::SCALE_LINEAR);
+    const TScaleMap horizontal =
+        TScaleMap::Horizontal(0.0, 100.0, plot.left(), plot.right(), TScaleMap::SCALE_LINEAR);
     const TScaleMap vertical =
         TScaleMap::Vertical(0.0, 1.0, plot.top(), plot.bottom(), TScaleMap::SCALE_LINEAR);
     TCurveStyle style;
@@ -398,11 +405,13 @@ void TTestGraphPainter::Legend_Rows()
         QVERIFY(p.sample.right() <= p.text.left());
         QVERIFY(!p.shown.contains('\n'));
         for (std::size_t k = 0; k < i; ++k)
-            QVERIFY(!p.text.united(p.sample).intersects(placements[k].text.united(placements[k].sample)));
+            QVERIFY(!p.text.united(p.sample).intersects(
+                placements[k].text.united(placements[k].sample)));
     }
     QCOMPARE(tops.size(), rows);
     QCOMPARE(placements[0].shown.endsWith(QChar(0x2026)), elided);
-    QCOMPARE(LegendPainter::Height(font, &image, items, width), placements.back().sample.bottom() - area.top());
+    QCOMPARE(LegendPainter::Height(font, &image, items, width),
+             placements.back().sample.bottom() - area.top());
 }
 
 QTEST_MAIN(TTestGraphPainter)

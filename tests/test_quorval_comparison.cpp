@@ -769,7 +769,8 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     // With the checksum of the file's bytes while the comparison is what the file holds.
     const auto Sha256 = [](const QString &file) {
         return " SHA-256 " +
-               QString(QCryptographicHash::hash(Read_All(file), QCryptographicHash::Sha256).toHex());
+               QString(
+                   QCryptographicHash::hash(Read_All(file), QCryptographicHash::Sha256).toHex());
     };
     QCOMPARE(Heading_File(&window), saved + Sha256(saved));
     Type_Offset(&window, "2.5");
@@ -778,9 +779,9 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     QCOMPARE(Heading_File(&window), saved + Sha256(saved));
     const QString other = d_home + "/other.quorval";
     QVERIFY(QFile::copy(saved, other) &&
-            Write_All(other, Read_All(saved).replace("</Quorval_Data>",
-                                                     "<Set_A_Description>Lab 1</Set_A_Description>"
-                                                     "<Operator>K. Lee</Operator></Quorval_Data>")));
+            Write_All(other, Read_All(saved).replace(
+                                 "</Quorval_Data>", "<Set_A_Description>Lab 1</Set_A_Description>"
+                                                    "<Operator>K. Lee</Operator></Quorval_Data>")));
     QVERIFY(window.Load_Data(other));
     QCOMPARE(window.Details().operator_name, QString("K. Lee"));
     // Set A's description heads its list and names it in the legend row.
@@ -921,7 +922,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
     const int changes = window.Undo_Stack()->count();
     const QString target = d_home + "/target.pdf";
     QVERIFY(Write_All(target, "old") &&
-                Write_All(d_home + "/b.csv", EntryText::Entries_Text(many).toUtf8()));
+            Write_All(d_home + "/b.csv", EntryText::Entries_Text(many).toUtf8()));
     int reports = 0;
     qint64 stopped_done = -1;
     qint64 stopped_total = -1;

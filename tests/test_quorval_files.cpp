@@ -401,8 +401,8 @@ void TTestQuorvalFiles::Command_Line_data()
     QTest::addColumn<QString>("output"); // the start of standard output or, failing, of error
     QTest::newRow("version") << QStringList{"--version"} << 0 << "quorval " QUORVAL_VERSION "\n";
     QTest::newRow("help") << QStringList{"a.quorval", "-h"} << 0 << "Usage: quorval [FILE.quorval]";
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2
-                                    << "quorval: unknown option '--bogus'\n\nUsage: quorval";
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << 2 << "quorval: unknown option '--bogus'\n\nUsage: quorval";
     QTest::newRow("second file") << QStringList{"a.quorval", "b.quorval"} << 2
                                  << "quorval: only one file can be opened\n\nUsage: quorval";
 }
@@ -417,8 +417,8 @@ void TTestQuorvalFiles::Command_Line()
     program.start(QUORVAL_EXECUTABLE, arguments);
     QVERIFY(program.waitForFinished(60000));
     QCOMPARE(program.exitCode(), exit_code);
-    const QByteArray text = exit_code == 0 ? program.readAllStandardOutput()
-                                           : program.readAllStandardError();
+    const QByteArray text =
+        exit_code == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
     QVERIFY2(text.startsWith(output.toUtf8()), text.constData());
 }
 

@@ -499,10 +499,11 @@ void TTestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     };
     QMenuBar *menu_bar = window.menuBar();
     QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&View", "&Help"}));
-    QCOMPARE(names(menu_bar->actions()[0]->menu()->actions()),
-             QStringList({"New", "Open", "|", "Comparison Details\u2026", "|", "File_Save", "File_Export", "Export Graphs\u2026",
-                          "Export Record\u2026", "Print\u2026", "|", "Import Set A\u2026",
-                          "Import Set B\u2026", "|", "Quit"}));
+    QCOMPARE(
+        names(menu_bar->actions()[0]->menu()->actions()),
+        QStringList({"New", "Open", "|", "Comparison Details\u2026", "|", "File_Save",
+                     "File_Export", "Export Graphs\u2026", "Export Record\u2026", "Print\u2026",
+                     "|", "Import Set A\u2026", "Import Set B\u2026", "|", "Quit"}));
     QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()),
              QStringList({"Undo", "Redo", "|", "Copy", "Paste", "|", "Options"}));
     QCOMPARE(names(menu_bar->actions()[2]->menu()->actions()), QStringList({"Fit to Data"}));

@@ -203,7 +203,8 @@ private slots:
         for (const char *text : {"Set A", "Set B", "En = 1", "Length (mm)", "Deviation (mm)"})
             QVERIFY2(pages.last().contains(text), text);
         QCOMPARE(pages.last().contains("A before alignment"), heading.aligned);
-        QCOMPARE(pages.last().contains("Set B: Lab B"), !heading.details.set_b_description.isEmpty());
+        QCOMPARE(pages.last().contains("Set B: Lab B"),
+                 !heading.details.set_b_description.isEmpty());
         // The reviewer's lines close the record.
         QVERIFY(all.indexOf("Review Checked by Date Signature") > all.indexOf("En Score"));
         // The entries without a position of their own, listed after the summary.

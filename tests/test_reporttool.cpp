@@ -429,7 +429,8 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QLocale>("locale");
         QTest::newRow("machine format") << QStringList() << QLocale::c();
-        QTest::newRow("decimal comma") << QStringList{"--decimal-comma"} << QLocale(QLocale::German);
+        QTest::newRow("decimal comma")
+            << QStringList{"--decimal-comma"} << QLocale(QLocale::German);
     }
 
     // The CSV holds the comparison's own doubles, and where the report prints a number the CSV
@@ -556,8 +557,8 @@ private slots:
         const QString alone = Path("alone/quorval-report");
         QVERIFY(QDir().mkpath(Path("alone")));
         QVERIFY(QFile::copy(QStringLiteral(QUORVAL_REPORT_EXECUTABLE), alone));
-        const TRun run = Run_Program(alone, {d_sample, "-o", Path("r1.txt"), "--plot", svg},
-                                     TRun_Options());
+        const TRun run =
+            Run_Program(alone, {d_sample, "-o", Path("r1.txt"), "--plot", svg}, TRun_Options());
         QCOMPARE(run.exit_code, 1);
         QVERIFY2(run.err.startsWith("ERR  Cannot draw the plot: the SVG module"),
                  run.err.constData());

@@ -917,7 +917,8 @@ void TTestXmlFile::Open_In_Steps_data()
     QTest::newRow("byte order mark inside") << QByteArray("<a>\xef\xbb\xbf</a>") << true << false;
     QTest::newRow("UTF-8 cut short") << QByteArray("<a>\xc3</a>") << false << false;
     QTest::newRow("Latin-1 declared")
-        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xe9</a>") << true << false;
+        << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xe9</a>") << true
+        << false;
     QTest::newRow("character reference") << QByteArray("<a>&#65;</a>") << true << false;
     QTest::newRow("encoding taken from a processing instruction")
         << QByteArray("<?xml1 encoding=\"utf-7\"?><a>+AGE-</a>") << true << false;

@@ -3,8 +3,8 @@
 
 // Guards programming errors only (null output pointers, indices beyond the end, broken
 // invariants). Active in every build type: a failed check prints the condition text, the source
-// file relative to the repository root without extension (e.g. "core/base/vector2"), the line and the
-// full signature of the function, then aborts.
+// file relative to the repository root without extension (e.g. "core/base/vector2"), the line and
+// the full signature of the function, then aborts.
 
 [[noreturn]] void Quorval_Assertion_Failed(const char *condition, const char *file, int line,
                                            const char *function);

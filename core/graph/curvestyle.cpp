@@ -54,8 +54,8 @@ public:
         if (d_count == 0)
             return;
         const bool low_first = d_low_index <= d_high_index;
-        for (const QPointF &p : {d_first, low_first ? d_low : d_high, low_first ? d_high : d_low,
-                                 d_last})
+        for (const QPointF &p :
+             {d_first, low_first ? d_low : d_high, low_first ? d_high : d_low, d_last})
             if (d_path->empty() || d_path->back() != p)
                 d_path->push_back(p);
         d_count = 0;
@@ -136,9 +136,9 @@ void Draw_Marker(QPainter *painter, const QPointF &at, const TCurveStyle &style,
         painter->drawRect(QRectF(at.x() - 0.85 * r, at.y() - 0.85 * r, 1.7 * r, 1.7 * r));
         break;
     case TCurveStyle::MARKER_TRIANGLE:
-        painter->drawPolygon(QPolygonF({QPointF(at.x(), at.y() - r),
-                                        QPointF(at.x() + 0.87 * r, at.y() + 0.5 * r),
-                                        QPointF(at.x() - 0.87 * r, at.y() + 0.5 * r)}));
+        painter->drawPolygon(
+            QPolygonF({QPointF(at.x(), at.y() - r), QPointF(at.x() + 0.87 * r, at.y() + 0.5 * r),
+                       QPointF(at.x() - 0.87 * r, at.y() + 0.5 * r)}));
         break;
     case TCurveStyle::MARKER_DIAMOND:
         painter->drawPolygon(QPolygonF({QPointF(at.x(), at.y() - r), QPointF(at.x() + r, at.y()),
@@ -192,7 +192,8 @@ int Draw(QPainter *painter, const std::vector<TVector2> &points, const QRect &pl
         for (const std::vector<QPointF> &path : paths)
             std::copy_if(path.begin(), path.end(), std::back_inserter(inside),
                          [&plot](const QPointF &p) { return QRectF(plot).contains(p); });
-        const double room = static_cast<double>(plot.width()) / std::max<std::size_t>(1, inside.size());
+        const double room =
+            static_cast<double>(plot.width()) / std::max<std::size_t>(1, inside.size());
         if (room >= Marker_Spacing * style.marker_size * unit) {
             for (const QPointF &p : inside)
                 Draw_Marker(painter, p, style, unit);

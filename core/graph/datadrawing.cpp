@@ -703,7 +703,6 @@ bool Clip_Segment(double *x0, double *y0, double *x1, double *y1, double left, d
     return true;
 }
 
-
 int Draw(QPainter *painter, const TGraphScene &scene, const QRect &plot,
          const TScaleMap &horizontal, const TScaleMap &vertical, bool reduce)
 {

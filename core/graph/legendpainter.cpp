@@ -111,8 +111,8 @@ void Paint(QPainter *painter, const QRectF &area, const std::vector<TLegendItem>
             Draw_Bracket(painter, p.sample, item, unit);
         const double y = p.sample.center().y();
         if (item.curve.line != Qt::NoPen) {
-            painter->setPen(QPen(item.curve.colour, item.curve.width * unit, item.curve.line,
-                                 Qt::FlatCap));
+            painter->setPen(
+                QPen(item.curve.colour, item.curve.width * unit, item.curve.line, Qt::FlatCap));
             painter->drawLine(QPointF(p.sample.left(), y), QPointF(p.sample.right(), y));
         }
         if (item.curve.marker != TCurveStyle::MARKER_NONE)

@@ -29,9 +29,10 @@ QString Cursor_Read_Out(const double &x, const double &y)
 TGraphWidget::TGraphWidget(const QWidget *parent, Qt::WindowFlags flags)
     // Qt's parent chain needs a mutable parent; the widget never modifies it through this pointer.
     : QWidget(const_cast<QWidget *>(parent), flags), d_data_sets(d_scene.Sets()),
-      d_view_follows_data(true), d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE), d_right_press_in_box(false),
-      d_show_cursor_position(true), d_direct_render(false), d_draw_frame(true),
-      d_scale_to_fit_pending(false), d_zoom_out_pending(false), d_requests_posted(false)
+      d_view_follows_data(true), d_cursor_text(Cursor_Read_Out(0.0, 0.0)), d_drag_state(DRAG_NONE),
+      d_right_press_in_box(false), d_show_cursor_position(true), d_direct_render(false),
+      d_draw_frame(true), d_scale_to_fit_pending(false), d_zoom_out_pending(false),
+      d_requests_posted(false)
 {
     d_scene.Set_Title(QStringLiteral("Sample Graph"));
     d_scene.Set_Horizontal_Title(QStringLiteral("H Title"));

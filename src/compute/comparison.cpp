@@ -54,8 +54,8 @@ TComparison::TComparison()
 
 void TComparison::Set_Merge_Distance(const double &distance) { d_merge_distance = distance; }
 
-double TComparison::Taken_By(const double *candidates, std::size_t count,
-                             const double &position, bool *taken) const
+double TComparison::Taken_By(const double *candidates, std::size_t count, const double &position,
+                             bool *taken) const
 {
     *taken = false;
     double taken_by = position;

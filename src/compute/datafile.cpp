@@ -163,9 +163,8 @@ QString Read_Detail(const QDomElement &element)
     text = Details::Normalised(text);
     const QString fault = Details::Fault(text);
     if (!fault.isEmpty())
-        throw TXmlFileException(
-            QStringLiteral("ERR:  Node '%1' %2.").arg(element.tagName(), fault),
-            TXmlFileException::DATA_ERROR);
+        throw TXmlFileException(QStringLiteral("ERR:  Node '%1' %2.").arg(element.tagName(), fault),
+                                TXmlFileException::DATA_ERROR);
     return text;
 }
 
@@ -185,8 +184,8 @@ void Write_Details(TXmlFile *xml_file, const Type::TDetails &details)
         const QString text = Details::Normalised(Details::Field(details, i));
         if (text.isEmpty())
             continue;
-        QDomElement element = xml_file->Create_Node(&xml_file->d_root_node,
-                                                    QLatin1String(Details::Element_Names[i]));
+        QDomElement element =
+            xml_file->Create_Node(&xml_file->d_root_node, QLatin1String(Details::Element_Names[i]));
         xml_file->Write_Text_Node(&element, text);
     }
 }
@@ -283,8 +282,7 @@ bool TStream_Reader::Next()
     for (;;) {
         if (d_reader.readNext() != QXmlStreamReader::Invalid)
             return Is_Acceptable_Token();
-        if (d_reader.error() != QXmlStreamReader::PrematureEndOfDocumentError ||
-            d_given >= d_size)
+        if (d_reader.error() != QXmlStreamReader::PrematureEndOfDocumentError || d_given >= d_size)
             return false;
         int size = std::min(Stream_Piece, d_size - d_given);
         if (d_bytes != nullptr) {
@@ -464,10 +462,10 @@ bool TStream_Reader::Read_Root(DataFile::TContent *content)
         QLatin1String(Details::Element_Names[0]), QLatin1String(Details::Element_Names[1]),
         QLatin1String(Details::Element_Names[2]), QLatin1String(Details::Element_Names[3]),
         QLatin1String(Details::Element_Names[4])};
-    static const QString *const names[] = {
-        &Name_Offset_A,   &Name_Offset_B,   &Name_Set_A,      &Name_Set_B,
-        &Name_Align,      &Name_Merge_Distance, &detail_names[0], &detail_names[1],
-        &detail_names[2], &detail_names[3], &detail_names[4]};
+    static const QString *const names[] = {&Name_Offset_A,   &Name_Offset_B,   &Name_Set_A,
+                                           &Name_Set_B,      &Name_Align,      &Name_Merge_Distance,
+                                           &detail_names[0], &detail_names[1], &detail_names[2],
+                                           &detail_names[3], &detail_names[4]};
     bool found[std::size(names)] = {};
     const bool version_1 = content->version == 1;
     const bool read = Read_Children(names, found, [&](std::size_t child) {
@@ -486,8 +484,7 @@ bool TStream_Reader::Read_Root(DataFile::TContent *content)
                 content->merge_distance = 0.0;
                 return Merge_Distance_Of(text, &*content->merge_distance);
             });
-        default:
-            return Read_Detail(Details::Field(&content->details, static_cast<int>(child) - 6));
+        default: return Read_Detail(Details::Field(&content->details, static_cast<int>(child) - 6));
         }
     });
     return read && found[2] && found[3] && (version_1 || (found[0] && found[1]));
@@ -497,8 +494,9 @@ bool TStream_Reader::Read(DataFile::TContent *content)
 {
     // References may be reported in pieces by one parser and not the other; a byte order mark
     // left in the text would be dropped by the stream's decoding but not by the DOM.
-    if (d_bytes != nullptr ? d_bytes->contains('&')
-                           : d_text->contains(QLatin1Char('&')) || d_text->startsWith(QChar(0xFEFF)))
+    if (d_bytes != nullptr
+            ? d_bytes->contains('&')
+            : d_text->contains(QLatin1Char('&')) || d_text->startsWith(QChar(0xFEFF)))
         return false;
     d_reader.setNamespaceProcessing(false);
     do {

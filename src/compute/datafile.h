@@ -109,8 +109,8 @@ TFileStamp Stamp_Of(const QString &file_name);
 QString Checksum_Of_File(const QString &file_name, const TFileStamp &stamp);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
-// Whether two contents hold the same version, offsets, entries, settings and details, bit for bit (the
-// sign of a zero included).
+// Whether two contents hold the same version, offsets, entries, settings and details, bit for bit
+// (the sign of a zero included).
 bool Identical(const TContent &a, const TContent &b);
 
 // Set B's offset relative to set A, as the file records it.

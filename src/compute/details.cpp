@@ -4,8 +4,8 @@
 
 namespace Details {
 
-const std::array<const char *, Count> Element_Names = {
-    "Item", "Set_A_Description", "Set_B_Description", "Operator", "Remarks"};
+const std::array<const char *, Count> Element_Names = {"Item", "Set_A_Description",
+                                                       "Set_B_Description", "Operator", "Remarks"};
 const std::array<const char *, Count> Labels = {"Item", "Set A", "Set B", "Operator", "Remarks"};
 
 QString *Field(Type::TDetails *details, int index)

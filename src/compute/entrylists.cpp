@@ -103,11 +103,10 @@ std::vector<Type::TEntryItem> With_Offset(std::vector<Type::TEntryItem> items, c
     }
     // Entries in strictly ascending order (a loaded file's, as a rule) have only one sorted
     // order; equal actual values are left to the sort, which decides their order as before.
-    const auto not_ascending =
-        std::adjacent_find(items.begin(), items.end(),
-                           [](const Type::TEntryItem &a, const Type::TEntryItem &b) {
-                               return !(a.actual < b.actual);
-                           });
+    const auto not_ascending = std::adjacent_find(
+        items.begin(), items.end(), [](const Type::TEntryItem &a, const Type::TEntryItem &b) {
+            return !(a.actual < b.actual);
+        });
     if (not_ascending != items.end())
         std::sort(items.begin(), items.end(), TEntryItem_Sort());
     return items;

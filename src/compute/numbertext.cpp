@@ -132,7 +132,10 @@ void Append_Latin1(QString *text, const char *characters, int length)
     text->append(QLatin1String(characters, length));
 }
 void Append_Blanks(QByteArray *text, int count) { text->append(count, ' '); }
-void Append_Blanks(QString *text, int count) { text->resize(text->size() + count, QLatin1Char(' ')); }
+void Append_Blanks(QString *text, int count)
+{
+    text->resize(text->size() + count, QLatin1Char(' '));
+}
 
 // Appends the field to text, a QByteArray or a QString.
 template <typename TText>

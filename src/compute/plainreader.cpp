@@ -88,7 +88,8 @@ class TPlain_Reader
 public:
     TPlain_Reader(const char *begin, const char *end, const Progress::TReport &progress)
         : d_begin(begin), d_p(begin), d_end(end), d_progress(progress)
-    {}
+    {
+    }
     TPlain_Reader(const TPlain_Reader &) = delete;
     TPlain_Reader &operator=(const TPlain_Reader &) = delete;
 

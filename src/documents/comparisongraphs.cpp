@@ -243,23 +243,23 @@ TDocumentGraphs Document_Graphs_Of(const TComparison &comparison)
     // and the line En = 1 on the En graph; all others are brackets.
     int deviation_sets = 0;
     int en_sets = 0;
-    Make_Data_Sets(comparison, [&](TGraph graph, const QColor &colour,
-                                   const std::vector<TVector2> &points) {
-        if (graph == En_Graph) {
-            (en_sets++ == 0 ? graphs.en_curve : graphs.en_limit) = points;
-            return;
-        }
-        const int index = deviation_sets++;
-        if (index < 2) {
-            (index == 0 ? graphs.curve_a : graphs.curve_b) = points;
-            return;
-        }
-        const QColor document_colour = colour == Bracket_A_Colour   ? Document_Bracket_A
-                                       : colour == Bracket_B_Colour ? Document_Bracket_B
-                                                                    : Document_Grey;
-        TGraphScene &scene = graphs.scenes.deviation;
-        scene.Points(scene.Add_Set(document_colour, TGraphScene::GRAPH_DEFAULT)) = points;
-    });
+    Make_Data_Sets(
+        comparison, [&](TGraph graph, const QColor &colour, const std::vector<TVector2> &points) {
+            if (graph == En_Graph) {
+                (en_sets++ == 0 ? graphs.en_curve : graphs.en_limit) = points;
+                return;
+            }
+            const int index = deviation_sets++;
+            if (index < 2) {
+                (index == 0 ? graphs.curve_a : graphs.curve_b) = points;
+                return;
+            }
+            const QColor document_colour = colour == Bracket_A_Colour   ? Document_Bracket_A
+                                           : colour == Bracket_B_Colour ? Document_Bracket_B
+                                                                        : Document_Grey;
+            TGraphScene &scene = graphs.scenes.deviation;
+            scene.Points(scene.Add_Set(document_colour, TGraphScene::GRAPH_DEFAULT)) = points;
+        });
     return graphs;
 }
 

@@ -44,9 +44,8 @@ const char *const Time_Format = "yyyy-MM-dd HH:mm";
 // The table's column titles on two lines: the quantity, then its unit and, for the
 // uncertainties, their coverage factor.
 const char *const Column_Titles[8][2] = {
-    {"Position", "(mm)"},        {"Dev. A", "(mm)"},          {"Dev. B", "(mm)"},
-    {"Uc A", "(k=2) (mm)"},      {"Uc A Adj", "(k=2) (mm)"}, {"Uc B", "(k=2) (mm)"},
-    {"En", ""},                  {"Note", ""}};
+    {"Position", "(mm)"},       {"Dev. A", "(mm)"},     {"Dev. B", "(mm)"}, {"Uc A", "(k=2) (mm)"},
+    {"Uc A Adj", "(k=2) (mm)"}, {"Uc B", "(k=2) (mm)"}, {"En", ""},         {"Note", ""}};
 // The lines a reviewer fills in by hand.
 const std::array<const char *, 3> Closing_Lines = {"Checked by", "Date", "Signature"};
 const char *const Marker = "En > 1";
@@ -144,10 +143,7 @@ struct TLayout
 };
 
 // line 0: the column's quantity; line 1: its unit.
-QString Label_Of(int column, int line)
-{
-    return QLatin1String(Column_Titles[column][line]);
-}
+QString Label_Of(int column, int line) { return QLatin1String(Column_Titles[column][line]); }
 
 // The table's columns: each as wide as its widest text, widened in proportion to fill the page's
 // width.
@@ -345,9 +341,9 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
     const bool saved = !heading.data_file.isEmpty();
     Add(QStringLiteral("Data file"),
         !saved ? QLatin1String(Unsaved)
-               : heading.data_file +
-                     (heading.data_changed ? QStringLiteral(" (%1)").arg(heading.changed_text)
-                                           : QString()));
+               : heading.data_file + (heading.data_changed
+                                          ? QStringLiteral(" (%1)").arg(heading.changed_text)
+                                          : QString()));
     if (saved && !heading.data_changed && !heading.checksum.isEmpty())
         Add(QStringLiteral("SHA-256"), heading.checksum);
     Add(QStringLiteral("Created"), Created_Text(heading));
@@ -414,8 +410,8 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     const double bottom = layout.body.bottom();
     layout.pages.emplace_back();
     double y = Lay_Out_Lines(style, static_cast<int>(layout.heading_lines.size()),
-                             QFontMetricsF(style.title, device).lineSpacing() + 3.0 * style.mm,
-                             top, &TPage::heading, &layout) +
+                             QFontMetricsF(style.title, device).lineSpacing() + 3.0 * style.mm, top,
+                             &TPage::heading, &layout) +
                gap;
     const auto New_Page = [&]() {
         layout.pages.emplace_back();
@@ -525,14 +521,12 @@ void Paint_Table(QPainter *painter, const TStyle &style, const TLayout &layout, 
     painter->setPen(Qt::black);
     for (int column = 0; column < Columns; ++column)
         for (int line = 0; line < layout.header_lines; ++line)
-            Draw_Fitted(painter,
-                        Cell(column, page.table_top + (0.2 + line) * style.row, style.row),
-                        (column == Marker_Column ? Qt::AlignLeft : Qt::AlignRight) |
-                            Qt::AlignVCenter,
-                        layout.header_lines == 2 ? Label_Of(column, line)
-                                                 : (Label_Of(column, 0) + QLatin1Char(' ') +
-                                                    Label_Of(column, 1))
-                                                       .trimmed());
+            Draw_Fitted(
+                painter, Cell(column, page.table_top + (0.2 + line) * style.row, style.row),
+                (column == Marker_Column ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter,
+                layout.header_lines == 2
+                    ? Label_Of(column, line)
+                    : (Label_Of(column, 0) + QLatin1Char(' ') + Label_Of(column, 1)).trimmed());
     double y = page.table_top + layout.header_height;
     Draw_Rule(painter, Rule_Colour, left, right, y);
 

@@ -33,7 +33,7 @@ struct THeading
     double merge_distance = 1.0;
     int entries_a = 0;
     int entries_b = 0;
-    Type::TDetails details;    // shown where not empty
+    Type::TDetails details; // shown where not empty
 };
 
 // Dots per inch of the records the program sets up itself: the graphs are then laid out and

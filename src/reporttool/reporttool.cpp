@@ -433,8 +433,8 @@ struct TOutputs
 // file_heading: what the record's heading says of the data file (details, checksum).
 bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
                   const EntryLists::TInputs &inputs, const Type::TOptions &options,
-                  const Record::THeading &file_heading, TProgress_Line *progress,
-                  TOutputs *outputs, QString *error)
+                  const Record::THeading &file_heading, TProgress_Line *progress, TOutputs *outputs,
+                  QString *error)
 {
     outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
                                    comparison.Data_B_Dev_Offset(), parsed.decimals);

@@ -43,7 +43,7 @@ public:
         // The comparison's settings given on the command line; the data file's otherwise.
         std::optional<bool> align;
         std::optional<double> merge_distance;
-        int decimals = 4; // of the text report's numbers
+        int decimals = 4;           // of the text report's numbers
         bool decimal_comma = false; // CSV with ";" separators and decimal commas
         bool quiet = false;         // no progress on standard error
         bool help = false;

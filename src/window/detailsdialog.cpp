@@ -14,11 +14,8 @@ const int Remarks_Index = Details::Count - 1;
 
 // What each field is for, under its label.
 const std::array<const char *, Details::Count> Hints = {
-    "e.g. gauge-block set, manufacturer, serial number",
-    "laboratory, certificate, date",
-    "laboratory, certificate, date",
-    "who made the comparison",
-    ""};
+    "e.g. gauge-block set, manufacturer, serial number", "laboratory, certificate, date",
+    "laboratory, certificate, date", "who made the comparison", ""};
 
 } // namespace
 

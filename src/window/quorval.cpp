@@ -127,13 +127,12 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_action_undo(nullptr), d_action_redo(nullptr), d_action_copy(nullptr),
       d_action_paste(nullptr), d_action_open(nullptr), d_action_save(nullptr),
       d_action_export(nullptr), d_action_options(nullptr), d_action_details(nullptr),
-      d_action_about(nullptr),
-      d_action_quit(nullptr), d_entry_widget_a(nullptr), d_entry_widget_b(nullptr),
-      d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr), d_deviation_graph(nullptr),
-      d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr), d_message_box(nullptr),
-      d_options_dialog(nullptr), d_details_dialog(nullptr),
-      d_decimals_shown(NumberText::Least_Decimals),
-      d_data_modified(false), d_undo_stack(nullptr), d_paste_target(nullptr)
+      d_action_about(nullptr), d_action_quit(nullptr), d_entry_widget_a(nullptr),
+      d_entry_widget_b(nullptr), d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr),
+      d_deviation_graph(nullptr), d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr),
+      d_message_box(nullptr), d_options_dialog(nullptr), d_details_dialog(nullptr),
+      d_decimals_shown(NumberText::Least_Decimals), d_data_modified(false), d_undo_stack(nullptr),
+      d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
     resize(Default_Size);
@@ -1023,8 +1022,7 @@ void TQuorval::File_New()
     TUndoCommand::Push(d_undo_stack, new TListsCommand(this, Current_Lists(), EntryLists::TLists(),
                                                        true, true, "New"));
     if (d_details != Type::TDetails())
-        TUndoCommand::Push(d_undo_stack,
-                           new TDetailsCommand(this, d_details, Type::TDetails()));
+        TUndoCommand::Push(d_undo_stack, new TDetailsCommand(this, d_details, Type::TDetails()));
     d_undo_stack->endMacro();
     d_data_file_name.clear();
     d_saved_stamp = DataFile::TFileStamp();

@@ -37,8 +37,7 @@ inline bool Load_Document_File(const QString &file_name, DataFile::TContent *con
                         error);
 }
 
-inline bool Load_Document_Data(const QByteArray &data, DataFile::TContent *content,
-                               QString *error)
+inline bool Load_Document_Data(const QByteArray &data, DataFile::TContent *content, QString *error)
 {
     return Detail::Load([&data] { return data; }, false, content, error);
 }
