@@ -612,6 +612,12 @@ void TTestQuorvalWindow::Busy_Work_Shows_Progress_And_Cancels()
         QVERIFY(busy.Cancelled());
         QVERIFY(window.findChild<QProgressDialog *>() == nullptr);
     }
+    { // Once the work is done as far as it reports, nothing is left to cancel.
+        TBusy busy(&window, "Opening", 0);
+        QVERIFY(busy.Go_On(4, 4));
+        QProgressDialog *dialog = window.findChild<QProgressDialog *>("progress_dialog");
+        QVERIFY(dialog != nullptr && dialog->findChild<QPushButton *>() == nullptr);
+    }
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 

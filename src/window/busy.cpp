@@ -59,6 +59,10 @@ bool TBusy::Go_On(qint64 done, qint64 total)
         } else {
             d_dialog->setValue(total > 0 ? static_cast<int>(Steps * std::min(done, total) / total)
                                          : 0);
+            // What follows the last report (filling the lists, writing the file) cannot be
+            // stopped: no Cancel that would do nothing.
+            if (total > 0 && done >= total)
+                d_dialog->setCancelButton(nullptr);
             QApplication::processEvents();
         }
     }
