@@ -62,6 +62,12 @@ struct TLegendTexts
     // Set B aligned to set A: the grey bracket of A's uncertainty before the alignment is named.
     bool aligned = true;
 
+    bool operator==(const TLegendTexts &other) const
+    {
+        return set_a_description == other.set_a_description &&
+               set_b_description == other.set_b_description && aligned == other.aligned;
+    }
+
     static TLegendTexts Of(const Type::TDetails &details, bool aligned)
     {
         return {details.set_a_description, details.set_b_description, aligned};

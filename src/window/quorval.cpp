@@ -662,10 +662,14 @@ QString TQuorval::Status_Text() const
 // The sets' descriptions over the lists and in the legend row.
 void TQuorval::Show_Details()
 {
-    d_heading_a->Set_Description(d_details.set_a_description);
-    d_heading_b->Set_Description(d_details.set_b_description);
-    d_legend_row->Set_Items(
-        ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, Legend_Texts()));
+    // Every update comes here; only the details and the alignment change what is shown.
+    const ComparisonGraphs::TLegendTexts texts = Legend_Texts();
+    if (d_details_shown && *d_details_shown == texts)
+        return;
+    d_details_shown = texts;
+    d_heading_a->Set_Description(texts.set_a_description);
+    d_heading_b->Set_Description(texts.set_b_description);
+    d_legend_row->Set_Items(ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, texts));
 }
 
 // ---- Data file ----

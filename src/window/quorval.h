@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -254,6 +255,8 @@ private:
     Type::TOptions d_saved_options;
     // The settings the data file last opened or saved gives (the defaults where it has none).
     Type::TOptions d_file_options;
+    // What the set headings and the legend row show, once shown.
+    std::optional<ComparisonGraphs::TLegendTexts> d_details_shown;
     Type::TDetails d_saved_details;
     DataFile::TFileStamp d_saved_stamp;
     QString d_last_error;
