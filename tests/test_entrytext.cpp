@@ -194,6 +194,15 @@ private slots:
         QCOMPARE(parsed.bad_line_count, 7);
         QCOMPARE(int(parsed.bad_lines.size()), EntryText::Most_Reported_Lines);
         QCOMPARE(parsed.data_line_count, 8);
+
+        // Beyond a limit of entries the text is refused at the first line too many, before any
+        // line is read: its bad lines are never found.
+        const EntryText::TParsed too_many =
+            EntryText::Parse("Nominal;Actual;Uc\na;1;1\n1;1;1\n2;2;2\n", QLatin1Char('.'), {}, 2);
+        QVERIFY(too_many.too_many && !too_many.Accepted() && too_many.entries.empty());
+        QCOMPARE(too_many.bad_line_count, 0);
+        QVERIFY(EntryText::Parse("Nominal;Actual;Uc\n0;1;1\n1;1;1\n", QLatin1Char('.'), {}, 2)
+                    .Accepted());
     }
 
     void Copied_Text_Reads_Back_data()
