@@ -467,8 +467,8 @@ void TTestQuorvalEdit::Import_Refusals()
          "ERR  Nothing was imported from bad <lines>.csv: 1 of 2 lines do not give three numbers "
          "(nominal, actual and Uc (k=2), in mm).\nLine 2: 2,2"},
         {"too many.txt", QByteArray("1 1 1\n").repeated(TEntryWidget::Max_Entries + 1),
-         "ERR  Nothing was imported from too many.txt: set A would hold 1,000,001 entries; a set "
-         "holds at most 1,000,000."},
+         "ERR  Nothing was imported from too many.txt: set A would hold more than 1,000,000 "
+         "entries; a set holds at most 1,000,000."},
     };
     for (const TCase &c : cases) {
         const QString file = d_home + "/" + c.name;

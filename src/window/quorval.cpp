@@ -647,7 +647,7 @@ QString TQuorval::Status_Text() const
                 .arg(summary.positions)
                 .arg(summary.en_count);
     if (summary.en_count == 0)
-        text += QStringLiteral(" (the sets do not overlap)");
+        text += QStringLiteral(" (%1)").arg(Report::No_En_Reason(summary));
     else
         text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
                     .arg(NumberText::Readable(summary.en_max),
@@ -888,9 +888,23 @@ bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout
                              const Progress::TReport &progress)
 {
     QByteArray pdf;
-    return Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error, layout,
-                              progress) &&
-           Write_Document(file_name, pdf);
+    bool stopped = false;
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error, layout,
+                            Watched(progress, &stopped))) {
+        if (stopped)
+            d_last_error = Cancelled_Reason;
+        return false;
+    }
+    return Write_Document(file_name, pdf);
+}
+
+// A cancel is no failure: work stopped by it must not leave the reason of one as the last error.
+Progress::TReport TQuorval::Watched(const Progress::TReport &progress, bool *stopped)
+{
+    return [progress, stopped](qint64 done, qint64 total) {
+        *stopped = !Progress::Go_On(progress, done, total);
+        return !*stopped;
+    };
 }
 
 bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress)
@@ -903,8 +917,10 @@ bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress
     }
     printer->setResolution(Record::Resolution);
     // A stopped job is aborted, so that the pages painted so far are not printed.
-    const Progress::TReport abortable = [printer, &progress](qint64 done, qint64 total) {
-        if (Progress::Go_On(progress, done, total))
+    bool stopped = false;
+    const Progress::TReport watched = Watched(progress, &stopped);
+    const Progress::TReport abortable = [printer, &watched](qint64 done, qint64 total) {
+        if (watched(done, total))
             return true;
         printer->abort();
         return false;
@@ -914,7 +930,9 @@ bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress
         return true;
     }
     d_last_error =
-        QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
+        stopped
+            ? QString(Cancelled_Reason)
+            : QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
     return false;
 }
 
@@ -1384,12 +1402,19 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
 {
     EntryText::TParsed parsed;
     QString reason;
-    if (!EntryText::Read_File(file_name, &parsed, &reason, progress)) {
+    if (!EntryText::Read_File(file_name, &parsed, &reason, progress, TEntryWidget::Max_Entries)) {
         d_last_error = QString("ERR  The file %1 cannot be imported: %2.").arg(shown_name, reason);
         return false;
     }
     if (parsed.stopped) {
         d_last_error = Cancelled_Reason;
+        return false;
+    }
+    if (parsed.too_many) {
+        const QString most = QLocale(QLocale::English).toString(TEntryWidget::Max_Entries);
+        d_last_error = QString("ERR  Nothing was imported from %1: set %2 would hold more than "
+                               "%3 entries; a set holds at most %3.")
+                           .arg(shown_name, set_b ? "B" : "A", most);
         return false;
     }
     if (!parsed.Accepted()) {
