@@ -126,6 +126,9 @@ private slots:
         QTest::addColumn<QString>("first_reason");
         QTest::newRow("text in a field")
             << "10;10.1;0.1\n20;abc;0.1\n30;30;0.1" << QList<int>{2} << "\"abc\" is not a number";
+        QTest::newRow("a huge field, quoted in part")
+            << "10;" + QString(5000, 'x') + ";0.1" << QList<int>{1}
+            << "\"" + QString(200, 'x') + "\u2026 (5000 characters)\" is not a number";
         QTest::newRow("two fields") << "10;10.1;0.1\n20;20.1\n"
                                     << QList<int>{2} << "2 fields, not 3";
         QTest::newRow("four fields")

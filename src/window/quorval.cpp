@@ -1280,10 +1280,12 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
             .arg(what_happened)
             .arg(parsed.bad_line_count)
             .arg(parsed.data_line_count);
-    for (const EntryText::TBad_Line &bad : parsed.bad_lines)
+    for (const EntryText::TBad_Line &bad : parsed.bad_lines) {
+        const QString line = bad.text.simplified();
         text += QStringLiteral("\nLine %1: %2 \u2014 %3")
                     .arg(bad.line)
-                    .arg(bad.text.simplified().left(80), bad.reason);
+                    .arg(EntryText::Cut_For_Message(QStringRef(&line), 80), bad.reason);
+    }
     const int unlisted = parsed.bad_line_count - static_cast<int>(parsed.bad_lines.size());
     if (unlisted > 0)
         text += QStringLiteral("\nand %1 more.").arg(unlisted);
