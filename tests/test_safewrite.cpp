@@ -451,7 +451,7 @@ void TTestSafeWrite::Concurrent_Writers()
         QStringList{dir.filePath("one/report.txt"), dir.filePath("two/rows.csv")}.mid(0,
                                                                                       2 - in_place);
     const auto Content = [](int run, const QString &target) {
-        return QByteArray::number(run) + QFile::encodeName(target) + Pattern(1 << 20);
+        return QByteArray::number(run) + QFile::encodeName(target) + Pattern(1 << 18);
     };
     for (int round = 0; round < 40; ++round) {
         for (const QString &target : targets)
