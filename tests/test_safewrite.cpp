@@ -450,8 +450,9 @@ void TTestSafeWrite::Concurrent_Writers()
     const QStringList targets =
         QStringList{dir.filePath("one/report.txt"), dir.filePath("two/rows.csv")}.mid(0,
                                                                                       2 - in_place);
-    const auto Content = [](int run, const QString &target) {
-        return QByteArray::number(run) + QFile::encodeName(target) + Pattern(1 << 18);
+    const QByteArray pattern = Pattern(1 << 18);
+    const auto Content = [&pattern](int run, const QString &target) {
+        return QByteArray::number(run) + QFile::encodeName(target) + pattern;
     };
     for (int round = 0; round < 40; ++round) {
         for (const QString &target : targets)
