@@ -10,7 +10,7 @@
 
 #include "core/base/xmlfile.h"
 #include "src/compute/datafile.h"
-#include "tests/reference/document_reader.h"
+#include "tests/reference/parsed_reader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -63,7 +63,7 @@ void Compare_Readers(const QByteArray &bytes)
 {
     DataFile::TContent reference = Sentinel();
     QString reference_error;
-    const bool reference_read = Reference::Load_Document_Data(bytes, &reference, &reference_error);
+    const bool reference_read = Reference::Load_Parsed_Data(bytes, &reference, &reference_error);
 
     DataFile::TContent loaded = Sentinel();
     QString error;
