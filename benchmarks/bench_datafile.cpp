@@ -88,10 +88,7 @@ void BM_Load_File(benchmark::State &state)
 BENCHMARK(BM_Load_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The conformant parser alone, as the documents that the byte reader does not take are read.
-void BM_Load_Parsed_File(benchmark::State &state)
-{
-    Run_Load(state, Reference::Load_Parsed_File);
-}
+void BM_Load_Parsed_File(benchmark::State &state) { Run_Load(state, Reference::Load_Parsed_File); }
 BENCHMARK(BM_Load_Parsed_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // The load as the main window does it, without the comparison: read the file, set the offsets,

@@ -69,7 +69,8 @@ void Compare_Readers(const QByteArray &bytes)
     DataFile::TReader reader = DataFile::READER_PARSER;
     const bool read = DataFile::Load_Data(bytes, &loaded, &error, &reader);
     Require(read == reference_read, "the load and the parser accept differently");
-    Require(DataFile::Identical(loaded, reference), "the load and the parser read different content");
+    Require(DataFile::Identical(loaded, reference),
+            "the load and the parser read different content");
     Require(error == reference_error, "the load and the parser give different messages");
     Require(read || reader == DataFile::READER_PARSER, "a refusal reported as the byte reader's");
 

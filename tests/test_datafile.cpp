@@ -462,7 +462,9 @@ private slots:
         QTest::newRow("digits beyond a double")
             << QByteArray("0." + QByteArray(30, '3')) << 1 / 3.0 << true;
         QTest::newRow("blank inside") << QByteArray("1 5") << 0.0 << false;
-        QTest::newRow("no-break space before") << QByteArray("\xc2\xa0" "1") << 1.0 << false;
+        QTest::newRow("no-break space before") << QByteArray("\xc2\xa0"
+                                                             "1")
+                                               << 1.0 << false;
         QTest::newRow("long text") << QByteArray(300, 'x') << 0.0 << false;
     }
 
@@ -483,16 +485,17 @@ private slots:
         // Bit for bit as the conformant parser reads it.
         const TBoth both = Load_Both(data);
         QCOMPARE(both.read, in_file);
-        const QString quoted = text.size() > 200
-                                   ? QString(200, 'x') + QString::fromUtf8("\u2026 (300 characters)")
-                                   : QString::fromUtf8(text);
+        const QString quoted =
+            text.size() > 200 ? QString(200, 'x') + QString::fromUtf8("\u2026 (300 characters)")
+                              : QString::fromUtf8(text);
         if (!in_file) {
             QCOMPARE(both.error, "ERR  Load_Data: ERR:  Node 'Data_Set_A_Offset' holds '" + quoted +
                                      "', which is not a number.");
             const TBoth entry = Load_Both(
                 Document().replace("<Actual>2</Actual>", "<Actual>" + text + "</Actual>"));
             QCOMPARE(entry.error, "ERR  Load_Data: ERR:  Node 'Actual' of entry 1 in 'Data_Set_B' "
-                                  "holds '" + quoted + "', which is not a number.");
+                                  "holds '" +
+                                      quoted + "', which is not a number.");
             return;
         }
         const DataFile::TContent &content = both.content;
@@ -777,34 +780,15 @@ private slots:
         QTest::newRow("details of 1000 characters, one outside the basic plane")
             << Root(sets + "<Item>" + QByteArray(999, 'x') + "\xf0\x9f\x98\x80</Item>") << true
             << true;
-        // Not well-formed, or beyond what is read: refused, whatever a lenient parser made of it.
-        QTest::newRow("undeclared entity in a number")
-            << Root(Offsets + Set_A + Set_B("<Nominal>1</Nominal><Actual>10.00&foo;004</Actual><Uc>3</Uc>"))
-            << false << false;
+        // Not well-formed: refused, whatever a lenient parser made of it (more in the damaged
+        // examples below).
         QTest::newRow("undeclared entity in an offset")
             << Root("<Data_Set_A_Offset>0</Data_Set_A_Offset><Data_Set_B_Offset>2&x;.5"
-                    "</Data_Set_B_Offset>" + Set_A + Set_B(Plain_Entry))
+                    "</Data_Set_B_Offset>" +
+                    Set_A + Set_B(Plain_Entry))
             << false << false;
         QTest::newRow("undeclared entity in details")
             << Root(sets + "<Remarks>a &foo; b</Remarks>") << false << false;
-        QTest::newRow("external document type")
-            << Root(sets + "<Remarks>a &foo; b</Remarks>")
-                   .replace("<Quorval_Data", "<!DOCTYPE Quorval_Data SYSTEM \"q.dtd\">\n<Quorval_Data")
-            << false << false;
-        QTest::newRow("duplicate attribute")
-            << Root(sets).replace("File_Version=\"2\"", "File_Version=\"2\" File_Version=\"1\"")
-            << false << false;
-        QTest::newRow("no blank between attributes")
-            << Root(sets).replace("File_Version=\"2\"", "File_Version=\"2\"Note=\"x\"") << false
-            << false;
-        QTest::newRow("public identifier with a brace")
-            << Root(sets).replace("<Quorval_Data",
-                                  "<!DOCTYPE Quorval_Data PUBLIC \"a{b\" \"q.dtd\">\n<Quorval_Data")
-            << false << false;
-        QTest::newRow("internal subset")
-            << Root(sets).replace("<Quorval_Data",
-                                  "<!DOCTYPE Quorval_Data [<!ELEMENT a (b,c|d)>]>\n<Quorval_Data")
-            << false << false;
         QTest::newRow("details of 1001 characters")
             << Root(sets + "<Item>" + QByteArray(1001, 'x') + "</Item>") << false << false;
     }
@@ -865,8 +849,9 @@ private slots:
 
         // Texts of other scripts, entities and character references in the details stay with
         // the byte reader, read as the parser reads them.
-        both = Load_Both(Root(Offsets + Set_A + Set_B(Plain_Entry) +
-                              "<Operator>M\xc3\xbcller &amp; &#x4E2D;&#25991; &lt;QA&gt;</Operator>"));
+        both =
+            Load_Both(Root(Offsets + Set_A + Set_B(Plain_Entry) +
+                           "<Operator>M\xc3\xbcller &amp; &#x4E2D;&#25991; &lt;QA&gt;</Operator>"));
         QCOMPARE(both.reader, DataFile::READER_PLAIN);
         QCOMPARE(both.content.details.operator_name,
                  QString::fromUtf8("M\xc3\xbcller & \xe4\xb8\xad\xe6\x96\x87 <QA>"));
@@ -1071,17 +1056,21 @@ private slots:
         QTest::addColumn<QString>("at");
         QTest::addColumn<QString>("what");
         const QString doctype = "<!DOCTYPE Quorval_Data %1>\n<Quorval_Data";
-        QTest::newRow("undeclared entity") << "<Actual>" << "<Actual>&foo;" << "&foo;"
+        QTest::newRow("undeclared entity") << "<Actual>"
+                                           << "<Actual>&foo;"
+                                           << "&foo;"
                                            << "undefined entity";
         QTest::newRow("external document type")
             << "<Quorval_Data" << doctype.arg("SYSTEM \"q.dtd\"") << ">\n<Quorval_Data"
             << "external document type definitions are not supported";
         QTest::newRow("duplicate attribute") << "(File_Version=\"\\d\")"
-                                             << "\\1 File_Version=\"9\"" << "File_Version=\"9\""
+                                             << "\\1 File_Version=\"9\""
+                                             << "File_Version=\"9\""
                                              << "duplicate attribute";
-        QTest::newRow("no blank between attributes")
-            << "(File_Version=\"\\d\")" << "\\1Note=\"x\"" << "Note="
-            << "not well-formed (invalid token)";
+        QTest::newRow("no blank between attributes") << "(File_Version=\"\\d\")"
+                                                     << "\\1Note=\"x\""
+                                                     << "Note="
+                                                     << "not well-formed (invalid token)";
         QTest::newRow("brace in a public identifier")
             << "<Quorval_Data" << doctype.arg("PUBLIC \"a{b\" \"q.dtd\"") << "{b"
             << "illegal character(s) in public id";
@@ -1089,7 +1078,8 @@ private slots:
             << "<Quorval_Data" << doctype.arg("[<!ELEMENT a (b,c|d)>]") << "[<!ELEMENT"
             << "internal subsets of a document type are not supported";
         QTest::newRow("decimal comma")
-            << "<Actual>[^<]*</Actual>" << "<Actual>30,5</Actual>" << QString()
+            << "<Actual>[^<]*</Actual>"
+            << "<Actual>30,5</Actual>" << QString()
             << "ERR  Load_Data: ERR:  Node 'Actual' of entry 1 in 'Data_Set_A' holds '30,5', which "
                "is not a number.";
     }

@@ -289,8 +289,8 @@ void TTestEntryWidget::Number_Text_Reads_As_Qt_Reads_It()
         bool ok = false;
         const double qt = QString::fromLatin1(text).toDouble(&ok);
         double read = 0.0;
-        const bool number = NumberText::Read_File_Number(text.constData(),
-                                                         text.constData() + text.size(), &read);
+        const bool number =
+            NumberText::Read_File_Number(text.constData(), text.constData() + text.size(), &read);
         if (ok && std::isfinite(qt))
             QVERIFY2(number && std::memcmp(&read, &qt, sizeof read) == 0, text.constData());
         else

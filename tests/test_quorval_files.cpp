@@ -262,7 +262,8 @@ void TTestQuorvalFiles::Failed_Loads_Keep_Everything()
         {"not_a_number",
          File_V2(Both_Offsets, Good_Entry + "<Entry><Nominal>abc</Nominal><Actual>inf</Actual>"
                                             "<Uc>nan</Uc></Entry>"),
-         "ERR  Load_Data: ERR:  Node 'Nominal' of entry 2 in 'Data_Set_B' holds 'abc', which is not "
+         "ERR  Load_Data: ERR:  Node 'Nominal' of entry 2 in 'Data_Set_B' holds 'abc', which is "
+         "not "
          "a number.",
          {}},
         {"not_well_formed",

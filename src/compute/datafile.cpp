@@ -154,8 +154,7 @@ void Build_Document(TXmlFile *xml_file, const TContent &content)
             }
             break;
         case FileFormat::DISTANCE:
-            if (content.merge_distance.value_or(defaults.merge_distance) !=
-                defaults.merge_distance)
+            if (content.merge_distance.value_or(defaults.merge_distance) != defaults.merge_distance)
                 Write_Number(xml_file, root, element, *content.merge_distance);
             break;
         case FileFormat::TEXT: {

@@ -37,9 +37,9 @@ bool Read_Plain_Number(const char *begin, const char *end, double *value)
         return false;
     // Qt reads a number too small for a double as 0 too, but calls that an error: such text is
     // Qt's to judge.
-    if (read == 0.0 && std::any_of(begin, std::find_if(begin, end,
-                                                       [](char c) { return c == 'e' || c == 'E'; }),
-                                   [](char c) { return c >= '1' && c <= '9'; }))
+    if (read == 0.0 &&
+        std::any_of(begin, std::find_if(begin, end, [](char c) { return c == 'e' || c == 'E'; }),
+                    [](char c) { return c >= '1' && c <= '9'; }))
         return false;
     *value = read;
     return true;

@@ -36,12 +36,12 @@ enum TElement {
 };
 
 enum TKind {
-    NUMBER,   // a number: NumberText::Read_File_Number's text, written with Shortest_Fixed
-    SET,      // zero or more "Entry" elements, written sorted by actual
-    ENTRIES,  // "Nominal", "Actual" and "Uc", each once
+    NUMBER,    // a number: NumberText::Read_File_Number's text, written with Shortest_Fixed
+    SET,       // zero or more "Entry" elements, written sorted by actual
+    ENTRIES,   // "Nominal", "Actual" and "Uc", each once
     ALIGNMENT, // "true" or "false", blanks around; written where not the default (aligned)
-    DISTANCE, // a number of 0 or more; written where not the default (1.0 mm)
-    TEXT      // an identification text (Details); written where not empty
+    DISTANCE,  // a number of 0 or more; written where not the default (1.0 mm)
+    TEXT       // an identification text (Details); written where not empty
 };
 
 struct TRule
@@ -54,15 +54,21 @@ struct TRule
     int read_from;
 };
 
-constexpr TRule Rules[ELEMENT_COUNT] = {
-    {"Data_Set_A_Offset", NUMBER, 2, 2},    {"Data_Set_B_Offset", NUMBER, 2, 2},
-    {"Data_Set_A", SET, 1, 1},              {"Data_Set_B", SET, 1, 1},
-    {"Align_Deviations", ALIGNMENT, 0, 1},  {"Position_Merge_Distance", DISTANCE, 0, 1},
-    {"Item", TEXT, 0, 1},                   {"Set_A_Description", TEXT, 0, 1},
-    {"Set_B_Description", TEXT, 0, 1},      {"Operator", TEXT, 0, 1},
-    {"Remarks", TEXT, 0, 1},                {"Entry", ENTRIES, 0, 1},
-    {"Nominal", NUMBER, 1, 1},              {"Actual", NUMBER, 1, 1},
-    {"Uc", NUMBER, 1, 1}};
+constexpr TRule Rules[ELEMENT_COUNT] = {{"Data_Set_A_Offset", NUMBER, 2, 2},
+                                        {"Data_Set_B_Offset", NUMBER, 2, 2},
+                                        {"Data_Set_A", SET, 1, 1},
+                                        {"Data_Set_B", SET, 1, 1},
+                                        {"Align_Deviations", ALIGNMENT, 0, 1},
+                                        {"Position_Merge_Distance", DISTANCE, 0, 1},
+                                        {"Item", TEXT, 0, 1},
+                                        {"Set_A_Description", TEXT, 0, 1},
+                                        {"Set_B_Description", TEXT, 0, 1},
+                                        {"Operator", TEXT, 0, 1},
+                                        {"Remarks", TEXT, 0, 1},
+                                        {"Entry", ENTRIES, 0, 1},
+                                        {"Nominal", NUMBER, 1, 1},
+                                        {"Actual", NUMBER, 1, 1},
+                                        {"Uc", NUMBER, 1, 1}};
 
 constexpr std::string_view Name(TElement element) { return Rules[element].name; }
 

@@ -274,9 +274,9 @@ QString Excerpt(const QString &text)
                    : 1;
     if (cut == text.size())
         return text;
-    const int characters = text.size() - static_cast<int>(std::count_if(
-                                             text.begin(), text.end(),
-                                             [](QChar c) { return c.isLowSurrogate(); }));
+    const int characters =
+        text.size() - static_cast<int>(std::count_if(text.begin(), text.end(),
+                                                     [](QChar c) { return c.isLowSurrogate(); }));
     return text.left(cut) + QStringLiteral("\u2026 (%1 characters)").arg(characters);
 }
 

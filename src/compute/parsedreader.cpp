@@ -94,7 +94,7 @@ private:
     static void XMLCALL On_End(void *reader, const XML_Char *name);
     static void XMLCALL On_Text(void *reader, const XML_Char *text, int length);
     static void XMLCALL On_Doctype(void *reader, const XML_Char *name, const XML_Char *system_id,
-                                  const XML_Char *public_id, int internal_subset);
+                                   const XML_Char *public_id, int internal_subset);
     static void XMLCALL On_Entity(void *reader, const XML_Char *, int, const XML_Char *, int,
                                   const XML_Char *, const XML_Char *, const XML_Char *,
                                   const XML_Char *);
@@ -158,10 +158,9 @@ void TParsed_Reader::Parse(const char *data, std::size_t size, bool last)
     if (XML_Parse(d_parser, data, static_cast<int>(size), last) == XML_STATUS_OK)
         return;
     if (!d_stop.isEmpty())
-        throw TXmlFileException(
-            d_parse_error.arg(QString::number(d_stop_line), QString::number(d_stop_column + 1),
-                              d_stop),
-            TXmlFileException::DATA_ERROR);
+        throw TXmlFileException(d_parse_error.arg(QString::number(d_stop_line),
+                                                  QString::number(d_stop_column + 1), d_stop),
+                                TXmlFileException::DATA_ERROR);
     Throw_At(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(d_parser))));
 }
 
@@ -212,7 +211,10 @@ void TParsed_Reader::On_Start(void *reader, const XML_Char *name, const XML_Char
     static_cast<TParsed_Reader *>(reader)->Start(name, attributes);
 }
 
-void TParsed_Reader::On_End(void *reader, const XML_Char *) { static_cast<TParsed_Reader *>(reader)->End(); }
+void TParsed_Reader::On_End(void *reader, const XML_Char *)
+{
+    static_cast<TParsed_Reader *>(reader)->End();
+}
 
 void TParsed_Reader::On_Text(void *reader, const XML_Char *text, int length)
 {
@@ -360,8 +362,9 @@ void TParsed_Reader::End_Text(TElement element)
         if (Align_Of(text, &align))
             d_read.align_deviations = align;
         else
-            Fault(Rank(element), QStringLiteral("ERR:  Node '%1' holds '%2', which is not true or false.")
-                                     .arg(name, NumberText::Excerpt(text)));
+            Fault(Rank(element),
+                  QStringLiteral("ERR:  Node '%1' holds '%2', which is not true or false.")
+                      .arg(name, NumberText::Excerpt(text)));
         break;
     }
     case FileFormat::DISTANCE:

@@ -338,7 +338,7 @@ bool TPlain_Reader::Character_Reference(std::string *text)
     unsigned code = 0;
     for (; d_p < d_end && code <= 0xFFFF; ++d_p) {
         const char c = *d_p;
-        const int digit = c >= '0' && c <= '9'                    ? c - '0'
+        const int digit = c >= '0' && c <= '9'                  ? c - '0'
                           : hexadecimal && c >= 'a' && c <= 'f' ? c - 'a' + 10
                           : hexadecimal && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                                                 : -1;
@@ -374,8 +374,8 @@ bool TPlain_Reader::Detail(TName name, bool empty, QString *text)
     while (!empty && d_p < d_end && *d_p != '<') {
         const uchar c = static_cast<uchar>(*d_p);
         if (c >= 0x80) {
-            const int length = XmlText::Plain_Utf8_Length(
-                reinterpret_cast<const uchar *>(d_p), reinterpret_cast<const uchar *>(d_end));
+            const int length = XmlText::Plain_Utf8_Length(reinterpret_cast<const uchar *>(d_p),
+                                                          reinterpret_cast<const uchar *>(d_end));
             if (length == 0)
                 return false;
             read.append(d_p, static_cast<std::size_t>(length));

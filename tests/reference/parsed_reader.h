@@ -31,8 +31,7 @@ bool Load(TBytes bytes, bool from_file, DataFile::TContent *content, QString *er
 
 } // namespace Detail
 
-inline bool Load_Parsed_File(const QString &file_name, DataFile::TContent *content,
-                             QString *error)
+inline bool Load_Parsed_File(const QString &file_name, DataFile::TContent *content, QString *error)
 {
     return Detail::Load([&file_name] { return TXmlFile::Read_File(file_name); }, true, content,
                         error);
