@@ -771,6 +771,8 @@ private slots:
             << true << false;
         QTest::newRow("details with character references")
             << Root(sets + "<Remarks>a&#13;&#10;b&#x2014;</Remarks>") << true << true;
+        QTest::newRow("details with line breaks written and referenced")
+            << Root(sets + "<Remarks>a\r&#10;b\r\n&#13;\nc</Remarks>") << true << true;
         QTest::newRow("details of blanks only")
             << Root(sets + "<Item>  \n </Item><Operator>\xc2\xa0</Operator>") << true << true;
         QTest::newRow("tab in details")

@@ -307,7 +307,7 @@ bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *i
            });
 }
 
-// The settings as the document reader takes them; anything it would refuse is its to refuse.
+// The settings as the parser takes them; anything it would refuse is its to refuse.
 bool TPlain_Reader::Setting(TName name, DataFile::TContent *content)
 {
     std::string_view text;
@@ -380,6 +380,11 @@ bool TPlain_Reader::Detail(TName name, bool empty, QString *text)
                 return false;
             read.append(d_p, static_cast<std::size_t>(length));
             d_p += length;
+        } else if (c == '\r') {
+            // A line break of the file is one "\n" to XML, unlike a referenced "\r".
+            ++d_p;
+            Take('\n');
+            read += '\n';
         } else if (Take("&#")) {
             if (!Character_Reference(&read))
                 return false;
