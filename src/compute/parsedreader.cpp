@@ -246,7 +246,8 @@ void TParsed_Reader::On_Entity(void *reader, const XML_Char *, int, const XML_Ch
 void TParsed_Reader::On_Skipped_Entity(void *reader, const XML_Char *name, int)
 {
     static_cast<TParsed_Reader *>(reader)->Stop(
-        QStringLiteral("reference to the undeclared entity '%1'").arg(QString::fromUtf8(name)));
+        QStringLiteral("reference to the undeclared entity '%1'")
+            .arg(NumberText::Excerpt(QString::fromUtf8(name))));
 }
 
 int TParsed_Reader::On_External_Entity(XML_Parser, const XML_Char *, const XML_Char *,
@@ -295,8 +296,9 @@ void TParsed_Reader::Start_Root(std::string_view name, const XML_Char **attribut
 {
     d_open.push_back({OPEN_IGNORED, FileFormat::ELEMENT_COUNT});
     if (name != FileFormat::Root_Name) {
-        Fault(Root_Rank, QStringLiteral("ERR:  Identification '%1' does not match '%2'")
-                             .arg(Text_Of(FileFormat::Root_Name), Text_Of(name)));
+        Fault(Root_Rank,
+              QStringLiteral("ERR:  Identification '%1' does not match '%2'")
+                  .arg(Text_Of(FileFormat::Root_Name), NumberText::Excerpt(Text_Of(name))));
         return;
     }
     const XML_Char *version = nullptr;
