@@ -912,10 +912,10 @@ private slots:
         const QByteArray plain = Saved(Content(a, a, 0.0, 0.0));
         // The byte reader tells how far it has come every few thousand entries.
         QTest::newRow("read by the byte reader") << plain << 2;
-        // Where it gives up, the other readers start over and tell so.
+        // Where it gives up, the parser starts over and tells so.
         QByteArray other = plain;
         other.replace(other.lastIndexOf("<Uc>"), 4, "<Uc><![CDATA[1]]>");
-        QTest::newRow("read by the other readers") << other << 3;
+        QTest::newRow("read by the parser") << other << 3;
     }
 
     void Stopped_Load_Leaves_Everything_Alone()
