@@ -75,6 +75,13 @@ public:
     // Parses the next piece of the document (UTF-8); throws TXmlFileException where the
     // document is not well-formed or holds what is refused.
     void Parse(const char *data, std::size_t size, bool last);
+    // Gives the parser a byte order mark of its own, which it counts as a column of the first
+    // line: the positions it reports there are told one column less.
+    void Parse_Byte_Order_Mark(bool last)
+    {
+        d_first_columns = 1;
+        Parse("\xef\xbb\xbf", 3, last);
+    }
     // The content once the whole document is parsed; throws the first fault of its values.
     void Take(DataFile::TContent *content);
 
@@ -132,6 +139,8 @@ private:
     QString d_stop;
     XML_Size d_stop_line = 0;
     XML_Size d_stop_column = 0;
+    // Columns of the first line that the document does not have.
+    XML_Size d_first_columns = 0;
 };
 
 TParsed_Reader::TParsed_Reader(bool from_file, std::size_t size)
@@ -166,9 +175,11 @@ void TParsed_Reader::Parse(const char *data, std::size_t size, bool last)
 
 void TParsed_Reader::Throw_At(const QString &what) const
 {
+    const XML_Size line = XML_GetCurrentLineNumber(d_parser);
+    const XML_Size column =
+        XML_GetCurrentColumnNumber(d_parser) - (line == 1 ? d_first_columns : 0);
     throw TXmlFileException(
-        d_parse_error.arg(QString::number(XML_GetCurrentLineNumber(d_parser)),
-                          QString::number(XML_GetCurrentColumnNumber(d_parser) + 1), what),
+        d_parse_error.arg(QString::number(line), QString::number(column + 1), what),
         TXmlFileException::DATA_ERROR);
 }
 
@@ -178,7 +189,7 @@ void TParsed_Reader::Stop(const QString &what)
         return;
     d_stop = what;
     d_stop_line = XML_GetCurrentLineNumber(d_parser);
-    d_stop_column = XML_GetCurrentColumnNumber(d_parser);
+    d_stop_column = XML_GetCurrentColumnNumber(d_parser) - (d_stop_line == 1 ? d_first_columns : 0);
     XML_StopParser(d_parser, XML_FALSE);
 }
 
@@ -426,7 +437,7 @@ void Parse_All(TParsed_Reader *reader, const QByteArray &data, bool from_file)
     // The parser is told the text is UTF-8, whatever the declaration says: the checks decoded
     // the bytes already, as declared, and took off the byte order mark. A mark of the parser's
     // own comes first, so that a U+FEFF left at the start counts as the character it is.
-    reader->Parse("\xef\xbb\xbf", 3, text.isEmpty());
+    reader->Parse_Byte_Order_Mark(text.isEmpty());
     const int block = static_cast<int>(Block_Size / 4);
     int done = 0;
     do {
