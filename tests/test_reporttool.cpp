@@ -767,6 +767,9 @@ private slots:
         QTest::newRow("unknown version")
             << QByteArray("<?xml version=\"1.0\"?>\n<Quorval_Data File_Version=\"3\">"
                           "</Quorval_Data>\n");
+        QTest::newRow("not well-formed") << Read_All(d_sample).replace("<Actual>", "<Actual>&foo;");
+        QTest::newRow("number not a number")
+            << Read_All(d_sample).replace("</Actual>", ",5</Actual>");
         QTest::newRow("missing") << QByteArray();
     }
 
