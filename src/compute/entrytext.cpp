@@ -390,7 +390,7 @@ bool Fits(const QStringRef &line, TSeparator separator, bool *three_fields, TSur
 
 QString Quoted(const QStringRef &field)
 {
-    return QStringLiteral("\"%1\"").arg(EntryText::Cut_For_Message(field));
+    return QStringLiteral("\"%1\"").arg(NumberText::Excerpt(field));
 }
 
 // Reads one field as a number under the text's mark; false with the reason when it is not one.
@@ -596,13 +596,6 @@ QString From_Windows_1252(const QByteArray &bytes)
 } // namespace
 
 namespace EntryText {
-
-QString Cut_For_Message(const QStringRef &text, int most)
-{
-    if (text.size() <= most)
-        return text.toString();
-    return text.left(most) + QStringLiteral("\u2026 (%1 characters)").arg(text.size());
-}
 
 QChar Locale_Decimal_Mark()
 {

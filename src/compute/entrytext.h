@@ -48,12 +48,6 @@ struct TParsed
 };
 
 constexpr int Most_Reported_Lines = 5;
-// Most characters of a field or line that a message quotes.
-constexpr int Most_Quoted_Characters = 200;
-
-// text as a message quotes it: whole up to most characters, otherwise its first most characters,
-// "…" and its length, so that a huge field never makes a huge message.
-QString Cut_For_Message(const QStringRef &text, int most = Most_Quoted_Characters);
 // Larger values are typing or unit errors, not lengths in mm.
 constexpr double Largest_Value = 1e12;
 

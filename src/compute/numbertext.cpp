@@ -264,16 +264,16 @@ bool Read_File_Number(const char *begin, const char *end, double *value)
     return true;
 }
 
-QString Excerpt(const QString &text)
+QString Excerpt(const QStringRef &text, int most)
 {
     int cut = 0;
-    for (int characters = 0; cut < text.size() && characters < Excerpt_Characters; ++characters)
+    for (int characters = 0; cut < text.size() && characters < most; ++characters)
         cut += text.at(cut).isHighSurrogate() && cut + 1 < text.size() &&
                        text.at(cut + 1).isLowSurrogate()
                    ? 2
                    : 1;
     if (cut == text.size())
-        return text;
+        return text.toString();
     const int characters =
         text.size() - static_cast<int>(std::count_if(text.begin(), text.end(),
                                                      [](QChar c) { return c.isLowSurrogate(); }));

@@ -57,7 +57,11 @@ bool Read_File_Number(const char *begin, const char *end, double *value);
 // Text quoted from a file in a message, cut to a readable length: at most Excerpt_Characters
 // characters (code points), then "…" and the full length, e.g. "… (1048576 characters)".
 constexpr int Excerpt_Characters = 200;
-QString Excerpt(const QString &text);
+QString Excerpt(const QStringRef &text, int most = Excerpt_Characters);
+inline QString Excerpt(const QString &text, int most = Excerpt_Characters)
+{
+    return Excerpt(QStringRef(&text), most);
+}
 
 } // namespace NumberText
 

@@ -1284,7 +1284,7 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
         const QString line = bad.text.simplified();
         text += QStringLiteral("\nLine %1: %2 \u2014 %3")
                     .arg(bad.line)
-                    .arg(EntryText::Cut_For_Message(QStringRef(&line), 80), bad.reason);
+                    .arg(NumberText::Excerpt(line, 80), bad.reason);
     }
     const int unlisted = parsed.bad_line_count - static_cast<int>(parsed.bad_lines.size());
     if (unlisted > 0)
