@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace NumberText {
 
@@ -25,7 +26,115 @@ int Significant_Digits(const QString &text)
     return digits;
 }
 
+// A double's shortest text as a decimal number: digits without leading zeros, times ten to
+// exponent.
+struct TDecimal
+{
+    bool negative = false;
+    std::string digits;
+    int exponent = 0;
+};
+
+TDecimal Decimal_Of(const double &value)
+{
+    char buffer[40];
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    TDecimal decimal;
+    const char *p = buffer;
+    decimal.negative = *p == '-';
+    p += decimal.negative;
+    int fraction_digits = 0;
+    bool in_fraction = false;
+    for (; *p != 'e'; ++p) {
+        if (*p == '.') {
+            in_fraction = true;
+            continue;
+        }
+        decimal.digits += *p;
+        fraction_digits += in_fraction;
+    }
+    // The text is not terminated: the exponent is read up to its end.
+    int exponent = 0;
+    const char *first = p + 1 + (p[1] == '+');
+    std::from_chars(first, result.ptr, exponent);
+    decimal.exponent = exponent - fraction_digits;
+    return decimal;
+}
+
+// The digits of a decimal at a lower exponent: zeros appended.
+std::string Digits_At(const TDecimal &decimal, int exponent)
+{
+    return decimal.digits + std::string(static_cast<std::size_t>(decimal.exponent - exponent), '0');
+}
+
+// a + b or, when b is not larger, a - b, of equally long digit strings.
+std::string Add_Digits(const std::string &a, const std::string &b, bool subtract)
+{
+    std::string sum(a.size() + 1, '0');
+    int carry = 0;
+    for (std::size_t i = a.size(); i-- > 0;) {
+        int digit = (a[i] - '0') + (subtract ? -(b[i] - '0') : (b[i] - '0')) + carry;
+        carry = 0;
+        if (digit < 0) {
+            digit += 10;
+            carry = -1;
+        } else if (digit > 9) {
+            digit -= 10;
+            carry = 1;
+        }
+        sum[i + 1] = static_cast<char>('0' + digit);
+    }
+    sum[0] = static_cast<char>('0' + carry);
+    return sum;
+}
+
+double Exact_Sum(const double &a, const double &b)
+{
+    if (!std::isfinite(a) || !std::isfinite(b) || (a == 0.0 && b == 0.0))
+        return a + b;
+    const TDecimal x = Decimal_Of(a);
+    const TDecimal y = Decimal_Of(b);
+    const int exponent = std::min(x.exponent, y.exponent);
+    std::string dx = Digits_At(x, exponent);
+    std::string dy = Digits_At(y, exponent);
+    const std::size_t width = std::max(dx.size(), dy.size());
+    dx.insert(0, width - dx.size(), '0');
+    dy.insert(0, width - dy.size(), '0');
+    bool negative = x.negative;
+    std::string digits;
+    if (x.negative == y.negative) {
+        digits = Add_Digits(dx, dy, false);
+    } else if (dx >= dy) {
+        digits = Add_Digits(dx, dy, true);
+    } else {
+        digits = Add_Digits(dy, dx, true);
+        negative = y.negative;
+    }
+    if (digits.find_first_not_of('0') == std::string::npos)
+        return 0.0;
+    const std::string text =
+        (negative ? "-" : "") + digits + "e" + std::to_string(exponent);
+    double value = 0.0;
+    const std::from_chars_result result =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return a + b;
+    return value;
+}
+
 } // namespace
+
+double Decimal_Sum(const double &a, const double &b) { return Exact_Sum(a, b); }
+
+double Decimal_Difference(const double &a, const double &b)
+{
+    // Zeros keep the double rules: -0 - +0 is -0.
+    if (a == 0.0 && b == 0.0)
+        return a - b;
+    return Exact_Sum(a, -b);
+}
 
 QString Shortest_Fixed(const double &value, int least_decimals)
 {
