@@ -18,7 +18,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -305,15 +305,14 @@ void TTestQuorvalComparison::Nested_Update_Leaves_A_Single_Run()
     int updates = 0;
     QObject::connect(Entry_Widget(&window, 'A'), &TEntryWidget::Data_Changed,
                      [&updates]() { ++updates; });
-    QListWidget *list = Entry_Widget(&window, 'A')->findChild<QListWidget *>("entry_list");
-    list->setCurrentRow(0);
+    Select_Row(List_Of(&window, 'A'), 0);
     QLineEdit *actual = Entry_Widget(&window, 'A')->findChild<QLineEdit *>("actual_edit");
     actual->setFocus();
     QVERIFY(QTest::qWaitFor([actual]() { return actual->hasFocus(); }));
     actual->setText("100.0030");
 
-    // The offset change runs Update, whose reading of set A commits the pending value.
-    Entry_Widget(&window, 'B')->Set_Entry_Offset(0.0);
+    // Any command stores the pending value first.
+    Action(&window, "Fit to Data")->trigger();
     QVERIFY(updates >= 1);
     QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items()[0].actual, 100.003);
 
@@ -795,13 +794,15 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     Fill(&window, Example_A(), Example_B());
     QCOMPARE(Heading_File(&window), QString("not saved"));
 
-    // A file without settings opened where the window compares unaligned: compared otherwise
-    // than the file says.
+    // A file without settings opened where a new comparison is unaligned: compared as the file
+    // says (aligned, the default), so the record names its checksum.
     QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
         .setValue("Remove_Deviations", false);
     TQuorval unaligned(nullptr, Qt::WindowFlags());
+    QVERIFY(!unaligned.Options().remove_deviations);
     QVERIFY(unaligned.Load_Data(saved));
-    QCOMPARE(Heading_File(&unaligned), saved + " (changed since last opened or saved)");
+    QVERIFY(unaligned.Options().remove_deviations);
+    QCOMPARE(Heading_File(&unaligned), saved + Sha256(saved));
 }
 
 // Printing without a printer, into a PDF file, gives the exported record's pages.
