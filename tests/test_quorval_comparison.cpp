@@ -157,6 +157,7 @@ private slots:
     void Status_Line_data();
     void Status_Line();
     void Exported_Graphs_Are_The_Report_Tools_Plot();
+    void Files_Keep_Their_Settings_And_Numbers();
     void Export_Graphs_Command();
     void Fit_To_Data_Restores_Both_Graphs();
     void Graphs_Share_One_Length_Range();
@@ -550,6 +551,58 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
                                           "end in .png, .pdf or .svg")
                                       .arg(d_home));
     QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
+}
+
+// Each file is compared with its own settings (a file without any with the defaults, whatever
+// the file opened before held), so that Export equals the report tool's report of it; and an
+// unedited Save writes every value it read.
+void TTestQuorvalComparison::Files_Keep_Their_Settings_And_Numbers()
+{
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", false);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    // The file: B's offset and a tiny actual value, shifted and back by doubles no more.
+    const QString offset_file = d_home + "/offset.quorval";
+    QVERIFY(Write_All(offset_file,
+                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data File_Version=\"2\">"
+                      "<Data_Set_A_Offset>0</Data_Set_A_Offset><Data_Set_B_Offset>2.12345"
+                      "</Data_Set_B_Offset><Data_Set_A/><Data_Set_B><Entry><Nominal>0.1"
+                      "</Nominal><Actual>0.000022500000</Actual><Uc>0.1</Uc></Entry>"
+                      "</Data_Set_B></Quorval_Data>"));
+    for (const QString &name : {QString(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval"),
+                                QString(QUORVAL_SOURCE_ROOT "examples/small_version1.quorval"),
+                                offset_file}) {
+        QVERIFY(window.Load_Data(name));
+        const QString copy = d_home + "/copy.quorval";
+        QVERIFY(window.Save_Data(copy));
+        DataFile::TContent read;
+        DataFile::TContent saved;
+        QString error;
+        QVERIFY(DataFile::Load_File(name, &read, &error) && DataFile::Load_File(copy, &saved, &error));
+        saved.version = read.version;
+        QVERIFY2(DataFile::Identical(read, saved), qPrintable(name));
+    }
+    QVERIFY(Read_All(d_home + "/copy.quorval").contains("<Actual>0.0000225</Actual>"));
+
+    const QString line_scale = d_home + "/line_scale.quorval";
+    QVERIFY(QFile::copy(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval", line_scale));
+    QVERIFY(window.Load_Data(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval"));
+    QVERIFY(window.Load_Data(line_scale));
+    QVERIFY(!window.Data_Modified());
+    QCOMPARE(window.Options().merge_distance, 1.0);
+    QVERIFY(window.Export_Data(d_home + "/window.txt"));
+    QProcess tool;
+    tool.start(QUORVAL_REPORT_EXECUTABLE, {line_scale, "-o", d_home + "/tool.txt"});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(Read_All(d_home + "/window.txt"), Read_All(d_home + "/tool.txt"));
+    // Unedited, the file keeps its bytes: no settings written into it.
+    QVERIFY(window.Save_Data(line_scale));
+    QCOMPARE(Read_All(line_scale), Read_All(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval"));
+    // The settings file still gives a new comparison its settings.
+    Action(&window, "New")->trigger();
+    QVERIFY(!window.Options().remove_deviations);
 }
 
 void TTestQuorvalComparison::Export_Graphs_Command()
