@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -31,7 +32,8 @@ int Significant_Digits(const QString &text)
 struct TDecimal
 {
     bool negative = false;
-    std::string digits;
+    char digits[24];
+    int count = 0;
     int exponent = 0;
 };
 
@@ -52,7 +54,7 @@ TDecimal Decimal_Of(const double &value)
             in_fraction = true;
             continue;
         }
-        decimal.digits += *p;
+        decimal.digits[decimal.count++] = *p;
         fraction_digits += in_fraction;
     }
     // The text is not terminated: the exponent is read up to its end.
@@ -66,7 +68,8 @@ TDecimal Decimal_Of(const double &value)
 // The digits of a decimal at a lower exponent: zeros appended.
 std::string Digits_At(const TDecimal &decimal, int exponent)
 {
-    return decimal.digits + std::string(static_cast<std::size_t>(decimal.exponent - exponent), '0');
+    return std::string(decimal.digits, static_cast<std::size_t>(decimal.count)) +
+           std::string(static_cast<std::size_t>(decimal.exponent - exponent), '0');
 }
 
 // a + b or, when b is not larger, a - b, of equally long digit strings.
@@ -90,12 +93,64 @@ std::string Add_Digits(const std::string &a, const std::string &b, bool subtract
     return sum;
 }
 
+// The same for the common case without strings: mantissas of at most 17 digits whose exponents
+// differ by at most 20, so that both and their sum fit 128 bits. False where they do not.
+bool Short_Sum(const TDecimal &x, const TDecimal &y, double *sum)
+{
+    const int exponent = std::min(x.exponent, y.exponent);
+    const int shift_x = x.exponent - exponent;
+    const int shift_y = y.exponent - exponent;
+    if (shift_x > 20 || shift_y > 20)
+        return false;
+    const auto Value = [](const TDecimal &decimal, int shift) {
+        __int128 value = 0;
+        for (int i = 0; i < decimal.count; ++i)
+            value = value * 10 + (decimal.digits[i] - '0');
+        for (int i = 0; i < shift; ++i)
+            value *= 10;
+        return decimal.negative ? -value : value;
+    };
+    __int128 total = Value(x, shift_x) + Value(y, shift_y);
+    if (total == 0) {
+        *sum = 0.0;
+        return true;
+    }
+    // Digits, "e", exponent; the 128-bit value written as two 64-bit halves of 19 digits.
+    const bool negative = total < 0;
+    if (negative)
+        total = -total;
+    constexpr std::uint64_t Half = 10000000000000000000ULL;
+    const std::uint64_t high = static_cast<std::uint64_t>(total / Half);
+    const std::uint64_t low = static_cast<std::uint64_t>(total % Half);
+    char text[64];
+    char *p = text;
+    if (negative)
+        *p++ = '-';
+    if (high > 0) {
+        p = std::to_chars(p, p + 20, high).ptr;
+        char digits[20];
+        const char *digits_end = std::to_chars(digits, digits + sizeof digits, low).ptr;
+        const std::size_t size = static_cast<std::size_t>(digits_end - digits);
+        p = std::fill_n(p, size < 19 ? 19 - size : 0, '0');
+        p = std::copy(digits, digits + size, p);
+    } else {
+        p = std::to_chars(p, p + 20, low).ptr;
+    }
+    *p++ = 'e';
+    const char *const end = std::to_chars(p, p + 8, exponent).ptr;
+    const std::from_chars_result result = std::from_chars(text, end, *sum);
+    return result.ec == std::errc() && std::isfinite(*sum);
+}
+
 double Exact_Sum(const double &a, const double &b)
 {
     if (!std::isfinite(a) || !std::isfinite(b) || (a == 0.0 && b == 0.0))
         return a + b;
     const TDecimal x = Decimal_Of(a);
     const TDecimal y = Decimal_Of(b);
+    double fast = 0.0;
+    if (Short_Sum(x, y, &fast))
+        return fast;
     const int exponent = std::min(x.exponent, y.exponent);
     std::string dx = Digits_At(x, exponent);
     std::string dy = Digits_At(y, exponent);
