@@ -473,7 +473,8 @@ void TTestQuorvalComparison::Status_Line_data()
     QTest::newRow("one entry in B")
         << a << std::vector<Type::TEntryItem>{b[0]} << true << "Set B needs at least two entries";
     QTest::newRow("one entry in A")
-        << std::vector<Type::TEntryItem>{a[0]} << b << false << "Set A needs at least two entries";
+        << std::vector<Type::TEntryItem>{a[0]} << b << false
+        << "Set A needs at least two entries  \u00b7  Not aligned";
     QTest::newRow("aligned")
         << a << b << true
         << "Aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En "
@@ -588,6 +589,7 @@ void TTestQuorvalComparison::Files_Keep_Their_Settings_And_Numbers()
     const QString line_scale = d_home + "/line_scale.quorval";
     QVERIFY(QFile::copy(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval", line_scale));
     QVERIFY(window.Load_Data(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval"));
+    QVERIFY(window.Status_Text().startsWith("Not aligned, merge distance 0.0000 mm  \u00b7  "));
     QVERIFY(window.Load_Data(line_scale));
     QVERIFY(!window.Data_Modified());
     QCOMPARE(window.Options().merge_distance, 1.0);

@@ -616,20 +616,29 @@ void TQuorval::Details_Changed()
 
 QString TQuorval::Status_Text() const
 {
+    // The settings in use, always named where they are not the defaults.
+    const Type::TOptions &options = d_document->Options();
+    const Type::TOptions defaults;
+    QString settings =
+        options.remove_deviations ? QStringLiteral("Aligned") : QStringLiteral("Not aligned");
+    if (options.merge_distance != defaults.merge_distance)
+        settings += QStringLiteral(", merge distance %1 mm")
+                        .arg(NumberText::Readable(options.merge_distance));
+    const bool defaults_used = options.remove_deviations == defaults.remove_deviations &&
+                               options.merge_distance == defaults.merge_distance;
+    const QString settings_named =
+        defaults_used ? QString() : QStringLiteral("  \u00b7  ") + settings;
+
     const bool short_a = d_document->Count(TComparisonDocument::SET_A) < 2;
     const bool short_b = d_document->Count(TComparisonDocument::SET_B) < 2;
     if (short_a && short_b)
-        return QStringLiteral("Sets A and B need at least two entries each");
+        return QStringLiteral("Sets A and B need at least two entries each") + settings_named;
     if (short_a || short_b)
-        return QStringLiteral("Set %1 needs at least two entries").arg(short_a ? "A" : "B");
+        return QStringLiteral("Set %1 needs at least two entries").arg(short_a ? "A" : "B") +
+               settings_named;
 
     const Report::TSummary summary = Report::Summarise(d_comparison.Export_Rows());
-    const Type::TOptions &options = d_document->Options();
-    QString text =
-        options.remove_deviations ? QStringLiteral("Aligned") : QStringLiteral("Not aligned");
-    // A comparison whose positions are merged otherwise than by default says so.
-    if (options.merge_distance != Type::TOptions().merge_distance)
-        text += QStringLiteral(", merge distance %1 mm").arg(NumberText::Readable(options.merge_distance));
+    QString text = settings;
     text += QStringLiteral("  \u00b7  %1 positions  \u00b7  %2 with En")
                 .arg(summary.positions)
                 .arg(summary.en_count);
