@@ -115,11 +115,6 @@ bool TComparisonDocument::Differs_From_Saved() const
            !Same_Options(d_state.options, d_saved.options) || d_state.details != d_saved.details;
 }
 
-bool TComparisonDocument::Settings_Differ_From_File() const
-{
-    return !Same_Options(d_state.options, d_file_options);
-}
-
 DataFile::TContent TComparisonDocument::Content() const
 {
     DataFile::TContent content;
@@ -157,7 +152,6 @@ void TComparisonDocument::Load(DataFile::TContent content, const QString &file_n
     state.details = std::move(content.details);
     d_file_name = file_name;
     d_file_stamp = stamp;
-    d_file_options = state.options;
     // Everything is in place before anything is announced; the saved state compares equal.
     d_saved = state;
     Restore(state);
@@ -167,7 +161,6 @@ void TComparisonDocument::Load(DataFile::TContent content, const QString &file_n
 void TComparisonDocument::Mark_Saved(const QString &file_name, const DataFile::TFileStamp &stamp)
 {
     d_saved = d_state;
-    d_file_options = d_state.options;
     d_file_name = file_name;
     d_file_stamp = stamp;
     emit File_Changed();

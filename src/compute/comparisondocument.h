@@ -83,8 +83,6 @@ public:
     bool Differs_From_Saved() const;
     // Modified: differs from what was saved and holds something to lose.
     bool Modified() const { return Holds_Data() && Differs_From_Saved(); }
-    // Whether the settings in use are not those the file last opened or saved holds.
-    bool Settings_Differ_From_File() const;
     // What Save writes: set A at offset 0, set B at its offset, entries as stored.
     DataFile::TContent Content() const;
 
@@ -136,8 +134,6 @@ private:
 
     TSnapshot d_state;
     TSnapshot d_saved;
-    // The settings the file last opened or saved holds (the defaults where it has none).
-    Type::TOptions d_file_options;
     QString d_file_name;
     DataFile::TFileStamp d_file_stamp;
 };

@@ -807,8 +807,8 @@ Record::THeading TQuorval::Record_Heading() const
 {
     Record::THeading heading;
     heading.data_file = d_document->File_Name();
-    heading.data_changed =
-        d_document->Differs_From_Saved() || d_document->Settings_Differ_From_File();
+    // The settings are the file's own: a change of them is a change of the data.
+    heading.data_changed = d_document->Differs_From_Saved();
     if (!heading.data_changed && !heading.data_file.isEmpty()) {
         heading.checksum = DataFile::Checksum_Of_File(heading.data_file, d_document->File_Stamp());
         // The file no longer holds the bytes last opened or saved.
