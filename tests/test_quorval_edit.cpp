@@ -468,6 +468,17 @@ void TTestQuorvalEdit::Loading_Clears_The_History()
     QVERIFY(!window->Undo_Stack()->canRedo());
     QVERIFY(!window->Data_Modified());
     QCOMPARE(Entry_Widget(window.get(), 'B')->Entry_Offset(), 0.0);
+
+    // An entry edited after loading changes the data, not what the file held: modified until
+    // the edit is undone.
+    Select_Row(List_Of(window.get(), 'A'), 0);
+    QLineEdit *actual = Entry_Widget(window.get(), 'A')->findChild<QLineEdit *>("actual_edit");
+    actual->setText("123.25");
+    QTest::keyClick(actual, Qt::Key_Return);
+    QCOMPARE(Lists_Of(window.get()).a.front().actual, 123.25);
+    QVERIFY(window->Data_Modified());
+    window->Undo_Stack()->undo();
+    QVERIFY(!window->Data_Modified());
 }
 
 void TTestQuorvalEdit::Import_Refusals()
