@@ -46,12 +46,10 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
-#include <QSignalBlocker>
 #include <QSize>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QUndoCommand>
 #include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>

@@ -4,7 +4,6 @@
 #include "src/compute/comparison.h"
 #include "src/compute/comparisondocument.h"
 #include "src/compute/datafile.h"
-#include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
 #include "src/compute/progress.h"
 #include "src/compute/types.h"
