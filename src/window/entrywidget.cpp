@@ -513,6 +513,12 @@ void TEntryWidget::Offset_Changed()
         return;
     }
     try {
+        // Every entry of the set moves: a set of millions takes seconds.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const struct TRestore
+        {
+            ~TRestore() { QApplication::restoreOverrideCursor(); }
+        } restore;
         TDocumentCommand::Push(d_undo_stack,
                                new TStateCommand(d_document, QStringLiteral("Change Offset"),
                                                  d_document->State(),
