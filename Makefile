@@ -9,7 +9,9 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX       ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev fonts-dejavu-core
+# libexpat1-dev: the conformant XML parser of the data files.
+BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libexpat1-dev \
+                 fonts-dejavu-core
 # poppler-utils: pdftotext, pdfinfo and pdftoppm read back the records the tests write.
 # xdg-utils: xdg-mime names the application of data files in the installation test.
 TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev file poppler-utils \
@@ -58,8 +60,8 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target benchmarks
 	@echo "Benchmarks built in $(BENCH_DIR)/benchmarks/; run them one by one (QT_QPA_PLATFORM=offscreen)."
 
-# libFuzzer runs of the XML layer, of the data-file reader, of its byte and streaming readers
-# against the tests' document reader and of the paste and import parser (FUZZ_SECONDS each);
+# libFuzzer runs of the XML layer, of the data-file reader, of its byte reader against its
+# conformant parser and of the paste and import parser (FUZZ_SECONDS each);
 # crashing inputs are left in $(FUZZ_DIR)/.
 fuzz:
 	@sh tools/install-deps.sh $(FUZZ_PACKAGES)
@@ -71,9 +73,9 @@ fuzz:
 	mkdir -p $(FUZZ_DIR)/corpus_datafile
 	$(FUZZ_DIR)/datafile_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -artifact_prefix=$(FUZZ_DIR)/datafile- $(FUZZ_DIR)/corpus_datafile tests/data/datafile fuzz/corpus
-	mkdir -p $(FUZZ_DIR)/corpus_stream
-	$(FUZZ_DIR)/datafile_stream_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
-	    -dict=fuzz/datafile.dict -artifact_prefix=$(FUZZ_DIR)/stream- $(FUZZ_DIR)/corpus_stream \
+	mkdir -p $(FUZZ_DIR)/corpus_differential
+	$(FUZZ_DIR)/datafile_differential_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -dict=fuzz/datafile.dict -artifact_prefix=$(FUZZ_DIR)/differential- $(FUZZ_DIR)/corpus_differential \
 	    examples tests/data/datafile tests/data/xmlfile fuzz/corpus fuzz/corpus_pieces
 	mkdir -p $(FUZZ_DIR)/corpus_entrytext
 	$(FUZZ_DIR)/entrytext_fuzz -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \

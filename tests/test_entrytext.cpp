@@ -126,6 +126,9 @@ private slots:
         QTest::addColumn<QString>("first_reason");
         QTest::newRow("text in a field")
             << "10;10.1;0.1\n20;abc;0.1\n30;30;0.1" << QList<int>{2} << "\"abc\" is not a number";
+        QTest::newRow("a huge field, quoted in part")
+            << "10;" + QString(5000, 'x') + ";0.1" << QList<int>{1}
+            << "\"" + QString(200, 'x') + "\u2026 (5000 characters)\" is not a number";
         QTest::newRow("two fields") << "10;10.1;0.1\n20;20.1\n"
                                     << QList<int>{2} << "2 fields, not 3";
         QTest::newRow("four fields")
@@ -194,6 +197,15 @@ private slots:
         QCOMPARE(parsed.bad_line_count, 7);
         QCOMPARE(int(parsed.bad_lines.size()), EntryText::Most_Reported_Lines);
         QCOMPARE(parsed.data_line_count, 8);
+
+        // Beyond a limit of entries the text is refused at the first line too many, before any
+        // line is read: its bad lines are never found.
+        const EntryText::TParsed too_many =
+            EntryText::Parse("Nominal;Actual;Uc\na;1;1\n1;1;1\n2;2;2\n", QLatin1Char('.'), {}, 2);
+        QVERIFY(too_many.too_many && !too_many.Accepted() && too_many.entries.empty());
+        QCOMPARE(too_many.bad_line_count, 0);
+        QVERIFY(EntryText::Parse("Nominal;Actual;Uc\n0;1;1\n1;1;1\n", QLatin1Char('.'), {}, 2)
+                    .Accepted());
     }
 
     void Copied_Text_Reads_Back_data()

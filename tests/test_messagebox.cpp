@@ -37,6 +37,18 @@ void TTestMessageBox::Span_Markup()
     // The %1 of the wrapper is filled once: placeholders in the text itself stay as they are.
     through_pointer->setText("100 %1 %2");
     QVERIFY(box.text().contains(">100 %1 %2</span>"));
+
+    // Details are shown as they are, up to a length that Show Details lays out at once: a longer
+    // line, and a longer text, is cut and says so.
+    through_pointer->setDetailedText("ERR  line one\nline two");
+    QCOMPARE(box.detailedText(), QString("ERR  line one\nline two"));
+    const QString quoted = QString(3000000, QLatin1Char('7'));
+    through_pointer->setDetailedText("ERR  Bad value '" + quoted + "'\nnext line");
+    QCOMPARE(box.detailedText(),
+             "ERR  Bad value '" + quoted.left(TMessageBox::Most_Detail_Line_Characters - 16) +
+                 "\u2026 (line cut at 1000 of its 3000017 characters)\nnext line");
+    through_pointer->setDetailedText(QString("ERR  a line\n").repeated(100000));
+    QVERIFY(box.detailedText().endsWith("\u2026 (text cut at 20000 of its 1200000 characters)"));
 }
 
 void TTestMessageBox::Fixed_Width_On_Show_And_Resize()

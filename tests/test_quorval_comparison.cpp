@@ -407,9 +407,10 @@ void TTestQuorvalComparison::Export_Failures_Show_The_Error()
         QString error;
     } cases[] = {
         // A folder inside a regular file cannot exist, not even for root.
-        {d_home + "/plain/report.txt", "ERR  Cannot open file for writing."},
+        {d_home + "/plain/report.txt",
+         "ERR  Cannot open file '" + d_home + "/plain/report.txt' for writing."},
         // Opens, then every write fails as on a full disk.
-        {"/dev/full", "ERR  Cannot write file: No space left on device"},
+        {"/dev/full", "ERR  Cannot write file '/dev/full': No space left on device"},
     };
     for (const auto &c : cases) {
         if (c.file_name == "/dev/full" && !QFile::exists(c.file_name))
@@ -453,7 +454,7 @@ void TTestQuorvalComparison::Export_To_A_Read_Only_File()
 
     const auto refused = [&window, &file_name]() {
         return !window.Export_Data(file_name) &&
-               window.Last_Error() == "ERR  Cannot open file for writing.";
+               window.Last_Error() == "ERR  Cannot open file '" + file_name + "' for writing.";
     };
     QCOMPARE(Check_As_Unprivileged(refused), QString("ok"));
     QCOMPARE(Read_All(file_name), QByteArray("old report"));
@@ -486,8 +487,14 @@ void TTestQuorvalComparison::Status_Line_data()
                                 << std::vector<Type::TEntryItem>{Entry(500, 500.0, 0.001),
                                                                  Entry(600, 600.0, 0.001)}
                                 << false
-                                << "Not aligned  \u00b7  4 positions  \u00b7  0 with En (the sets "
-                                   "do not overlap)";
+                                << "Not aligned  \u00b7  4 positions  \u00b7  0 with En (no "
+                                   "position is covered by both sets)";
+    // Deviations of opposite signs near the largest double: their difference overflows.
+    QTest::newRow("deviations beyond the largest number")
+        << std::vector<Type::TEntryItem>{Entry(0, -1e308, 1.0), Entry(1, 1e308, 1.0)}
+        << std::vector<Type::TEntryItem>{Entry(1, -1e308, 1.0), Entry(0, 1e308, 1.0)} << false
+        << "Not aligned  \u00b7  2 positions  \u00b7  0 with En (2 positions are covered by both "
+           "sets, but their values are too large to compute with)";
     // Values of gauge blocks with all their digits; entries without a position of their own.
     QTest::newRow("small values, merged entries")
         << std::vector<Type::TEntryItem>{Entry(0, 0.0, 0.00003), Entry(0.5, 0.5, 0.00003),
@@ -1000,10 +1007,10 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
                       : work == "record" ? window.Export_Record(target, nullptr, stop)
                                          : window.Print_Record(&printer, stop);
     QVERIFY(!done);
-    if (reading) { // stopped part way, and not taken for a damaged or unreadable file
+    if (reading) // stopped part way
         QVERIFY(stopped_done > 0 && stopped_done < stopped_total);
-        QCOMPARE(window.Last_Error(), QString("ERR  Cancelled."));
-    }
+    // Not taken for a damaged or unreadable file, nor for a record that cannot be drawn.
+    QCOMPARE(window.Last_Error(), QString("ERR  Cancelled."));
     QVERIFY(Same_Entries(Entry_Widget(&window, 'A')->List_Items(), a));
     QCOMPARE(Entry_Widget(&window, 'B')->Entry_Offset(), 2.5);
     QVERIFY(window.Data_Modified());

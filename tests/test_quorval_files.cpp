@@ -195,13 +195,12 @@ void TTestQuorvalFiles::Versions_And_Numbers()
     QVERIFY(Same_Entries(state.a, {Entry(1, 1.5, 0.1)}));
     QVERIFY(Same_Entries(state.b, {Entry(3, 3.1, 0.3)}));
 
-    // Version 2 with set A's offset not 0: set B keeps its place relative to set A. Text that is
-    // not a finite number reads as 0.
+    // Version 2 with set A's offset not 0: set B keeps its place relative to set A.
     const QString v2 = d_home + "/v2.quorval";
     QVERIFY(Write_All(v2, File_V2("<Data_Set_A_Offset>2</Data_Set_A_Offset>"
                                   "<Data_Set_B_Offset>14.5</Data_Set_B_Offset>",
-                                  "<Entry><Nominal>abc</Nominal><Actual>inf</Actual>"
-                                  "<Uc>nan</Uc></Entry><Entry><Nominal>1e999</Nominal>"
+                                  "<Entry><Nominal>0</Nominal><Actual>0</Actual>"
+                                  "<Uc>0</Uc></Entry><Entry><Nominal>0</Nominal>"
                                   "<Actual>20.5</Actual><Uc>0.5</Uc></Entry>")));
     QVERIFY(window.Load_Data(v2));
     state = State_Of(&window);
@@ -263,6 +262,18 @@ void TTestQuorvalFiles::Failed_Loads_Keep_Everything()
          File_V2(Both_Offsets, "<Entry><Nominal>3</Nominal><Actual>3</Actual></Entry>"),
          QString(),
          {"ERR  Load_Data: ERR:  ", "Uc", "Entry"}},
+        {"not_a_number",
+         File_V2(Both_Offsets, Good_Entry + "<Entry><Nominal>abc</Nominal><Actual>inf</Actual>"
+                                            "<Uc>nan</Uc></Entry>"),
+         "ERR  Load_Data: ERR:  Node 'Nominal' of entry 2 in 'Data_Set_B' holds 'abc', which is "
+         "not "
+         "a number.",
+         {}},
+        {"not_well_formed",
+         File_V2(Both_Offsets, Good_Entry).replace("<Nominal>3", "<Nominal>3&x;"),
+         QString(),
+         {"ERR  Load_Data: ERR:  Reference file XML parse error at line 3 column ",
+          ": undefined entity"}},
         {"no_set_b",
          File_V2(Both_Offsets, "").replace("<Data_Set_B></Data_Set_B>", ""),
          QString(),

@@ -282,15 +282,20 @@ private slots:
     // heading (set A's deviation at B's offset), the table and the summary.
     void No_Number_That_Is_Not_Finite()
     {
-        const std::vector<Type::TEntryItem> huge = {Entry(-1e308, 1e308, 1.0),
-                                                    Entry(1e308, -1e308, 1.0)};
+        // Deviations of opposite signs near the largest double: their difference overflows.
+        const std::vector<Type::TEntryItem> a = {Entry(0, -1e308, 1.0), Entry(1, 1e308, 1.0)};
+        const std::vector<Type::TEntryItem> b = {Entry(1, -1e308, 1.0), Entry(0, 1e308, 1.0)};
         TComparison comparison;
-        QVERIFY(comparison.Calculate(huge, huge, 5.0, Type::TOptions()));
+        QVERIFY(comparison.Calculate(a, b, 5.0, Type::TOptions()));
         QVERIFY(!std::isfinite(comparison.Data_B_Dev_Offset()));
         Record::THeading heading;
         const QString text = Pdf_Text(Write_Record("huge.pdf", comparison, heading));
         QVERIFY2(!text.contains("inf") && !text.contains("nan"), qPrintable(text));
         QVERIFY2(text.simplified().contains("Data B Dev Offset ------ mm"), qPrintable(text));
+        // The summary says why there is no En value: not that the sets do not overlap.
+        QVERIFY2(text.simplified().contains("are covered by both sets, but their values are too "
+                                            "large to compute with"),
+                 qPrintable(text));
     }
 
     // A4 in the C locale the tests run in; the marked row's band shows in colour and, printed in

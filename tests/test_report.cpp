@@ -248,18 +248,18 @@ private slots:
         const QByteArray text = Report::Text({Row_B_Only(1, 2, 3)}, 0.0, 0.0);
         QString error;
         QVERIFY(!Report::Write_File(Path("missing/report.txt"), text, &error));
-        QCOMPARE(error, QStringLiteral("ERR  Cannot open file for writing."));
+        QCOMPARE(error, "ERR  Cannot open file '" + Path("missing/report.txt") + "' for writing.");
         QVERIFY(!QFileInfo::exists(Path("missing")));
 
         QVERIFY(QDir(d_dir.path()).mkdir("folder"));
         error.clear();
         QVERIFY(!Report::Write_File(Path("folder"), text, &error));
-        QCOMPARE(error, QStringLiteral("ERR  Cannot open file for writing."));
+        QCOMPARE(error, "ERR  Cannot open file '" + Path("folder") + "' for writing.");
         QVERIFY(QFileInfo(Path("folder")).isDir());
 
         error.clear();
         QVERIFY(!Report::Write_File(QString(), text, &error));
-        QCOMPARE(error, QStringLiteral("ERR  Cannot open file for writing."));
+        QCOMPARE(error, QStringLiteral("ERR  Cannot open file '' for writing."));
     }
 
     void Permissions_Are_Respected()
@@ -279,10 +279,10 @@ private slots:
         }
 
         QCOMPARE(Write_In_Child(locked + "/new.txt", text, true),
-                 QStringLiteral("ERR  Cannot open file for writing."));
+                 "ERR  Cannot open file '" + locked + "/new.txt' for writing.");
         QVERIFY(!QFileInfo::exists(locked + "/new.txt"));
         QCOMPARE(Write_In_Child(locked + "/existing.txt", text, true),
-                 QStringLiteral("ERR  Cannot open file for writing."));
+                 "ERR  Cannot open file '" + locked + "/existing.txt' for writing.");
         QCOMPARE(Read_All(locked + "/existing.txt"), old);
 
         // A write-protected file in a folder everyone may write to is not replaced either.
@@ -292,7 +292,7 @@ private slots:
         QVERIFY(Set_Mode(open + "/protected.txt", 0444));
         QVERIFY(Set_Mode(open, 0777));
         QCOMPARE(Write_In_Child(open + "/protected.txt", text, true),
-                 QStringLiteral("ERR  Cannot open file for writing."));
+                 "ERR  Cannot open file '" + open + "/protected.txt' for writing.");
         QCOMPARE(Read_All(open + "/protected.txt"), old);
         QCOMPARE(Entries(open), QStringList({"protected.txt"}));
         Set_Mode(locked, 0755);
@@ -310,7 +310,7 @@ private slots:
         const QByteArray text = Report::Text(rows, 0.0, 0.0);
         QVERIFY(text.size() > 4096);
         QCOMPARE(Write_In_Child(file, text, false, 4096),
-                 QStringLiteral("ERR  Cannot write file: File too large"));
+                 "ERR  Cannot write file '" + file + "': File too large");
         QCOMPARE(Read_All(file), old);
         QCOMPARE(Entries(Path("limit")), QStringList({"report.txt"}));
         QCOMPARE(Write_In_Child(file, text, false), QStringLiteral("ok"));
@@ -323,7 +323,8 @@ private slots:
             QSKIP("no /dev/full");
         QString error;
         QVERIFY(!Report::Write_File("/dev/full", Report::Text({}, 0.0, 0.0), &error));
-        QCOMPARE(error, QStringLiteral("ERR  Cannot write file: No space left on device"));
+        QCOMPARE(error,
+                 QStringLiteral("ERR  Cannot write file '/dev/full': No space left on device"));
     }
 };
 

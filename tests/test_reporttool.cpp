@@ -684,6 +684,9 @@ private slots:
         QTest::newRow("empty output name") << QStringList{"SAMPLE", "-o", ""};
         QTest::newRow("output given twice")
             << QStringList{"SAMPLE", "-o", "OUT/a.txt", "-o", "OUT/b.txt"};
+        QTest::newRow("quiet given twice") << QStringList{"SAMPLE", "-q", "--quiet"};
+        QTest::newRow("decimal comma given twice")
+            << QStringList{"SAMPLE", "--csv", "OUT/r.csv", "--decimal-comma", "--decimal-comma"};
         QTest::newRow("size not a size")
             << QStringList{"SAMPLE", "--plot", "OUT/p.png", "--size", "large"};
         QTest::newRow("size zero")
@@ -768,6 +771,9 @@ private slots:
         QTest::newRow("unknown version")
             << QByteArray("<?xml version=\"1.0\"?>\n<Quorval_Data File_Version=\"3\">"
                           "</Quorval_Data>\n");
+        QTest::newRow("not well-formed") << Read_All(d_sample).replace("<Actual>", "<Actual>&foo;");
+        QTest::newRow("number not a number")
+            << Read_All(d_sample).replace("</Actual>", ",5</Actual>");
         QTest::newRow("missing") << QByteArray();
     }
 
@@ -967,10 +973,13 @@ private slots:
         QTest::newRow("CSV into a full device")
             << QStringList{"-o", "@REPORT", "--csv", "/dev/full", "--plot", "@PLOT"} << QString()
             << "ERR  Cannot write file '/dev/full': No space left on device\n";
+        QTest::newRow("CSV into a full device, the report to standard output")
+            << QStringList{"--csv", "/dev/full", "--plot", "@PLOT"} << QString()
+            << "ERR  Cannot write file '/dev/full': No space left on device\n";
     }
 
     // A run that fails for one output replaces none: the files of the last good run stay as
-    // they were, and no temporary file is left.
+    // they were, no temporary file is left, and no report goes to standard output.
     void Failed_Run_Replaces_No_Output()
     {
         QFETCH(QStringList, arguments);
@@ -994,6 +1003,7 @@ private slots:
         const TRun run = Run_Tool(QStringList{d_sample} + arguments, options);
         QCOMPARE(run.exit_code, 1);
         QCOMPARE(QString::fromLocal8Bit(run.err), message);
+        QCOMPARE(run.out, QByteArray());
         for (const QString &file : files)
             QCOMPARE(Read_All(folder + '/' + file), "old " + file.toLatin1());
         QCOMPARE(Entries(folder), QStringList({"blocker", "p.svg", "r.csv", "r.txt"}));

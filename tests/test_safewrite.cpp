@@ -6,9 +6,15 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstddef>
+
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 
 using namespace Support;
 
@@ -65,6 +71,32 @@ extern "C" void Stop_Mid_Write(int)
     ::_exit(4);
 }
 
+// In a child: from now on the given system calls (three at most) fail with EIO, by a seccomp
+// filter; Install is async-signal-safe.
+struct TFailing_Calls
+{
+    sock_filter code[8];
+    sock_fprog program{0, code};
+
+    TFailing_Calls(std::initializer_list<long> calls)
+    {
+        code[program.len++] = BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr));
+        for (const long call : calls) {
+            code[program.len++] = BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __u32(call), 0, 1);
+            code[program.len++] = BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO);
+        }
+        code[program.len++] = BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW);
+    }
+    bool Install() const
+    {
+        return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+               ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+    }
+};
+
+const TFailing_Calls Failing_Renames({SYS_rename, SYS_renameat, SYS_renameat2});
+extern "C" void Fail_Renames_From_Now(int) { Failing_Renames.Install(); }
+
 } // namespace
 
 class TTestSafeWrite : public QObject
@@ -82,6 +114,10 @@ private slots:
     void Killed_Writer_Leaves_Nothing_data();
     void Killed_Writer_Leaves_Nothing();
     void Left_Temporary_Files_Removed_By_The_Next_Write();
+    void Concurrent_Writers_data();
+    void Concurrent_Writers();
+    void Second_Writer_Gives_Up();
+    void Failed_Roll_Back_Keeps_The_Old_File();
     void Commit_Replaces_Every_File();
     void Failed_Commit_Replaces_Nothing_data();
     void Failed_Commit_Replaces_Nothing();
@@ -240,6 +276,17 @@ void TTestSafeWrite::Read_Only_File_And_Directory()
                  return Entries(locked).join(' ');
              }),
              QString("open.quorval"));
+
+    // A write in place that fails every time leaves the file as it was: not even the room
+    // reserved for the new content shows.
+    QCOMPARE(Run_In_Child([&] {
+                 QString reason = QStringLiteral("no system call filter");
+                 if (Become_Unprivileged() && TFailing_Calls({SYS_pwrite64}).Install())
+                     SafeWrite::Write_File(inner, Pattern(20000), &reason);
+                 return reason;
+             }),
+             qt_error_string(EIO) + "; " + inner + " cannot be put back as it was");
+    QCOMPARE(Read_All(inner), QByteArray("short"));
     QVERIFY(Set_Mode(locked, 0755));
 }
 
@@ -346,21 +393,150 @@ void TTestSafeWrite::Killed_Writer_Leaves_Nothing()
     QCOMPARE(Read_All(target), QByteArray("old content"));
 }
 
-// A killed program can leave named temporary files beside the target: the next write of the
-// target removes those, but not one that a running program holds (locked), nor other files.
+// A killed program can leave named temporary files in the folder: the next write there removes
+// those of any target (and the second name of the old file that a commit killed before its
+// renames gave it), but not one that a running program holds, one newer than the write, nor a
+// file of a like shape that is the user's own: another name, a second link, another owner.
 void TTestSafeWrite::Left_Temporary_Files_Removed_By_The_Next_Write()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QStringList names = {".data.quorval.quorval-held.tmp", ".data.quorval.quorval-left.tmp",
-                               ".data.quorval.other.tmp", ".other.quorval-left.tmp"};
-    for (const QString &name : names)
+    const auto Path = [&dir](const char *name) { return QFile::encodeName(dir.filePath(name)); };
+    const char *const removed[] = {".data.quorval.quorval-0left00000000.tmp",
+                                   ".other.quorval-0left00000000.tmp",
+                                   ".data.quorval.quorval-0keptbykilled.tmp"};
+    const char *const kept[] = {
+        ".data.quorval.quorval-0held00000000.tmp", ".data.quorval.quorval-left.tmp",
+        ".data.quorval.quorval-0newer0000000.tmp", ".data.quorval.quorval-0linked000000.tmp",
+        ".data.quorval.quorval-0foreign00000.tmp"};
+    QVERIFY(Write_All(dir.filePath("data.quorval"), "old"));
+    QVERIFY(::link(Path("data.quorval"), Path(removed[2])) == 0);
+    for (const char *name : {removed[0], removed[1], kept[0], kept[1], kept[2], kept[3], kept[4]})
         QVERIFY(Write_All(dir.filePath(name), "x"));
-    const int held = ::open(QFile::encodeName(dir.filePath(names[0])).constData(), O_RDONLY);
+    const struct timespec newer[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 3600, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, Path(kept[2]), newer, 0) == 0);
+    QVERIFY(::link(Path(kept[3]), Path("users-copy")) == 0);
+    QStringList expected = Entries(dir.path());
+    for (const char *name : removed)
+        expected.removeOne(name);
+    if (::geteuid() != 0) // only root can give a file away
+        expected.removeOne(kept[4]);
+    else
+        QVERIFY(::chown(Path(kept[4]), 65534, 65534) == 0);
+    const int held = ::open(Path(kept[0]), O_RDONLY);
     QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
     QVERIFY(SafeWrite::Write_File(dir.filePath("data.quorval"), "new", nullptr));
     ::close(held);
-    QCOMPARE(Entries(dir.path()), QStringList({names[2], names[0], names[3], "data.quorval"}));
+    QCOMPARE(Entries(dir.path()), expected);
+}
+
+void TTestSafeWrite::Concurrent_Writers_data()
+{
+    QTest::addColumn<bool>("in_place");
+    QTest::newRow("one file written in place") << true;
+    QTest::newRow("a report and a CSV in two folders") << false;
+}
+
+// Two programs writing the same files at once, 40 times (the second names them in the other
+// order): one waits for the other, and the files hold all that one of them wrote: never the old
+// content, never the report of one beside the CSV of the other. As nobody, the report's folder
+// allows no new file, so that it is written in place.
+void TTestSafeWrite::Concurrent_Writers()
+{
+    QFETCH(bool, in_place);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid() && Set_Mode(dir.path(), 0777));
+    QVERIFY(QDir(dir.path()).mkdir("one") && QDir(dir.path()).mkdir("two"));
+    const QStringList targets =
+        QStringList{dir.filePath("one/report.txt"), dir.filePath("two/rows.csv")}.mid(0,
+                                                                                      2 - in_place);
+    const QByteArray pattern = Pattern(1 << 18);
+    const auto Content = [&pattern](int run, const QString &target) {
+        return QByteArray::number(run) + QFile::encodeName(target) + pattern;
+    };
+    for (int round = 0; round < 40; ++round) {
+        for (const QString &target : targets)
+            QVERIFY(Write_All(target, "old") && Set_Mode(target, 0666));
+        QVERIFY(Set_Mode(dir.filePath("one"), in_place ? 0555 : 0777));
+        int go[2] = {-1, -1};
+        QVERIFY(::pipe(go) == 0);
+        pid_t children[2];
+        for (int run = 0; run < 2; ++run) {
+            if ((children[run] = ::fork()) != 0)
+                continue;
+            ::close(go[1]);
+            char end = 0; // both start at the end of the pipe
+            SafeWrite::TCommit commit;
+            QStringList names = targets;
+            std::rotate(names.begin(), names.begin() + run % names.size(), names.end());
+            bool ok = ::read(go[0], &end, 1) == 0 && (!in_place || Become_Unprivileged()) &&
+                      commit.Lock(names, nullptr, nullptr);
+            for (const QString &target : targets)
+                ok = ok && commit.Prepare(target, Content(run, target), nullptr);
+            ::_exit(ok && commit.Commit(nullptr, nullptr) ? 0 : 1);
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        for (const pid_t child : children) {
+            int status = -1;
+            QVERIFY(::waitpid(child, &status, 0) == child && status == 0);
+        }
+        QVERIFY(Set_Mode(dir.filePath("one"), 0755));
+        const int last = Read_All(targets[0]).startsWith('1') ? 1 : 0;
+        for (const QString &target : targets)
+            QVERIFY2(Read_All(target) == Content(last, target), qPrintable(target));
+    }
+}
+
+// A writer waits for another that holds the folder of its target (here the second of the two
+// that the other locked together), then gives up with the reason and changes nothing.
+void TTestSafeWrite::Second_Writer_Gives_Up()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid() && QDir(dir.path()).mkdir("one") && QDir(dir.path()).mkdir("two"));
+    SafeWrite::TCommit holder;
+    QString reason;
+    QVERIFY2(holder.Lock({dir.filePath("one/report.txt"), dir.filePath("two/rows.csv")}, nullptr,
+                         &reason),
+             qPrintable(reason));
+    SafeWrite::Set_Lock_Wait(200);
+    QVERIFY(!SafeWrite::Write_File(dir.filePath("two/other.csv"), "new", &reason));
+    SafeWrite::Set_Lock_Wait(10000);
+    QCOMPARE(reason, QString("another program is writing this file or its folder (waited 0.2 s)"));
+    QCOMPARE(Entries(dir.filePath("two")), QStringList());
+}
+
+// A replaced file that a failed commit cannot put back (every rename fails once the write in
+// place of the second file has failed) keeps its old content under a name that no writer
+// removes, and the reason gives it; the user's retry leaves it there.
+void TTestSafeWrite::Failed_Roll_Back_Keeps_The_Old_File()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid() && QDir(dir.path()).mkdir("locked"));
+    const QString report = dir.filePath("report.txt");
+    const QString plot = dir.filePath("locked/plot.png");
+    QVERIFY(Write_All(report, "old report") && Write_All(plot, "old plot"));
+    QVERIFY(Set_Mode(report, 0666) && Set_Mode(plot, 0666) && Set_Mode(dir.path(), 0777) &&
+            Set_Mode(dir.filePath("locked"), 0555));
+    const QString reason = Run_In_Child([&] {
+        SafeWrite::TCommit commit;
+        QString got = QStringLiteral("cannot switch to nobody");
+        if (Become_Unprivileged() && Limit_File_Size(4096) &&
+            std::signal(SIGXFSZ, Fail_Renames_From_Now) != SIG_ERR &&
+            commit.Prepare(report, "new report", &got) && commit.Prepare(plot, Pattern(5000), &got))
+            commit.Commit(nullptr, &got);
+        return got;
+    });
+    QVERIFY(Set_Mode(dir.filePath("locked"), 0755));
+    const QString kept = reason.section(" is in ", 1);
+    QVERIFY2(reason == "File too large; " + report +
+                           " cannot be put back as it was, its old content is in " + kept &&
+                 kept.startsWith(report + ".kept-"),
+             qPrintable(reason));
+    QCOMPARE(Check_As_Unprivileged([&] { return SafeWrite::Write_File(report, "retry", nullptr); }),
+             QString("ok"));
+    QCOMPARE(Read_All(kept), QByteArray("old report"));
+    QCOMPARE(Read_All(plot), QByteArray("old plot"));
 }
 
 void TTestSafeWrite::Commit_Replaces_Every_File()

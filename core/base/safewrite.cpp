@@ -1,6 +1,8 @@
 #include "core/base/safewrite.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -29,6 +31,13 @@ constexpr int Max_Name_Attempts = 100;
 // Temporary files are named ".NAME.quorval-RANDOM.tmp" beside their target NAME.
 constexpr char Temp_Marker[] = ".quorval-";
 constexpr char Temp_Suffix[] = ".tmp";
+// The random part: a 64-bit number in base 36, always this many digits and lower-case letters.
+constexpr int Temp_Random_Length = 13;
+// A replaced file that could not be put back is kept as "NAME.kept-DATE-TIME".
+constexpr char Kept_Marker[] = ".kept-";
+// How often a writer looks again whether a lock it waits for is free.
+constexpr int Lock_Poll_Milliseconds = 10;
+int Lock_Wait_Milliseconds = 10000;
 // Pieces in which a file written in place is read back.
 constexpr qint64 Read_Back_Chunk = qint64(1) << 20;
 
@@ -212,7 +221,31 @@ QByteArray Temp_Prefix(const QByteArray &target)
 QByteArray Temp_Name(const QByteArray &target)
 {
     return Directory_Of(target) + '/' + Temp_Prefix(target) +
-           QByteArray::number(QRandomGenerator::global()->generate64(), 36) + Temp_Suffix;
+           QByteArray::number(QRandomGenerator::global()->generate64(), 36)
+               .rightJustified(Temp_Random_Length, '0') +
+           Temp_Suffix;
+}
+
+// Whether name is one that Temp_Name gives; *base is then the name of its target.
+bool Is_Temp_Name(const QByteArray &name, QByteArray *base)
+{
+    const int marker = int(sizeof(Temp_Marker)) - 1;
+    const int tail = marker + Temp_Random_Length + int(sizeof(Temp_Suffix)) - 1;
+    if (name.size() < tail + 2 || !name.startsWith('.') || !name.endsWith(Temp_Suffix))
+        return false;
+    const int at = name.size() - tail;
+    if (name.mid(at, marker) != Temp_Marker)
+        return false;
+    for (int i = at + marker; i < at + marker + Temp_Random_Length; ++i)
+        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'z')))
+            return false;
+    *base = name.mid(1, at - 1);
+    return true;
+}
+
+bool Earlier(const struct timespec &a, const struct timespec &b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
 // A file that may carry a temporary name is locked by the program holding it: another run that
@@ -222,18 +255,35 @@ void Hold_Lock(int fd)
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {}
 }
 
-// Removes the temporary files of target that killed runs left behind: those of its name pattern
-// that no running program holds. Best effort; a file system without locks keeps them all.
-void Remove_Left_Temporaries(const QByteArray &target)
+// Whether a file of the temporary name pattern, opened as fd, is one a killed writer left: a
+// regular file of this user, older than start, whose only other name (if any) is its target.
+bool Left_By_A_Writer(int fd, const QByteArray &folder, const QByteArray &base,
+                      const struct timespec &start)
 {
-    const QByteArray folder = Directory_Of(target);
-    const QByteArray prefix = Temp_Prefix(target);
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != ::geteuid() ||
+        !Earlier(opened.st_mtim, start))
+        return false;
+    if (opened.st_nlink == 1)
+        return true;
+    // The old file kept by a commit that was killed before its renames.
+    struct stat target;
+    return opened.st_nlink == 2 && ::lstat((folder + '/' + base).constData(), &target) == 0 &&
+           Same_Inode(opened, target);
+}
+
+// Removes the temporary files that killed runs left behind in folder: those of the name pattern
+// that Left_By_A_Writer accepts and that no running program holds. Best effort; a file system
+// without locks keeps them all.
+void Remove_Left_Temporaries(const QByteArray &folder, const struct timespec &start)
+{
     DIR *directory = ::opendir(folder.constData());
     if (directory == nullptr)
         return;
     while (const struct dirent *entry = ::readdir(directory)) {
         const QByteArray name(entry->d_name);
-        if (!name.startsWith(prefix) || !name.endsWith(Temp_Suffix))
+        QByteArray base;
+        if (!Is_Temp_Name(name, &base))
             continue;
         const QByteArray path = folder + '/' + name;
         const int flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
@@ -244,13 +294,78 @@ void Remove_Left_Temporaries(const QByteArray &target)
             continue;
         struct stat opened;
         struct stat named;
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0 &&
+        if (Left_By_A_Writer(fd, folder, base, start) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 &&
             Same_Inode(opened, named))
             ::unlink(path.constData());
         ::close(fd);
     }
     ::closedir(directory);
+}
+
+// Gives a replaced file that could not be put back a name that no writer removes; false when it
+// keeps the one it has.
+bool Name_Kept(const QByteArray &target, QByteArray *kept_name)
+{
+    const QByteArray stem =
+        target + Kept_Marker +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1();
+    for (int attempt = 1; attempt <= Max_Name_Attempts; ++attempt) {
+        const QByteArray name = attempt == 1 ? stem : stem + '-' + QByteArray::number(attempt);
+        // A link, not a rename: an existing file of that name is never replaced.
+        if (::link(kept_name->constData(), name.constData()) == 0) {
+            ::unlink(kept_name->constData());
+            *kept_name = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// What a writer of the resolved target locks, opened: its folder, and the file itself where it
+// is written in place (its folder allows no new file) or the folder cannot be opened.
+void Open_Lock_Objects(const QByteArray &target, std::vector<int> *fds)
+{
+    const QByteArray folder = Directory_Of(target);
+    const int folder_fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_fd >= 0)
+        fds->push_back(folder_fd);
+    struct stat st;
+    if ((folder_fd >= 0 && ::access(folder.constData(), W_OK | X_OK) == 0) ||
+        ::stat(target.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return;
+    const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    int fd = ::open(target.constData(), O_RDONLY | flags);
+    if (fd < 0)
+        fd = ::open(target.constData(), O_WRONLY | flags);
+    if (fd >= 0)
+        fds->push_back(fd);
+}
+
+// Waits for the lock of fd until the lock wait has passed; a file system without locks counts as
+// locked.
+bool Wait_For_Lock(int fd, const QElapsedTimer &waited)
+{
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return true;
+        if (waited.elapsed() >= Lock_Wait_Milliseconds)
+            return false;
+        const struct timespec pause = {0, Lock_Poll_Milliseconds * 1000000L};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+QString Locked_Reason()
+{
+    return QStringLiteral("another program is writing this file or its folder (waited %1 s)")
+        .arg(Lock_Wait_Milliseconds / 1000.0);
 }
 
 // A new file without a name in the target's folder: if the program is killed before it is
@@ -417,6 +532,8 @@ namespace SafeWrite {
 
 void Ignore_File_Size_Signal() { std::signal(SIGXFSZ, SIG_IGN); }
 
+void Set_Lock_Wait(int milliseconds) { Lock_Wait_Milliseconds = std::max(0, milliseconds); }
+
 bool Same_File(const QString &a, const QString &b)
 {
     const TIdentity one = Identity_Of(a);
@@ -430,7 +547,78 @@ bool Same_File(const QString &a, const QString &b)
            one.name == other.name;
 }
 
+TCommit::TCommit() { ::clock_gettime(CLOCK_REALTIME, &d_start); }
+
 TCommit::~TCommit() { Abort(); }
+
+bool TCommit::Lock(const QStringList &file_names, int *failed, QString *reason)
+{
+    std::vector<QByteArray> targets;
+    std::vector<int> names; // the index in file_names of each target
+    for (int i = 0; i < file_names.size(); ++i) {
+        int error = 0;
+        TTarget target;
+        struct stat st;
+        if (!Resolve_Target(QFile::encodeName(file_names[i]), &target, &error) ||
+            target.descriptor >= 0 ||
+            (::stat(target.path.constData(), &st) == 0 && !S_ISREG(st.st_mode)))
+            continue; // no lock to take: Prepare tells what is wrong with it
+        targets.push_back(target.path);
+        names.push_back(i);
+    }
+    std::size_t index = 0;
+    if (Take_Locks(targets, &index))
+        return true;
+    if (failed != nullptr)
+        *failed = names[index];
+    return Fail(reason, Locked_Reason());
+}
+
+bool TCommit::Take_Locks(const std::vector<QByteArray> &targets, std::size_t *failed)
+{
+    struct TWanted
+    {
+        TLock lock;
+        std::size_t target;
+    };
+    std::vector<TWanted> wanted;
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        std::vector<int> fds;
+        Open_Lock_Objects(targets[i], &fds);
+        for (const int fd : fds) {
+            struct stat st;
+            const auto Same = [&st](const TLock &lock) {
+                return lock.device == st.st_dev && lock.inode == st.st_ino;
+            };
+            if (::fstat(fd, &st) != 0 || std::any_of(d_locks.begin(), d_locks.end(), Same) ||
+                std::any_of(wanted.begin(), wanted.end(),
+                            [&Same](const TWanted &w) { return Same(w.lock); })) {
+                ::close(fd);
+                continue;
+            }
+            wanted.push_back({{st.st_dev, st.st_ino, fd}, i});
+        }
+    }
+    // One order for every writer: no two wait for each other in a circle.
+    std::sort(wanted.begin(), wanted.end(), [](const TWanted &a, const TWanted &b) {
+        return a.lock.device != b.lock.device ? a.lock.device < b.lock.device
+                                              : a.lock.inode < b.lock.inode;
+    });
+    QElapsedTimer waited;
+    waited.start();
+    bool locked = true;
+    for (const TWanted &w : wanted) {
+        if (locked && !Wait_For_Lock(w.lock.fd, waited)) {
+            locked = false;
+            *failed = w.target;
+        }
+        if (locked)
+            d_locks.push_back(w.lock);
+        else
+            ::close(w.lock.fd);
+    }
+    return locked;
+}
 
 bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString *reason,
                       bool *in_place)
@@ -480,6 +668,9 @@ bool TCommit::Prepare(const QString &file_name, const QByteArray &data, QString 
             return Fail_Errno(reason, errno);
     }
 
+    std::size_t failed = 0;
+    if (!Take_Locks({target.path}, &failed))
+        return Fail(reason, Locked_Reason());
     if (!Prepare_File(target.path, exists, old_stat, data, &error, in_place))
         return Fail_Errno(reason, error);
     return true;
@@ -492,7 +683,7 @@ bool TCommit::Prepare_File(const QByteArray &path, bool exists, const struct sta
     entry.kind = TEntry::FILE;
     entry.target = path;
     entry.existed = exists;
-    Remove_Left_Temporaries(path);
+    Remove_Left_Temporaries(Directory_Of(path), d_start);
     entry.fd = Create_Unnamed(path, error);
     if (entry.fd < 0 && *error == EOPNOTSUPP)
         entry.fd = Create_Named(path, &entry.temp_name, error);
@@ -577,13 +768,13 @@ bool TCommit::Write_In_Place(TEntry *entry, int *error)
     if (!Read_At(entry->fd, 0, old_stat.st_size, &entry->old_data, error))
         return false;
     const qint64 size = entry->data.size();
-    // Room first, so that a full disk or a file-size limit fails before the file changes.
-    if (size > old_stat.st_size && ::fallocate(entry->fd, 0, 0, size) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS) {
+    // Room first, so that a full disk fails before the file changes; the size stays, so that a
+    // program killed before writing leaves no bytes that were never written.
+    if (size > old_stat.st_size &&
+        ::fallocate(entry->fd, FALLOC_FL_KEEP_SIZE, old_stat.st_size, size - old_stat.st_size) !=
+            0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
         *error = errno;
-        if (::ftruncate(entry->fd, old_stat.st_size) != 0) {
-            // The size is as it was unless the allocation changed it.
-        }
         return false;
     }
     entry->replaced = true;
@@ -638,6 +829,9 @@ QString TCommit::Roll_Back()
         }
         lost += QStringLiteral("; %1 cannot be put back as it was")
                     .arg(QFile::decodeName(entry->target));
+        // Under its temporary name the next writer in the folder would remove it.
+        if (!entry->old_name.isEmpty())
+            Name_Kept(entry->target, &entry->old_name);
         if (!entry->old_name.isEmpty())
             lost += QStringLiteral(", its old content is in %1")
                         .arg(QFile::decodeName(entry->old_name));
@@ -669,11 +863,13 @@ bool TCommit::Write_Streams(std::size_t *index, int *error)
 
 // Every new file gets a name before any of them replaces its target; where a later step can still
 // fail, each replaced file is kept until the end, so that it can be put back.
-bool TCommit::Replace_Files(std::size_t *index, int *error, std::vector<QByteArray> *directories)
+bool TCommit::Replace_Files(bool keep_old, std::size_t *index, int *error,
+                            std::vector<QByteArray> *directories)
 {
-    const bool several = std::count_if(d_entries.begin(), d_entries.end(), [](const TEntry &e) {
-                             return e.kind == TEntry::FILE || e.kind == TEntry::IN_PLACE;
-                         }) > 1;
+    const bool several =
+        keep_old || std::count_if(d_entries.begin(), d_entries.end(), [](const TEntry &e) {
+                        return e.kind == TEntry::FILE || e.kind == TEntry::IN_PLACE;
+                    }) > 1;
     for (std::size_t i = 0; i < d_entries.size(); ++i) {
         TEntry &entry = d_entries[i];
         *index = i;
@@ -702,25 +898,29 @@ bool TCommit::Replace_Files(std::size_t *index, int *error, std::vector<QByteArr
     return true;
 }
 
-bool TCommit::Commit(int *failed, QString *reason)
+bool TCommit::Commit(int *failed, QString *reason, const std::function<bool(QString *)> &last_step)
 {
     int error = 0;
-    auto Failed_At = [&](std::size_t index) {
+    auto Failed_At = [&](std::size_t index, const QString &why) {
         if (failed != nullptr)
             *failed = static_cast<int>(index);
         const QString lost = Roll_Back();
         Abort();
-        return Fail(reason, qt_error_string(error) + lost);
+        return Fail(reason, why + lost);
     };
 
     // First what cannot be taken back, so that a failure there still replaces no file.
     std::size_t index = 0;
     std::vector<QByteArray> directories;
-    if (!Write_Streams(&index, &error) || !Replace_Files(&index, &error, &directories))
-        return Failed_At(index);
+    if (!Write_Streams(&index, &error) ||
+        !Replace_Files(bool(last_step), &index, &error, &directories))
+        return Failed_At(index, qt_error_string(error));
     for (std::size_t i = 0; i < d_entries.size(); ++i)
         if (d_entries[i].kind == TEntry::IN_PLACE && !Write_In_Place(&d_entries[i], &error))
-            return Failed_At(i);
+            return Failed_At(i, qt_error_string(error));
+    QString step_reason;
+    if (last_step && !last_step(&step_reason))
+        return Failed_At(d_entries.size(), step_reason);
 
     for (TEntry &entry : d_entries)
         if (!entry.old_name.isEmpty())
@@ -749,6 +949,9 @@ void TCommit::Abort()
             ::close(entry.old_fd);
     }
     d_entries.clear();
+    for (const TLock &lock : d_locks)
+        ::close(lock.fd);
+    d_locks.clear();
 }
 
 bool Write_File(const QString &file_name, const QByteArray &data, QString *reason, bool *in_place)

@@ -564,42 +564,6 @@ QByteArray Read_Data_File(const QString &file_name)
     }
 }
 
-// The length of the UTF-8 sequence at p, a character that XML allows and that every decoder
-// reads alike; 0 for anything else: a sequence that is not valid or not complete, a surrogate, a
-// byte order mark (the parser's input source drops one at the start of each block it decodes), a
-// noncharacter.
-int Plain_Utf8_Length(const uchar *p, const uchar *end)
-{
-    const auto Continuation = [](uchar c) { return (c & 0xC0) == 0x80; };
-    const std::ptrdiff_t left = end - p;
-    uint code = 0;
-    int length = 0;
-    if (p[0] >= 0xC2 && p[0] <= 0xDF) {
-        length = 2;
-        code = p[0] & 0x1Fu;
-    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
-        length = 3;
-        code = p[0] & 0x0Fu;
-    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
-        length = 4;
-        code = p[0] & 0x07u;
-    } else {
-        return 0;
-    }
-    if (left < length)
-        return 0;
-    for (int i = 1; i < length; ++i) {
-        if (!Continuation(p[i]))
-            return 0;
-        code = (code << 6) | (p[i] & 0x3Fu);
-    }
-    const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
-        code == 0xFEFF || (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE)
-        return 0;
-    return length;
-}
-
 // Past an XML declaration at the start of data that follows the grammar and declares UTF-8 or no
 // encoding (version="1.0" encoding="utf-8", either quotes); nullptr for any other.
 const uchar *Past_Plain_Declaration(const uchar *p, const uchar *end)
@@ -726,7 +690,7 @@ bool Is_Plain_Safe_Utf8(const QByteArray &data)
     while (p < end) {
         const uchar c = *p;
         if (c >= 0x80) {
-            const int length = Plain_Utf8_Length(p, end);
+            const int length = XmlText::Plain_Utf8_Length(p, end);
             if (length == 0)
                 return false;
             p += length;
@@ -808,6 +772,42 @@ template <typename TName> QDomNode First_Child(const QDomNode &parent, bool opti
 }
 
 } // namespace
+
+namespace XmlText {
+
+int Plain_Utf8_Length(const uchar *p, const uchar *end)
+{
+    const auto Continuation = [](uchar c) { return (c & 0xC0) == 0x80; };
+    const std::ptrdiff_t left = end - p;
+    uint code = 0;
+    int length = 0;
+    if (p[0] >= 0xC2 && p[0] <= 0xDF) {
+        length = 2;
+        code = p[0] & 0x1Fu;
+    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+        length = 3;
+        code = p[0] & 0x0Fu;
+    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+        length = 4;
+        code = p[0] & 0x07u;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if (!Continuation(p[i]))
+            return 0;
+        code = (code << 6) | (p[i] & 0x3Fu);
+    }
+    const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
+        code == 0xFEFF || (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE)
+        return 0;
+    return length;
+}
+
+} // namespace XmlText
 
 TXmlFileException::TXmlFileException(const QString &message, TExceptionType type)
     : d_message(message), d_type(type)

@@ -104,4 +104,15 @@ private:
     QByteArray Serialise(bool compact) const;
 };
 
+// Helpers of the readers that look at a document's bytes.
+namespace XmlText {
+
+// The length of the UTF-8 sequence at p (before end), a character that XML allows and that every
+// decoder reads alike; 0 for anything else: a sequence that is not valid or not complete, a
+// surrogate, a byte order mark (Qt's XML input source drops one at the start of each block it
+// decodes), a noncharacter.
+int Plain_Utf8_Length(const unsigned char *p, const unsigned char *end);
+
+} // namespace XmlText
+
 #endif

@@ -32,6 +32,29 @@ void TMessageBox::setInformativeText(const QString &text)
             .arg(text));
 }
 
+void TMessageBox::setDetailedText(const QString &text)
+{
+    const auto Cut = [](const QStringRef &kept, int whole, const char *what) {
+        return kept + QStringLiteral("\u2026 (%1 cut at %2 of its %3 characters)")
+                          .arg(QLatin1String(what))
+                          .arg(kept.size())
+                          .arg(whole);
+    };
+    QString shown;
+    for (const QStringRef &line : text.splitRef(QLatin1Char('\n'))) {
+        if (shown.size() > Most_Detail_Characters)
+            break;
+        if (line.position() > 0)
+            shown += QLatin1Char('\n');
+        shown += line.size() > Most_Detail_Line_Characters
+                     ? Cut(line.left(Most_Detail_Line_Characters), line.size(), "line")
+                     : line.toString();
+    }
+    if (shown.size() > Most_Detail_Characters)
+        shown = Cut(shown.leftRef(Most_Detail_Characters), text.size(), "text");
+    QMessageBox::setDetailedText(shown);
+}
+
 void TMessageBox::Send_Key(int key)
 {
     QCoreApplication::postEvent(

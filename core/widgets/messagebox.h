@@ -22,6 +22,13 @@ public:
     // Markup in the text is not escaped and is interpreted as rich text.
     virtual void setText(const QString &text);
     virtual void setInformativeText(const QString &text);
+    // Hides QMessageBox's as well: Show Details lays out a long text for minutes, so a line
+    // beyond Most_Detail_Line_Characters and a text beyond Most_Detail_Characters are cut there,
+    // and the cut says so and how long the whole was.
+    virtual void setDetailedText(const QString &text);
+
+    static constexpr int Most_Detail_Line_Characters = 1000;
+    static constexpr int Most_Detail_Characters = 20000;
 
     // Posts a press and a release of key to the box itself (for driving a modal box from code).
     void Send_Key(int key);

@@ -4,13 +4,13 @@
 #include "core/base/xmlfile.h"
 #include "src/compute/details.h"
 #include "src/compute/entrylists.h"
+#include "src/compute/fileformat.h"
 #include "src/compute/numbertext.h"
 
 #include <QCryptographicHash>
 #include <QDomElement>
 #include <QFile>
 #include <QFileInfo>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <cmath>
@@ -21,98 +21,16 @@
 
 namespace {
 
-const QString Identification = QStringLiteral("Quorval_Data");
-const int Written_Version = 2;
 const int Decimals = 5;
-
-const QString Name_Offset_A = QStringLiteral("Data_Set_A_Offset");
-const QString Name_Offset_B = QStringLiteral("Data_Set_B_Offset");
-const QString Name_Set_A = QStringLiteral("Data_Set_A");
-const QString Name_Set_B = QStringLiteral("Data_Set_B");
-const QString Name_Entry = QStringLiteral("Entry");
-const QString Name_Nominal = QStringLiteral("Nominal");
-const QString Name_Actual = QStringLiteral("Actual");
-const QString Name_Uc = QStringLiteral("Uc");
-const QString Name_Align = QStringLiteral("Align_Deviations");
-const QString Name_Merge_Distance = QStringLiteral("Position_Merge_Distance");
 const QString Text_True = QStringLiteral("true");
 const QString Text_False = QStringLiteral("false");
 
-void Check_Version(int version)
+QString Latin1(std::string_view name)
 {
-    if (version != 1 && version != 2)
-        throw TXmlFileException(QStringLiteral("ERR:  File version not recognized"),
-                                TXmlFileException::DATA_ERROR);
+    return QString::fromLatin1(name.data(), static_cast<int>(name.size()));
 }
 
-double Read_Number(const TXmlFile *xml_file, const QDomElement &parent, const QString &name)
-{
-    const QDomElement element = xml_file->Get_Node(&parent, name, false);
-    return EntryLists::To_Number(xml_file->Read_Text_Node(&element, false));
-}
-
-// Reads every "Entry" of the data set named set_name, in document order.
-std::vector<Type::TEntryItem> Read_Set(const TXmlFile *xml_file, const QString &set_name)
-{
-    const QDomElement set = xml_file->Get_Node(&xml_file->d_root_node, set_name, false);
-    std::vector<Type::TEntryItem> items;
-    QDomElement entry = xml_file->Get_Node(&set, Name_Entry, true);
-    while (!entry.isNull()) {
-        Type::TEntryItem item;
-        item.nominal = Read_Number(xml_file, entry, Name_Nominal);
-        item.actual = Read_Number(xml_file, entry, Name_Actual);
-        item.uc = Read_Number(xml_file, entry, Name_Uc);
-        items.push_back(item);
-        entry = xml_file->Get_Sibling_Node(&entry, Name_Entry, true);
-    }
-    return items;
-}
-
-// The settings' texts, as both readers take them; false for any other text.
-bool Align_Of(const QString &text, bool *align)
-{
-    const QString word = text.trimmed();
-    *align = word == Text_True;
-    return *align || word == Text_False;
-}
-
-bool Merge_Distance_Of(const QString &text, double *distance)
-{
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value < 0.0)
-        return false;
-    *distance = value + 0.0; // no -0
-    return true;
-}
-
-[[noreturn]] void Refuse_Setting(const QString &name, const QString &text, const char *wanted)
-{
-    throw TXmlFileException(
-        QStringLiteral("ERR:  Node '%1' holds '%2', which is not %3.").arg(name, text, wanted),
-        TXmlFileException::DATA_ERROR);
-}
-
-// Reads the settings elements of the root where the file has them.
-void Read_Settings(const TXmlFile *xml_file, DataFile::TContent *content)
-{
-    const QDomElement align = xml_file->Get_Node(&xml_file->d_root_node, Name_Align, true);
-    if (!align.isNull()) {
-        const QString text = xml_file->Read_Text_Node(&align, false);
-        bool value = true;
-        if (!Align_Of(text, &value))
-            Refuse_Setting(Name_Align, text, "true or false");
-        content->align_deviations = value;
-    }
-    const QDomElement merge = xml_file->Get_Node(&xml_file->d_root_node, Name_Merge_Distance, true);
-    if (!merge.isNull()) {
-        const QString text = xml_file->Read_Text_Node(&merge, false);
-        double value = 0.0;
-        if (!Merge_Distance_Of(text, &value))
-            Refuse_Setting(Name_Merge_Distance, text, "a distance of 0 mm or more");
-        content->merge_distance = value;
-    }
-}
+QString Name_Of(FileFormat::TElement element) { return Latin1(FileFormat::Name(element)); }
 
 // A value that cannot be read back (infinity, not-a-number) is written as 0, which is what
 // reading such text gives anyway; a negative zero is written as a zero.
@@ -124,13 +42,14 @@ double Writable(double value)
 }
 
 // Every digit that the double needs to read back as itself, and at least five.
-void Write_Number(TXmlFile *xml_file, QDomElement *parent, const QString &name, double value)
+void Write_Number(TXmlFile *xml_file, QDomElement *parent, FileFormat::TElement element,
+                  double value)
 {
-    QDomElement element = xml_file->Create_Node(parent, name);
-    xml_file->Write_Text_Node(&element, NumberText::Shortest_Fixed(Writable(value), Decimals));
+    QDomElement node = xml_file->Create_Node(parent, Name_Of(element));
+    xml_file->Write_Text_Node(&node, NumberText::Shortest_Fixed(Writable(value), Decimals));
 }
 
-void Write_Set(TXmlFile *xml_file, const QString &set_name,
+void Write_Set(TXmlFile *xml_file, FileFormat::TElement set_element,
                const std::vector<Type::TEntryItem> &items)
 {
     // The widgets hand the entries over sorted already; other callers get the same order. A
@@ -143,383 +62,19 @@ void Write_Set(TXmlFile *xml_file, const QString &set_name,
         sorted = &copy;
     }
 
-    QDomElement set = xml_file->Create_Node(&xml_file->d_root_node, set_name);
+    QDomElement set = xml_file->Create_Node(&xml_file->d_root_node, Name_Of(set_element));
     for (const Type::TEntryItem &item : *sorted) {
-        QDomElement entry = xml_file->Create_Node(&set, Name_Entry);
-        Write_Number(xml_file, &entry, Name_Nominal, item.nominal);
-        Write_Number(xml_file, &entry, Name_Actual, item.actual);
-        Write_Number(xml_file, &entry, Name_Uc, item.uc);
+        QDomElement entry = xml_file->Create_Node(&set, Name_Of(FileFormat::ENTRY));
+        Write_Number(xml_file, &entry, FileFormat::NOMINAL, item.nominal);
+        Write_Number(xml_file, &entry, FileFormat::ACTUAL, item.actual);
+        Write_Number(xml_file, &entry, FileFormat::UC, item.uc);
     }
-}
-
-// The text of an identification element as the document holds it: all its text and CDATA, as
-// kept (Details::Normalised); a text Details::Fault refuses is refused with the element's name.
-QString Read_Detail(const QDomElement &element)
-{
-    QString text;
-    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling())
-        if (child.isText() || child.isCDATASection())
-            text += child.nodeValue();
-    text = Details::Normalised(text);
-    const QString fault = Details::Fault(text);
-    if (!fault.isEmpty())
-        throw TXmlFileException(QStringLiteral("ERR:  Node '%1' %2.").arg(element.tagName(), fault),
-                                TXmlFileException::DATA_ERROR);
-    return text;
-}
-
-void Read_Details(const TXmlFile *xml_file, Type::TDetails *details)
-{
-    for (int i = 0; i < Details::Count; ++i) {
-        const QDomElement element = xml_file->Get_Node(
-            &xml_file->d_root_node, QLatin1String(Details::Element_Names[i]), true);
-        if (!element.isNull())
-            *Details::Field(details, i) = Read_Detail(element);
-    }
-}
-
-void Write_Details(TXmlFile *xml_file, const Type::TDetails &details)
-{
-    for (int i = 0; i < Details::Count; ++i) {
-        const QString text = Details::Normalised(Details::Field(details, i));
-        if (text.isEmpty())
-            continue;
-        QDomElement element =
-            xml_file->Create_Node(&xml_file->d_root_node, QLatin1String(Details::Element_Names[i]));
-        xml_file->Write_Text_Node(&element, text);
-    }
-}
-
-// Reads an opened file of version 1 or 2; *content is written only once everything is read.
-void Read_Content(const TXmlFile *xml_file, int version, DataFile::TContent *content)
-{
-    DataFile::TContent read;
-    read.version = version;
-    // Offset elements, if a version 1 file has any, are not looked at.
-    if (version == 2) {
-        read.offset_a = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_A);
-        read.offset_b = Read_Number(xml_file, xml_file->d_root_node, Name_Offset_B);
-    }
-    read.entries_a = Read_Set(xml_file, Name_Set_A);
-    read.entries_b = Read_Set(xml_file, Name_Set_B);
-    Read_Settings(xml_file, &read);
-    Read_Details(xml_file, &read.details);
-    *content = std::move(read);
-}
-
-// ---- The streaming reader ----
-//
-// It reads the document as the document reader sees it: the first child element of a name
-// (a later one of the same name is not looked at), every "Entry" child of a set in order, and
-// the text of a number element only when its first child node is text or CDATA, where the DOM
-// drops text of blanks only. Whatever the two parsers might treat differently it does not take:
-// references of any kind, a document type, namespaces, names other than plain ASCII ones, text
-// of other blank characters where it would decide, and any parse error.
-
-// Pieces of the text given to the parser at a time, so that its own copies stay small.
-constexpr int Stream_Piece = 1 << 16;
-
-// An ASCII name without a colon, which both parsers read alike.
-bool Is_Plain_Name(const QStringRef &name)
-{
-    if (name.isEmpty())
-        return false;
-    for (int i = 0; i < name.size(); ++i) {
-        const ushort c = name.at(i).unicode();
-        const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-        const bool other = (c >= '0' && c <= '9') || c == '.' || c == '-';
-        if (!letter && !(i > 0 && other))
-            return false;
-    }
-    return true;
-}
-
-// Text made of blank characters only, some of which XML does not count as white space.
-bool Is_Other_Blank(const QStringRef &text)
-{
-    for (const QChar c : text)
-        if (!c.isSpace())
-            return false;
-    return !text.isEmpty();
-}
-
-class TStream_Reader
-{
-public:
-    // The text as the XML layer decodes it, or the bytes of plain UTF-8 that it checked whole
-    // (TXmlFile::Check_Bytes), which the stream decodes alike.
-    explicit TStream_Reader(const QString &text) : d_text(&text), d_size(text.size()) {}
-    explicit TStream_Reader(const QByteArray &bytes) : d_bytes(&bytes), d_size(bytes.size()) {}
-    TStream_Reader(const TStream_Reader &) = delete;
-    TStream_Reader &operator=(const TStream_Reader &) = delete;
-
-    bool Read(DataFile::TContent *content);
-
-private:
-    bool Next();
-    bool Is_Acceptable_Token() const;
-    bool Skip_Element();
-    template <typename TVisit> bool For_Each_Child(TVisit visit);
-    template <std::size_t Count, typename TRead>
-    bool Read_Children(const QString *const (&names)[Count], bool (&found)[Count], TRead read);
-    template <typename TTake> bool Read_Text(TTake take);
-    bool Read_Number(double *value);
-    bool Read_Detail(QString *text);
-    bool Read_Entry(Type::TEntryItem *item);
-    bool Read_Set(std::vector<Type::TEntryItem> *items);
-    bool Read_Root(DataFile::TContent *content);
-
-    QXmlStreamReader d_reader;
-    const QString *d_text = nullptr;
-    const QByteArray *d_bytes = nullptr;
-    const int d_size;
-    int d_given = 0;
-};
-
-// Moves to the next token; false at a parse error or a token this reader does not take.
-bool TStream_Reader::Next()
-{
-    for (;;) {
-        if (d_reader.readNext() != QXmlStreamReader::Invalid)
-            return Is_Acceptable_Token();
-        if (d_reader.error() != QXmlStreamReader::PrematureEndOfDocumentError || d_given >= d_size)
-            return false;
-        int size = std::min(Stream_Piece, d_size - d_given);
-        if (d_bytes != nullptr) {
-            // The stream's decoder keeps a character split between pieces.
-            d_reader.addData(d_bytes->mid(d_given, size));
-        } else {
-            // Each piece is encoded on its own: never between the halves of a surrogate pair.
-            if (d_given + size < d_size && d_text->at(d_given + size - 1).isHighSurrogate())
-                ++size;
-            d_reader.addData(d_text->mid(d_given, size));
-        }
-        d_given += size;
-    }
-}
-
-bool TStream_Reader::Is_Acceptable_Token() const
-{
-    switch (d_reader.tokenType()) {
-    case QXmlStreamReader::StartDocument:
-    case QXmlStreamReader::EndDocument:
-    case QXmlStreamReader::EndElement:
-    case QXmlStreamReader::Characters:
-    case QXmlStreamReader::Comment: return true;
-    case QXmlStreamReader::ProcessingInstruction:
-        return Is_Plain_Name(d_reader.processingInstructionTarget());
-    case QXmlStreamReader::StartElement: {
-        // The parser's namespace processing is off: plain names carry no namespace, and a
-        // namespace declaration shows as an attribute.
-        if (!Is_Plain_Name(d_reader.qualifiedName()))
-            return false;
-        const QXmlStreamAttributes attributes = d_reader.attributes();
-        for (const QXmlStreamAttribute &attribute : attributes)
-            if (!Is_Plain_Name(attribute.qualifiedName()) ||
-                attribute.qualifiedName() == QLatin1String("xmlns"))
-                return false;
-        return true;
-    }
-    default: return false;
-    }
-}
-
-// From a start tag to the end of its element.
-bool TStream_Reader::Skip_Element()
-{
-    for (int depth = 1; depth > 0;) {
-        if (!Next())
-            return false;
-        if (d_reader.isStartElement())
-            ++depth;
-        else if (d_reader.isEndElement())
-            --depth;
-    }
-    return true;
-}
-
-// From the start tag of a number or setting element to its end: take() is given the text of its
-// first child node, as the document reader reads it, and says whether that text is sound.
-template <typename TTake> bool TStream_Reader::Read_Text(TTake take)
-{
-    for (;;) {
-        if (!Next() || !d_reader.isCharacters())
-            return false;
-        if (d_reader.isCDATA() || !d_reader.isWhitespace())
-            break;
-    }
-    const QStringRef text = d_reader.text();
-    if (!d_reader.isCDATA() && Is_Other_Blank(text))
-        return false;
-    // The text is read where the parser holds it, without a copy.
-    return take(QString::fromRawData(text.unicode(), text.size())) && Skip_Element();
-}
-
-bool TStream_Reader::Read_Number(double *value)
-{
-    return Read_Text([value](const QString &text) {
-        *value = EntryLists::To_Number(text);
-        return true;
-    });
-}
-
-// From the start tag of an identification element to its end. Only plain text is taken, which
-// the document reader reads alike; a comment, CDATA or an element inside is the document
-// reader's to read, and a text Details::Fault refuses is its to refuse.
-bool TStream_Reader::Read_Detail(QString *text)
-{
-    QString read;
-    for (;;) {
-        if (!Next())
-            return false;
-        if (d_reader.isEndElement())
-            break;
-        if (!d_reader.isCharacters() || d_reader.isCDATA())
-            return false;
-        read += d_reader.text();
-    }
-    read = Details::Normalised(read);
-    if (!Details::Fault(read).isEmpty())
-        return false;
-    *text = read;
-    return true;
-}
-
-// From a start tag to the end of its element: visit() is called at the start tag of each child
-// element and reads or skips that element whole.
-template <typename TVisit> bool TStream_Reader::For_Each_Child(TVisit visit)
-{
-    for (;;) {
-        if (!Next())
-            return false;
-        if (d_reader.isEndElement())
-            return true;
-        if (d_reader.isStartElement() && !visit())
-            return false;
-    }
-}
-
-// From a start tag to the end of its element: read(i) reads the first child element named
-// names[i], as the DOM's look-up finds it, and found[i] is set; a later one of the same name, like
-// every other child element, is skipped.
-template <std::size_t Count, typename TRead>
-bool TStream_Reader::Read_Children(const QString *const (&names)[Count], bool (&found)[Count],
-                                   TRead read)
-{
-    return For_Each_Child([&] {
-        std::size_t child = 0;
-        while (child < Count && (found[child] || d_reader.qualifiedName() != *names[child]))
-            ++child;
-        if (child == Count)
-            return Skip_Element();
-        found[child] = true;
-        return read(child);
-    });
-}
-
-// From the start tag of an "Entry" to its end.
-bool TStream_Reader::Read_Entry(Type::TEntryItem *item)
-{
-    static const QString *const names[] = {&Name_Nominal, &Name_Actual, &Name_Uc};
-    double *const fields[] = {&item->nominal, &item->actual, &item->uc};
-    bool found[] = {false, false, false};
-    return Read_Children(names, found,
-                         [&](std::size_t field) { return Read_Number(fields[field]); }) &&
-           found[0] && found[1] && found[2];
-}
-
-// From the start tag of a data set to its end: every "Entry" child, in order.
-bool TStream_Reader::Read_Set(std::vector<Type::TEntryItem> *items)
-{
-    return For_Each_Child([&] {
-        if (d_reader.qualifiedName() != Name_Entry)
-            return Skip_Element();
-        Type::TEntryItem item;
-        if (!Read_Entry(&item))
-            return false;
-        items->push_back(item);
-        return true;
-    });
-}
-
-// From the start tag of the root to its end.
-bool TStream_Reader::Read_Root(DataFile::TContent *content)
-{
-    if (d_reader.qualifiedName() != Identification)
-        return false;
-    // Values that the stream and the DOM might read differently are the DOM's to judge.
-    const QStringRef version = d_reader.attributes().value(QStringLiteral("File_Version"));
-    if (version == QLatin1String("1"))
-        content->version = 1;
-    else if (version == QLatin1String("2"))
-        content->version = 2;
-    else
-        return false;
-
-    // Version 1 files do not look at offset elements. A damaged setting is the document
-    // reader's to refuse, with its message.
-    static const QString detail_names[Details::Count] = {
-        QLatin1String(Details::Element_Names[0]), QLatin1String(Details::Element_Names[1]),
-        QLatin1String(Details::Element_Names[2]), QLatin1String(Details::Element_Names[3]),
-        QLatin1String(Details::Element_Names[4])};
-    static const QString *const names[] = {&Name_Offset_A,   &Name_Offset_B,   &Name_Set_A,
-                                           &Name_Set_B,      &Name_Align,      &Name_Merge_Distance,
-                                           &detail_names[0], &detail_names[1], &detail_names[2],
-                                           &detail_names[3], &detail_names[4]};
-    bool found[std::size(names)] = {};
-    const bool version_1 = content->version == 1;
-    const bool read = Read_Children(names, found, [&](std::size_t child) {
-        switch (child) {
-        case 0: return version_1 ? Skip_Element() : Read_Number(&content->offset_a);
-        case 1: return version_1 ? Skip_Element() : Read_Number(&content->offset_b);
-        case 2: return Read_Set(&content->entries_a);
-        case 3: return Read_Set(&content->entries_b);
-        case 4:
-            return Read_Text([content](const QString &text) {
-                content->align_deviations = true;
-                return Align_Of(text, &*content->align_deviations);
-            });
-        case 5:
-            return Read_Text([content](const QString &text) {
-                content->merge_distance = 0.0;
-                return Merge_Distance_Of(text, &*content->merge_distance);
-            });
-        default: return Read_Detail(Details::Field(&content->details, static_cast<int>(child) - 6));
-        }
-    });
-    return read && found[2] && found[3] && (version_1 || (found[0] && found[1]));
-}
-
-bool TStream_Reader::Read(DataFile::TContent *content)
-{
-    // References may be reported in pieces by one parser and not the other; a byte order mark
-    // left in the text would be dropped by the stream's decoding but not by the DOM.
-    if (d_bytes != nullptr
-            ? d_bytes->contains('&')
-            : d_text->contains(QLatin1Char('&')) || d_text->startsWith(QChar(0xFEFF)))
-        return false;
-    d_reader.setNamespaceProcessing(false);
-    do {
-        if (!Next())
-            return false;
-    } while (!d_reader.isStartElement());
-
-    DataFile::TContent read;
-    if (!Read_Root(&read))
-        return false;
-    do {
-        if (!Next())
-            return false;
-    } while (!d_reader.isEndDocument());
-    *content = std::move(read);
-    return true;
 }
 
 // ---- Loading ----
 
-// The byte reader where it takes the document, else the streaming reader where it takes it, the
-// document reader otherwise. The last two start from the same checks of the bytes, which refuse
-// alike for both; what the byte reader takes passes those checks. False when progress said stop.
+// The byte reader where it takes the document, the conformant parser otherwise. False when
+// progress said stop.
 bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
                 DataFile::TReader *reader, const Progress::TReport &progress = {})
 {
@@ -530,28 +85,13 @@ bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
             *reader = DataFile::READER_PLAIN;
         return true;
     }
-    // The other readers read from the start again, and tell nothing until they are done.
+    // The parser reads from the start again, and tells nothing until it is done.
     if (stopped || !Progress::Go_On(progress, 0, data.size()))
         return false;
     if (reader != nullptr)
-        *reader = DataFile::READER_DOCUMENT;
-    bool streamed = false;
-    {
-        // Let go before the document reader makes its own.
-        QString text;
-        if (TXmlFile::Check_Bytes(data, from_file, &text)) {
-            TStream_Reader stream(data);
-            streamed = stream.Read(content);
-        } else {
-            streamed = DataFile::Read_Stream(text, content);
-        }
-    }
-    if (streamed) {
-        if (reader != nullptr)
-            *reader = DataFile::READER_STREAM;
-        return true;
-    }
-    DataFile::Read_Document(data, from_file, content);
+        *reader = DataFile::READER_PARSER;
+    DataFile::Read_Parsed(data.constData(), static_cast<std::size_t>(data.size()), from_file,
+                          content);
     return true;
 }
 
@@ -590,22 +130,45 @@ namespace DataFile {
 void Build_Document(TXmlFile *xml_file, const TContent &content)
 {
     QUORVAL_ASSERT(xml_file != nullptr);
-    xml_file->Reset(Identification, Written_Version);
-    // Set A's entries carry set A's offset, so the file records offsets relative to set A.
-    Write_Number(xml_file, &xml_file->d_root_node, Name_Offset_A, 0.0);
-    Write_Number(xml_file, &xml_file->d_root_node, Name_Offset_B, Relative_Offset_B(content));
-    Write_Set(xml_file, Name_Set_A, content.entries_a);
-    Write_Set(xml_file, Name_Set_B, content.entries_b);
+    xml_file->Reset(Latin1(FileFormat::Root_Name), FileFormat::Written_Version);
     const Type::TOptions defaults;
-    if (content.align_deviations.value_or(defaults.remove_deviations) !=
-        defaults.remove_deviations) {
-        QDomElement align = xml_file->Create_Node(&xml_file->d_root_node, Name_Align);
-        xml_file->Write_Text_Node(&align, *content.align_deviations ? Text_True : Text_False);
+    for (int i = 0; i < FileFormat::ENTRY; ++i) {
+        const FileFormat::TElement element = static_cast<FileFormat::TElement>(i);
+        QDomElement *const root = &xml_file->d_root_node;
+        switch (FileFormat::Rules[element].kind) {
+        case FileFormat::NUMBER:
+            // Set A's entries carry set A's offset, so the file records offsets relative to A.
+            Write_Number(xml_file, root, element,
+                         element == FileFormat::OFFSET_A ? 0.0 : Relative_Offset_B(content));
+            break;
+        case FileFormat::SET:
+            Write_Set(xml_file, element,
+                      element == FileFormat::SET_A ? content.entries_a : content.entries_b);
+            break;
+        case FileFormat::ALIGNMENT:
+            if (content.align_deviations.value_or(defaults.remove_deviations) !=
+                defaults.remove_deviations) {
+                QDomElement align = xml_file->Create_Node(root, Name_Of(element));
+                xml_file->Write_Text_Node(&align,
+                                          *content.align_deviations ? Text_True : Text_False);
+            }
+            break;
+        case FileFormat::DISTANCE:
+            if (content.merge_distance.value_or(defaults.merge_distance) != defaults.merge_distance)
+                Write_Number(xml_file, root, element, *content.merge_distance);
+            break;
+        case FileFormat::TEXT: {
+            const QString text = Details::Normalised(
+                Details::Field(content.details, element - FileFormat::DETAIL_FIRST));
+            if (!text.isEmpty()) {
+                QDomElement node = xml_file->Create_Node(root, Name_Of(element));
+                xml_file->Write_Text_Node(&node, text);
+            }
+            break;
+        }
+        case FileFormat::ENTRIES: break;
+        }
     }
-    const double distance = content.merge_distance.value_or(defaults.merge_distance);
-    if (distance != defaults.merge_distance)
-        Write_Number(xml_file, &xml_file->d_root_node, Name_Merge_Distance, distance);
-    Write_Details(xml_file, content.details);
 }
 
 bool Load_File(const QString &file_name, TContent *content, QString *error, TReader *reader,
@@ -631,26 +194,6 @@ bool Load_Data(const QByteArray &data, TContent *content, QString *error, TReade
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(error != nullptr);
     return Attempt(Load_Error, error, [&] { Read_Bytes(data, false, content, reader); });
-}
-
-void Read_Document(const QByteArray &data, bool from_file, TContent *content)
-{
-    QUORVAL_ASSERT(content != nullptr);
-    TXmlFile xml_file;
-    int version = 0;
-    if (from_file)
-        xml_file.Open_File_Data(data, Identification, &version, true);
-    else
-        xml_file.Open_Data(data, Identification, &version, true);
-    Check_Version(version);
-    Read_Content(&xml_file, version, content);
-}
-
-bool Read_Stream(const QString &text, TContent *content)
-{
-    QUORVAL_ASSERT(content != nullptr);
-    TStream_Reader reader(text);
-    return reader.Read(content);
 }
 
 bool Save_File(const QString &file_name, const TContent &content, QString *error, bool *in_place,

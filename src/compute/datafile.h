@@ -49,42 +49,42 @@ void Build_Document(TXmlFile *xml_file, const TContent &content);
 
 // The reader that decided a load.
 enum TReader {
-    READER_PLAIN,   // the byte reader took the document
-    READER_STREAM,  // the streaming reader took the document
-    READER_DOCUMENT // the document reader, or a check before either reader refused it
+    READER_PLAIN, // the byte reader took the document
+    READER_PARSER // the conformant parser read or refused it, or a check before it refused it
 };
 
 // Whole load of a file or of bytes: on failure *content is left as it was. The byte reader
-// (Read_Plain) reads what it takes, then the streaming reader (Read_Stream); anything else is
-// read by the document reader, which gives the result or the error. *reader, when given, tells
-// which one decided.
+// (Read_Plain) reads what it takes; anything else is read or refused by the conformant parser
+// (Read_Parsed). *reader, when given, tells which one decided.
 // *checksum, when given, becomes the SHA-256 of the file's bytes (lower-case hex) on success.
 // progress, when given, hears how many of the file's bytes are read (the byte reader tells it
-// as it goes, the other readers only as they start); when it says stop, the load ends at once:
-// false with *stopped set (it must then be given), *content and *error as they were.
+// as it goes, the parser only as it starts); when it says stop, the load ends at once: false
+// with *stopped set (it must then be given), *content and *error as they were.
 bool Load_File(const QString &file_name, TContent *content, QString *error,
                TReader *reader = nullptr, QString *checksum = nullptr,
                const Progress::TReport &progress = {}, bool *stopped = nullptr);
 bool Load_Data(const QByteArray &data, TContent *content, QString *error,
                TReader *reader = nullptr);
 
-// The document reader alone, the reader of last resort of Load_File and Load_Data: the whole
-// document through TXmlFile, with the messages of a file (from_file) or of data. Throws
-// TXmlFileException; *content is written only once everything is read.
-void Read_Document(const QByteArray &data, bool from_file, TContent *content);
+// The conformant parser alone, on the bytes of a data file, with the messages of a file
+// (from_file) or of data: the checks of TXmlFile::Check_Bytes, then one pass of a conformant
+// XML 1.0 parser with namespaces (expat), no document built. A document that is not well-formed
+// is refused with the line and column of the fault; a number whose text is not a number (an
+// entry's naming the set and the entry's place in it), a damaged setting or identification text
+// and a missing element are refused with their names. Entities: the five predefined ones and
+// character references only; no document type with an internal subset, no reference to any
+// other entity, nothing read from the network or another file. Throws TXmlFileException;
+// *content is written only once everything is read.
+void Read_Parsed(const char *data, std::size_t size, bool from_file, TContent *content);
 // The byte reader alone, on the bytes of a data file: it takes only documents of the plain shape
-// that Quorval writes, which every XML parser reads alike (ASCII, no references, comments or
-// other markup), and reads them exactly as the document reader does; true with *content set for
-// those, false with *content as it was for any other. progress, when given, hears every few
-// thousand entries how many bytes are read; when it says stop, false with *stopped set (it must
-// then be given).
+// that Quorval writes, which every XML parser reads alike (UTF-8 whose markup and numbers are
+// ASCII; in the identification texts other letters, the predefined entities and character
+// references; no other references, no CDATA, processing instructions or document type), and
+// reads them exactly as Read_Parsed does; true with *content set for those, false with *content
+// as it was for any other. progress, when given, hears every few thousand entries how many
+// bytes are read; when it says stop, false with *stopped set (it must then be given).
 bool Read_Plain(const char *data, std::size_t size, TContent *content,
                 const Progress::TReport &progress = {}, bool *stopped = nullptr);
-// The streaming reader alone, on text as TXmlFile::Checked_Text gives it: one pass of a
-// streaming parser, no document built. It takes only documents that it reads exactly as the
-// document reader does; true with *content set for those, false with *content as it was for
-// any other, every document that the document reader refuses among them.
-bool Read_Stream(const QString &text, TContent *content);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
 bool Save_File(const QString &file_name, const TContent &content, QString *error,
                bool *in_place = nullptr, QString *checksum = nullptr);

@@ -1,11 +1,16 @@
 #include "src/compute/details.h"
 
 #include "core/base/assertion.h"
+#include "src/compute/fileformat.h"
 
 namespace Details {
 
-const std::array<const char *, Count> Element_Names = {"Item", "Set_A_Description",
-                                                       "Set_B_Description", "Operator", "Remarks"};
+const std::array<const char *, Count> Element_Names = {
+    FileFormat::Name(FileFormat::DETAIL_FIRST).data(),
+    FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + 1)).data(),
+    FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + 2)).data(),
+    FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + 3)).data(),
+    FileFormat::Name(FileFormat::DETAIL_LAST).data()};
 const std::array<const char *, Count> Labels = {"Item", "Set A", "Set B", "Operator", "Remarks"};
 
 QString *Field(Type::TDetails *details, int index)

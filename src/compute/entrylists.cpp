@@ -1,7 +1,8 @@
 #include "src/compute/entrylists.h"
 
+#include "src/compute/numbertext.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <utility>
 
@@ -31,51 +32,17 @@ double To_Number(const QString &text)
 
 bool Read_Plain_Number(const char *begin, const char *end, double *value)
 {
-    const auto Blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
-    const auto Digits = [](const char *p, const char *stop) {
-        while (p < stop && *p >= '0' && *p <= '9')
-            ++p;
-        return p;
-    };
-    const char *first = begin;
-    const char *last = end;
-    while (first < last && Blank(*first))
-        ++first;
-    while (last > first && Blank(last[-1]))
-        --last;
-    // [+-] digits [. digits] [e [+-] digits], with a digit before or after the point: text that
-    // the standard library reads to the same double as Qt (both round correctly).
-    const char *const mantissa = first + (first < last && (*first == '+' || *first == '-'));
-    const char *p = Digits(mantissa, last);
-    bool any = p > mantissa;
-    if (p < last && *p == '.') {
-        const char *const decimals = p + 1;
-        p = Digits(decimals, last);
-        any = any || p > decimals;
-    }
-    const char *const mantissa_end = p;
-    if (any && p < last && (*p == 'e' || *p == 'E')) {
-        const char *const exponent = p + 1 + (p + 1 < last && (p[1] == '+' || p[1] == '-'));
-        p = Digits(exponent, last);
-        any = p > exponent;
-    }
-    if (!any || p != last)
+    double read = 0.0;
+    if (!NumberText::Read_File_Number(begin, end, &read))
         return false;
-    const std::from_chars_result result = std::from_chars(first + (*first == '+'), last, *value);
-    // A zero must be written as one: Qt reads a number too small for a double as 0 too, but
-    // calls that an error. Out of range is Qt's to judge.
-    const bool zero_written =
-        std::all_of(mantissa, mantissa_end, [](char c) { return c == '0' || c == '.'; });
-    return result.ec == std::errc() && result.ptr == last && std::isfinite(*value) &&
-           (*value != 0.0 || zero_written);
-}
-
-double To_Number(const char *begin, const char *end)
-{
-    double value = 0.0;
-    if (Read_Plain_Number(begin, end, &value))
-        return value;
-    return To_Number(QString::fromLatin1(begin, static_cast<int>(end - begin)));
+    // Qt reads a number too small for a double as 0 too, but calls that an error: such text is
+    // Qt's to judge.
+    if (read == 0.0 &&
+        std::any_of(begin, std::find_if(begin, end, [](char c) { return c == 'e' || c == 'E'; }),
+                    [](char c) { return c >= '1' && c <= '9'; }))
+        return false;
+    *value = read;
+    return true;
 }
 
 double Without_Offset(const double &stored, const double &offset)

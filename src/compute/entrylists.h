@@ -15,9 +15,6 @@ namespace EntryLists {
 // Reads text as a number in the C locale. Text that is not a number, and text that reads as
 // infinity or not-a-number ("inf", "nan", "1e999"), gives 0.
 double To_Number(const QString &text);
-// The same for Latin-1 text, without making a string of it where the text is a plain decimal
-// number (a sign, digits with a point, an exponent, blanks around): the data file's numbers.
-double To_Number(const char *begin, const char *end);
 // Reads such a plain number into *value: true where Qt reads the text as that same finite
 // double; false for any other text (which may still read as a number, or as 0).
 bool Read_Plain_Number(const char *begin, const char *end, double *value);

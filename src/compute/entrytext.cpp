@@ -388,7 +388,10 @@ bool Fits(const QStringRef &line, TSeparator separator, bool *three_fields, TSur
     return numbers;
 }
 
-QString Quoted(const QStringRef &field) { return QStringLiteral("\"%1\"").arg(field); }
+QString Quoted(const QStringRef &field)
+{
+    return QStringLiteral("\"%1\"").arg(EntryText::Cut_For_Message(field));
+}
 
 // Reads one field as a number under the text's mark; false with the reason when it is not one.
 bool Read_Value(const TField &field, TSeparator separator, const TMark &mark, double *value,
@@ -475,7 +478,9 @@ private:
 
 // The lines of text that hold something, each with its number; a leading header is left out.
 // False when progress says stop.
-bool Find_Lines(const QString &text, const TPasses &passes, std::vector<TLine> *lines)
+// The lines of entries, at most most + 1 of them: one more is enough to refuse the text.
+bool Find_Lines(const QString &text, const TPasses &passes, std::size_t most,
+                std::vector<TLine> *lines)
 {
     const int size = text.size();
     int number = 0;
@@ -496,7 +501,7 @@ bool Find_Lines(const QString &text, const TPasses &passes, std::vector<TLine> *
             if (!header)
                 lines->push_back({number, start, end - start});
         }
-        if (end == size)
+        if (end == size || lines->size() > most)
             return true;
         start = end + (text.at(end) == QLatin1Char('\r') && end + 1 < size &&
                                text.at(end + 1) == QLatin1Char('\n')
@@ -592,12 +597,20 @@ QString From_Windows_1252(const QByteArray &bytes)
 
 namespace EntryText {
 
+QString Cut_For_Message(const QStringRef &text, int most)
+{
+    if (text.size() <= most)
+        return text.toString();
+    return text.left(most) + QStringLiteral("\u2026 (%1 characters)").arg(text.size());
+}
+
 QChar Locale_Decimal_Mark()
 {
     return QLocale().decimalPoint() == QLatin1Char(',') ? QLatin1Char(',') : QLatin1Char('.');
 }
 
-TParsed Parse(const QString &text, QChar locale_mark, const Progress::TReport &progress)
+TParsed Parse(const QString &text, QChar locale_mark, const Progress::TReport &progress,
+              int most_entries)
 {
     QUORVAL_ASSERT(locale_mark == QLatin1Char('.') || locale_mark == QLatin1Char(','));
     TParsed parsed;
@@ -606,10 +619,11 @@ TParsed Parse(const QString &text, QChar locale_mark, const Progress::TReport &p
     const TPasses passes(progress, text.size());
 
     std::vector<TLine> lines;
-    if (!Find_Lines(text, passes, &lines))
+    if (!Find_Lines(text, passes, static_cast<std::size_t>(std::max(0, most_entries)), &lines))
         return stopped;
     parsed.data_line_count = static_cast<int>(lines.size());
-    if (lines.empty())
+    parsed.too_many = parsed.data_line_count > most_entries;
+    if (lines.empty() || parsed.too_many)
         return parsed;
 
     TSeparator separator = TSeparator::Tab;
@@ -697,7 +711,7 @@ bool Decode(const QByteArray &bytes, QString *text, QString *reason)
 }
 
 bool Read_File(const QString &file_name, TParsed *parsed, QString *reason,
-               const Progress::TReport &progress)
+               const Progress::TReport &progress, int most_entries)
 {
     QUORVAL_ASSERT(parsed != nullptr);
     QUORVAL_ASSERT(reason != nullptr);
@@ -728,7 +742,7 @@ bool Read_File(const QString &file_name, TParsed *parsed, QString *reason,
     QString text;
     if (!Decode(bytes, &text, reason))
         return false;
-    *parsed = Parse(text, Locale_Decimal_Mark(), progress);
+    *parsed = Parse(text, Locale_Decimal_Mark(), progress, most_entries);
     return true;
 }
 

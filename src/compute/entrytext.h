@@ -8,6 +8,7 @@
 #include <QChar>
 #include <QString>
 
+#include <climits>
 #include <vector>
 
 // Entries as plain text, the way spreadsheets and calibration certificates hand them over: one
@@ -34,13 +35,25 @@ struct TParsed
     int data_line_count = 0;
     // The progress report said stop before the whole text was read: nothing is taken.
     bool stopped = false;
+    // The text has more lines of entries than were asked for at most: refused as soon as the
+    // first one beyond them was found, without reading any.
+    bool too_many = false;
 
     // A text is taken only as a whole: read to its end, no bad line, and at least one entry (a
     // text without any, such as a header alone, must not empty a set).
-    bool Accepted() const { return !stopped && bad_line_count == 0 && data_line_count > 0; }
+    bool Accepted() const
+    {
+        return !stopped && !too_many && bad_line_count == 0 && data_line_count > 0;
+    }
 };
 
 constexpr int Most_Reported_Lines = 5;
+// Most characters of a field or line that a message quotes.
+constexpr int Most_Quoted_Characters = 200;
+
+// text as a message quotes it: whole up to most characters, otherwise its first most characters,
+// "…" and its length, so that a huge field never makes a huge message.
+QString Cut_For_Message(const QStringRef &text, int most = Most_Quoted_Characters);
 // Larger values are typing or unit errors, not lengths in mm.
 constexpr double Largest_Value = 1e12;
 
@@ -64,8 +77,9 @@ QChar Locale_Decimal_Mark();
 // progress, when given, hears every few thousand lines how far the text is read, in characters
 // of both passes over it (finding the lines, reading them); when it says stop, the result has
 // stopped set and nothing else.
+// most_entries: more lines of entries than this are refused (too_many).
 TParsed Parse(const QString &text, QChar locale_mark = Locale_Decimal_Mark(),
-              const Progress::TReport &progress = {});
+              const Progress::TReport &progress = {}, int most_entries = INT_MAX);
 
 // The entries one per line, tab-separated, no header: each number in fixed notation (never an
 // exponent) with the fewest digits that read back as the same double, decimal_mark ("." or ",")
@@ -80,7 +94,7 @@ constexpr qint64 Largest_File_Size = qint64(256) * 1024 * 1024;
 // be read as text (missing, not a regular file, too large, not text); bad lines are not such a
 // failure, they are in *parsed. progress is Parse's.
 bool Read_File(const QString &file_name, TParsed *parsed, QString *reason,
-               const Progress::TReport &progress = {});
+               const Progress::TReport &progress = {}, int most_entries = INT_MAX);
 
 // The text of a file's bytes: UTF-8 with a byte order mark, UTF-16 with one, UTF-8 without one,
 // and any other bytes as Windows-1252 (as older spreadsheets export). Returns false with the

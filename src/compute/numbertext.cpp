@@ -371,4 +371,77 @@ QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_ma
     return text;
 }
 
+bool Read_File_Number(const char *begin, const char *end, double *value)
+{
+    const auto Blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    const auto Digits = [](const char *p, const char *stop) {
+        while (p < stop && *p >= '0' && *p <= '9')
+            ++p;
+        return p;
+    };
+    while (begin < end && Blank(*begin))
+        ++begin;
+    while (end > begin && Blank(end[-1]))
+        --end;
+    const bool negative = begin < end && *begin == '-';
+    const char *const mantissa = begin + (begin < end && (*begin == '+' || negative));
+    const char *const point = Digits(mantissa, end);
+    const char *p = point;
+    if (p < end && *p == '.')
+        p = Digits(p + 1, end);
+    if (p - mantissa == (point < p ? 1 : 0)) // no digit at all
+        return false;
+    const char *const mantissa_end = p;
+    long long exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char *const sign = p + 1;
+        const char *const digits = sign + (sign < end && (*sign == '+' || *sign == '-'));
+        p = Digits(digits, end);
+        if (p == digits)
+            return false;
+        // Saturated: the exponent only decides overflow from underflow below.
+        for (const char *d = digits; d < p; ++d)
+            exponent = std::min(exponent * 10 + (*d - '0'), 1000000000LL);
+        if (*sign == '-')
+            exponent = -exponent;
+    }
+    if (p != end)
+        return false;
+    double read = 0.0;
+    const std::from_chars_result result = std::from_chars(mantissa, end, read);
+    if (result.ptr != end)
+        return false;
+    if (result.ec == std::errc::result_out_of_range) {
+        // Out of range either way: the decimal exponent of the first significant digit tells
+        // which. A value too small for a double is a zero, too large for one is no number.
+        const char *first = mantissa;
+        while (first < mantissa_end && (*first == '0' || *first == '.'))
+            ++first;
+        const long long position = first < point ? point - first - 1 : -(first - point);
+        if (position + exponent >= 0)
+            return false;
+        read = 0.0;
+    } else if (result.ec != std::errc() || !std::isfinite(read)) {
+        return false;
+    }
+    *value = negative ? -read : read;
+    return true;
+}
+
+QString Excerpt(const QString &text)
+{
+    int cut = 0;
+    for (int characters = 0; cut < text.size() && characters < Excerpt_Characters; ++characters)
+        cut += text.at(cut).isHighSurrogate() && cut + 1 < text.size() &&
+                       text.at(cut + 1).isLowSurrogate()
+                   ? 2
+                   : 1;
+    if (cut == text.size())
+        return text;
+    const int characters =
+        text.size() - static_cast<int>(std::count_if(text.begin(), text.end(),
+                                                     [](QChar c) { return c.isLowSurrogate(); }));
+    return text.left(cut) + QStringLiteral("\u2026 (%1 characters)").arg(characters);
+}
+
 } // namespace NumberText

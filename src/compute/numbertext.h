@@ -57,6 +57,17 @@ extern const char *const Not_A_Number;
 // decimal comma.
 QString Shortest_Fixed(const double &value, int least_decimals, QChar decimal_mark);
 
+// Reads the text of a number of the data file: XML blanks around, an optional sign, digits with
+// an optional decimal point (a digit before or after it) and an optional exponent, nothing else,
+// and a finite value. A value too small for a double reads as the zero of its sign, every other
+// value as the nearest double (as Qt reads it). False, *value untouched, for any other text.
+bool Read_File_Number(const char *begin, const char *end, double *value);
+
+// Text quoted from a file in a message, cut to a readable length: at most Excerpt_Characters
+// characters (code points), then "…" and the full length, e.g. "… (1048576 characters)".
+constexpr int Excerpt_Characters = 200;
+QString Excerpt(const QString &text);
+
 } // namespace NumberText
 
 #endif

@@ -2,16 +2,19 @@
 // straight from the bytes. It takes a document only where every byte belongs to that shape, and
 // such a document reads through any XML parser alike: ASCII, an optional XML declaration of
 // version 1.0 in UTF-8, the known elements each at most once (every "Entry" with its three
-// numbers), blanks and comments between them, number text of printable characters without
+// numbers), blanks and comments between them, number text that is a number, identification
+// texts that may also hold letters of any script, the predefined entities and character
 // references, and nothing else (no CDATA, processing instructions, document type, other
-// attributes).
-// What it does not take goes to the other readers, which give the result or the message.
+// attributes, other references).
+// What it does not take goes to the conformant parser, which gives the result or the message.
 
 #include "src/compute/datafile.h"
 
 #include "core/base/assertion.h"
+#include "core/base/xmlfile.h"
 #include "src/compute/details.h"
-#include "src/compute/entrylists.h"
+#include "src/compute/fileformat.h"
+#include "src/compute/numbertext.h"
 #include "src/compute/progress.h"
 
 #include <algorithm>
@@ -23,39 +26,21 @@
 
 namespace {
 
+// The elements of FileFormat, the root and any other.
 enum TName {
-    NAME_OFFSET_A,
-    NAME_OFFSET_B,
-    NAME_SET_A,
-    NAME_SET_B,
-    NAME_ALIGN,
-    NAME_MERGE_DISTANCE,
-    NAME_DETAIL_FIRST, // the identification texts, in Details' order
-    NAME_DETAIL_LAST = NAME_DETAIL_FIRST + Details::Count - 1,
-    NAME_ENTRY,
-    NAME_NOMINAL,
-    NAME_ACTUAL,
-    NAME_UC,
-    NAME_ROOT,
+    NAME_OFFSET_A = FileFormat::OFFSET_A,
+    NAME_OFFSET_B = FileFormat::OFFSET_B,
+    NAME_SET_A = FileFormat::SET_A,
+    NAME_SET_B = FileFormat::SET_B,
+    NAME_ALIGN = FileFormat::ALIGN,
+    NAME_MERGE_DISTANCE = FileFormat::MERGE_DISTANCE,
+    NAME_DETAIL_FIRST = FileFormat::DETAIL_FIRST,
+    NAME_DETAIL_LAST = FileFormat::DETAIL_LAST,
+    NAME_ENTRY = FileFormat::ENTRY,
+    NAME_NOMINAL = FileFormat::NOMINAL,
+    NAME_ROOT = FileFormat::ELEMENT_COUNT,
     NAME_OTHER
 };
-
-constexpr std::string_view Names[] = {"Data_Set_A_Offset",
-                                      "Data_Set_B_Offset",
-                                      "Data_Set_A",
-                                      "Data_Set_B",
-                                      "Align_Deviations",
-                                      "Position_Merge_Distance",
-                                      "Item",
-                                      "Set_A_Description",
-                                      "Set_B_Description",
-                                      "Operator",
-                                      "Remarks",
-                                      "Entry",
-                                      "Nominal",
-                                      "Actual",
-                                      "Uc",
-                                      "Quorval_Data"};
 
 inline bool Is_Blank(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
 
@@ -142,6 +127,7 @@ private:
     bool Entry(Type::TEntryItem *item);
     bool Set(TName name, bool empty, std::vector<Type::TEntryItem> *items);
     bool Setting(TName name, DataFile::TContent *content);
+    bool Character_Reference(std::string *text);
     bool Detail(TName name, bool empty, QString *text);
     bool Root(DataFile::TContent *content);
 
@@ -208,13 +194,14 @@ TName TPlain_Reader::Name()
         ++d_p;
     const std::string_view name(start, static_cast<std::size_t>(d_p - start));
     // The names of an entry come most often: looked at first.
-    for (int i = NAME_ENTRY; i < NAME_OTHER; ++i)
-        if (name == Names[i])
-            return static_cast<TName>(i);
-    for (int i = 0; i < NAME_ENTRY; ++i)
-        if (name == Names[i])
-            return static_cast<TName>(i);
-    return NAME_OTHER;
+    FileFormat::TElement element = FileFormat::Entry_Child(name);
+    if (element == FileFormat::ELEMENT_COUNT && name == FileFormat::Name(FileFormat::ENTRY))
+        element = FileFormat::ENTRY;
+    if (element == FileFormat::ELEMENT_COUNT)
+        element = FileFormat::Root_Child(name);
+    if (element != FileFormat::ELEMENT_COUNT)
+        return static_cast<TName>(element);
+    return name == FileFormat::Root_Name ? NAME_ROOT : NAME_OTHER;
 }
 
 // "<Name>" or "<Name/>", blanks allowed before the end; NAME_OTHER for anything else.
@@ -249,15 +236,14 @@ bool TPlain_Reader::Text(std::string_view *text)
     return true;
 }
 
-// From just past the start tag to past the end tag. Text of blanks only is no text to the
-// document reader: its message is the document reader's to give.
+// From just past the start tag to past the end tag. Text that is not a number is the parser's to
+// refuse, with its message.
 bool TPlain_Reader::Number(TName name, double *value)
 {
     std::string_view text;
-    if (!Text(&text) || Trimmed(text).empty() || !End_Tag(name))
-        return false;
-    *value = EntryLists::To_Number(text.data(), text.data() + text.size());
-    return true;
+    return Text(&text) &&
+           NumberText::Read_File_Number(text.data(), text.data() + text.size(), value) &&
+           End_Tag(name);
 }
 
 // From just past the start tag of parent to past its end tag: visit(name, empty) reads each
@@ -321,7 +307,7 @@ bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *i
            });
 }
 
-// The settings as the document reader takes them; anything it would refuse is its to refuse.
+// The settings as the parser takes them; anything it would refuse is its to refuse.
 bool TPlain_Reader::Setting(TName name, DataFile::TContent *content)
 {
     std::string_view text;
@@ -335,32 +321,83 @@ bool TPlain_Reader::Setting(TName name, DataFile::TContent *content)
         return true;
     }
     double distance = 0.0;
-    if (!EntryLists::Read_Plain_Number(text.data(), text.data() + text.size(), &distance) ||
+    if (!NumberText::Read_File_Number(text.data(), text.data() + text.size(), &distance) ||
         distance < 0.0)
         return false;
     content->merge_distance = distance + 0.0; // no -0
     return true;
 }
 
-// An identification text of printable ASCII, line breaks and the five predefined entities, which
-// every parser reads alike; anything else, and a text that Details::Fault refuses, is the other
-// readers' to read or refuse.
+// A character reference ("&#233;", "&#xE9;") just past its "&#": the character in UTF-8
+// appended to *text and true, where it names a character of the basic plane that XML allows (the
+// checks before the parser refuse the others); false otherwise.
+bool TPlain_Reader::Character_Reference(std::string *text)
+{
+    const bool hexadecimal = Take('x');
+    const char *const digits = d_p;
+    unsigned code = 0;
+    for (; d_p < d_end && code <= 0xFFFF; ++d_p) {
+        const char c = *d_p;
+        const int digit = c >= '0' && c <= '9'                  ? c - '0'
+                          : hexadecimal && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : hexadecimal && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                : -1;
+        if (digit < 0)
+            break;
+        code = code * (hexadecimal ? 16 : 10) + static_cast<unsigned>(digit);
+    }
+    const bool allowed = code == 0x9 || code == 0xA || code == 0xD ||
+                         (code >= 0x20 && code <= 0xD7FF) || (code >= 0xE000 && code <= 0xFFFD);
+    if (d_p == digits || !allowed || !Take(';'))
+        return false;
+    if (code < 0x80) {
+        *text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        *text += static_cast<char>(0xC0 | (code >> 6));
+        *text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *text += static_cast<char>(0xE0 | (code >> 12));
+        *text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        *text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return true;
+}
+
+// An identification text of printable ASCII and line breaks, letters of other scripts in UTF-8,
+// the five predefined entities and character references, which every parser reads alike;
+// anything else, and a text that Details::Fault refuses, is the parser's to read or refuse.
 bool TPlain_Reader::Detail(TName name, bool empty, QString *text)
 {
     static constexpr std::string_view Entities[][2] = {
         {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}};
     std::string read;
     while (!empty && d_p < d_end && *d_p != '<') {
-        if (*d_p == '&') {
+        const uchar c = static_cast<uchar>(*d_p);
+        if (c >= 0x80) {
+            const int length = XmlText::Plain_Utf8_Length(reinterpret_cast<const uchar *>(d_p),
+                                                          reinterpret_cast<const uchar *>(d_end));
+            if (length == 0)
+                return false;
+            read.append(d_p, static_cast<std::size_t>(length));
+            d_p += length;
+        } else if (c == '\r') {
+            // A line break of the file is one "\n" to XML, unlike a referenced "\r".
+            ++d_p;
+            Take('\n');
+            read += '\n';
+        } else if (Take("&#")) {
+            if (!Character_Reference(&read))
+                return false;
+        } else if (c == '&') {
             const auto entity =
                 std::find_if(std::begin(Entities), std::end(Entities),
                              [this](const std::string_view(&pair)[2]) { return Take(pair[0]); });
             if (entity == std::end(Entities))
                 return false;
             read += (*entity)[1];
-        } else if (*d_p == ']' && d_end - d_p >= 3 && std::memcmp(d_p, "]]>", 3) == 0) {
+        } else if (c == ']' && d_end - d_p >= 3 && std::memcmp(d_p, "]]>", 3) == 0) {
             return false; // not well-formed in text
-        } else if (Is_Text_Character(*d_p) || *d_p == '>' || *d_p == ']') {
+        } else if (Is_Text_Character(*d_p) || c == '>' || c == ']') {
             read += *d_p++;
         } else {
             return false;
@@ -368,7 +405,7 @@ bool TPlain_Reader::Detail(TName name, bool empty, QString *text)
     }
     if (!empty && !End_Tag(name))
         return false;
-    const QString kept = Details::Normalised(QString::fromLatin1(read.data(), int(read.size())));
+    const QString kept = Details::Normalised(QString::fromUtf8(read.data(), int(read.size())));
     if (!Details::Fault(kept).isEmpty())
         return false;
     *text = kept;
@@ -378,7 +415,7 @@ bool TPlain_Reader::Detail(TName name, bool empty, QString *text)
 bool TPlain_Reader::Root(DataFile::TContent *content)
 {
     std::string_view version;
-    if (!Take("<Quorval_Data") || !Attribute("File_Version", &version))
+    if (!Take('<') || Name() != NAME_ROOT || !Attribute(FileFormat::Version_Attribute, &version))
         return false;
     Skip_Blanks();
     if (!Take('>'))

@@ -194,6 +194,7 @@ TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
     summary.positions = static_cast<int>(rows.size());
     double en_sum = 0.0;
     for (const TComparison::TExportData &row : rows) {
+        summary.covered += row.uc_a_valid && row.uc_b_valid;
         if (!Shows_En(row))
             continue;
         en_sum += row.en_value;
@@ -219,6 +220,16 @@ TSummary Summarise(const std::vector<TComparison::TExportData> &rows)
     return summary;
 }
 
+QString No_En_Reason(const TSummary &summary)
+{
+    if (summary.covered == 0)
+        return QStringLiteral("no position is covered by both sets");
+    return QStringLiteral("%1 covered by both sets, but their values are too large to compute "
+                          "with")
+        .arg(summary.covered == 1 ? QStringLiteral("1 position is")
+                                  : QStringLiteral("%1 positions are").arg(summary.covered));
+}
+
 bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error,
                 bool *in_place)
 {
@@ -228,7 +239,7 @@ bool Write_File(const QString &file_name, const QByteArray &text, QString *last_
         return false;
     QString reason;
     if (!commit.Commit(nullptr, &reason)) {
-        *last_error = Write_Error(reason);
+        *last_error = Write_Error(file_name, reason);
         return false;
     }
     return true;
@@ -240,20 +251,20 @@ bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QB
     QUORVAL_ASSERT(commit);
     QUORVAL_ASSERT(last_error);
     if (!Can_Open_For_Writing(file_name)) {
-        *last_error = QStringLiteral("ERR  Cannot open file for writing.");
+        *last_error = QStringLiteral("ERR  Cannot open file '%1' for writing.").arg(file_name);
         return false;
     }
     QString reason;
     if (!commit->Prepare(file_name, text, &reason, in_place)) {
-        *last_error = Write_Error(reason);
+        *last_error = Write_Error(file_name, reason);
         return false;
     }
     return true;
 }
 
-QString Write_Error(const QString &reason)
+QString Write_Error(const QString &file_name, const QString &reason)
 {
-    return QStringLiteral("ERR  Cannot write file: %1").arg(reason);
+    return QStringLiteral("ERR  Cannot write file '%1': %2").arg(file_name, reason);
 }
 
 } // namespace Report

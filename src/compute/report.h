@@ -62,23 +62,27 @@ struct TSummary
     double en_max = 0.0;          // the largest En; 0 without any
     double en_max_position = 0.0; // where it is (the first such position)
     int above_one = 0;            // rows with En > 1: the two sets disagree there
+    int covered = 0;              // rows covered by both sets, with an En value or not
 };
 TSummary Summarise(const std::vector<TComparison::TExportData> &rows);
+// Why a summary without any En value has none: "no position is covered by both sets", or that
+// the numbers where both sets cover a position are too large to compute with.
+QString No_En_Reason(const TSummary &summary);
 
 // Writes the text to file_name, replacing an existing file only once the new one is complete.
 // On failure returns false, leaves any existing file unchanged and sets *last_error to
-// "ERR  Cannot open file for writing." when the file cannot be opened for writing at all (missing
-// folder, a directory, no permission), or to "ERR  Cannot write file: <reason>" when writing it
-// failed (a full disk, a file-size limit).
+// "ERR  Cannot open file '<name>' for writing." when the file cannot be opened for writing at all
+// (missing folder, a directory, no permission), or to "ERR  Cannot write file '<name>': <reason>"
+// when writing it failed (a full disk, a file-size limit).
 bool Write_File(const QString &file_name, const QByteArray &text, QString *last_error,
                 bool *in_place = nullptr);
 
 // The same in two steps, for writing the report together with other files: prepares the new file
 // in commit (false with *last_error set as by Write_File), which then replaces the old one. When
-// the commit fails for the report, Write_Error(reason) is Write_File's message.
+// the commit fails for the report, Write_Error(file_name, reason) is Write_File's message.
 bool Prepare_File(SafeWrite::TCommit *commit, const QString &file_name, const QByteArray &text,
                   QString *last_error, bool *in_place = nullptr);
-QString Write_Error(const QString &reason);
+QString Write_Error(const QString &file_name, const QString &reason);
 
 } // namespace Report
 

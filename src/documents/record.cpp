@@ -570,8 +570,7 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
                    .arg(summary.en_count));
     if (summary.en_count == 0) {
         Draw_Field(painter, style, body.left(), label_width, value_width, y + 2.0 * style.line,
-                   QStringLiteral("En"),
-                   QStringLiteral("none: no position is covered by both sets"));
+                   QStringLiteral("En"), QStringLiteral("none: ") + Report::No_En_Reason(summary));
         return;
     }
     const QString values[][2] = {

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <new>
 #include <utility>
@@ -69,8 +70,8 @@ QString Output_Error(const QString &file_name, const QString &reason)
 }
 
 // The report on standard output. One that does not arrive completely (a full disk behind a
-// redirection) is a failure, not a success.
-bool Write_Standard_Output(std::FILE *out, std::FILE *err, const QByteArray &report)
+// redirection) is a failure, not a success: false with the reason.
+bool Write_Standard_Output(std::FILE *out, const QByteArray &report, QString *reason)
 {
     errno = 0;
     const std::size_t length = static_cast<std::size_t>(report.size());
@@ -79,10 +80,14 @@ bool Write_Standard_Output(std::FILE *out, std::FILE *err, const QByteArray &rep
     if (complete && flushed && !std::ferror(out))
         return true;
     const int saved_errno = errno;
-    Print(err, QStringLiteral("ERR  Cannot write the report to standard output: %1\n")
-                   .arg(saved_errno != 0 ? QString::fromLocal8Bit(std::strerror(saved_errno))
-                                         : QStringLiteral("write error")));
+    *reason = saved_errno != 0 ? QString::fromLocal8Bit(std::strerror(saved_errno))
+                               : QStringLiteral("write error");
     return false;
+}
+
+QString Standard_Output_Error(const QString &reason)
+{
+    return QStringLiteral("ERR  Cannot write the report to standard output: %1\n").arg(reason);
 }
 
 bool Parse_Size(const QString &text, QSize *size)
@@ -183,17 +188,19 @@ struct TTool_Options
     const QCommandLineOption version{"version", "Version."};
 };
 
-// Each value option at most once and never empty: a repeated one would silently drop a name the
-// user typed. The reason, or empty.
+// Every option at most once, and a value never empty: a repeated one would silently drop a name
+// the user typed, and flags are treated alike. The reason, or empty.
 QString Repeated_Option(const QCommandLineParser &parser,
                         std::initializer_list<const QCommandLineOption *> options)
 {
     for (const QCommandLineOption *option : options) {
-        const QStringList values = parser.values(*option);
+        int given = 0;
+        for (const QString &name : option->names())
+            given += parser.optionNames().count(name);
         const QString name = QStringLiteral("--") + option->names().constLast();
-        if (values.size() > 1)
+        if (given > 1)
             return QStringLiteral("Option '%1' given more than once.").arg(name);
-        if (values.size() == 1 && values.first().isEmpty())
+        if (!option->valueName().isEmpty() && given == 1 && parser.value(*option).isEmpty())
             return QStringLiteral("Option '%1' needs a non-empty value.").arg(name);
     }
     return QString();
@@ -243,7 +250,7 @@ QString Shared_Output_Error(const TReportTool::TArguments &parsed)
     return QString();
 }
 
-// --align and --no-align at most once together, and --decimal-comma once and only with --csv.
+// --align and --no-align at most once together, and --decimal-comma only with --csv.
 // The reason, or empty.
 QString Flag_Error(const QCommandLineParser &parser, int align_count,
                    const QCommandLineOption &decimal_comma_option,
@@ -251,8 +258,6 @@ QString Flag_Error(const QCommandLineParser &parser, int align_count,
 {
     if (align_count > 1)
         return QStringLiteral("Give '--align' or '--no-align' once at most.");
-    if (parser.values(decimal_comma_option).size() > 1)
-        return QStringLiteral("Option '--decimal-comma' given more than once.");
     if (parser.isSet(decimal_comma_option) && !parser.isSet(csv_option))
         return QStringLiteral("Option '--decimal-comma' needs '--csv FILE'.");
     return QString();
@@ -362,8 +367,8 @@ bool TReportTool::Parse_Arguments(const QStringList &arguments, TArguments *pars
     if (parsed->help || parsed->version)
         return true;
 
-    *error = Repeated_Option(
-        parser, {&o.output, &o.merge, &o.decimals, &o.csv, &o.plot, &o.size, &o.record});
+    *error = Repeated_Option(parser, {&o.output, &o.merge, &o.decimals, &o.csv, &o.decimal_comma,
+                                      &o.plot, &o.size, &o.record, &o.quiet});
     const int align_count = parser.optionNames().count(QStringLiteral("align")) +
                             parser.optionNames().count(QStringLiteral("no-align"));
     if (error->isEmpty())
@@ -464,38 +469,51 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
 }
 
 // Every file is written completely beside its target, and only when all of them are written do
-// they replace their targets: a failed run leaves the outputs of the last one. The report goes to
-// standard output unless it has a file.
+// they replace their targets: a failed run leaves the outputs of the last one. All of them are
+// locked together first, so that two runs never mix their outputs. The report goes to standard
+// output unless it has a file, and only once every file is in place: a pipeline never reads a
+// complete-looking report of a failed run.
 bool Write_Outputs(const TReportTool::TArguments &parsed, const TOutputs &outputs, std::FILE *out,
                    std::FILE *err, TProgress_Line *progress)
 {
     progress->Show(QStringLiteral("writing the files"), 0, 0);
     SafeWrite::TCommit commit;
-    QStringList prepared; // the names, in the order of Prepare
-    QString reason;
+    QStringList names; // the files to write, in the order of Prepare
+    std::vector<const QByteArray *> contents;
     const std::pair<const QString *, const QByteArray *> files[] = {
         {&parsed.output_file, &outputs.report},
         {&parsed.csv_file, &outputs.csv},
         {&parsed.plot_file, &outputs.plot},
         {&parsed.record_file, &outputs.record}};
     for (const auto &file : files) {
-        if (file.first->isEmpty())
-            continue;
-        if (!commit.Prepare(*file.first, *file.second, &reason)) {
-            progress->Message(Output_Error(*file.first, reason));
+        if (!file.first->isEmpty()) {
+            names.append(*file.first);
+            contents.push_back(file.second);
+        }
+    }
+    QString reason;
+    int failed = 0;
+    if (!commit.Lock(names, &failed, &reason)) {
+        progress->Message(Output_Error(names[failed], reason));
+        return false;
+    }
+    for (int i = 0; i < names.size(); ++i) {
+        if (!commit.Prepare(names[i], *contents[static_cast<std::size_t>(i)], &reason)) {
+            progress->Message(Output_Error(names[i], reason));
             return false;
         }
-        prepared.append(*file.first);
     }
     progress->Clear();
-    if (parsed.output_file.isEmpty() && !Write_Standard_Output(out, err, outputs.report))
-        return false;
-    int failed = 0;
-    if (!commit.Commit(&failed, &reason)) {
-        Print(err, Output_Error(prepared[failed], reason));
-        return false;
-    }
-    return true;
+    std::function<bool(QString *)> to_standard_output;
+    if (parsed.output_file.isEmpty())
+        to_standard_output = [out, &outputs](QString *why) {
+            return Write_Standard_Output(out, outputs.report, why);
+        };
+    if (commit.Commit(&failed, &reason, to_standard_output))
+        return true;
+    Print(err, failed < names.size() ? Output_Error(names[failed], reason)
+                                     : Standard_Output_Error(reason));
+    return false;
 }
 
 } // namespace

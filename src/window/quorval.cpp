@@ -641,7 +641,7 @@ QString TQuorval::Status_Text() const
                 .arg(summary.positions)
                 .arg(summary.en_count);
     if (summary.en_count == 0)
-        text += QStringLiteral(" (the sets do not overlap)");
+        text += QStringLiteral(" (%1)").arg(Report::No_En_Reason(summary));
     else
         text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
                     .arg(NumberText::Readable(summary.en_max),
@@ -825,9 +825,23 @@ bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout
                              const Progress::TReport &progress)
 {
     QByteArray pdf;
-    return Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error, layout,
-                              progress) &&
-           Write_Document(file_name, pdf);
+    bool stopped = false;
+    if (!Record::Render_Pdf(d_comparison, Record_Heading(), Creator, &pdf, &d_last_error, layout,
+                            Watched(progress, &stopped))) {
+        if (stopped)
+            d_last_error = Cancelled_Reason;
+        return false;
+    }
+    return Write_Document(file_name, pdf);
+}
+
+// A cancel is no failure: work stopped by it must not leave the reason of one as the last error.
+Progress::TReport TQuorval::Watched(const Progress::TReport &progress, bool *stopped)
+{
+    return [progress, stopped](qint64 done, qint64 total) {
+        *stopped = !Progress::Go_On(progress, done, total);
+        return !*stopped;
+    };
 }
 
 bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress)
@@ -840,8 +854,10 @@ bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress
     }
     printer->setResolution(Record::Resolution);
     // A stopped job is aborted, so that the pages painted so far are not printed.
-    const Progress::TReport abortable = [printer, &progress](qint64 done, qint64 total) {
-        if (Progress::Go_On(progress, done, total))
+    bool stopped = false;
+    const Progress::TReport watched = Watched(progress, &stopped);
+    const Progress::TReport abortable = [printer, &watched](qint64 done, qint64 total) {
+        if (watched(done, total))
             return true;
         printer->abort();
         return false;
@@ -851,7 +867,9 @@ bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress
         return true;
     }
     d_last_error =
-        QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
+        stopped
+            ? QString(Cancelled_Reason)
+            : QStringLiteral("ERR  Cannot print on the printer '%1'.").arg(printer->printerName());
     return false;
 }
 
@@ -1129,10 +1147,12 @@ QString TQuorval::Refusal_Text(const QString &what_happened, const EntryText::TP
             .arg(what_happened)
             .arg(parsed.bad_line_count)
             .arg(parsed.data_line_count);
-    for (const EntryText::TBad_Line &bad : parsed.bad_lines)
+    for (const EntryText::TBad_Line &bad : parsed.bad_lines) {
+        const QString line = bad.text.simplified();
         text += QStringLiteral("\nLine %1: %2 \u2014 %3")
                     .arg(bad.line)
-                    .arg(bad.text.simplified().left(80), bad.reason);
+                    .arg(EntryText::Cut_For_Message(QStringRef(&line), 80), bad.reason);
+    }
     const int unlisted = parsed.bad_line_count - static_cast<int>(parsed.bad_lines.size());
     if (unlisted > 0)
         text += QStringLiteral("\nand %1 more.").arg(unlisted);
@@ -1251,12 +1271,21 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
 {
     EntryText::TParsed parsed;
     QString reason;
-    if (!EntryText::Read_File(file_name, &parsed, &reason, progress)) {
+    if (!EntryText::Read_File(file_name, &parsed, &reason, progress,
+                              static_cast<int>(TComparisonDocument::Max_Entries))) {
         d_last_error = QString("ERR  The file %1 cannot be imported: %2.").arg(shown_name, reason);
         return false;
     }
     if (parsed.stopped) {
         d_last_error = Cancelled_Reason;
+        return false;
+    }
+    if (parsed.too_many) {
+        const QString most =
+            QLocale(QLocale::English).toString(qulonglong(TComparisonDocument::Max_Entries));
+        d_last_error = QString("ERR  Nothing was imported from %1: set %2 would hold more than "
+                               "%3 entries; a set holds at most %3.")
+                           .arg(shown_name, set_b ? "B" : "A", most);
         return false;
     }
     if (!parsed.Accepted()) {

@@ -182,6 +182,8 @@ private:
     // d_last_error.
     bool Write_Document(const QString &file_name, const QByteArray &data);
     static QString Write_Error(const QString &file_name, const QString &reason);
+    // progress, and *stopped set when it says stop.
+    static Progress::TReport Watched(const Progress::TReport &progress, bool *stopped);
     // The error box of a command: fixed sentences, the reason (d_last_error) as detailed text.
     void Show_Error(const QString &text, const QString &informative_text);
     // Says which lines of refused entry text are bad, and why, one line each.

@@ -1,16 +1,15 @@
-// Feeds arbitrary bytes to the readers of data files, the byte and streaming readers with their
-// fall-back (DataFile::Load_Data) and the tests' reference, the document reader alone, and stops
-// at the first input on which they differ: one accepts and the other refuses, the contents differ
-// in any bit, or the messages of a refusal differ. Whatever the byte reader or the streaming
-// reader takes on its own must be what the document reader reads. Most arbitrary bytes are no data
-// file at all, so each input is also placed into a sound data file where the readers could differ
-// most: as a number's text, among the entries of a set, as attributes of an entry, before the root
-// element, and as the text of the comparison's settings and of the identification texts and among
-// them after the sets.
+// Feeds arbitrary bytes to the two readers of data files, the byte reader (DataFile::Read_Plain)
+// and the conformant parser (DataFile::Read_Parsed), and stops at the first input on which they
+// differ: the byte reader takes a document that the parser refuses, or the two read any bit of
+// the sets, offsets, settings or details differently. The whole load (DataFile::Load_Data) must
+// give the parser's result and message exactly. Most arbitrary bytes are no data file at all, so
+// each input is also placed into a sound data file where the readers could differ most: as a
+// number's text, among the entries of a set, as attributes of an entry, before the root element,
+// as the text of the comparison's settings and of the identification texts, and among them after
+// the sets.
 
-#include "core/base/xmlfile.h"
 #include "src/compute/datafile.h"
-#include "tests/reference/document_reader.h"
+#include "tests/reference/parsed_reader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,7 +23,7 @@ namespace {
 void Require(bool condition, const char *what)
 {
     if (!condition) {
-        std::fprintf(stderr, "datafile_stream_fuzz: %s\n", what);
+        std::fprintf(stderr, "datafile_differential_fuzz: %s\n", what);
         std::abort();
     }
 }
@@ -63,40 +62,24 @@ void Compare_Readers(const QByteArray &bytes)
 {
     DataFile::TContent reference = Sentinel();
     QString reference_error;
-    const bool reference_read = Reference::Load_Document_Data(bytes, &reference, &reference_error);
+    const bool reference_read = Reference::Load_Parsed_Data(bytes, &reference, &reference_error);
 
     DataFile::TContent loaded = Sentinel();
     QString error;
-    DataFile::TReader reader = DataFile::READER_DOCUMENT;
+    DataFile::TReader reader = DataFile::READER_PARSER;
     const bool read = DataFile::Load_Data(bytes, &loaded, &error, &reader);
-    Require(read || !reference_read, "the fast path refused what the document reader reads");
-    Require(!read || reference_read, "the fast path read what the document reader refuses");
-    Require(DataFile::Identical(loaded, reference), "the two paths read different content");
-    Require(error == reference_error, "the two paths give different messages");
-    Require(read || reader == DataFile::READER_DOCUMENT, "a refusal reported as the stream's");
+    Require(read == reference_read, "the load and the parser accept differently");
+    Require(DataFile::Identical(loaded, reference),
+            "the load and the parser read different content");
+    Require(error == reference_error, "the load and the parser give different messages");
+    Require(read || reader == DataFile::READER_PARSER, "a refusal reported as the byte reader's");
 
     DataFile::TContent plain = Sentinel();
     if (DataFile::Read_Plain(bytes.constData(), static_cast<std::size_t>(bytes.size()), &plain)) {
-        Require(reference_read, "the byte reader took a document the DOM refuses");
+        Require(reference_read, "the byte reader took a document the parser refuses");
         Require(DataFile::Identical(plain, reference), "the byte reader read other content");
     } else {
         Require(DataFile::Identical(plain, Sentinel()), "a refused document changed the content");
-    }
-
-    QString text;
-    try {
-        text = TXmlFile::Checked_Text(bytes, false);
-    } catch (const TXmlFileException &) {
-        Require(!reference_read, "the checks before parsing refused a readable document");
-        return;
-    }
-    DataFile::TContent streamed = Sentinel();
-    if (DataFile::Read_Stream(text, &streamed)) {
-        Require(reference_read, "the streaming reader took a document the DOM refuses");
-        Require(DataFile::Identical(streamed, reference),
-                "the streaming reader read other content");
-    } else {
-        Require(DataFile::Identical(streamed, Sentinel()), "a refused stream changed the content");
     }
 }
 
