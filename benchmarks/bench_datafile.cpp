@@ -6,11 +6,13 @@
 
 #include "bench_support.h"
 
+#include "src/compute/comparisondocument.h"
 #include "src/window/entrywidget.h"
 #include "tests/reference/parsed_reader.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUndoStack>
 
 using namespace Bench;
 
@@ -91,8 +93,8 @@ BENCHMARK(BM_Load_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 void BM_Load_Parsed_File(benchmark::State &state) { Run_Load(state, Reference::Load_Parsed_File); }
 BENCHMARK(BM_Load_Parsed_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
-// The load as the main window does it, without the comparison: read the file, set the offsets,
-// fill both entry lists, then read the entries back once as the comparison would.
+// The load as the main window does it, without the comparison: read the file into the document
+// that both entry lists show, then take the entries sorted as the comparison does.
 void BM_Load_Into_Widgets(benchmark::State &state)
 {
     QTemporaryDir dir;
@@ -100,20 +102,22 @@ void BM_Load_Into_Widgets(benchmark::State &state)
     QString error;
     if (!Write_Test_File(file_name, static_cast<int>(state.range(0))))
         state.SkipWithError("cannot write the test file");
+    TComparisonDocument document;
+    QUndoStack stack;
     TEntryWidget widget_a;
     TEntryWidget widget_b;
+    widget_a.Set_Document(&document, TComparisonDocument::SET_A, &stack);
+    widget_b.Set_Document(&document, TComparisonDocument::SET_B, &stack);
     for (auto _ : state) {
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &error))
             state.SkipWithError(qPrintable(error));
-        const EntryLists::TLists lists = DataFile::Lists_Of(content);
-        widget_a.Clear_Entry_Items();
-        widget_b.Clear_Entry_Items();
-        widget_a.Set_Entry_Offset(lists.offset_a);
-        widget_b.Set_Entry_Offset(lists.offset_b);
-        widget_a.Add_Entry_Items(lists.list_a);
-        widget_b.Add_Entry_Items(lists.list_b);
-        benchmark::DoNotOptimize(widget_a.Entry_Items().size() + widget_b.Entry_Items().size());
+        document.Load(std::move(content), file_name, DataFile::TFileStamp());
+        TComparisonDocument::TEntries sorted_a;
+        TComparisonDocument::TEntries sorted_b;
+        benchmark::DoNotOptimize(
+            document.Sorted_Entries(TComparisonDocument::SET_A, &sorted_a).size() +
+            document.Sorted_Entries(TComparisonDocument::SET_B, &sorted_b).size());
     }
     Report(state, file_name);
 }

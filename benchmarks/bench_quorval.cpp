@@ -11,7 +11,12 @@
 
 #include "bench_support.h"
 
+#include "src/compute/comparisondocument.h"
+#include "src/window/entrywidget.h"
 #include "src/window/quorval.h"
+
+#include <QHBoxLayout>
+#include <QUndoStack>
 
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -85,6 +90,34 @@ void BM_File_Load(benchmark::State &state)
     Report_Peak(state);
 }
 BENCHMARK(BM_File_Load)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Both entry lists of a document of two sets of count entries each, shown: the document takes
+// the sets, the lists lay out their rows and paint the rows in view. Run one count per process
+// to read its peak memory, e.g. --benchmark_filter='BM_Lists_Show/10000000$'.
+void BM_Lists_Show(benchmark::State &state)
+{
+    const int count = static_cast<int>(state.range(0));
+    TComparisonDocument document;
+    QUndoStack stack;
+    QWidget window;
+    QHBoxLayout *layout = new QHBoxLayout(&window);
+    TEntryWidget *lists[2] = {new TEntryWidget(&window), new TEntryWidget(&window)};
+    for (const int set : {TComparisonDocument::SET_A, TComparisonDocument::SET_B}) {
+        lists[set]->Set_Document(&document, set, &stack);
+        layout->addWidget(lists[set]);
+    }
+    window.show();
+    QApplication::processEvents();
+    for (auto _ : state) {
+        state.PauseTiming();
+        DataFile::TContent content = Lab_Content(count);
+        state.ResumeTiming();
+        document.Load(std::move(content), QString(), DataFile::TFileStamp());
+        QApplication::processEvents();
+    }
+    Report_Peak(state);
+}
+BENCHMARK(BM_Lists_Show)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The open of one file by the Open command, once.
 int Open_Once(int argc, char **argv, const QString &file_name)

@@ -2,7 +2,7 @@
 #include "tests/reference/parsed_reader.h"
 
 #include "core/base/xmlfile.h"
-#include "src/window/entrywidget.h"
+#include "src/compute/comparisondocument.h"
 
 #include "test_support.h"
 
@@ -53,30 +53,11 @@ bool Same_Content(const DataFile::TContent &a, const DataFile::TContent &b)
            a.offset_a == b.offset_a && a.offset_b == b.offset_b && a.version == b.version;
 }
 
-// What the main window does with a loaded file: the lists the content loads into, in the widgets.
-void Show(const DataFile::TContent &content, TEntryWidget *a, TEntryWidget *b)
+// What the main window does with a loaded file, and what it saves of it: its document.
+DataFile::TContent Shown_And_Saved(const DataFile::TContent &content, TComparisonDocument *document)
 {
-    const EntryLists::TLists lists = DataFile::Lists_Of(content);
-    a->Clear_Entry_Items();
-    b->Clear_Entry_Items();
-    a->Set_Entry_Offset(lists.offset_a);
-    b->Set_Entry_Offset(lists.offset_b);
-    a->Add_Entry_Items(lists.list_a);
-    b->Add_Entry_Items(lists.list_b);
-    // The widgets hold exactly the offsets the lists name.
-    QCOMPARE(a->Entry_Offset(), lists.offset_a);
-    QCOMPARE(b->Entry_Offset(), lists.offset_b);
-}
-
-// What the main window saves.
-DataFile::TContent Collect(const TEntryWidget &a, const TEntryWidget &b)
-{
-    EntryLists::TLists lists;
-    lists.list_a = a.List_Items();
-    lists.list_b = b.List_Items();
-    lists.offset_a = a.Entry_Offset();
-    lists.offset_b = b.Entry_Offset();
-    return DataFile::Content_Of(lists);
+    document->Load(content, QString(), DataFile::TFileStamp());
+    return document->Content();
 }
 
 const char *const Two_One_Entry_Sets = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -317,7 +298,7 @@ private slots:
                     .contains("<Data_Set_B_Offset>-0.0000018</Data_Set_B_Offset>"));
     }
 
-    void Round_Trip_Through_The_Entry_Widgets_data()
+    void Round_Trip_Through_The_Document_data()
     {
         QTest::addColumn<double>("offset_b");
         QTest::addColumn<double>("scale");
@@ -330,11 +311,11 @@ private slots:
         QTest::newRow("small values") << 0.000125 << 1e-4;
     }
 
-    void Round_Trip_Through_The_Entry_Widgets()
+    void Round_Trip_Through_The_Document()
     {
-        // Loading a file and saving it again without edits writes the same bytes, and set B's
-        // widget returns the stored entries rather than adding its offset a second time: every
-        // double bit for bit, whatever its decimals (1 to 12 here).
+        // Loading a file and saving it again without edits writes the same bytes: the document
+        // keeps set B's entries as stored, with its offset in them, every double bit for bit,
+        // whatever its decimals (1 to 12 here).
         QFETCH(double, offset_b);
         QFETCH(double, scale);
         Items a{Entry(100, 100.0012, 0.002), Entry(200, 200.0021, 0.0025)};
@@ -351,14 +332,13 @@ private slots:
         DataFile::TContent read;
         QString error;
         QVERIFY2(DataFile::Load_Data(first, &read, &error), qPrintable(error));
-        TEntryWidget widget_a;
-        TEntryWidget widget_b;
-        Show(read, &widget_a, &widget_b);
-        QCOMPARE(widget_b.Entry_Offset(), offset_b);
-        QVERIFY(Same_Entries(widget_a.Entry_Items(), read.entries_a));
-        QVERIFY(Same_Entries(widget_b.Entry_Items(), read.entries_b));
+        TComparisonDocument document;
+        const DataFile::TContent saved = Shown_And_Saved(read, &document);
+        QCOMPARE(document.Offset_B(), offset_b);
+        QVERIFY(Same_Entries(document.Entries(TComparisonDocument::SET_A), read.entries_a));
+        QVERIFY(Same_Entries(document.Entries(TComparisonDocument::SET_B), read.entries_b));
 
-        QCOMPARE(Saved(Collect(widget_a, widget_b)), first);
+        QCOMPARE(Saved(saved), first);
     }
 
     void Offset_With_More_Decimals_Than_The_Widget_Shows()
@@ -369,12 +349,11 @@ private slots:
         DataFile::TContent read;
         QString error;
         QVERIFY(DataFile::Load_Data(first, &read, &error));
-        TEntryWidget widget_a;
-        TEntryWidget widget_b;
-        Show(read, &widget_a, &widget_b);
-        QCOMPARE(widget_b.Entry_Offset(), 0.12346);
-        QVERIFY(Same_Entries(widget_b.Entry_Items(), b));
-        QCOMPARE(Saved(Collect(widget_a, widget_b)), first);
+        TComparisonDocument document;
+        const DataFile::TContent saved = Shown_And_Saved(read, &document);
+        QCOMPARE(document.Offset_B(), 0.12346);
+        QVERIFY(Same_Entries(document.Entries(TComparisonDocument::SET_B), b));
+        QCOMPARE(Saved(saved), first);
     }
 
     void Saving_A_Loaded_File_Twice_Gives_The_Same_Bytes_data()

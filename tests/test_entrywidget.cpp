@@ -1,5 +1,6 @@
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
+#include "src/window/entrymodel.h"
 #include "src/window/entrywidget.h"
 
 #include "test_support.h"
@@ -7,7 +8,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QUndoStack>
@@ -26,7 +27,7 @@ namespace {
 struct TFixture
 {
     std::unique_ptr<TEntryWidget> widget;
-    QListWidget *list;
+    QListView *list;
     QToolButton *add;
     QToolButton *remove;
     QLabel *offset_label;
@@ -37,7 +38,7 @@ struct TFixture
 
     TFixture() : widget(new TEntryWidget(nullptr, Qt::WindowFlags()))
     {
-        list = widget->findChild<QListWidget *>("entry_list");
+        list = widget->findChild<QListView *>("entry_list");
         add = widget->findChild<QToolButton *>("add_button");
         remove = widget->findChild<QToolButton *>("remove_button");
         offset_label = widget->findChild<QLabel *>("offset_label");
@@ -47,9 +48,23 @@ struct TFixture
         uc = widget->findChild<QLineEdit *>("uc_edit");
     }
 
+    // An entry as the list shows it (set B's values in B's own scale).
     Type::TEntryItem Stored(int row) const
     {
-        return list->item(row)->data(Qt::UserRole).value<Type::TEntryItem>();
+        return widget->Document()->Shown_Entry(TComparisonDocument::SET_B, std::size_t(row));
+    }
+    int Count() const { return list->model()->rowCount(); }
+    QString Text(int row) const { return list->model()->index(row, 0).data().toString(); }
+    std::vector<int> Selected_Rows() const
+    {
+        std::vector<int> rows;
+        for (const QModelIndex &index : list->selectionModel()->selectedRows())
+            rows.push_back(index.row());
+        return rows;
+    }
+    void Select_Also(int row)
+    {
+        list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
     }
 
     // Shows the widget as the active window, so that focus changes finish edits as for a user.
@@ -63,7 +78,7 @@ struct TFixture
     void Select_Only(int row)
     {
         list->clearSelection();
-        list->item(row)->setSelected(true);
+        Select_Also(row);
     }
 };
 
@@ -124,22 +139,19 @@ void TTestEntryWidget::Initial_State()
 
 void TTestEntryWidget::Display_Text_Format()
 {
-    const QString text = TEntryWidget::Display_Text(Entry(100, 100.0012, 0.002));
+    const QString text = TEntryModel::Display_Text(Entry(100, 100.0012, 0.002));
     QCOMPARE(text, QString("  100.0000,   100.0012,   0.0020"));
     QCOMPARE(text.size(), 32);
     // Negative values, and values wider than the field, which are written in full.
-    QCOMPARE(TEntryWidget::Display_Text(Entry(-5.5, 123456789.25, 1234.56789)),
+    QCOMPARE(TEntryModel::Display_Text(Entry(-5.5, 123456789.25, 1234.56789)),
              QString("   -5.5000, 123456789.2500, 1234.5679"));
 
     TFixture f;
     f.widget->Add_Entry_Item(Entry(1.5, 2.25, 0.125));
-    QListWidgetItem *item = f.list->item(0);
-    QCOMPARE(item->text(), QString("    1.5000,     2.2500,   0.1250"));
-    const QFont font = item->data(Qt::FontRole).value<QFont>();
-    QCOMPARE(font.family(), QString("Courier New"));
-    QVERIFY(font.fixedPitch());
-    QVERIFY(item->data(Qt::UserRole).canConvert<Type::TEntryItem>());
-    QCOMPARE(QMetaType::type("Type::TEntryItem"), qMetaTypeId<Type::TEntryItem>());
+    QCOMPARE(f.Text(0), QString("    1.5000,     2.2500,   0.1250"));
+    QCOMPARE(f.list->font().family(), QString("Courier New"));
+    QVERIFY(f.list->font().fixedPitch());
+    QVERIFY(f.list->uniformItemSizes());
 }
 
 void TTestEntryWidget::Display_Text_As_Qt_Formats_data()
@@ -167,7 +179,7 @@ void TTestEntryWidget::Display_Text_As_Qt_Formats()
                                      .arg(item.nominal, 10 + wider, 'f', decimals, QChar(' '))
                                      .arg(item.actual, 10 + wider, 'f', decimals, QChar(' '))
                                      .arg(item.uc, 8 + wider, 'f', decimals, QChar(' '));
-        QCOMPARE(TEntryWidget::Display_Text(item, decimals), expected);
+        QCOMPARE(TEntryModel::Display_Text(item, decimals), expected);
     }
 }
 
@@ -177,8 +189,8 @@ void TTestEntryWidget::Add_Button_Values()
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
     QTest::mouseClick(f.add, Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.list->count(), 1);
-    QCOMPARE(f.list->item(0)->text(), QString("  100.0000,   100.0000,   0.0020"));
+    QCOMPARE(f.Count(), 1);
+    QCOMPARE(f.Text(0), QString("  100.0000,   100.0000,   0.0020"));
     QCOMPARE(f.Stored(0).uc, 0.002);
 
     // The values follow the count of items, not their contents.
@@ -197,7 +209,7 @@ void TTestEntryWidget::Add_Button_Values()
     QVERIFY(f.remove->isEnabled());
     QTest::mouseClick(f.remove, Qt::LeftButton);
     QTest::mouseClick(f.add, Qt::LeftButton);
-    QCOMPARE(f.list->count(), 3);
+    QCOMPARE(f.Count(), 3);
     QCOMPARE(f.Stored(0).nominal, 100.0);
     QCOMPARE(f.Stored(1).nominal, 300.0);
     QCOMPARE(f.Stored(2).nominal, 300.0);
@@ -230,7 +242,7 @@ void TTestEntryWidget::Entry_Items_Sorted_By_Actual_With_Offset()
     f.offset->setText("0.5");
     items = f.widget->Entry_Items();
     QCOMPARE(items[0].nominal, 100.5);
-    QCOMPARE(items[0].actual, 100.001 + 0.5);
+    QCOMPARE(items[0].actual, 100.501);
     QCOMPARE(items[0].uc, 0.002);
     QCOMPARE(f.Stored(0).actual, 100.001);
 }
@@ -324,46 +336,46 @@ void TTestEntryWidget::Non_Finite_Text_Reads_As_Zero()
     QCOMPARE(stored.nominal, 0.0);
     QCOMPARE(stored.actual, 0.0);
     QCOMPARE(stored.uc, 0.0);
-    QCOMPARE(f.list->item(0)->text(), QString("    0.0000,     0.0000,   0.0000"));
+    QCOMPARE(f.Text(0), QString("    0.0000,     0.0000,   0.0000"));
 }
 
 void TTestEntryWidget::Signal_Counts_Of_Silent_Operations()
 {
     TFixture f;
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
-    f.widget->Add_Entry_Item(Entry(1, 1, 1));
     f.widget->Add_Entry_Items({Entry(2, 2, 1), Entry(3, 3, 1)});
+    QCOMPARE(spy.count(), 1);
     f.widget->Enable_Entry_Offset(false);
     f.widget->Enable_Entry_Offset(true);
     f.Select_Only(1);
     f.list->clearSelection();
     f.widget->Entry_Offset();
     f.widget->Entry_Items();
-    f.widget->Clear_Entry_Items();
-    QCOMPARE(spy.count(), 0);
+    QCOMPARE(spy.count(), 1);
 
     // Remove signals once even when nothing is selected.
-    f.widget->Add_Entry_Items({Entry(2, 2, 1), Entry(3, 3, 1)});
     QMetaObject::invokeMethod(f.widget.get(), "Remove_Entry");
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.list->count(), 2);
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(f.Count(), 2);
 }
 
 void TTestEntryWidget::Loading_Sequence_Emits_Once()
 {
+    // A loaded file replaces the set and its offset as one change, the list order kept.
     TFixture f;
     f.widget->Add_Entry_Items({Entry(5, 5, 1)});
-    f.offset->setText("9.0000");
+    f.Select_Only(0);
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
-    f.widget->Clear_Entry_Items();
-    QCOMPARE(f.list->count(), 0);
-    QCOMPARE(f.offset->text(), QString("9.0000")); // clearing leaves the offset alone
-    f.widget->Add_Entry_Items({Entry(30, 30, 1), Entry(10, 10, 1), Entry(20, 20, 1)});
-    f.widget->Set_Entry_Offset(0.0);
+    DataFile::TContent content;
+    content.entries_b = {Entry(32.5, 32.5, 1), Entry(12.5, 12.5, 1), Entry(22.5, 22.5, 1)};
+    content.offset_b = 2.5;
+    f.widget->Document()->Load(content, QString(), DataFile::TFileStamp());
     QCOMPARE(spy.count(), 1);
+    QCOMPARE(f.offset->text(), QString("2.5000"));
     QCOMPARE(f.Stored(0).nominal, 30.0);
     QCOMPARE(f.Stored(1).nominal, 10.0);
     QCOMPARE(f.Stored(2).nominal, 20.0);
+    QVERIFY(f.Selected_Rows().empty() && !f.nominal->isEnabled());
 }
 
 void TTestEntryWidget::Selection_Of_Two_Items()
@@ -376,7 +388,7 @@ void TTestEntryWidget::Selection_Of_Two_Items()
     QCOMPARE(f.uc->text(), QString("0.2500"));
     QVERIFY(f.nominal->isEnabled() && f.actual->isEnabled() && f.uc->isEnabled());
 
-    f.list->item(2)->setSelected(true);
+    f.Select_Also(2);
     for (QLineEdit *edit : {f.nominal, f.actual, f.uc}) {
         QVERIFY(edit->text().isEmpty());
         QVERIFY(!edit->isEnabled());
@@ -386,7 +398,7 @@ void TTestEntryWidget::Selection_Of_Two_Items()
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
     QTest::mouseClick(f.remove, Qt::LeftButton);
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.list->count(), 1);
+    QCOMPARE(f.Count(), 1);
     QCOMPARE(f.Stored(0).nominal, 2.0);
     QVERIFY(!f.remove->isEnabled());
 }
@@ -406,10 +418,10 @@ void TTestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
     QCOMPARE(spy.count(), 1);
     QCOMPARE(f.Stored(1).nominal, 0.0);
     QCOMPARE(f.Stored(1).actual, 200.0);
-    QVERIFY(f.list->item(1)->text().startsWith("    0.0000, "));
+    QVERIFY(f.Text(1).startsWith("    0.0000, "));
     QCOMPARE(f.nominal->text(), QString("abc")); // the field keeps what was typed
     QCOMPARE(QApplication::focusWidget(), f.actual);
-    QCOMPARE(f.list->row(f.list->selectedItems().first()), 1); // the item keeps its place
+    QCOMPARE(f.Selected_Rows(), std::vector<int>{1}); // the entry keeps its place
 }
 
 void TTestEntryWidget::Focus_Chain_Emits_Once_Per_Edit()
@@ -443,7 +455,7 @@ void TTestEntryWidget::Focus_Chain_Emits_Once_Per_Edit()
     QCOMPARE(stored.nominal, 101.5);
     QCOMPARE(stored.actual, 101.25);
     QCOMPARE(stored.uc, 0.01);
-    QCOMPARE(f.list->item(0)->text(), QString("  101.5000,   101.2500,   0.0100"));
+    QCOMPARE(f.Text(0), QString("  101.5000,   101.2500,   0.0100"));
 }
 
 void TTestEntryWidget::Unedited_Fields_Keep_Full_Precision()
@@ -477,7 +489,7 @@ void TTestEntryWidget::Unedited_Fields_Keep_Full_Precision()
     f.Select_Only(0);
     f.uc->setText("0.004");
     f.widget->Set_Decimals(6);
-    QCOMPARE(f.list->item(0)->text(), QString("   99.500000,   100.000560,   0.003000"));
+    QCOMPARE(f.Text(0), QString("   99.500000,   100.000560,   0.003000"));
     QCOMPARE(f.actual->text(), QString("100.000560"));
     QCOMPARE(f.uc->text(), QString("0.004"));
 }
@@ -559,7 +571,7 @@ void TTestEntryWidget::Typing_After_Add_Stores_What_Was_Typed()
     QCOMPARE(stack->count(), 2);
     stack->undo();
     stack->undo();
-    QCOMPARE(f.list->count(), 2);
+    QCOMPARE(f.Count(), 2);
     stack->redo();
     QCOMPARE(f.Stored(2).uc, 0.0003);
 }
@@ -588,7 +600,7 @@ void TTestEntryWidget::Focus_Loss_Leaves_Focus_Where_The_User_Put_It()
     QCOMPARE(stored.uc, 0.0009);
     QCOMPARE(stored.actual, 50.0006);
     QCOMPARE(stored.nominal, 50.0);
-    QCOMPARE(f.list->selectedItems().size(), 1); // Ctrl+A went to the field, not the list
+    QCOMPARE(f.Selected_Rows().size(), std::size_t(1)); // Ctrl+A went to the field, not the list
 }
 
 void TTestEntryWidget::Tab_Through_Unchanged_Fields_Keeps_Values()
@@ -618,12 +630,10 @@ void TTestEntryWidget::Add_Selects_And_Shows_The_New_Entry()
     f.Select_Only(3);
 
     QTest::mouseClick(f.add, Qt::LeftButton);
-    QCOMPARE(f.list->count(), 40);
-    const QList<QListWidgetItem *> selected = f.list->selectedItems();
-    QCOMPARE(selected.size(), 1);
-    QCOMPARE(f.list->row(selected.first()), 39);
+    QCOMPARE(f.Count(), 40);
+    QCOMPARE(f.Selected_Rows(), std::vector<int>{39});
     // Scrolled down to it (the rows are wider than the list; only rows scroll).
-    const QRect row = f.list->visualItemRect(selected.first());
+    const QRect row = f.list->visualRect(f.list->model()->index(39, 0));
     QVERIFY(row.top() >= 0 && row.bottom() <= f.list->viewport()->rect().bottom());
     QCOMPARE(f.nominal->text(), QString("4000.0000"));
     QCOMPARE(f.nominal->selectedText(), f.nominal->text());
@@ -639,15 +649,15 @@ void TTestEntryWidget::Insert_And_Delete_Keys_On_The_List()
 
     QTest::keyClick(f.list, Qt::Key_Insert);
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.list->count(), 4);
+    QCOMPARE(f.Count(), 4);
     QCOMPARE(f.Stored(3).nominal, 400.0);
 
     f.Select_Only(0);
-    f.list->item(2)->setSelected(true);
+    f.Select_Also(2);
     f.list->setFocus();
     QTest::keyClick(f.list, Qt::Key_Delete);
     QCOMPARE(spy.count(), 2);
-    QCOMPARE(f.list->count(), 2);
+    QCOMPARE(f.Count(), 2);
     QCOMPARE(f.Stored(0).nominal, 2.0);
     QCOMPARE(f.Stored(1).nominal, 400.0);
 
@@ -656,7 +666,7 @@ void TTestEntryWidget::Insert_And_Delete_Keys_On_The_List()
     f.nominal->setFocus();
     f.nominal->setCursorPosition(0);
     QTest::keyClick(f.nominal, Qt::Key_Delete);
-    QCOMPARE(f.list->count(), 2);
+    QCOMPARE(f.Count(), 2);
     QCOMPARE(f.nominal->text(), QString(".0000"));
 }
 

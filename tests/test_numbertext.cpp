@@ -19,6 +19,9 @@ private slots:
     void Fixed_Text_As_Qt_Writes_It();
     void Readable_Text_data();
     void Readable_Text();
+    void Decimal_Sum_And_Difference_data();
+    void Decimal_Sum_And_Difference();
+    void Decimal_Difference_Undoes_Decimal_Sum();
 };
 
 void TTestNumberText::Shortest_Fixed_Text_data()
@@ -116,6 +119,60 @@ void TTestNumberText::Readable_Text()
     QFETCH(int, significant);
     QFETCH(QString, text);
     QCOMPARE(NumberText::Readable(value, significant), text);
+}
+
+void TTestNumberText::Decimal_Sum_And_Difference_data()
+{
+    QTest::addColumn<double>("a");
+    QTest::addColumn<double>("b");
+    QTest::addColumn<double>("sum");
+    QTest::addColumn<double>("difference");
+    // The double sums would be 0.30000000000000004, 0.8999999999999999 and 0.09999999999999998.
+    QTest::newRow("typed 0.1, offset 0.2") << 0.1 << 0.2 << 0.3 << -0.1;
+    QTest::newRow("typed 0.7, offset 0.2") << 0.7 << 0.2 << 0.9 << 0.5;
+    QTest::newRow("0.3 less 0.2") << 0.3 << -0.2 << 0.1 << 0.5;
+    QTest::newRow("tiny beside an offset") << 0.0000225 << 2.12345 << 2.1234725 << -2.1234275;
+    QTest::newRow("far apart magnitudes") << 1e-300 << 1e300 << 1e300 << -1e300;
+    QTest::newRow("carry into a new digit") << 9.99 << 0.01 << 10.0 << 9.98;
+    QTest::newRow("exact zero is +0") << 2.5 << -2.5 << 0.0 << 5.0;
+    QTest::newRow("zeros keep the double rules") << -0.0 << -0.0 << -0.0 << 0.0;
+    QTest::newRow("overflow as doubles do") << 1.7e308 << 1.7e308
+                                            << std::numeric_limits<double>::infinity() << 0.0;
+}
+
+void TTestNumberText::Decimal_Sum_And_Difference()
+{
+    QFETCH(double, a);
+    QFETCH(double, b);
+    QFETCH(double, sum);
+    QFETCH(double, difference);
+    const double got_sum = NumberText::Decimal_Sum(a, b);
+    const double got_difference = NumberText::Decimal_Difference(a, b);
+    QVERIFY2(std::memcmp(&got_sum, &sum, sizeof sum) == 0,
+             qPrintable(QString::number(got_sum, 'g', 17)));
+    QVERIFY2(std::memcmp(&got_difference, &difference, sizeof sum) == 0,
+             qPrintable(QString::number(got_difference, 'g', 17)));
+}
+
+void TTestNumberText::Decimal_Difference_Undoes_Decimal_Sum()
+{
+    // Values typed with up to 9 decimals and offsets with up to 6, below 10,000 mm: the sum has
+    // at most 15 digits, so taking the offset off again gives the typed value bit for bit.
+    std::mt19937_64 random(33);
+    const auto Decimal = [&random](int most_decimals) {
+        const int decimals = static_cast<int>(random() % (most_decimals + 1));
+        const std::int64_t range = static_cast<std::int64_t>(std::pow(10.0, 4 + decimals));
+        return static_cast<double>(static_cast<std::int64_t>(random() % (2 * range)) - range) /
+               std::pow(10.0, decimals);
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const double typed = Decimal(9);
+        const double offset = Decimal(6);
+        const double back =
+            NumberText::Decimal_Difference(NumberText::Decimal_Sum(typed, offset), offset);
+        QVERIFY2(std::memcmp(&back, &typed, sizeof typed) == 0,
+                 qPrintable(QString("%1 %2").arg(typed, 0, 'g', 17).arg(offset, 0, 'g', 17)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TTestNumberText)

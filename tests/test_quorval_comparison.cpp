@@ -18,7 +18,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -157,6 +157,7 @@ private slots:
     void Status_Line_data();
     void Status_Line();
     void Exported_Graphs_Are_The_Report_Tools_Plot();
+    void Files_Keep_Their_Settings_And_Numbers();
     void Export_Graphs_Command();
     void Fit_To_Data_Restores_Both_Graphs();
     void Graphs_Share_One_Length_Range();
@@ -305,15 +306,14 @@ void TTestQuorvalComparison::Nested_Update_Leaves_A_Single_Run()
     int updates = 0;
     QObject::connect(Entry_Widget(&window, 'A'), &TEntryWidget::Data_Changed,
                      [&updates]() { ++updates; });
-    QListWidget *list = Entry_Widget(&window, 'A')->findChild<QListWidget *>("entry_list");
-    list->setCurrentRow(0);
+    Select_Row(List_Of(&window, 'A'), 0);
     QLineEdit *actual = Entry_Widget(&window, 'A')->findChild<QLineEdit *>("actual_edit");
     actual->setFocus();
     QVERIFY(QTest::qWaitFor([actual]() { return actual->hasFocus(); }));
     actual->setText("100.0030");
 
-    // The offset change runs Update, whose reading of set A commits the pending value.
-    Entry_Widget(&window, 'B')->Set_Entry_Offset(0.0);
+    // Any command stores the pending value first.
+    Action(&window, "Fit to Data")->trigger();
     QVERIFY(updates >= 1);
     QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items()[0].actual, 100.003);
 
@@ -474,7 +474,8 @@ void TTestQuorvalComparison::Status_Line_data()
     QTest::newRow("one entry in B")
         << a << std::vector<Type::TEntryItem>{b[0]} << true << "Set B needs at least two entries";
     QTest::newRow("one entry in A")
-        << std::vector<Type::TEntryItem>{a[0]} << b << false << "Set A needs at least two entries";
+        << std::vector<Type::TEntryItem>{a[0]} << b << false
+        << "Set A needs at least two entries  \u00b7  Not aligned";
     QTest::newRow("aligned")
         << a << b << true
         << "Aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En "
@@ -558,6 +559,59 @@ void TTestQuorvalComparison::Exported_Graphs_Are_The_Report_Tools_Plot()
                                           "end in .png, .pdf or .svg")
                                       .arg(d_home));
     QVERIFY(!QFile::exists(d_home + "/graphs.bmp"));
+}
+
+// Each file is compared with its own settings (a file without any with the defaults, whatever
+// the file opened before held), so that Export equals the report tool's report of it; and an
+// unedited Save writes every value it read.
+void TTestQuorvalComparison::Files_Keep_Their_Settings_And_Numbers()
+{
+    QVERIFY(QDir(d_home).mkpath(".quorval"));
+    QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
+        .setValue("Remove_Deviations", false);
+    TQuorval window(nullptr, Qt::WindowFlags());
+    // The file: B's offset and a tiny actual value, shifted and back by doubles no more.
+    const QString offset_file = d_home + "/offset.quorval";
+    QVERIFY(Write_All(offset_file,
+                      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Quorval_Data File_Version=\"2\">"
+                      "<Data_Set_A_Offset>0</Data_Set_A_Offset><Data_Set_B_Offset>2.12345"
+                      "</Data_Set_B_Offset><Data_Set_A/><Data_Set_B><Entry><Nominal>0.1"
+                      "</Nominal><Actual>0.000022500000</Actual><Uc>0.1</Uc></Entry>"
+                      "</Data_Set_B></Quorval_Data>"));
+    for (const QString &name : {QString(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval"),
+                                QString(QUORVAL_SOURCE_ROOT "examples/small_version1.quorval"),
+                                offset_file}) {
+        QVERIFY(window.Load_Data(name));
+        const QString copy = d_home + "/copy.quorval";
+        QVERIFY(window.Save_Data(copy));
+        DataFile::TContent read;
+        DataFile::TContent saved;
+        QString error;
+        QVERIFY(DataFile::Load_File(name, &read, &error) && DataFile::Load_File(copy, &saved, &error));
+        saved.version = read.version;
+        QVERIFY2(DataFile::Identical(read, saved), qPrintable(name));
+    }
+    QVERIFY(Read_All(d_home + "/copy.quorval").contains("<Actual>0.0000225</Actual>"));
+
+    const QString line_scale = d_home + "/line_scale.quorval";
+    QVERIFY(QFile::copy(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval", line_scale));
+    QVERIFY(window.Load_Data(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval"));
+    QVERIFY(window.Status_Text().startsWith("Not aligned, merge distance 0.0000 mm  \u00b7  "));
+    QVERIFY(window.Load_Data(line_scale));
+    QVERIFY(!window.Data_Modified());
+    QCOMPARE(window.Options().merge_distance, 1.0);
+    QVERIFY(window.Export_Data(d_home + "/window.txt"));
+    QProcess tool;
+    tool.start(QUORVAL_REPORT_EXECUTABLE, {line_scale, "-o", d_home + "/tool.txt"});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(Read_All(d_home + "/window.txt"), Read_All(d_home + "/tool.txt"));
+    // Unedited, the file keeps its bytes: no settings written into it.
+    QVERIFY(window.Save_Data(line_scale));
+    QCOMPARE(Read_All(line_scale), Read_All(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval"));
+    // The settings file still gives a new comparison its settings.
+    Action(&window, "New")->trigger();
+    QVERIFY(!window.Options().remove_deviations);
 }
 
 void TTestQuorvalComparison::Export_Graphs_Command()
@@ -802,13 +856,15 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     Fill(&window, Example_A(), Example_B());
     QCOMPARE(Heading_File(&window), QString("not saved"));
 
-    // A file without settings opened where the window compares unaligned: compared otherwise
-    // than the file says.
+    // A file without settings opened where a new comparison is unaligned: compared as the file
+    // says (aligned, the default), so the record names its checksum.
     QSettings(d_home + "/.quorval/quorval_settings.ini", QSettings::IniFormat)
         .setValue("Remove_Deviations", false);
     TQuorval unaligned(nullptr, Qt::WindowFlags());
+    QVERIFY(!unaligned.Options().remove_deviations);
     QVERIFY(unaligned.Load_Data(saved));
-    QCOMPARE(Heading_File(&unaligned), saved + " (changed since last opened or saved)");
+    QVERIFY(unaligned.Options().remove_deviations);
+    QCOMPARE(Heading_File(&unaligned), saved + Sha256(saved));
 }
 
 // Printing without a printer, into a PDF file, gives the exported record's pages.

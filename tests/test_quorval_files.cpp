@@ -4,6 +4,7 @@
 #include "test_quorval_support.h"
 
 #include "src/compute/numbertext.h"
+#include "src/window/entrymodel.h"
 #include "src/window/optionsdialog.h"
 
 #include <QAbstractItemModel>
@@ -11,7 +12,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -207,7 +208,8 @@ void TTestQuorvalFiles::Versions_And_Numbers()
     QCOMPARE(state.offset_b, 12.5);
     QVERIFY(Same_Entries(state.b, {Entry(0, 0, 0), Entry(0, 20.5, 0.5)}, 1e-9));
 
-    // The comparison's settings in a file apply; a file without them keeps those in use.
+    // The comparison's settings in a file apply; a file without them is compared with the
+    // defaults, whatever the file before held.
     const QString settings = d_home + "/settings.quorval";
     QVERIFY(Write_All(settings, File_V2(Both_Offsets, Good_Entry)
                                     .replace("</Quorval_Data>",
@@ -216,8 +218,9 @@ void TTestQuorvalFiles::Versions_And_Numbers()
                                              "</Position_Merge_Distance></Quorval_Data>")));
     for (const QString &file_name : {settings, v1}) {
         QVERIFY(window.Load_Data(file_name));
-        QVERIFY(!window.Options().remove_deviations);
-        QCOMPARE(window.Options().merge_distance, 0.25);
+        const bool carries = file_name == settings;
+        QCOMPARE(window.Options().remove_deviations, !carries);
+        QCOMPARE(window.Options().merge_distance, carries ? 0.25 : 1.0);
         QVERIFY(!window.Data_Modified());
     }
 }
@@ -289,7 +292,7 @@ void TTestQuorvalFiles::Failed_Loads_Keep_Everything()
     }
 }
 
-// Entries of a file reach the list in one insertion per set, not one per entry.
+// Entries of a file reach each list at once (one reset), shown in their own scale.
 void TTestQuorvalFiles::Loading_Inserts_Each_Set_At_Once()
 {
     TQuorval window(nullptr, Qt::WindowFlags());
@@ -301,16 +304,14 @@ void TTestQuorvalFiles::Loading_Inserts_Each_Set_At_Once()
     QVERIFY(window.Save_Data(file_name));
 
     TQuorval other(nullptr, Qt::WindowFlags());
-    QListWidget *list = Entry_Widget(&other, 'A')->findChild<QListWidget *>("entry_list");
-    int insertions = 0;
-    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted,
-                     [&insertions]() { ++insertions; });
+    QListView *list = List_Of(&other, 'A');
+    int resets = 0;
+    QObject::connect(list->model(), &QAbstractItemModel::modelReset, [&resets]() { ++resets; });
     QVERIFY(other.Load_Data(file_name));
-    QCOMPARE(insertions, 1);
-    QCOMPARE(list->count(), 500);
-    // Display text and font are set on every item.
-    QCOMPARE(list->item(499)->text(), TEntryWidget::Display_Text(many[499]));
-    QVERIFY(list->item(0)->data(Qt::FontRole).value<QFont>().fixedPitch());
+    QCOMPARE(resets, 1);
+    QCOMPARE(Row_Count(list), 500);
+    QCOMPARE(Row_Text(list, 499), TEntryModel::Display_Text(many[499]));
+    QCOMPARE(Row_Text(List_Of(&other, 'B'), 499), TEntryModel::Display_Text(many[499]));
     QVERIFY(Same_Entries(Entry_Widget(&other, 'B')->Entry_Items(),
                          Entry_Widget(&window, 'B')->Entry_Items(), 1e-9));
 }

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
@@ -203,6 +204,27 @@ inline QAction *Action(QWidget *window, const QString &text)
 inline TEntryWidget *Entry_Widget(QWidget *window, char set)
 {
     return window->findChild<TEntryWidget *>(set == 'A' ? "entry_widget_a" : "entry_widget_b");
+}
+
+// The list view of a set, its rows and their texts, and selecting a row (added to the selection,
+// or alone) as a click or Ctrl+click does.
+inline QListView *List_Of(QWidget *window, char set)
+{
+    return Entry_Widget(window, set)->findChild<QListView *>("entry_list");
+}
+
+inline int Row_Count(const QListView *list) { return list->model()->rowCount(); }
+
+inline QString Row_Text(const QListView *list, int row)
+{
+    return list->model()->index(row, 0).data().toString();
+}
+
+inline void Select_Row(QListView *list, int row, bool add = false)
+{
+    list->selectionModel()->setCurrentIndex(list->model()->index(row, 0),
+                                            add ? QItemSelectionModel::Select
+                                                : QItemSelectionModel::ClearAndSelect);
 }
 
 // Lists holding the given entries, put in as a paste puts them (so the data counts as modified

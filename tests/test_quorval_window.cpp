@@ -9,7 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressDialog>
@@ -416,9 +416,7 @@ void TTestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
 
     // Removing an entry of set A leaves nothing to export.
     TEntryWidget *a = window.findChild<TEntryWidget *>("entry_widget_a");
-    QListWidget *list = a->findChild<QListWidget *>("entry_list");
-    list->clearSelection();
-    list->item(0)->setSelected(true);
+    Support::Select_Row(a->findChild<QListView *>("entry_list"), 0);
     QTest::mouseClick(a->findChild<QToolButton *>("remove_button"), Qt::LeftButton);
     QVERIFY(save->isEnabled());
     QVERIFY(!exporting->isEnabled());
@@ -428,7 +426,7 @@ void TTestQuorvalWindow::Save_And_Export_Follow_Entry_Counts()
 
     // Both lists emptied: nothing to save either.
     for (TEntryWidget *widget : window.findChildren<TEntryWidget *>()) {
-        QListWidget *entries = widget->findChild<QListWidget *>("entry_list");
+        QListView *entries = widget->findChild<QListView *>("entry_list");
         entries->selectAll();
         QTest::mouseClick(widget->findChild<QToolButton *>("remove_button"), Qt::LeftButton);
     }

@@ -206,8 +206,12 @@ TWindowResult Window_Result(const QString &file_name, bool align)
         return result;
 
     TQuorval window;
-    if (window.Options().remove_deviations != align || !window.Load_Data(file_name))
+    if (!window.Load_Data(file_name))
         return result;
+    // The file's settings (the defaults where it has none); unaligned where asked, as Options
+    // changes them.
+    if (!align && window.Options().remove_deviations)
+        window.Change_Options({false, window.Options().merge_distance});
     QMetaObject::invokeMethod(&window, "Update", Qt::DirectConnection);
     const QString export_file = QDir::home().filePath("window-export.txt");
     if (!window.Export_Data(export_file))

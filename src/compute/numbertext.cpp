@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace NumberText {
 
@@ -25,7 +27,169 @@ int Significant_Digits(const QString &text)
     return digits;
 }
 
+// A double's shortest text as a decimal number: digits without leading zeros, times ten to
+// exponent.
+struct TDecimal
+{
+    bool negative = false;
+    char digits[24];
+    int count = 0;
+    int exponent = 0;
+};
+
+TDecimal Decimal_Of(const double &value)
+{
+    char buffer[40];
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    TDecimal decimal;
+    const char *p = buffer;
+    decimal.negative = *p == '-';
+    p += decimal.negative;
+    int fraction_digits = 0;
+    bool in_fraction = false;
+    for (; *p != 'e'; ++p) {
+        if (*p == '.') {
+            in_fraction = true;
+            continue;
+        }
+        decimal.digits[decimal.count++] = *p;
+        fraction_digits += in_fraction;
+    }
+    // The text is not terminated: the exponent is read up to its end.
+    int exponent = 0;
+    const char *first = p + 1 + (p[1] == '+');
+    std::from_chars(first, result.ptr, exponent);
+    decimal.exponent = exponent - fraction_digits;
+    return decimal;
+}
+
+// The digits of a decimal at a lower exponent: zeros appended.
+std::string Digits_At(const TDecimal &decimal, int exponent)
+{
+    return std::string(decimal.digits, static_cast<std::size_t>(decimal.count)) +
+           std::string(static_cast<std::size_t>(decimal.exponent - exponent), '0');
+}
+
+// a + b or, when b is not larger, a - b, of equally long digit strings.
+std::string Add_Digits(const std::string &a, const std::string &b, bool subtract)
+{
+    std::string sum(a.size() + 1, '0');
+    int carry = 0;
+    for (std::size_t i = a.size(); i-- > 0;) {
+        int digit = (a[i] - '0') + (subtract ? -(b[i] - '0') : (b[i] - '0')) + carry;
+        carry = 0;
+        if (digit < 0) {
+            digit += 10;
+            carry = -1;
+        } else if (digit > 9) {
+            digit -= 10;
+            carry = 1;
+        }
+        sum[i + 1] = static_cast<char>('0' + digit);
+    }
+    sum[0] = static_cast<char>('0' + carry);
+    return sum;
+}
+
+// The same for the common case without strings: mantissas of at most 17 digits whose exponents
+// differ by at most 20, so that both and their sum fit 128 bits. False where they do not.
+bool Short_Sum(const TDecimal &x, const TDecimal &y, double *sum)
+{
+    const int exponent = std::min(x.exponent, y.exponent);
+    const int shift_x = x.exponent - exponent;
+    const int shift_y = y.exponent - exponent;
+    if (shift_x > 20 || shift_y > 20)
+        return false;
+    const auto Value = [](const TDecimal &decimal, int shift) {
+        __int128 value = 0;
+        for (int i = 0; i < decimal.count; ++i)
+            value = value * 10 + (decimal.digits[i] - '0');
+        for (int i = 0; i < shift; ++i)
+            value *= 10;
+        return decimal.negative ? -value : value;
+    };
+    __int128 total = Value(x, shift_x) + Value(y, shift_y);
+    if (total == 0) {
+        *sum = 0.0;
+        return true;
+    }
+    // Digits, "e", exponent; the 128-bit value written as two 64-bit halves of 19 digits.
+    const bool negative = total < 0;
+    if (negative)
+        total = -total;
+    constexpr std::uint64_t Half = 10000000000000000000ULL;
+    const std::uint64_t high = static_cast<std::uint64_t>(total / Half);
+    const std::uint64_t low = static_cast<std::uint64_t>(total % Half);
+    char text[64];
+    char *p = text;
+    if (negative)
+        *p++ = '-';
+    if (high > 0) {
+        p = std::to_chars(p, p + 20, high).ptr;
+        char digits[20];
+        const char *digits_end = std::to_chars(digits, digits + sizeof digits, low).ptr;
+        const std::size_t size = static_cast<std::size_t>(digits_end - digits);
+        p = std::fill_n(p, size < 19 ? 19 - size : 0, '0');
+        p = std::copy(digits, digits + size, p);
+    } else {
+        p = std::to_chars(p, p + 20, low).ptr;
+    }
+    *p++ = 'e';
+    const char *const end = std::to_chars(p, p + 8, exponent).ptr;
+    const std::from_chars_result result = std::from_chars(text, end, *sum);
+    return result.ec == std::errc() && std::isfinite(*sum);
+}
+
+double Exact_Sum(const double &a, const double &b)
+{
+    if (!std::isfinite(a) || !std::isfinite(b) || (a == 0.0 && b == 0.0))
+        return a + b;
+    const TDecimal x = Decimal_Of(a);
+    const TDecimal y = Decimal_Of(b);
+    double fast = 0.0;
+    if (Short_Sum(x, y, &fast))
+        return fast;
+    const int exponent = std::min(x.exponent, y.exponent);
+    std::string dx = Digits_At(x, exponent);
+    std::string dy = Digits_At(y, exponent);
+    const std::size_t width = std::max(dx.size(), dy.size());
+    dx.insert(0, width - dx.size(), '0');
+    dy.insert(0, width - dy.size(), '0');
+    bool negative = x.negative;
+    std::string digits;
+    if (x.negative == y.negative) {
+        digits = Add_Digits(dx, dy, false);
+    } else if (dx >= dy) {
+        digits = Add_Digits(dx, dy, true);
+    } else {
+        digits = Add_Digits(dy, dx, true);
+        negative = y.negative;
+    }
+    if (digits.find_first_not_of('0') == std::string::npos)
+        return 0.0;
+    const std::string text =
+        (negative ? "-" : "") + digits + "e" + std::to_string(exponent);
+    double value = 0.0;
+    const std::from_chars_result result =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return a + b;
+    return value;
+}
+
 } // namespace
+
+double Decimal_Sum(const double &a, const double &b) { return Exact_Sum(a, b); }
+
+double Decimal_Difference(const double &a, const double &b)
+{
+    // Zeros keep the double rules: -0 - +0 is -0.
+    if (a == 0.0 && b == 0.0)
+        return a - b;
+    return Exact_Sum(a, -b);
+}
 
 QString Shortest_Fixed(const double &value, int least_decimals)
 {

@@ -41,6 +41,15 @@ QString Readable(const double &value, int significant = 1);
 // The decimals Readable gives a finite value.
 int Readable_Decimals(const double &value, int significant = 1);
 
+// Exact decimal arithmetic on the numbers as they read: the shortest texts that read back as a
+// and b are added (subtracted) as decimal numbers without any rounding, and the result is rounded
+// once to the nearest double. Typed 0.1 with an offset 0.2 gives 0.3, not 0.30000000000000004,
+// and 0.3 less 0.2 gives 0.1 back. Where a or b is not finite, or the result overflows, the
+// plain double sum (difference) is returned; an exact zero is +0 unless both inputs are
+// zeros whose double sum is -0.
+double Decimal_Sum(const double &a, const double &b);
+double Decimal_Difference(const double &a, const double &b);
+
 // What the program shows for a number that is not finite.
 extern const char *const Not_A_Number;
 

@@ -2,6 +2,7 @@
 
 #include "core/base/assertion.h"
 #include "core/base/safewrite.h"
+#include "src/compute/comparisondocument.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/progress.h"
@@ -578,8 +579,8 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_FILE_ERROR;
     }
 
-    // What the window's entry lists give the comparison after opening the same file.
-    EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+    // What the window gives the comparison after opening the same file.
+    EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(content);
     const Type::TOptions options = Options_For(parsed, content, &file_heading);
     file_heading.details = std::move(content.details);
     content = DataFile::TContent(); // the stored entries are not needed any more

@@ -19,8 +19,8 @@ const std::array<const char *, Details::Count> Hints = {
 
 } // namespace
 
-TDetailsDialog::TDetailsDialog(const QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(const_cast<QWidget *>(parent), flags), d_fields{}, d_remarks_edit(nullptr),
+TDetailsDialog::TDetailsDialog(QWidget *parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags), d_fields{}, d_remarks_edit(nullptr),
       d_problem_label(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
 {
     resize(560, 420);

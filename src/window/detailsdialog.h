@@ -21,7 +21,7 @@ class TDetailsDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit TDetailsDialog(const QWidget *parent = nullptr,
+    explicit TDetailsDialog(QWidget *parent = nullptr,
                             Qt::WindowFlags flags = Qt::WindowFlags());
     ~TDetailsDialog() override;
 

@@ -1,89 +1,77 @@
 #ifndef QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 #define QUORVAL_SRC_WINDOW_ENTRYWIDGET_H
 
-#include "src/compute/numbertext.h"
+#include "src/compute/comparisondocument.h"
 #include "src/compute/types.h"
 
 #include <QFont>
 #include <QString>
 #include <QWidget>
 
-#include <cstddef>
-#include <utility>
 #include <vector>
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
+class QListView;
 class QToolButton;
 class QUndoStack;
+class TEntryModel;
 
-// Builds and edits one data set: a list of entries, "+" and "-" buttons, three fields for the
-// selected entry and an offset that shifts the whole set along the length axis. The entries live
-// only in the list items (Qt::UserRole holds the Type::TEntryItem). Every change the user makes
-// (add, remove, edit, offset, paste) is an undoable command on the widget's undo stack.
+// Shows and edits one set of a comparison document: a list of its entries, "+" and "-" buttons,
+// three fields for the selected entry and set B's offset. Values are shown and typed in the
+// set's own scale (set B's without its offset). Every change the user makes (add, remove, edit,
+// offset, paste) is an undoable command on the document, pushed to the undo stack; the widget
+// shows what the document holds and never keeps entries of its own.
 class TEntryWidget : public QWidget
 {
     Q_OBJECT
 
-    friend class TEntryListCommand;
-
 public:
-    explicit TEntryWidget(const QWidget *parent = nullptr,
+    // Until Set_Document is called the widget shows set B of a document and undo stack of its own.
+    explicit TEntryWidget(QWidget *parent = nullptr,
                           Qt::WindowFlags flags = Qt::WindowFlags());
     ~TEntryWidget() override;
+
+    // The set of document shown, and the stack the user's changes go to (not owned).
+    void Set_Document(TComparisonDocument *document, int set, QUndoStack *stack);
+    TComparisonDocument *Document() const { return d_document; }
+    QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
     // The offset as stored, to the last bit, while its field shows it; text typed into the field
     // and not yet finished counts as typed (text that is not a finite number reads as 0.0).
     double Entry_Offset() const;
-    // Stores the offset, shows it with the decimals shown and emits Data_Changed.
+    // Sets set B's offset without an undo step, the entries keeping the values shown.
     void Set_Entry_Offset(const double &offset);
     void Enable_Entry_Offset(bool enable);
 
-    // Neither of these emits Data_Changed.
+    // Changes without an undo step, of values as shown: for loading and for tests.
     void Clear_Entry_Items();
     void Add_Entry_Item(const Type::TEntryItem &item);
     void Add_Entry_Items(const std::vector<Type::TEntryItem> &items);
 
-    // How many entries the list holds.
     int Entry_Count() const;
-    // The list's entries as it holds them, in list order, the offset not added. Stores an edit
-    // still open in one of the fields first, so a pending value is not lost.
-    std::vector<Type::TEntryItem> List_Items() const;
-    // All entries with the offset added to nominal and actual, sorted by actual; stores an open
-    // edit first as List_Items does.
-    std::vector<Type::TEntryItem> Entry_Items() const;
+    // The entries as the list shows them, in list order. Stores an edit still open in one of
+    // the fields first, so a pending value is not lost.
+    std::vector<Type::TEntryItem> List_Items();
+    // The entries as stored (set B's offset added), sorted by actual; stores an open edit first.
+    std::vector<Type::TEntryItem> Entry_Items();
+    // The selected entries, or all when none is selected: values as shown, in list order.
+    std::vector<Type::TEntryItem> Selected_Items() const;
+    // Stores what was typed into a field that still has the focus, when it changes the entry:
+    // before a command reads the data (Save by its shortcut, say).
+    void Store_Pending_Edit();
 
-    // The list text of an entry: "%1, %2, %3", fields 10, 10 and 8 wide at 4 decimals (one
-    // wider for each decimal more), C locale.
-    static QString Display_Text(const Type::TEntryItem &item,
-                                int decimals = NumberText::Least_Decimals);
     // The decimals of the list, the entry fields and the offset field (4 at first). The stored
     // values keep every digit: a field whose text the user has not changed never replaces them.
     void Set_Decimals(int decimals);
     int Decimals() const { return d_decimals; }
 
-    // The most entries a list holds: the largest comparisons the program is made for, two sets of
-    // a million entries. Each entry takes about 500 bytes in its list and as much again in the
-    // comparison and its graphs: two full sets need about 1.6 GB (measured).
-    static constexpr int Max_Entries = 1000000;
-    // Whether memory has room for that many more entries in a list and the comparison: a probe
-    // allocation of their size, made before any list changes (the list widget does not survive
-    // running out of memory half-way).
-    static bool Room_For(std::size_t entries);
-
-    // The stack the user's changes go to (the window shares one between both lists); until one
-    // is given the widget keeps its own. Not owned.
-    void Set_Undo_Stack(QUndoStack *stack);
-    QUndoStack *Undo_Stack() const { return d_undo_stack; }
-    // Adds entries (list values) at the end as one undoable change and selects them; emits
-    // Data_Changed once. False, with nothing changed, when memory has no room for them.
+    // Adds entries (values as shown) at the end as one undoable change and selects them. False,
+    // with nothing changed, when memory has no room for them.
     bool Paste_Entries(const std::vector<Type::TEntryItem> &items);
-    // The selected entries, or all when none is selected: list values in list order.
-    std::vector<Type::TEntryItem> Selected_Items() const;
 
 signals:
+    // After every change of this set or its offset, and after an edit that changed nothing.
     void Data_Changed();
 
 private slots:
@@ -96,27 +84,27 @@ private:
     void Create_Children();
     void Create_Layout();
     void Make_Connections();
-    // The changes the undo commands make, each followed by one Data_Changed. Rows are list rows;
-    // select makes the changed rows the selection.
-    // Rows ascending, each with the entry it holds after the insertion or before the removal.
-    void Apply_Insert(const std::vector<std::pair<int, Type::TEntryItem>> &rows, bool select);
-    void Apply_Remove(const std::vector<std::pair<int, Type::TEntryItem>> &rows);
-    void Apply_Set(int row, const Type::TEntryItem &item, bool select);
-    void Insert_Rows(int row, const std::vector<Type::TEntryItem> &items);
+    void Connect_Document();
+    // A changed entry selected, in view and its values in the fields.
+    void Show_Entry(int row);
+    // The offset field shows the document's offset.
+    void Show_Offset();
     // The offset field finished an edit.
     void Offset_Changed();
+    // The one selected row, or -1.
+    int Selected_Row() const;
 
     // A value as the fields show it.
     QString Field_Text(const double &value) const;
-    // Reads the three fields over *item; true when that changed a value.
+    // Reads the three fields over *item (values as shown); true when that changed a value.
     bool Read_Fields(Type::TEntryItem *item) const;
-    // Stores the three fields in the first selected item and emits Data_Changed; false when no
-    // item is selected.
+    // Stores the three fields in the selected entry; false when not exactly one is selected.
     bool Store_Fields();
-    // Stores what was typed into a field that still has the focus, when it changes the entry.
-    void Store_Pending_Edit();
 
-    QListWidget *d_entry_list;
+    TComparisonDocument *d_document;
+    int d_set;
+    TEntryModel *d_model;
+    QListView *d_entry_list;
     QToolButton *d_add_button;
     QToolButton *d_remove_button;
     QLabel *d_offset_label;
@@ -131,12 +119,12 @@ private:
     // Set by Return or Enter in a field, just before that field's edit finishes: only such an
     // edit moves the focus on; one finished by focus loss leaves it where the user put it.
     bool d_return_pressed;
+    // Set while a typed edit is pushed: the fields show it already.
+    bool d_storing;
     // The row of the entry "+" added, while its fields are being typed: their edits join the
     // addition as one undo step. -1 once another row is selected or Uc is stored.
     int d_typing_row;
     QUndoStack *d_undo_stack;
-    // The last committed offset: an edit that changes it is a command.
-    double d_offset;
     int d_decimals;
 };
 

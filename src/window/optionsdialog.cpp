@@ -83,8 +83,8 @@ QDoubleValidator *New_Distance_Validator(QObject *parent)
 
 } // namespace
 
-TOptionsDialog::TOptionsDialog(const QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(const_cast<QWidget *>(parent), flags), d_align_check(nullptr), d_merge_edit(nullptr),
+TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
+    : QDialog(parent, flags), d_align_check(nullptr), d_merge_edit(nullptr),
       d_decimals_spin(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
 {
     resize(460, 340);

@@ -18,7 +18,7 @@ class TOptionsDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit TOptionsDialog(const QWidget *parent = nullptr,
+    explicit TOptionsDialog(QWidget *parent = nullptr,
                             Qt::WindowFlags flags = Qt::WindowFlags());
     ~TOptionsDialog() override;
 

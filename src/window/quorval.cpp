@@ -15,7 +15,7 @@
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
 #include "src/window/setheading.h"
-#include "src/window/undocommand.h"
+#include "src/window/documentcommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,12 +46,10 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
-#include <QSignalBlocker>
 #include <QSize>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QUndoCommand>
 #include <QUndoStack>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -120,8 +118,8 @@ struct TActionRow
 
 } // namespace
 
-TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
-    : QMainWindow(const_cast<QWidget *>(parent), flags), d_action_new(nullptr),
+TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
+    : QMainWindow(parent, flags), d_action_new(nullptr),
       d_action_export_graphs(nullptr), d_action_export_record(nullptr), d_action_print(nullptr),
       d_action_fit(nullptr), d_action_import_a(nullptr), d_action_import_b(nullptr),
       d_action_undo(nullptr), d_action_redo(nullptr), d_action_copy(nullptr),
@@ -131,7 +129,7 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
       d_entry_widget_b(nullptr), d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr),
       d_deviation_graph(nullptr), d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr),
       d_message_box(nullptr), d_options_dialog(nullptr), d_details_dialog(nullptr),
-      d_decimals_shown(NumberText::Least_Decimals), d_data_modified(false), d_undo_stack(nullptr),
+      d_document(nullptr), d_decimals_shown(NumberText::Least_Decimals), d_undo_stack(nullptr),
       d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
@@ -139,15 +137,17 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
     setAcceptDrops(true);
 
     d_undo_stack = new QUndoStack(this);
+    d_document = new TComparisonDocument(this);
     Create_Settings();
     if (d_settings != nullptr) {
         d_file_path = Settings::Read_String(*d_settings, "File_Path", d_file_path);
-        // The settings last used are those of a new comparison.
-        d_options.remove_deviations = Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
-        const double distance =
-            Settings::Read_Double(*d_settings, "Position_Merge_Distance", d_options.merge_distance);
+        // The settings last chosen are those of a new comparison; a file brings its own.
+        d_new_options.remove_deviations =
+            Settings::Read_Bool(*d_settings, "Remove_Deviations", true);
+        const double distance = Settings::Read_Double(*d_settings, "Position_Merge_Distance",
+                                                      d_new_options.merge_distance);
         if (distance >= 0.0)
-            d_options.merge_distance = distance + 0.0;
+            d_new_options.merge_distance = distance + 0.0;
         const int decimals =
             Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
         if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
@@ -169,7 +169,12 @@ TQuorval::TQuorval(const QWidget *parent, Qt::WindowFlags flags)
 
     Make_Connections();
 
-    Show_Lists(EntryLists::TLists());
+    // The first comparison is a new one.
+    TComparisonDocument::TSnapshot state = d_document->State();
+    state.options = d_new_options;
+    d_document->Restore(state);
+    d_document->Mark_Saved(QString(), DataFile::TFileStamp());
+    Update();
     if (d_settings == nullptr)
         d_status_label->setText(Status_Text() +
                                 QStringLiteral("  \u00b7  settings not used (not a regular file)"));
@@ -179,12 +184,13 @@ TQuorval::~TQuorval()
 {
     // The child widgets are deleted after this part of the window is gone: none of their signals
     // may reach the slots here any more.
-    disconnect(d_entry_widget_a, nullptr, this, nullptr);
-    disconnect(d_entry_widget_b, nullptr, this, nullptr);
+    disconnect(d_document, nullptr, this, nullptr);
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(d_undo_stack, nullptr, this, nullptr);
     d_deviation_graph->removeEventFilter(this);
     d_en_graph->removeEventFilter(this);
+    // The lists show the document to their end: they go before it does.
+    delete centralWidget();
 }
 
 void TQuorval::Create_Settings()
@@ -358,8 +364,8 @@ void TQuorval::Create_Entry_Area(QSplitter *parent)
     entry_layout->addWidget(d_entry_widget_b, 1, 2);
     d_entry_widget_b->Enable_Entry_Offset(true);
     entry_area->setWidget(entries);
-    d_entry_widget_a->Set_Undo_Stack(d_undo_stack);
-    d_entry_widget_b->Set_Undo_Stack(d_undo_stack);
+    d_entry_widget_a->Set_Document(d_document, TComparisonDocument::SET_A, d_undo_stack);
+    d_entry_widget_b->Set_Document(d_document, TComparisonDocument::SET_B, d_undo_stack);
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
     d_paste_target = d_entry_widget_a;
@@ -463,6 +469,10 @@ void TQuorval::Create_Tool_Bar()
 
 void TQuorval::Make_Connections()
 {
+    // A value typed but not finished is part of the data every command works on: stored first.
+    for (QAction *action : findChildren<QAction *>())
+        if (action != d_action_undo && action != d_action_redo)
+            connect(action, &QAction::triggered, this, &TQuorval::Store_Pending_Edits);
     connect(d_action_new, &QAction::triggered, this, &TQuorval::File_New);
     connect(d_action_open, &QAction::triggered, this, &TQuorval::File_Load);
     connect(d_action_save, &QAction::triggered, this, &TQuorval::File_Save);
@@ -481,8 +491,8 @@ void TQuorval::Make_Connections()
     connect(d_action_paste, &QAction::triggered, this, &TQuorval::Edit_Paste);
     connect(d_action_undo, &QAction::triggered, this, [this]() { Undo_Or_Redo(true); });
     connect(d_action_redo, &QAction::triggered, this, [this]() { Undo_Or_Redo(false); });
-    connect(d_entry_widget_a, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
-    connect(d_entry_widget_b, &TEntryWidget::Data_Changed, this, &TQuorval::Update);
+    connect(d_document, &TComparisonDocument::Data_Changed, this, &TQuorval::Update);
+    connect(d_document, &TComparisonDocument::Details_Changed, this, &TQuorval::Details_Changed);
     // One length range for both graphs: a zoom, pan or zoom-out of either shows the same
     // horizontal range in the other (which announces nothing back).
     connect(d_deviation_graph, &TGraphWidget::View_Changed, d_en_graph,
@@ -507,9 +517,9 @@ void TQuorval::Write_Settings()
     d_settings->setValue("Mainwindow_Size", size());
     d_settings->setValue("Mainwindow_Splitter", d_splitter->saveState());
     d_settings->setValue("File_Path", d_file_path);
-    d_settings->setValue("Remove_Deviations", d_options.remove_deviations);
+    d_settings->setValue("Remove_Deviations", d_new_options.remove_deviations);
     QByteArray distance;
-    NumberText::Append_Shortest(&distance, d_options.merge_distance);
+    NumberText::Append_Shortest(&distance, d_new_options.merge_distance);
     d_settings->setValue("Position_Merge_Distance", QString::fromLatin1(distance));
     d_settings->setValue("Decimals_Shown", d_decimals_shown);
     d_settings->sync();
@@ -529,42 +539,16 @@ int TQuorval::Run_Message_Box(const QString &text, const QString &informative_te
     return d_message_box->exec();
 }
 
-bool TQuorval::Equals_Saved(const EntryLists::TLists &lists) const
+void TQuorval::Store_Pending_Edits()
 {
-    const auto Same_Bits = [](const double &a, const double &b) {
-        return std::memcmp(&a, &b, sizeof a) == 0;
-    };
-    const auto Same_Items = [](const std::vector<Type::TEntryItem> &a,
-                               const std::vector<Type::TEntryItem> &b) {
-        return a.size() == b.size() &&
-               (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
-    };
-    return Same_Items(lists.list_a, d_saved_lists.list_a) &&
-           Same_Items(lists.list_b, d_saved_lists.list_b) &&
-           Same_Bits(lists.offset_a, d_saved_lists.offset_a) &&
-           Same_Bits(lists.offset_b, d_saved_lists.offset_b) &&
-           d_options.remove_deviations == d_saved_options.remove_deviations &&
-           Same_Bits(d_options.merge_distance, d_saved_options.merge_distance) &&
-           d_details == d_saved_details;
-}
-
-bool TQuorval::Holds_Data(const EntryLists::TLists &lists) const
-{
-    return !lists.list_a.empty() || !lists.list_b.empty() || d_details != Type::TDetails();
-}
-
-void TQuorval::Mark_Unmodified()
-{
-    d_saved_lists = Current_Lists();
-    d_saved_options = d_options;
-    d_saved_details = d_details;
-    d_undo_stack->setClean();
-    d_data_modified = false;
+    d_entry_widget_a->Store_Pending_Edit();
+    d_entry_widget_b->Store_Pending_Edit();
 }
 
 bool TQuorval::Unsaved_Data_May_Go(TUnsaved_Question question)
 {
-    if (!d_data_modified)
+    Store_Pending_Edits();
+    if (!Data_Modified())
         return true;
     if (question == TUnsaved_Question::Drop) {
         const int answer = Run_Message_Box(
@@ -576,7 +560,7 @@ bool TQuorval::Unsaved_Data_May_Go(TUnsaved_Question question)
             File_Save();
             // Only a successful save clears the flag: after a cancelled or failed save the
             // unsaved data stays on screen.
-            return !d_data_modified;
+            return !Data_Modified();
         }
         return answer == QMessageBox::No;
     }
@@ -599,23 +583,17 @@ void TQuorval::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-// Recomputes the comparison from both entry lists. Reading the entries can finish an edit still
-// open in a field, which runs this slot nested; all inputs are read before anything is changed
-// and every run starts from scratch, so the outer run ends in the state of a single run.
+// Recomputes the comparison from the document, from scratch.
 void TQuorval::Update()
 {
-    EntryLists::TLists lists = Current_Lists();
-    const bool saved = Equals_Saved(lists);
-    const bool has_data = Holds_Data(lists);
-    const std::vector<Type::TEntryItem> entries_a =
-        EntryLists::With_Offset(std::move(lists.list_a), lists.offset_a);
-    const std::vector<Type::TEntryItem> entries_b =
-        EntryLists::With_Offset(std::move(lists.list_b), lists.offset_b);
-
     // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
     // typed so far can still be saved.
-    const bool compared = d_comparison.Calculate(entries_a, entries_b, lists.offset_b, d_options);
-    d_action_save->setEnabled(has_data);
+    TComparisonDocument::TEntries sorted_a;
+    TComparisonDocument::TEntries sorted_b;
+    const bool compared = d_comparison.Calculate(
+        d_document->Sorted_Entries(TComparisonDocument::SET_A, &sorted_a),
+        d_document->Sorted_Entries(TComparisonDocument::SET_B, &sorted_b), d_document->Offset_B(),
+        d_document->Options());
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
@@ -623,26 +601,42 @@ void TQuorval::Update()
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
-    Show_Details();
-    // Empty lists without details hold nothing to lose (New, or everything removed).
-    d_data_modified = has_data && !saved;
+    Details_Changed();
     d_status_label->setText(Status_Text());
     d_status_label->setToolTip(QString());
 }
 
+void TQuorval::Details_Changed()
+{
+    Show_Details();
+    d_action_save->setEnabled(d_document->Holds_Data());
+}
+
 QString TQuorval::Status_Text() const
 {
-    const auto Count = [](const TEntryWidget *widget) { return widget->Entry_Count(); };
-    const bool short_a = Count(d_entry_widget_a) < 2;
-    const bool short_b = Count(d_entry_widget_b) < 2;
+    // The settings in use, always named where they are not the defaults.
+    const Type::TOptions &options = d_document->Options();
+    const Type::TOptions defaults;
+    QString settings =
+        options.remove_deviations ? QStringLiteral("Aligned") : QStringLiteral("Not aligned");
+    if (options.merge_distance != defaults.merge_distance)
+        settings += QStringLiteral(", merge distance %1 mm")
+                        .arg(NumberText::Readable(options.merge_distance));
+    const bool defaults_used = options.remove_deviations == defaults.remove_deviations &&
+                               options.merge_distance == defaults.merge_distance;
+    const QString settings_named =
+        defaults_used ? QString() : QStringLiteral("  \u00b7  ") + settings;
+
+    const bool short_a = d_document->Count(TComparisonDocument::SET_A) < 2;
+    const bool short_b = d_document->Count(TComparisonDocument::SET_B) < 2;
     if (short_a && short_b)
-        return QStringLiteral("Sets A and B need at least two entries each");
+        return QStringLiteral("Sets A and B need at least two entries each") + settings_named;
     if (short_a || short_b)
-        return QStringLiteral("Set %1 needs at least two entries").arg(short_a ? "A" : "B");
+        return QStringLiteral("Set %1 needs at least two entries").arg(short_a ? "A" : "B") +
+               settings_named;
 
     const Report::TSummary summary = Report::Summarise(d_comparison.Export_Rows());
-    QString text =
-        d_options.remove_deviations ? QStringLiteral("Aligned") : QStringLiteral("Not aligned");
+    QString text = settings;
     text += QStringLiteral("  \u00b7  %1 positions  \u00b7  %2 with En")
                 .arg(summary.positions)
                 .arg(summary.en_count);
@@ -674,55 +668,8 @@ void TQuorval::Show_Details()
 
 // ---- Data file ----
 
-EntryLists::TLists TQuorval::Current_Lists() const
-{
-    EntryLists::TLists lists;
-    lists.list_a = d_entry_widget_a->List_Items();
-    lists.list_b = d_entry_widget_b->List_Items();
-    lists.offset_a = d_entry_widget_a->Entry_Offset();
-    lists.offset_b = d_entry_widget_b->Entry_Offset();
-    return lists;
-}
-
-void TQuorval::Fill_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b)
-{
-    // One comparison for the whole change, not one per list and offset; a set that does not
-    // change is left alone (an import of 100,000 entries into one set).
-    const QSignalBlocker block_a(d_entry_widget_a);
-    const QSignalBlocker block_b(d_entry_widget_b);
-    if (set_a) {
-        d_entry_widget_a->Clear_Entry_Items();
-        d_entry_widget_a->Set_Entry_Offset(lists.offset_a);
-        d_entry_widget_a->Add_Entry_Items(lists.list_a);
-    }
-    if (set_b) {
-        d_entry_widget_b->Clear_Entry_Items();
-        d_entry_widget_b->Set_Entry_Offset(lists.offset_b);
-        d_entry_widget_b->Add_Entry_Items(lists.list_b);
-    }
-}
-
-void TQuorval::Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b)
-{
-    Fill_Lists(lists, set_a, set_b);
-    Update();
-}
-
-void TQuorval::Show_Lists(EntryLists::TLists lists)
-{
-    Fill_Lists(lists, true, true);
-    // What the widgets now hold is what was opened: unmodified.
-    d_saved_lists = std::move(lists);
-    d_saved_options = d_options;
-    d_saved_details = d_details;
-    Update();
-    // A loaded file starts a history of its own.
-    d_undo_stack->clear();
-}
-
 bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &progress)
 {
-    EntryLists::TLists lists;
     {
         // The entries as stored go before the lists are filled and compared.
         DataFile::TContent content;
@@ -742,34 +689,27 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
             d_last_error = QStringLiteral("ERR  Load_Data: ") + refusal;
             return false;
         }
-        lists = DataFile::Lists_Of(content);
-        // The last moment to cancel: the lists on screen are replaced next.
+        // The last moment to cancel: the data on screen is replaced next.
         if (!Progress::Go_On(progress, 1, 1)) {
             d_last_error = Cancelled_Reason;
             return false;
         }
-        // A file without settings leaves them as they are.
-        d_options = DataFile::Options_Of(content, d_options);
-        d_file_options = DataFile::Options_Of(content, Type::TOptions());
-        d_details = std::move(content.details);
-        d_saved_stamp = stamp;
+        d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), stamp);
     }
-    Show_Lists(std::move(lists));
-    d_data_file_name = QFileInfo(file_name).absoluteFilePath();
+    // A loaded file starts a history of its own.
+    d_undo_stack->clear();
     return true;
 }
 
 bool TQuorval::Save_Data(const QString &file_name)
 {
     // An existing file is replaced only by a complete new one.
+    Store_Pending_Edits();
     bool in_place = false;
-    if (!DataFile::Save_File(file_name, DataFile::Content_Of(Current_Lists(), d_options, d_details),
-                             &d_last_error, &in_place))
+    if (!DataFile::Save_File(file_name, d_document->Content(), &d_last_error, &in_place))
         return false;
-    Mark_Unmodified();
-    d_saved_stamp = DataFile::Stamp_Of(file_name);
-    d_file_options = d_options;
-    d_data_file_name = QFileInfo(file_name).absoluteFilePath();
+    d_document->Mark_Saved(QFileInfo(file_name).absoluteFilePath(), DataFile::Stamp_Of(file_name));
+    d_undo_stack->setClean();
     Note_Written(file_name, in_place);
     return true;
 }
@@ -841,7 +781,8 @@ bool TQuorval::Write_Document(const QString &file_name, const QByteArray &data)
 
 ComparisonGraphs::TLegendTexts TQuorval::Legend_Texts() const
 {
-    return ComparisonGraphs::TLegendTexts::Of(d_details, d_options.remove_deviations);
+    return ComparisonGraphs::TLegendTexts::Of(d_document->Details(),
+                                              d_document->Options().remove_deviations);
 }
 
 // The legend row above the graphs, outside their plot areas.
@@ -863,24 +804,20 @@ QString TQuorval::Write_Error(const QString &file_name, const QString &reason)
 Record::THeading TQuorval::Record_Heading() const
 {
     Record::THeading heading;
-    heading.data_file = d_data_file_name;
-    // Settings kept from before a file without settings was opened are not what it holds: the
-    // report tool reads the file with the default ones.
-    heading.data_changed =
-        !Equals_Saved(Current_Lists()) ||
-        d_options.remove_deviations != d_file_options.remove_deviations ||
-        std::memcmp(&d_options.merge_distance, &d_file_options.merge_distance, sizeof(double)) != 0;
-    if (!heading.data_changed && !d_data_file_name.isEmpty()) {
-        heading.checksum = DataFile::Checksum_Of_File(d_data_file_name, d_saved_stamp);
+    heading.data_file = d_document->File_Name();
+    // The settings are the file's own: a change of them is a change of the data.
+    heading.data_changed = d_document->Differs_From_Saved();
+    if (!heading.data_changed && !heading.data_file.isEmpty()) {
+        heading.checksum = DataFile::Checksum_Of_File(heading.data_file, d_document->File_Stamp());
         // The file no longer holds the bytes last opened or saved.
         heading.data_changed = heading.checksum.isEmpty();
     }
     heading.created = QDateTime::currentDateTime();
-    heading.aligned = d_options.remove_deviations;
-    heading.merge_distance = d_options.merge_distance;
-    heading.details = d_details;
-    heading.entries_a = d_entry_widget_a->Entry_Count();
-    heading.entries_b = d_entry_widget_b->Entry_Count();
+    heading.aligned = d_document->Options().remove_deviations;
+    heading.merge_distance = d_document->Options().merge_distance;
+    heading.details = d_document->Details();
+    heading.entries_a = static_cast<int>(d_document->Count(TComparisonDocument::SET_A));
+    heading.entries_b = static_cast<int>(d_document->Count(TComparisonDocument::SET_B));
     return heading;
 }
 
@@ -938,87 +875,10 @@ bool TQuorval::Print_Record(QPrinter *printer, const Progress::TReport &progress
 
 // ---- Commands ----
 
-// A change of both lists and offsets at once (New, Import): undone by putting back the lists as
-// they were.
-class TListsCommand : public TUndoCommand
+bool TQuorval::Push_State(const QString &text, const TComparisonDocument::TSnapshot &after)
 {
-public:
-    // set_a and set_b: which sets the change touches.
-    TListsCommand(TQuorval *window, EntryLists::TLists before, EntryLists::TLists after, bool set_a,
-                  bool set_b, const QString &text)
-        : TUndoCommand(text), d_window(window), d_before(std::move(before)),
-          d_after(std::move(after)), d_set_a(set_a), d_set_b(set_b)
-    {
-    }
-    void Redo() override { d_window->Apply_Lists(d_after, d_set_a, d_set_b); }
-    void Undo() override { d_window->Apply_Lists(d_before, d_set_a, d_set_b); }
-    std::size_t Entries_Added(bool redo) const override
-    {
-        const EntryLists::TLists &lists = redo ? d_after : d_before;
-        return (d_set_a ? lists.list_a.size() : 0) + (d_set_b ? lists.list_b.size() : 0);
-    }
-
-private:
-    TQuorval *d_window;
-    EntryLists::TLists d_before;
-    EntryLists::TLists d_after;
-    bool d_set_a;
-    bool d_set_b;
-};
-
-// A change of the comparison's settings: undone by putting back the settings as they were.
-class TOptionsCommand : public TUndoCommand
-{
-public:
-    TOptionsCommand(TQuorval *window, const Type::TOptions &before, const Type::TOptions &after)
-        : TUndoCommand(QStringLiteral("Change Options")), d_window(window), d_before(before),
-          d_after(after)
-    {
-    }
-    void Redo() override { d_window->Apply_Options(d_after); }
-    void Undo() override { d_window->Apply_Options(d_before); }
-    std::size_t Entries_Added(bool) const override { return 0; }
-
-private:
-    TQuorval *d_window;
-    Type::TOptions d_before;
-    Type::TOptions d_after;
-};
-
-void TQuorval::Apply_Options(const Type::TOptions &options)
-{
-    d_options = options;
-    Update();
-}
-
-// A change of the details: undone by putting back the details as they were.
-class TDetailsCommand : public TUndoCommand
-{
-public:
-    TDetailsCommand(TQuorval *window, const Type::TDetails &before, const Type::TDetails &after)
-        : TUndoCommand(QStringLiteral("Change Comparison Details")), d_window(window),
-          d_before(before), d_after(after)
-    {
-    }
-    void Redo() override { d_window->Apply_Details(d_after); }
-    void Undo() override { d_window->Apply_Details(d_before); }
-    std::size_t Entries_Added(bool) const override { return 0; }
-
-private:
-    TQuorval *d_window;
-    Type::TDetails d_before;
-    Type::TDetails d_after;
-};
-
-// The comparison itself does not change: only whether there is something to save or lose.
-void TQuorval::Apply_Details(const Type::TDetails &details)
-{
-    d_details = details;
-    Show_Details();
-    const EntryLists::TLists lists = Current_Lists();
-    const bool has_data = Holds_Data(lists);
-    d_action_save->setEnabled(has_data);
-    d_data_modified = has_data && !Equals_Saved(lists);
+    return TDocumentCommand::Push(d_undo_stack,
+                                  new TStateCommand(d_document, text, d_document->State(), after));
 }
 
 // The Comparison Details command: the dialog, then one change that Undo takes back.
@@ -1026,28 +886,27 @@ void TQuorval::Edit_Details()
 {
     if (d_details_dialog == nullptr)
         d_details_dialog = new TDetailsDialog(this);
-    d_details_dialog->Reset(d_details);
+    d_details_dialog->Reset(d_document->Details());
     if (d_details_dialog->exec() != QDialog::Accepted)
         return;
-    const Type::TDetails details = d_details_dialog->Details();
-    if (details != d_details)
-        TUndoCommand::Push(d_undo_stack, new TDetailsCommand(this, d_details, details));
+    TComparisonDocument::TSnapshot state = d_document->State();
+    state.details = d_details_dialog->Details();
+    if (state.details != d_document->Details())
+        Push_State(QStringLiteral("Change Comparison Details"), state);
 }
 
-// The New command: both lists emptied and both offsets 0; the options stay.
+// The New command: both sets emptied, the offset 0, no details, and the settings of a new
+// comparison (the last ones chosen in Options); one step takes it all back.
 void TQuorval::File_New()
 {
     if (!Unsaved_Data_May_Go(TUnsaved_Question::New))
         return;
-    // The details belong to the comparison that is dropped: one step takes back both.
-    d_undo_stack->beginMacro(QStringLiteral("New"));
-    TUndoCommand::Push(d_undo_stack, new TListsCommand(this, Current_Lists(), EntryLists::TLists(),
-                                                       true, true, "New"));
-    if (d_details != Type::TDetails())
-        TUndoCommand::Push(d_undo_stack, new TDetailsCommand(this, d_details, Type::TDetails()));
-    d_undo_stack->endMacro();
-    d_data_file_name.clear();
-    d_saved_stamp = DataFile::TFileStamp();
+    TComparisonDocument::TSnapshot state;
+    state.entries[TComparisonDocument::SET_A] = std::make_shared<TComparisonDocument::TEntries>();
+    state.entries[TComparisonDocument::SET_B] = std::make_shared<TComparisonDocument::TEntries>();
+    state.options = d_new_options;
+    Push_State(QStringLiteral("New"), state);
+    d_document->Forget_File();
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.
@@ -1252,18 +1111,26 @@ void TQuorval::Edit_Options()
 {
     if (d_options_dialog == nullptr)
         d_options_dialog = new TOptionsDialog(this);
-    d_options_dialog->Reset(d_options, d_decimals_shown);
+    d_options_dialog->Reset(d_document->Options(), d_decimals_shown);
     if (d_options_dialog->exec() != QDialog::Accepted)
         return;
     d_decimals_shown = d_options_dialog->Decimals_Shown();
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
-    const Type::TOptions options = d_options_dialog->Options();
-    if (options.remove_deviations != d_options.remove_deviations ||
-        std::memcmp(&options.merge_distance, &d_options.merge_distance, sizeof(double)) != 0)
-        TUndoCommand::Push(d_undo_stack, new TOptionsCommand(this, d_options, options));
-    else
-        Update();
+    Change_Options(d_options_dialog->Options());
+}
+
+void TQuorval::Change_Options(const Type::TOptions &options)
+{
+    // The settings chosen are those of the next New comparison too.
+    d_new_options = options;
+    const Type::TOptions &current = d_document->Options();
+    if (options.remove_deviations == current.remove_deviations &&
+        std::memcmp(&options.merge_distance, &current.merge_distance, sizeof(double)) == 0)
+        return;
+    TComparisonDocument::TSnapshot state = d_document->State();
+    state.options = options;
+    Push_State(QStringLiteral("Change Options"), state);
 }
 
 // ---- Entries from and to text ----
@@ -1335,11 +1202,11 @@ QString TQuorval::Entries_Refusal(std::size_t entries_a, std::size_t entries_b, 
 {
     const QLocale english(QLocale::English);
     const std::size_t most = std::max(entries_a, entries_b);
-    if (most > static_cast<std::size_t>(TEntryWidget::Max_Entries))
+    if (most > TComparisonDocument::Max_Entries)
         return QStringLiteral("set %1 would hold %2 entries; a set holds at most %3.")
             .arg(entries_a >= entries_b ? "A" : "B", english.toString(qulonglong(most)),
-                 english.toString(TEntryWidget::Max_Entries));
-    if (!TEntryWidget::Room_For(added))
+                 english.toString(qulonglong(TComparisonDocument::Max_Entries)));
+    if (!TComparisonDocument::Room_For(added))
         return Out_Of_Memory_Text();
     return QString();
 }
@@ -1355,7 +1222,7 @@ void TQuorval::Undo_Or_Redo(bool undo)
         d_undo_stack->undo();
     else
         d_undo_stack->redo();
-    if (!TUndoCommand::Take_Out_Of_Memory())
+    if (!TDocumentCommand::Take_Out_Of_Memory())
         return;
     // The lists are as they were, but the history no longer matches them.
     d_undo_stack->clear();
@@ -1404,7 +1271,8 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
 {
     EntryText::TParsed parsed;
     QString reason;
-    if (!EntryText::Read_File(file_name, &parsed, &reason, progress, TEntryWidget::Max_Entries)) {
+    if (!EntryText::Read_File(file_name, &parsed, &reason, progress,
+                              static_cast<int>(TComparisonDocument::Max_Entries))) {
         d_last_error = QString("ERR  The file %1 cannot be imported: %2.").arg(shown_name, reason);
         return false;
     }
@@ -1413,7 +1281,8 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
         return false;
     }
     if (parsed.too_many) {
-        const QString most = QLocale(QLocale::English).toString(TEntryWidget::Max_Entries);
+        const QString most =
+            QLocale(QLocale::English).toString(qulonglong(TComparisonDocument::Max_Entries));
         d_last_error = QString("ERR  Nothing was imported from %1: set %2 would hold more than "
                                "%3 entries; a set holds at most %3.")
                            .arg(shown_name, set_b ? "B" : "A", most);
@@ -1437,18 +1306,10 @@ bool TQuorval::Import_Entries(const QString &file_name, const QString &shown_nam
         d_last_error = Cancelled_Reason;
         return false;
     }
-    EntryLists::TLists before;
-    if (set_b)
-        before.list_b = d_entry_widget_b->List_Items();
-    else
-        before.list_a = d_entry_widget_a->List_Items();
-    before.offset_a = d_entry_widget_a->Entry_Offset();
-    before.offset_b = d_entry_widget_b->Entry_Offset();
-    EntryLists::TLists after = before;
-    (set_b ? after.list_b : after.list_a) = std::move(parsed.entries);
-    if (TUndoCommand::Push(d_undo_stack,
-                           new TListsCommand(this, std::move(before), std::move(after), !set_b,
-                                             set_b, set_b ? "Import Set B" : "Import Set A")))
+    if (Push_State(set_b ? "Import Set B" : "Import Set A",
+                   d_document->With_Entries(set_b ? TComparisonDocument::SET_B
+                                                  : TComparisonDocument::SET_A,
+                                            parsed.entries)))
         return true;
     d_last_error =
         QString("ERR  Nothing was imported from %1: %2").arg(shown_name, Out_Of_Memory_Text());

@@ -2,8 +2,8 @@
 #define QUORVAL_SRC_WINDOW_QUORVAL_H
 
 #include "src/compute/comparison.h"
+#include "src/compute/comparisondocument.h"
 #include "src/compute/datafile.h"
-#include "src/compute/entrylists.h"
 #include "src/compute/entrytext.h"
 #include "src/compute/progress.h"
 #include "src/compute/types.h"
@@ -42,21 +42,17 @@ class TQuorval : public QMainWindow
 {
     Q_OBJECT
 
-    friend class TListsCommand;
-    friend class TOptionsCommand;
-    friend class TDetailsCommand;
-
 public:
     // One report row per comparison position.
     using TExportData = TComparison::TExportData;
 
-    explicit TQuorval(const QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    explicit TQuorval(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
     ~TQuorval() override;
 
     // Data file and report. Each returns false with the reason in Last_Error() on failure.
-    // Loading reads the whole file before it touches either entry list: a file that cannot be
-    // read leaves both lists and both offsets as they were. A loaded file is shown with its
-    // comparison and counts as unmodified.
+    // Loading reads the whole file before it touches the document: a file that cannot be read
+    // leaves the data as it was. A loaded file is shown with its comparison, compared with the
+    // settings it carries (the defaults where it has none), and counts as unmodified.
     //
     // The functions that can take long report to progress (see Progress); when it stops them
     // they fail and leave the data and every file as they were.
@@ -85,16 +81,20 @@ public:
                        const Progress::TReport &progress = Progress::TReport());
     bool Print_Record(QPrinter *printer, const Progress::TReport &progress = Progress::TReport());
 
+    // The comparison the window shows and edits.
+    const TComparisonDocument *Document() const { return d_document; }
     // The state the commands work on, read-only.
-    bool Data_Modified() const { return d_data_modified; }
+    bool Data_Modified() const { return d_document->Modified(); }
     const QString &Last_Error() const { return d_last_error; }
     const QString &File_Path() const { return d_file_path; }
     // The file last opened or saved, for the record's heading; empty after New.
-    const QString &Data_File_Name() const { return d_data_file_name; }
+    const QString &Data_File_Name() const { return d_document->File_Name(); }
     // The comparison's settings (kept with the data) and the decimals the lists and fields show.
-    const Type::TOptions &Options() const { return d_options; }
+    const Type::TOptions &Options() const { return d_document->Options(); }
+    // The settings File > New starts with: the last ones chosen in Options.
+    const Type::TOptions &New_Options() const { return d_new_options; }
     // Who and what the comparison is about (File > Comparison Details), kept with the data.
-    const Type::TDetails &Details() const { return d_details; }
+    const Type::TDetails &Details() const { return d_document->Details(); }
     int Decimals_Shown() const { return d_decimals_shown; }
     const TComparison &Comparison() const { return d_comparison; }
     const std::vector<double> &Graph_Positions() const { return d_comparison.Graph_Positions(); }
@@ -106,10 +106,13 @@ public:
     const TLegendRow *Legend_Row() const { return d_legend_row; }
     // The verdict at a glance in the status line.
     QString Status_Text() const;
+    // Changes the comparison's settings as Options does once accepted: one undo step, and those
+    // of the next New comparison.
+    void Change_Options(const Type::TOptions &options);
     // Shows the comparison's descriptions of the sets in the headings of their lists ("Set A
     // \u2014 description"); an empty one shows the name alone.
     void Show_Details();
-    // The history of changes to the lists and offsets, shared by both lists.
+    // The history of changes to the document, shared by both lists.
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
 protected:
@@ -152,22 +155,12 @@ private:
     void Create_Menus();
     void Make_Connections();
     void Write_Settings();
-    // The lists as the entry widgets hold them now; putting the lists of set A, B or both into
-    // the widgets with one comparison; and showing loaded lists as unmodified data with no history.
-    EntryLists::TLists Current_Lists() const;
-    void Fill_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
-    void Apply_Lists(const EntryLists::TLists &lists, bool set_a, bool set_b);
-    void Show_Lists(EntryLists::TLists lists);
-    // Whether the lists and the comparison's settings are, bit for bit, those last opened or
-    // saved; the modified flag is set exactly when they are not and there are entries to lose.
-    bool Equals_Saved(const EntryLists::TLists &lists) const;
-    void Mark_Unmodified();
-    // An accepted change of the comparison's settings, done or undone.
-    void Apply_Options(const Type::TOptions &options);
-    // An accepted change of the details, done or undone.
-    void Apply_Details(const Type::TDetails &details);
-    // Whether there is anything to lose: entries in either list, or details.
-    bool Holds_Data(const EntryLists::TLists &lists) const;
+    // Values typed into a field and not yet finished, stored before a command reads the data.
+    void Store_Pending_Edits();
+    // A change of the document's state as one undo step; false when memory had no room for it.
+    bool Push_State(const QString &text, const TComparisonDocument::TSnapshot &after);
+    // After a change of the details: the headings, the legend and what there is to save.
+    void Details_Changed();
     void File_Import(bool set_b);
     void Fit_Graphs();
     // The name with the extension added where it lacks it; empty when that names an existing file
@@ -246,21 +239,12 @@ private:
     TOptionsDialog *d_options_dialog; // created on first use, then reused
     TDetailsDialog *d_details_dialog; // created on first use, then reused
 
-    Type::TOptions d_options;
+    TComparisonDocument *d_document;
+    Type::TOptions d_new_options;
     int d_decimals_shown;
     QString d_file_path;
-    QString d_data_file_name;
-    bool d_data_modified;
-    Type::TDetails d_details;
-    // What was last opened or saved, and the SHA-256 of that file's bytes.
-    EntryLists::TLists d_saved_lists;
-    Type::TOptions d_saved_options;
-    // The settings the data file last opened or saved gives (the defaults where it has none).
-    Type::TOptions d_file_options;
     // What the set headings and the legend row show, once shown.
     std::optional<ComparisonGraphs::TLegendTexts> d_details_shown;
-    Type::TDetails d_saved_details;
-    DataFile::TFileStamp d_saved_stamp;
     QString d_last_error;
     QUndoStack *d_undo_stack;
     // The list that last had the focus: the one Copy and Paste work on.

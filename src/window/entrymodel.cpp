@@ -1,0 +1,79 @@
+#include "src/window/entrymodel.h"
+
+#include "core/base/assertion.h"
+
+TEntryModel::TEntryModel(const TComparisonDocument *document, int set, QObject *parent)
+    : QAbstractListModel(parent), d_document(document), d_set(set),
+      d_decimals(NumberText::Least_Decimals)
+{
+    // The document's changes of this set become the model's.
+    const auto Mine = [this](int set_changed) { return set_changed == d_set; };
+    connect(document, &TComparisonDocument::Entries_About_To_Be_Inserted, this,
+            [this, Mine](int set, int first, int last) {
+                if (Mine(set))
+                    beginInsertRows(QModelIndex(), first, last);
+            });
+    connect(document, &TComparisonDocument::Entries_Inserted, this, [this, Mine](int set) {
+        if (Mine(set))
+            endInsertRows();
+    });
+    connect(document, &TComparisonDocument::Entries_About_To_Be_Removed, this,
+            [this, Mine](int set, int first, int last) {
+                if (Mine(set))
+                    beginRemoveRows(QModelIndex(), first, last);
+            });
+    connect(document, &TComparisonDocument::Entries_Removed, this, [this, Mine](int set) {
+        if (Mine(set))
+            endRemoveRows();
+    });
+    connect(document, &TComparisonDocument::Entry_Changed, this, [this, Mine](int set, int row) {
+        if (Mine(set))
+            emit dataChanged(index(row), index(row), {Qt::DisplayRole});
+    });
+    connect(document, &TComparisonDocument::Set_About_To_Be_Reset, this, [this, Mine](int set) {
+        if (Mine(set))
+            beginResetModel();
+    });
+    connect(document, &TComparisonDocument::Set_Reset, this, [this, Mine](int set) {
+        if (Mine(set))
+            endResetModel();
+    });
+}
+
+int TEntryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(d_document->Count(d_set));
+}
+
+QVariant TEntryModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+        return QVariant();
+    return Display_Text(d_document->Shown_Entry(d_set, static_cast<std::size_t>(index.row())),
+                        d_decimals);
+}
+
+QString TEntryModel::Display_Text(const Type::TEntryItem &item, int decimals)
+{
+    // As QString("%1, %2, %3").arg(...) of the three values, each fixed-point in the C locale, in
+    // fields of 10, 10 and 8 at four decimals; made directly, for the rows scrolled into view.
+    const int wider = decimals - NumberText::Least_Decimals;
+    QString text;
+    text.reserve(40 + 3 * wider);
+    NumberText::Append_Fixed(&text, item.nominal, 10 + wider, decimals);
+    text += QLatin1String(", ");
+    NumberText::Append_Fixed(&text, item.actual, 10 + wider, decimals);
+    text += QLatin1String(", ");
+    NumberText::Append_Fixed(&text, item.uc, 8 + wider, decimals);
+    return text;
+}
+
+void TEntryModel::Set_Decimals(int decimals)
+{
+    QUORVAL_ASSERT(decimals >= NumberText::Least_Decimals);
+    if (decimals == d_decimals)
+        return;
+    d_decimals = decimals;
+    if (rowCount() > 0)
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
+}
