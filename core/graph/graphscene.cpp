@@ -9,11 +9,12 @@ namespace {
 
 bool Has_Position(const TVector2 &p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
-TGraphScene::TSpan Span_Of(const std::vector<TVector2> &points)
+TGraphScene::TSpan Span_Of(const TVector2 *begin, const TVector2 *end)
 {
     TGraphScene::TSpan span{{0.0, 0.0, 0.0, 0.0}, false, true, 0};
     double previous = -HUGE_VAL;
-    for (const TVector2 &p : points) {
+    for (const TVector2 *point = begin; point != end; ++point) {
+        const TVector2 &p = *point;
         if (!std::isfinite(p.x) || p.x < previous)
             span.sorted = false;
         previous = p.x;
@@ -29,23 +30,77 @@ TGraphScene::TSpan Span_Of(const std::vector<TVector2> &points)
     return span;
 }
 
-// Hands the points of a set with an x between low and high to take.
-template <typename TTake>
-void Take_Points(const std::vector<TVector2> &points, const TGraphScene::TSpan &span,
-                 const double &low, const double &high, const TTake &take)
+// Of brackets, sorted means that they can be bisected by their bounds.
+TGraphScene::TSpan Span_Of(const TGraphScene::TDataSet &set)
 {
-    auto begin = points.begin();
-    auto end = points.end();
+    if (set.dataset_brackets.empty())
+        return Span_Of(set.dataset_points.data(),
+                       set.dataset_points.data() + set.dataset_points.size());
+    TGraphScene::TSpan span{{0.0, 0.0, 0.0, 0.0}, false, true, 0};
+    TGraphScene::TBounds previous{-HUGE_VAL, -HUGE_VAL, 0.0, 0.0};
+    TVector2 points[4];
+    for (const TGraphScene::TBracket &bracket : set.dataset_brackets) {
+        bracket.Points(points);
+        const TGraphScene::TSpan one = Span_Of(points, points + 4);
+        const bool whole = std::all_of(points, points + 4, Has_Position);
+        span.sorted = span.sorted && whole && one.bounds.x_low >= previous.x_low &&
+                      one.bounds.x_high >= previous.x_high;
+        if (!one.found)
+            continue;
+        previous = one.bounds;
+        if (span.found) {
+            span.bounds.Include(one.bounds);
+        } else {
+            span.bounds = one.bounds;
+            span.found = true;
+        }
+    }
+    return span;
+}
+
+// Hands the points between begin and end with an x between low and high to take.
+template <typename TTake>
+void Take_Points(const TVector2 *begin, const TVector2 *end, bool sorted, const double &low,
+                 const double &high, const TTake &take)
+{
     // Ascending x: only the points between low and high are read.
-    if (span.sorted) {
+    if (sorted) {
         begin = std::lower_bound(begin, end, low,
                                  [](const TVector2 &p, const double &x) { return p.x < x; });
         end = std::upper_bound(begin, end, high,
                                [](const double &x, const TVector2 &p) { return x < p.x; });
     }
-    for (auto p = begin; p != end; ++p)
+    for (const TVector2 *p = begin; p != end; ++p)
         if (Has_Position(*p) && p->x >= low && p->x <= high)
             take({p->x, p->x, p->y, p->y});
+}
+
+// The same for the points of a set, or of its brackets.
+template <typename TTake>
+void Take_Points(const TGraphScene::TDataSet &set, const TGraphScene::TSpan &span,
+                 const double &low, const double &high, const TTake &take)
+{
+    const std::vector<TVector2> &points = set.dataset_points;
+    if (set.dataset_brackets.empty()) {
+        Take_Points(points.data(), points.data() + points.size(), span.sorted, low, high, take);
+        return;
+    }
+    const TGraphScene::TBracket *begin = set.dataset_brackets.data();
+    const TGraphScene::TBracket *end = begin + set.dataset_brackets.size();
+    // Ascending bounds: only the brackets reaching from low to high are read.
+    if (span.sorted) {
+        begin = std::partition_point(begin, end, [&low](const TGraphScene::TBracket &b) {
+            return std::max(b.x - b.reach, b.x + b.reach) < low;
+        });
+        end = std::partition_point(begin, end, [&high](const TGraphScene::TBracket &b) {
+            return std::min(b.x - b.reach, b.x + b.reach) <= high;
+        });
+    }
+    TVector2 corners[4];
+    for (const TGraphScene::TBracket *b = begin; b != end; ++b) {
+        b->Points(corners);
+        Take_Points(corners, corners + 4, false, low, high, take);
+    }
 }
 
 } // namespace
@@ -70,7 +125,7 @@ TGraphScene::TGraphScene() : d_default_type(GRAPH_LINE), d_indexed(false) {}
 
 int TGraphScene::Add_Set(const QColor &colour, TGraphType type)
 {
-    d_sets.push_back(TDataSet{{}, colour, type});
+    d_sets.push_back(TDataSet{{}, colour, type, {}, {}, {}});
     d_indexed = false;
     return static_cast<int>(d_sets.size()) - 1;
 }
@@ -80,6 +135,31 @@ std::vector<TVector2> &TGraphScene::Points(int set)
     QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
     d_indexed = false;
     return d_sets[static_cast<std::size_t>(set)].dataset_points;
+}
+
+int TGraphScene::Add_Bracket_Set(std::vector<QColor> palette)
+{
+    QUORVAL_ASSERT(palette.size() <= 256);
+    const int set = Add_Set(QColor(), GRAPH_LINE);
+    d_sets.back().dataset_palette = std::move(palette);
+    return set;
+}
+
+void TGraphScene::Add_Bracket(int set, const TBracket &bracket, int colour)
+{
+    QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
+    TDataSet &data_set = d_sets[static_cast<std::size_t>(set)];
+    QUORVAL_ASSERT(colour >= 0 && colour < static_cast<int>(data_set.dataset_palette.size()));
+    data_set.dataset_brackets.push_back(bracket);
+    data_set.dataset_bracket_colours.push_back(static_cast<unsigned char>(colour));
+    d_indexed = false;
+}
+
+void TGraphScene::Reserve_Brackets(int set, std::size_t count)
+{
+    QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
+    d_sets[static_cast<std::size_t>(set)].dataset_brackets.reserve(count);
+    d_sets[static_cast<std::size_t>(set)].dataset_bracket_colours.reserve(count);
 }
 
 void TGraphScene::Remove_Set(int set)
@@ -122,7 +202,7 @@ void TGraphScene::Index() const
     d_spans.reserve(d_sets.size());
     d_all = TSpan{{0.0, 0.0, 0.0, 0.0}, false, false, 0};
     for (std::size_t i = 0; i < d_sets.size(); ++i) {
-        TSpan span = Span_Of(d_sets[i].dataset_points);
+        TSpan span = Span_Of(d_sets[i]);
         span.colour = d_sets[i].dataset_color.rgba();
         const int index = static_cast<int>(i);
         // A set continues the run before it when it is of the same type, and neither end of its
@@ -175,8 +255,7 @@ bool TGraphScene::Bounds(const double &low, const double &high, TBounds *bounds)
             if (span->bounds.x_low >= low && span->bounds.x_high <= high)
                 Take(span->bounds);
             else
-                Take_Points(d_sets[static_cast<std::size_t>(span - first)].dataset_points, *span,
-                            low, high, Take);
+                Take_Points(d_sets[static_cast<std::size_t>(span - first)], *span, low, high, Take);
         }
     }
     return found;
