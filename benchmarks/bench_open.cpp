@@ -33,7 +33,9 @@ void Memory(double *now, double *peak)
     if (!status.open(QIODevice::ReadOnly))
         return;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        double *target = line.startsWith("VmRSS:") ? now : line.startsWith("VmHWM:") ? peak : nullptr;
+        double *target = line.startsWith("VmRSS:")   ? now
+                         : line.startsWith("VmHWM:") ? peak
+                                                     : nullptr;
         if (target != nullptr)
             *target = line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
