@@ -517,9 +517,14 @@ bool TStream_Reader::Read(DataFile::TContent *content)
 
 // ---- Loading ----
 
-// The byte reader where it takes the document, else the streaming reader where it takes it, the
-// document reader otherwise. The last two start from the same checks of the bytes, which refuse
-// alike for both; what the byte reader takes passes those checks. False when progress said stop.
+// The streaming reader where it takes the document, the document reader otherwise: for bytes that
+// the byte reader did not take. Both start from the same checks of the bytes, which refuse alike
+// for both. False when progress said stop.
+bool Read_Other(const QByteArray &data, bool from_file, DataFile::TContent *content,
+                DataFile::TReader *reader, const Progress::TReport &progress);
+
+// The byte reader where it takes the document, else the other readers. What the byte reader
+// takes passes the others' checks.
 bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
                 DataFile::TReader *reader, const Progress::TReport &progress = {})
 {
@@ -530,8 +535,32 @@ bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
             *reader = DataFile::READER_PLAIN;
         return true;
     }
+    return !stopped && Read_Other(data, from_file, content, reader, progress);
+}
+
+// The same on a mapped file: the byte reader lets go of the pages it has read as it goes, so a
+// file of any size takes little memory; the other readers need the bytes in memory, at most
+// 1 GiB of them.
+bool Read_File_Bytes(const TFileBytes &file, DataFile::TContent *content, DataFile::TReader *reader,
+                     const Progress::TReport &progress)
+{
+    bool stopped = false;
+    const Progress::TReport read_on = [&](qint64 done, qint64 total) {
+        file.Release(static_cast<std::size_t>(done));
+        return Progress::Go_On(progress, done, total);
+    };
+    const bool plain = DataFile::Read_Plain(file.Data(), file.Size(), content, read_on, &stopped);
+    file.Release(file.Size());
+    if (plain && reader != nullptr)
+        *reader = DataFile::READER_PLAIN;
+    return plain || (!stopped && Read_Other(file.Copy(), true, content, reader, progress));
+}
+
+bool Read_Other(const QByteArray &data, bool from_file, DataFile::TContent *content,
+                DataFile::TReader *reader, const Progress::TReport &progress)
+{
     // The other readers read from the start again, and tell nothing until they are done.
-    if (stopped || !Progress::Go_On(progress, 0, data.size()))
+    if (!Progress::Go_On(progress, 0, data.size()))
         return false;
     if (reader != nullptr)
         *reader = DataFile::READER_DOCUMENT;
@@ -553,6 +582,18 @@ bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
     }
     DataFile::Read_Document(data, from_file, content);
     return true;
+}
+
+// The SHA-256 of a mapped file, letting go of its pages as they are hashed.
+QString Checksum_Of(const TFileBytes &file)
+{
+    constexpr std::size_t Block = std::size_t(1) << 24;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (std::size_t done = 0; done < file.Size(); done += Block) {
+        hash.addData(file.Data() + done, static_cast<int>(std::min(Block, file.Size() - done)));
+        file.Release(done + Block);
+    }
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 QString Load_Error(const TXmlFileException &exception)
@@ -616,10 +657,10 @@ bool Load_File(const QString &file_name, TContent *content, QString *error, TRea
     QUORVAL_ASSERT(!progress || stopped != nullptr);
     bool read = true;
     const bool loaded = Attempt(Load_Error, error, [&] {
-        const QByteArray data = TXmlFile::Read_File(file_name);
-        read = Read_Bytes(data, true, content, reader, progress);
+        const TFileBytes file(file_name);
+        read = Read_File_Bytes(file, content, reader, progress);
         if (read && checksum != nullptr)
-            *checksum = Checksum(data);
+            *checksum = Checksum_Of(file);
     });
     if (stopped != nullptr)
         *stopped = !read;
