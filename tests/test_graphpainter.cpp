@@ -42,7 +42,7 @@ TGraphScene Random_Scene(int positions, quint32 seed, bool bracket_set = false)
     const double half = (x.back() - x.front()) * 0.0025;
     const QColor colours[3] = {QColor(212, 212, 212), QColor(212, 96, 96), QColor(20, 96, 20)};
     const int brackets =
-        bracket_set ? scene.Add_Bracket_Set({colours[0], colours[1], colours[2]}) : -1;
+        bracket_set ? scene.Add_Bracket_Set({colours[0], colours[1], colours[2]}, half) : -1;
     for (int i = 0; i < positions; ++i) {
         for (int k = 0; k < 3; ++k) {
             const double y = curve_a[i].y;

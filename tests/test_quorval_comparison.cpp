@@ -81,9 +81,9 @@ bool Same_Sets(const TGraphWidget *graph, const std::vector<std::vector<TVector2
     for (const TGraphScene::TDataSet &set : graph->Scene().Sets()) {
         if (set.dataset_brackets.empty())
             shown.push_back(set.dataset_points);
-        for (const TGraphScene::TBracket &bracket : set.dataset_brackets) {
+        for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
             shown.emplace_back(4);
-            bracket.Points(shown.back().data());
+            set.Bracket(k).Points(shown.back().data());
         }
     }
     const auto Same = [](const std::vector<TVector2> &a, const std::vector<TVector2> &b) {

@@ -197,9 +197,8 @@ QStringList Graph_Text(const TGraphScene &graph)
         text.append(Line(set.dataset_points.data(), set.dataset_points.size()));
         for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
             TVector2 points[4];
-            set.dataset_brackets[k].Points(points);
-            text.append(set.dataset_palette[set.dataset_bracket_colours[k]].name() +
-                        Line(points, 4));
+            set.Bracket(k).Points(points);
+            text.append(set.Bracket_Colour(k).name() + Line(points, 4));
         }
     }
     return text;

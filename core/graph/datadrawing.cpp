@@ -285,11 +285,10 @@ void Reaching_Range(const TScaleMap &map, const QRect &plot, int reach, const TB
     *end = low;
 }
 
-// The bounds of a bracket with four positioned points.
-TGraphScene::TBounds Bracket_Bounds(const TGraphScene::TBracket &b)
+// The bounds in x of a bracket with four positioned points.
+TGraphScene::TBounds Bracket_Bounds(const TGraphScene::TBracket_Row &b, const double &reach)
 {
-    return {std::min(b.x + b.reach, b.x - b.reach), std::max(b.x + b.reach, b.x - b.reach),
-            std::min(b.top, b.bottom), std::max(b.top, b.bottom)};
+    return {b.x - reach, b.x + reach, 0.0, 0.0};
 }
 
 // Straight segments between consecutive points of begin to end - 1; a point without a position
@@ -404,8 +403,8 @@ int Draw_All(QPainter *painter, const TGraphScene &scene, const TPlotFrame &fram
         const TGraphScene::TGraphType type = scene.Type_Of(set);
         TVector2 corners[4];
         for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
-            set.dataset_brackets[k].Points(corners);
-            batch.Start(set.dataset_palette[set.dataset_bracket_colours[k]], false);
+            set.Bracket(k).Points(corners);
+            batch.Start(set.Bracket_Colour(k), false);
             Add_Lines(frame, corners, 0, 4, false, &batch.d_lines);
         }
         if (!set.dataset_brackets.empty())
@@ -680,22 +679,22 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
                            static_cast<int>(set.dataset_points.size()), span.sorted, span.colour);
                 continue;
             }
-            const std::vector<TGraphScene::TBracket> &brackets = set.dataset_brackets;
+            const std::vector<TGraphScene::TBracket_Row> &brackets = set.dataset_brackets;
+            const double reach = std::fabs(set.dataset_reach);
             int begin = 0;
             int end = static_cast<int>(brackets.size());
             if (span.sorted && end >= Least_Bisected && Bisectable(frame.horizontal))
                 Reaching_Range(
                     frame.horizontal, frame.plot, Line_Reach,
-                    [&brackets](int k) {
-                        return Bracket_Bounds(brackets[static_cast<std::size_t>(k)]);
+                    [&](int k) {
+                        return Bracket_Bounds(brackets[static_cast<std::size_t>(k)], reach);
                     },
                     &begin, &end);
             TVector2 corners[4];
             for (int k = end - 1; k >= begin; --k) {
-                brackets[static_cast<std::size_t>(k)].Points(corners);
-                const QColor &colour =
-                    set.dataset_palette[set.dataset_bracket_colours[static_cast<std::size_t>(k)]];
-                Take_Lines(i, k, corners, 4, false, colour.rgba());
+                const std::size_t at = static_cast<std::size_t>(k);
+                set.Bracket(at).Points(corners);
+                Take_Lines(i, k, corners, 4, false, set.Bracket_Colour(at).rgba());
             }
         }
     }
@@ -713,9 +712,7 @@ int Draw_Reduced(QPainter *painter, const TGraphScene &scene, const TPlotFrame &
         const TDataSet &set = scene.Sets()[static_cast<std::size_t>(k->set)];
         const TGraphScene::TGraphType type = scene.Type_Of(set);
         if (k->bracket >= 0) {
-            batch.Start(set.dataset_palette[set.dataset_bracket_colours[static_cast<std::size_t>(
-                            k->bracket)]],
-                        false);
+            batch.Start(set.Bracket_Colour(static_cast<std::size_t>(k->bracket)), false);
             batch.d_lines.append(lines.mid(k->first_line, k->line_count));
         } else if (Is_Line(type)) {
             batch.Start(set.dataset_color, false);

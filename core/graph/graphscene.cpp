@@ -39,8 +39,8 @@ TGraphScene::TSpan Span_Of(const TGraphScene::TDataSet &set)
     TGraphScene::TSpan span{{0.0, 0.0, 0.0, 0.0}, false, true, 0};
     TGraphScene::TBounds previous{-HUGE_VAL, -HUGE_VAL, 0.0, 0.0};
     TVector2 points[4];
-    for (const TGraphScene::TBracket &bracket : set.dataset_brackets) {
-        bracket.Points(points);
+    for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
+        set.Bracket(k).Points(points);
         const TGraphScene::TSpan one = Span_Of(points, points + 4);
         const bool whole = std::all_of(points, points + 4, Has_Position);
         span.sorted = span.sorted && whole && one.bounds.x_low >= previous.x_low &&
@@ -85,20 +85,20 @@ void Take_Points(const TGraphScene::TDataSet &set, const TGraphScene::TSpan &spa
         Take_Points(points.data(), points.data() + points.size(), span.sorted, low, high, take);
         return;
     }
-    const TGraphScene::TBracket *begin = set.dataset_brackets.data();
-    const TGraphScene::TBracket *end = begin + set.dataset_brackets.size();
+    const auto first = set.dataset_brackets.begin();
+    auto begin = first;
+    auto end = set.dataset_brackets.end();
     // Ascending bounds: only the brackets reaching from low to high are read.
     if (span.sorted) {
-        begin = std::partition_point(begin, end, [&low](const TGraphScene::TBracket &b) {
-            return std::max(b.x - b.reach, b.x + b.reach) < low;
-        });
-        end = std::partition_point(begin, end, [&high](const TGraphScene::TBracket &b) {
-            return std::min(b.x - b.reach, b.x + b.reach) <= high;
-        });
+        const double reach = std::fabs(set.dataset_reach);
+        begin = std::partition_point(
+            begin, end, [&](const TGraphScene::TBracket_Row &b) { return b.x + reach < low; });
+        end = std::partition_point(
+            begin, end, [&](const TGraphScene::TBracket_Row &b) { return b.x - reach <= high; });
     }
     TVector2 corners[4];
-    for (const TGraphScene::TBracket *b = begin; b != end; ++b) {
-        b->Points(corners);
+    for (auto b = begin; b != end; ++b) {
+        set.Bracket(static_cast<std::size_t>(b - first)).Points(corners);
         Take_Points(corners, corners + 4, false, low, high, take);
     }
 }
@@ -125,7 +125,7 @@ TGraphScene::TGraphScene() : d_default_type(GRAPH_LINE), d_indexed(false) {}
 
 int TGraphScene::Add_Set(const QColor &colour, TGraphType type)
 {
-    d_sets.push_back(TDataSet{{}, colour, type, {}, {}, {}});
+    d_sets.push_back(TDataSet{{}, colour, type, {}, {}, {}, 0.0});
     d_indexed = false;
     return static_cast<int>(d_sets.size()) - 1;
 }
@@ -137,11 +137,12 @@ std::vector<TVector2> &TGraphScene::Points(int set)
     return d_sets[static_cast<std::size_t>(set)].dataset_points;
 }
 
-int TGraphScene::Add_Bracket_Set(std::vector<QColor> palette)
+int TGraphScene::Add_Bracket_Set(std::vector<QColor> palette, const double &reach)
 {
-    QUORVAL_ASSERT(palette.size() <= 256);
+    QUORVAL_ASSERT(palette.size() <= TDataSet::Mirrored);
     const int set = Add_Set(QColor(), GRAPH_LINE);
     d_sets.back().dataset_palette = std::move(palette);
+    d_sets.back().dataset_reach = reach;
     return set;
 }
 
@@ -150,8 +151,13 @@ void TGraphScene::Add_Bracket(int set, const TBracket &bracket, int colour)
     QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
     TDataSet &data_set = d_sets[static_cast<std::size_t>(set)];
     QUORVAL_ASSERT(colour >= 0 && colour < static_cast<int>(data_set.dataset_palette.size()));
-    data_set.dataset_brackets.push_back(bracket);
-    data_set.dataset_bracket_colours.push_back(static_cast<unsigned char>(colour));
+    const bool mirrored =
+        bracket.reach != data_set.dataset_reach && bracket.reach == -data_set.dataset_reach;
+    QUORVAL_ASSERT(mirrored || bracket.reach == data_set.dataset_reach ||
+                   std::isnan(bracket.reach));
+    data_set.dataset_brackets.push_back({bracket.x, bracket.top, bracket.bottom});
+    data_set.dataset_bracket_kinds.push_back(
+        static_cast<unsigned char>(colour | (mirrored ? TDataSet::Mirrored : 0)));
     d_indexed = false;
 }
 
@@ -159,7 +165,7 @@ void TGraphScene::Reserve_Brackets(int set, std::size_t count)
 {
     QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
     d_sets[static_cast<std::size_t>(set)].dataset_brackets.reserve(count);
-    d_sets[static_cast<std::size_t>(set)].dataset_bracket_colours.reserve(count);
+    d_sets[static_cast<std::size_t>(set)].dataset_bracket_kinds.reserve(count);
 }
 
 void TGraphScene::Remove_Set(int set)

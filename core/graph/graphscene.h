@@ -47,17 +47,41 @@ public:
         }
     };
 
+    // A bracket as a set of brackets keeps it: the reach is the set's, or its negative.
+    struct TBracket_Row
+    {
+        double x;
+        double top;
+        double bottom;
+    };
+
     // Points, or brackets: a set of brackets (many thousands of them, one per position) is drawn
     // exactly as if each bracket were a line set of its own, in order, in its colour out of the
-    // set's palette; it keeps 33 bytes a bracket where such sets would take some 180.
+    // set's palette; it keeps 25 bytes a bracket where such sets would take some 180.
     struct TDataSet
     {
         std::vector<TVector2> dataset_points;
         QColor dataset_color;
         TGraphType dataset_type;
-        std::vector<TBracket> dataset_brackets;
-        std::vector<unsigned char> dataset_bracket_colours; // an index into the palette per bracket
+        std::vector<TBracket_Row> dataset_brackets;
+        // Per bracket: its colour's index into the palette, Mirrored added where its reach is the
+        // negative of the set's.
+        std::vector<unsigned char> dataset_bracket_kinds;
         std::vector<QColor> dataset_palette;
+        double dataset_reach;
+
+        static constexpr unsigned char Mirrored = 0x80;
+
+        TBracket Bracket(std::size_t k) const
+        {
+            const TBracket_Row &row = dataset_brackets[k];
+            const bool mirrored = (dataset_bracket_kinds[k] & Mirrored) != 0;
+            return {row.x, mirrored ? -dataset_reach : dataset_reach, row.top, row.bottom};
+        }
+        const QColor &Bracket_Colour(std::size_t k) const
+        {
+            return dataset_palette[dataset_bracket_kinds[k] & ~Mirrored & 0xff];
+        }
     };
 
     // The smallest box around the points of a set that have a position (finite x and y).
@@ -98,8 +122,9 @@ public:
     const std::vector<TDataSet> &Sets() const { return d_sets; }
     // The points of a set, to change.
     std::vector<TVector2> &Points(int set);
-    // A set of brackets in the colours of palette (at most 256), drawn as lines.
-    int Add_Bracket_Set(std::vector<QColor> palette);
+    // A set of brackets in the colours of palette (at most 128), drawn as lines, each reaching
+    // reach or -reach.
+    int Add_Bracket_Set(std::vector<QColor> palette, const double &reach);
     // Adds a bracket in the palette's colour at index colour.
     void Add_Bracket(int set, const TBracket &bracket, int colour);
     void Reserve_Brackets(int set, std::size_t count);

@@ -144,8 +144,12 @@ template <typename TTake> void Each_Bracket(const TComparison &comparison, const
 void Add_Brackets(TGraphScene *scene, const TComparison &comparison, std::vector<QColor> palette)
 {
     std::size_t count = 0;
-    Each_Bracket(comparison, [&count](const TGraphScene::TBracket &, TBracket_Kind) { ++count; });
-    const int set = scene->Add_Bracket_Set(std::move(palette));
+    double reach = 0.0;
+    Each_Bracket(comparison, [&](const TGraphScene::TBracket &bracket, TBracket_Kind) {
+        reach = bracket.reach;
+        ++count;
+    });
+    const int set = scene->Add_Bracket_Set(std::move(palette), reach);
     scene->Reserve_Brackets(set, count);
     Each_Bracket(comparison, [&](const TGraphScene::TBracket &bracket, TBracket_Kind kind) {
         scene->Add_Bracket(set, bracket, kind);
