@@ -22,6 +22,22 @@ QImage White_Image(const QSize &size)
 // and gaps), deviations and uncertainties: two curves (one broken by a point without a position),
 // then three brackets per position in the comparison's colours, a translucent curve, a run of
 // markers and a line across.
+// Brackets with an empty place before each, as a comparison's rows leave places empty.
+class TSparse_Brackets : public TGraphScene::TBracket_Source
+{
+public:
+    explicit TSparse_Brackets(const double &reach) : d_list(reach) {}
+    std::size_t Count() const override { return 2 * d_list.Count(); }
+    double Reach() const override { return d_list.Reach(); }
+    double Position(std::size_t place) const override { return d_list.Position(place / 2); }
+    bool Bracket(std::size_t place, TGraphScene::TBracket *bracket, int *colour) const override
+    {
+        return place % 2 == 1 && d_list.Bracket(place / 2, bracket, colour);
+    }
+
+    TGraphScene::TBracket_List d_list;
+};
+
 // The window's graphs at a random comparison. With bracket_set its brackets are one set of
 // brackets instead of a four-point set each, which must draw the same pixels.
 TGraphScene Random_Scene(int positions, quint32 seed, bool bracket_set = false)
@@ -41,15 +57,16 @@ TGraphScene Random_Scene(int positions, quint32 seed, bool bracket_set = false)
     scene.Points(scene.Add_Set(QColor(20, 96, 20), TGraphScene::GRAPH_DEFAULT)) = curve_b;
     const double half = (x.back() - x.front()) * 0.0025;
     const QColor colours[3] = {QColor(212, 212, 212), QColor(212, 96, 96), QColor(20, 96, 20)};
-    const int brackets =
-        bracket_set ? scene.Add_Bracket_Set({colours[0], colours[1], colours[2]}, half) : -1;
+    const auto brackets = std::make_shared<TSparse_Brackets>(half);
+    if (bracket_set)
+        scene.Add_Bracket_Set(brackets, {colours[0], colours[1], colours[2]});
     for (int i = 0; i < positions; ++i) {
         for (int k = 0; k < 3; ++k) {
             const double y = curve_a[i].y;
             const double u = random.bounded(1e-3);
             const TGraphScene::TBracket bracket{x[i], k == 2 ? -half : half, y + u, y - u};
             if (bracket_set) {
-                scene.Add_Bracket(brackets, bracket, k);
+                brackets->d_list.Add(bracket, k);
                 continue;
             }
             std::vector<TVector2> &points =

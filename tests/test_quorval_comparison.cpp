@@ -79,11 +79,15 @@ bool Same_Sets(const TGraphWidget *graph, const std::vector<std::vector<TVector2
 {
     std::vector<std::vector<TVector2>> shown;
     for (const TGraphScene::TDataSet &set : graph->Scene().Sets()) {
-        if (set.dataset_brackets.empty())
+        if (!set.dataset_brackets)
             shown.push_back(set.dataset_points);
-        for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
+        for (std::size_t k = 0; k < set.Bracket_Places(); ++k) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            if (!set.Bracket(k, &bracket, &colour))
+                continue;
             shown.emplace_back(4);
-            set.Bracket(k).Points(shown.back().data());
+            bracket.Points(shown.back().data());
         }
     }
     const auto Same = [](const std::vector<TVector2> &a, const std::vector<TVector2> &b) {

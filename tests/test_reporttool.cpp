@@ -195,10 +195,14 @@ QStringList Graph_Text(const TGraphScene &graph)
     };
     for (const TGraphScene::TDataSet &set : graph.Sets()) {
         text.append(Line(set.dataset_points.data(), set.dataset_points.size()));
-        for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
+        for (std::size_t k = 0; k < set.Bracket_Places(); ++k) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
             TVector2 points[4];
-            set.Bracket(k).Points(points);
-            text.append(set.Bracket_Colour(k).name() + Line(points, 4));
+            if (!set.Bracket(k, &bracket, &colour))
+                continue;
+            bracket.Points(points);
+            text.append(QString::number(colour, 16) + Line(points, 4));
         }
     }
     return text;

@@ -256,39 +256,17 @@ void Reaching_Points(const TPlotFrame &frame, const TVector2 *points, int count,
 // Of things begin to end - 1 whose bounds ascend (both ends), those that can reach the plot area
 // widened by reach: between the first that ends right of its left edge and the last that begins
 // left of its right edge.
-template <typename TBounds_Of>
-void Reaching_Range(const TScaleMap &map, const QRect &plot, int reach, const TBounds_Of &bounds_of,
-                    int *begin, int *end)
+template <typename TLow, typename THigh>
+void Reaching_Range(const TScaleMap &map, const QRect &plot, int reach, const TLow &x_low,
+                    const THigh &x_high, std::size_t *begin, std::size_t *end)
 {
     const auto Column = [&map](const double &x) { return TScaleMap::To_Pixel(map.Position(x)); };
     const int left = plot.left() - reach;
     const int right = plot.right() + reach;
-    int low = *begin;
-    int high = *end;
-    // The first whose bounds end at or right of left, then the first beginning right of right.
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (Column(bounds_of(middle).x_high) < left)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    *begin = low;
-    high = *end;
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (Column(bounds_of(middle).x_low) <= right)
-            low = middle + 1;
-        else
-            high = middle;
-    }
-    *end = low;
-}
-
-// The bounds in x of a bracket with four positioned points.
-TGraphScene::TBounds Bracket_Bounds(const TGraphScene::TBracket_Row &b, const double &reach)
-{
-    return {b.x - reach, b.x + reach, 0.0, 0.0};
+    *begin = TGraphScene::Partition_Point(*begin, *end,
+                                          [&](std::size_t k) { return Column(x_high(k)) < left; });
+    *end = TGraphScene::Partition_Point(*begin, *end,
+                                        [&](std::size_t k) { return Column(x_low(k)) <= right; });
 }
 
 // Straight segments between consecutive points of begin to end - 1; a point without a position
@@ -384,11 +362,16 @@ std::vector<TGraphScene::TRun> Reaching_Sets(const TGraphScene &scene, const TPl
         const TGraphScene::TGraphType type = scene.Type_Of(scene.Sets()[run.begin]);
         // Bars are as wide as their number makes them: those runs are walked through.
         if (Bisectable(frame.horizontal) && run.end - run.begin >= Least_Bisected &&
-            type != TGraphScene::GRAPH_BAR)
+            type != TGraphScene::GRAPH_BAR) {
+            std::size_t begin = static_cast<std::size_t>(run.begin);
+            std::size_t end = static_cast<std::size_t>(run.end);
             Reaching_Range(
                 frame.horizontal, frame.plot, Is_Line(type) ? Line_Reach : Marker_Reach,
-                [&spans](int i) { return spans[static_cast<std::size_t>(i)].bounds; }, &run.begin,
-                &run.end);
+                [&spans](std::size_t i) { return spans[i].bounds.x_low; },
+                [&spans](std::size_t i) { return spans[i].bounds.x_high; }, &begin, &end);
+            run.begin = static_cast<int>(begin);
+            run.end = static_cast<int>(end);
+        }
         if (run.begin < run.end)
             reaching.push_back(run);
     }
@@ -402,12 +385,16 @@ int Draw_All(QPainter *painter, const TGraphScene &scene, const TPlotFrame &fram
     for (const TDataSet &set : scene.Sets()) {
         const TGraphScene::TGraphType type = scene.Type_Of(set);
         TVector2 corners[4];
-        for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
-            set.Bracket(k).Points(corners);
-            batch.Start(set.Bracket_Colour(k), false);
+        for (std::size_t k = 0; k < set.Bracket_Places(); ++k) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            if (!set.Bracket(k, &bracket, &colour))
+                continue;
+            bracket.Points(corners);
+            batch.Start(QColor::fromRgba(colour), false);
             Add_Lines(frame, corners, 0, 4, false, &batch.d_lines);
         }
-        if (!set.dataset_brackets.empty())
+        if (set.dataset_brackets)
             continue;
         if (Is_Line(type)) {
             batch.Start(set.dataset_color, false);
@@ -674,27 +661,28 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
                 layered = false;
                 continue;
             }
-            if (set.dataset_brackets.empty()) {
+            if (!set.dataset_brackets) {
                 Take_Lines(i, -1, set.dataset_points.data(),
                            static_cast<int>(set.dataset_points.size()), span.sorted, span.colour);
                 continue;
             }
-            const std::vector<TGraphScene::TBracket_Row> &brackets = set.dataset_brackets;
-            const double reach = std::fabs(set.dataset_reach);
-            int begin = 0;
-            int end = static_cast<int>(brackets.size());
+            const TGraphScene::TBracket_Source &source = *set.dataset_brackets;
+            const double reach = std::fabs(source.Reach());
+            std::size_t begin = 0;
+            std::size_t end = source.Count();
             if (span.sorted && end >= Least_Bisected && Bisectable(frame.horizontal))
                 Reaching_Range(
                     frame.horizontal, frame.plot, Line_Reach,
-                    [&](int k) {
-                        return Bracket_Bounds(brackets[static_cast<std::size_t>(k)], reach);
-                    },
-                    &begin, &end);
+                    [&](std::size_t k) { return source.Position(k) - reach; },
+                    [&](std::size_t k) { return source.Position(k) + reach; }, &begin, &end);
             TVector2 corners[4];
-            for (int k = end - 1; k >= begin; --k) {
-                const std::size_t at = static_cast<std::size_t>(k);
-                set.Bracket(at).Points(corners);
-                Take_Lines(i, k, corners, 4, false, set.Bracket_Colour(at).rgba());
+            for (std::size_t k = end; k-- > begin;) {
+                TGraphScene::TBracket bracket;
+                QRgb colour = 0;
+                if (!set.Bracket(k, &bracket, &colour))
+                    continue;
+                bracket.Points(corners);
+                Take_Lines(i, static_cast<int>(k), corners, 4, false, colour);
             }
         }
     }
@@ -712,7 +700,10 @@ int Draw_Reduced(QPainter *painter, const TGraphScene &scene, const TPlotFrame &
         const TDataSet &set = scene.Sets()[static_cast<std::size_t>(k->set)];
         const TGraphScene::TGraphType type = scene.Type_Of(set);
         if (k->bracket >= 0) {
-            batch.Start(set.Bracket_Colour(static_cast<std::size_t>(k->bracket)), false);
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            set.Bracket(static_cast<std::size_t>(k->bracket), &bracket, &colour);
+            batch.Start(QColor::fromRgba(colour), false);
             batch.d_lines.append(lines.mid(k->first_line, k->line_count));
         } else if (Is_Line(type)) {
             batch.Start(set.dataset_color, false);

@@ -30,24 +30,30 @@ TGraphScene::TSpan Span_Of(const TVector2 *begin, const TVector2 *end)
     return span;
 }
 
-// Of brackets, sorted means that they can be bisected by their bounds.
+// Of brackets, sorted means that they can be bisected by their places' positions: those ascend
+// and are finite, and every bracket has four points with a position.
 TGraphScene::TSpan Span_Of(const TGraphScene::TDataSet &set)
 {
-    if (set.dataset_brackets.empty())
+    if (!set.dataset_brackets)
         return Span_Of(set.dataset_points.data(),
                        set.dataset_points.data() + set.dataset_points.size());
-    TGraphScene::TSpan span{{0.0, 0.0, 0.0, 0.0}, false, true, 0};
-    TGraphScene::TBounds previous{-HUGE_VAL, -HUGE_VAL, 0.0, 0.0};
+    const TGraphScene::TBracket_Source &source = *set.dataset_brackets;
+    TGraphScene::TSpan span{{0.0, 0.0, 0.0, 0.0}, false, std::isfinite(source.Reach()), 0};
+    double previous = -HUGE_VAL;
     TVector2 points[4];
-    for (std::size_t k = 0; k < set.dataset_brackets.size(); ++k) {
-        set.Bracket(k).Points(points);
+    for (std::size_t k = 0; k < source.Count(); ++k) {
+        const double position = source.Position(k);
+        span.sorted = span.sorted && std::isfinite(position) && position >= previous;
+        previous = position;
+        TGraphScene::TBracket bracket;
+        int colour = 0;
+        if (!source.Bracket(k, &bracket, &colour))
+            continue;
+        bracket.Points(points);
+        span.sorted = span.sorted && std::all_of(points, points + 4, Has_Position);
         const TGraphScene::TSpan one = Span_Of(points, points + 4);
-        const bool whole = std::all_of(points, points + 4, Has_Position);
-        span.sorted = span.sorted && whole && one.bounds.x_low >= previous.x_low &&
-                      one.bounds.x_high >= previous.x_high;
         if (!one.found)
             continue;
-        previous = one.bounds;
         if (span.found) {
             span.bounds.Include(one.bounds);
         } else {
@@ -81,24 +87,28 @@ void Take_Points(const TGraphScene::TDataSet &set, const TGraphScene::TSpan &spa
                  const double &low, const double &high, const TTake &take)
 {
     const std::vector<TVector2> &points = set.dataset_points;
-    if (set.dataset_brackets.empty()) {
+    if (!set.dataset_brackets) {
         Take_Points(points.data(), points.data() + points.size(), span.sorted, low, high, take);
         return;
     }
-    const auto first = set.dataset_brackets.begin();
-    auto begin = first;
-    auto end = set.dataset_brackets.end();
-    // Ascending bounds: only the brackets reaching from low to high are read.
+    const TGraphScene::TBracket_Source &source = *set.dataset_brackets;
+    std::size_t begin = 0;
+    std::size_t end = source.Count();
+    // Ascending positions: only the places whose brackets reach from low to high are read.
     if (span.sorted) {
-        const double reach = std::fabs(set.dataset_reach);
-        begin = std::partition_point(
-            begin, end, [&](const TGraphScene::TBracket_Row &b) { return b.x + reach < low; });
-        end = std::partition_point(
-            begin, end, [&](const TGraphScene::TBracket_Row &b) { return b.x - reach <= high; });
+        const double reach = std::fabs(source.Reach());
+        begin = TGraphScene::Partition_Point(
+            begin, end, [&](std::size_t k) { return source.Position(k) + reach < low; });
+        end = TGraphScene::Partition_Point(
+            begin, end, [&](std::size_t k) { return source.Position(k) - reach <= high; });
     }
     TVector2 corners[4];
-    for (auto b = begin; b != end; ++b) {
-        set.Bracket(static_cast<std::size_t>(b - first)).Points(corners);
+    for (std::size_t k = begin; k < end; ++k) {
+        TGraphScene::TBracket bracket;
+        int colour = 0;
+        if (!source.Bracket(k, &bracket, &colour))
+            continue;
+        bracket.Points(corners);
         Take_Points(corners, corners + 4, false, low, high, take);
     }
 }
@@ -125,7 +135,7 @@ TGraphScene::TGraphScene() : d_default_type(GRAPH_LINE), d_indexed(false) {}
 
 int TGraphScene::Add_Set(const QColor &colour, TGraphType type)
 {
-    d_sets.push_back(TDataSet{{}, colour, type, {}, {}, {}, 0.0});
+    d_sets.push_back(TDataSet{{}, colour, type, {}, {}});
     d_indexed = false;
     return static_cast<int>(d_sets.size()) - 1;
 }
@@ -137,35 +147,32 @@ std::vector<TVector2> &TGraphScene::Points(int set)
     return d_sets[static_cast<std::size_t>(set)].dataset_points;
 }
 
-int TGraphScene::Add_Bracket_Set(std::vector<QColor> palette, const double &reach)
+int TGraphScene::Add_Bracket_Set(std::shared_ptr<const TBracket_Source> source,
+                                 std::vector<QColor> palette)
 {
-    QUORVAL_ASSERT(palette.size() <= TDataSet::Mirrored);
+    QUORVAL_ASSERT(source != nullptr);
     const int set = Add_Set(QColor(), GRAPH_LINE);
+    d_sets.back().dataset_brackets = std::move(source);
     d_sets.back().dataset_palette = std::move(palette);
-    d_sets.back().dataset_reach = reach;
     return set;
 }
 
-void TGraphScene::Add_Bracket(int set, const TBracket &bracket, int colour)
+TGraphScene::TBracket_Source::~TBracket_Source() = default;
+
+void TGraphScene::TBracket_List::Add(const TBracket &bracket, int colour)
 {
-    QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
-    TDataSet &data_set = d_sets[static_cast<std::size_t>(set)];
-    QUORVAL_ASSERT(colour >= 0 && colour < static_cast<int>(data_set.dataset_palette.size()));
-    const bool mirrored =
-        bracket.reach != data_set.dataset_reach && bracket.reach == -data_set.dataset_reach;
-    QUORVAL_ASSERT(mirrored || bracket.reach == data_set.dataset_reach ||
+    QUORVAL_ASSERT(colour >= 0 && colour <= 255);
+    QUORVAL_ASSERT(bracket.reach == d_reach || bracket.reach == -d_reach ||
                    std::isnan(bracket.reach));
-    data_set.dataset_brackets.push_back({bracket.x, bracket.top, bracket.bottom});
-    data_set.dataset_bracket_kinds.push_back(
-        static_cast<unsigned char>(colour | (mirrored ? TDataSet::Mirrored : 0)));
-    d_indexed = false;
+    d_brackets.push_back(bracket);
+    d_colours.push_back(static_cast<unsigned char>(colour));
 }
 
-void TGraphScene::Reserve_Brackets(int set, std::size_t count)
+bool TGraphScene::TBracket_List::Bracket(std::size_t place, TBracket *bracket, int *colour) const
 {
-    QUORVAL_ASSERT(set >= 0 && set < static_cast<int>(d_sets.size()));
-    d_sets[static_cast<std::size_t>(set)].dataset_brackets.reserve(count);
-    d_sets[static_cast<std::size_t>(set)].dataset_bracket_kinds.reserve(count);
+    *bracket = d_brackets[place];
+    *colour = d_colours[place];
+    return true;
 }
 
 void TGraphScene::Remove_Set(int set)

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <tuple>
 
 namespace ComparisonGraphs {
@@ -108,52 +109,67 @@ TCurves Curves_Of(const std::vector<TComparison::TExportData> &rows)
     return curves;
 }
 
-// Hands take each bracket with its kind, per position (ascending): the grey bracket of A's
-// unadjusted uncertainty where both sets cover it, A's where A covers it, B's where B covers it.
-template <typename TTake> void Each_Bracket(const TComparison &comparison, const TTake &take)
+// The brackets of a comparison, made from its rows when they are drawn rather than kept: three
+// places per row, the grey bracket of A's unadjusted uncertainty where both sets cover the
+// position, A's where A covers it, B's where B covers it.
+class TComparison_Brackets : public TGraphScene::TBracket_Source
 {
-    // Bracket width: 0.5 % of the length range (taken in parts when the range itself is beyond
-    // the largest double).
-    double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
-    if (std::isinf(tick))
-        tick = comparison.Range_Max() * 0.005 - comparison.Range_Min() * 0.005;
-    const double half = tick / 2.0;
-    const double adjustment = comparison.Uc_Adjustment();
-    for (const TComparison::TExportData &row : comparison.Export_Rows()) {
-        if (!row.Has_Position())
-            continue;
-        const double p = row.position;
-        if (row.Has_Dev_A() && row.Has_Uc_A_Adj()) {
-            const double u = row.uc_a_adj;
-            // The grey bracket shows the unadjusted uncertainty behind A's; both open to the
-            // right, upright at p - half.
-            if (row.dev_b_valid && std::isfinite(adjustment))
-                take(TGraphScene::TBracket{p, half, row.dev_a + u + adjustment,
-                                           row.dev_a - u - adjustment},
-                     Unadjusted_Bracket);
-            take(TGraphScene::TBracket{p, half, row.dev_a + u, row.dev_a - u}, Set_A_Bracket);
-        }
-        // Open to the left, upright at p + half: facing A's bracket.
-        if (row.Has_Dev_B() && row.Has_Uc_B())
-            take(TGraphScene::TBracket{p, -half, row.dev_b + row.uc_b, row.dev_b - row.uc_b},
-                 Set_B_Bracket);
+public:
+    explicit TComparison_Brackets(const TComparison &comparison)
+        : d_rows(comparison.Shared_Rows()), d_adjustment(comparison.Uc_Adjustment())
+    {
+        // Bracket width: 0.5 % of the length range (taken in parts when the range itself is
+        // beyond the largest double).
+        double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
+        if (std::isinf(tick))
+            tick = comparison.Range_Max() * 0.005 - comparison.Range_Min() * 0.005;
+        d_half = tick / 2.0;
     }
-}
+
+    std::size_t Count() const override { return d_rows->size() * 3; }
+    double Reach() const override { return d_half; }
+    double Position(std::size_t place) const override { return (*d_rows)[place / 3].position; }
+
+    bool Bracket(std::size_t place, TGraphScene::TBracket *bracket, int *colour) const override
+    {
+        const TComparison::TExportData &row = (*d_rows)[place / 3];
+        const double p = row.position;
+        *colour = static_cast<int>(place % 3);
+        if (!row.Has_Position())
+            return false;
+        const double u = row.uc_a_adj;
+        const bool a = row.Has_Dev_A() && row.Has_Uc_A_Adj();
+        switch (*colour) {
+        case Unadjusted_Bracket:
+            // Behind A's, both open to the right, upright at p - half.
+            if (!a || !row.dev_b_valid || !std::isfinite(d_adjustment))
+                return false;
+            *bracket = {p, d_half, row.dev_a + u + d_adjustment, row.dev_a - u - d_adjustment};
+            return true;
+        case Set_A_Bracket:
+            if (!a)
+                return false;
+            *bracket = {p, d_half, row.dev_a + u, row.dev_a - u};
+            return true;
+        default:
+            // Open to the left, upright at p + half: facing A's bracket.
+            if (!row.Has_Dev_B() || !row.Has_Uc_B())
+                return false;
+            *bracket = {p, -d_half, row.dev_b + row.uc_b, row.dev_b - row.uc_b};
+            return true;
+        }
+    }
+
+private:
+    std::shared_ptr<const std::vector<TComparison::TExportData>> d_rows;
+    double d_adjustment;
+    double d_half;
+};
 
 // All brackets of a comparison as one set of the scene, in the palette's colours by kind.
 void Add_Brackets(TGraphScene *scene, const TComparison &comparison, std::vector<QColor> palette)
 {
-    std::size_t count = 0;
-    double reach = 0.0;
-    Each_Bracket(comparison, [&](const TGraphScene::TBracket &bracket, TBracket_Kind) {
-        reach = bracket.reach;
-        ++count;
-    });
-    const int set = scene->Add_Bracket_Set(std::move(palette), reach);
-    scene->Reserve_Brackets(set, count);
-    Each_Bracket(comparison, [&](const TGraphScene::TBracket &bracket, TBracket_Kind kind) {
-        scene->Add_Bracket(set, bracket, kind);
-    });
+    scene->Add_Bracket_Set(std::make_shared<TComparison_Brackets>(comparison), std::move(palette));
 }
 
 // The line En = 1 across the length range.
@@ -178,11 +194,16 @@ void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
     sink(Deviation_Graph, Curve_A_Colour, curves.a);
     sink(Deviation_Graph, Curve_B_Colour, curves.b);
     const QColor palette[] = {Unadjusted_Bracket_Colour, Bracket_A_Colour, Bracket_B_Colour};
+    const TComparison_Brackets brackets(comparison);
     std::vector<TVector2> points(4);
-    Each_Bracket(comparison, [&](const TGraphScene::TBracket &bracket, TBracket_Kind kind) {
+    for (std::size_t k = 0; k < brackets.Count(); ++k) {
+        TGraphScene::TBracket bracket;
+        int colour = 0;
+        if (!brackets.Bracket(k, &bracket, &colour))
+            continue;
         bracket.Points(points.data());
-        sink(Deviation_Graph, palette[kind], points);
-    });
+        sink(Deviation_Graph, palette[colour], points);
+    }
     sink(En_Graph, En_Curve_Colour, curves.en);
     sink(En_Graph, En_Limit_Colour, En_Limit(comparison));
 }
