@@ -584,6 +584,35 @@ bool Read_Other(const QByteArray &data, bool from_file, DataFile::TContent *cont
     return true;
 }
 
+// The memory free for the program, from the system's estimate; -1 where it gives none.
+qint64 Available_Memory()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : meminfo.readAll().split('\n'))
+        if (line.startsWith("MemAvailable:"))
+            return line.mid(13).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+// Refuses, before reading it, a file whose entries need more room than the memory has free:
+// read, it would run out of memory midway, or have the system end the program.
+void Check_Room(std::size_t size)
+{
+    const qint64 needed =
+        static_cast<qint64>(2 * DataFile::Reserved_Entries(size) * sizeof(Type::TEntryItem));
+    const qint64 available = Available_Memory();
+    constexpr qint64 MiB = qint64(1) << 20;
+    if (available >= 0 && needed > available)
+        throw TXmlFileException(QStringLiteral("ERR:  Not enough memory: the entries of a file of "
+                                               "%1 MiB need about %2 MiB, %3 MiB are free.")
+                                    .arg(static_cast<qint64>(size) / MiB)
+                                    .arg(needed / MiB)
+                                    .arg(available / MiB),
+                                TXmlFileException::DATA_ERROR);
+}
+
 // The SHA-256 of a mapped file, letting go of its pages as they are hashed.
 QString Checksum_Of(const TFileBytes &file)
 {
@@ -658,6 +687,7 @@ bool Load_File(const QString &file_name, TContent *content, QString *error, TRea
     bool read = true;
     const bool loaded = Attempt(Load_Error, error, [&] {
         const TFileBytes file(file_name);
+        Check_Room(file.Size());
         read = Read_File_Bytes(file, content, reader, progress);
         if (read && checksum != nullptr)
             *checksum = Checksum_Of(file);

@@ -80,6 +80,8 @@ void Read_Document(const QByteArray &data, bool from_file, TContent *content);
 // then be given).
 bool Read_Plain(const char *data, std::size_t size, TContent *content,
                 const Progress::TReport &progress = {}, bool *stopped = nullptr);
+// The entries the byte reader makes room for in each set, at once, for a file of size bytes.
+std::size_t Reserved_Entries(std::size_t size);
 // The streaming reader alone, on text as TXmlFile::Checked_Text gives it: one pass of a
 // streaming parser, no document built. It takes only documents that it reads exactly as the
 // document reader does; true with *content set for those, false with *content as it was for
