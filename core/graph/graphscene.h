@@ -123,9 +123,9 @@ public:
     {
         TBounds bounds;
         bool found;  // the set has a point with a position
-        // Every x is finite and none is smaller than the one before; of brackets: every bracket
-        // has four points with a position, and neither end of a bracket's bounds lies before
-        // that of the bracket before it.
+        // Every x is finite and none is smaller than the one before; of brackets: the reach and
+        // the places' positions are finite, those ascend, and every bracket has four points
+        // with a position.
         bool sorted;
         QRgb colour; // the set's colour as a painter writes it
     };
