@@ -8,10 +8,16 @@
 // which reads the file, fills both lists and runs one comparison with both graphs), in a shown
 // window, and prints the time of that open and the process's peak memory: for timing the open of
 // a given file (such as the report tool benchmark's 2 x 100,000 file) as a whole process.
+// bench_quorval --graphs=FILE runs the road from FILE to both drawn graphs without the entry
+// lists (reading, the comparison, both scenes, two graph widgets of the window's size painted),
+// printing each step's time, the resident memory after it and the peak: compare its total with
+// `quorval-report FILE -o /dev/null` under /usr/bin/time -v.
 
 #include "bench_support.h"
 
+#include "core/widgets/graphwidget.h"
 #include "src/compute/comparisondocument.h"
+#include "src/documents/comparisongraphs.h"
 #include "src/window/entrywidget.h"
 #include "src/window/quorval.h"
 
@@ -19,9 +25,11 @@
 #include <QUndoStack>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMetaObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -119,12 +127,66 @@ void BM_Lists_Show(benchmark::State &state)
 }
 BENCHMARK(BM_Lists_Show)->Arg(1000000)->Arg(10000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The open of one file by the Open command, once.
-int Open_Once(int argc, char **argv, const QString &file_name)
+// The road from a file to both drawn graphs without the entry lists, step by step.
+int Open_Graphs_Once(const QString &file_name)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    const auto Step = [&](const char *name) {
+        QFile statm(QStringLiteral("/proc/self/statm"));
+        const double pages =
+            statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(1).toDouble() : 0.0;
+        struct rusage usage;
+        getrusage(RUSAGE_SELF, &usage);
+        std::printf("%-13s %6lld ms  resident %7.1f MiB  peak %7.1f MiB\n", name,
+                    static_cast<long long>(clock.elapsed() - last), pages * 4096 / 1048576.0,
+                    static_cast<double>(usage.ru_maxrss) / 1024.0);
+        last = clock.elapsed();
+    };
+    DataFile::TContent content;
+    QString error;
+    if (!DataFile::Load_File(file_name, &content, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    Step("read file");
+    EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(content);
+    const Type::TOptions options = DataFile::Options_Of(content, Type::TOptions());
+    content = DataFile::TContent();
+    Step("inputs");
+    TComparison comparison;
+    comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
+    inputs = EntryLists::TInputs();
+    Step("comparison");
+    ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(comparison);
+    Step("scenes");
+    // As the window fits them: each to its data, then both over the lengths of both.
+    TGraphWidget deviation;
+    TGraphWidget en;
+    deviation.Set_Scene(std::move(scenes.deviation));
+    en.Set_Scene(std::move(scenes.en));
+    for (TGraphWidget *graph : {&deviation, &en}) {
+        graph->resize(1200, 330);
+        graph->show();
+        graph->Update_Viewport_To_Data();
+    }
+    const double low = std::min(deviation.View().x_low, en.View().x_low);
+    const double high = std::max(deviation.View().x_high, en.View().x_high);
+    for (TGraphWidget *graph : {&deviation, &en}) {
+        graph->Set_Horizontal_Range(low, high);
+        graph->repaint();
+    }
+    QApplication::processEvents();
+    Step("graphs drawn");
+    std::printf("total %lld ms, %zu rows\n", static_cast<long long>(clock.elapsed()),
+                comparison.Export_Rows().size());
+    return 0;
+}
+
+// The open of one file by the Open command, once.
+int Open_Once(const QString &file_name)
+{
     std::unique_ptr<TQuorval> window = Shown_Window();
     QElapsedTimer clock;
     clock.start();
@@ -149,8 +211,15 @@ int main(int argc, char **argv)
     // the real ones.
     QTemporaryDir home;
     qputenv("HOME", home.path().toLocal8Bit());
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--open=", 7) == 0)
-            return Open_Once(argc, argv, QString::fromLocal8Bit(argv[i] + 7));
+    for (int i = 1; i < argc; ++i) {
+        const bool open = std::strncmp(argv[i], "--open=", 7) == 0;
+        if (!open && std::strncmp(argv[i], "--graphs=", 9) != 0)
+            continue;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication application(argc, argv);
+        const QString file_name = QString::fromLocal8Bit(argv[i] + (open ? 7 : 9));
+        return open ? Open_Once(file_name) : Open_Graphs_Once(file_name);
+    }
     return Run_With_Application(argc, argv);
 }

@@ -1099,6 +1099,26 @@ private slots:
         }
     }
 
+    // A file whose entries would need more memory than is free is refused before it is read.
+    void Refuses_A_File_Beyond_The_Memory()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("huge.quorval"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(Document()) > 0);
+        // 4 TiB, nearly all of it a hole that takes no room on the disk.
+        if (!file.resize(qint64(1) << 42))
+            QSKIP("the file system holds no file of 4 TiB");
+        file.close();
+        DataFile::TContent content = Sentinel();
+        QString error;
+        QVERIFY(!DataFile::Load_File(file.fileName(), &content, &error));
+        QVERIFY2(error.startsWith("ERR  Load_Data: ERR:  Not enough memory: the entries of a file "
+                                  "of 4194304 MiB need about 786432 MiB"),
+                 qPrintable(error));
+        QVERIFY(Same_Content(content, Sentinel()));
+    }
+
     void Survives_Control_Characters()
     {
         // Control characters in text crashed the DOM parser (found by the fuzzer); they are

@@ -22,7 +22,25 @@ QImage White_Image(const QSize &size)
 // and gaps), deviations and uncertainties: two curves (one broken by a point without a position),
 // then three brackets per position in the comparison's colours, a translucent curve, a run of
 // markers and a line across.
-TGraphScene Random_Scene(int positions, quint32 seed)
+// Brackets with an empty place before each, as a comparison's rows leave places empty.
+class TSparse_Brackets : public TGraphScene::TBracket_Source
+{
+public:
+    explicit TSparse_Brackets(const double &reach) : d_list(reach) {}
+    std::size_t Count() const override { return 2 * d_list.Count(); }
+    double Reach() const override { return d_list.Reach(); }
+    double Position(std::size_t place) const override { return d_list.Position(place / 2); }
+    bool Bracket(std::size_t place, TGraphScene::TBracket *bracket, int *colour) const override
+    {
+        return place % 2 == 1 && d_list.Bracket(place / 2, bracket, colour);
+    }
+
+    TGraphScene::TBracket_List d_list;
+};
+
+// The window's graphs at a random comparison. With bracket_set its brackets are one set of
+// brackets instead of a four-point set each, which must draw the same pixels.
+TGraphScene Random_Scene(int positions, quint32 seed, bool bracket_set = false)
 {
     QRandomGenerator random(seed);
     std::vector<double> x(static_cast<std::size_t>(positions));
@@ -39,16 +57,22 @@ TGraphScene Random_Scene(int positions, quint32 seed)
     scene.Points(scene.Add_Set(QColor(20, 96, 20), TGraphScene::GRAPH_DEFAULT)) = curve_b;
     const double half = (x.back() - x.front()) * 0.0025;
     const QColor colours[3] = {QColor(212, 212, 212), QColor(212, 96, 96), QColor(20, 96, 20)};
+    const auto brackets = std::make_shared<TSparse_Brackets>(half);
+    if (bracket_set)
+        scene.Add_Bracket_Set(brackets, {colours[0], colours[1], colours[2]});
     for (int i = 0; i < positions; ++i) {
         for (int k = 0; k < 3; ++k) {
             const double y = curve_a[i].y;
             const double u = random.bounded(1e-3);
-            const double reach = k == 2 ? -half : half;
-            scene.Points(scene.Add_Set(colours[k], TGraphScene::GRAPH_DEFAULT)) = {
-                {x[i] + reach, y + u},
-                {x[i] - reach, y + u},
-                {x[i] - reach, y - u},
-                {x[i] + reach, y - u}};
+            const TGraphScene::TBracket bracket{x[i], k == 2 ? -half : half, y + u, y - u};
+            if (bracket_set) {
+                brackets->d_list.Add(bracket, k);
+                continue;
+            }
+            std::vector<TVector2> &points =
+                scene.Points(scene.Add_Set(colours[k], TGraphScene::GRAPH_DEFAULT));
+            points.resize(4);
+            bracket.Points(points.data());
         }
     }
     scene.Points(scene.Add_Set(QColor(0, 0, 255, 100), TGraphScene::GRAPH_LINE)) = curve_b;
@@ -170,6 +194,8 @@ void TTestGraphPainter::Bar_Widths()
 void TTestGraphPainter::Bounds_Of_A_Range()
 {
     const TGraphScene scene = Random_Scene(3000, 7);
+    // The same points, the brackets held as one set of brackets.
+    const TGraphScene bracket_scene = Random_Scene(3000, 7, true);
     QRandomGenerator random(11);
     const double end = scene.Sets().front().dataset_points.back().x;
     for (int i = 0; i < 200; ++i) {
@@ -187,10 +213,12 @@ void TTestGraphPainter::Bounds_Of_A_Range()
                     expected = {p.x, p.x, p.y, p.y};
                 any = true;
             }
-        TGraphScene::TBounds found{0.0, 0.0, 0.0, 0.0};
-        QCOMPARE(scene.Bounds(low, high, &found), any);
-        QVERIFY(!any || (found.x_low == expected.x_low && found.x_high == expected.x_high &&
-                         found.y_low == expected.y_low && found.y_high == expected.y_high));
+        for (const TGraphScene *searched : {&scene, &bracket_scene}) {
+            TGraphScene::TBounds found{0.0, 0.0, 0.0, 0.0};
+            QCOMPARE(searched->Bounds(low, high, &found), any);
+            QVERIFY(!any || (found.x_low == expected.x_low && found.x_high == expected.x_high &&
+                             found.y_low == expected.y_low && found.y_high == expected.y_high));
+        }
     }
 }
 
@@ -231,29 +259,39 @@ void TTestGraphPainter::Reduced_Drawing_Is_Pixel_Identical()
     view.y_low += (view.y_high - view.y_low - height) / 4.0;
     view.y_high = view.y_low + height;
 
-    int lines[2] = {0, 0};
-    QImage images[2];
-    for (int reduce = 0; reduce < 2; ++reduce) {
+    // Each bracket a set of its own, drawn whole and reduced; then the brackets as one set of
+    // brackets, drawn whole and reduced: every picture the same as the first.
+    const TGraphScene bracket_scene =
+        Random_Scene(positions, static_cast<quint32>(positions + size.width()), true);
+    int lines[4] = {0, 0, 0, 0};
+    QImage images[4];
+    for (int drawing = 0; drawing < 4; ++drawing) {
         TGraphStyle style;
-        style.reduce = reduce == 1;
-        images[reduce] = White_Image(size);
-        QPainter painter(&images[reduce]);
-        lines[reduce] = GraphPainter::Draw_Data(&painter, scene, plot,
-                                                ViewFit::Horizontal_Map(view, rules, plot),
-                                                ViewFit::Vertical_Map(view, rules, plot), style);
+        style.reduce = drawing % 2 == 1;
+        images[drawing] = White_Image(size);
+        QPainter painter(&images[drawing]);
+        lines[drawing] = GraphPainter::Draw_Data(&painter, drawing < 2 ? scene : bracket_scene,
+                                                 plot, ViewFit::Horizontal_Map(view, rules, plot),
+                                                 ViewFit::Vertical_Map(view, rules, plot), style);
     }
-    int differing = 0;
-    QPoint first;
-    for (int y = 0; y < size.height(); ++y)
-        for (int x = 0; x < size.width(); ++x)
-            if (images[0].pixel(x, y) != images[1].pixel(x, y) && differing++ == 0)
-                first = QPoint(x, y);
-    QVERIFY2(differing == 0, qPrintable(QString("%1 pixels differ, the first at %2, %3")
-                                            .arg(differing)
-                                            .arg(first.x())
-                                            .arg(first.y())));
+    for (int drawing = 1; drawing < 4; ++drawing) {
+        int differing = 0;
+        QPoint first;
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                if (images[0].pixel(x, y) != images[drawing].pixel(x, y) && differing++ == 0)
+                    first = QPoint(x, y);
+        QVERIFY2(differing == 0,
+                 qPrintable(QString("drawing %1: %2 pixels differ, the first at %3, %4")
+                                .arg(drawing)
+                                .arg(differing)
+                                .arg(first.x())
+                                .arg(first.y())));
+    }
     // The reduction was at work: fewer lines went to the painter.
-    QVERIFY2(lines[1] < lines[0], qPrintable(QString("%1 of %2").arg(lines[1]).arg(lines[0])));
+    for (int whole = 0; whole < 4; whole += 2)
+        QVERIFY2(lines[whole + 1] < lines[whole],
+                 qPrintable(QString("%1 of %2").arg(lines[whole + 1]).arg(lines[whole])));
 }
 
 void TTestGraphPainter::Round_Ticks_data()

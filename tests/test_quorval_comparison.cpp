@@ -28,6 +28,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Support;
@@ -72,22 +73,29 @@ QSet<QRgb> Colours(const TGraphWidget *graph)
 
 QRgb Rgb(const QColor &colour) { return colour.rgb() & 0xffffff; }
 
-// The graph's data sets are exactly the comparison's, in creation order.
+// The graph's data sets are exactly the comparison's, in creation order (a set of brackets stands
+// for a set of each bracket's four points).
 bool Same_Sets(const TGraphWidget *graph, const std::vector<std::vector<TVector2>> &expected)
 {
-    if (graph->DataSetCount() != static_cast<int>(expected.size()))
-        return false;
-    for (std::size_t s = 0; s < expected.size(); ++s) {
-        const int set = static_cast<int>(s);
-        if (graph->DataSetSize(set) != static_cast<int>(expected[s].size()))
-            return false;
-        for (std::size_t p = 0; p < expected[s].size(); ++p) {
-            const TVector2 point = graph->GetPoint(set, static_cast<int>(p));
-            if (point.x != expected[s][p].x || point.y != expected[s][p].y)
-                return false;
+    std::vector<std::vector<TVector2>> shown;
+    for (const TGraphScene::TDataSet &set : graph->Scene().Sets()) {
+        if (!set.dataset_brackets)
+            shown.push_back(set.dataset_points);
+        for (std::size_t k = 0; k < set.Bracket_Places(); ++k) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            if (!set.Bracket(k, &bracket, &colour))
+                continue;
+            shown.emplace_back(4);
+            bracket.Points(shown.back().data());
         }
     }
-    return true;
+    const auto Same = [](const std::vector<TVector2> &a, const std::vector<TVector2> &b) {
+        return std::equal(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](const TVector2 &p, const TVector2 &q) { return p.x == q.x && p.y == q.y; });
+    };
+    return std::equal(shown.begin(), shown.end(), expected.begin(), expected.end(), Same);
 }
 
 std::vector<std::vector<TVector2>> Sets_Of(const TComparison &comparison,

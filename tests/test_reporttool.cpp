@@ -181,16 +181,29 @@ struct TWindowResult
     QStringList graphs;  // titles and points of both graphs
 };
 
-// A graph's titles and every data set's points, exactly (17 digits), one line per set.
+// A graph's titles and every data set's points, exactly (17 digits), one line per set; a bracket's
+// colour and points on a line of its own.
 QStringList Graph_Text(const TGraphScene &graph)
 {
     QStringList text = {graph.Title(), graph.Horizontal_Title(), graph.Vertical_Title()};
-    for (const TGraphScene::TDataSet &set : graph.Sets()) {
+    const auto Line = [](const TVector2 *points, std::size_t count) {
         QString line;
-        for (const TVector2 &point : set.dataset_points)
-            line +=
-                QString::number(point.x, 'g', 17) + ' ' + QString::number(point.y, 'g', 17) + ';';
-        text.append(line);
+        for (std::size_t i = 0; i < count; ++i)
+            line += QString::number(points[i].x, 'g', 17) + ' ' +
+                    QString::number(points[i].y, 'g', 17) + ';';
+        return line;
+    };
+    for (const TGraphScene::TDataSet &set : graph.Sets()) {
+        text.append(Line(set.dataset_points.data(), set.dataset_points.size()));
+        for (std::size_t k = 0; k < set.Bracket_Places(); ++k) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            TVector2 points[4];
+            if (!set.Bracket(k, &bracket, &colour))
+                continue;
+            bracket.Points(points);
+            text.append(QString::number(colour, 16) + Line(points, 4));
+        }
     }
     return text;
 }

@@ -18,7 +18,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +36,7 @@ const QString Parse_Error_Data =
 // text of a larger file would not fit a string.
 constexpr qint64 Max_File_Size = qint64(1) << 30;
 constexpr qint64 Read_Chunk = qint64(1) << 20;
+const QString Too_Large = QStringLiteral("the file is larger than 1 GiB");
 
 // The Qt DOM parser recurses once per element level and runs out of stack somewhere beyond
 // 20,000 levels (and gets slow well before); data files need a handful.
@@ -46,6 +50,12 @@ TXmlFileException Data_Error(const QString &message)
 TXmlFileException File_Error(const QString &message)
 {
     return TXmlFileException(message, TXmlFileException::FILE_ERROR);
+}
+
+TXmlFileException Cannot_Read(const QString &file_name, const QString &reason)
+{
+    return File_Error(
+        QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2").arg(file_name, reason));
 }
 
 // The input source reads a device in pieces of this size.
@@ -510,41 +520,54 @@ void Line_And_Column(const QString &text, int offset, int *line, int *column)
     *column = offset - line_start + 1;
 }
 
-// The whole of a data file. Anything but a regular file is refused before it is opened, and again
-// once it is open in case it was swapped meanwhile: a FIFO would wait for a writer and a device
-// such as /dev/zero never ends. So is a file beyond Max_File_Size, also one that grows past it.
-QByteArray Read_Data_File(const QString &file_name)
+// A data file opened for reading. Anything but a regular file is refused before it is opened, and
+// again once it is open in case it was swapped meanwhile: a FIFO would wait for a writer and a
+// device such as /dev/zero never ends. So is a file beyond largest bytes. *st becomes the open
+// file's status.
+int Open_Data_File(const QString &file_name, qint64 largest, struct stat *st)
 {
-    const QString Too_Large = QStringLiteral("the file is larger than 1 GiB");
-    auto Cannot_Read = [&file_name](const QString &reason) {
-        return File_Error(
-            QStringLiteral("ERR:  Cannot open file: '%1'.  Reason: %2").arg(file_name, reason));
+    if (!QFileInfo(file_name).isReadable())
+        throw File_Error(QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(file_name));
+    auto Check_Kind = [&](const struct stat &status) {
+        if (S_ISDIR(status.st_mode))
+            throw Cannot_Read(file_name,
+                              QStringLiteral("file to open is a directory")); // as QFile says
+        if (!S_ISREG(status.st_mode))
+            throw Cannot_Read(file_name, QStringLiteral("not a regular file"));
+        if (status.st_size > largest)
+            throw Cannot_Read(file_name, Too_Large);
     };
-    auto Check_Kind = [&](const struct stat &st) {
-        if (S_ISDIR(st.st_mode))
-            throw Cannot_Read(QStringLiteral("file to open is a directory")); // as QFile says
-        if (!S_ISREG(st.st_mode))
-            throw Cannot_Read(QStringLiteral("not a regular file"));
-        if (st.st_size > Max_File_Size)
-            throw Cannot_Read(Too_Large);
-    };
-
     const QByteArray path = QFile::encodeName(file_name);
-    struct stat st;
-    if (::stat(path.constData(), &st) != 0)
-        throw Cannot_Read(qt_error_string(errno));
-    Check_Kind(st);
+    if (::stat(path.constData(), st) != 0)
+        throw Cannot_Read(file_name, qt_error_string(errno));
+    Check_Kind(*st);
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
-        throw Cannot_Read(qt_error_string(errno));
+        throw Cannot_Read(file_name, qt_error_string(errno));
+    if (::fstat(fd, st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw Cannot_Read(file_name, qt_error_string(error));
+    }
+    try {
+        Check_Kind(*st);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    return fd;
+}
+
+// The whole of a data file, also one that grows past Max_File_Size while it is read.
+QByteArray Read_Data_File(const QString &file_name)
+{
+    struct stat st;
+    const int fd = Open_Data_File(file_name, Max_File_Size, &st);
     QFile file;
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        throw Cannot_Read(file.errorString());
+        throw Cannot_Read(file_name, file.errorString());
     }
-    if (::fstat(fd, &st) != 0)
-        throw Cannot_Read(qt_error_string(errno));
-    Check_Kind(st);
 
     QByteArray data;
     // Room for the whole file and the end-of-file read, so that it is never moved.
@@ -555,10 +578,10 @@ QByteArray Read_Data_File(const QString &file_name)
         data.resize(static_cast<int>(size + piece));
         const qint64 read = file.read(data.data() + size, piece);
         if (read < 0)
-            throw Cannot_Read(file.errorString());
+            throw Cannot_Read(file_name, file.errorString());
         data.resize(static_cast<int>(size + read));
         if (data.size() > Max_File_Size)
-            throw Cannot_Read(Too_Large);
+            throw Cannot_Read(file_name, Too_Large);
         if (read == 0)
             return data;
     }
@@ -900,12 +923,53 @@ void TXmlFile::Check_Root(const QString &identification, int *version)
     }
 }
 
-QByteArray TXmlFile::Read_File(const QString &file_name)
-{
-    if (!QFileInfo(file_name).isReadable())
-        throw File_Error(QStringLiteral("ERR:  Cannot open file '%1' for reading.").arg(file_name));
+QByteArray TXmlFile::Read_File(const QString &file_name) { return Read_Data_File(file_name); }
 
-    return Read_Data_File(file_name);
+TFileBytes::TFileBytes(const QString &file_name)
+    : d_file_name(file_name), d_map(nullptr), d_data(""), d_size(0)
+{
+    struct stat st;
+    // Mapped, a file is limited by the address space alone.
+    const int fd = Open_Data_File(file_name, std::numeric_limits<qint64>::max(), &st);
+    d_size = static_cast<std::size_t>(st.st_size);
+    if (d_size > 0) {
+        void *map = ::mmap(nullptr, d_size, PROT_READ, MAP_PRIVATE, fd, 0);
+        const int error = errno;
+        ::close(fd);
+        // No address space left for it is a lack of memory like any other.
+        if (map == MAP_FAILED && error == ENOMEM)
+            throw std::bad_alloc();
+        if (map == MAP_FAILED)
+            throw Cannot_Read(file_name, qt_error_string(error));
+        // Read from start to end, once.
+        ::madvise(map, d_size, MADV_SEQUENTIAL);
+        d_map = map;
+        d_data = static_cast<const char *>(map);
+    } else {
+        ::close(fd);
+    }
+}
+
+TFileBytes::~TFileBytes()
+{
+    if (d_map != nullptr)
+        ::munmap(d_map, d_size);
+}
+
+void TFileBytes::Release(std::size_t end) const
+{
+    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t whole = std::min(end, d_size) / page * page;
+    // The pages stay in the file's cache; the mapping reads them again if they are touched.
+    if (d_map != nullptr && whole > 0)
+        ::madvise(d_map, whole, MADV_DONTNEED);
+}
+
+QByteArray TFileBytes::Copy() const
+{
+    if (d_size > static_cast<std::size_t>(Max_File_Size))
+        throw Cannot_Read(d_file_name, Too_Large);
+    return QByteArray(d_data, static_cast<int>(d_size));
 }
 
 void TXmlFile::Open(const QString &identification, int *version, bool namespace_processing)

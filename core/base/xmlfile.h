@@ -7,6 +7,8 @@
 #include <QDomNode>
 #include <QString>
 
+#include <cstddef>
+
 // The failure of an XML file operation: thrown and caught by value. Every message begins
 // "ERR:  ".
 class TXmlFileException
@@ -22,6 +24,34 @@ public:
 
     QString d_message;
     TExceptionType d_type;
+};
+
+// The bytes of a data file, checked as TXmlFile::Read_File checks a file but mapped rather than
+// read, whatever its size: only the pages being read take memory, and Release gives back those
+// read. (A file that another program shortens while it is mapped ends the program with SIGBUS
+// when its lost pages are touched.)
+class TFileBytes
+{
+public:
+    // Throws TXmlFileException as Read_File does, but for the size.
+    explicit TFileBytes(const QString &file_name);
+    ~TFileBytes();
+    TFileBytes(const TFileBytes &) = delete;
+    TFileBytes &operator=(const TFileBytes &) = delete;
+
+    const char *Data() const { return d_data; }
+    std::size_t Size() const { return d_size; }
+    // The bytes before end are read: their pages leave the process's memory (touched again,
+    // they are read again from the file).
+    void Release(std::size_t end) const;
+    // The bytes as Read_File gives them; throws TXmlFileException for a file beyond 1 GiB.
+    QByteArray Copy() const;
+
+private:
+    QString d_file_name;
+    void *d_map;
+    const char *d_data;
+    std::size_t d_size;
 };
 
 // An XML data file that identifies itself by the tag name of its root element and carries its

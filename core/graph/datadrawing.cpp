@@ -224,34 +224,54 @@ private:
     TPoint d_last{};
 };
 
-// The points of a set whose segments can reach the box around the plot area: with ascending x,
-// from the one before the first inside to the one after the last inside, otherwise all.
-void Reaching_Points(const TPlotFrame &frame, const TDataSet &set, const TSpan &span, int *begin,
-                     int *end)
+// Whether things in ascending order of their x can be bisected by pixel columns.
+bool Bisectable(const TScaleMap &map)
 {
-    const std::vector<TVector2> &points = set.dataset_points;
+    return map.scale > 0.0 && map.type != TScaleMap::SCALE_LOG10;
+}
+
+// The points whose segments can reach the box around the plot area: with ascending x, from the
+// one before the first inside to the one after the last inside, otherwise all.
+void Reaching_Points(const TPlotFrame &frame, const TVector2 *points, int count, bool sorted,
+                     int *begin, int *end)
+{
     *begin = 0;
-    *end = static_cast<int>(points.size());
-    if (!span.sorted || *end < Least_Bisected || !(frame.horizontal.scale > 0.0) ||
-        frame.horizontal.type == TScaleMap::SCALE_LOG10)
+    *end = count;
+    if (!sorted || count < Least_Bisected || !Bisectable(frame.horizontal))
         return;
     const double left = frame.plot.left() - Line_Reach;
     const double right = frame.plot.right() + Line_Reach;
-    const auto first_inside =
-        std::partition_point(points.begin(), points.end(), [&](const TVector2 &p) {
+    const TVector2 *first_inside =
+        std::partition_point(points, points + count, [&](const TVector2 &p) {
             return frame.horizontal.Position(p.x) < left;
         });
-    const auto first_beyond =
-        std::partition_point(first_inside, points.end(), [&](const TVector2 &p) {
+    const TVector2 *first_beyond =
+        std::partition_point(first_inside, points + count, [&](const TVector2 &p) {
             return frame.horizontal.Position(p.x) <= right;
         });
-    *begin = std::max(0, static_cast<int>(first_inside - points.begin()) - 1);
-    *end = std::min(*end, static_cast<int>(first_beyond - points.begin()) + 1);
+    *begin = std::max(0, static_cast<int>(first_inside - points) - 1);
+    *end = std::min(count, static_cast<int>(first_beyond - points) + 1);
+}
+
+// Of things begin to end - 1 whose bounds ascend (both ends), those that can reach the plot area
+// widened by reach: between the first that ends right of its left edge and the last that begins
+// left of its right edge.
+template <typename TLow, typename THigh>
+void Reaching_Range(const TScaleMap &map, const QRect &plot, int reach, const TLow &x_low,
+                    const THigh &x_high, std::size_t *begin, std::size_t *end)
+{
+    const auto Column = [&map](const double &x) { return TScaleMap::To_Pixel(map.Position(x)); };
+    const int left = plot.left() - reach;
+    const int right = plot.right() + reach;
+    *begin = TGraphScene::Partition_Point(*begin, *end,
+                                          [&](std::size_t k) { return Column(x_high(k)) < left; });
+    *end = TGraphScene::Partition_Point(*begin, *end,
+                                        [&](std::size_t k) { return Column(x_low(k)) <= right; });
 }
 
 // Straight segments between consecutive points of begin to end - 1; a point without a position
 // breaks the line.
-void Add_Lines(const TPlotFrame &frame, const TDataSet &set, int begin, int end, bool reduce,
+void Add_Lines(const TPlotFrame &frame, const TVector2 *points, int begin, int end, bool reduce,
                QVector<QLine> *lines)
 {
     TLineSink sink(frame.plot, lines);
@@ -259,7 +279,7 @@ void Add_Lines(const TPlotFrame &frame, const TDataSet &set, int begin, int end,
     for (int i = begin; i < end; ++i) {
         double px;
         double py;
-        const bool positioned = frame.Position(set.dataset_points[i], &px, &py);
+        const bool positioned = frame.Position(points[i], &px, &py);
         if (!reduce) {
             if (positioned)
                 sink.Point(px, py);
@@ -337,30 +357,20 @@ void Add_Shapes(const TPlotFrame &frame, const TDataSet &set, TGraphScene::TGrap
 std::vector<TGraphScene::TRun> Reaching_Sets(const TGraphScene &scene, const TPlotFrame &frame)
 {
     const std::vector<TSpan> &spans = scene.Spans();
-    const TScaleMap &map = frame.horizontal;
-    const auto Column = [&map](const double &x) { return TScaleMap::To_Pixel(map.Position(x)); };
-    const bool bisect = map.scale > 0.0 && map.type != TScaleMap::SCALE_LOG10;
     std::vector<TGraphScene::TRun> reaching;
     for (TGraphScene::TRun run : scene.Runs()) {
         const TGraphScene::TGraphType type = scene.Type_Of(scene.Sets()[run.begin]);
         // Bars are as wide as their number makes them: those runs are walked through.
-        if (bisect && run.end - run.begin >= Least_Bisected && type != TGraphScene::GRAPH_BAR) {
-            const int reach = Is_Line(type) ? Line_Reach : Marker_Reach;
-            const int left = frame.plot.left() - reach;
-            const int right = frame.plot.right() + reach;
-            const auto first = spans.begin();
-            run.begin =
-                static_cast<int>(std::partition_point(first + run.begin, first + run.end,
-                                                      [&](const TSpan &s) {
-                                                          return Column(s.bounds.x_high) < left;
-                                                      }) -
-                                 first);
-            run.end =
-                static_cast<int>(std::partition_point(first + run.begin, first + run.end,
-                                                      [&](const TSpan &s) {
-                                                          return Column(s.bounds.x_low) <= right;
-                                                      }) -
-                                 first);
+        if (Bisectable(frame.horizontal) && run.end - run.begin >= Least_Bisected &&
+            type != TGraphScene::GRAPH_BAR) {
+            std::size_t begin = static_cast<std::size_t>(run.begin);
+            std::size_t end = static_cast<std::size_t>(run.end);
+            Reaching_Range(
+                frame.horizontal, frame.plot, Is_Line(type) ? Line_Reach : Marker_Reach,
+                [&spans](std::size_t i) { return spans[i].bounds.x_low; },
+                [&spans](std::size_t i) { return spans[i].bounds.x_high; }, &begin, &end);
+            run.begin = static_cast<int>(begin);
+            run.end = static_cast<int>(end);
         }
         if (run.begin < run.end)
             reaching.push_back(run);
@@ -374,10 +384,22 @@ int Draw_All(QPainter *painter, const TGraphScene &scene, const TPlotFrame &fram
     TPrimitiveBatch batch(painter);
     for (const TDataSet &set : scene.Sets()) {
         const TGraphScene::TGraphType type = scene.Type_Of(set);
+        TVector2 corners[4];
+        for (std::size_t k = 0; k < set.Bracket_Places(); ++k) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            if (!set.Bracket(k, &bracket, &colour))
+                continue;
+            bracket.Points(corners);
+            batch.Start(QColor::fromRgba(colour), false);
+            Add_Lines(frame, corners, 0, 4, false, &batch.d_lines);
+        }
+        if (set.dataset_brackets)
+            continue;
         if (Is_Line(type)) {
             batch.Start(set.dataset_color, false);
-            Add_Lines(frame, set, 0, static_cast<int>(set.dataset_points.size()), false,
-                      &batch.d_lines);
+            Add_Lines(frame, set.dataset_points.data(), 0,
+                      static_cast<int>(set.dataset_points.size()), false, &batch.d_lines);
         } else {
             Add_Shapes(frame, set, type, &batch);
         }
@@ -389,10 +411,9 @@ int Draw_All(QPainter *painter, const TGraphScene &scene, const TPlotFrame &fram
 // The lines of a set of at most four points that all lie in the box around the plot area on
 // linear axes: nothing to clip, and drawn as they are, the same pixels as reduced. False for any
 // other set.
-bool Few_Lines(const TPlotFrame &frame, const std::vector<TVector2> &points, QLine *lines,
+bool Few_Lines(const TPlotFrame &frame, const TVector2 *points, std::size_t n, QLine *lines,
                int *count)
 {
-    const std::size_t n = points.size();
     const TScaleMap &h = frame.horizontal;
     const TScaleMap &v = frame.vertical;
     if (n > 4 || h.type == TScaleMap::SCALE_LOG10 || v.type == TScaleMap::SCALE_LOG10)
@@ -417,16 +438,16 @@ bool Few_Lines(const TPlotFrame &frame, const std::vector<TVector2> &points, QLi
 
 // The lines of a set that reach the plot area, curves reduced to their pixel columns where
 // reduce: in few (room for three) or in buffer.
-const QLine *Set_Lines(const TPlotFrame &frame, const TDataSet &set, const TSpan &span, bool reduce,
-                       QLine *few, QVector<QLine> *buffer, int *count)
+const QLine *Set_Lines(const TPlotFrame &frame, const TVector2 *points, int n, bool sorted,
+                       bool reduce, QLine *few, QVector<QLine> *buffer, int *count)
 {
-    if (Few_Lines(frame, set.dataset_points, few, count))
+    if (Few_Lines(frame, points, static_cast<std::size_t>(n), few, count))
         return few;
     int begin = 0;
     int end = 0;
-    Reaching_Points(frame, set, span, &begin, &end);
+    Reaching_Points(frame, points, n, sorted, &begin, &end);
     buffer->clear();
-    Add_Lines(frame, set, begin, end, reduce, buffer);
+    Add_Lines(frame, points, begin, end, reduce, buffer);
     *count = buffer->size();
     return buffer->constData();
 }
@@ -583,10 +604,12 @@ bool Paints_Device_Pixels(QPainter *painter)
            painter->compositionMode() == QPainter::CompositionMode_SourceOver;
 }
 
-// A set drawn in the end, with the lines it draws (none for bars and markers).
+// A set (or one bracket of it) drawn in the end, with the lines it draws (none for bars and
+// markers).
 struct TKept
 {
     int set;
+    int bracket; // -1: the set's points
     int first_line;
     int line_count;
 };
@@ -603,6 +626,28 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
     const std::vector<TSpan> &spans = scene.Spans();
     bool layered = true;
     QVector<QLine> buffer;
+    // A line set, or a bracket (set, bracket) drawn as a line set of its own.
+    const auto Take_Lines = [&](int set, int bracket, const TVector2 *points, int n, bool sorted,
+                                QRgb colour) {
+        // Translucent lines show what is under them, and each line over a pixel darkens it.
+        const bool opaque = qAlpha(colour) == 255;
+        QLine few[3];
+        int count = 0;
+        const QLine *set_lines = Set_Lines(frame, points, n, sorted, opaque, few, &buffer, &count);
+        // A hidden set paints no pixel of the layer.
+        layered = layered && opaque && TPixelLayer::Axis_Parallel(set_lines, count);
+        if (layered) {
+            layer->Paint(set_lines, count, colour);
+            return;
+        }
+        if (layer->Hides(set_lines, count))
+            return;
+        if (opaque)
+            layer->Cover(set_lines, count);
+        kept->push_back({set, bracket, lines->size(), count});
+        for (int k = 0; k < count; ++k)
+            lines->append(set_lines[k]);
+    };
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         for (int i = run->end - 1; i >= run->begin; --i) {
             // The points of each set lie apart, and the walk goes backwards: fetch ahead.
@@ -612,28 +657,33 @@ void Sort_Out_Sets(const TGraphScene &scene, const TPlotFrame &frame, TPixelLaye
             const TDataSet &set = sets[static_cast<std::size_t>(i)];
             const TSpan &span = spans[static_cast<std::size_t>(i)];
             if (!Is_Line(scene.Type_Of(set))) {
-                kept->push_back({i, 0, 0});
+                kept->push_back({i, -1, 0, 0});
                 layered = false;
                 continue;
             }
-            // Translucent lines show what is under them, and each line over a pixel darkens it.
-            const bool opaque = qAlpha(span.colour) == 255;
-            QLine few[3];
-            int count = 0;
-            const QLine *set_lines = Set_Lines(frame, set, span, opaque, few, &buffer, &count);
-            // A hidden set paints no pixel of the layer.
-            layered = layered && opaque && TPixelLayer::Axis_Parallel(set_lines, count);
-            if (layered) {
-                layer->Paint(set_lines, count, span.colour);
+            if (!set.dataset_brackets) {
+                Take_Lines(i, -1, set.dataset_points.data(),
+                           static_cast<int>(set.dataset_points.size()), span.sorted, span.colour);
                 continue;
             }
-            if (layer->Hides(set_lines, count))
-                continue;
-            if (opaque)
-                layer->Cover(set_lines, count);
-            kept->push_back({i, lines->size(), count});
-            for (int k = 0; k < count; ++k)
-                lines->append(set_lines[k]);
+            const TGraphScene::TBracket_Source &source = *set.dataset_brackets;
+            const double reach = std::fabs(source.Reach());
+            std::size_t begin = 0;
+            std::size_t end = source.Count();
+            if (span.sorted && end >= Least_Bisected && Bisectable(frame.horizontal))
+                Reaching_Range(
+                    frame.horizontal, frame.plot, Line_Reach,
+                    [&](std::size_t k) { return source.Position(k) - reach; },
+                    [&](std::size_t k) { return source.Position(k) + reach; }, &begin, &end);
+            TVector2 corners[4];
+            for (std::size_t k = end; k-- > begin;) {
+                TGraphScene::TBracket bracket;
+                QRgb colour = 0;
+                if (!set.Bracket(k, &bracket, &colour))
+                    continue;
+                bracket.Points(corners);
+                Take_Lines(i, static_cast<int>(k), corners, 4, false, colour);
+            }
         }
     }
 }
@@ -649,7 +699,13 @@ int Draw_Reduced(QPainter *painter, const TGraphScene &scene, const TPlotFrame &
     for (auto k = kept.rbegin(); k != kept.rend(); ++k) {
         const TDataSet &set = scene.Sets()[static_cast<std::size_t>(k->set)];
         const TGraphScene::TGraphType type = scene.Type_Of(set);
-        if (Is_Line(type)) {
+        if (k->bracket >= 0) {
+            TGraphScene::TBracket bracket;
+            QRgb colour = 0;
+            set.Bracket(static_cast<std::size_t>(k->bracket), &bracket, &colour);
+            batch.Start(QColor::fromRgba(colour), false);
+            batch.d_lines.append(lines.mid(k->first_line, k->line_count));
+        } else if (Is_Line(type)) {
             batch.Start(set.dataset_color, false);
             batch.d_lines.append(lines.mid(k->first_line, k->line_count));
         } else {

@@ -48,7 +48,8 @@ double TComparison::En_Value(const double &dev_a, const double &dev_b, const dou
 
 TComparison::TComparison()
     : d_merge_distance(1.0), d_offset_b(0.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0),
-      d_range_min(0.0), d_range_max(0.0)
+      d_range_min(0.0), d_range_max(0.0),
+      d_export_rows(std::make_shared<std::vector<TExportData>>())
 {
 }
 
@@ -107,7 +108,8 @@ void TComparison::Clear()
     d_graph_positions.clear();
     d_kept.clear();
     d_merged_entries.clear();
-    d_export_rows.clear();
+    // Rows handed out stay as they are.
+    d_export_rows = std::make_shared<std::vector<TExportData>>();
 }
 
 void TComparison::Sort_Positions()
@@ -282,7 +284,7 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
     if (options.remove_deviations)
         Align(dev_a_line, uc_a_line, offset_b);
 
-    d_export_rows.reserve(d_graph_positions.size());
+    d_export_rows->reserve(d_graph_positions.size());
 
     // The positions ascend, so each list's search can continue from the previous position.
     std::size_t cursor_dev_a = 0, cursor_dev_b = 0, cursor_uc_a = 0, cursor_uc_b = 0;
@@ -300,7 +302,7 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
         uc_a_line.Get_Value(p, &row.uc_a, &cursor_uc_a);
         uc_b_line.Get_Value(p, &uc_b, &cursor_uc_b);
         Complete_Row(&row, uc_b, d_uc_adjustment);
-        d_export_rows.push_back(row);
+        d_export_rows->push_back(row);
     }
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -73,7 +74,10 @@ public:
     // Deviation added to every set-B deviation (0 unless aligned).
     double Data_B_Dev_Offset() const { return d_data_b_dev_offset; }
     // One row per position, in ascending position order.
-    const std::vector<TExportData> &Export_Rows() const { return d_export_rows; }
+    const std::vector<TExportData> &Export_Rows() const { return *d_export_rows; }
+    // The same rows, to be kept beyond the next Calculate (the graphs draw from them): each run
+    // makes new rows and leaves those handed out as they are.
+    std::shared_ptr<const std::vector<TExportData>> Shared_Rows() const { return d_export_rows; }
     // The entries without a position of their own: set A's before set B's, each set's by
     // nominal length.
     const std::vector<TMerged_Entry> &Merged_Entries() const { return d_merged_entries; }
@@ -114,7 +118,7 @@ protected:
     double d_uc_adjustment;
     double d_range_min;
     double d_range_max;
-    std::vector<TExportData> d_export_rows;
+    std::shared_ptr<std::vector<TExportData>> d_export_rows;
 
 private:
     // The deviation offset and the uncertainty adjustment of the alignment, from set A's lines.

@@ -73,8 +73,12 @@ void Write_Set(TXmlFile *xml_file, FileFormat::TElement set_element,
 
 // ---- Loading ----
 
-// The byte reader where it takes the document, the conformant parser otherwise. False when
-// progress said stop.
+// The conformant parser, for bytes that the byte reader did not take. False when progress said
+// stop.
+bool Read_Other(const QByteArray &data, bool from_file, DataFile::TContent *content,
+                DataFile::TReader *reader, const Progress::TReport &progress);
+
+// The byte reader where it takes the document, the conformant parser otherwise.
 bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *content,
                 DataFile::TReader *reader, const Progress::TReport &progress = {})
 {
@@ -85,14 +89,79 @@ bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
             *reader = DataFile::READER_PLAIN;
         return true;
     }
+    return !stopped && Read_Other(data, from_file, content, reader, progress);
+}
+
+// The same on a mapped file: the byte reader lets go of the pages it has read as it goes, so a
+// file of any size takes little memory; the parser needs the bytes in memory, at most 1 GiB of
+// them.
+bool Read_File_Bytes(const TFileBytes &file, DataFile::TContent *content, DataFile::TReader *reader,
+                     const Progress::TReport &progress)
+{
+    bool stopped = false;
+    const Progress::TReport read_on = [&](qint64 done, qint64 total) {
+        file.Release(static_cast<std::size_t>(done));
+        return Progress::Go_On(progress, done, total);
+    };
+    const bool plain = DataFile::Read_Plain(file.Data(), file.Size(), content, read_on, &stopped);
+    file.Release(file.Size());
+    if (plain && reader != nullptr)
+        *reader = DataFile::READER_PLAIN;
+    return plain || (!stopped && Read_Other(file.Copy(), true, content, reader, progress));
+}
+
+bool Read_Other(const QByteArray &data, bool from_file, DataFile::TContent *content,
+                DataFile::TReader *reader, const Progress::TReport &progress)
+{
     // The parser reads from the start again, and tells nothing until it is done.
-    if (stopped || !Progress::Go_On(progress, 0, data.size()))
+    if (!Progress::Go_On(progress, 0, data.size()))
         return false;
     if (reader != nullptr)
         *reader = DataFile::READER_PARSER;
     DataFile::Read_Parsed(data.constData(), static_cast<std::size_t>(data.size()), from_file,
                           content);
     return true;
+}
+
+// The memory free for the program, from the system's estimate; -1 where it gives none.
+qint64 Available_Memory()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : meminfo.readAll().split('\n'))
+        if (line.startsWith("MemAvailable:"))
+            return line.mid(13).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+
+// Refuses, before reading it, a file whose entries need more room than the memory has free:
+// read, it would run out of memory midway, or have the system end the program.
+void Check_Room(std::size_t size)
+{
+    const qint64 needed =
+        static_cast<qint64>(2 * DataFile::Reserved_Entries(size) * sizeof(Type::TEntryItem));
+    const qint64 available = Available_Memory();
+    constexpr qint64 MiB = qint64(1) << 20;
+    if (available >= 0 && needed > available)
+        throw TXmlFileException(QStringLiteral("ERR:  Not enough memory: the entries of a file of "
+                                               "%1 MiB need about %2 MiB, %3 MiB are free.")
+                                    .arg(static_cast<qint64>(size) / MiB)
+                                    .arg(needed / MiB)
+                                    .arg(available / MiB),
+                                TXmlFileException::DATA_ERROR);
+}
+
+// The SHA-256 of a mapped file, letting go of its pages as they are hashed.
+QString Checksum_Of(const TFileBytes &file)
+{
+    constexpr std::size_t Block = std::size_t(1) << 24;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (std::size_t done = 0; done < file.Size(); done += Block) {
+        hash.addData(file.Data() + done, static_cast<int>(std::min(Block, file.Size() - done)));
+        file.Release(done + Block);
+    }
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 QString Load_Error(const TXmlFileException &exception)
@@ -179,10 +248,11 @@ bool Load_File(const QString &file_name, TContent *content, QString *error, TRea
     QUORVAL_ASSERT(!progress || stopped != nullptr);
     bool read = true;
     const bool loaded = Attempt(Load_Error, error, [&] {
-        const QByteArray data = TXmlFile::Read_File(file_name);
-        read = Read_Bytes(data, true, content, reader, progress);
+        const TFileBytes file(file_name);
+        Check_Room(file.Size());
+        read = Read_File_Bytes(file, content, reader, progress);
         if (read && checksum != nullptr)
-            *checksum = Checksum(data);
+            *checksum = Checksum_Of(file);
     });
     if (stopped != nullptr)
         *stopped = !read;

@@ -85,6 +85,8 @@ void Read_Parsed(const char *data, std::size_t size, bool from_file, TContent *c
 // bytes are read; when it says stop, false with *stopped set (it must then be given).
 bool Read_Plain(const char *data, std::size_t size, TContent *content,
                 const Progress::TReport &progress = {}, bool *stopped = nullptr);
+// The entries the byte reader makes room for in each set, at once, for a file of size bytes.
+std::size_t Reserved_Entries(std::size_t size);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.
 bool Save_File(const QString &file_name, const TContent &content, QString *error,
                bool *in_place = nullptr, QString *checksum = nullptr);

@@ -467,17 +467,21 @@ bool TPlain_Reader::Read(DataFile::TContent *content)
 
 namespace DataFile {
 
+std::size_t Reserved_Entries(std::size_t size)
+{
+    // An entry as Quorval writes it takes about 150 bytes: room for two sets of the same size.
+    return size / 256;
+}
+
 bool Read_Plain(const char *data, std::size_t size, TContent *content,
                 const Progress::TReport &progress, bool *stopped)
 {
     QUORVAL_ASSERT(!progress || stopped != nullptr);
     QUORVAL_ASSERT(content != nullptr);
     QUORVAL_ASSERT(data != nullptr || size == 0);
-    // An entry as Quorval writes it takes about 150 bytes: room for two sets of the same size,
-    // reserved once.
     TContent read;
-    read.entries_a.reserve(size / 256);
-    read.entries_b.reserve(size / 256);
+    read.entries_a.reserve(Reserved_Entries(size));
+    read.entries_b.reserve(Reserved_Entries(size));
     TPlain_Reader reader(data, data + size, progress);
     const bool read_all = reader.Read(&read);
     if (stopped != nullptr)

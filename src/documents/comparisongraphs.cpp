@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <tuple>
 
 namespace ComparisonGraphs {
@@ -80,13 +81,106 @@ QFont Document_Font()
     return font;
 }
 
-// A bracket from top to bottom at position p: its upright at p - reach and its arms reaching to
-// p + reach, so open to the right for a positive reach and to the left for a negative one.
-void Fill_Bracket(std::vector<TVector2> *points, const double &p, const double &reach,
-                  const double &top, const double &bottom)
+// The brackets' kinds, their colours' places in a palette: the grey one of A's uncertainty before
+// the alignment, A's and B's.
+enum TBracket_Kind { Unadjusted_Bracket, Set_A_Bracket, Set_B_Bracket };
+
+struct TCurves
 {
-    points->assign({TVector2(p + reach, top), TVector2(p - reach, top), TVector2(p - reach, bottom),
-                    TVector2(p + reach, bottom)});
+    std::vector<TVector2> a, b, en;
+};
+
+TCurves Curves_Of(const std::vector<TComparison::TExportData> &rows)
+{
+    TCurves curves;
+    curves.a.reserve(rows.size());
+    curves.b.reserve(rows.size());
+    curves.en.reserve(rows.size());
+    for (const TComparison::TExportData &row : rows) {
+        if (!row.Has_Position())
+            continue;
+        if (row.Has_Dev_A())
+            curves.a.emplace_back(row.position, row.dev_a);
+        if (row.Has_Dev_B())
+            curves.b.emplace_back(row.position, row.dev_b);
+        if (row.Has_En())
+            curves.en.emplace_back(row.position, row.en_value);
+    }
+    return curves;
+}
+
+// The brackets of a comparison, made from its rows when they are drawn rather than kept: three
+// places per row, the grey bracket of A's unadjusted uncertainty where both sets cover the
+// position, A's where A covers it, B's where B covers it.
+class TComparison_Brackets : public TGraphScene::TBracket_Source
+{
+public:
+    explicit TComparison_Brackets(const TComparison &comparison)
+        : d_rows(comparison.Shared_Rows()), d_adjustment(comparison.Uc_Adjustment())
+    {
+        // Bracket width: 0.5 % of the length range (taken in parts when the range itself is
+        // beyond the largest double).
+        double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
+        if (std::isinf(tick))
+            tick = comparison.Range_Max() * 0.005 - comparison.Range_Min() * 0.005;
+        d_half = tick / 2.0;
+    }
+
+    std::size_t Count() const override { return d_rows->size() * 3; }
+    double Reach() const override { return d_half; }
+    double Position(std::size_t place) const override { return (*d_rows)[place / 3].position; }
+
+    bool Bracket(std::size_t place, TGraphScene::TBracket *bracket, int *colour) const override
+    {
+        const TComparison::TExportData &row = (*d_rows)[place / 3];
+        const double p = row.position;
+        *colour = static_cast<int>(place % 3);
+        if (!row.Has_Position())
+            return false;
+        const double u = row.uc_a_adj;
+        const bool a = row.Has_Dev_A() && row.Has_Uc_A_Adj();
+        switch (*colour) {
+        case Unadjusted_Bracket:
+            // Behind A's, both open to the right, upright at p - half.
+            if (!a || !row.dev_b_valid || !std::isfinite(d_adjustment))
+                return false;
+            *bracket = {p, d_half, row.dev_a + u + d_adjustment, row.dev_a - u - d_adjustment};
+            return true;
+        case Set_A_Bracket:
+            if (!a)
+                return false;
+            *bracket = {p, d_half, row.dev_a + u, row.dev_a - u};
+            return true;
+        default:
+            // Open to the left, upright at p + half: facing A's bracket.
+            if (!row.Has_Dev_B() || !row.Has_Uc_B())
+                return false;
+            *bracket = {p, -d_half, row.dev_b + row.uc_b, row.dev_b - row.uc_b};
+            return true;
+        }
+    }
+
+private:
+    std::shared_ptr<const std::vector<TComparison::TExportData>> d_rows;
+    double d_adjustment;
+    double d_half;
+};
+
+// All brackets of a comparison as one set of the scene, in the palette's colours by kind.
+void Add_Brackets(TGraphScene *scene, const TComparison &comparison, std::vector<QColor> palette)
+{
+    scene->Add_Bracket_Set(std::make_shared<TComparison_Brackets>(comparison), std::move(palette));
+}
+
+// The line En = 1 across the length range.
+std::vector<TVector2> En_Limit(const TComparison &comparison)
+{
+    return {TVector2(comparison.Range_Min(), 1.0), TVector2(comparison.Range_Max(), 1.0)};
+}
+
+void Add_Curve(TGraphScene *scene, const QColor &colour, std::vector<TVector2> points)
+{
+    scene->Points(scene->Add_Set(colour, TGraphScene::GRAPH_DEFAULT)) = std::move(points);
 }
 
 } // namespace
@@ -96,58 +190,22 @@ void Make_Data_Sets(const TComparison &comparison, const TSet_Sink &sink)
     const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
     if (rows.empty())
         return;
-
-    std::vector<TVector2> curve_a, curve_b, en_curve;
-    curve_a.reserve(rows.size());
-    curve_b.reserve(rows.size());
-    en_curve.reserve(rows.size());
-    for (const TComparison::TExportData &row : rows) {
-        if (!row.Has_Position())
+    const TCurves curves = Curves_Of(rows);
+    sink(Deviation_Graph, Curve_A_Colour, curves.a);
+    sink(Deviation_Graph, Curve_B_Colour, curves.b);
+    const QColor palette[] = {Unadjusted_Bracket_Colour, Bracket_A_Colour, Bracket_B_Colour};
+    const TComparison_Brackets brackets(comparison);
+    std::vector<TVector2> points(4);
+    for (std::size_t k = 0; k < brackets.Count(); ++k) {
+        TGraphScene::TBracket bracket;
+        int colour = 0;
+        if (!brackets.Bracket(k, &bracket, &colour))
             continue;
-        if (row.Has_Dev_A())
-            curve_a.emplace_back(row.position, row.dev_a);
-        if (row.Has_Dev_B())
-            curve_b.emplace_back(row.position, row.dev_b);
-        if (row.Has_En())
-            en_curve.emplace_back(row.position, row.en_value);
+        bracket.Points(points.data());
+        sink(Deviation_Graph, palette[colour], points);
     }
-    sink(Deviation_Graph, Curve_A_Colour, curve_a);
-    sink(Deviation_Graph, Curve_B_Colour, curve_b);
-
-    // Bracket width: 0.5 % of the length range (taken in parts when the range itself is beyond
-    // the largest double).
-    double tick = (comparison.Range_Max() - comparison.Range_Min()) * 0.005;
-    if (std::isinf(tick))
-        tick = comparison.Range_Max() * 0.005 - comparison.Range_Min() * 0.005;
-    const double half = tick / 2.0;
-    const double adjustment = comparison.Uc_Adjustment();
-    std::vector<TVector2> bracket;
-    for (const TComparison::TExportData &row : rows) {
-        if (!row.Has_Position())
-            continue;
-        const double p = row.position;
-        if (row.Has_Dev_A() && row.Has_Uc_A_Adj()) {
-            const double u = row.uc_a_adj;
-            // The grey bracket shows the unadjusted uncertainty behind the red one.
-            if (row.dev_b_valid && std::isfinite(adjustment)) {
-                Fill_Bracket(&bracket, p, half, row.dev_a + u + adjustment,
-                             row.dev_a - u - adjustment);
-                sink(Deviation_Graph, Unadjusted_Bracket_Colour, bracket);
-            }
-            // Open to the right, upright at p - half.
-            Fill_Bracket(&bracket, p, half, row.dev_a + u, row.dev_a - u);
-            sink(Deviation_Graph, Bracket_A_Colour, bracket);
-        }
-        if (row.Has_Dev_B() && row.Has_Uc_B()) {
-            // Open to the left, upright at p + half: facing A's bracket.
-            Fill_Bracket(&bracket, p, -half, row.dev_b + row.uc_b, row.dev_b - row.uc_b);
-            sink(Deviation_Graph, Bracket_B_Colour, bracket);
-        }
-    }
-
-    sink(En_Graph, En_Curve_Colour, en_curve);
-    sink(En_Graph, En_Limit_Colour,
-         {TVector2(comparison.Range_Min(), 1.0), TVector2(comparison.Range_Max(), 1.0)});
+    sink(En_Graph, En_Curve_Colour, curves.en);
+    sink(En_Graph, En_Limit_Colour, En_Limit(comparison));
 }
 
 TScenes Scenes_Of(const TComparison &comparison)
@@ -159,11 +217,15 @@ TScenes Scenes_Of(const TComparison &comparison)
     scenes.en.Set_Title("En Score");
     scenes.en.Set_Horizontal_Title("Length");
     scenes.en.Set_Vertical_Title("En Value");
-    Make_Data_Sets(comparison, [&scenes](TGraph graph, const QColor &colour,
-                                         const std::vector<TVector2> &points) {
-        TGraphScene &scene = graph == Deviation_Graph ? scenes.deviation : scenes.en;
-        scene.Points(scene.Add_Set(colour, TGraphScene::GRAPH_DEFAULT)) = points;
-    });
+    if (comparison.Export_Rows().empty())
+        return scenes;
+    TCurves curves = Curves_Of(comparison.Export_Rows());
+    Add_Curve(&scenes.deviation, Curve_A_Colour, std::move(curves.a));
+    Add_Curve(&scenes.deviation, Curve_B_Colour, std::move(curves.b));
+    Add_Brackets(&scenes.deviation, comparison,
+                 {Unadjusted_Bracket_Colour, Bracket_A_Colour, Bracket_B_Colour});
+    Add_Curve(&scenes.en, En_Curve_Colour, std::move(curves.en));
+    Add_Curve(&scenes.en, En_Limit_Colour, En_Limit(comparison));
     return scenes;
 }
 
@@ -239,27 +301,15 @@ TDocumentGraphs Document_Graphs_Of(const TComparison &comparison)
     graphs.scenes.en.Set_Title("En Score");
     graphs.scenes.en.Set_Horizontal_Title("Length (mm)");
     graphs.scenes.en.Set_Vertical_Title("En");
-    // The sets come in a known order: the two curves first on the deviation graph, the En curve
-    // and the line En = 1 on the En graph; all others are brackets.
-    int deviation_sets = 0;
-    int en_sets = 0;
-    Make_Data_Sets(
-        comparison, [&](TGraph graph, const QColor &colour, const std::vector<TVector2> &points) {
-            if (graph == En_Graph) {
-                (en_sets++ == 0 ? graphs.en_curve : graphs.en_limit) = points;
-                return;
-            }
-            const int index = deviation_sets++;
-            if (index < 2) {
-                (index == 0 ? graphs.curve_a : graphs.curve_b) = points;
-                return;
-            }
-            const QColor document_colour = colour == Bracket_A_Colour   ? Document_Bracket_A
-                                           : colour == Bracket_B_Colour ? Document_Bracket_B
-                                                                        : Document_Grey;
-            TGraphScene &scene = graphs.scenes.deviation;
-            scene.Points(scene.Add_Set(document_colour, TGraphScene::GRAPH_DEFAULT)) = points;
-        });
+    if (comparison.Export_Rows().empty())
+        return graphs;
+    TCurves curves = Curves_Of(comparison.Export_Rows());
+    graphs.curve_a = std::move(curves.a);
+    graphs.curve_b = std::move(curves.b);
+    graphs.en_curve = std::move(curves.en);
+    graphs.en_limit = En_Limit(comparison);
+    Add_Brackets(&graphs.scenes.deviation, comparison,
+                 {Document_Grey, Document_Bracket_A, Document_Bracket_B});
     return graphs;
 }
 

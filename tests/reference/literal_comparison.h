@@ -92,7 +92,7 @@ public:
                 row.uc_b = b_uc;
             if (row.Has_En())
                 row.en_value = En_Value(row.dev_a, row.dev_b, row.uc_a_adj, row.uc_b);
-            d_export_rows.push_back(row);
+            d_export_rows->push_back(row);
         }
         return true;
     }
