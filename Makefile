@@ -9,8 +9,8 @@ JOBS         ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX       ?= /usr/local
 FUZZ_SECONDS ?= 60
 
-# libexpat1-dev: the conformant XML parser of the data files.
-BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libexpat1-dev \
+# libexpat1-dev: the conformant XML parser of the data files; libssl-dev: SHA-256 of data files.
+BASE_PACKAGES  = cmake make g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5svg5-dev libexpat1-dev libssl-dev \
                  fonts-dejavu-core
 # poppler-utils: pdftotext, pdfinfo and pdftoppm read back the records the tests write.
 # xdg-utils: xdg-mime names the application of data files in the installation test.

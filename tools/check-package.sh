@@ -35,7 +35,7 @@ for f in usr/bin/quorval usr/bin/quorval-report usr/lib/quorval/libquorval-svg.s
     fi
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt5widgets5 libqt5printsupport5 libqt5svg5 libexpat1; do
+for library in libqt5widgets5 libqt5printsupport5 libqt5svg5 libexpat1 libssl3; do
     case "$depends" in
         *"$library"*) ;;
         *) echo "package Depends lacks $library: '$depends'" >&2; status=1 ;;

@@ -7,7 +7,6 @@
 #include "src/compute/fileformat.h"
 #include "src/compute/numbertext.h"
 
-#include <QCryptographicHash>
 #include <QDomElement>
 #include <QFile>
 #include <QFileInfo>
@@ -17,7 +16,10 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <utility>
+
+#include <openssl/evp.h>
 
 namespace {
 
@@ -92,22 +94,95 @@ bool Read_Bytes(const QByteArray &data, bool from_file, DataFile::TContent *cont
     return !stopped && Read_Other(data, from_file, content, reader, progress);
 }
 
-// The same on a mapped file: the byte reader lets go of the pages it has read as it goes, so a
-// file of any size takes little memory; the parser needs the bytes in memory, at most 1 GiB of
-// them.
+// SHA-256 through libcrypto, which uses the processor's SHA instructions where it has them.
+class TSha256
+{
+public:
+    TSha256() : d_context(EVP_MD_CTX_new())
+    {
+        if (d_context == nullptr || EVP_DigestInit_ex(d_context, EVP_sha256(), nullptr) != 1) {
+            EVP_MD_CTX_free(d_context);
+            throw std::bad_alloc();
+        }
+    }
+    ~TSha256() { EVP_MD_CTX_free(d_context); }
+    TSha256(const TSha256 &) = delete;
+    TSha256 &operator=(const TSha256 &) = delete;
+
+    void Add(const char *data, std::size_t size)
+    {
+        // SHA-256 of bytes in memory cannot fail but for a broken library.
+        const int added = EVP_DigestUpdate(d_context, data, size);
+        QUORVAL_ASSERT(added == 1);
+    }
+    // The digest in lower-case hex, as sha256sum prints it.
+    QString Hex()
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        const int done = EVP_DigestFinal_ex(d_context, digest, &length);
+        QUORVAL_ASSERT(done == 1);
+        return QString::fromLatin1(
+            QByteArray::fromRawData(reinterpret_cast<const char *>(digest),
+                                    static_cast<int>(length))
+                .toHex());
+    }
+
+private:
+    EVP_MD_CTX *d_context;
+};
+
+// The bytes of a mapped file that are hashed while it is read: the pages read are hashed before
+// they are let go, so that they are not read from the file again.
+class TFile_Hash
+{
+public:
+    TFile_Hash(const TFileBytes &file, bool wanted) : d_file(file), d_hashed(0)
+    {
+        if (wanted)
+            d_sha.emplace();
+    }
+    // Hashes the bytes before end not hashed yet, then lets go of them.
+    void Up_To(std::size_t end)
+    {
+        end = std::min(end, d_file.Size());
+        if (d_sha && end > d_hashed) {
+            d_sha->Add(d_file.Data() + d_hashed, end - d_hashed);
+            d_hashed = end;
+        }
+        d_file.Release(end);
+    }
+    QString Hex()
+    {
+        Up_To(d_file.Size());
+        return d_sha ? d_sha->Hex() : QString();
+    }
+
+private:
+    const TFileBytes &d_file;
+    std::optional<TSha256> d_sha;
+    std::size_t d_hashed;
+};
+
+// The same on a mapped file: the byte reader lets go of the pages it has read as it goes (hashed
+// first when hash wants them), so a file of any size takes little memory; the parser needs the
+// bytes in memory, at most 1 GiB of them.
 bool Read_File_Bytes(const TFileBytes &file, DataFile::TContent *content, DataFile::TReader *reader,
-                     const Progress::TReport &progress)
+                     const Progress::TReport &progress, TFile_Hash *hash)
 {
     bool stopped = false;
     const Progress::TReport read_on = [&](qint64 done, qint64 total) {
-        file.Release(static_cast<std::size_t>(done));
+        hash->Up_To(static_cast<std::size_t>(done));
         return Progress::Go_On(progress, done, total);
     };
     const bool plain = DataFile::Read_Plain(file.Data(), file.Size(), content, read_on, &stopped);
-    file.Release(file.Size());
     if (plain && reader != nullptr)
         *reader = DataFile::READER_PLAIN;
-    return plain || (!stopped && Read_Other(file.Copy(), true, content, reader, progress));
+    if (plain || stopped)
+        return plain;
+    const QByteArray copy = file.Copy();
+    hash->Up_To(file.Size());
+    return Read_Other(copy, true, content, reader, progress);
 }
 
 bool Read_Other(const QByteArray &data, bool from_file, DataFile::TContent *content,
@@ -150,18 +225,6 @@ void Check_Room(std::size_t size)
                                     .arg(needed / MiB)
                                     .arg(available / MiB),
                                 TXmlFileException::DATA_ERROR);
-}
-
-// The SHA-256 of a mapped file, letting go of its pages as they are hashed.
-QString Checksum_Of(const TFileBytes &file)
-{
-    constexpr std::size_t Block = std::size_t(1) << 24;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (std::size_t done = 0; done < file.Size(); done += Block) {
-        hash.addData(file.Data() + done, static_cast<int>(std::min(Block, file.Size() - done)));
-        file.Release(done + Block);
-    }
-    return QString::fromLatin1(hash.result().toHex());
 }
 
 QString Load_Error(const TXmlFileException &exception)
@@ -250,9 +313,10 @@ bool Load_File(const QString &file_name, TContent *content, QString *error, TRea
     const bool loaded = Attempt(Load_Error, error, [&] {
         const TFileBytes file(file_name);
         Check_Room(file.Size());
-        read = Read_File_Bytes(file, content, reader, progress);
+        TFile_Hash hash(file, checksum != nullptr);
+        read = Read_File_Bytes(file, content, reader, progress, &hash);
         if (read && checksum != nullptr)
-            *checksum = Checksum_Of(file);
+            *checksum = hash.Hex();
     });
     if (stopped != nullptr)
         *stopped = !read;
@@ -283,7 +347,9 @@ bool Save_File(const QString &file_name, const TContent &content, QString *error
 
 QString Checksum(const QByteArray &data)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
+    TSha256 sha;
+    sha.Add(data.constData(), static_cast<std::size_t>(data.size()));
+    return sha.Hex();
 }
 
 TFileStamp Stamp_Of(const QString &file_name)
@@ -302,13 +368,20 @@ QString Checksum_Of_File(const QString &file_name, const TFileStamp &stamp)
     if (stamp.size < 0 || !(Stamp_Of(file_name) == stamp))
         return QString();
     QFile file(file_name);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || file.pos() != stamp.size)
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    TSha256 sha;
+    constexpr qint64 Block = qint64(1) << 20;
+    std::vector<char> buffer(static_cast<std::size_t>(Block));
+    qint64 length = 0;
+    while ((length = file.read(buffer.data(), Block)) > 0)
+        sha.Add(buffer.data(), static_cast<std::size_t>(length));
+    if (length < 0 || file.pos() != stamp.size)
         return QString();
     file.close();
     if (!(Stamp_Of(file_name) == stamp))
         return QString();
-    return QString::fromLatin1(hash.result().toHex());
+    return sha.Hex();
 }
 
 bool Save_Data(const TContent &content, QByteArray *data, QString *error)
