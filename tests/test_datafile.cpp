@@ -648,6 +648,11 @@ private slots:
                     Set_B("<Nominal>\r1\r\n</Nominal><Actual>2\r</Actual>"
                           "<Uc>\r\n3</Uc>"))
             << true << true;
+        QTest::newRow("blanks inside tags of entries otherwise as written")
+            << Root(Offsets + Set_A +
+                    Set_B(Plain_Entry + "</Entry ><Entry><Nominal>5</Nominal>\n<Actual>6"
+                                        "</Actual ><Uc>7</Uc>"))
+            << true << true;
         QTest::newRow("elements in another order")
             << Root(Set_B("<Uc>3</Uc><Actual>2</Actual><Nominal>1</Nominal>") + Set_A +
                     "<Data_Set_B_Offset>2.5</Data_Set_B_Offset>"

@@ -125,6 +125,7 @@ private:
     bool Number(TName name, double *value);
     template <typename TVisit> bool Children(TName parent, TVisit visit);
     bool Entry(Type::TEntryItem *item);
+    bool Entry_As_Written(Type::TEntryItem *item);
     bool Set(TName name, bool empty, std::vector<Type::TEntryItem> *items);
     bool Setting(TName name, DataFile::TContent *content);
     bool Character_Reference(std::string *text);
@@ -296,9 +297,43 @@ bool TPlain_Reader::Entry(Type::TEntryItem *item)
            found[0] && found[1] && found[2];
 }
 
+// An entry as Quorval writes it, from just past "<Entry>" to past its end tag: the three numbers
+// in their order, blanks between the tags and none inside them. Exactly what Entry reads of such
+// an entry, without looking up names; false, somewhere in the entry, for any other.
+bool TPlain_Reader::Entry_As_Written(Type::TEntryItem *item)
+{
+    static constexpr std::string_view Tags[3][2] = {
+        {"<Nominal>", "</Nominal>"}, {"<Actual>", "</Actual>"}, {"<Uc>", "</Uc>"}};
+    double *const fields[3] = {&item->nominal, &item->actual, &item->uc};
+    for (int field = 0; field < 3; ++field) {
+        Skip_Blanks();
+        std::string_view text;
+        if (!Take(Tags[field][0]) || !Text(&text) || !Take(Tags[field][1]) ||
+            !NumberText::Read_File_Number(text.data(), text.data() + text.size(), fields[field]))
+            return false;
+    }
+    Skip_Blanks();
+    return Take("</Entry>");
+}
+
 bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *items)
 {
-    return empty || Children(name, [&](TName child, bool child_empty) {
+    if (empty)
+        return true;
+    // Entries as written, while they come; from the first other one on, the general way.
+    for (;;) {
+        const char *const start = d_p;
+        Skip_Blanks();
+        Type::TEntryItem item;
+        if (!Take("<Entry>") || !Entry_As_Written(&item)) {
+            d_p = start;
+            break;
+        }
+        items->push_back(item);
+        if (!Counted())
+            return false;
+    }
+    return Children(name, [&](TName child, bool child_empty) {
                Type::TEntryItem item;
                if (child != NAME_ENTRY || child_empty || !Entry(&item))
                    return false;
