@@ -72,6 +72,12 @@ void TTestNumberText::Shortest_Fixed_Reads_Back_Bit_For_Bit()
         bool ok = false;
         const double back = text.toDouble(&ok);
         QVERIFY2(ok && std::memcmp(&back, &value, sizeof value) == 0, qPrintable(text));
+        // The data file's reader reads it back alike.
+        const QByteArray latin1 = text.toLatin1();
+        double read = 0.0;
+        QVERIFY(NumberText::Read_File_Number(latin1.constData(), latin1.constData() + latin1.size(),
+                                             &read));
+        QVERIFY2(std::memcmp(&read, &value, sizeof value) == 0, qPrintable(text));
         QVERIFY2(!text.contains(QLatin1Char('e')), qPrintable(text));
         QVERIFY2(text.size() - text.indexOf(QLatin1Char('.')) - 1 >= 5, qPrintable(text));
     }
@@ -82,6 +88,7 @@ void TTestNumberText::Fixed_Text_As_Qt_Writes_It()
     // The report's and the lists' formatter against QString::arg: doubles of any bit pattern
     // and of every magnitude, decimal values with ties among them, 0 to 20 decimals.
     std::mt19937_64 random(28);
+    int in_place = 0;
     for (int i = 0; i < 30000; ++i) {
         double value = std::ldexp(static_cast<double>(random() % 100000), -int(random() % 60));
         if (i % 3 == 0) {
@@ -94,7 +101,15 @@ void TTestNumberText::Fixed_Text_As_Qt_Writes_It()
         QByteArray text;
         NumberText::Append_Fixed(&text, value, 10, decimals);
         QCOMPARE(text, QString("%1").arg(value, 10, 'f', decimals, QChar(' ')).toLatin1());
+        // Written in place, where that takes the value, the same field.
+        char field[64];
+        const char *const end = NumberText::Write_Fixed(field, value, 10, decimals);
+        if (end != nullptr)
+            QCOMPARE(QByteArray(field, int(end - field)), text);
+        in_place += end != nullptr;
     }
+    // Most values are written in place.
+    QVERIFY(in_place > 15000);
 }
 
 void TTestNumberText::Readable_Text_data()

@@ -3,6 +3,7 @@
 #include "core/base/assertion.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -236,51 +237,73 @@ QString Fixed(const double &value, int decimals) { return QString::number(value,
 
 namespace {
 
-// Writes value, finite, not zero, of magnitude below 1e15, with exactly decimals decimals,
-// rounded to the nearest: the exact binary value is m / 2^shift with m below 2^53, so
-// m * 10^decimals / 2^shift is divided out in 128-bit integers. Returns the end of the text, or
-// nullptr for a tie (Qt rounds it away from zero, the standard library to even) and for digits
-// beyond 64 bits, which are left to the callers' slower ways.
-char *Write_Fixed(char *out, const double &value, int decimals)
+// 10^n for n from 0 to 20, exactly.
+unsigned __int128 Power_Of_Ten(int n)
 {
-    int exponent = 0;
-    const double fraction = std::frexp(std::fabs(value), &exponent);
-    const auto mantissa = static_cast<unsigned long long>(std::ldexp(fraction, 53));
-    const int shift = 53 - exponent; // at least 3 below 1e15
-    unsigned __int128 scaled = mantissa;
-    for (int i = 0; i < decimals; ++i)
-        scaled *= 10u; // below 2^53 * 10^20 < 2^120
+    static const auto Powers = [] {
+        std::array<unsigned __int128, 21> powers{};
+        powers[0] = 1;
+        for (std::size_t i = 1; i < powers.size(); ++i)
+            powers[i] = powers[i - 1] * 10u;
+        return powers;
+    }();
+    return Powers[static_cast<std::size_t>(n)];
+}
+
+// The value, finite, not zero, of magnitude below 1e15, rounded to the nearest multiple of
+// 10^-decimals, in those units: the exact binary value is m / 2^shift with m below 2^53, so
+// m * 10^decimals / 2^shift is divided out in 128-bit integers. False for a tie (Qt rounds it
+// away from zero, the standard library to even) and beyond 64 bits, which are left to the
+// callers' slower ways.
+bool Rounded_Units(const double &value, int decimals, std::uint64_t *units)
+{
+    // The mantissa and exponent straight from the bits (a subnormal's mantissa has no hidden bit).
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+    std::uint64_t mantissa = bits & ((std::uint64_t(1) << 52) - 1);
+    if (biased != 0)
+        mantissa |= std::uint64_t(1) << 52;
+    const int shift = 1075 - std::max(biased, 1); // at least 3 below 1e15
+    const unsigned __int128 scaled = mantissa * Power_Of_Ten(decimals); // below 2^120
     unsigned __int128 whole = 0;
     if (shift < 121) {
         whole = scaled >> shift;
         const unsigned __int128 rest = scaled - (whole << shift);
         const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
         if (rest == half)
-            return nullptr;
+            return false;
         if (rest > half)
             ++whole;
     } // else below half a unit of the last decimal: 0
-    if (whole > std::numeric_limits<unsigned long long>::max())
-        return nullptr;
-    char digits[24];
-    char *first = digits + sizeof digits;
-    auto rounded = static_cast<unsigned long long>(whole);
+    if (whole > std::numeric_limits<std::uint64_t>::max())
+        return false;
+    *units = static_cast<std::uint64_t>(whole);
+    return true;
+}
+
+// The length of the text of units with decimals decimals: at least one digit before the point.
+int Units_Length(std::uint64_t units, int decimals, bool negative)
+{
+    int digits = 1;
+    for (std::uint64_t rest = units / 10; rest != 0; rest /= 10)
+        ++digits;
+    return negative + std::max(digits, decimals + 1) + (decimals > 0);
+}
+
+// Writes that text backwards, its last character just before end.
+void Write_Units(char *end, std::uint64_t units, int decimals, bool negative)
+{
+    for (int i = 0; i < decimals; ++i, units /= 10)
+        *--end = static_cast<char>('0' + units % 10);
+    if (decimals > 0)
+        *--end = '.';
     do {
-        *--first = static_cast<char>('0' + rounded % 10);
-        rounded /= 10;
-    } while (rounded != 0);
-    // At least one digit before the point.
-    while (digits + sizeof digits - first < decimals + 1)
-        *--first = '0';
-    if (value < 0.0)
-        *out++ = '-';
-    const char *const point = digits + sizeof digits - decimals;
-    out = std::copy(static_cast<const char *>(first), point, out);
-    if (decimals > 0) {
-        *out++ = '.';
-        out = std::copy(point, static_cast<const char *>(digits + sizeof digits), out);
-    }
-    return out;
+        *--end = static_cast<char>('0' + units % 10);
+        units /= 10;
+    } while (units != 0);
+    if (negative)
+        *--end = '-';
 }
 
 } // namespace
@@ -301,17 +324,22 @@ void Append_Blanks(QString *text, int count)
     text->resize(text->size() + count, QLatin1Char(' '));
 }
 
+// Whether the fast way takes the value: zeros (Qt drops the sign of -0), ties and anything
+// unusual are left to Qt itself.
+bool Fast_Units(const double &value, int decimals, std::uint64_t *units)
+{
+    QUORVAL_ASSERT(decimals >= 0 && decimals <= 20);
+    return std::isfinite(value) && value != 0.0 && std::fabs(value) < 1e15 &&
+           Rounded_Units(value, decimals, units);
+}
+
 // Appends the field to text, a QByteArray or a QString.
 template <typename TText>
 void Append_Fixed_Field(TText *text, const double &value, int width, int decimals)
 {
     QUORVAL_ASSERT(text != nullptr);
-    QUORVAL_ASSERT(decimals >= 0 && decimals <= 20);
-    // Zeros (Qt drops the sign of -0), ties and anything unusual are left to Qt itself.
     char buffer[48];
-    char *const end = std::isfinite(value) && value != 0.0 && std::fabs(value) < 1e15
-                          ? Write_Fixed(buffer, value, decimals)
-                          : nullptr;
+    char *const end = Write_Fixed(buffer, value, 0, decimals);
     if (end == nullptr) {
         const QByteArray field =
             QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1();
@@ -325,6 +353,19 @@ void Append_Fixed_Field(TText *text, const double &value, int width, int decimal
 }
 
 } // namespace
+
+char *Write_Fixed(char *out, const double &value, int width, int decimals)
+{
+    std::uint64_t units = 0;
+    if (!Fast_Units(value, decimals, &units))
+        return nullptr;
+    const bool negative = value < 0.0;
+    const int length = Units_Length(units, decimals, negative);
+    for (int blanks = width - length; blanks > 0; --blanks)
+        *out++ = ' ';
+    Write_Units(out + length, units, decimals, negative);
+    return out + length;
+}
 
 void Append_Fixed(QByteArray *text, const double &value, int width, int decimals)
 {
@@ -408,6 +449,26 @@ bool Read_File_Number(const char *begin, const char *end, double *value)
     if (p != end)
         return false;
     double read = 0.0;
+    // At most 15 digits without an exponent are an integer below 2^53 over a power of ten up
+    // to 10^15, both exact doubles: their quotient is rounded once, to the nearest double, as
+    // from_chars rounds the text.
+    if (p == mantissa_end && mantissa_end - mantissa - (point < mantissa_end) <= 15) {
+        const long decimals = point < mantissa_end ? static_cast<long>(mantissa_end - point - 1) : 0;
+        static const auto Powers = [] {
+            std::array<double, 16> powers{};
+            powers[0] = 1.0;
+            for (std::size_t i = 1; i < powers.size(); ++i)
+                powers[i] = powers[i - 1] * 10.0;
+            return powers;
+        }();
+        std::int64_t digits = 0;
+        for (const char *d = mantissa; d < mantissa_end; ++d)
+            if (*d != '.')
+                digits = digits * 10 + (*d - '0');
+        read = static_cast<double>(digits) / Powers[static_cast<std::size_t>(decimals)];
+        *value = negative ? -read : read;
+        return true;
+    }
     const std::from_chars_result result = std::from_chars(mantissa, end, read);
     if (result.ptr != end)
         return false;

@@ -32,6 +32,11 @@ QString Fixed(const double &value, int decimals);
 // the cost: for lists and reports of many values.
 void Append_Fixed(QByteArray *text, const double &value, int width, int decimals);
 void Append_Fixed(QString *text, const double &value, int width, int decimals);
+// The same field written at out, for the values it takes fast (finite, not zero, below 1e15, no
+// tie): its end, or nullptr with nothing written for any other value, which Append_Fixed
+// writes. Needs room for width or Most_Fast_Digits characters, whichever is more.
+constexpr int Most_Fast_Digits = 40;
+char *Write_Fixed(char *out, const double &value, int width, int decimals);
 
 // What the program shows where it chooses the format itself (the status line, the record):
 // at least Least_Decimals decimals and as many more as a non-zero value needs to show at least
