@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +64,28 @@ void Append_Field(QByteArray *text, int column, bool shown, const double &value,
         *text += ' ';
 }
 
+// The same field written at out where NumberText::Write_Fixed takes the value: its end, or
+// nullptr.
+char *Write_Field(char *out, int column, bool shown, const double &value, int decimals)
+{
+    if (column > 0)
+        *out++ = ' ';
+    const int width = Field_Width + decimals - Report::Least_Decimals;
+    if (shown) {
+        out = NumberText::Write_Fixed(out, value, width, decimals);
+        if (out == nullptr)
+            return nullptr;
+    } else {
+        const int filler = static_cast<int>(sizeof Filler - 1);
+        std::memset(out, ' ', static_cast<std::size_t>(width - filler));
+        std::memcpy(out + width - filler, Filler, filler);
+        out += width;
+    }
+    if (column == 0)
+        *out++ = ' ';
+    return out;
+}
+
 QByteArray Summary_Line(const char *label, const double &value, int decimals)
 {
     QByteArray line = label;
@@ -110,7 +133,23 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     text += QByteArray(Ruler_Length + 7 * wider, '-');
     text += '\n';
 
+    // Each line is written straight into the text; a line with a value that only Qt writes
+    // (a zero, a tie, a huge number) is appended field by field.
+    const int line_room = 7 * (std::max(Field_Width + wider, NumberText::Most_Fast_Digits) + 2) + 1;
     for (const TComparison::TExportData &row : rows) {
+        const int start = text.size();
+        text.resize(start + line_room);
+        char *end = text.data() + start;
+        For_Each_Value(row, [&](int column, bool shown, const double &value) {
+            if (end != nullptr)
+                end = Write_Field(end, column, shown, value, decimals);
+        });
+        if (end != nullptr) {
+            *end++ = '\n';
+            text.resize(static_cast<int>(end - text.constData()));
+            continue;
+        }
+        text.resize(start);
         For_Each_Value(row, [&](int column, bool shown, const double &value) {
             Append_Field(&text, column, shown, value, decimals);
         });
