@@ -151,9 +151,8 @@ int Open_Graphs_Once(const QString &file_name)
         return 1;
     }
     Step("read file");
-    EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(content);
     const Type::TOptions options = DataFile::Options_Of(content, Type::TOptions());
-    content = DataFile::TContent();
+    EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(std::move(content));
     Step("inputs");
     TComparison comparison;
     comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);

@@ -157,11 +157,11 @@ DataFile::TContent TComparisonDocument::Content() const
     return content;
 }
 
-EntryLists::TInputs TComparisonDocument::Inputs_Of(const DataFile::TContent &content)
+EntryLists::TInputs TComparisonDocument::Inputs_Of(DataFile::TContent content)
 {
     EntryLists::TInputs inputs;
-    inputs.entries_a = content.entries_a;
-    inputs.entries_b = content.entries_b;
+    inputs.entries_a = std::move(content.entries_a);
+    inputs.entries_b = std::move(content.entries_b);
     for (TEntries *entries : {&inputs.entries_a, &inputs.entries_b})
         if (!Is_Sorted(*entries))
             std::sort(entries->begin(), entries->end(), TEntryItem_Sort());

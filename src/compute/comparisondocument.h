@@ -88,7 +88,8 @@ public:
 
     // What the comparison of a data file is given: its entries as stored, sorted by actual, and
     // set B's offset relative to set A. The window computes the same from an unedited document.
-    static EntryLists::TInputs Inputs_Of(const DataFile::TContent &content);
+    // The entries are moved, not copied: a content given as an rvalue is left without them.
+    static EntryLists::TInputs Inputs_Of(DataFile::TContent content);
 
     // ---- Changes ----
     // A loaded file: its entries, offset, settings (the defaults where it has none) and

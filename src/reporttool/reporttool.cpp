@@ -579,11 +579,11 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
         return EXIT_FILE_ERROR;
     }
 
-    // What the window gives the comparison after opening the same file.
-    EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(content);
+    // What the window gives the comparison after opening the same file; the entries are moved
+    // there, not copied.
     const Type::TOptions options = Options_For(parsed, content, &file_heading);
     file_heading.details = std::move(content.details);
-    content = DataFile::TContent(); // the stored entries are not needed any more
+    EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(std::move(content));
     const char *too_small = inputs.entries_a.size() < 2   ? "A"
                             : inputs.entries_b.size() < 2 ? "B"
                                                           : nullptr;
