@@ -653,6 +653,23 @@ private slots:
                     Set_B(Plain_Entry + "</Entry ><Entry><Nominal>5</Nominal>\n<Actual>6"
                                         "</Actual ><Uc>7</Uc>"))
             << true << true;
+        // Large documents, whose set B is read on a thread of its own while set A is read.
+        const QByteArray large = "<!--" + QByteArray(9 << 20, ' ') + "-->";
+        QByteArray many;
+        for (int i = 0; i < 5000; ++i)
+            many += "<Entry><Nominal>" + QByteArray::number(i) + "</Nominal><Actual>" +
+                    QByteArray::number(i + 0.25) + "</Actual><Uc>0.5</Uc></Entry>\n";
+        QTest::newRow("large")
+            << Root(Offsets + large + Set_A + "<Data_Set_B>" + many + "</Data_Set_B>") << true
+            << true;
+        QTest::newRow("large, set B first")
+            << Root(Offsets + Set_B(Plain_Entry) + large + Set_A) << true << true;
+        QTest::newRow("large, set B's tag in a comment before it")
+            << Root(Offsets + "<!-- <Data_Set_B> -->" + large + Set_A + Set_B(Plain_Entry))
+            << true << true;
+        QTest::newRow("large, set B damaged")
+            << Root(Offsets + large + Set_A + Set_B("<Nominal>1</Nominal><Actual>x</Actual>"))
+            << false << false;
         QTest::newRow("elements in another order")
             << Root(Set_B("<Uc>3</Uc><Actual>2</Actual><Nominal>1</Nominal>") + Set_A +
                     "<Data_Set_B_Offset>2.5</Data_Set_B_Offset>"

@@ -956,13 +956,16 @@ TFileBytes::~TFileBytes()
         ::munmap(d_map, d_size);
 }
 
-void TFileBytes::Release(std::size_t end) const
+void TFileBytes::Release(std::size_t end) const { Release(0, end); }
+
+void TFileBytes::Release(std::size_t begin, std::size_t end) const
 {
-    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
-    const std::size_t whole = std::min(end, d_size) / page * page;
     // The pages stay in the file's cache; the mapping reads them again if they are touched.
-    if (d_map != nullptr && whole > 0)
-        ::madvise(d_map, whole, MADV_DONTNEED);
+    static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t first = (begin + page - 1) / page * page;
+    const std::size_t last = std::min(end, d_size) / page * page;
+    if (d_map != nullptr && last > first)
+        ::madvise(static_cast<char *>(d_map) + first, last - first, MADV_DONTNEED);
 }
 
 QByteArray TFileBytes::Copy() const

@@ -44,6 +44,8 @@ public:
     // The bytes before end are read: their pages leave the process's memory (touched again,
     // they are read again from the file).
     void Release(std::size_t end) const;
+    // The same for the bytes from begin to end (of any thread).
+    void Release(std::size_t begin, std::size_t end) const;
     // The bytes as Read_File gives them; throws TXmlFileException for a file beyond 1 GiB.
     QByteArray Copy() const;
 

@@ -175,7 +175,11 @@ bool Read_File_Bytes(const TFileBytes &file, DataFile::TContent *content, DataFi
         hash->Up_To(static_cast<std::size_t>(done));
         return Progress::Go_On(progress, done, total);
     };
-    const bool plain = DataFile::Read_Plain(file.Data(), file.Size(), content, read_on, &stopped);
+    const DataFile::TRelease release = [&file](std::size_t begin, std::size_t end) {
+        file.Release(begin, end);
+    };
+    const bool plain =
+        DataFile::Read_Plain(file.Data(), file.Size(), content, read_on, &stopped, release);
     if (plain && reader != nullptr)
         *reader = DataFile::READER_PLAIN;
     if (plain || stopped)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -83,8 +84,14 @@ void Read_Parsed(const char *data, std::size_t size, bool from_file, TContent *c
 // reads them exactly as Read_Parsed does; true with *content set for those, false with *content
 // as it was for any other. progress, when given, hears every few thousand entries how many
 // bytes are read; when it says stop, false with *stopped set (it must then be given).
+//
+// The set B of a large document is read on a second thread beside set A (progress hears of set
+// A's bytes only); release, when given, hears from that thread (at the same intervals) which
+// bytes it has read: release(begin, end) with offsets into data.
+using TRelease = std::function<void(std::size_t begin, std::size_t end)>;
 bool Read_Plain(const char *data, std::size_t size, TContent *content,
-                const Progress::TReport &progress = {}, bool *stopped = nullptr);
+                const Progress::TReport &progress = {}, bool *stopped = nullptr,
+                const TRelease &release = {});
 // The entries the byte reader makes room for in each set, at once, for a file of size bytes.
 std::size_t Reserved_Entries(std::size_t size);
 // Whole save to a file (an existing file is replaced only by a complete new one) or into bytes.

@@ -18,7 +18,10 @@
 #include "src/compute/progress.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <new>
+#include <thread>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -71,8 +74,9 @@ std::string_view Trimmed(std::string_view text)
 class TPlain_Reader
 {
 public:
-    TPlain_Reader(const char *begin, const char *end, const Progress::TReport &progress)
-        : d_begin(begin), d_p(begin), d_end(end), d_progress(progress)
+    TPlain_Reader(const char *begin, const char *end, const Progress::TReport &progress,
+                  const DataFile::TRelease &release = {})
+        : d_begin(begin), d_p(begin), d_end(end), d_progress(progress), d_release(release)
     {
     }
     TPlain_Reader(const TPlain_Reader &) = delete;
@@ -100,6 +104,17 @@ private:
         d_p += text.size();
         return true;
     }
+    // The same for a literal, compared without a call.
+    template <std::size_t Size> bool Take_Literal(const char (&text)[Size])
+    {
+        constexpr std::size_t length = Size - 1;
+        if (static_cast<std::size_t>(d_end - d_p) < length || std::memcmp(d_p, text, length) != 0)
+            return false;
+        d_p += length;
+        return true;
+    }
+    template <std::size_t Open, std::size_t Close>
+    bool Number_As_Written(const char (&open)[Open], const char (&close)[Close], double *value);
     bool Take(char c)
     {
         if (d_p == d_end || *d_p != c)
@@ -136,8 +151,110 @@ private:
     const char *d_p;
     const char *const d_end;
     const Progress::TReport &d_progress;
+    const DataFile::TRelease &d_release;
     qint64 d_entries = 0;
     bool d_stopped = false;
+
+    friend class TSet_B_Ahead;
+};
+
+// Set B of a large document, read on a second thread while set A is read. That thread looks
+// for the first "<Data_Set_B>" after the root's start tag and reads set B from just past it; the
+// reader takes what was read there only when set B's start tag ends at that very byte (not, say,
+// in a comment before it), and reads the set itself in every other case, a failure here
+// included: the same bytes read the same either way. The bytes looked through and read are let
+// go as the thread goes (release), so that set A's pages are read again from the file's cache.
+class TSet_B_Ahead
+{
+public:
+    // Documents from this size on: below it a thread costs more than it saves.
+    static constexpr std::ptrdiff_t Least_Size = std::ptrdiff_t(8) << 20;
+
+    TSet_B_Ahead(const char *document, const char *from, const char *end, std::size_t reserved,
+                 const DataFile::TRelease &release)
+        : d_document(document), d_release(release)
+    {
+        if (end - from < Least_Size)
+            return;
+        d_items.reserve(reserved);
+        d_thread = std::thread([this, from, end] { Read(from, end); });
+    }
+    ~TSet_B_Ahead() { Stop(); }
+    TSet_B_Ahead(const TSet_B_Ahead &) = delete;
+    TSet_B_Ahead &operator=(const TSet_B_Ahead &) = delete;
+
+    // For set B whose start tag ends at p: true with its entries in *items and *p moved past its
+    // end tag where it was read here, false where the reader reads it itself.
+    bool Take(const char **p, bool empty, std::vector<Type::TEntryItem> *items)
+    {
+        if (!d_thread.joinable())
+            return false;
+        while (!d_found.load(std::memory_order_acquire))
+            std::this_thread::yield();
+        if (*p != d_start || empty) {
+            Stop();
+            return false;
+        }
+        d_thread.join();
+        if (!d_read)
+            return false;
+        *items = std::move(d_items);
+        *p = d_after;
+        return true;
+    }
+
+private:
+    void Let_Go(const char *begin, const char *end) const
+    {
+        if (d_release)
+            d_release(static_cast<std::size_t>(begin - d_document),
+                      static_cast<std::size_t>(end - d_document));
+    }
+    void Read(const char *from, const char *end)
+    {
+        static constexpr std::string_view Tag = "<Data_Set_B>";
+        constexpr std::ptrdiff_t Piece = std::ptrdiff_t(16) << 20;
+        // Looked for piece by piece, each overlapping the one before by the tag's length.
+        const void *found = nullptr;
+        for (const char *piece = from; found == nullptr && piece < end && !d_stop; piece += Piece) {
+            const char *const piece_end = std::min(end, piece + Piece + std::ptrdiff_t(Tag.size()));
+            found = ::memmem(piece, static_cast<std::size_t>(piece_end - piece), Tag.data(),
+                             Tag.size());
+            Let_Go(piece, found != nullptr ? static_cast<const char *>(found) : piece_end);
+        }
+        d_start = found != nullptr ? static_cast<const char *>(found) + Tag.size() : nullptr;
+        d_found.store(true, std::memory_order_release);
+        if (d_start == nullptr)
+            return;
+        // Stop ends the reading at its next report.
+        const Progress::TReport go_on = [&](qint64 done, qint64) {
+            Let_Go(d_start, d_start + done);
+            return !d_stop.load(std::memory_order_relaxed);
+        };
+        try {
+            TPlain_Reader reader(d_start, end, go_on);
+            d_read = reader.Set(NAME_SET_B, false, &d_items);
+            d_after = reader.d_p;
+        } catch (const std::bad_alloc &) {
+            d_read = false; // the reader tries again, and fails with the message
+        }
+    }
+    void Stop()
+    {
+        d_stop = true;
+        if (d_thread.joinable())
+            d_thread.join();
+    }
+
+    const char *const d_document;
+    const DataFile::TRelease &d_release;
+    const char *d_start = nullptr; // just past the tag found; written before d_found
+    const char *d_after = nullptr;
+    std::vector<Type::TEntryItem> d_items;
+    bool d_read = false;
+    std::atomic<bool> d_found{false};
+    std::atomic<bool> d_stop{false};
+    std::thread d_thread;
 };
 
 // A value in single or double quotes, of printable characters without markup.
@@ -300,20 +417,24 @@ bool TPlain_Reader::Entry(Type::TEntryItem *item)
 // An entry as Quorval writes it, from just past "<Entry>" to past its end tag: the three numbers
 // in their order, blanks between the tags and none inside them. Exactly what Entry reads of such
 // an entry, without looking up names; false, somewhere in the entry, for any other.
+template <std::size_t Open, std::size_t Close>
+bool TPlain_Reader::Number_As_Written(const char (&open)[Open], const char (&close)[Close],
+                                      double *value)
+{
+    Skip_Blanks();
+    std::string_view text;
+    return Take_Literal(open) && Text(&text) && Take_Literal(close) &&
+           NumberText::Read_File_Number(text.data(), text.data() + text.size(), value);
+}
+
 bool TPlain_Reader::Entry_As_Written(Type::TEntryItem *item)
 {
-    static constexpr std::string_view Tags[3][2] = {
-        {"<Nominal>", "</Nominal>"}, {"<Actual>", "</Actual>"}, {"<Uc>", "</Uc>"}};
-    double *const fields[3] = {&item->nominal, &item->actual, &item->uc};
-    for (int field = 0; field < 3; ++field) {
-        Skip_Blanks();
-        std::string_view text;
-        if (!Take(Tags[field][0]) || !Text(&text) || !Take(Tags[field][1]) ||
-            !NumberText::Read_File_Number(text.data(), text.data() + text.size(), fields[field]))
-            return false;
-    }
+    if (!Number_As_Written("<Nominal>", "</Nominal>", &item->nominal) ||
+        !Number_As_Written("<Actual>", "</Actual>", &item->actual) ||
+        !Number_As_Written("<Uc>", "</Uc>", &item->uc))
+        return false;
     Skip_Blanks();
-    return Take("</Entry>");
+    return Take_Literal("</Entry>");
 }
 
 bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *items)
@@ -325,7 +446,7 @@ bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *i
         const char *const start = d_p;
         Skip_Blanks();
         Type::TEntryItem item;
-        if (!Take("<Entry>") || !Entry_As_Written(&item)) {
+        if (!Take_Literal("<Entry>") || !Entry_As_Written(&item)) {
             d_p = start;
             break;
         }
@@ -464,6 +585,7 @@ bool TPlain_Reader::Root(DataFile::TContent *content)
 
     bool found[NAME_ENTRY] = {};
     double ignored = 0.0;
+    TSet_B_Ahead ahead(d_begin, d_p, d_end, content->entries_b.capacity(), d_release);
     const bool read = Children(NAME_ROOT, [&](TName name, bool empty) {
         const bool detail = name >= NAME_DETAIL_FIRST && name <= NAME_DETAIL_LAST;
         if (name >= NAME_ENTRY || found[name] ||
@@ -478,7 +600,9 @@ bool TPlain_Reader::Root(DataFile::TContent *content)
                                 : name == NAME_OFFSET_A ? &content->offset_a
                                                         : &content->offset_b);
         case NAME_SET_A: return Set(name, empty, &content->entries_a);
-        case NAME_SET_B: return Set(name, empty, &content->entries_b);
+        case NAME_SET_B:
+            return ahead.Take(&d_p, empty, &content->entries_b) ||
+                   Set(name, empty, &content->entries_b);
         case NAME_ALIGN:
         case NAME_MERGE_DISTANCE: return Setting(name, content);
         default:
@@ -509,7 +633,7 @@ std::size_t Reserved_Entries(std::size_t size)
 }
 
 bool Read_Plain(const char *data, std::size_t size, TContent *content,
-                const Progress::TReport &progress, bool *stopped)
+                const Progress::TReport &progress, bool *stopped, const TRelease &release)
 {
     QUORVAL_ASSERT(!progress || stopped != nullptr);
     QUORVAL_ASSERT(content != nullptr);
@@ -517,7 +641,7 @@ bool Read_Plain(const char *data, std::size_t size, TContent *content,
     TContent read;
     read.entries_a.reserve(Reserved_Entries(size));
     read.entries_b.reserve(Reserved_Entries(size));
-    TPlain_Reader reader(data, data + size, progress);
+    TPlain_Reader reader(data, data + size, progress, release);
     const bool read_all = reader.Read(&read);
     if (stopped != nullptr)
         *stopped = reader.Stopped();
