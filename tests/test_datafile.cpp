@@ -659,14 +659,14 @@ private slots:
         for (int i = 0; i < 5000; ++i)
             many += "<Entry><Nominal>" + QByteArray::number(i) + "</Nominal><Actual>" +
                     QByteArray::number(i + 0.25) + "</Actual><Uc>0.5</Uc></Entry>\n";
-        QTest::newRow("large")
-            << Root(Offsets + large + Set_A + "<Data_Set_B>" + many + "</Data_Set_B>") << true
-            << true;
+        QTest::newRow("large") << Root(Offsets + large + Set_A + "<Data_Set_B>" + many +
+                                       "</Data_Set_B>")
+                               << true << true;
         QTest::newRow("large, set B first")
             << Root(Offsets + Set_B(Plain_Entry) + large + Set_A) << true << true;
         QTest::newRow("large, set B's tag in a comment before it")
-            << Root(Offsets + "<!-- <Data_Set_B> -->" + large + Set_A + Set_B(Plain_Entry))
-            << true << true;
+            << Root(Offsets + "<!-- <Data_Set_B> -->" + large + Set_A + Set_B(Plain_Entry)) << true
+            << true;
         QTest::newRow("large, set B damaged")
             << Root(Offsets + large + Set_A + Set_B("<Nominal>1</Nominal><Actual>x</Actual>"))
             << false << false;

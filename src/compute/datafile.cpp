@@ -122,10 +122,9 @@ public:
         unsigned int length = 0;
         const int done = EVP_DigestFinal_ex(d_context, digest, &length);
         QUORVAL_ASSERT(done == 1);
-        return QString::fromLatin1(
-            QByteArray::fromRawData(reinterpret_cast<const char *>(digest),
-                                    static_cast<int>(length))
-                .toHex());
+        return QString::fromLatin1(QByteArray::fromRawData(reinterpret_cast<const char *>(digest),
+                                                           static_cast<int>(length))
+                                       .toHex());
     }
 
 private:

@@ -264,8 +264,9 @@ bool Rounded_Units(const double &value, int decimals, std::uint64_t *units)
     std::uint64_t mantissa = bits & ((std::uint64_t(1) << 52) - 1);
     if (biased != 0)
         mantissa |= std::uint64_t(1) << 52;
-    const int shift = 1075 - std::max(biased, 1); // at least 3 below 1e15
-    const unsigned __int128 scaled = mantissa * Power_Of_Ten(decimals); // below 2^120
+    // The shift is at least 3 below 1e15; the product stays below 2^53 * 10^20 < 2^120.
+    const int shift = 1075 - std::max(biased, 1);
+    const unsigned __int128 scaled = mantissa * Power_Of_Ten(decimals);
     unsigned __int128 whole = 0;
     if (shift < 121) {
         whole = scaled >> shift;
@@ -453,7 +454,8 @@ bool Read_File_Number(const char *begin, const char *end, double *value)
     // to 10^15, both exact doubles: their quotient is rounded once, to the nearest double, as
     // from_chars rounds the text.
     if (p == mantissa_end && mantissa_end - mantissa - (point < mantissa_end) <= 15) {
-        const long decimals = point < mantissa_end ? static_cast<long>(mantissa_end - point - 1) : 0;
+        const long decimals =
+            point < mantissa_end ? static_cast<long>(mantissa_end - point - 1) : 0;
         static const auto Powers = [] {
             std::array<double, 16> powers{};
             powers[0] = 1.0;

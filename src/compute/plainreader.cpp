@@ -20,11 +20,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <new>
-#include <thread>
 #include <iterator>
+#include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -455,12 +455,12 @@ bool TPlain_Reader::Set(TName name, bool empty, std::vector<Type::TEntryItem> *i
             return false;
     }
     return Children(name, [&](TName child, bool child_empty) {
-               Type::TEntryItem item;
-               if (child != NAME_ENTRY || child_empty || !Entry(&item))
-                   return false;
-               items->push_back(item);
-               return Counted();
-           });
+        Type::TEntryItem item;
+        if (child != NAME_ENTRY || child_empty || !Entry(&item))
+            return false;
+        items->push_back(item);
+        return Counted();
+    });
 }
 
 // The settings as the parser takes them; anything it would refuse is its to refuse.
