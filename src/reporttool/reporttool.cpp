@@ -438,9 +438,8 @@ struct TOutputs
 
 // file_heading: what the record's heading says of the data file (details, checksum).
 bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comparison,
-                  const EntryLists::TInputs &inputs, const Type::TOptions &options,
-                  const Record::THeading &file_heading, TProgress_Line *progress, TOutputs *outputs,
-                  QString *error)
+                  const Type::TOptions &options, const Record::THeading &file_heading,
+                  TProgress_Line *progress, TOutputs *outputs, QString *error)
 {
     outputs->report = Report::Text(comparison.Export_Rows(), comparison.Offset_B(),
                                    comparison.Data_B_Dev_Offset(), parsed.decimals);
@@ -461,8 +460,6 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
     heading.created = QDateTime::currentDateTime();
     heading.aligned = options.remove_deviations;
     heading.merge_distance = options.merge_distance;
-    heading.entries_a = static_cast<int>(inputs.entries_a.size());
-    heading.entries_b = static_cast<int>(inputs.entries_b.size());
     return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
                               error, nullptr,
                               progress->Stage(QStringLiteral("writing the record")));
@@ -599,14 +596,17 @@ int TReportTool::Run_Unguarded(const QStringList &arguments, std::FILE *out, std
     const bool compared =
         comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b, options);
     QUORVAL_ASSERT(compared);
+    // The rows hold all the outputs need of the entries but their number.
+    file_heading.entries_a = static_cast<int>(inputs.entries_a.size());
+    file_heading.entries_b = static_cast<int>(inputs.entries_b.size());
+    inputs = EntryLists::TInputs();
     const QString merged = Report::Merged_Text(comparison.Merged_Entries(), Merged_Entries_Named);
     if (!merged.isEmpty())
         progress.Message(QStringLiteral("quorval-report: warning: %1\n").arg(merged));
 
     // Every output is made in memory first, so that nothing is written when one cannot be made.
     TOutputs outputs;
-    if (!Make_Outputs(parsed, comparison, inputs, options, file_heading, &progress, &outputs,
-                      &error)) {
+    if (!Make_Outputs(parsed, comparison, options, file_heading, &progress, &outputs, &error)) {
         progress.Message(error + QLatin1Char('\n'));
         return EXIT_FILE_ERROR;
     }
