@@ -1,8 +1,9 @@
 // Saving and loading comparison data files of 2 x 10,000 and 2 x 100,000 entries (the load as the
 // program does it, through the byte reader, and with the conformant parser alone), and a load
-// that also fills two entry widgets as the main window does. Each benchmark reports the process's
-// peak resident memory ("peak_MB"); as that peak never falls, run one benchmark per process to read
-// it for that benchmark alone, e.g. --benchmark_filter='BM_Load_File/100000$'.
+// that also fills two entry widgets as the main window does; the checksum of a file of 300 MiB.
+// Each benchmark reports the process's peak resident memory ("peak_MB"); as that peak never
+// falls, run one benchmark per process to read it for that benchmark alone, e.g.
+// --benchmark_filter='BM_Load_File/100000$'.
 
 #include "bench_support.h"
 
@@ -88,6 +89,27 @@ void BM_Load_File(benchmark::State &state)
     });
 }
 BENCHMARK(BM_Load_File)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The checksum of a file of 300 MiB (any bytes) as the record asks for it, read and hashed.
+void BM_Checksum_Of_File(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString file_name = dir.filePath("bench.bin");
+    QFile file(file_name);
+    const QByteArray block(1 << 20, 'q');
+    bool written = file.open(QIODevice::WriteOnly);
+    for (int i = 0; written && i < 300; ++i)
+        written = file.write(block) == block.size();
+    file.close();
+    if (!written)
+        state.SkipWithError("cannot write the test file");
+    const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
+    for (auto _ : state)
+        if (DataFile::Checksum_Of_File(file_name, stamp).isEmpty())
+            state.SkipWithError("cannot hash the test file");
+    Report(state, file_name);
+}
+BENCHMARK(BM_Checksum_Of_File)->Unit(benchmark::kMillisecond);
 
 // The conformant parser alone, as the documents that the byte reader does not take are read.
 void BM_Load_Parsed_File(benchmark::State &state) { Run_Load(state, Reference::Load_Parsed_File); }
