@@ -5,14 +5,6 @@
 #include <cmath>
 #include <limits>
 
-TVector2::TVector2() : x(0.0), y(0.0) {}
-
-TVector2::TVector2(const TVector2 &v) = default;
-
-TVector2::TVector2(const double &x, const double &y) : x(x), y(y) {}
-
-TVector2::~TVector2() = default;
-
 double TVector2::operator()(int index) const
 {
     switch (index) {
@@ -65,16 +57,6 @@ bool TVector2::Is_Point_In_Triangle(const TVector2 &pt, const TVector2 &p0, cons
     }
     return s > 0.0 && t > 0.0 && (s + t) <= area;
 }
-
-double operator^(const TVector2 &u, const TVector2 &v) { return u.x * v.x + u.y * v.y; }
-TVector2 operator*(const TVector2 &v, const double &d) { return TVector2(v.x * d, v.y * d); }
-TVector2 operator*(const double &d, const TVector2 &v) { return TVector2(v.x * d, v.y * d); }
-TVector2 operator+(const TVector2 &u, const TVector2 &v) { return TVector2(u.x + v.x, u.y + v.y); }
-TVector2 operator+(const TVector2 &v, const double &d) { return TVector2(v.x + d, v.y + d); }
-TVector2 operator+(const double &d, const TVector2 &v) { return TVector2(v.x + d, v.y + d); }
-TVector2 operator-(const TVector2 &u, const TVector2 &v) { return TVector2(u.x - v.x, u.y - v.y); }
-TVector2 operator-(const TVector2 &v, const double &d) { return TVector2(v.x - d, v.y - d); }
-TVector2 operator-(const double &d, const TVector2 &v) { return TVector2(d - v.x, d - v.y); }
 
 TVector2 operator/(const TVector2 &v, const double &d)
 {

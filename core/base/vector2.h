@@ -9,10 +9,12 @@ public:
     double x;
     double y;
 
-    TVector2();
-    TVector2(const TVector2 &v);
-    TVector2(const double &x, const double &y);
-    ~TVector2();
+    // Defined here, so that lists of millions of points are built and copied without a call
+    // per point.
+    TVector2() : x(0.0), y(0.0) {}
+    TVector2(const TVector2 &v) = default;
+    TVector2(const double &x, const double &y) : x(x), y(y) {}
+    ~TVector2() = default;
 
     TVector2 &operator=(const TVector2 &v) = default;
 
@@ -29,15 +31,17 @@ public:
                                      const TVector2 &p2);
 };
 
-double operator^(const TVector2 &u, const TVector2 &v); // dot product
-TVector2 operator*(const TVector2 &v, const double &d);
-TVector2 operator*(const double &d, const TVector2 &v);
-TVector2 operator+(const TVector2 &u, const TVector2 &v);
-TVector2 operator+(const TVector2 &v, const double &d);
-TVector2 operator+(const double &d, const TVector2 &v);
-TVector2 operator-(const TVector2 &u, const TVector2 &v);
-TVector2 operator-(const TVector2 &v, const double &d);
-TVector2 operator-(const double &d, const TVector2 &v); // (d - x, d - y)
+// dot product
+inline double operator^(const TVector2 &u, const TVector2 &v) { return u.x * v.x + u.y * v.y; }
+inline TVector2 operator*(const TVector2 &v, const double &d) { return {v.x * d, v.y * d}; }
+inline TVector2 operator*(const double &d, const TVector2 &v) { return {v.x * d, v.y * d}; }
+inline TVector2 operator+(const TVector2 &u, const TVector2 &v) { return {u.x + v.x, u.y + v.y}; }
+inline TVector2 operator+(const TVector2 &v, const double &d) { return {v.x + d, v.y + d}; }
+inline TVector2 operator+(const double &d, const TVector2 &v) { return {v.x + d, v.y + d}; }
+inline TVector2 operator-(const TVector2 &u, const TVector2 &v) { return {u.x - v.x, u.y - v.y}; }
+inline TVector2 operator-(const TVector2 &v, const double &d) { return {v.x - d, v.y - d}; }
+// (d - x, d - y)
+inline TVector2 operator-(const double &d, const TVector2 &v) { return {d - v.x, d - v.y}; }
 TVector2 operator/(const TVector2 &v, const double &d);
 
 #endif
