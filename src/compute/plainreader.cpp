@@ -24,6 +24,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -177,7 +178,11 @@ public:
         if (end - from < Least_Size)
             return;
         d_items.reserve(reserved);
-        d_thread = std::thread([this, from, end] { Read(from, end); });
+        try {
+            d_thread = std::thread([this, from, end] { Read(from, end); });
+        } catch (const std::system_error &) {
+            // No thread to be had: the reader reads set B itself.
+        }
     }
     ~TSet_B_Ahead() { Stop(); }
     TSet_B_Ahead(const TSet_B_Ahead &) = delete;
