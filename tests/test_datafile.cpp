@@ -917,6 +917,13 @@ private slots:
         QByteArray other = plain;
         other.replace(other.lastIndexOf("<Uc>"), 4, "<Uc><![CDATA[1]]>");
         QTest::newRow("read by the parser") << other << 3;
+        // Set B read on a second thread, which lets go of its pages before they are hashed.
+        Items longer = a;
+        longer.insert(longer.end(), a.begin(), a.end());
+        const QByteArray large = QByteArray(Saved(Content(longer, a, 0.0, 0.0)))
+                                     .replace("<Data_Set_A>", "<!--" + QByteArray(9 << 20, ' ') +
+                                                                  "--><Data_Set_A>");
+        QTest::newRow("read on two threads") << large << 2;
     }
 
     void Stopped_Load_Leaves_Everything_Alone()
@@ -949,6 +956,8 @@ private slots:
         QVERIFY(DataFile::Load_File(file_name, &content, &error, nullptr, &checksum));
         QCOMPARE(checksum, QString::fromLatin1(
                                QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()));
+        // Read in blocks when the record asks for it, the same.
+        QCOMPARE(DataFile::Checksum_Of_File(file_name, DataFile::Stamp_Of(file_name)), checksum);
     }
 
     void Identical_Compares_Every_Bit()

@@ -197,6 +197,16 @@ private slots:
         const QByteArray text = Report::Text({row}, 0.0, 0.0);
         QVERIFY(text.startsWith(Head));
         QCOMPARE(text.mid(Head.size()).split('\n').first() + "\n", Reference_Line(row));
+
+        // Last in a line of ordinary numbers, after a line of them: the line is written in place
+        // up to the value, and written again where the value needs Qt.
+        const TComparison::TExportData ordinary = Row_Both(1.5, 0.25, -0.125, 0.5, 0.5, 0.75, 0.3);
+        TComparison::TExportData last = ordinary;
+        last.en_value = value;
+        const QList<QByteArray> lines =
+            Report::Text({ordinary, last}, 0.0, 0.0).mid(Head.size()).split('\n');
+        QCOMPARE(lines.value(0) + "\n", Reference_Line(ordinary));
+        QCOMPARE(lines.value(1) + "\n", Reference_Line(last));
     }
 
     void Wide_Numbers_Widen_Their_Fields()
