@@ -70,12 +70,14 @@ QString Write_In_Child(const QString &file_name, const QByteArray &text, bool un
 // A report line as QString::arg formats its numbers, the reference for the report's own
 // formatting: each number fixed-point with four decimals, right-aligned in ten characters.
 // The line as QString::arg writes each number; a value that is not finite is missing ("------").
-QByteArray Reference_Line(const TComparison::TExportData &row)
+// Each decimal beyond four widens the fields by one character.
+QByteArray Reference_Line(const TComparison::TExportData &row, int decimals = 4)
 {
-    const auto Field = [](const double &value) {
+    const auto Field = [decimals](const double &value) {
+        const int width = 6 + decimals;
         if (!std::isfinite(value))
-            return QByteArray("    ------");
-        return QStringLiteral("%1").arg(value, 10, 'f', 4, QLatin1Char(' ')).toLatin1();
+            return QByteArray("------").rightJustified(width, ' ');
+        return QStringLiteral("%1").arg(value, width, 'f', decimals, QLatin1Char(' ')).toLatin1();
     };
     return Field(row.position) + "  " + Field(row.dev_a) + " " + Field(row.dev_b) + " " +
            Field(row.uc_a) + " " + Field(row.uc_a_adj) + " " + Field(row.uc_b) + " " +
@@ -170,7 +172,8 @@ private slots:
         const double values[] = {0.0,          -0.0,    0.03125, -0.03125,   12.53125, 0.09375,
                                  -1e-5,        -4.9e-5, -5e-5,   5e-5,       1.00005,  2.5,
                                  1e15,         -1e15,   1e20,    123456.7,   inf,      -inf,
-                                 std::nan(""), 5e-324,  -5e-324, 99999.99995};
+                                 std::nan(""), 5e-324,  -5e-324, 99999.99995,
+                                 -999999999999999.9};
         for (const double value : values)
             QTest::newRow(qPrintable(QString::number(value, 'g', 17))) << value;
         // Data-file values (five decimals) and arbitrary bit patterns.
@@ -207,6 +210,11 @@ private slots:
             Report::Text({ordinary, last}, 0.0, 0.0).mid(Head.size()).split('\n');
         QCOMPARE(lines.value(0) + "\n", Reference_Line(ordinary));
         QCOMPARE(lines.value(1) + "\n", Reference_Line(last));
+
+        // With the most decimals the tool allows, the widest fields.
+        // (Title, blank line, column titles and ruler come first.)
+        QCOMPARE(Report::Text({row}, 0.0, 0.0, 12).split('\n').value(4) + "\n",
+                 Reference_Line(row, 12));
     }
 
     void Wide_Numbers_Widen_Their_Fields()
