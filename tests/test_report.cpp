@@ -172,10 +172,10 @@ private slots:
         const double values[] = {0.0,          -0.0,    0.03125, -0.03125,   12.53125, 0.09375,
                                  -1e-5,        -4.9e-5, -5e-5,   5e-5,       1.00005,  2.5,
                                  1e15,         -1e15,   1e20,    123456.7,   inf,      -inf,
-                                 std::nan(""), 5e-324,  -5e-324, 99999.99995,
-                                 -999999999999999.9};
+                                 std::nan(""), 5e-324,  -5e-324, 99999.99995};
         for (const double value : values)
             QTest::newRow(qPrintable(QString::number(value, 'g', 17))) << value;
+        QTest::newRow("widest written in place") << -999999999999999.9;
         // Data-file values (five decimals) and arbitrary bit patterns.
         std::mt19937_64 random(20240601);
         for (int i = 0; i < 40; ++i) {
