@@ -4,6 +4,7 @@
 #include "test_quorval_support.h"
 
 #include "src/window/busy.h"
+#include "core/widgets/legendrow.h"
 #include "src/window/setheading.h"
 
 #include <QImage>
@@ -118,6 +119,7 @@ private slots:
     void About_Box();
     void Actions_Menus_And_Tool_Bar();
     void Central_Layout();
+    void Layout_Holds_With_Long_Descriptions();
     void Images();
     void Busy_Work_Shows_Progress_And_Cancels();
 
@@ -499,7 +501,7 @@ void TTestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(
         names(menu_bar->actions()[0]->menu()->actions()),
-        QStringList({"New", "Open", "|", "Comparison Details\u2026", "|", "File_Save",
+        QStringList({"New", "Open", "Open &Recent", "|", "Comparison Details\u2026", "|", "File_Save",
                      "File_Export", "Export Graphs\u2026", "Export Record\u2026", "Print\u2026",
                      "|", "Import Set A\u2026", "Import Set B\u2026", "|", "Quit"}));
     QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()),
@@ -557,6 +559,61 @@ void TTestQuorvalWindow::Central_Layout()
     QVERIFY(logo != nullptr);
     QCOMPARE(logo->pixmap(Qt::ReturnByValue).size(), QSize(100, 40));
     QVERIFY(window.findChild<QToolBar *>("tool_bar")->isAncestorOf(logo));
+}
+
+// At 1280 x 720 with 300-character set descriptions every part is in view, whole, and under no
+// other: headings, lists, fields, both graphs, the legend (both sets) and the status line.
+void TTestQuorvalWindow::Layout_Holds_With_Long_Descriptions()
+{
+    const QString file = QDir::homePath() + "/long.quorval";
+    QFile example(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval");
+    QVERIFY(example.open(QIODevice::ReadOnly));
+    const QString a(300, 'a');
+    const QString b = QString("Laboratory B, certificate 2026-17 ").repeated(9).left(300);
+    QFile copy(file);
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(example.readAll().replace(
+        "</Quorval_Data>", ("<Set_A_Description>" + a + "</Set_A_Description><Set_B_Description>" +
+                            b + "</Set_B_Description></Quorval_Data>")
+                               .toUtf8()));
+    copy.close();
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QVERIFY(window.Load_Data(file));
+    window.resize(1280, 720);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QApplication::processEvents();
+
+    std::vector<QWidget *> parts = {window.findChild<QWidget *>("heading_a"),
+                                    window.findChild<QWidget *>("heading_b"),
+                                    window.findChild<QWidget *>("deviation_graph"),
+                                    window.findChild<QWidget *>("en_graph"),
+                                    window.findChild<QWidget *>("legend_row"),
+                                    window.findChild<QWidget *>("status_label")};
+    for (char set : {'A', 'B'}) {
+        TEntryWidget *entries = Support::Entry_Widget(&window, set);
+        parts.push_back(entries->findChild<QListView *>());
+        for (QLineEdit *field : entries->findChildren<QLineEdit *>())
+            parts.push_back(field);
+    }
+    std::vector<QRect> rects;
+    for (QWidget *part : parts) {
+        QVERIFY(part != nullptr);
+        const QString name = part->objectName();
+        QVERIFY2(part->isVisible(), qPrintable(name));
+        const QRect rect(part->mapTo(&window, QPoint(0, 0)), part->size());
+        QVERIFY2(window.rect().contains(rect), qPrintable(name));
+        // Whole in view: not cut by a scrolled area or another part.
+        QVERIFY2(part->visibleRegion().boundingRect() == part->rect(), qPrintable(name));
+        for (const QRect &other : rects)
+            QVERIFY2(!rect.intersects(other), qPrintable(name));
+        rects.push_back(rect);
+    }
+    const TLegendRow *legend = window.Legend_Row();
+    QVERIFY(legend->Items().size() >= 2 && legend->Items()[0].text.startsWith("Set A: a") &&
+            legend->Items()[1].text.startsWith("Set B: Laboratory B"));
+    QVERIFY(legend->height() >= legend->heightForWidth(legend->width()));
+    QVERIFY(legend->toolTip().contains(a) && legend->toolTip().contains(b));
 }
 
 void TTestQuorvalWindow::Images()

@@ -20,12 +20,45 @@ const char *const Usage =
     "\n"
     "Options:\n"
     "  -h, --help     show this usage\n"
-    "  --version      show the version\n";
+    "  --version      show the version\n"
+    "Qt's standard options (-platform NAME, -style NAME, -reverse, ...) are accepted too.\n";
 
 enum class TStart { Window, Done, Usage_Error };
 
-// The command line is read before the window system is opened, so that --help, --version and a
-// wrong command line are answered without a display.
+// --help and --version are answered before the window system is opened, so without a display.
+TStart Answer_Help(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(Usage, stdout);
+            return TStart::Done;
+        }
+        if (argument == "--version") {
+            std::puts("quorval " QUORVAL_VERSION);
+            return TStart::Done;
+        }
+    }
+    return TStart::Window;
+}
+
+// Whether Qt's -style option chose the style (then the program's own is not imposed).
+bool Style_Given(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "-style" || argument == "--style" || argument.startsWith("-style=") ||
+            argument.startsWith("--style="))
+            return true;
+    }
+    return false;
+}
+
+// What is left once QApplication took Qt's own options: the file and Quorval's options.
 TStart Read_Command_Line(int argc, char *argv[], QString *file_name)
 {
     bool options = true;
@@ -60,18 +93,21 @@ TStart Read_Command_Line(int argc, char *argv[], QString *file_name)
 
 int main(int argc, char *argv[])
 {
-    QString file_name;
-    switch (Read_Command_Line(argc, argv, &file_name)) {
-    case TStart::Window: break;
-    case TStart::Done: return 0;
-    case TStart::Usage_Error: return 2;
-    }
+    if (Answer_Help(argc, argv) == TStart::Done)
+        return 0;
     // Saving beyond the file-size limit then fails with a message and the entries stay open.
     SafeWrite::Ignore_File_Size_Signal();
-    // Qt sees the program name only: every argument was Quorval's own.
-    int qt_argc = 1;
-    QApplication *application = new QApplication(qt_argc, argv);
-    QApplication::setStyle(QStyleFactory::create("fusion"));
+    const bool style_given = Style_Given(argc, argv);
+    // QApplication takes Qt's standard options out of the arguments first.
+    QApplication *application = new QApplication(argc, argv);
+    QString file_name;
+    const TStart start = Read_Command_Line(argc, argv, &file_name);
+    if (start != TStart::Window) {
+        delete application;
+        return start == TStart::Done ? 0 : 2;
+    }
+    if (!style_given)
+        QApplication::setStyle(QStyleFactory::create("fusion"));
     QApplication::setWindowIcon(QIcon(":/icons/quorval.png"));
 
     TQuorval *window = new TQuorval(nullptr, Qt::WindowFlags());
