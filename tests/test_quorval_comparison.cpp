@@ -178,6 +178,7 @@ private slots:
     void Record_Commands();
     void Cancelled_Work_Changes_Nothing_data();
     void Cancelled_Work_Changes_Nothing();
+    void Open_Cancelled_At_Any_Report();
 
 private:
     // The data file line of the heading of the window's record.
@@ -1065,6 +1066,41 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
     QVERIFY(window.Data_Modified());
     QCOMPARE(window.Undo_Stack()->count(), changes);
     QCOMPARE(Read_All(target), QByteArray("old"));
+}
+
+// Open reports while it reads, compares and draws, and a stop at any of its reports leaves the
+// window as it was; the last report comes once everything but showing the result is done.
+void TTestQuorvalComparison::Open_Cancelled_At_Any_Report()
+{
+    std::vector<Type::TEntryItem> many;
+    for (int i = 1; i <= 3 * Progress::Items_Between_Reports; ++i)
+        many.push_back(Entry(i, i + 0.001, 0.01));
+    DataFile::TContent content;
+    content.entries_a = content.entries_b = many;
+    const QString data_file = d_home + "/many.quorval";
+    QString error;
+    QVERIFY(DataFile::Save_File(data_file, content, &error));
+    std::vector<double> shares;
+    TQuorval counted(nullptr, Qt::WindowFlags());
+    QVERIFY(counted.Load_Data(data_file, [&shares](qint64 done, qint64 total) {
+        shares.push_back(double(done) / double(total));
+        return true;
+    }));
+    // Reading reports several times; comparing and drawing after it, up to the end.
+    QVERIFY(shares.size() > 5 && shares.back() > 0.99 && shares.back() < 1.0);
+
+    TQuorval window(nullptr, Qt::WindowFlags());
+    Fill(&window, Example_A(), Example_B());
+    const auto rows = window.Export_Rows().size();
+    for (std::size_t stop_at = 0; stop_at < shares.size(); ++stop_at) {
+        std::size_t reports = 0;
+        QVERIFY(!window.Load_Data(data_file, [&](qint64, qint64) { return reports++ < stop_at; }));
+        QCOMPARE(reports, stop_at + 1);
+        QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items().size(), Example_A().size());
+        QCOMPARE(window.Export_Rows().size(), rows);
+        QVERIFY(window.Data_File_Name().isEmpty());
+    }
+    QCOMPARE(counted.Export_Rows().size(), many.size());
 }
 
 int main(int argc, char *argv[])

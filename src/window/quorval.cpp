@@ -88,6 +88,9 @@ public:
 
 const QPoint Default_Position(30, 30);
 const QSize Default_Size(901, 801);
+// Open's progress: reading the file, then comparing and drawing, in these shares.
+constexpr qint64 Whole_Open = 1000;
+constexpr qint64 Read_Share = 800;
 // Each graph keeps room for its titles and a readable plot; below that the lists of a screen
 // 720 pixels high would have to scroll to their fields.
 constexpr int Graph_Least_Height = 150;
@@ -668,16 +671,26 @@ void TQuorval::Update()
 {
     // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
     // typed so far can still be saved.
-    TComparisonDocument::TEntries sorted_a;
-    TComparisonDocument::TEntries sorted_b;
-    const bool compared = d_comparison.Calculate(
-        d_document->Sorted_Entries(TComparisonDocument::SET_A, &sorted_a),
-        d_document->Sorted_Entries(TComparisonDocument::SET_B, &sorted_b), d_document->Offset_B(),
-        d_document->Options());
+    bool compared = false;
+    ComparisonGraphs::TScenes scenes;
+    if (d_staged != nullptr) {
+        // Computed from the very data the document now holds (Open).
+        std::swap(d_comparison, d_staged->comparison);
+        compared = d_staged->compared;
+        scenes = std::move(d_staged->scenes);
+        d_staged = nullptr;
+    } else {
+        TComparisonDocument::TEntries sorted_a;
+        TComparisonDocument::TEntries sorted_b;
+        compared = d_comparison.Calculate(
+            d_document->Sorted_Entries(TComparisonDocument::SET_A, &sorted_a),
+            d_document->Sorted_Entries(TComparisonDocument::SET_B, &sorted_b),
+            d_document->Offset_B(), d_document->Options());
+        scenes = ComparisonGraphs::Scenes_Of(d_comparison);
+    }
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
-    ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(d_comparison);
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
@@ -774,7 +787,12 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
         // Taken first: a change while the file is read makes it differ from the stamp.
         const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
         bool stopped = false;
-        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, progress,
+        // Reading is most of the work; comparing and drawing follow, each reported.
+        const Progress::TReport reading = [&progress](qint64 done, qint64 total) {
+            return Progress::Go_On(progress, total > 0 ? Read_Share * done / total : 0,
+                                   Whole_Open);
+        };
+        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, reading,
                                  &stopped)) {
             if (stopped)
                 d_last_error = Cancelled_Reason;
@@ -787,12 +805,16 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
             d_last_error = QStringLiteral("ERR  Load_Data: ") + refusal;
             return false;
         }
-        // The last moment to cancel: the data on screen is replaced next.
-        if (!Progress::Go_On(progress, 1, 1)) {
+        // Compared and drawn before the data on screen changes, so that Cancel leaves it as it
+        // was until the very end; the window then shows this comparison, not a new one.
+        TStaged staged;
+        if (!Stage_Comparison(content, progress, &staged)) {
             d_last_error = Cancelled_Reason;
             return false;
         }
+        d_staged = &staged;
         d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), stamp);
+        d_staged = nullptr;
     }
     Remember_Recent(file_name);
     Fill_Recent_Menu();
@@ -935,6 +957,37 @@ bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout
         return false;
     }
     return Write_Document(file_name, pdf);
+}
+
+bool TQuorval::Stage_Comparison(const DataFile::TContent &content,
+                                const Progress::TReport &progress, TStaged *staged)
+{
+    // Files are written sorted; others are sorted here as the document would sort them.
+    const auto sorted = [](const TComparisonDocument::TEntries &entries,
+                           TComparisonDocument::TEntries *copy)
+        -> const TComparisonDocument::TEntries & {
+        if (std::is_sorted(entries.begin(), entries.end(), TEntryItem_Sort()))
+            return entries;
+        *copy = entries;
+        std::sort(copy->begin(), copy->end(), TEntryItem_Sort());
+        return *copy;
+    };
+    TComparisonDocument::TEntries copy_a;
+    TComparisonDocument::TEntries copy_b;
+    const TComparisonDocument::TEntries &a = sorted(content.entries_a, &copy_a);
+    if (!Progress::Go_On(progress, Read_Share + 1, Whole_Open))
+        return false;
+    const TComparisonDocument::TEntries &b = sorted(content.entries_b, &copy_b);
+    if (!Progress::Go_On(progress, Read_Share + 2, Whole_Open))
+        return false;
+    staged->compared =
+        staged->comparison.Calculate(a, b, DataFile::Relative_Offset_B(content),
+                                     DataFile::Options_Of(content, Type::TOptions()));
+    if (!Progress::Go_On(progress, (Read_Share + Whole_Open) / 2, Whole_Open))
+        return false;
+    staged->scenes = ComparisonGraphs::Scenes_Of(staged->comparison);
+    // The last moment to cancel: what is left (showing it) is short.
+    return Progress::Go_On(progress, Whole_Open - 1, Whole_Open);
 }
 
 // A cancel is no failure: work stopped by it must not leave the reason of one as the last error.

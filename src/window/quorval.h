@@ -189,6 +189,17 @@ private:
     static QString Write_Error(const QString &file_name, const QString &reason);
     // progress, and *stopped set when it says stop.
     static Progress::TReport Watched(const Progress::TReport &progress, bool *stopped);
+    // A comparison computed and drawn before the document takes the data it was computed from.
+    struct TStaged
+    {
+        TComparison comparison;
+        bool compared = false;
+        ComparisonGraphs::TScenes scenes;
+    };
+    // Compares and draws the content of a file as the document will hold it, reporting each
+    // step; false when progress said stop.
+    static bool Stage_Comparison(const DataFile::TContent &content,
+                                 const Progress::TReport &progress, TStaged *staged);
     // File > Open Recent: a file opened or saved goes first; the menu shows the list; a file
     // gone is taken off the list with a note in the status line.
     void Remember_Recent(const QString &file_name);
@@ -247,6 +258,8 @@ private:
     QLabel *d_status_label;
     // "Compare every entry on its own", offered where merged entries look like separate items.
     QLabel *d_separate_offer = nullptr;
+    // Set during Open's load of the document: Update shows it instead of computing anew.
+    TStaged *d_staged = nullptr;
     QMenu *d_recent_menu = nullptr;
     QStringList d_recent_files;
 
