@@ -178,7 +178,6 @@ private slots:
     void Record_Commands();
     void Cancelled_Work_Changes_Nothing_data();
     void Cancelled_Work_Changes_Nothing();
-    void Open_Cancelled_At_Any_Report();
 
 private:
     // The data file line of the heading of the window's record.
@@ -540,39 +539,29 @@ void TTestQuorvalComparison::Status_Line()
 // Options, gives each block its own row, and Undo takes the click back.
 void TTestQuorvalComparison::Gauge_Blocks_As_Separate_Items()
 {
-    std::vector<Type::TEntryItem> a;
-    std::vector<Type::TEntryItem> b;
+    std::vector<Type::TEntryItem> blocks;
     for (double nominal : {0.5, 1.0, 1.0005, 1.001, 1.002, 1.003, 1.004, 1.005, 1.006, 1.007,
-                           1.008, 1.009, 1.01, 1.02, 1.03, 1.04, 1.05, 1.1, 1.2, 1.5}) {
-        a.push_back(Entry(nominal, nominal + 0.00002, 0.00005));
-        b.push_back(Entry(nominal, nominal - 0.00001, 0.00006));
-    }
+                           1.008, 1.009, 1.01, 1.02, 1.03, 1.04, 1.05, 1.1, 1.2, 1.5})
+        blocks.push_back(Entry(nominal, nominal + 0.00002, 0.00005));
     TQuorval window(nullptr, Qt::WindowFlags());
     window.show();
-    QVERIFY(Entry_Widget(&window, 'A')->Paste_Entries(a));
-    QVERIFY(Entry_Widget(&window, 'B')->Paste_Entries(b));
+    QVERIFY(Entry_Widget(&window, 'A')->Paste_Entries(blocks) &&
+            Entry_Widget(&window, 'B')->Paste_Entries(blocks));
     QLabel *offer = window.findChild<QLabel *>("separate_items_offer");
-    QVERIFY(offer != nullptr && offer->isVisible());
-    QVERIFY(window.Export_Rows().size() < 20);
-
+    QVERIFY(offer->isVisible() && window.Export_Rows().size() < 20);
     emit offer->linkActivated("separate");
-    QCOMPARE(window.Export_Rows().size(), std::size_t(20));
-    QVERIFY(!offer->isVisible());
-    QVERIFY(window.Status_Text().startsWith("Separate items  \u00b7  20 positions"));
+    QVERIFY(!offer->isVisible() &&
+            window.Status_Text().startsWith("Separate items  \u00b7  20 positions"));
     window.Undo_Stack()->undo();
-    QVERIFY(window.Export_Rows().size() < 20 && offer->isVisible());
-
+    QVERIFY(offer->isVisible() && window.Export_Rows().size() < 20);
     TModalDriver driver;
-    driver.Then([](QWidget *widget) -> TModalDriver::TAction {
-        return [widget]() {
-            widget->findChild<QRadioButton *>("separate_items_radio")->click();
-            qobject_cast<QDialog *>(widget)->accept();
-        };
+    driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
+        dialog->findChild<QRadioButton *>("separate_items_radio")->click();
+        return [dialog]() { qobject_cast<QDialog *>(dialog)->accept(); };
     });
     Action(&window, "Options")->trigger();
     QVERIFY(driver.Done());
     QCOMPARE(window.Export_Rows().size(), std::size_t(20));
-    QVERIFY(!window.Options().remove_deviations);
 }
 
 // The window's graph export draws what the report tool's plot draws for the same data file.
@@ -1007,10 +996,13 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
     // Reading a file is stopped at its second report, in the middle of the reading; the other
     // work at its first.
     QTest::addColumn<bool>("reading");
+    // Open reports while it compares and draws too, until just before its end.
+    QTest::addColumn<bool>("after_reading");
     for (const char *work : {"open", "import"})
-        QTest::newRow(work) << QString(work) << true;
+        QTest::newRow(work) << QString(work) << true << false;
+    QTest::newRow("open, comparing") << QString("open") << false << true;
     for (const char *work : {"graphs", "record", "record printed to a file"})
-        QTest::newRow(work) << QString(work) << false;
+        QTest::newRow(work) << QString(work) << false << false;
 }
 
 // Work the user cancels (its progress report says stop) fails, and leaves the data, its history
@@ -1019,6 +1011,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
 {
     QFETCH(QString, work);
     QFETCH(bool, reading);
+    QFETCH(bool, after_reading);
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B());
     // Files long enough to be reported on several times while they are read.
@@ -1040,7 +1033,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
     qint64 stopped_done = -1;
     qint64 stopped_total = -1;
     const Progress::TReport stop = [&](qint64 done, qint64 total) {
-        if (++reports < (reading ? 2 : 1))
+        if (++reports < (reading ? 2 : 1) || (after_reading && done < total * 4 / 5))
             return true;
         if (stopped_total < 0) {
             stopped_done = done;
@@ -1057,7 +1050,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
                       : work == "record" ? window.Export_Record(target, nullptr, stop)
                                          : window.Print_Record(&printer, stop);
     QVERIFY(!done);
-    if (reading) // stopped part way
+    if (reading || after_reading) // stopped part way
         QVERIFY(stopped_done > 0 && stopped_done < stopped_total);
     // Not taken for a damaged or unreadable file, nor for a record that cannot be drawn.
     QCOMPARE(window.Last_Error(), QString("ERR  Cancelled."));
@@ -1066,41 +1059,6 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
     QVERIFY(window.Data_Modified());
     QCOMPARE(window.Undo_Stack()->count(), changes);
     QCOMPARE(Read_All(target), QByteArray("old"));
-}
-
-// Open reports while it reads, compares and draws, and a stop at any of its reports leaves the
-// window as it was; the last report comes once everything but showing the result is done.
-void TTestQuorvalComparison::Open_Cancelled_At_Any_Report()
-{
-    std::vector<Type::TEntryItem> many;
-    for (int i = 1; i <= 3 * Progress::Items_Between_Reports; ++i)
-        many.push_back(Entry(i, i + 0.001, 0.01));
-    DataFile::TContent content;
-    content.entries_a = content.entries_b = many;
-    const QString data_file = d_home + "/many.quorval";
-    QString error;
-    QVERIFY(DataFile::Save_File(data_file, content, &error));
-    std::vector<double> shares;
-    TQuorval counted(nullptr, Qt::WindowFlags());
-    QVERIFY(counted.Load_Data(data_file, [&shares](qint64 done, qint64 total) {
-        shares.push_back(double(done) / double(total));
-        return true;
-    }));
-    // Reading reports several times; comparing and drawing after it, up to the end.
-    QVERIFY(shares.size() > 5 && shares.back() > 0.99 && shares.back() < 1.0);
-
-    TQuorval window(nullptr, Qt::WindowFlags());
-    Fill(&window, Example_A(), Example_B());
-    const auto rows = window.Export_Rows().size();
-    for (std::size_t stop_at = 0; stop_at < shares.size(); ++stop_at) {
-        std::size_t reports = 0;
-        QVERIFY(!window.Load_Data(data_file, [&](qint64, qint64) { return reports++ < stop_at; }));
-        QCOMPARE(reports, stop_at + 1);
-        QCOMPARE(Entry_Widget(&window, 'A')->Entry_Items().size(), Example_A().size());
-        QCOMPARE(window.Export_Rows().size(), rows);
-        QVERIFY(window.Data_File_Name().isEmpty());
-    }
-    QCOMPARE(counted.Export_Rows().size(), many.size());
 }
 
 int main(int argc, char *argv[])
