@@ -44,16 +44,16 @@ TStart Answer_Help(int argc, char *argv[])
     return TStart::Window;
 }
 
-// Whether Qt's -style option chose the style (then the program's own is not imposed).
-bool Style_Given(int argc, char *argv[])
+// Whether one of Qt's options (-style, -platform) is given, in any of Qt's spellings.
+bool Qt_Option_Given(int argc, char *argv[], const QByteArray &name)
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray argument(argv[i]);
         if (argument == "--")
             break;
-        if (argument == "-style" || argument == "--style" || argument.startsWith("-style=") ||
-            argument.startsWith("--style="))
-            return true;
+        for (const QByteArray &dashes : {QByteArray("-"), QByteArray("--")})
+            if (argument == dashes + name || argument.startsWith(dashes + name + '='))
+                return true;
     }
     return false;
 }
@@ -97,10 +97,17 @@ int main(int argc, char *argv[])
         return 0;
     // Saving beyond the file-size limit then fails with a message and the entries stay open.
     SafeWrite::Ignore_File_Size_Signal();
-    const bool style_given = Style_Given(argc, argv);
+    // The program's own style unless Qt's option chose one.
+    const bool style_given = Qt_Option_Given(argc, argv, "style");
+    QString file_name;
+    // Without any display Qt could not start to take its options: a wrong command line is
+    // answered as it stands.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !Qt_Option_Given(argc, argv, "platform") &&
+        Read_Command_Line(argc, argv, &file_name) == TStart::Usage_Error)
+        return 2;
     // QApplication takes Qt's standard options out of the arguments first.
     QApplication *application = new QApplication(argc, argv);
-    QString file_name;
     const TStart start = Read_Command_Line(argc, argv, &file_name);
     if (start != TStart::Window) {
         delete application;
