@@ -1429,7 +1429,8 @@ void TQuorval::File_Import(bool set_b)
 
 bool TQuorval::Import_Data(const QString &file_name, bool set_b, const Progress::TReport &progress)
 {
-    const QString shown_name = QFileInfo(file_name).fileName();
+    // Quoted, as every file name in a message is.
+    const QString shown_name = QStringLiteral("'%1'").arg(QFileInfo(file_name).fileName());
     try {
         return Import_Entries(file_name, shown_name, set_b, progress);
     } catch (const std::bad_alloc &) {
