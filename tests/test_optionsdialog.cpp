@@ -73,7 +73,8 @@ private slots:
         QCOMPARE(distance->text(), QStringLiteral("0.123456789012345"));
         QCOMPARE(dialog.Options().merge_distance, 0.123456789012345);
         QCOMPARE(dialog.Decimals_Shown(), 7);
-        QVERIFY(decimals->minimum() == 4 && decimals->maximum() == 8);
+        QVERIFY(decimals->minimum() == 3 && decimals->maximum() == 8);
+        QCOMPARE(decimals->specialValueText(), QStringLiteral("Automatic"));
         for (const char *text : {"-1", "abc", "", "0"}) {
             distance->setText(text);
             QCOMPARE(Button(dialog, QStringLiteral("Accept"))->isEnabled(), text[0] == '0');

@@ -111,7 +111,8 @@ QString Views_Show_The_Document(TQuorval *window, quint32 random)
         }
     }
     const QLineEdit *offset = Entry_Widget(window, 'B')->findChild<QLineEdit *>("offset_edit");
-    if (offset->text() != NumberText::Fixed(document->Offset_B(), Entry_Widget(window, 'B')->Decimals()))
+    double shown = 0.0;
+    if (!NumberText::Read_Typed(offset->text(), &shown) || shown != document->Offset_B())
         return QStringLiteral("offset field %1").arg(offset->text());
     return QString();
 }

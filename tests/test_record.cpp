@@ -168,9 +168,10 @@ private slots:
         }
         const QString first =
             pages[0].split('\n').replaceInStrings(QRegularExpression(" +"), " ").join('\n');
-        QVERIFY(first.startsWith("Length comparison\n"));
+        QVERIFY(first.startsWith("Length Comparison\n"));
         heading_fields.append(QString("Data B Dev Offset %1 mm")
-                                  .arg(NumberText::Readable(comparison.Data_B_Dev_Offset())));
+                                  .arg(NumberText::At_Resolution(comparison.Data_B_Dev_Offset(),
+                                                                 comparison.Data_Decimals())));
         for (const QString &field : heading_fields)
             QVERIFY2(first.contains(field), qPrintable(field));
         const QString heading_text = first.left(first.indexOf("Position"));
@@ -179,12 +180,12 @@ private slots:
 
         QCOMPARE(table.size(), int(rows.size()));
         QCOMPARE(table.first(), first_row);
-        const Report::TDecimals decimals = Report::Readable_Decimals(rows);
+        const Report::TDecimals decimals = Report::Document_Decimals(comparison.Data_Decimals());
         int marked = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             QStringList fields;
-            for (const QString &field : Report::Row_Fields(rows[i], decimals))
-                fields.append(field.trimmed());
+            for (int column = 0; column < Report::Column_Count; ++column)
+                fields.append(Report::Cell_Text(rows[i], column, decimals[column]));
             const bool disagrees = Report::Disagrees(rows[i]);
             marked += disagrees;
             QCOMPARE(table[int(i)], fields.join(' ') + (disagrees ? " En > 1" : ""));
@@ -192,11 +193,12 @@ private slots:
         const Report::TSummary summary = Report::Summarise(rows);
         QVERIFY(marked > 0);
         const QString all = pages.join(' ').simplified();
-        QVERIFY(all.contains(QString("En mean %1 Largest En %2 at %3 mm Positions with En > 1 %4, "
+        QVERIFY(all.contains(QString("En Avg %1 En Max %2 at %3 mm Positions with En > 1 %4, "
                                      "marked in the table")
-                                 .arg(NumberText::Readable(summary.en_mean),
-                                      NumberText::Readable(summary.en_max),
-                                      NumberText::Readable(summary.en_max_position))
+                                 .arg(NumberText::Fixed(summary.en_mean, 4),
+                                      NumberText::Fixed(summary.en_max, 4),
+                                      NumberText::Fixed(summary.en_max_position,
+                                                        comparison.Data_Decimals()))
                                  .arg(marked)));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
         // The graphs' legend and axis titles with units.
