@@ -1,5 +1,6 @@
 #include "src/compute/numbertext.h"
 
+#include <QLocale>
 #include <QtTest>
 
 #include <cmath>
@@ -19,6 +20,9 @@ private slots:
     void Fixed_Text_As_Qt_Writes_It();
     void Readable_Text_data();
     void Readable_Text();
+    void Typed_Text_data();
+    void Typed_Text();
+    void Data_Resolution();
     void Decimal_Sum_And_Difference_data();
     void Decimal_Sum_And_Difference();
     void Decimal_Difference_Undoes_Decimal_Sum();
@@ -119,6 +123,57 @@ void TTestNumberText::Readable_Text()
     QFETCH(int, significant);
     QFETCH(QString, text);
     QCOMPARE(NumberText::Readable(value, significant), text);
+}
+
+void TTestNumberText::Typed_Text_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<double>("value");
+    QTest::newRow("de: comma") << "de_DE" << "30,50012" << true << 30.50012;
+    QTest::newRow("de: point") << "de_DE" << "30.5" << true << 30.5;
+    QTest::newRow("de: groups") << "de_DE" << " -1.000.000,5 " << true << -1000000.5;
+    QTest::newRow("de: group after the comma") << "de_DE" << "1,000.5" << false << 0.0;
+    QTest::newRow("de: group of two") << "de_DE" << "10.00,5" << false << 0.0;
+    QTest::newRow("de: two commas") << "de_DE" << "1,5,0" << false << 0.0;
+    QTest::newRow("de: exponent") << "de_DE" << "3,5e-5" << true << 3.5e-5;
+    QTest::newRow("en: groups") << "en_US" << "1,000.5" << true << 1000.5;
+    QTest::newRow("en: comma is no decimal mark") << "en_US" << "30,5" << false << 0.0;
+    QTest::newRow("en: group after a zero") << "en_US" << "0,500" << false << 0.0;
+    QTest::newRow("C: comma") << "C" << "0,5" << false << 0.0;
+    QTest::newRow("letters") << "en_US" << "abc" << false << 0.0;
+    QTest::newRow("trailing letters") << "de_DE" << "0,5mm" << false << 0.0;
+    QTest::newRow("empty") << "de_DE" << "" << false << 0.0;
+    QTest::newRow("infinity") << "en_US" << "inf" << false << 0.0;
+    QTest::newRow("beyond a double") << "en_US" << "1e999" << false << 0.0;
+}
+
+void TTestNumberText::Typed_Text()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    QFETCH(double, value);
+    double typed = -7.0;
+    QCOMPARE(NumberText::Read_Typed(text, &typed, QLocale(locale)), read);
+    QCOMPARE(typed, read ? value : -7.0);
+}
+
+void TTestNumberText::Data_Resolution()
+{
+    // Decimals carried: the shortest text's, within 4 and 9, also beyond the fast test's range.
+    QCOMPARE(NumberText::Carried_Decimals(0.00003), 5);
+    QCOMPARE(NumberText::Carried_Decimals(0.1 + 0.2), 9);
+    QCOMPARE(NumberText::Carried_Decimals(200.0), 4);
+    QCOMPARE(NumberText::Carried_Decimals(123456789012.25, 0, 9), 2);
+    QCOMPARE(NumberText::Carried_Decimals(1e300), 4);
+    // Zero at the resolution has no sign.
+    QCOMPARE(NumberText::At_Resolution(-0.00000000002, 4), QString("0.0000"));
+    QCOMPARE(NumberText::At_Resolution(-0.00003, 5), QString("-0.00003"));
+    // Two lengths told apart.
+    QCOMPARE(NumberText::Telling_Decimals(10.000001, 10.0), 6);
+    QCOMPARE(NumberText::Telling_Decimals(10.0, 10.0), 4);
 }
 
 void TTestNumberText::Decimal_Sum_And_Difference_data()

@@ -79,6 +79,21 @@ private slots:
             distance->setText(text);
             QCOMPARE(Button(dialog, QStringLiteral("Accept"))->isEnabled(), text[0] == '0');
         }
+        // Read as the entry fields read: half a millimetre in German, no number in English,
+        // where the field is marked and the dialog stays open.
+        for (const char *name : {"de_DE", "en_US"}) {
+            QLocale::setDefault(QLocale(name));
+            const bool german = name[0] == 'd';
+            distance->clear();
+            QTest::keyClicks(distance, "0,500");
+            QCOMPARE(distance->property("refused").toBool(), !german);
+            dialog.setResult(QDialog::Rejected);
+            dialog.accept();
+            QCOMPARE(dialog.result() == QDialog::Accepted, german);
+            if (german)
+                QCOMPARE(dialog.Options().merge_distance, 0.5);
+        }
+        QLocale::setDefault(QLocale::c());
     }
 
     void Buttons_And_Keys_End_The_Dialog()

@@ -153,6 +153,8 @@ private slots:
     void Import_Refusals();
     void Out_Of_Memory_Changes_Nothing();
     void Set_B_Is_Saved_As_Typed();
+    void Typed_Numbers_In_The_Locale_data();
+    void Typed_Numbers_In_The_Locale();
     void Random_Edit_Sequences_data();
     void Random_Edit_Sequences();
 
@@ -602,6 +604,51 @@ void TTestQuorvalEdit::Set_B_Is_Saved_As_Typed()
     QCOMPARE(Lists_Of(other.get()).b.front().actual, 0.95);
     other->Undo_Stack()->undo();
     QCOMPARE(Same_Lists(Lists_Of(other.get()), loaded), QString());
+}
+
+void TTestQuorvalEdit::Typed_Numbers_In_The_Locale_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("typed");
+    QTest::newRow("de_DE") << "de_DE" << QStringList{"30,5", "30,50012", "0,00003"};
+    QTest::newRow("en_US") << "en_US" << QStringList{"30.5", "30.50012", "0.00003"};
+}
+
+// "+" and the three values typed with Return between them, as the user's locale writes them;
+// text that is not a number changes nothing and says so.
+void TTestQuorvalEdit::Typed_Numbers_In_The_Locale()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, typed);
+    QLocale::setDefault(QLocale(locale));
+    auto window = Window();
+    QVERIFY(window);
+    TEntryWidget *a = Entry_Widget(window.get(), 'A');
+    QTest::mouseClick(a->findChild<QToolButton *>("add_button"), Qt::LeftButton);
+    const char *const names[] = {"nominal_edit", "actual_edit", "uc_edit"};
+    for (int i = 0; i < 3; ++i) {
+        QLineEdit *edit = a->findChild<QLineEdit *>(names[i]);
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QTest::keyClicks(edit, typed[i]);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    const Type::TEntryItem stored = a->List_Items().back();
+    QVERIFY(Same_Bits({stored}, {Entry(30.5, 30.50012, 0.00003)}));
+    const int last = a->Entry_Count() - 1;
+    QCOMPARE(Row_Text(List_Of(window.get(), 'A'), last).simplified(),
+             QString("30.50000, 30.50012, 0.00003"));
+
+    QLineEdit *actual = a->findChild<QLineEdit *>("actual_edit");
+    actual->setFocus();
+    actual->selectAll();
+    const int steps = window->Undo_Stack()->count();
+    QTest::keyClicks(actual, "abc");
+    QTest::keyClick(actual, Qt::Key_Return);
+    QCOMPARE(window->Undo_Stack()->count(), steps);
+    QVERIFY(Same_Bits({a->List_Items().back()}, {stored}));
+    QCOMPARE(QApplication::focusWidget(), actual);
+    QVERIFY(actual->property("refused").toBool());
+    QVERIFY(window->findChild<QLabel *>("status_label")->text().contains("\"abc\" in Actual"));
 }
 
 void TTestQuorvalEdit::Random_Edit_Sequences_data()
