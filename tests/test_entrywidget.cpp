@@ -337,7 +337,6 @@ void TTestEntryWidget::Text_That_Is_Not_A_Number_Is_Not_Stored()
     QVERIFY(kept.nominal == 100.0 && kept.actual == 100.0 && kept.uc == 0.002);
     QCOMPARE(refused.count(), 1);
     QVERIFY(f.nominal->property("refused").toBool() && f.actual->property("refused").toBool());
-    QVERIFY(!f.uc->property("refused").toBool());
     f.nominal->setText("100");
     QVERIFY(!f.nominal->property("refused").toBool());
 }
@@ -426,14 +425,6 @@ void TTestEntryWidget::Typing_Letters_Stores_Nothing_And_Keeps_Focus()
     QCOMPARE(f.nominal->text(), QString("abc")); // the field keeps what was typed
     QVERIFY(f.nominal->property("refused").toBool());
     QCOMPARE(QApplication::focusWidget(), f.nominal); // Return stays in the field
-
-    // A number typed over it is stored and moves on.
-    f.nominal->selectAll();
-    QTest::keyClicks(f.nominal, "250");
-    QTest::keyClick(f.nominal, Qt::Key_Return);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.Stored(1).nominal, 250.0);
-    QCOMPARE(QApplication::focusWidget(), f.actual);
     QCOMPARE(f.Selected_Rows(), std::vector<int>{1}); // the entry keeps its place
 }
 

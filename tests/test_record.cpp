@@ -190,9 +190,6 @@ private slots:
             const bool disagrees = Report::Disagrees(rows[i]);
             marked += disagrees;
             QCOMPARE(table[int(i)], fields.join(' ') + (disagrees ? " En > 1" : ""));
-            // En at the report's resolution, whatever the noise in a computed value.
-            QVERIFY(QRegularExpression("^[0-9]+\\.[0-9]{4}$").match(fields[6]).hasMatch() ||
-                    fields[6] == "------");
         }
         const Report::TSummary summary = Report::Summarise(rows);
         QVERIFY(marked > 0);

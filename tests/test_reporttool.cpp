@@ -252,17 +252,11 @@ QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
         return fields; // the text must end with a line feed
     if (!lines.isEmpty())
         lines.removeFirst();
+    static const QRegularExpression separator("[,;\t](?=(?:[^\"]*\"[^\"]*\")*[^\"]*$)");
     for (const QByteArray &line : lines) {
-        QList<QByteArray> row{QByteArray()};
-        bool quoted = false;
-        for (const char c : line) {
-            if (c == '"')
-                quoted = !quoted;
-            else if (!quoted && (c == ',' || c == ';' || c == '\t'))
-                row.append(QByteArray());
-            else
-                row.last().append(c);
-        }
+        QList<QByteArray> row;
+        for (const QString &field : QString::fromLatin1(line).split(separator))
+            row.append(QString(field).remove('"').toLatin1());
         fields.append(row);
     }
     return fields;

@@ -42,7 +42,13 @@ TEntryModel::TEntryModel(const TComparisonDocument *document, int set, QObject *
                 if (!Mine(set))
                     return;
                 emit dataChanged(index(row), index(row), {Qt::DisplayRole});
-                Recount();
+                // A row that carries as many decimals as shown or more decides alone; one that
+                // carries fewer may have been the one that carried the most.
+                const int carried = Carried_Decimals(row, row, NumberText::Least_Decimals);
+                if (carried >= d_shown && d_decimals == Automatic)
+                    Show_Decimals(carried);
+                else
+                    Recount();
             });
     connect(document, &TComparisonDocument::Set_About_To_Be_Reset, this, [this, Mine](int set) {
         if (Mine(set))
