@@ -127,7 +127,8 @@ private slots:
                            "Data B Pos Offset 2.5000 mm",
                            "Entries in set A 1000",
                            "Entries in set B 1000"}
-            << "0.000000000 0.000000000 0.003250000 0.000500000 0.000500000 0.000600000 4.1612 En > 1"
+            << "0.000000000 0.000000000 0.003250000 0.000500000 0.000500000 0.000600000 4.1612 En "
+               "> 1"
             << QString("B 500.2500 \u2192 500.0000")
             << QStringList{"SHA-256", "Item", "Remarks", QString(64, QLatin1Char('f'))};
     }
@@ -194,13 +195,12 @@ private slots:
         const Report::TSummary summary = Report::Summarise(rows);
         QVERIFY(marked > 0);
         const QString all = pages.join(' ').simplified();
-        QVERIFY(all.contains(QString("En Avg %1 En Max %2 at %3 mm Positions with En > 1 %4, "
-                                     "marked in the table")
-                                 .arg(NumberText::Fixed(summary.en_mean, 4),
-                                      NumberText::Fixed(summary.en_max, 4),
-                                      NumberText::Fixed(summary.en_max_position,
-                                                        comparison.Data_Decimals()))
-                                 .arg(marked)));
+        QVERIFY(all.contains(
+            QString("En Avg %1 En Max %2 at %3 mm Positions with En > 1 %4, "
+                    "marked in the table")
+                .arg(NumberText::Fixed(summary.en_mean, 4), NumberText::Fixed(summary.en_max, 4),
+                     NumberText::Fixed(summary.en_max_position, comparison.Data_Decimals()))
+                .arg(marked)));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
         // The graphs' legend and axis titles with units.
         for (const char *text : {"Set A", "Set B", "En = 1", "Length (mm)", "Deviation (mm)"})

@@ -48,8 +48,8 @@ double TComparison::En_Value(const double &dev_a, const double &dev_b, const dou
 }
 
 TComparison::TComparison()
-    : d_merge_distance(1.0), d_data_decimals(NumberText::Least_Decimals), d_offset_b(0.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0),
-      d_range_min(0.0), d_range_max(0.0),
+    : d_merge_distance(1.0), d_data_decimals(NumberText::Least_Decimals), d_offset_b(0.0),
+      d_data_b_dev_offset(0.0), d_uc_adjustment(0.0), d_range_min(0.0), d_range_max(0.0),
       d_export_rows(std::make_shared<std::vector<TExportData>>())
 {
 }

@@ -436,8 +436,8 @@ int Carried_Decimals(const double &value, int least, int most)
     // value carries k decimals exactly when the double nearest to some integer N / 10^k is value.
     // Below 1e15 the product value * 10^k lies within a quarter of N, and the quotient is
     // rounded once: the test is exact, with no text made.
-    static const double Powers[18] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
-                                      1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+    static const double Powers[18] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                      1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
     for (int k = least; k <= most; ++k) {
         const double scaled = value * Powers[k];
         if (std::fabs(scaled) >= 1e15)
@@ -460,9 +460,9 @@ QString At_Resolution(const double &value, int decimals)
     if (!std::isfinite(value))
         return QLatin1String(Not_A_Number);
     QString text = Fixed(value, decimals);
-    if (text.startsWith(QLatin1Char('-')) &&
-        std::all_of(text.begin() + 1, text.end(),
-                    [](QChar c) { return c == QLatin1Char('0') || c == QLatin1Char('.'); }))
+    if (text.startsWith(QLatin1Char('-')) && std::all_of(text.begin() + 1, text.end(), [](QChar c) {
+            return c == QLatin1Char('0') || c == QLatin1Char('.');
+        }))
         text.remove(0, 1);
     return text;
 }
@@ -513,7 +513,8 @@ bool Read_Typed(const QString &input, double *value, const QLocale &locale)
                 first_group_zero = ascii == '0';
             ++integer_digits;
             ++digits_in_group;
-        } else if (in_integer && (ascii == '+' || ascii == '-') && integer_digits == 0 && !grouped) {
+        } else if (in_integer && (ascii == '+' || ascii == '-') && integer_digits == 0 &&
+                   !grouped) {
         } else if (c == point || ascii == 'e' || ascii == 'E' || ascii == '.' || ascii == ',') {
             if (in_integer && grouped && digits_in_group != 3)
                 return false;

@@ -352,12 +352,12 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
                      heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
                      QStringLiteral("Merge distance"),
                      Setting_Text(heading.merge_distance) + QStringLiteral(" mm")});
-    lines.push_back({QStringLiteral("Data B Pos Offset"),
-                     Setting_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
-                     QStringLiteral("Data B Dev Offset"),
-                     NumberText::At_Resolution(comparison.Data_B_Dev_Offset(),
-                                               comparison.Data_Decimals()) +
-                         QStringLiteral(" mm")});
+    lines.push_back(
+        {QStringLiteral("Data B Pos Offset"),
+         Setting_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
+         QStringLiteral("Data B Dev Offset"),
+         NumberText::At_Resolution(comparison.Data_B_Dev_Offset(), comparison.Data_Decimals()) +
+             QStringLiteral(" mm")});
     lines.push_back({QStringLiteral("Entries in set A"), QString::number(heading.entries_a),
                      QStringLiteral("Entries in set B"), QString::number(heading.entries_b)});
     return lines;

@@ -3,8 +3,8 @@
 #include "core/base/assertion.h"
 
 TEntryModel::TEntryModel(const TComparisonDocument *document, int set, QObject *parent)
-    : QAbstractListModel(parent), d_document(document), d_set(set),
-      d_decimals(Automatic), d_shown(NumberText::Least_Decimals)
+    : QAbstractListModel(parent), d_document(document), d_set(set), d_decimals(Automatic),
+      d_shown(NumberText::Least_Decimals)
 {
     // The document's changes of this set become the model's.
     const auto Mine = [this](int set_changed) { return set_changed == d_set; };

@@ -50,8 +50,8 @@ std::vector<int> Rows_Of(const QItemSelection &selection)
 TEntryWidget::TEntryWidget(QWidget *parent, Qt::WindowFlags flags)
     : QWidget(parent, flags), d_document(new TComparisonDocument(this)),
       d_set(TComparisonDocument::SET_B), d_model(nullptr), d_entry_changing(false),
-      d_return_pressed(false), d_storing(false), d_typing_row(-1), d_undo_stack(new QUndoStack(this)),
-      d_decimals(TEntryModel::Automatic)
+      d_return_pressed(false), d_storing(false), d_typing_row(-1),
+      d_undo_stack(new QUndoStack(this)), d_decimals(TEntryModel::Automatic)
 {
     Create_Children();
     Create_Layout();
@@ -536,10 +536,10 @@ void TEntryWidget::Offset_Changed()
     double after = before;
     if (!Read_Field(d_offset_edit, &after)) {
         Mark_Refused(d_offset_edit, true);
-        emit Number_Refused(QStringLiteral("Not a number: \"%1\" as set B's offset; the offset "
-                                           "stays %2 mm")
-                                .arg(NumberText::Excerpt(d_offset_edit->text().trimmed(), 40),
-                                     Field_Text(before)));
+        emit Number_Refused(
+            QStringLiteral("Not a number: \"%1\" as set B's offset; the offset "
+                           "stays %2 mm")
+                .arg(NumberText::Excerpt(d_offset_edit->text().trimmed(), 40), Field_Text(before)));
         return;
     }
     if (Same_Bits(before, after)) {

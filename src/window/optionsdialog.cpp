@@ -16,7 +16,6 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-
 namespace {
 
 // A sentence under a setting that says when to use it.
