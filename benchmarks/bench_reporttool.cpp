@@ -8,6 +8,7 @@
 
 #include "bench_support.h"
 
+#include "src/compute/comparisondocument.h"
 #include "src/compute/report.h"
 #include "src/reporttool/reporttool.h"
 
@@ -91,7 +92,7 @@ void BM_Whole_Run_Without_Plot(benchmark::State &state)
     const QString file_name = Benchmark_File(state, dir);
     for (auto _ : state) {
         const EntryLists::TInputs inputs =
-            EntryLists::Inputs_Of(DataFile::Lists_Of(Load(state, file_name)));
+            TComparisonDocument::Inputs_Of(Load(state, file_name));
         TComparison comparison;
         Compare(inputs, &comparison);
         const QByteArray report =
@@ -107,7 +108,7 @@ void BM_Png_Plot(benchmark::State &state)
 {
     TComparison comparison;
     Compare(
-        EntryLists::Inputs_Of(DataFile::Lists_Of(Make_Content(static_cast<int>(state.range(0))))),
+        TComparisonDocument::Inputs_Of(Make_Content(static_cast<int>(state.range(0)))),
         &comparison);
     for (auto _ : state) {
         QByteArray data;

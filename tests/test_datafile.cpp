@@ -198,9 +198,14 @@ private slots:
         QCOMPARE(checksum, sha256);
 
         // The comparison's settings follow the sets, each only where it is not the default.
-        QCOMPARE(Saved(DataFile::Content_Of(DataFile::Lists_Of(content))), Saved(content));
+        DataFile::TContent with_settings = content;
+        with_settings.align_deviations = true;
+        with_settings.merge_distance = 1.0;
+        QCOMPARE(Saved(with_settings), Saved(content));
+        with_settings.align_deviations = false;
+        with_settings.merge_distance = 0.0;
         QCOMPARE(
-            Saved(DataFile::Content_Of(DataFile::Lists_Of(content), Type::TOptions{false, 0.0})),
+            Saved(with_settings),
             QByteArray(Two_One_Entry_Sets)
                 .replace("</Quorval_Data>",
                          "    <Align_Deviations>false</Align_Deviations>\n"
@@ -213,8 +218,9 @@ private slots:
         details.item = QStringLiteral(" Gauge blocks \u00e9 S/N 1 ");
         details.operator_name = QStringLiteral("A. B. & C.");
         details.remarks = QStringLiteral("line 1\r\nline <2>");
-        const QByteArray with_details =
-            Saved(DataFile::Content_Of(DataFile::Lists_Of(content), Type::TOptions(), details));
+        DataFile::TContent with_details_content = content;
+        with_details_content.details = details;
+        const QByteArray with_details = Saved(with_details_content);
         QCOMPARE(with_details,
                  QByteArray(Two_One_Entry_Sets)
                      .replace("</Quorval_Data>", "    <Item>Gauge blocks \xc3\xa9 S/N 1</Item>\n"

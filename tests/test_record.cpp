@@ -1,6 +1,7 @@
 // The comparison's record: its PDF read back with pdftotext and drawn with pdftoppm.
 
 #include "src/compute/comparison.h"
+#include "src/compute/comparisondocument.h"
 #include "src/compute/datafile.h"
 #include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
@@ -32,7 +33,7 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
         if (!DataFile::Load_File(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval", &content,
                                  &error))
             qFatal("%s", qPrintable(error));
-        inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+        inputs = TComparisonDocument::Inputs_Of(content);
         options = DataFile::Options_Of(content, options);
         heading->data_file = "/lab/2024/gauge_blocks.quorval";
         heading->checksum = QString(64, QLatin1Char('e'));

@@ -3,6 +3,7 @@
 
 #include "core/widgets/graphwidget.h"
 #include "src/compute/comparison.h"
+#include "src/compute/comparisondocument.h"
 #include "src/compute/datafile.h"
 #include "src/compute/report.h"
 #include "src/documents/comparisongraphs.h"
@@ -513,7 +514,7 @@ private slots:
         DataFile::TContent content;
         QString error;
         QVERIFY(DataFile::Load_File(d_sample, &content, &error));
-        const EntryLists::TInputs inputs = EntryLists::Inputs_Of(DataFile::Lists_Of(content));
+        const EntryLists::TInputs inputs = TComparisonDocument::Inputs_Of(content);
         TComparison comparison;
         QVERIFY(comparison.Calculate(inputs.entries_a, inputs.entries_b, inputs.offset_b,
                                      Type::TOptions{true}));

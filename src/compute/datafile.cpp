@@ -350,48 +350,11 @@ double Relative_Offset_B(const TContent &content)
     return Writable(Writable(content.offset_b) - Writable(content.offset_a));
 }
 
-EntryLists::TLists Lists_Of(const TContent &content)
-{
-    // The stored entries include their set's offset, which the list adds again: the offset is
-    // taken off, so that an unedited file saves to the same numbers.
-    const auto Taken_Off = [](const std::vector<Type::TEntryItem> &stored, double offset) {
-        // Without an offset the entries go in exactly as stored, zeros keeping their sign.
-        std::vector<Type::TEntryItem> items = stored;
-        if (offset != 0.0) {
-            for (Type::TEntryItem &item : items) {
-                item.nominal = EntryLists::Without_Offset(item.nominal, offset);
-                item.actual = EntryLists::Without_Offset(item.actual, offset);
-            }
-        }
-        return items;
-    };
-    EntryLists::TLists lists;
-    lists.offset_a = 0.0;
-    lists.offset_b = Relative_Offset_B(content);
-    lists.list_a = Taken_Off(content.entries_a, lists.offset_a);
-    lists.list_b = Taken_Off(content.entries_b, lists.offset_b);
-    return lists;
-}
-
 Type::TOptions Options_Of(const TContent &content, Type::TOptions options)
 {
     options.remove_deviations = content.align_deviations.value_or(options.remove_deviations);
     options.merge_distance = content.merge_distance.value_or(options.merge_distance);
     return options;
-}
-
-TContent Content_Of(const EntryLists::TLists &lists, const Type::TOptions &options,
-                    const Type::TDetails &details)
-{
-    TContent content;
-    content.details = details;
-    content.align_deviations = options.remove_deviations;
-    content.merge_distance = options.merge_distance;
-    content.entries_a = EntryLists::With_Offset(lists.list_a, lists.offset_a);
-    content.entries_b = EntryLists::With_Offset(lists.list_b, lists.offset_b);
-    content.offset_a = lists.offset_a;
-    content.offset_b = lists.offset_b;
-    return content;
 }
 
 } // namespace DataFile

@@ -118,17 +118,8 @@ bool Identical(const TContent &a, const TContent &b);
 // Set B's offset relative to set A, as the file records it.
 double Relative_Offset_B(const TContent &content);
 
-// What the entry lists hold once content is loaded: set A at offset 0 with its entries as stored;
-// set B at its offset relative to set A, with that offset taken off the stored entries, so that
-// adding it back (EntryLists::Inputs_Of) gives them as stored.
-EntryLists::TLists Lists_Of(const TContent &content);
 // The options with the settings that content carries put in; the others as they were.
 Type::TOptions Options_Of(const TContent &content, Type::TOptions options);
-// What is saved of the entry lists and the comparison's settings: each set with its offset added.
-TContent Content_Of(const EntryLists::TLists &lists,
-                    const Type::TOptions &options = Type::TOptions(),
-                    const Type::TDetails &details = Type::TDetails());
-
 } // namespace DataFile
 
 #endif
