@@ -325,8 +325,7 @@ void TTestEntryWidget::Text_That_Is_Not_A_Number_Is_Not_Stored()
     }
     QVERIFY(f.offset->property("refused").toBool());
 
-    // The same in the entry fields: every field that does not read is marked, the entry keeps
-    // its values.
+    // The same in the entry fields: those that do not read are marked, no value is stored.
     f.Select_Only(0);
     f.nominal->setText("inf");
     f.actual->setText("1e999");
@@ -423,7 +422,6 @@ void TTestEntryWidget::Typing_Letters_Stores_Nothing_And_Keeps_Focus()
     QVERIFY(refused[0][0].toString().contains("\"abc\" in Nominal of set B"));
     QCOMPARE(f.Stored(1).nominal, 200.0);
     QCOMPARE(f.nominal->text(), QString("abc")); // the field keeps what was typed
-    QVERIFY(f.nominal->property("refused").toBool());
     QCOMPARE(QApplication::focusWidget(), f.nominal); // Return stays in the field
     QCOMPARE(f.Selected_Rows(), std::vector<int>{1}); // the entry keeps its place
 }

@@ -143,7 +143,6 @@ void TTestNumberText::Typed_Text_data()
     QTest::newRow("en: group after a zero") << "en_US" << "0,500" << qQNaN();
     QTest::newRow("trailing letters") << "de_DE" << "0,5mm" << qQNaN();
     QTest::newRow("empty") << "de_DE" << "" << qQNaN();
-    QTest::newRow("beyond a double") << "en_US" << "1e999" << qQNaN();
 }
 
 void TTestNumberText::Typed_Text()

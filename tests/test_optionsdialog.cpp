@@ -79,8 +79,7 @@ private slots:
             distance->setText(text);
             QCOMPARE(Button(dialog, QStringLiteral("Accept"))->isEnabled(), text[0] == '0');
         }
-        // Read as the entry fields read: half a millimetre in German, no number in English,
-        // where the field is marked and the dialog stays open.
+        // "0,500": half a millimetre in German; in English no number, and the dialog stays open.
         for (const bool german : {true, false}) {
             QLocale::setDefault(QLocale(german ? "de_DE" : "en_US"));
             distance->clear();

@@ -613,8 +613,7 @@ void TTestQuorvalEdit::Typed_Numbers_In_The_Locale_data()
     QTest::newRow("en_US") << "30.5 30.50012 0.00003";
 }
 
-// "+" and the three values typed with Return between them, as the user's locale writes them;
-// text that is not a number changes nothing and says so.
+// "+" and three values typed in the locale's way; text that is not a number changes nothing.
 void TTestQuorvalEdit::Typed_Numbers_In_The_Locale()
 {
     QFETCH(QString, typed);

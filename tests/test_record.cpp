@@ -98,8 +98,7 @@ private slots:
     {
         QTest::addColumn<bool>("gauge_blocks");
         QTest::addColumn<QStringList>("heading_fields");
-        // Lengths and uncertainties at the data's resolution (five decimals for gauge blocks; all
-        // that noise gives computed entries, up to nine), En at four.
+        // Lengths and uncertainties with the decimals the entries carry (4 to 9), En with four.
         QTest::addColumn<QString>("first_row");
         QTest::addColumn<QString>("merged");
         // What the heading must not say.

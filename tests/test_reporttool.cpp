@@ -243,8 +243,7 @@ TWindowResult Window_Result(const QString &file_name, bool align)
 }
 
 // The CSV as rows of fields, without the header.
-// The fields of the CSV's rows as a spreadsheet's default import splits them: at every comma,
-// semicolon and tab outside double quotes, the quotes then dropped.
+// The CSV's rows split as a spreadsheet's default import does: at , ; and tab outside quotes.
 QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
 {
     QList<QByteArray> lines = csv.split('\n');
