@@ -19,7 +19,8 @@ TEST_PACKAGES  = $(BASE_PACKAGES) desktop-file-utils shared-mime-info dpkg-dev f
 # python3-numpy, python3-lxml: the report script that the report tool's speed is measured against.
 BENCH_PACKAGES = $(BASE_PACKAGES) libbenchmark-dev python3-numpy python3-lxml
 FUZZ_PACKAGES  = $(BASE_PACKAGES) clang libclang-rt-14-dev
-PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file
+# lintian: the package is checked against Debian's rules (.ci/run).
+PACKAGE_PACKAGES = $(BASE_PACKAGES) dpkg-dev file lintian
 
 .PHONY: all deps run test test-sanitize bench fuzz install package clean
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
 #include <QtTest>
@@ -91,6 +92,17 @@ private slots:
             QCOMPARE(dialog.Options().merge_distance == 0.5, german);
         }
         QLocale::setDefault(QLocale::c());
+
+        // The kind of standard follows the two settings (none where they fit neither), and
+        // choosing one sets them.
+        QRadioButton *separate = dialog.findChild<QRadioButton *>("separate_items_radio");
+        QRadioButton *one_length = dialog.findChild<QRadioButton *>("one_length_radio");
+        dialog.Reset(Type::TOptions{false, 0.0});
+        QVERIFY(separate->isChecked());
+        one_length->click();
+        QVERIFY(check->isChecked() && dialog.Options().merge_distance == 1.0);
+        check->click();
+        QVERIFY(!separate->isChecked() && !one_length->isChecked());
     }
 
     void Buttons_And_Keys_End_The_Dialog()

@@ -22,6 +22,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRadioButton>
 #include <QSet>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -164,6 +165,7 @@ private slots:
     void Export_Failures_Show_The_Error();
     void Status_Line_data();
     void Status_Line();
+    void Gauge_Blocks_As_Separate_Items();
     void Exported_Graphs_Are_The_Report_Tools_Plot();
     void Files_Keep_Their_Settings_And_Numbers();
     void Export_Graphs_Command();
@@ -212,7 +214,7 @@ void TTestQuorvalComparison::Graphs_In_The_Window()
     for (const auto &e : expected) {
         QVERIFY(e.graph != nullptr);
         QCOMPARE(e.graph->parentWidget(), area);
-        QCOMPARE(e.graph->minimumSize(), QSize(100, 200));
+        QCOMPARE(e.graph->minimumSize(), QSize(100, 150));
         QCOMPARE(area->layout()->indexOf(const_cast<TGraphWidget *>(e.graph)), first + e.below);
         QCOMPARE(e.graph->Title(), QString(e.title));
         QCOMPARE(e.graph->Horizontal_Title(), QString("Length"));
@@ -416,9 +418,9 @@ void TTestQuorvalComparison::Export_Failures_Show_The_Error()
     } cases[] = {
         // A folder inside a regular file cannot exist, not even for root.
         {d_home + "/plain/report.txt",
-         "ERR  Cannot open file '" + d_home + "/plain/report.txt' for writing."},
+         "Cannot open file '" + d_home + "/plain/report.txt' for writing."},
         // Opens, then every write fails as on a full disk.
-        {"/dev/full", "ERR  Cannot write file '/dev/full': No space left on device"},
+        {"/dev/full", "Cannot write file '/dev/full': No space left on device"},
     };
     for (const auto &c : cases) {
         if (c.file_name == "/dev/full" && !QFile::exists(c.file_name))
@@ -436,7 +438,7 @@ void TTestQuorvalComparison::Export_Failures_Show_The_Error()
         QCOMPARE(Error_Box_Difference(error, "Error Exporting File",
                                       "The length comparison file cannot be exported."),
                  QString());
-        QCOMPARE(error.detailed_text, c.error);
+        QCOMPARE(Box_Reason(error), c.error);
     }
     QCOMPARE(Read_All(d_home + "/plain"), QByteArray("not a folder"));
 
@@ -486,7 +488,7 @@ void TTestQuorvalComparison::Status_Line_data()
         << "Set A needs at least two entries  \u00b7  Not aligned";
     QTest::newRow("aligned")
         << a << b << true
-        << "Aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En "
+        << "Positions along one length  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En "
            "1.2804 at 0.0000 mm  \u00b7  1 with En > 1";
     QTest::newRow("not aligned") << a << b << false
                                  << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  "
@@ -539,6 +541,35 @@ void TTestQuorvalComparison::Status_Line()
     QLabel *label = window.findChild<QLabel *>("status_label");
     QVERIFY(label != nullptr && label->isVisible());
     QCOMPARE(label->text(), status);
+}
+
+// Twenty pasted gauge blocks share positions under the defaults; one click, or the kind chosen in
+// Options, gives each block its own row, and Undo takes the click back.
+void TTestQuorvalComparison::Gauge_Blocks_As_Separate_Items()
+{
+    std::vector<Type::TEntryItem> blocks;
+    for (double nominal : {0.5, 1.0, 1.0005, 1.001, 1.002, 1.003, 1.004, 1.005, 1.006, 1.007,
+                           1.008, 1.009, 1.01, 1.02, 1.03, 1.04, 1.05, 1.1, 1.2, 1.5})
+        blocks.push_back(Entry(nominal, nominal + 0.00002, 0.00005));
+    TQuorval window(nullptr, Qt::WindowFlags());
+    window.show();
+    QVERIFY(Entry_Widget(&window, 'A')->Paste_Entries(blocks) &&
+            Entry_Widget(&window, 'B')->Paste_Entries(blocks));
+    QLabel *offer = window.findChild<QLabel *>("separate_items_offer");
+    QVERIFY(offer->isVisible() && window.Export_Rows().size() < 20);
+    emit offer->linkActivated("separate");
+    QVERIFY(!offer->isVisible() &&
+            window.Status_Text().startsWith("Separate items  \u00b7  20 positions"));
+    window.Undo_Stack()->undo();
+    QVERIFY(offer->isVisible() && window.Export_Rows().size() < 20);
+    TModalDriver driver;
+    driver.Then([](QWidget *dialog) -> TModalDriver::TAction {
+        dialog->findChild<QRadioButton *>("separate_items_radio")->click();
+        return [dialog]() { qobject_cast<QDialog *>(dialog)->accept(); };
+    });
+    Action(&window, "Options")->trigger();
+    QVERIFY(driver.Done());
+    QCOMPARE(window.Export_Rows().size(), std::size_t(20));
 }
 
 // The window's graph export draws what the report tool's plot draws for the same data file.
@@ -612,7 +643,7 @@ void TTestQuorvalComparison::Files_Keep_Their_Settings_And_Numbers()
     const QString line_scale = d_home + "/line_scale.quorval";
     QVERIFY(QFile::copy(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval", line_scale));
     QVERIFY(window.Load_Data(QUORVAL_SOURCE_ROOT "examples/gauge_blocks.quorval"));
-    QVERIFY(window.Status_Text().startsWith("Not aligned, merge distance 0.0000 mm  \u00b7  "));
+    QVERIFY(window.Status_Text().startsWith("Separate items  \u00b7  "));
     QVERIFY(window.Load_Data(line_scale));
     QVERIFY(!window.Data_Modified());
     QCOMPARE(window.Options().merge_distance, 1.0);
@@ -673,8 +704,8 @@ void TTestQuorvalComparison::Export_Graphs_Command()
         QCOMPARE(
             Error_Box_Difference(error, "Error Exporting Graphs", "The graphs cannot be exported."),
             QString());
-        QCOMPARE(error.detailed_text,
-                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
+        QCOMPARE(Box_Reason(error),
+                 QString("Cannot write file '%1': No such file or directory").arg(name));
     }
 }
 
@@ -950,8 +981,8 @@ void TTestQuorvalComparison::Record_Commands()
         QCOMPARE(
             Error_Box_Difference(error, "Error Exporting Record", "The record cannot be exported."),
             QString());
-        QCOMPARE(error.detailed_text,
-                 QString("ERR  Cannot write file '%1': No such file or directory").arg(name));
+        QCOMPARE(Box_Reason(error),
+                 QString("Cannot write file '%1': No such file or directory").arg(name));
     }
     { // Print opens the system's print dialog; cancelled, it prints nothing and says nothing.
         TModalDriver driver;
@@ -973,10 +1004,13 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing_data()
     // Reading a file is stopped at its second report, in the middle of the reading; the other
     // work at its first.
     QTest::addColumn<bool>("reading");
+    // Open reports while it compares and draws too, until just before its end.
+    QTest::addColumn<bool>("after_reading");
     for (const char *work : {"open", "import"})
-        QTest::newRow(work) << QString(work) << true;
+        QTest::newRow(work) << QString(work) << true << false;
+    QTest::newRow("open, comparing") << QString("open") << false << true;
     for (const char *work : {"graphs", "record", "record printed to a file"})
-        QTest::newRow(work) << QString(work) << false;
+        QTest::newRow(work) << QString(work) << false << false;
 }
 
 // Work the user cancels (its progress report says stop) fails, and leaves the data, its history
@@ -985,6 +1019,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
 {
     QFETCH(QString, work);
     QFETCH(bool, reading);
+    QFETCH(bool, after_reading);
     TQuorval window(nullptr, Qt::WindowFlags());
     Fill(&window, Example_A(), Example_B());
     // Files long enough to be reported on several times while they are read.
@@ -1006,7 +1041,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
     qint64 stopped_done = -1;
     qint64 stopped_total = -1;
     const Progress::TReport stop = [&](qint64 done, qint64 total) {
-        if (++reports < (reading ? 2 : 1))
+        if (++reports < (reading ? 2 : 1) || (after_reading && done < total * 4 / 5))
             return true;
         if (stopped_total < 0) {
             stopped_done = done;
@@ -1023,7 +1058,7 @@ void TTestQuorvalComparison::Cancelled_Work_Changes_Nothing()
                       : work == "record" ? window.Export_Record(target, nullptr, stop)
                                          : window.Print_Record(&printer, stop);
     QVERIFY(!done);
-    if (reading) // stopped part way
+    if (reading || after_reading) // stopped part way
         QVERIFY(stopped_done > 0 && stopped_done < stopped_total);
     // Not taken for a damaged or unreadable file, nor for a record that cannot be drawn.
     QCOMPARE(window.Last_Error(), QString("ERR  Cancelled."));

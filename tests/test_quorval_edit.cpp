@@ -498,15 +498,15 @@ void TTestQuorvalEdit::Import_Refusals()
     };
     const TCase cases[] = {
         {"binary.txt", QByteArray("10;1;1\0\1\2", 9),
-         "ERR  The file binary.txt cannot be imported: it holds NUL bytes, so it is not a text "
+         "The file 'binary.txt' cannot be imported: it holds NUL bytes, so it is not a text "
          "file."},
         {"book.xlsx", QByteArray("PK\x03\x04\x14\0\x06\0", 8),
-         "ERR  The file book.xlsx cannot be imported: it is a spreadsheet file, not text; save it "
+         "The file 'book.xlsx' cannot be imported: it is a spreadsheet file, not text; save it "
          "as CSV in the spreadsheet program, or copy the cells and paste them."},
         {"header.csv", "Nennma\xdf;Istma\xdf;Uc\r\n\r\n",
-         "ERR  Nothing was imported from header.csv: no line gives three numbers"},
+         "Nothing was imported from 'header.csv': no line gives three numbers"},
         {"bad <lines>.csv", "1,1,1\n2,2\n",
-         "ERR  Nothing was imported from bad <lines>.csv: 1 of 2 lines do not give three numbers "
+         "Nothing was imported from 'bad <lines>.csv': 1 of 2 lines do not give three numbers "
          "(nominal, actual and Uc (k=2), in mm).\nLine 2: 2,2"},
     };
     for (const TCase &c : cases) {
@@ -522,7 +522,7 @@ void TTestQuorvalEdit::Import_Refusals()
         QCOMPARE(Error_Box_Difference(box, "Error Importing File",
                                       "The selected text file cannot be imported."),
                  QString());
-        QVERIFY2(box.detailed_text.startsWith(c.reason), qPrintable(box.detailed_text));
+        QVERIFY2(Box_Reason(box).startsWith(c.reason), qPrintable(Box_Reason(box)));
         QCOMPARE(Same_Lists(Lists_Of(window.get()), before), QString());
         QCOMPARE(window->Undo_Stack()->count(), changes);
     }
@@ -567,7 +567,7 @@ void TTestQuorvalEdit::Out_Of_Memory_Changes_Nothing()
                      return QStringLiteral("something changed");
                  return window->Last_Error();
              }),
-             QString("ERR  Nothing was imported from many.txt: there is not enough memory; "
+             QString("ERR  Nothing was imported from 'many.txt': there is not enough memory; "
                      "nothing was changed."));
 }
 

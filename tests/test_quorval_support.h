@@ -56,7 +56,8 @@ inline QString Box_Difference(const TBoxRecord &box, const QString &title,
         return QStringLiteral("not shown");
     if (!box.text.contains(">" + title + "</span>"))
         return QStringLiteral("text ") + box.text;
-    if (!box.informative_text.contains(">" + informative + "</span>"))
+    if (!box.informative_text.contains(">" + informative + "</span>") &&
+        !box.informative_text.contains(">" + informative + "<br><br>"))
         return QStringLiteral("informative text ") + box.informative_text;
     if (box.buttons != buttons || box.default_button != default_button || box.icon != icon)
         return QStringLiteral("buttons %1, default %2, icon %3")
@@ -72,6 +73,21 @@ inline QString Error_Box_Difference(const TBoxRecord &box, const QString &title,
 {
     return Box_Difference(box, title, informative, QMessageBox::Ok, QMessageBox::Ok,
                           QMessageBox::Critical);
+}
+
+// The reason an error box gives after its sentence, as plain text.
+inline QString Box_Reason(const TBoxRecord &box)
+{
+    const int start = box.informative_text.indexOf("<br><br>");
+    const int end = box.informative_text.lastIndexOf("</span>");
+    if (start < 0 || end < start)
+        return QStringLiteral("no reason in ") + box.informative_text;
+    return box.informative_text.mid(start + 8, end - start - 8)
+        .replace("<br>", "\n")
+        .replace("&lt;", "<")
+        .replace("&gt;", ">")
+        .replace("&quot;", "\"")
+        .replace("&amp;", "&");
 }
 
 // What a file dialog showed.

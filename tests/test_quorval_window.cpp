@@ -4,6 +4,7 @@
 #include "test_quorval_support.h"
 
 #include "src/window/busy.h"
+#include "core/widgets/legendrow.h"
 #include "src/window/setheading.h"
 
 #include <QImage>
@@ -118,6 +119,7 @@ private slots:
     void About_Box();
     void Actions_Menus_And_Tool_Bar();
     void Central_Layout();
+    void Layout_Holds_With_Long_Descriptions();
     void Images();
     void Busy_Work_Shows_Progress_And_Cancels();
 
@@ -499,7 +501,7 @@ void TTestQuorvalWindow::Actions_Menus_And_Tool_Bar()
     QCOMPARE(names(menu_bar->actions()), QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(
         names(menu_bar->actions()[0]->menu()->actions()),
-        QStringList({"New", "Open", "|", "Comparison Details\u2026", "|", "File_Save",
+        QStringList({"New", "Open", "Open &Recent", "|", "Comparison Details\u2026", "|", "File_Save",
                      "File_Export", "Export Graphs\u2026", "Export Record\u2026", "Print\u2026",
                      "|", "Import Set A\u2026", "Import Set B\u2026", "|", "Quit"}));
     QCOMPARE(names(menu_bar->actions()[1]->menu()->actions()),
@@ -557,6 +559,49 @@ void TTestQuorvalWindow::Central_Layout()
     QVERIFY(logo != nullptr);
     QCOMPARE(logo->pixmap(Qt::ReturnByValue).size(), QSize(100, 40));
     QVERIFY(window.findChild<QToolBar *>("tool_bar")->isAncestorOf(logo));
+}
+
+// At 1280 x 720 with 300-character set descriptions every part is in view, whole, and under no
+// other: headings, lists, fields, both graphs, the legend (both sets) and the status line.
+void TTestQuorvalWindow::Layout_Holds_With_Long_Descriptions()
+{
+    const QString file = QDir::homePath() + "/long.quorval", a(300, 'a'), b(300, 'b');
+    QVERIFY(Support::Write_All(file, Support::Read_All(QUORVAL_SOURCE_ROOT "examples/line_scale.quorval")
+                                .replace("</Quorval_Data>",
+                                         ("<Set_A_Description>" + a + "</Set_A_Description>" +
+                                          "<Set_B_Description>" + b +
+                                          "</Set_B_Description></Quorval_Data>")
+                                             .toUtf8())));
+    TQuorval window(nullptr, Qt::WindowFlags());
+    QVERIFY(window.Load_Data(file));
+    window.resize(1280, 720);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QList<QWidget *> parts;
+    for (const char *name : {"heading_a", "heading_b", "deviation_graph", "en_graph", "legend_row",
+                             "status_label", "entry_widget_a", "entry_widget_b"})
+        parts += window.findChild<QWidget *>(name);
+    for (int set = 6; set < 8; ++set) {
+        parts += parts[set]->findChild<QListView *>();
+        for (QLineEdit *field : parts[set]->findChildren<QLineEdit *>())
+            parts += field;
+    }
+    std::vector<QRect> rects;
+    for (QWidget *part : parts.mid(0, 6) + parts.mid(8)) {
+        const QRect rect(part->mapTo(&window, QPoint(0, 0)), part->size());
+        // Whole in view: inside the window, not cut by a scrolled area, under no other part.
+        QVERIFY2(part->isVisible() && window.rect().contains(rect) &&
+                     part->visibleRegion().boundingRect() == part->rect(),
+                 qPrintable(part->objectName()));
+        for (const QRect &other : rects)
+            QVERIFY2(!rect.intersects(other), qPrintable(part->objectName()));
+        rects.push_back(rect);
+    }
+    const TLegendRow *legend = window.Legend_Row();
+    QVERIFY(legend->Items()[0].text.startsWith("Set A: a") &&
+            legend->Items()[1].text.startsWith("Set B: b") &&
+            legend->height() >= legend->heightForWidth(legend->width()));
+    QVERIFY(legend->toolTip().contains(a) && legend->toolTip().contains(b));
 }
 
 void TTestQuorvalWindow::Images()

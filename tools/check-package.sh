@@ -1,7 +1,8 @@
 #!/bin/sh
 # Checks the Debian package built by `make package` without installing it: unpacks it into a
 # scratch folder, looks for every file it must install (programs, desktop entry, icons, MIME
-# type, README and examples), checks its dependencies and desktop entry and runs both unpacked
+# type, README and examples, copyright, changelog, manual pages), checks that the programs are
+# stripped, checks its dependencies and desktop entry and runs both unpacked
 # programs.
 set -eu
 build_dir="${1:-build}"
@@ -28,7 +29,9 @@ for f in usr/bin/quorval usr/bin/quorval-report usr/lib/quorval/libquorval-svg.s
          usr/share/doc/quorval/README.md usr/share/doc/quorval/docs/screenshot.png \
          usr/share/doc/quorval/examples/gauge_blocks.quorval \
          usr/share/doc/quorval/examples/line_scale.quorval \
-         usr/share/doc/quorval/examples/small_version1.quorval; do
+         usr/share/doc/quorval/examples/small_version1.quorval \
+         usr/share/doc/quorval/copyright usr/share/doc/quorval/changelog.gz \
+         usr/share/man/man1/quorval.1.gz usr/share/man/man1/quorval-report.1.gz; do
     if [ ! -f "$scratch/$f" ]; then
         echo "missing from the package: /$f" >&2
         status=1
@@ -61,6 +64,12 @@ if command -v desktop-file-validate >/dev/null 2>&1; then
     out=$(desktop-file-validate "$desktop" 2>&1) || status=1
     [ -z "$out" ] || { echo "desktop-file-validate: $out" >&2; status=1; }
 fi
+# Stripped: no debug sections left in the programs.
+for program in usr/bin/quorval usr/bin/quorval-report usr/lib/quorval/libquorval-svg.so; do
+    case "$(file -b "$scratch/$program")" in
+        *"not stripped"*) echo "the packaged /$program is not stripped" >&2; status=1 ;;
+    esac
+done
 [ "$status" -eq 0 ] || exit "$status"
 
 for program in quorval quorval-report; do

@@ -311,6 +311,9 @@ struct TMark
 {
     QChar mark;
     bool other_grouped = false;
+    // The text's own numbers chose the mark (not the locale): the other mark can then only
+    // group thousands, so 1.000 beside 0,5 is one thousand.
+    bool shown_by_text = false;
 };
 
 // What the numbers of a text say about its decimal mark: how many of them only "." or only ","
@@ -345,6 +348,7 @@ struct TSurvey
                     : comma_votes > point_votes ? QLatin1Char(',')
                                                 : locale_mark;
         mark.other_grouped = mark.mark == QLatin1Char(',') ? point_grouped : comma_grouped;
+        mark.shown_by_text = point_votes != comma_votes;
         return mark;
     }
 };
@@ -402,7 +406,7 @@ bool Read_Value(const TField &field, TSeparator separator, const TMark &mark, do
     const QChar other = mark.mark == QLatin1Char(',') ? QLatin1Char('.') : QLatin1Char(',');
     switch (number.kind) {
     case TNumber::Value:
-        if (number.two_ways && !mark.other_grouped) {
+        if (number.two_ways && !mark.other_grouped && !mark.shown_by_text) {
             *reason = QStringLiteral("%1 is ambiguous: \"%2\" may separate thousands or mark the "
                                      "decimals; write it without thousands separators")
                           .arg(Quoted(field.text), other);

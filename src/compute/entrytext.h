@@ -65,7 +65,8 @@ QChar Locale_Decimal_Mark();
 // locale_mark decides where the text cannot tell. A number of the other mark is then bad. Group
 // separators: the other mark, apostrophes and (inside quotes, or with tab or semicolon
 // separators) blanks, in groups of three digits. A number like 1,000 under the decimal point
-// could be 1000 or 1; unless the text shows that mark as a group separator elsewhere it is bad.
+// could be 1000 or 1: it is 1000 where the text's numbers chose the mark or show "," as a group
+// separator elsewhere, and bad where only the locale chose it.
 // Every field must be a finite number within +-Largest_Value; otherwise the line is bad and the
 // text is refused as a whole. Accepted numbers are the doubles nearest to their digits.
 // progress, when given, hears every few thousand lines how far the text is read, in characters

@@ -24,6 +24,47 @@ struct TOptions
     double merge_distance = 1.0;
 };
 
+// What the comparison treats its entries as; the two settings say it, nothing else is kept.
+// Separate items (gauge blocks): not aligned, every distinct length its own position (merge
+// distance 0). Positions along one length (line scale, step gauge): aligned, with any merge
+// distance. Settings that fit neither (not aligned, merged) are the user's own.
+enum class TStandard_Kind { SEPARATE_ITEMS, ONE_LENGTH, OWN_SETTINGS };
+
+inline TStandard_Kind Kind_Of(const TOptions &options)
+{
+    if (options.remove_deviations)
+        return TStandard_Kind::ONE_LENGTH;
+    return options.merge_distance == 0.0 ? TStandard_Kind::SEPARATE_ITEMS
+                                         : TStandard_Kind::OWN_SETTINGS;
+}
+
+// The settings of a kind, starting from the current ones: a line scale keeps its merge distance
+// (the default where it had none).
+inline TOptions Options_Of(TStandard_Kind kind, const TOptions &current)
+{
+    TOptions options = current;
+    if (kind == TStandard_Kind::SEPARATE_ITEMS) {
+        options.remove_deviations = false;
+        options.merge_distance = 0.0;
+    } else if (kind == TStandard_Kind::ONE_LENGTH) {
+        options.remove_deviations = true;
+        if (options.merge_distance == 0.0)
+            options.merge_distance = TOptions().merge_distance;
+    }
+    return options;
+}
+
+// The kind's name in the window, e.g. in the status line.
+inline QString Kind_Name(TStandard_Kind kind)
+{
+    switch (kind) {
+    case TStandard_Kind::SEPARATE_ITEMS: return QStringLiteral("Separate items");
+    case TStandard_Kind::ONE_LENGTH: return QStringLiteral("Positions along one length");
+    case TStandard_Kind::OWN_SETTINGS: break;
+    }
+    return QStringLiteral("Own settings");
+}
+
 // Who and what a comparison is about, kept with its data: the artefact compared, which
 // laboratory, certificate or measurement each set is, who compared them, and remarks. Each text
 // is optional (empty), trimmed, with "\n" as its only line break.

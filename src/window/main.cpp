@@ -20,12 +20,45 @@ const char *const Usage =
     "\n"
     "Options:\n"
     "  -h, --help     show this usage\n"
-    "  --version      show the version\n";
+    "  --version      show the version\n"
+    "Qt's standard options (-platform NAME, -style NAME, -reverse, ...) are accepted too.\n";
 
 enum class TStart { Window, Done, Usage_Error };
 
-// The command line is read before the window system is opened, so that --help, --version and a
-// wrong command line are answered without a display.
+// --help and --version are answered before the window system is opened, so without a display.
+TStart Answer_Help(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(Usage, stdout);
+            return TStart::Done;
+        }
+        if (argument == "--version") {
+            std::puts("quorval " QUORVAL_VERSION);
+            return TStart::Done;
+        }
+    }
+    return TStart::Window;
+}
+
+// Whether one of Qt's options (-style, -platform) is given, in any of Qt's spellings.
+bool Qt_Option_Given(int argc, char *argv[], const QByteArray &name)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--")
+            break;
+        for (const QByteArray &dashes : {QByteArray("-"), QByteArray("--")})
+            if (argument == dashes + name || argument.startsWith(dashes + name + '='))
+                return true;
+    }
+    return false;
+}
+
+// What is left once QApplication took Qt's own options: the file and Quorval's options.
 TStart Read_Command_Line(int argc, char *argv[], QString *file_name)
 {
     bool options = true;
@@ -60,18 +93,28 @@ TStart Read_Command_Line(int argc, char *argv[], QString *file_name)
 
 int main(int argc, char *argv[])
 {
-    QString file_name;
-    switch (Read_Command_Line(argc, argv, &file_name)) {
-    case TStart::Window: break;
-    case TStart::Done: return 0;
-    case TStart::Usage_Error: return 2;
-    }
+    if (Answer_Help(argc, argv) == TStart::Done)
+        return 0;
     // Saving beyond the file-size limit then fails with a message and the entries stay open.
     SafeWrite::Ignore_File_Size_Signal();
-    // Qt sees the program name only: every argument was Quorval's own.
-    int qt_argc = 1;
-    QApplication *application = new QApplication(qt_argc, argv);
-    QApplication::setStyle(QStyleFactory::create("fusion"));
+    // The program's own style unless Qt's option chose one.
+    const bool style_given = Qt_Option_Given(argc, argv, "style");
+    QString file_name;
+    // Without any display Qt could not start to take its options: a wrong command line is
+    // answered as it stands.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !Qt_Option_Given(argc, argv, "platform") &&
+        Read_Command_Line(argc, argv, &file_name) == TStart::Usage_Error)
+        return 2;
+    // QApplication takes Qt's standard options out of the arguments first.
+    QApplication *application = new QApplication(argc, argv);
+    const TStart start = Read_Command_Line(argc, argv, &file_name);
+    if (start != TStart::Window) {
+        delete application;
+        return start == TStart::Done ? 0 : 2;
+    }
+    if (!style_given)
+        QApplication::setStyle(QStyleFactory::create("fusion"));
     QApplication::setWindowIcon(QIcon(":/icons/quorval.png"));
 
     TQuorval *window = new TQuorval(nullptr, Qt::WindowFlags());

@@ -10,8 +10,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QButtonGroup>
 #include <QPalette>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpacerItem>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -76,14 +78,35 @@ constexpr int Automatic_Value = NumberText::Least_Decimals - 1;
 } // namespace
 
 TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_align_check(nullptr), d_merge_edit(nullptr),
+    : QDialog(parent, flags), d_separate_radio(nullptr), d_one_length_radio(nullptr),
+      d_align_check(nullptr), d_merge_edit(nullptr),
       d_decimals_spin(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
 {
-    resize(460, 340);
+    resize(460, 440);
 
     QVBoxLayout *layout = new QVBoxLayout(this);
 
     layout->addWidget(New_Heading(QStringLiteral("Options"), this));
+
+    layout->addWidget(new QLabel(QStringLiteral("The standard compared is"), this));
+    d_separate_radio = new QRadioButton(QStringLiteral("separate items (gauge blocks)"), this);
+    d_separate_radio->setObjectName("separate_items_radio");
+    layout->addWidget(d_separate_radio);
+    layout->addWidget(New_Explanation(
+        QStringLiteral("No alignment; every entry is compared on its own."), this));
+    d_one_length_radio =
+        new QRadioButton(QStringLiteral("positions along one length (line scale, step gauge)"), this);
+    d_one_length_radio->setObjectName("one_length_radio");
+    layout->addWidget(d_one_length_radio);
+    layout->addWidget(New_Explanation(
+        QStringLiteral("Set B aligned to set A; lengths closer than the merge distance share a "
+                       "position."),
+        this));
+    // Neither is chosen while the settings below fit neither kind.
+    QButtonGroup *kinds = new QButtonGroup(this);
+    kinds->addButton(d_separate_radio);
+    kinds->addButton(d_one_length_radio);
+    layout->addWidget(New_Separator(this));
 
     d_align_check = new QCheckBox(QStringLiteral("Align Deviations and Adjust Uncertainty"), this);
     d_align_check->setObjectName("align_check");
@@ -144,7 +167,13 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
         d_merge_edit->setPalette(palette);
         d_merge_edit->setToolTip(read ? QString()
                                       : QStringLiteral("Not a distance of 0 mm or more"));
+        Show_Kind();
     });
+    connect(d_align_check, &QCheckBox::toggled, this, &TOptionsDialog::Show_Kind);
+    connect(d_separate_radio, &QRadioButton::clicked, this,
+            [this]() { Choose_Kind(Type::TStandard_Kind::SEPARATE_ITEMS); });
+    connect(d_one_length_radio, &QRadioButton::clicked, this,
+            [this]() { Choose_Kind(Type::TStandard_Kind::ONE_LENGTH); });
     Reset(Type::TOptions(), TEntryModel::Automatic);
 }
 
@@ -189,4 +218,26 @@ void TOptionsDialog::Reset(const Type::TOptions &options, int decimals_shown)
     d_merge_edit->setText(NumberText::Shortest_Fixed(options.merge_distance, 1));
     d_decimals_spin->setValue(decimals_shown == TEntryModel::Automatic ? Automatic_Value
                                                                        : decimals_shown);
+    Show_Kind();
+}
+
+void TOptionsDialog::Show_Kind()
+{
+    const Type::TStandard_Kind kind = Type::Kind_Of(Options());
+    QButtonGroup *kinds = d_separate_radio->group();
+    kinds->setExclusive(false);
+    d_separate_radio->setChecked(kind == Type::TStandard_Kind::SEPARATE_ITEMS);
+    d_one_length_radio->setChecked(kind == Type::TStandard_Kind::ONE_LENGTH);
+    kinds->setExclusive(true);
+}
+
+void TOptionsDialog::Choose_Kind(Type::TStandard_Kind kind)
+{
+    const Type::TOptions current = Options();
+    if (Type::Kind_Of(current) != kind) {
+        const Type::TOptions chosen = Type::Options_Of(kind, current);
+        d_align_check->setChecked(chosen.remove_deviations);
+        d_merge_edit->setText(NumberText::Shortest_Fixed(chosen.merge_distance, 1));
+    }
+    Show_Kind();
 }

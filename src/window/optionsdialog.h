@@ -9,9 +9,11 @@
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
+class QRadioButton;
 class QSpinBox;
 
-// The modal dialog that edits the comparison's settings (alignment, merge distance) and the
+// The modal dialog that edits the comparison's settings (the kind of standard at the top, then
+// alignment and merge distance on their own) and the
 // decimals the lists and fields show. The main window creates it on first use and keeps it, so
 // its size and position carry over from one use to the next.
 class TOptionsDialog : public QDialog
@@ -37,6 +39,12 @@ private:
     // The merge distance typed, true when it is a number of 0 or more.
     bool Read_Distance(double *distance) const;
 
+    // The kind of standard follows the two settings; choosing a kind sets them.
+    void Show_Kind();
+    void Choose_Kind(Type::TStandard_Kind kind);
+
+    QRadioButton *d_separate_radio;
+    QRadioButton *d_one_length_radio;
     QCheckBox *d_align_check;
     QLineEdit *d_merge_edit;
     QSpinBox *d_decimals_spin;

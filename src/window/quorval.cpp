@@ -71,8 +71,30 @@ namespace {
 
 const int Resources_Registered = qInitResources_quorval();
 
+// The lists' area asks the splitter for its fields and a few rows of its lists, not for the
+// lists' own taller wish: the rest of the height goes to the graphs, and the user may drag.
+class TEntryArea : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        QSize hint = QScrollArea::sizeHint();
+        if (widget() != nullptr)
+            hint.setHeight(widget()->minimumSizeHint().height() + 3 * fontMetrics().height() +
+                           2 * frameWidth());
+        return hint;
+    }
+};
+
 const QPoint Default_Position(30, 30);
 const QSize Default_Size(901, 801);
+// Open's progress: reading the file, then comparing and drawing, in these shares.
+constexpr qint64 Whole_Open = 1000;
+constexpr qint64 Read_Share = 800;
+// Each graph keeps room for its titles and a readable plot; below that the lists of a screen
+// 720 pixels high would have to scroll to their fields.
+constexpr int Graph_Least_Height = 150;
 const int Most_Decimals_Shown = 8;
 // The status line names this many entries without a position of their own, then counts.
 const std::size_t Merged_Entries_Named = 3;
@@ -153,6 +175,13 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
             Settings::Read_Int(*d_settings, "Decimals_Shown", TEntryModel::Automatic);
         if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
             d_decimals_shown = decimals;
+        // A damaged list keeps only what can be a file name.
+        const QVariant recent = d_settings->value("Recent_Files");
+        if (recent.userType() == QMetaType::QStringList || recent.userType() == QMetaType::QString)
+            for (const QString &name : recent.toStringList())
+                if (QDir::isAbsolutePath(name) && !d_recent_files.contains(name) &&
+                    d_recent_files.size() < Most_Recent_Files)
+                    d_recent_files.append(name);
     }
 
     Create_Actions();
@@ -334,12 +363,24 @@ void TQuorval::Create_Layout()
     // label guesses for its size hint (which a status bar of fixed height would keep).
     statusBar()->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     statusBar()->addWidget(d_status_label, 1);
+    d_separate_offer =
+        new QLabel(QStringLiteral("<a href=\"separate\">Compare every entry on its own</a>"), this);
+    d_separate_offer->setObjectName("separate_items_offer");
+    d_separate_offer->setToolTip(
+        QStringLiteral("Compares the sets as separate items (gauge blocks): no alignment, and "
+                       "every distinct length a position of its own. Undo takes it back."));
+    d_separate_offer->hide();
+    statusBar()->addPermanentWidget(d_separate_offer);
+    connect(d_separate_offer, &QLabel::linkActivated, this, [this]() {
+        Change_Options(
+            Type::Options_Of(Type::TStandard_Kind::SEPARATE_ITEMS, d_document->Options()));
+    });
 }
 
 // Both sets' headings, lists and fields side by side, scrolled where the window has no room.
 void TQuorval::Create_Entry_Area(QSplitter *parent)
 {
-    QScrollArea *entry_area = new QScrollArea(parent);
+    QScrollArea *entry_area = new TEntryArea(parent);
     entry_area->setObjectName("entry_area");
     entry_area->setFrameShape(QFrame::NoFrame);
     entry_area->setWidgetResizable(true);
@@ -381,7 +422,7 @@ void TQuorval::Create_Graph_Area(QSplitter *parent)
     graph_layout->setContentsMargins(0, 0, 0, 0);
     d_deviation_graph = new TGraphWidget(graphs);
     d_deviation_graph->setObjectName("deviation_graph");
-    d_deviation_graph->setMinimumSize(100, 200);
+    d_deviation_graph->setMinimumSize(100, Graph_Least_Height);
     // The legend row's own margins part it from the graph below; the graphs keep their spacing.
     const int graph_spacing = graph_layout->spacing();
     graph_layout->setSpacing(0);
@@ -390,7 +431,7 @@ void TQuorval::Create_Graph_Area(QSplitter *parent)
     graph_layout->addSpacing(graph_spacing);
     d_en_graph = new TGraphWidget(graphs);
     d_en_graph->setObjectName("en_graph");
-    d_en_graph->setMinimumSize(100, 200);
+    d_en_graph->setMinimumSize(100, Graph_Least_Height);
     graph_layout->addWidget(d_en_graph);
 }
 
@@ -402,6 +443,9 @@ void TQuorval::Create_Menus()
     QMenu *file_menu = menu_bar->addMenu("&File");
     file_menu->addAction(d_action_new);
     file_menu->addAction(d_action_open);
+    d_recent_menu = file_menu->addMenu(QStringLiteral("Open &Recent"));
+    d_recent_menu->setObjectName("recent_menu");
+    Fill_Recent_Menu();
     file_menu->addSeparator();
     file_menu->addAction(d_action_details);
     file_menu->addSeparator();
@@ -525,7 +569,46 @@ void TQuorval::Write_Settings()
     NumberText::Append_Shortest(&distance, d_new_options.merge_distance);
     d_settings->setValue("Position_Merge_Distance", QString::fromLatin1(distance));
     d_settings->setValue("Decimals_Shown", d_decimals_shown);
+    d_settings->setValue("Recent_Files", d_recent_files);
     d_settings->sync();
+}
+
+void TQuorval::Remember_Recent(const QString &file_name)
+{
+    const QString name = QFileInfo(file_name).absoluteFilePath();
+    d_recent_files.removeAll(name);
+    d_recent_files.prepend(name);
+    while (d_recent_files.size() > Most_Recent_Files)
+        d_recent_files.removeLast();
+}
+
+void TQuorval::Fill_Recent_Menu()
+{
+    d_recent_menu->clear();
+    for (int i = 0; i < d_recent_files.size(); ++i) {
+        const QString name = d_recent_files.at(i);
+        // "&&" shows a "&" of the name instead of making it a shortcut.
+        QAction *action = d_recent_menu->addAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(
+                QFileInfo(name).fileName().replace('&', QStringLiteral("&&"))));
+        action->setToolTip(name);
+        action->setStatusTip(name);
+        connect(action, &QAction::triggered, this, [this, name]() { Open_Recent(name); });
+    }
+    d_recent_menu->setEnabled(!d_recent_files.isEmpty());
+}
+
+void TQuorval::Open_Recent(const QString &file_name)
+{
+    if (!QFileInfo(file_name).isFile()) {
+        d_recent_files.removeAll(file_name);
+        Fill_Recent_Menu();
+        Note_Done(QStringLiteral("\"%1\" no longer exists: removed from Open Recent")
+                      .arg(QFileInfo(file_name).fileName()));
+        return;
+    }
+    if (Unsaved_Data_May_Go(TUnsaved_Question::Open))
+        Open_Data_File(file_name);
 }
 
 int TQuorval::Run_Message_Box(const QString &text, const QString &informative_text,
@@ -591,22 +674,36 @@ void TQuorval::Update()
 {
     // Fewer than two entries in a set: no comparison, nothing to export, empty graphs; the entries
     // typed so far can still be saved.
-    TComparisonDocument::TEntries sorted_a;
-    TComparisonDocument::TEntries sorted_b;
-    const bool compared = d_comparison.Calculate(
-        d_document->Sorted_Entries(TComparisonDocument::SET_A, &sorted_a),
-        d_document->Sorted_Entries(TComparisonDocument::SET_B, &sorted_b), d_document->Offset_B(),
-        d_document->Options());
+    bool compared = false;
+    ComparisonGraphs::TScenes scenes;
+    if (d_staged != nullptr) {
+        // Computed from the very data the document now holds (Open).
+        std::swap(d_comparison, d_staged->comparison);
+        compared = d_staged->compared;
+        scenes = std::move(d_staged->scenes);
+        d_staged = nullptr;
+    } else {
+        TComparisonDocument::TEntries sorted_a;
+        TComparisonDocument::TEntries sorted_b;
+        compared = d_comparison.Calculate(
+            d_document->Sorted_Entries(TComparisonDocument::SET_A, &sorted_a),
+            d_document->Sorted_Entries(TComparisonDocument::SET_B, &sorted_b),
+            d_document->Offset_B(), d_document->Options());
+        scenes = ComparisonGraphs::Scenes_Of(d_comparison);
+    }
     for (QAction *action :
          {d_action_export, d_action_export_graphs, d_action_export_record, d_action_print})
         action->setEnabled(compared);
-    ComparisonGraphs::TScenes scenes = ComparisonGraphs::Scenes_Of(d_comparison);
     d_deviation_graph->Set_Scene(std::move(scenes.deviation));
     d_en_graph->Set_Scene(std::move(scenes.en));
     Fit_Graphs();
     Details_Changed();
     d_status_label->setText(Status_Text());
     d_status_label->setToolTip(QString());
+    // Entries sharing a position under any other kind most often are gauge blocks.
+    d_separate_offer->setVisible(
+        !d_comparison.Merged_Entries().empty() &&
+        Type::Kind_Of(d_document->Options()) != Type::TStandard_Kind::SEPARATE_ITEMS);
 }
 
 void TQuorval::Details_Changed()
@@ -620,9 +717,12 @@ QString TQuorval::Status_Text() const
     // The settings in use, always named where they are not the defaults.
     const Type::TOptions &options = d_document->Options();
     const Type::TOptions defaults;
-    QString settings =
-        options.remove_deviations ? QStringLiteral("Aligned") : QStringLiteral("Not aligned");
-    if (options.merge_distance != defaults.merge_distance)
+    // The kind of standard says the alignment, and a merge distance of 0 for separate items.
+    const Type::TStandard_Kind kind = Type::Kind_Of(options);
+    QString settings = kind == Type::TStandard_Kind::OWN_SETTINGS ? QStringLiteral("Not aligned")
+                                                                  : Type::Kind_Name(kind);
+    if (kind != Type::TStandard_Kind::SEPARATE_ITEMS &&
+        options.merge_distance != defaults.merge_distance)
         settings += QStringLiteral(", merge distance %1 mm")
                         .arg(NumberText::Readable(options.merge_distance));
     const bool defaults_used = options.remove_deviations == defaults.remove_deviations &&
@@ -667,7 +767,18 @@ void TQuorval::Show_Details()
     d_details_shown = texts;
     d_heading_a->Set_Description(texts.set_a_description);
     d_heading_b->Set_Description(texts.set_b_description);
-    d_legend_row->Set_Items(ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, texts));
+    // Long descriptions are cut in the window's legend, so that both sets keep their place in
+    // it; the tool tip holds them whole.
+    ComparisonGraphs::TLegendTexts shown = texts;
+    const QFontMetrics metrics(d_legend_row->font());
+    const int most_width = 20 * metrics.averageCharWidth();
+    shown.set_a_description =
+        metrics.elidedText(texts.set_a_description.simplified(), Qt::ElideRight, most_width);
+    shown.set_b_description =
+        metrics.elidedText(texts.set_b_description.simplified(), Qt::ElideRight, most_width);
+    d_legend_row->Set_Items(ComparisonGraphs::Legend_Items(ComparisonGraphs::Window_Look, shown));
+    d_legend_row->setToolTip(shown == texts ? QString()
+                                            : d_heading_a->Text() + "\n" + d_heading_b->Text());
 }
 
 // ---- Data file ----
@@ -680,7 +791,12 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
         // Taken first: a change while the file is read makes it differ from the stamp.
         const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
         bool stopped = false;
-        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, progress,
+        // Reading is most of the work; comparing and drawing follow, each reported.
+        const Progress::TReport reading = [&progress](qint64 done, qint64 total) {
+            return Progress::Go_On(progress, total > 0 ? Read_Share * done / total : 0,
+                                   Whole_Open);
+        };
+        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, reading,
                                  &stopped)) {
             if (stopped)
                 d_last_error = Cancelled_Reason;
@@ -693,13 +809,19 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
             d_last_error = QStringLiteral("ERR  Load_Data: ") + refusal;
             return false;
         }
-        // The last moment to cancel: the data on screen is replaced next.
-        if (!Progress::Go_On(progress, 1, 1)) {
+        // Compared and drawn before the data on screen changes, so that Cancel leaves it as it
+        // was until the very end; the window then shows this comparison, not a new one.
+        TStaged staged;
+        if (!Stage_Comparison(content, progress, &staged)) {
             d_last_error = Cancelled_Reason;
             return false;
         }
+        d_staged = &staged;
         d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), stamp);
+        d_staged = nullptr;
     }
+    Remember_Recent(file_name);
+    Fill_Recent_Menu();
     // A loaded file starts a history of its own.
     d_undo_stack->clear();
     return true;
@@ -714,6 +836,8 @@ bool TQuorval::Save_Data(const QString &file_name)
         return false;
     d_document->Mark_Saved(QFileInfo(file_name).absoluteFilePath(), DataFile::Stamp_Of(file_name));
     d_undo_stack->setClean();
+    Remember_Recent(file_name);
+    Fill_Recent_Menu();
     Note_Written(file_name, in_place);
     return true;
 }
@@ -839,6 +963,37 @@ bool TQuorval::Export_Record(const QString &file_name, const QPageLayout *layout
     return Write_Document(file_name, pdf);
 }
 
+bool TQuorval::Stage_Comparison(const DataFile::TContent &content,
+                                const Progress::TReport &progress, TStaged *staged)
+{
+    // Files are written sorted; others are sorted here as the document would sort them.
+    const auto sorted = [](const TComparisonDocument::TEntries &entries,
+                           TComparisonDocument::TEntries *copy)
+        -> const TComparisonDocument::TEntries & {
+        if (std::is_sorted(entries.begin(), entries.end(), TEntryItem_Sort()))
+            return entries;
+        *copy = entries;
+        std::sort(copy->begin(), copy->end(), TEntryItem_Sort());
+        return *copy;
+    };
+    TComparisonDocument::TEntries copy_a;
+    TComparisonDocument::TEntries copy_b;
+    const TComparisonDocument::TEntries &a = sorted(content.entries_a, &copy_a);
+    if (!Progress::Go_On(progress, Read_Share + 1, Whole_Open))
+        return false;
+    const TComparisonDocument::TEntries &b = sorted(content.entries_b, &copy_b);
+    if (!Progress::Go_On(progress, Read_Share + 2, Whole_Open))
+        return false;
+    staged->compared =
+        staged->comparison.Calculate(a, b, DataFile::Relative_Offset_B(content),
+                                     DataFile::Options_Of(content, Type::TOptions()));
+    if (!Progress::Go_On(progress, (Read_Share + Whole_Open) / 2, Whole_Open))
+        return false;
+    staged->scenes = ComparisonGraphs::Scenes_Of(staged->comparison);
+    // The last moment to cancel: what is left (showing it) is short.
+    return Progress::Go_On(progress, Whole_Open - 1, Whole_Open);
+}
+
 // A cancel is no failure: work stopped by it must not leave the reason of one as the last error.
 Progress::TReport TQuorval::Watched(const Progress::TReport &progress, bool *stopped)
 {
@@ -933,9 +1088,7 @@ void TQuorval::Open_Data_File(const QString &file_name)
     // comparison is recomputed all the same. A cancelled one changes nothing at all.
     bool cancelled = false;
     if (!Open_With_Progress(file_name, &cancelled) && !cancelled) {
-        Run_Message_Box("Error Loading File",
-                        "The selected length comparison file cannot be loaded.", d_last_error,
-                        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Show_Error("Error Loading File", "The selected length comparison file cannot be loaded.");
         Update();
     }
 }
@@ -961,8 +1114,7 @@ void TQuorval::File_Save()
     d_file_path = Folder_Of(file_name);
 
     if (!Save_Data(file_name))
-        Run_Message_Box("Error Saving File", "The length comparison file cannot be written.",
-                        d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Show_Error("Error Saving File", "The length comparison file cannot be written.");
 }
 
 QString TQuorval::With_Extension(const QString &file_name, const QString &extension)
@@ -988,8 +1140,7 @@ void TQuorval::File_Export()
     if (file_name.isEmpty())
         return;
     if (!Export_Data(file_name))
-        Run_Message_Box("Error Exporting File", "The length comparison file cannot be exported.",
-                        d_last_error, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+        Show_Error("Error Exporting File", "The length comparison file cannot be exported.");
 }
 
 // The Export Graphs command: file dialog, then both graphs into the file.
@@ -1033,8 +1184,30 @@ void TQuorval::File_Export_Record()
 
 void TQuorval::Show_Error(const QString &text, const QString &informative_text)
 {
-    Run_Message_Box(text, informative_text, d_last_error, QMessageBox::Ok, QMessageBox::Ok,
-                    QMessageBox::Critical);
+    // The reason is read, not hidden behind Show Details; the box shows rich text.
+    Run_Message_Box(text,
+                    informative_text + QStringLiteral("<br><br>") +
+                        Readable_Reason(d_last_error).toHtmlEscaped().replace(
+                            '\n', QStringLiteral("<br>")),
+                    QString(), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Critical);
+}
+
+QString TQuorval::Readable_Reason(const QString &reason)
+{
+    // The markers the file functions put before a reason say nothing to the user.
+    static const QLatin1String markers[] = {QLatin1String("ERR  "), QLatin1String("ERR:  "),
+                                             QLatin1String("Load_Data: "),
+                                             QLatin1String("Save_Data: ")};
+    QStringRef rest(&reason);
+    for (bool cut = true; cut;) {
+        cut = false;
+        for (const QLatin1String &marker : markers)
+            if (rest.startsWith(marker)) {
+                rest = rest.mid(marker.size());
+                cut = true;
+            }
+    }
+    return rest.toString();
 }
 
 // The Print command: the system's print dialog, then the record on the printer chosen there.
@@ -1260,7 +1433,8 @@ void TQuorval::File_Import(bool set_b)
 
 bool TQuorval::Import_Data(const QString &file_name, bool set_b, const Progress::TReport &progress)
 {
-    const QString shown_name = QFileInfo(file_name).fileName();
+    // Quoted, as every file name in a message is.
+    const QString shown_name = QStringLiteral("'%1'").arg(QFileInfo(file_name).fileName());
     try {
         return Import_Entries(file_name, shown_name, set_b, progress);
     } catch (const std::bad_alloc &) {

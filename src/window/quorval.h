@@ -13,6 +13,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -22,6 +23,7 @@ class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QLabel;
+class QMenu;
 class QPageLayout;
 class QPrinter;
 class QSettings;
@@ -87,6 +89,9 @@ public:
     bool Data_Modified() const { return d_document->Modified(); }
     const QString &Last_Error() const { return d_last_error; }
     const QString &File_Path() const { return d_file_path; }
+    // File > Open Recent: the files last opened or saved, newest first.
+    const QStringList &Recent_Files() const { return d_recent_files; }
+    static constexpr int Most_Recent_Files = 8;
     // The file last opened or saved, for the record's heading; empty after New.
     const QString &Data_File_Name() const { return d_document->File_Name(); }
     // The comparison's settings (kept with the data) and the decimals the lists and fields show.
@@ -184,8 +189,26 @@ private:
     static QString Write_Error(const QString &file_name, const QString &reason);
     // progress, and *stopped set when it says stop.
     static Progress::TReport Watched(const Progress::TReport &progress, bool *stopped);
-    // The error box of a command: fixed sentences, the reason (d_last_error) as detailed text.
+    // A comparison computed and drawn before the document takes the data it was computed from.
+    struct TStaged
+    {
+        TComparison comparison;
+        bool compared = false;
+        ComparisonGraphs::TScenes scenes;
+    };
+    // Compares and draws the content of a file as the document will hold it, reporting each
+    // step; false when progress said stop.
+    static bool Stage_Comparison(const DataFile::TContent &content,
+                                 const Progress::TReport &progress, TStaged *staged);
+    // File > Open Recent: a file opened or saved goes first; the menu shows the list; a file
+    // gone is taken off the list with a note in the status line.
+    void Remember_Recent(const QString &file_name);
+    void Fill_Recent_Menu();
+    void Open_Recent(const QString &file_name);
+    // The error box of a command: its fixed sentences, then the reason (d_last_error) as a user
+    // reads it, without the markers the file functions put before it.
     void Show_Error(const QString &text, const QString &informative_text);
+    static QString Readable_Reason(const QString &reason);
     // Says which lines of refused entry text are bad, and why, one line each.
     static QString Refusal_Text(const QString &what_happened, const EntryText::TParsed &parsed);
     // Why sets of these sizes cannot be shown when added entries come into them: a set beyond
@@ -233,6 +256,12 @@ private:
     TGraphWidget *d_en_graph;
     TLegendRow *d_legend_row = nullptr;
     QLabel *d_status_label;
+    // "Compare every entry on its own", offered where merged entries look like separate items.
+    QLabel *d_separate_offer = nullptr;
+    // Set during Open's load of the document: Update shows it instead of computing anew.
+    TStaged *d_staged = nullptr;
+    QMenu *d_recent_menu = nullptr;
+    QStringList d_recent_files;
 
     QSettings *d_settings; // null where the settings file is not a regular file
     TMessageBox *d_message_box;

@@ -15,6 +15,8 @@ TSetHeading::TSetHeading(const QString &name, QWidget *parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setToolTip(Text());
+    // Painted text: screen readers hear it through the accessible name.
+    setAccessibleName(Text());
 }
 
 void TSetHeading::Set_Description(const QString &description)
@@ -22,6 +24,7 @@ void TSetHeading::Set_Description(const QString &description)
     // A description is one line here; a line break would only be cut off.
     d_description = description.simplified();
     setToolTip(Text());
+    setAccessibleName(Text());
     updateGeometry();
     update();
 }
