@@ -96,12 +96,12 @@ private slots:
     void Add_Button_Values();
     void Entry_Items_Sorted_By_Actual_With_Offset();
     void Offset_Field();
-    void Non_Finite_Text_Reads_As_Zero();
+    void Text_That_Is_Not_A_Number_Is_Not_Stored();
     void Number_Text_Reads_As_Qt_Reads_It();
     void Signal_Counts_Of_Silent_Operations();
     void Loading_Sequence_Emits_Once();
     void Selection_Of_Two_Items();
-    void Typing_Letters_Stores_Zero_And_Moves_Focus();
+    void Typing_Letters_Stores_Nothing_And_Keeps_Focus();
     void Focus_Chain_Emits_Once_Per_Edit();
     void Unedited_Fields_Keep_Full_Precision();
     void Entry_Items_Finishes_Pending_Edit();
@@ -253,16 +253,12 @@ void TTestEntryWidget::Offset_Field()
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
     f.widget->Set_Entry_Offset(1.23456);
     QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.offset->text(), QString("1.2346"));
-    // The field shows the offset rounded, its untouched text never replaces it; more decimals
-    // shown show more of it.
+    // Every digit of the offset; its untouched text never replaces it.
+    QCOMPARE(f.offset->text(), QString("1.23456"));
     QTest::keyClick(f.offset, Qt::Key_Return);
     QCOMPARE(spy.count(), 2);
     QCOMPARE(f.widget->Entry_Offset(), 1.23456);
     QCOMPARE(f.widget->Undo_Stack()->count(), 0);
-    f.widget->Set_Decimals(6);
-    QCOMPARE(f.offset->text(), QString("1.234560"));
-    f.widget->Set_Decimals(4);
     f.widget->Set_Entry_Offset(-0.0);
     QCOMPARE(f.offset->text(), QString("0.0000"));
     QVERIFY(std::signbit(f.widget->Entry_Offset()));
@@ -280,7 +276,7 @@ void TTestEntryWidget::Offset_Field()
     QCOMPARE(spy.count(), 6);
 
     f.offset->setText("not a number");
-    QCOMPARE(f.widget->Entry_Offset(), 0.0);
+    QCOMPARE(f.widget->Entry_Offset(), 2.5);
     f.offset->setText("  3.25 ");
     QCOMPARE(f.widget->Entry_Offset(), 3.25);
 }
@@ -310,7 +306,7 @@ void TTestEntryWidget::Number_Text_Reads_As_Qt_Reads_It()
     }
 }
 
-void TTestEntryWidget::Non_Finite_Text_Reads_As_Zero()
+void TTestEntryWidget::Text_That_Is_Not_A_Number_Is_Not_Stored()
 {
     for (const char *text : {"inf", "-inf", "nan", "NaN", "1e999", "-1e999", "infinity", "abc", ""})
         QCOMPARE(EntryLists::To_Number(text), 0.0);
@@ -320,23 +316,28 @@ void TTestEntryWidget::Non_Finite_Text_Reads_As_Zero()
 
     TFixture f;
     f.widget->Add_Entry_Item(Entry(100, 100, 0.002));
+    f.widget->Set_Entry_Offset(0.5);
+    QSignalSpy refused(f.widget.get(), &TEntryWidget::Number_Refused);
     for (const char *text : {"inf", "nan", "1e999"}) {
         f.offset->setText(text);
-        QCOMPARE(f.widget->Entry_Offset(), 0.0);
-        QCOMPARE(f.widget->Entry_Items()[0].actual, 100.0);
+        QCOMPARE(f.widget->Entry_Offset(), 0.5);
+        QCOMPARE(f.widget->Entry_Items()[0].actual, 100.5);
     }
+    QVERIFY(f.offset->property("refused").toBool());
 
-    // The same in the entry fields: the entry gets 0.0, never a non-finite value.
+    // The same in the entry fields: those that do not read are marked, no value is stored.
     f.Select_Only(0);
     f.nominal->setText("inf");
     f.actual->setText("1e999");
-    f.uc->setText("nan");
+    f.uc->setText("0.5");
+    refused.clear();
     QTest::keyClick(f.uc, Qt::Key_Return);
-    const Type::TEntryItem stored = f.Stored(0);
-    QCOMPARE(stored.nominal, 0.0);
-    QCOMPARE(stored.actual, 0.0);
-    QCOMPARE(stored.uc, 0.0);
-    QCOMPARE(f.Text(0), QString("    0.0000,     0.0000,   0.0000"));
+    const Type::TEntryItem kept = f.Stored(0);
+    QVERIFY(kept.nominal == 100.0 && kept.actual == 100.0 && kept.uc == 0.002);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(f.nominal->property("refused").toBool() && f.actual->property("refused").toBool());
+    f.nominal->setText("100");
+    QVERIFY(!f.nominal->property("refused").toBool());
 }
 
 void TTestEntryWidget::Signal_Counts_Of_Silent_Operations()
@@ -403,7 +404,7 @@ void TTestEntryWidget::Selection_Of_Two_Items()
     QVERIFY(!f.remove->isEnabled());
 }
 
-void TTestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
+void TTestEntryWidget::Typing_Letters_Stores_Nothing_And_Keeps_Focus()
 {
     TFixture f;
     QVERIFY(f.Show_Active());
@@ -413,14 +414,15 @@ void TTestEntryWidget::Typing_Letters_Stores_Zero_And_Moves_Focus()
     f.nominal->selectAll();
 
     QSignalSpy spy(f.widget.get(), &TEntryWidget::Data_Changed);
+    QSignalSpy refused(f.widget.get(), &TEntryWidget::Number_Refused);
     QTest::keyClicks(f.nominal, "abc");
     QTest::keyClick(f.nominal, Qt::Key_Return);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(f.Stored(1).nominal, 0.0);
-    QCOMPARE(f.Stored(1).actual, 200.0);
-    QVERIFY(f.Text(1).startsWith("    0.0000, "));
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(refused[0][0].toString().contains("\"abc\" in Nominal of set B"));
+    QCOMPARE(f.Stored(1).nominal, 200.0);
     QCOMPARE(f.nominal->text(), QString("abc")); // the field keeps what was typed
-    QCOMPARE(QApplication::focusWidget(), f.actual);
+    QCOMPARE(QApplication::focusWidget(), f.nominal); // Return stays in the field
     QCOMPARE(f.Selected_Rows(), std::vector<int>{1}); // the entry keeps its place
 }
 
@@ -463,8 +465,10 @@ void TTestEntryWidget::Unedited_Fields_Keep_Full_Precision()
     TFixture f;
     f.widget->Add_Entry_Item(Entry(100, 100.00012, 0.00234));
     f.Select_Only(0);
-    QCOMPARE(f.actual->text(), QString("100.0001"));
-    QCOMPARE(f.uc->text(), QString("0.0023"));
+    // The fields show every digit, the list as many as the set carries.
+    QCOMPARE(f.actual->text(), QString("100.00012"));
+    QCOMPARE(f.uc->text(), QString("0.00234"));
+    QCOMPARE(f.Text(0), QString("  100.00000,   100.00012,   0.00234"));
 
     f.nominal->setText("99.5");
     QTest::keyClick(f.nominal, Qt::Key_Return);
@@ -483,14 +487,13 @@ void TTestEntryWidget::Unedited_Fields_Keep_Full_Precision()
     QCOMPARE(stored.actual, 100.00056);
     QCOMPARE(stored.uc, 0.003);
 
-    // More decimals shown: the list and the fields that show their value show more of it; text
-    // typed into a field stays.
+    // Decimals chosen: the list shows them; text typed into a field stays.
     f.list->clearSelection();
     f.Select_Only(0);
     f.uc->setText("0.004");
     f.widget->Set_Decimals(6);
     QCOMPARE(f.Text(0), QString("   99.500000,   100.000560,   0.003000"));
-    QCOMPARE(f.actual->text(), QString("100.000560"));
+    QCOMPARE(f.actual->text(), QString("100.00056"));
     QCOMPARE(f.uc->text(), QString("0.004"));
 }
 

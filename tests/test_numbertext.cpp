@@ -1,5 +1,6 @@
 #include "src/compute/numbertext.h"
 
+#include <QLocale>
 #include <QtTest>
 
 #include <cmath>
@@ -19,6 +20,9 @@ private slots:
     void Fixed_Text_As_Qt_Writes_It();
     void Readable_Text_data();
     void Readable_Text();
+    void Typed_Text_data();
+    void Typed_Text();
+    void Data_Resolution();
     void Decimal_Sum_And_Difference_data();
     void Decimal_Sum_And_Difference();
     void Decimal_Difference_Undoes_Decimal_Sum();
@@ -80,6 +84,9 @@ void TTestNumberText::Shortest_Fixed_Reads_Back_Bit_For_Bit()
         QVERIFY2(std::memcmp(&read, &value, sizeof value) == 0, qPrintable(text));
         QVERIFY2(!text.contains(QLatin1Char('e')), qPrintable(text));
         QVERIFY2(text.size() - text.indexOf(QLatin1Char('.')) - 1 >= 5, qPrintable(text));
+        // The decimals carried are the shortest text's, found without writing it.
+        const int shortest = NumberText::Shortest_Fixed(value, 0).section('.', 1).size();
+        QCOMPARE(NumberText::Carried_Decimals(value, 0, 17), std::min(shortest, 17));
     }
 }
 
@@ -134,6 +141,40 @@ void TTestNumberText::Readable_Text()
     QFETCH(int, significant);
     QFETCH(QString, text);
     QCOMPARE(NumberText::Readable(value, significant), text);
+}
+
+void TTestNumberText::Typed_Text_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("value");
+    QTest::newRow("de: comma") << "de_DE" << "30,50012" << 30.50012;
+    QTest::newRow("de: point") << "de_DE" << "30.5" << 30.5;
+    QTest::newRow("de: groups") << "de_DE" << " -1.000.000,5 " << -1000000.5;
+    QTest::newRow("de: group after the comma") << "de_DE" << "1,000.5" << qQNaN();
+    QTest::newRow("de: group of two") << "de_DE" << "10.00,5" << qQNaN();
+    QTest::newRow("en: groups") << "en_US" << "1,000.5" << 1000.5;
+    QTest::newRow("en: comma is no decimal mark") << "en_US" << "30,5" << qQNaN();
+    QTest::newRow("en: group after a zero") << "en_US" << "0,500" << qQNaN();
+    QTest::newRow("trailing letters") << "de_DE" << "0,5mm" << qQNaN();
+    QTest::newRow("empty") << "de_DE" << "" << qQNaN();
+}
+
+void TTestNumberText::Typed_Text()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, text);
+    QFETCH(double, value); // not a number: the text is refused, the value untouched
+    double typed = qQNaN();
+    QCOMPARE(NumberText::Read_Typed(text, &typed, QLocale(locale)), !std::isnan(value));
+    QVERIFY(std::isnan(typed) == std::isnan(value) && (std::isnan(typed) || typed == value));
+}
+
+void TTestNumberText::Data_Resolution()
+{
+    // Zero at the resolution has no sign.
+    QCOMPARE(NumberText::At_Resolution(-0.00000000002, 4), QString("0.0000"));
+    QCOMPARE(NumberText::At_Resolution(-0.00003, 5), QString("-0.00003"));
 }
 
 void TTestNumberText::Decimal_Sum_And_Difference_data()

@@ -74,11 +74,24 @@ private slots:
         QCOMPARE(distance->text(), QStringLiteral("0.123456789012345"));
         QCOMPARE(dialog.Options().merge_distance, 0.123456789012345);
         QCOMPARE(dialog.Decimals_Shown(), 7);
-        QVERIFY(decimals->minimum() == 4 && decimals->maximum() == 8);
+        QVERIFY(decimals->minimum() == 3 && decimals->maximum() == 8);
+        QCOMPARE(decimals->specialValueText(), QStringLiteral("Automatic"));
         for (const char *text : {"-1", "abc", "", "0"}) {
             distance->setText(text);
             QCOMPARE(Button(dialog, QStringLiteral("Accept"))->isEnabled(), text[0] == '0');
         }
+        // "0,500": half a millimetre in German; in English no number, and the dialog stays open.
+        for (const bool german : {true, false}) {
+            QLocale::setDefault(QLocale(german ? "de_DE" : "en_US"));
+            distance->clear();
+            QTest::keyClicks(distance, "0,500");
+            dialog.setResult(QDialog::Rejected);
+            dialog.accept();
+            QCOMPARE(dialog.result() == QDialog::Accepted, german);
+            QCOMPARE(distance->property("refused").toBool(), !german);
+            QCOMPARE(dialog.Options().merge_distance == 0.5, german);
+        }
+        QLocale::setDefault(QLocale::c());
 
         // The kind of standard follows the two settings (none where they fit neither), and
         // choosing one sets them.

@@ -512,10 +512,18 @@ void TTestQuorvalComparison::Status_Line_data()
         << std::vector<Type::TEntryItem>{Entry(0.2, 0.2, 0.00004),
                                          Entry(100, 100.000000002, 0.00004)}
         << false
-        << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En 0.00004 at "
-           "100.0000 mm  \u00b7  0 with En > 1  \u00b7  2 entries share a position: A 0.5000 "
+        << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En 0.0000 at "
+           "100.000000000 mm  \u00b7  0 with En > 1  \u00b7  2 entries share a position: A 0.5000 "
            "\u2192 0.0000, "
            "B 0.2000 \u2192 0.0000";
+    // Lengths told apart by the digits they carry; the position at the data's resolution.
+    QTest::newRow("merged within a hundred-thousandth")
+        << std::vector<Type::TEntryItem>{Entry(0, 0.0, 0.001), Entry(201, 201.0, 0.001)}
+        << std::vector<Type::TEntryItem>{Entry(0, 0.0, 0.001), Entry(200.99999, 200.99999, 0.001)}
+        << false
+        << "Not aligned  \u00b7  2 positions  \u00b7  2 with En  \u00b7  largest En 0.0000 at "
+           "0.00000 mm  \u00b7  0 with En > 1  \u00b7  1 entry shares a position: B 200.99999 "
+           "\u2192 201.00000";
 }
 
 void TTestQuorvalComparison::Status_Line()

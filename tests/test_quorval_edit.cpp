@@ -111,7 +111,8 @@ QString Views_Show_The_Document(TQuorval *window, quint32 random)
         }
     }
     const QLineEdit *offset = Entry_Widget(window, 'B')->findChild<QLineEdit *>("offset_edit");
-    if (offset->text() != NumberText::Fixed(document->Offset_B(), Entry_Widget(window, 'B')->Decimals()))
+    double shown = 0.0;
+    if (!NumberText::Read_Typed(offset->text(), &shown) || shown != document->Offset_B())
         return QStringLiteral("offset field %1").arg(offset->text());
     return QString();
 }
@@ -152,6 +153,8 @@ private slots:
     void Import_Refusals();
     void Out_Of_Memory_Changes_Nothing();
     void Set_B_Is_Saved_As_Typed();
+    void Typed_Numbers_In_The_Locale_data();
+    void Typed_Numbers_In_The_Locale();
     void Random_Edit_Sequences_data();
     void Random_Edit_Sequences();
 
@@ -601,6 +604,41 @@ void TTestQuorvalEdit::Set_B_Is_Saved_As_Typed()
     QCOMPARE(Lists_Of(other.get()).b.front().actual, 0.95);
     other->Undo_Stack()->undo();
     QCOMPARE(Same_Lists(Lists_Of(other.get()), loaded), QString());
+}
+
+void TTestQuorvalEdit::Typed_Numbers_In_The_Locale_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("de_DE") << "30,5 30,50012 0,00003";
+    QTest::newRow("en_US") << "30.5 30.50012 0.00003";
+}
+
+// "+" and three values typed in the locale's way; text that is not a number changes nothing.
+void TTestQuorvalEdit::Typed_Numbers_In_The_Locale()
+{
+    QFETCH(QString, typed);
+    QLocale::setDefault(QLocale(QTest::currentDataTag()));
+    auto window = Window();
+    QVERIFY(window);
+    TEntryWidget *a = Entry_Widget(window.get(), 'A');
+    QTest::mouseClick(a->findChild<QToolButton *>("add_button"), Qt::LeftButton);
+    for (const QString &value : typed.split(' ')) {
+        QTest::keyClicks(QApplication::focusWidget(), value);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    const Type::TEntryItem stored = a->List_Items().back();
+    QVERIFY(Same_Bits({stored}, {Entry(30.5, 30.50012, 0.00003)}));
+    QCOMPARE(Row_Text(List_Of(window.get(), 'A'), a->Entry_Count() - 1).simplified(),
+             QString("30.50000, 30.50012, 0.00003"));
+
+    QLineEdit *actual = a->findChild<QLineEdit *>("actual_edit");
+    actual->setFocus();
+    actual->selectAll();
+    const int steps = window->Undo_Stack()->count();
+    QTest::keyClicks(actual, "abc");
+    QTest::keyClick(actual, Qt::Key_Return);
+    QCOMPARE(window->Undo_Stack()->count(), steps);
+    QVERIFY(window->findChild<QLabel *>("status_label")->text().contains("\"abc\" in Actual"));
 }
 
 void TTestQuorvalEdit::Random_Edit_Sequences_data()

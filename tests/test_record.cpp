@@ -98,7 +98,7 @@ private slots:
     {
         QTest::addColumn<bool>("gauge_blocks");
         QTest::addColumn<QStringList>("heading_fields");
-        // Every value readable: uncertainties of 0.03 um with two digits, none as zero.
+        // Lengths and uncertainties with the decimals the entries carry (4 to 9), En with four.
         QTest::addColumn<QString>("first_row");
         QTest::addColumn<QString>("merged");
         // What the heading must not say.
@@ -117,7 +117,7 @@ private slots:
                            "Alignment Not aligned Merge distance 0.0000 mm",
                            "Data B Pos Offset 0.0000 mm",
                            "Entries in set A 39 Entries in set B 39"}
-            << "0.5000 0.00000 0.00000 0.000030 0.000030 0.000040 0.0000" << QString()
+            << "0.50000 0.00000 0.00000 0.00003 0.00003 0.00004 0.0000" << QString()
             << QStringList{"Operator", "changed"};
         QTest::newRow("1000 positions")
             << false
@@ -127,7 +127,8 @@ private slots:
                            "Data B Pos Offset 2.5000 mm",
                            "Entries in set A 1000",
                            "Entries in set B 1000"}
-            << "0.0000 0.0000 0.0033 0.00050 0.00050 0.00060 4.1612 En > 1"
+            << "0.000000000 0.000000000 0.003250000 0.000500000 0.000500000 0.000600000 4.1612 En "
+               "> 1"
             << QString("B 500.2500 \u2192 500.0000")
             << QStringList{"SHA-256", "Item", "Remarks", QString(64, QLatin1Char('f'))};
     }
@@ -169,9 +170,10 @@ private slots:
         }
         const QString first =
             pages[0].split('\n').replaceInStrings(QRegularExpression(" +"), " ").join('\n');
-        QVERIFY(first.startsWith("Length comparison\n"));
+        QVERIFY(first.startsWith("Length Comparison\n"));
         heading_fields.append(QString("Data B Dev Offset %1 mm")
-                                  .arg(NumberText::Readable(comparison.Data_B_Dev_Offset())));
+                                  .arg(NumberText::At_Resolution(comparison.Data_B_Dev_Offset(),
+                                                                 comparison.Data_Decimals())));
         for (const QString &field : heading_fields)
             QVERIFY2(first.contains(field), qPrintable(field));
         const QString heading_text = first.left(first.indexOf("Position"));
@@ -180,12 +182,12 @@ private slots:
 
         QCOMPARE(table.size(), int(rows.size()));
         QCOMPARE(table.first(), first_row);
-        const Report::TDecimals decimals = Report::Readable_Decimals(rows);
+        const Report::TDecimals decimals = Report::Document_Decimals(comparison.Data_Decimals());
         int marked = 0;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             QStringList fields;
-            for (const QString &field : Report::Row_Fields(rows[i], decimals))
-                fields.append(field.trimmed());
+            for (int column = 0; column < Report::Column_Count; ++column)
+                fields.append(Report::Cell_Text(rows[i], column, decimals[column]));
             const bool disagrees = Report::Disagrees(rows[i]);
             marked += disagrees;
             QCOMPARE(table[int(i)], fields.join(' ') + (disagrees ? " En > 1" : ""));
@@ -193,12 +195,12 @@ private slots:
         const Report::TSummary summary = Report::Summarise(rows);
         QVERIFY(marked > 0);
         const QString all = pages.join(' ').simplified();
-        QVERIFY(all.contains(QString("En mean %1 Largest En %2 at %3 mm Positions with En > 1 %4, "
-                                     "marked in the table")
-                                 .arg(NumberText::Readable(summary.en_mean),
-                                      NumberText::Readable(summary.en_max),
-                                      NumberText::Readable(summary.en_max_position))
-                                 .arg(marked)));
+        QVERIFY(all.contains(
+            QString("En Avg %1 En Max %2 at %3 mm Positions with En > 1 %4, "
+                    "marked in the table")
+                .arg(NumberText::Fixed(summary.en_mean, 4), NumberText::Fixed(summary.en_max, 4),
+                     NumberText::Fixed(summary.en_max_position, comparison.Data_Decimals()))
+                .arg(marked)));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
         // The graphs' legend and axis titles with units.
         for (const char *text : {"Set A", "Set B", "En = 1", "Length (mm)", "Deviation (mm)"})

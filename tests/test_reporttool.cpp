@@ -179,6 +179,7 @@ struct TWindowResult
     Rows rows;
     QByteArray report;
     QByteArray report_6; // the same with six decimals
+    int data_decimals = 0;
     QStringList graphs;  // titles and points of both graphs
 };
 
@@ -231,6 +232,7 @@ TWindowResult Window_Result(const QString &file_name, bool align)
     if (!window.Export_Data(export_file))
         return result;
     result.rows = window.Export_Rows();
+    result.data_decimals = window.Comparison().Data_Decimals();
     result.report = Read_All(export_file);
     result.report_6 = Report::Text(
         result.rows, window.findChild<TEntryWidget *>("entry_widget_b")->Entry_Offset(),
@@ -241,7 +243,8 @@ TWindowResult Window_Result(const QString &file_name, bool align)
 }
 
 // The CSV as rows of fields, without the header.
-QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv, char separator = ',')
+// The CSV's rows split as a spreadsheet's default import does: at , ; and tab outside quotes.
+QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv)
 {
     QList<QByteArray> lines = csv.split('\n');
     QList<QList<QByteArray>> fields;
@@ -249,8 +252,13 @@ QList<QList<QByteArray>> Csv_Fields(const QByteArray &csv, char separator = ',')
         return fields; // the text must end with a line feed
     if (!lines.isEmpty())
         lines.removeFirst();
-    for (const QByteArray &line : lines)
-        fields.append(line.split(separator));
+    static const QRegularExpression separator("[,;\t](?=(?:[^\"]*\"[^\"]*\")*[^\"]*$)");
+    for (const QByteArray &line : lines) {
+        QList<QByteArray> row;
+        for (const QString &field : QString::fromLatin1(line).split(separator))
+            row.append(QString(field).remove('"').toLatin1());
+        fields.append(row);
+    }
     return fields;
 }
 
@@ -468,7 +476,7 @@ private slots:
         QVERIFY(!csv.contains('\r'));
 
         const TWindowResult window = Window_Result(d_sample, true);
-        const QList<QList<QByteArray>> fields = Csv_Fields(csv, separator);
+        const QList<QList<QByteArray>> fields = Csv_Fields(csv);
         const QList<QByteArray> lines = Report_Lines(run.out);
         QCOMPARE(fields.size(), static_cast<int>(window.rows.size()));
         QCOMPARE(lines.size(), fields.size());
@@ -607,11 +615,14 @@ private slots:
         QVERIFY(!words.contains("SHA-256"));
         // The report's rows, each column with the decimals its values need to be read.
         const Rows rows = Window_Result(d_sample, false).rows;
-        const Report::TDecimals decimals = Report::Readable_Decimals(rows);
+        const Report::TDecimals decimals =
+            Report::Document_Decimals(Window_Result(d_sample, false).data_decimals);
         QStringList lines;
         for (const TComparison::TExportData &row : rows) {
-            const Report::TRow_Fields fields = Report::Row_Fields(row, decimals);
-            lines.append(QStringList(fields.begin(), fields.end()).join(' ').simplified());
+            QStringList fields;
+            for (int column = 0; column < Report::Column_Count; ++column)
+                fields.append(Report::Cell_Text(row, column, decimals[column]));
+            lines.append(fields.join(' '));
         }
         QCOMPARE(Record_Rows(text).replaceInStrings(" En > 1", ""), lines);
 

@@ -2,6 +2,7 @@
 
 #include "core/base/assertion.h"
 #include "core/base/interpolation.h"
+#include "src/compute/numbertext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,8 +48,8 @@ double TComparison::En_Value(const double &dev_a, const double &dev_b, const dou
 }
 
 TComparison::TComparison()
-    : d_merge_distance(1.0), d_offset_b(0.0), d_data_b_dev_offset(0.0), d_uc_adjustment(0.0),
-      d_range_min(0.0), d_range_max(0.0),
+    : d_merge_distance(1.0), d_data_decimals(NumberText::Least_Decimals), d_offset_b(0.0),
+      d_data_b_dev_offset(0.0), d_uc_adjustment(0.0), d_range_min(0.0), d_range_max(0.0),
       d_export_rows(std::make_shared<std::vector<TExportData>>())
 {
 }
@@ -102,6 +103,7 @@ double TComparison::Add_Graph_Position(const double &position)
 
 void TComparison::Clear()
 {
+    d_data_decimals = NumberText::Least_Decimals;
     d_uc_adjustment = 0.0;
     d_range_min = 0.0;
     d_range_max = 0.0;
@@ -269,6 +271,15 @@ bool TComparison::Calculate(const std::vector<Type::TEntryItem> &entries_a,
 
     d_merge_distance = options.merge_distance;
     Take_Positions(entries_a, entries_b);
+
+    d_data_decimals = NumberText::Carried_Decimals(offset_b);
+    for (const std::vector<Type::TEntryItem> *entries : {&entries_a, &entries_b})
+        for (const Type::TEntryItem &entry : *entries) {
+            if (d_data_decimals == NumberText::Most_Carried_Decimals)
+                break;
+            for (const double *value : {&entry.nominal, &entry.actual, &entry.uc})
+                d_data_decimals = NumberText::Carried_Decimals(*value, d_data_decimals);
+        }
 
     std::vector<TVector2> dev_a_data, uc_a_data, dev_b_data, uc_b_data;
     Points(entries_a, &dev_a_data, &uc_a_data);

@@ -81,6 +81,10 @@ public:
     // The entries without a position of their own: set A's before set B's, each set's by
     // nominal length.
     const std::vector<TMerged_Entry> &Merged_Entries() const { return d_merged_entries; }
+    // The decimals the entries of both sets carry (NumberText::Carried_Decimals, 4 to 9), set B's
+    // offset included: the resolution of the data, with which the documents show lengths,
+    // deviations and uncertainties.
+    int Data_Decimals() const { return d_data_decimals; }
     // The uncertainty taken off set A's where both sets cover a position (0 unless aligned).
     double Uc_Adjustment() const { return d_uc_adjustment; }
     // The length range: the smallest and the largest actual value of both sets together.
@@ -111,6 +115,7 @@ protected:
                            const double &uc_b);
 
     double d_merge_distance;
+    int d_data_decimals;
     std::vector<double> d_graph_positions;
     std::vector<TMerged_Entry> d_merged_entries;
     double d_offset_b;

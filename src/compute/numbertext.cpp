@@ -491,6 +491,114 @@ bool Read_File_Number(const char *begin, const char *end, double *value)
     return true;
 }
 
+int Carried_Decimals(const double &value, int least, int most)
+{
+    QUORVAL_ASSERT(least >= 0 && least <= most && most <= 17);
+    if (!std::isfinite(value))
+        return least;
+    // value carries k decimals exactly when the double nearest to some integer N / 10^k is value.
+    // Below 1e15 the product value * 10^k lies within a quarter of N, and the quotient is
+    // rounded once: the test is exact, with no text made.
+    static const double Powers[18] = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                      1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+    for (int k = least; k <= most; ++k) {
+        const double scaled = value * Powers[k];
+        if (std::fabs(scaled) >= 1e15)
+            break;
+        if (std::nearbyint(scaled) / Powers[k] == value)
+            return k;
+    }
+    char buffer[1100];
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    QUORVAL_ASSERT(result.ec == std::errc());
+    const char *point = static_cast<const char *>(
+        std::memchr(buffer, '.', static_cast<std::size_t>(result.ptr - buffer)));
+    const long decimals = point ? static_cast<long>(result.ptr - point - 1) : 0;
+    return static_cast<int>(std::clamp<long>(decimals, least, most));
+}
+
+QString At_Resolution(const double &value, int decimals)
+{
+    if (!std::isfinite(value))
+        return QLatin1String(Not_A_Number);
+    QString text = Fixed(value, decimals);
+    if (text.startsWith(QLatin1Char('-')) && std::all_of(text.begin() + 1, text.end(), [](QChar c) {
+            return c == QLatin1Char('0') || c == QLatin1Char('.');
+        }))
+        text.remove(0, 1);
+    return text;
+}
+
+int Telling_Decimals(const double &a, const double &b)
+{
+    constexpr int Most = 17;
+    int decimals = std::max(Carried_Decimals(a, Least_Decimals, Most),
+                            Carried_Decimals(b, Least_Decimals, Most));
+    while (a != b && decimals < Most && Fixed(a, decimals) == Fixed(b, decimals))
+        ++decimals;
+    return decimals;
+}
+
+bool Read_Typed(const QString &input, double *value, const QLocale &locale)
+{
+    QUORVAL_ASSERT(value != nullptr);
+    const QString text = input.trimmed();
+    const QChar comma = QLatin1Char(',');
+    const QChar point =
+        locale.decimalPoint() == comma && text.contains(comma) ? comma : QLatin1Char('.');
+    // The locale's thousands separator, unless it is the decimal mark the text uses.
+    const QChar group = locale.groupSeparator() == point ? QChar() : locale.groupSeparator();
+    // The text in the C locale: sign, digits, point and exponent, the groups checked and dropped.
+    QByteArray plain;
+    plain.reserve(text.size());
+    int digits_in_group = 0; // since the last separator or the start of the integer part
+    int integer_digits = 0;
+    bool grouped = false;
+    bool first_group_zero = false;
+    bool in_integer = true;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (in_integer && !group.isNull() && c == group) {
+            // Groups of three after a first one of one to three digits.
+            if (grouped ? digits_in_group != 3
+                        : digits_in_group < 1 || digits_in_group > 3 || first_group_zero)
+                return false;
+            grouped = true;
+            digits_in_group = 0;
+            continue;
+        }
+        if (c.unicode() >= 0x80)
+            return false;
+        const char ascii = static_cast<char>(c.unicode());
+        if (in_integer && ascii >= '0' && ascii <= '9') {
+            if (integer_digits == 0)
+                first_group_zero = ascii == '0';
+            ++integer_digits;
+            ++digits_in_group;
+        } else if (in_integer && (ascii == '+' || ascii == '-') && integer_digits == 0 &&
+                   !grouped) {
+        } else if (c == point || ascii == 'e' || ascii == 'E' || ascii == '.' || ascii == ',') {
+            if (in_integer && grouped && digits_in_group != 3)
+                return false;
+            in_integer = false;
+            if (c == point) {
+                plain += '.';
+                continue;
+            }
+            if (ascii == '.' || ascii == ',') // a second mark, or a separator after the point
+                return false;
+        } else if (in_integer) {
+            return false;
+        }
+        plain += ascii;
+    }
+    if (in_integer && grouped && digits_in_group != 3)
+        return false;
+    // The strict reader of plain numbers decides the rest: at most one point, digits, exponent.
+    return Read_File_Number(plain.constData(), plain.constData() + plain.size(), value);
+}
+
 QString Excerpt(const QStringRef &text, int most)
 {
     int cut = 0;

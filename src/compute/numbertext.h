@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_COMPUTE_NUMBERTEXT_H
 
 #include <QByteArray>
+#include <QLocale>
 #include <QString>
 
 // How the program writes numbers as text, in one place: the data file, the lists and fields, the
@@ -45,6 +46,30 @@ char *Write_Fixed(char *out, const double &value, int width, int decimals);
 QString Readable(const double &value, int significant = 1);
 // The decimals Readable gives a finite value.
 int Readable_Decimals(const double &value, int significant = 1);
+
+// The decimals a value carries: those of the shortest fixed-point text that reads back as the same
+// double ("0.00003" carries 5), at least least and at most most. The data's resolution: what the
+// lists and documents show of values the user typed or a file holds, without the digits of
+// floating-point noise in values computed from them.
+constexpr int Most_Carried_Decimals = 9;
+int Carried_Decimals(const double &value, int least = Least_Decimals,
+                     int most = Most_Carried_Decimals);
+
+// Fixed-point text with exactly decimals decimals, where a value that is zero at that resolution
+// is zero without a sign ("0.0000", never "-0.0000"); a value that is not finite is "------".
+QString At_Resolution(const double &value, int decimals);
+
+// The decimals that show both values' own digits (at least Least_Decimals) and tell them apart
+// where they differ: 200.99999 and 200 take 5, 10.000001 and 10 take 6.
+int Telling_Decimals(const double &a, const double &b);
+
+// Reads a number as a person types it: "." is a decimal point in every locale, "," one where the
+// locale's decimal mark is ","; the locale's thousands separator only in its own pattern (groups
+// of three after a first group of one to three digits that does not start with 0, before the
+// decimal mark: "1.000,5" in German, "1,000.5" in English); an optional sign and exponent; blanks
+// around. False, *value untouched, for any other text, an empty one and a value that is not
+// finite.
+bool Read_Typed(const QString &text, double *value, const QLocale &locale = QLocale());
 
 // Exact decimal arithmetic on the numbers as they read: the shortest texts that read back as a
 // and b are added (subtracted) as decimal numbers without any rounding, and the result is rounded

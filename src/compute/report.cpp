@@ -16,17 +16,11 @@
 namespace {
 
 const char Title[] = "Comparison Data\n\n";
-// The column titles with the blanks before each, as the report of four decimals lays them out:
-// "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En".
-const char *const Header_Pieces[] = {"Position",       "       Dev. A", "     Dev. B", "      Uc A",
-                                     "      Uc A Adj", "    Uc B",      "        En"};
 const int Ruler_Length = 82;
 // The widths of a number field and of a summary number at four decimals.
 const int Field_Width = 10;
 const int Summary_Width = 9;
 const char Filler[] = "------";
-// Columns whose values are uncertainties: shown with two significant digits at least.
-const bool Uncertainty_Column[] = {false, false, false, true, true, true, false};
 
 // A row's En is shown (and counted by the summary) where it has one at a position that is a
 // number, so that the summary's mean and largest agree with the lines.
@@ -36,13 +30,11 @@ bool Shows_En(const TComparison::TExportData &row) { return row.Has_Position() &
 // row has that value.
 template <typename TVisit> void For_Each_Value(const TComparison::TExportData &row, TVisit visit)
 {
-    visit(0, row.Has_Position(), row.position);
-    visit(1, row.Has_Dev_A(), row.dev_a);
-    visit(2, row.Has_Dev_B(), row.dev_b);
-    visit(3, row.Has_Uc_A(), row.uc_a);
-    visit(4, row.Has_Uc_A_Adj(), row.uc_a_adj);
-    visit(5, row.Has_Uc_B(), row.uc_b);
-    visit(6, Shows_En(row), row.en_value);
+    for (int column = 0; column < Report::Column_Count; ++column) {
+        double value = 0.0;
+        const bool shown = Report::Value_Of(row, column, &value);
+        visit(column, shown, value);
+    }
 }
 
 // The field of one of a row's values as the report prints it: fixed-point in the C locale with
@@ -127,8 +119,12 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     text.reserve(
         static_cast<int>(std::min<std::size_t>(rows.size(), 10000000) * (80 + 7 * wider) + 512));
     text += Title;
-    for (const char *piece : Header_Pieces)
-        text += (piece == Header_Pieces[0] ? QByteArray() : QByteArray(wider, ' ')) + piece;
+    // "Position       Dev. A     Dev. B      Uc A      Uc A Adj    Uc B        En" at four
+    // decimals, each title but the first moved right by the columns' widening.
+    for (const TColumn &column : Columns) {
+        text.append(column.header_blanks + (&column == &Columns[0] ? 0 : wider), ' ');
+        text += column.title;
+    }
     text += '\n';
     text += QByteArray(Ruler_Length + 7 * wider, '-');
     text += '\n';
@@ -168,8 +164,15 @@ QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double 
     return text;
 }
 
-const std::array<const char *, 7> Column_Titles = {"Position", "Dev. A", "Dev. B", "Uc A",
-                                                   "Uc A Adj", "Uc B",   "En"};
+const std::array<TColumn, Column_Count> Columns = {{
+    {"Position", "(mm)", "position", 0, TColumn_Kind::LENGTH},
+    {"Dev. A", "(mm)", "dev_a", 7, TColumn_Kind::LENGTH},
+    {"Dev. B", "(mm)", "dev_b", 5, TColumn_Kind::LENGTH},
+    {"Uc A", "(k=2) (mm)", "uc_a", 6, TColumn_Kind::UNCERTAINTY},
+    {"Uc A Adj", "(k=2) (mm)", "uc_a_adj", 6, TColumn_Kind::UNCERTAINTY},
+    {"Uc B", "(k=2) (mm)", "uc_b", 4, TColumn_Kind::UNCERTAINTY},
+    {"En", "", "en", 8, TColumn_Kind::EN},
+}};
 
 TDecimals Same_Decimals(int decimals)
 {
@@ -178,37 +181,30 @@ TDecimals Same_Decimals(int decimals)
     return same;
 }
 
-TDecimals Readable_Decimals(const std::vector<TComparison::TExportData> &rows)
+TDecimals Document_Decimals(int data_decimals, int en_decimals)
 {
-    TDecimals decimals = Same_Decimals(Least_Decimals);
-    for (const TComparison::TExportData &row : rows)
-        For_Each_Value(row, [&decimals](int column, bool shown, const double &value) {
-            if (shown)
-                decimals[column] = std::max(
-                    decimals[column],
-                    NumberText::Readable_Decimals(value, Uncertainty_Column[column] ? 2 : 1));
-        });
+    TDecimals decimals;
+    for (int column = 0; column < Column_Count; ++column)
+        decimals[column] = Columns[column].kind == TColumn_Kind::EN ? en_decimals : data_decimals;
     return decimals;
 }
 
-TRow_Fields Row_Fields(const TComparison::TExportData &row, const TDecimals &decimals)
+QString Cell_Text(const TComparison::TExportData &row, int column, int decimals)
 {
-    TRow_Fields fields;
-    For_Each_Value(row, [&](int column, bool shown, const double &value) {
-        QByteArray field;
-        Append_Field(&field, column, shown, value, decimals[column]);
-        fields[column] = QString::fromLatin1(field);
-    });
-    return fields;
+    double value = 0.0;
+    return Value_Of(row, column, &value) ? NumberText::At_Resolution(value, decimals)
+                                         : QString::fromLatin1(Filler);
 }
 
 bool Disagrees(const TComparison::TExportData &row) { return Shows_En(row) && row.en_value > 1.0; }
 
 QString Merged_Entry_Text(const TComparison::TMerged_Entry &entry)
 {
+    const int decimals = NumberText::Telling_Decimals(entry.nominal, entry.position);
     return QStringLiteral("%1 %2 \u2192 %3")
         .arg(entry.set_b ? QLatin1Char('B') : QLatin1Char('A'))
-        .arg(NumberText::Readable(entry.nominal), NumberText::Readable(entry.position));
+        .arg(NumberText::At_Resolution(entry.nominal, decimals),
+             NumberText::At_Resolution(entry.position, decimals));
 }
 
 QString Merged_Text(const std::vector<TComparison::TMerged_Entry> &merged, std::size_t most)

@@ -25,30 +25,54 @@ constexpr int Least_Decimals = NumberText::Least_Decimals;
 QByteArray Text(const std::vector<TComparison::TExportData> &rows, const double &offset_b,
                 const double &dev_offset_b, int decimals = Least_Decimals);
 
-// The titles of the report's seven columns, left to right.
-extern const std::array<const char *, 7> Column_Titles;
+// The report's columns, left to right, defined once for the text report, the CSV and the record.
+enum class TColumn_Kind
+{
+    LENGTH,      // a length or a deviation: the data's resolution
+    UNCERTAINTY, // an expanded uncertainty: the data's resolution
+    EN           // the normalised error: the report's decimals
+};
+struct TColumn
+{
+    const char *title;  // "Uc A"
+    const char *unit;   // its unit and, for an uncertainty, the coverage factor: "(k=2) (mm)"
+    const char *name;   // the CSV's: "uc_a"
+    int header_blanks;  // before the title in the text report's header at four decimals
+    TColumn_Kind kind;
+};
+constexpr int Column_Count = 7;
+extern const std::array<TColumn, Column_Count> Columns;
+
+// The row's value in a column; false where the row has none (the report's "------").
+inline bool Value_Of(const TComparison::TExportData &row, int column, double *value)
+{
+    switch (column) {
+    case 0: *value = row.position; return row.Has_Position();
+    case 1: *value = row.dev_a; return row.Has_Dev_A();
+    case 2: *value = row.dev_b; return row.Has_Dev_B();
+    case 3: *value = row.uc_a; return row.Has_Uc_A();
+    case 4: *value = row.uc_a_adj; return row.Has_Uc_A_Adj();
+    case 5: *value = row.uc_b; return row.Has_Uc_B();
+    default: *value = row.en_value; return row.Has_Position() && row.Has_En();
+    }
+}
 
 // The decimals of each of the seven columns.
-using TDecimals = std::array<int, 7>;
+using TDecimals = std::array<int, Column_Count>;
 TDecimals Same_Decimals(int decimals);
-// The fewest decimals per column with which every value of the rows reads as NumberText::Readable
-// wants it: no non-zero value as zero, every uncertainty with two significant digits at least.
-TDecimals Readable_Decimals(const std::vector<TComparison::TExportData> &rows);
-
-// A row's seven fields as its line prints them, left to right: each number right-aligned in 10
-// characters with four decimals (a wider number widens its field; each decimal more widens it by
-// one), after one space, or before it for the position; "     ------" where the row has no such
-// value.
-using TRow_Fields = std::array<QString, 7>;
-TRow_Fields Row_Fields(const TComparison::TExportData &row,
-                       const TDecimals &decimals = Same_Decimals(Least_Decimals));
+// The decimals of the documents: the data's resolution for lengths, deviations and
+// uncertainties (TComparison::Data_Decimals), the report's decimals for En.
+TDecimals Document_Decimals(int data_decimals, int en_decimals = Least_Decimals);
+// A row's value in a column as the record shows it: NumberText::At_Resolution, or "------".
+QString Cell_Text(const TComparison::TExportData &row, int column, int decimals);
 
 // Whether the row shows an En above 1: the two sets disagree at its position.
 bool Disagrees(const TComparison::TExportData &row);
 
 // What says which entries have no position of their own, "2 entries share a position: A 13.0000
 // → 12.5000, A 18.0000 → 17.5000", naming the first most of them and how many more there are;
-// empty when there are none.
+// empty when there are none. Each entry shows as many decimals as tell its length from its
+// position (NumberText::Telling_Decimals).
 QString Merged_Text(const std::vector<TComparison::TMerged_Entry> &merged, std::size_t most);
 // One entry of it: "A 13.0000 → 12.5000".
 QString Merged_Entry_Text(const TComparison::TMerged_Entry &entry);

@@ -37,15 +37,10 @@ const int Resolution = 96;
 
 namespace {
 
-const char *const Title = "Length comparison";
+const char *const Title = "Length Comparison";
 const char *const Unsaved = "not saved";
 const char *const Program = "Quorval " QUORVAL_VERSION;
 const char *const Time_Format = "yyyy-MM-dd HH:mm";
-// The table's column titles on two lines: the quantity, then its unit and, for the
-// uncertainties, their coverage factor.
-const char *const Column_Titles[8][2] = {
-    {"Position", "(mm)"},       {"Dev. A", "(mm)"},     {"Dev. B", "(mm)"}, {"Uc A", "(k=2) (mm)"},
-    {"Uc A Adj", "(k=2) (mm)"}, {"Uc B", "(k=2) (mm)"}, {"En", ""},         {"Note", ""}};
 // The lines a reviewer fills in by hand.
 const std::array<const char *, 3> Closing_Lines = {"Checked by", "Date", "Signature"};
 const char *const Marker = "En > 1";
@@ -142,8 +137,15 @@ struct TLayout
     std::vector<TPage> pages;
 };
 
-// line 0: the column's quantity; line 1: its unit.
-QString Label_Of(int column, int line) { return QLatin1String(Column_Titles[column][line]); }
+// The table's column titles on two lines: line 0 the quantity, line 1 its unit and, for the
+// uncertainties, their coverage factor; the report's columns, then the note.
+QString Label_Of(int column, int line)
+{
+    if (column == Marker_Column)
+        return line == 0 ? QStringLiteral("Note") : QString();
+    const Report::TColumn &title = Report::Columns[static_cast<std::size_t>(column)];
+    return QLatin1String(line == 0 ? title.title : title.unit);
+}
 
 // The table's columns: each as wide as its widest text, widened in proportion to fill the page's
 // width.
@@ -153,14 +155,13 @@ void Lay_Out_Columns(const TStyle &style, QPaintDevice *device,
     // A field is a number of digits, a point and maybe a sign, or the filler: the most characters
     // give the widest number, measured as that many digits in bold.
     std::array<int, Columns> longest{};
-    for (const TComparison::TExportData &row : rows) {
-        const Report::TRow_Fields fields = Report::Row_Fields(row, layout->decimals);
+    for (const TComparison::TExportData &row : rows)
         for (int column = 0; column < Marker_Column; ++column)
-            longest[column] = std::max(longest[column], fields[column].trimmed().size());
-    }
+            longest[column] = std::max(
+                longest[column], Report::Cell_Text(row, column, layout->decimals[column]).size());
     const QFontMetricsF metrics(style.table_bold, device);
     const double padding = 2.0 * style.mm;
-    const QString filler = Report::Row_Fields(TComparison::TExportData())[1].trimmed();
+    const QString filler = QLatin1String(NumberText::Not_A_Number);
     std::array<double, Columns> natural{};
     double total = 0.0;
     for (int column = 0; column < Columns; ++column) {
@@ -351,10 +352,12 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
                      heading.aligned ? QStringLiteral("Aligned") : QStringLiteral("Not aligned"),
                      QStringLiteral("Merge distance"),
                      Setting_Text(heading.merge_distance) + QStringLiteral(" mm")});
-    lines.push_back({QStringLiteral("Data B Pos Offset"),
-                     Setting_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
-                     QStringLiteral("Data B Dev Offset"),
-                     NumberText::Readable(comparison.Data_B_Dev_Offset()) + QStringLiteral(" mm")});
+    lines.push_back(
+        {QStringLiteral("Data B Pos Offset"),
+         Setting_Text(comparison.Offset_B()) + QStringLiteral(" mm"),
+         QStringLiteral("Data B Dev Offset"),
+         NumberText::At_Resolution(comparison.Data_B_Dev_Offset(), comparison.Data_Decimals()) +
+             QStringLiteral(" mm")});
     lines.push_back({QStringLiteral("Entries in set A"), QString::number(heading.entries_a),
                      QStringLiteral("Entries in set B"), QString::number(heading.entries_b)});
     return lines;
@@ -391,7 +394,7 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
                 const THeading &heading)
 {
     TLayout layout;
-    layout.decimals = Report::Readable_Decimals(comparison.Export_Rows());
+    layout.decimals = Report::Document_Decimals(comparison.Data_Decimals(), heading.en_decimals);
     layout.body = QRectF(0.0, 0.0, device->width(), device->height() - style.footer_height);
     const double gap = 4.0 * style.mm;
     const QFontMetricsF metrics(style.text, device);
@@ -537,10 +540,10 @@ void Paint_Table(QPainter *painter, const TStyle &style, const TLayout &layout, 
             painter->fillRect(QRectF(left, y, right - left, style.row), Marked_Band);
         painter->setFont(marked ? style.table_bold : style.table);
         painter->setPen(marked ? Marked_Text : QColor(Qt::black));
-        const Report::TRow_Fields fields = Report::Row_Fields(row, layout.decimals);
         for (int column = 0; column < Marker_Column; ++column)
             Draw_Fitted(painter, Cell(column, y, style.row), Qt::AlignRight | Qt::AlignVCenter,
-                        fields[column].trimmed(), !layout.fits[column]);
+                        Report::Cell_Text(row, column, layout.decimals[column]),
+                        !layout.fits[column]);
         if (marked)
             Draw_Fitted(painter, Cell(Marker_Column, y, style.row),
                         Qt::AlignLeft | Qt::AlignVCenter, QLatin1String(Marker),
@@ -561,6 +564,7 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
                       Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Summary"));
 
     const Report::TSummary summary = Report::Summarise(comparison.Export_Rows());
+    const int en_decimals = layout.decimals[Report::Column_Count - 1];
     const double label_width = 0.25 * body.width();
     const double value_width = body.width() - label_width;
     Draw_Field(painter, style, body.left(), label_width, value_width, y + style.line,
@@ -574,10 +578,11 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
         return;
     }
     const QString values[][2] = {
-        {QStringLiteral("En mean"), NumberText::Readable(summary.en_mean)},
-        {QStringLiteral("Largest En"), QStringLiteral("%1 at %2 mm")
-                                           .arg(NumberText::Readable(summary.en_max),
-                                                NumberText::Readable(summary.en_max_position))},
+        {QStringLiteral("En Avg"), NumberText::At_Resolution(summary.en_mean, en_decimals)},
+        {QStringLiteral("En Max"),
+         QStringLiteral("%1 at %2 mm")
+             .arg(NumberText::At_Resolution(summary.en_max, en_decimals),
+                  NumberText::At_Resolution(summary.en_max_position, comparison.Data_Decimals()))},
         {QStringLiteral("Positions with En > 1"),
          summary.above_one == 0
              ? QStringLiteral("0")

@@ -33,6 +33,7 @@ struct THeading
     double merge_distance = 1.0;
     int entries_a = 0;
     int entries_b = 0;
+    int en_decimals = 4;    // of the En values, as the report writes them
     Type::TDetails details; // shown where not empty
 };
 

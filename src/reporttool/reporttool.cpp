@@ -29,26 +29,24 @@
 
 namespace {
 
-const char *const Csv_Header = "position,dev_a,dev_b,uc_a,uc_a_adj,uc_b,en\n";
 // The warning about entries without a position of their own names this many, then counts.
 const std::size_t Merged_Entries_Named = 100;
 
-void Append_Number(QByteArray *text, const double &value, bool decimal_comma)
+// A CSV field. The machine format is the shortest text that reads back as the same double,
+// independent of the locale. Spreadsheets of a locale with a decimal comma read fixed notation
+// with one; their default import splits at commas too (and at semicolons and tabs), so such a
+// field is quoted.
+void Append_Csv_Number(QByteArray *text, const double &value, bool decimal_comma)
 {
-    // European spreadsheets read fixed notation with a decimal comma; the machine format is the
-    // shortest text that reads back as the same double, independent of the locale.
-    if (decimal_comma) {
-        text->append(NumberText::Shortest_Fixed(value, 0, QLatin1Char(',')).toLatin1());
+    if (!decimal_comma) {
+        NumberText::Append_Shortest(text, value);
         return;
     }
-    NumberText::Append_Shortest(text, value);
-}
-
-void Append_Field(QByteArray *text, bool printed, const double &value, bool decimal_comma)
-{
-    text->append(decimal_comma ? ';' : ',');
-    if (printed)
-        Append_Number(text, value, decimal_comma);
+    const QByteArray number = NumberText::Shortest_Fixed(value, 0, QLatin1Char(',')).toLatin1();
+    if (number.contains(','))
+        text->append('"').append(number).append('"');
+    else
+        text->append(number);
 }
 
 void Print(std::FILE *stream, const QString &text)
@@ -324,7 +322,8 @@ QString TReportTool::Usage()
                "                      each one more widens every column by one character\n"
                "  --csv FILE          also write the comparison rows as CSV\n"
                "  --decimal-comma     write the CSV with \";\" separators and decimal commas,\n"
-               "                      as spreadsheets of European locales read it\n"
+               "                      each number quoted, as spreadsheets of European\n"
+               "                      locales read it\n"
                "  --plot FILE         also draw both graphs, one above the other, into FILE:\n"
                "                      .png, .pdf or .svg by its extension\n"
                "  --size WxH          size of the plot in pixels, %1 to %2 each "
@@ -407,19 +406,24 @@ bool TReportTool::Draws(const TArguments &parsed)
 QByteArray TReportTool::Csv_Text(const std::vector<TComparison::TExportData> &rows,
                                  bool decimal_comma)
 {
+    const char separator = decimal_comma ? ';' : ',';
     QByteArray text;
-    // A row is at most seven numbers of 24 characters and their commas.
-    text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 100 + 64));
-    text.append(decimal_comma ? QByteArray(Csv_Header).replace(',', ';') : QByteArray(Csv_Header));
+    // A row is at most seven numbers of 24 characters, their quotes and separators.
+    text.reserve(static_cast<int>(std::min<std::size_t>(rows.size(), 5000000) * 114 + 64));
+    for (int column = 0; column < Report::Column_Count; ++column) {
+        if (column > 0)
+            text.append(separator);
+        text.append(Report::Columns[static_cast<std::size_t>(column)].name);
+    }
+    text.append('\n');
     for (const TComparison::TExportData &row : rows) {
-        if (row.Has_Position())
-            Append_Number(&text, row.position, decimal_comma);
-        Append_Field(&text, row.Has_Dev_A(), row.dev_a, decimal_comma);
-        Append_Field(&text, row.Has_Dev_B(), row.dev_b, decimal_comma);
-        Append_Field(&text, row.Has_Uc_A(), row.uc_a, decimal_comma);
-        Append_Field(&text, row.Has_Uc_A_Adj(), row.uc_a_adj, decimal_comma);
-        Append_Field(&text, row.Has_Uc_B(), row.uc_b, decimal_comma);
-        Append_Field(&text, row.Has_Position() && row.Has_En(), row.en_value, decimal_comma);
+        for (int column = 0; column < Report::Column_Count; ++column) {
+            if (column > 0)
+                text.append(separator);
+            double value = 0.0;
+            if (Report::Value_Of(row, column, &value))
+                Append_Csv_Number(&text, value, decimal_comma);
+        }
         text.append('\n');
     }
     return text;
@@ -460,6 +464,7 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
     heading.created = QDateTime::currentDateTime();
     heading.aligned = options.remove_deviations;
     heading.merge_distance = options.merge_distance;
+    heading.en_decimals = parsed.decimals;
     return Record::Render_Pdf(comparison, heading, TReportTool::Version_Text, &outputs->record,
                               error, nullptr,
                               progress->Stage(QStringLiteral("writing the record")));

@@ -23,14 +23,23 @@ public:
     // wider for each decimal more), C locale.
     static QString Display_Text(const Type::TEntryItem &item,
                                 int decimals = NumberText::Least_Decimals);
-    // The decimals of the texts (4 at first).
+    // Set_Decimals' choice of as many decimals as the set's entries carry (4 to 9).
+    static constexpr int Automatic = 0;
+    // The decimals of the texts: Automatic (at first), or 4 and more.
     void Set_Decimals(int decimals);
-    int Decimals() const { return d_decimals; }
+    // The decimals the texts are shown with now.
+    int Decimals() const { return d_shown; }
 
 private:
+    // The decimals the rows carry, from first to last, at least those given.
+    int Carried_Decimals(int first, int last, int least) const;
+    // Shows the texts with decimals, all rows anew when that changes them.
+    void Show_Decimals(int decimals);
+
     const TComparisonDocument *d_document;
     int d_set;
-    int d_decimals;
+    int d_decimals; // as chosen
+    int d_shown;    // as shown
 };
 
 #endif

@@ -1,7 +1,6 @@
 #include "src/window/entrywidget.h"
 
 #include "core/base/assertion.h"
-#include "src/compute/entrylists.h"
 #include "src/compute/numbertext.h"
 #include "src/window/documentcommands.h"
 #include "src/window/entrymodel.h"
@@ -15,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPalette>
 #include <QSpacerItem>
 #include <QToolButton>
 #include <QUndoStack>
@@ -50,8 +50,8 @@ std::vector<int> Rows_Of(const QItemSelection &selection)
 TEntryWidget::TEntryWidget(QWidget *parent, Qt::WindowFlags flags)
     : QWidget(parent, flags), d_document(new TComparisonDocument(this)),
       d_set(TComparisonDocument::SET_B), d_model(nullptr), d_entry_changing(false),
-      d_return_pressed(false), d_storing(false), d_typing_row(-1), d_undo_stack(new QUndoStack(this)),
-      d_decimals(NumberText::Least_Decimals)
+      d_return_pressed(false), d_storing(false), d_typing_row(-1),
+      d_undo_stack(new QUndoStack(this)), d_decimals(TEntryModel::Automatic)
 {
     Create_Children();
     Create_Layout();
@@ -93,7 +93,7 @@ void TEntryWidget::Create_Children()
 
     d_offset_label = new QLabel("Entry Offset:", this);
     d_offset_label->setObjectName("offset_label");
-    d_offset_edit = new QLineEdit("0.0000", this);
+    d_offset_edit = new QLineEdit(this);
     d_offset_edit->setObjectName("offset_edit");
     d_offset_edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 
@@ -140,6 +140,9 @@ void TEntryWidget::Create_Layout()
 void TEntryWidget::Make_Connections()
 {
     connect(d_offset_edit, &QLineEdit::editingFinished, this, &TEntryWidget::Offset_Changed);
+    // A refused field keeps its mark until its text changes.
+    for (QLineEdit *edit : {d_offset_edit, d_nominal_edit, d_actual_edit, d_uc_edit})
+        connect(edit, &QLineEdit::textChanged, this, [this, edit]() { Mark_Refused(edit, false); });
     for (QLineEdit *edit : {d_nominal_edit, d_actual_edit, d_uc_edit}) {
         // Return comes just before the edit finishes, on the same key press.
         connect(edit, &QLineEdit::returnPressed, this, [this]() { d_return_pressed = true; });
@@ -234,14 +237,40 @@ void TEntryWidget::Connect_Document()
 
 QString TEntryWidget::Field_Text(const double &value) const
 {
-    return NumberText::Fixed(value, d_decimals);
+    // Every digit: an edit of one digit keeps all the others. A zero shows no sign; its untouched
+    // text still keeps the value's.
+    return NumberText::Shortest_Fixed(value == 0.0 ? 0.0 : value, NumberText::Least_Decimals);
+}
+
+bool TEntryWidget::Read_Field(const QLineEdit *edit, double *value) const
+{
+    const QString text = edit->text();
+    if (text == Field_Text(*value))
+        return true;
+    if (text.trimmed().isEmpty()) {
+        *value = 0.0;
+        return true;
+    }
+    return NumberText::Read_Typed(text, value);
+}
+
+void TEntryWidget::Mark_Refused(QLineEdit *edit, bool refused)
+{
+    if (edit->property("refused").toBool() == refused)
+        return;
+    edit->setProperty("refused", refused);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, refused ? QColor(255, 214, 214)
+                                             : QApplication::palette(edit).color(QPalette::Base));
+    edit->setPalette(palette);
+    edit->setToolTip(refused ? QStringLiteral("Not a number: not stored") : QString());
 }
 
 double TEntryWidget::Entry_Offset() const
 {
-    const double offset = d_document->Offset_Of(d_set);
-    const QString text = d_offset_edit->text();
-    return text == Field_Text(offset) ? offset : EntryLists::To_Number(text);
+    double offset = d_document->Offset_Of(d_set);
+    Read_Field(d_offset_edit, &offset);
+    return offset;
 }
 
 void TEntryWidget::Show_Offset()
@@ -257,32 +286,11 @@ void TEntryWidget::Set_Entry_Offset(const double &offset)
 
 void TEntryWidget::Set_Decimals(int decimals)
 {
-    QUORVAL_ASSERT(decimals >= NumberText::Least_Decimals);
-    if (decimals == d_decimals)
-        return;
-    // A field that shows its value shows it anew; text the user typed stays as it is.
-    struct TField
-    {
-        QLineEdit *edit;
-        double value;
-        bool shown;
-    };
-    std::vector<TField> fields = {{d_offset_edit, d_document->Offset_Of(d_set), false}};
-    const int row = Selected_Row();
-    if (row >= 0) {
-        const Type::TEntryItem item = d_document->Shown_Entry(d_set, static_cast<std::size_t>(row));
-        fields.push_back({d_nominal_edit, item.nominal, false});
-        fields.push_back({d_actual_edit, item.actual, false});
-        fields.push_back({d_uc_edit, item.uc, false});
-    }
-    for (TField &field : fields)
-        field.shown = field.edit->text() == Field_Text(field.value);
     d_decimals = decimals;
-    for (const TField &field : fields)
-        if (field.shown)
-            field.edit->setText(Field_Text(field.value));
     d_model->Set_Decimals(decimals);
 }
+
+int TEntryWidget::Decimals() const { return d_model->Decimals(); }
 
 void TEntryWidget::Enable_Entry_Offset(bool enable)
 {
@@ -359,15 +367,15 @@ void TEntryWidget::Show_Entry(int row)
     Selection_Changed();
 }
 
-bool TEntryWidget::Read_Fields(Type::TEntryItem *item) const
+bool TEntryWidget::Read_Fields(Type::TEntryItem *item, std::vector<QLineEdit *> *refused) const
 {
-    // The fields show the entry rounded to 4 decimals; a field whose text still shows the value
-    // keeps that value at full precision, only changed text is read back.
     bool changed = false;
-    const auto read_back = [this, &changed](const QLineEdit *edit, double *value) {
-        if (edit->text() == Field_Text(*value))
+    const auto read_back = [&](QLineEdit *edit, double *value) {
+        double typed = *value;
+        if (!Read_Field(edit, &typed)) {
+            refused->push_back(edit);
             return;
-        const double typed = EntryLists::To_Number(edit->text());
+        }
         changed = changed || !Same_Bits(typed, *value);
         *value = typed;
     };
@@ -387,7 +395,24 @@ bool TEntryWidget::Store_Fields()
 
     const Type::TEntryItem shown = d_document->Shown_Entry(d_set, static_cast<std::size_t>(row));
     Type::TEntryItem typed = shown;
-    Read_Fields(&typed);
+    std::vector<QLineEdit *> refused;
+    Read_Fields(&typed, &refused);
+    // Text that is not a number is no value: nothing is stored, and the field says so.
+    if (!refused.empty()) {
+        const auto Name = [this](const QLineEdit *edit) {
+            return edit == d_nominal_edit  ? QStringLiteral("Nominal")
+                   : edit == d_actual_edit ? QStringLiteral("Actual")
+                                           : QStringLiteral("Uc (k=2)");
+        };
+        for (QLineEdit *edit : refused)
+            Mark_Refused(edit, true);
+        emit Number_Refused(QStringLiteral("Not a number: \"%1\" in %2 of set %3; the entry keeps "
+                                           "its value")
+                                .arg(NumberText::Excerpt(refused.front()->text().trimmed(), 40),
+                                     Name(refused.front()),
+                                     d_set == TComparisonDocument::SET_A ? "A" : "B"));
+        return false;
+    }
     // An edit that changes nothing still counts as finished, but there is nothing to undo.
     if (Same_Bits(shown, typed)) {
         emit Data_Changed();
@@ -425,7 +450,8 @@ void TEntryWidget::Store_Pending_Edit()
     if (row < 0)
         return;
     Type::TEntryItem item = d_document->Shown_Entry(d_set, static_cast<std::size_t>(row));
-    if (!Read_Fields(&item))
+    std::vector<QLineEdit *> refused;
+    if (!Read_Fields(&item, &refused) && refused.empty())
         return;
     d_entry_changing = true;
     Store_Fields();
@@ -505,9 +531,17 @@ void TEntryWidget::Offset_Changed()
 {
     if (TDocumentCommand::Running() || d_set != TComparisonDocument::SET_B)
         return;
-    // The field shows the offset rounded; only text the user changed is read back.
+    // Only text the user changed is read back.
     const double before = d_document->Offset_B();
-    const double after = Entry_Offset();
+    double after = before;
+    if (!Read_Field(d_offset_edit, &after)) {
+        Mark_Refused(d_offset_edit, true);
+        emit Number_Refused(
+            QStringLiteral("Not a number: \"%1\" as set B's offset; the offset "
+                           "stays %2 mm")
+                .arg(NumberText::Excerpt(d_offset_edit->text().trimmed(), 40), Field_Text(before)));
+        return;
+    }
     if (Same_Bits(before, after)) {
         emit Data_Changed();
         return;

@@ -38,7 +38,8 @@ public:
     QUndoStack *Undo_Stack() const { return d_undo_stack; }
 
     // The offset as stored, to the last bit, while its field shows it; text typed into the field
-    // and not yet finished counts as typed (text that is not a finite number reads as 0.0).
+    // and not yet finished counts as typed (an empty field as 0.0, text that is not a number not
+    // at all).
     double Entry_Offset() const;
     // Sets set B's offset without an undo step, the entries keeping the values shown.
     void Set_Entry_Offset(const double &offset);
@@ -61,10 +62,12 @@ public:
     // before a command reads the data (Save by its shortcut, say).
     void Store_Pending_Edit();
 
-    // The decimals of the list, the entry fields and the offset field (4 at first). The stored
-    // values keep every digit: a field whose text the user has not changed never replaces them.
+    // The decimals of the list: 4 to 8, or TEntryModel::Automatic (at first) for those the set's
+    // entries carry. The fields show every digit of their values; one whose text the user has not
+    // changed never replaces them.
     void Set_Decimals(int decimals);
-    int Decimals() const { return d_decimals; }
+    // The decimals the list shows now.
+    int Decimals() const;
 
     // Adds entries (values as shown) at the end as one undoable change and selects them. False,
     // with nothing changed, when memory has no room for them.
@@ -73,6 +76,8 @@ public:
 signals:
     // After every change of this set or its offset, and after an edit that changed nothing.
     void Data_Changed();
+    // A field's text was not stored because it is not a number; message says which and why.
+    void Number_Refused(const QString &message);
 
 private slots:
     void Selection_Changed();
@@ -96,8 +101,14 @@ private:
 
     // A value as the fields show it.
     QString Field_Text(const double &value) const;
-    // Reads the three fields over *item (values as shown); true when that changed a value.
-    bool Read_Fields(Type::TEntryItem *item) const;
+    // Reads a field: true with *value as typed, or as it was while the field shows it; false
+    // for text that is not a number, *value untouched.
+    bool Read_Field(const QLineEdit *edit, double *value) const;
+    // Reads the three fields over *item (values as shown); true when that changed a value. A field
+    // that is not a number leaves its value and goes to *refused.
+    bool Read_Fields(Type::TEntryItem *item, std::vector<QLineEdit *> *refused) const;
+    // Marks a field whose text was not stored (or clears the mark) and says so.
+    void Mark_Refused(QLineEdit *edit, bool refused);
     // Stores the three fields in the selected entry; false when not exactly one is selected.
     bool Store_Fields();
 

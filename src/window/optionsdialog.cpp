@@ -1,23 +1,22 @@
 #include "src/window/optionsdialog.h"
 
 #include "src/compute/numbertext.h"
+#include "src/window/entrymodel.h"
 
+#include <QApplication>
 #include <QCheckBox>
-#include <QDoubleValidator>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QButtonGroup>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpacerItem>
 #include <QSpinBox>
 #include <QVBoxLayout>
-
-#include <limits>
 
 namespace {
 
@@ -73,15 +72,8 @@ QLabel *New_Heading(const QString &text, QWidget *parent)
     return heading;
 }
 
-// Any distance that Reset shows, every digit of it, is acceptable.
-QDoubleValidator *New_Distance_Validator(QObject *parent)
-{
-    QDoubleValidator *validator =
-        new QDoubleValidator(0.0, std::numeric_limits<double>::max(), 1000, parent);
-    validator->setNotation(QDoubleValidator::StandardNotation);
-    validator->setLocale(QLocale::c());
-    return validator;
-}
+// The spin box's value below the decimals that it shows as "Automatic".
+constexpr int Automatic_Value = NumberText::Least_Decimals - 1;
 
 } // namespace
 
@@ -128,7 +120,6 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
     d_merge_edit = new QLineEdit(this);
     d_merge_edit->setObjectName("merge_distance_edit");
     d_merge_edit->setMaximumWidth(160);
-    d_merge_edit->setValidator(New_Distance_Validator(d_merge_edit));
     layout->addLayout(New_Row(QStringLiteral("Merge positions closer than"), d_merge_edit,
                               QStringLiteral("mm"), this));
     layout->addWidget(New_Explanation(
@@ -139,10 +130,13 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
 
     d_decimals_spin = new QSpinBox(this);
     d_decimals_spin->setObjectName("decimals_spin");
-    d_decimals_spin->setRange(NumberText::Least_Decimals, 8);
+    d_decimals_spin->setRange(Automatic_Value, 8);
+    d_decimals_spin->setSpecialValueText(QStringLiteral("Automatic"));
     layout->addLayout(New_Row(QStringLiteral("Decimals shown"), d_decimals_spin, QString(), this));
     layout->addWidget(New_Explanation(
-        QStringLiteral("In the entry lists and fields; the data keeps every digit."), this));
+        QStringLiteral("In the entry lists; \"Automatic\" shows as many as the entries carry. "
+                       "The data keeps every digit, and a field being edited shows them all."),
+        this));
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
@@ -162,7 +156,17 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
     connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
     connect(d_merge_edit, &QLineEdit::textChanged, this, [this]() {
-        d_accept_button->setEnabled(d_merge_edit->hasAcceptableInput());
+        double distance = 0.0;
+        const bool read = Read_Distance(&distance);
+        d_accept_button->setEnabled(read);
+        d_merge_edit->setProperty("refused", !read);
+        QPalette palette = d_merge_edit->palette();
+        palette.setColor(QPalette::Base,
+                         read ? QApplication::palette(d_merge_edit).color(QPalette::Base)
+                              : QColor(255, 214, 214));
+        d_merge_edit->setPalette(palette);
+        d_merge_edit->setToolTip(read ? QString()
+                                      : QStringLiteral("Not a distance of 0 mm or more"));
         Show_Kind();
     });
     connect(d_align_check, &QCheckBox::toggled, this, &TOptionsDialog::Show_Kind);
@@ -170,7 +174,25 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
             [this]() { Choose_Kind(Type::TStandard_Kind::SEPARATE_ITEMS); });
     connect(d_one_length_radio, &QRadioButton::clicked, this,
             [this]() { Choose_Kind(Type::TStandard_Kind::ONE_LENGTH); });
-    Reset(Type::TOptions());
+    Reset(Type::TOptions(), TEntryModel::Automatic);
+}
+
+bool TOptionsDialog::Read_Distance(double *distance) const
+{
+    double read = 0.0;
+    if (!NumberText::Read_Typed(d_merge_edit->text(), &read) || read < 0.0)
+        return false;
+    *distance = read + 0.0;
+    return true;
+}
+
+void TOptionsDialog::accept()
+{
+    // Enter reaches here only through the default button, disabled for a distance that does not
+    // read; a call by code is held to the same rule.
+    double distance = 0.0;
+    if (Read_Distance(&distance))
+        QDialog::accept();
 }
 
 TOptionsDialog::~TOptionsDialog() = default;
@@ -180,20 +202,22 @@ Type::TOptions TOptionsDialog::Options() const
     Type::TOptions options;
     options.remove_deviations = d_align_check->isChecked();
     // The text shown reads back as the very distance given to Reset.
-    bool ok = false;
-    const double distance = d_merge_edit->text().toDouble(&ok);
-    if (ok && distance >= 0.0)
-        options.merge_distance = distance + 0.0;
+    Read_Distance(&options.merge_distance);
     return options;
 }
 
-int TOptionsDialog::Decimals_Shown() const { return d_decimals_spin->value(); }
+int TOptionsDialog::Decimals_Shown() const
+{
+    return d_decimals_spin->value() == Automatic_Value ? TEntryModel::Automatic
+                                                       : d_decimals_spin->value();
+}
 
 void TOptionsDialog::Reset(const Type::TOptions &options, int decimals_shown)
 {
     d_align_check->setChecked(options.remove_deviations);
     d_merge_edit->setText(NumberText::Shortest_Fixed(options.merge_distance, 1));
-    d_decimals_spin->setValue(decimals_shown);
+    d_decimals_spin->setValue(decimals_shown == TEntryModel::Automatic ? Automatic_Value
+                                                                       : decimals_shown);
     Show_Kind();
 }
 

@@ -2,6 +2,7 @@
 #define QUORVAL_SRC_WINDOW_OPTIONSDIALOG_H
 
 #include "src/compute/types.h"
+#include "src/window/entrymodel.h"
 
 #include <QDialog>
 
@@ -24,14 +25,20 @@ public:
                             Qt::WindowFlags flags = Qt::WindowFlags());
     ~TOptionsDialog() override;
 
-    // The settings as the dialog currently shows them. Accept is enabled only while the merge
-    // distance reads as a number of 0 or more.
+    // The settings as the dialog currently shows them. The merge distance is read as the entry
+    // fields read numbers; while it is not a number of 0 or more the field is marked and Accept
+    // is disabled, so that the dialog never closes with some other distance.
     Type::TOptions Options() const;
+    // From 4 to 8, or TEntryModel::Automatic.
     int Decimals_Shown() const;
-    // Shows the given settings; decimals from 4 to 8.
-    void Reset(const Type::TOptions &options, int decimals_shown = 4);
+    void Reset(const Type::TOptions &options, int decimals_shown = TEntryModel::Automatic);
+
+    void accept() override;
 
 private:
+    // The merge distance typed, true when it is a number of 0 or more.
+    bool Read_Distance(double *distance) const;
+
     // The kind of standard follows the two settings; choosing a kind sets them.
     void Show_Kind();
     void Choose_Kind(Type::TStandard_Kind kind);

@@ -12,6 +12,7 @@
 #include "src/documents/comparisongraphs.h"
 #include "src/window/busy.h"
 #include "src/window/detailsdialog.h"
+#include "src/window/entrymodel.h"
 #include "src/window/entrywidget.h"
 #include "src/window/optionsdialog.h"
 #include "src/window/setheading.h"
@@ -151,7 +152,7 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
       d_entry_widget_b(nullptr), d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr),
       d_deviation_graph(nullptr), d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr),
       d_message_box(nullptr), d_options_dialog(nullptr), d_details_dialog(nullptr),
-      d_document(nullptr), d_decimals_shown(NumberText::Least_Decimals), d_undo_stack(nullptr),
+      d_document(nullptr), d_decimals_shown(TEntryModel::Automatic), d_undo_stack(nullptr),
       d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
@@ -171,7 +172,7 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
         if (distance >= 0.0)
             d_new_options.merge_distance = distance + 0.0;
         const int decimals =
-            Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
+            Settings::Read_Int(*d_settings, "Decimals_Shown", TEntryModel::Automatic);
         if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
             d_decimals_shown = decimals;
         // A damaged list keeps only what can be a file name.
@@ -536,6 +537,8 @@ void TQuorval::Make_Connections()
     connect(d_action_undo, &QAction::triggered, this, [this]() { Undo_Or_Redo(true); });
     connect(d_action_redo, &QAction::triggered, this, [this]() { Undo_Or_Redo(false); });
     connect(d_document, &TComparisonDocument::Data_Changed, this, &TQuorval::Update);
+    for (TEntryWidget *widget : {d_entry_widget_a, d_entry_widget_b})
+        connect(widget, &TEntryWidget::Number_Refused, this, &TQuorval::Note_Done);
     connect(d_document, &TComparisonDocument::Details_Changed, this, &TQuorval::Details_Changed);
     // One length range for both graphs: a zoom, pan or zoom-out of either shows the same
     // horizontal range in the other (which announces nothing back).
@@ -744,8 +747,9 @@ QString TQuorval::Status_Text() const
         text += QStringLiteral(" (%1)").arg(Report::No_En_Reason(summary));
     else
         text += QStringLiteral("  \u00b7  largest En %1 at %2 mm  \u00b7  %3 with En > 1")
-                    .arg(NumberText::Readable(summary.en_max),
-                         NumberText::Readable(summary.en_max_position))
+                    .arg(NumberText::At_Resolution(summary.en_max, Report::Least_Decimals),
+                         NumberText::At_Resolution(summary.en_max_position,
+                                                   d_comparison.Data_Decimals()))
                     .arg(summary.above_one);
     const QString merged = Report::Merged_Text(d_comparison.Merged_Entries(), Merged_Entries_Named);
     if (!merged.isEmpty())
