@@ -112,7 +112,7 @@ void BM_Load_Into_Widgets(benchmark::State &state)
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &error))
             state.SkipWithError(qPrintable(error));
-        document.Load(std::move(content), file_name, DataFile::TFileStamp());
+        document.Load(std::move(content), file_name, QString());
         TComparisonDocument::TEntries sorted_a;
         TComparisonDocument::TEntries sorted_b;
         benchmark::DoNotOptimize(

@@ -56,7 +56,7 @@ bool Same_Content(const DataFile::TContent &a, const DataFile::TContent &b)
 // What the main window does with a loaded file, and what it saves of it: its document.
 DataFile::TContent Shown_And_Saved(const DataFile::TContent &content, TComparisonDocument *document)
 {
-    document->Load(content, QString(), DataFile::TFileStamp());
+    document->Load(content, QString(), QString());
     return document->Content();
 }
 

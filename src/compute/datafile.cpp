@@ -286,29 +286,12 @@ QString Checksum(const QByteArray &data)
     return QString::fromLatin1(QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
 }
 
-TFileStamp Stamp_Of(const QString &file_name)
+QString Checksum_Of_File(const QString &file_name)
 {
-    const QFileInfo info(file_name);
-    TFileStamp stamp;
-    if (info.exists()) {
-        stamp.size = info.size();
-        stamp.modified = info.lastModified();
-    }
-    return stamp;
-}
-
-QString Checksum_Of_File(const QString &file_name, const TFileStamp &stamp)
-{
-    if (stamp.size < 0 || !(Stamp_Of(file_name) == stamp))
-        return QString();
-    QFile file(file_name);
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file) || file.pos() != stamp.size)
-        return QString();
-    file.close();
-    if (!(Stamp_Of(file_name) == stamp))
-        return QString();
-    return QString::fromLatin1(hash.result().toHex());
+    QString checksum;
+    QString error;
+    Attempt(Load_Error, &error, [&] { checksum = Checksum_Of(TFileBytes(file_name)); });
+    return checksum;
 }
 
 bool Save_Data(const TContent &content, QByteArray *data, QString *error)
