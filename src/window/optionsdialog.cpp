@@ -1,15 +1,19 @@
 #include "src/window/optionsdialog.h"
 
+#include "src/compute/details.h"
 #include "src/compute/numbertext.h"
+#include "src/documents/record.h"
 
 #include <QCheckBox>
 #include <QDoubleValidator>
 #include <QFont>
 #include <QFrame>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QSpinBox>
@@ -84,10 +88,11 @@ QDoubleValidator *New_Distance_Validator(QObject *parent)
 } // namespace
 
 TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
-    : QDialog(parent, flags), d_align_check(nullptr), d_merge_edit(nullptr),
+    : QDialog(parent, flags), d_laboratory_edit(nullptr), d_row_limit_spin(nullptr),
+      d_align_check(nullptr), d_merge_edit(nullptr),
       d_decimals_spin(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
 {
-    resize(460, 340);
+    resize(460, 520);
 
     QVBoxLayout *layout = new QVBoxLayout(this);
 
@@ -123,6 +128,29 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
+    // What every record says of the laboratory: a group of its own, not the comparison's.
+    QGroupBox *record_group = new QGroupBox(QStringLiteral("Records"), this);
+    record_group->setObjectName("record_group");
+    QVBoxLayout *record_layout = new QVBoxLayout(record_group);
+    record_layout->addWidget(
+        new QLabel(QStringLiteral("Laboratory (name, then address lines):"), record_group));
+    d_laboratory_edit = new QPlainTextEdit(record_group);
+    d_laboratory_edit->setObjectName("laboratory_edit");
+    d_laboratory_edit->setTabChangesFocus(true);
+    d_laboratory_edit->setMaximumHeight(5 * d_laboratory_edit->fontMetrics().lineSpacing());
+    record_layout->addWidget(d_laboratory_edit);
+    d_row_limit_spin = new QSpinBox(record_group);
+    d_row_limit_spin->setObjectName("row_limit_spin");
+    d_row_limit_spin->setRange(Record::Least_Row_Limit, Record::Most_Row_Limit);
+    d_row_limit_spin->setGroupSeparatorShown(true);
+    record_layout->addLayout(New_Row(QStringLiteral("Whole table up to"), d_row_limit_spin,
+                                     QStringLiteral("rows"), record_group));
+    record_layout->addWidget(New_Explanation(
+        QStringLiteral("A longer comparison's record holds the rows with En > 1 and the largest "
+                       "En; quorval-report --csv writes the whole table."),
+        record_group));
+    layout->addWidget(record_group);
+
     layout->addWidget(New_Separator(this));
 
     d_cancel_button = new QPushButton(QStringLiteral("Cancel"), this);
@@ -138,9 +166,29 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
 
     connect(d_accept_button, &QPushButton::clicked, this, &QDialog::accept);
     connect(d_cancel_button, &QPushButton::clicked, this, &QDialog::reject);
-    connect(d_merge_edit, &QLineEdit::textChanged, this,
-            [this]() { d_accept_button->setEnabled(d_merge_edit->hasAcceptableInput()); });
+    connect(d_merge_edit, &QLineEdit::textChanged, this, &TOptionsDialog::Check_Input);
+    connect(d_laboratory_edit, &QPlainTextEdit::textChanged, this, &TOptionsDialog::Check_Input);
     Reset(Type::TOptions());
+    Reset_Record(QString(), Record::Default_Row_Limit);
+}
+
+void TOptionsDialog::Check_Input()
+{
+    d_accept_button->setEnabled(d_merge_edit->hasAcceptableInput() &&
+                                Details::Fault(Laboratory()).isEmpty());
+}
+
+QString TOptionsDialog::Laboratory() const
+{
+    return Details::Normalised(d_laboratory_edit->toPlainText());
+}
+
+int TOptionsDialog::Record_Row_Limit() const { return d_row_limit_spin->value(); }
+
+void TOptionsDialog::Reset_Record(const QString &laboratory, int row_limit)
+{
+    d_laboratory_edit->setPlainText(laboratory);
+    d_row_limit_spin->setValue(row_limit);
 }
 
 TOptionsDialog::~TOptionsDialog() = default;

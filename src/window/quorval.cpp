@@ -129,7 +129,8 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
       d_entry_widget_b(nullptr), d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr),
       d_deviation_graph(nullptr), d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr),
       d_message_box(nullptr), d_options_dialog(nullptr), d_details_dialog(nullptr),
-      d_document(nullptr), d_decimals_shown(NumberText::Least_Decimals), d_undo_stack(nullptr),
+      d_document(nullptr), d_decimals_shown(NumberText::Least_Decimals),
+      d_record_row_limit(Record::Default_Row_Limit), d_undo_stack(nullptr),
       d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
@@ -152,6 +153,7 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
             Settings::Read_Int(*d_settings, "Decimals_Shown", NumberText::Least_Decimals);
         if (decimals >= NumberText::Least_Decimals && decimals <= Most_Decimals_Shown)
             d_decimals_shown = decimals;
+        Record::Read_Settings(*d_settings, &d_laboratory, &d_record_row_limit);
     }
 
     Create_Actions();
@@ -173,7 +175,7 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
     TComparisonDocument::TSnapshot state = d_document->State();
     state.options = d_new_options;
     d_document->Restore(state);
-    d_document->Mark_Saved(QString(), DataFile::TFileStamp());
+    d_document->Mark_Saved(QString(), QString());
     Update();
     if (d_settings == nullptr)
         d_status_label->setText(Status_Text() +
@@ -522,6 +524,8 @@ void TQuorval::Write_Settings()
     NumberText::Append_Shortest(&distance, d_new_options.merge_distance);
     d_settings->setValue("Position_Merge_Distance", QString::fromLatin1(distance));
     d_settings->setValue("Decimals_Shown", d_decimals_shown);
+    d_settings->setValue("Laboratory", d_laboratory);
+    d_settings->setValue("Record_Row_Limit", d_record_row_limit);
     d_settings->sync();
 }
 
@@ -673,10 +677,10 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
     {
         // The entries as stored go before the lists are filled and compared.
         DataFile::TContent content;
-        // Taken first: a change while the file is read makes it differ from the stamp.
-        const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
+        // The checksum of the very bytes read: the record names the file by it.
+        QString checksum;
         bool stopped = false;
-        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, progress,
+        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, &checksum, progress,
                                  &stopped)) {
             if (stopped)
                 d_last_error = Cancelled_Reason;
@@ -694,7 +698,7 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
             d_last_error = Cancelled_Reason;
             return false;
         }
-        d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), stamp);
+        d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), checksum);
     }
     // A loaded file starts a history of its own.
     d_undo_stack->clear();
@@ -706,9 +710,11 @@ bool TQuorval::Save_Data(const QString &file_name)
     // An existing file is replaced only by a complete new one.
     Store_Pending_Edits();
     bool in_place = false;
-    if (!DataFile::Save_File(file_name, d_document->Content(), &d_last_error, &in_place))
+    QString checksum;
+    if (!DataFile::Save_File(file_name, d_document->Content(), &d_last_error, &in_place,
+                             &checksum))
         return false;
-    d_document->Mark_Saved(QFileInfo(file_name).absoluteFilePath(), DataFile::Stamp_Of(file_name));
+    d_document->Mark_Saved(QFileInfo(file_name).absoluteFilePath(), checksum);
     d_undo_stack->setClean();
     Note_Written(file_name, in_place);
     return true;
@@ -808,14 +814,19 @@ Record::THeading TQuorval::Record_Heading() const
     // The settings are the file's own: a change of them is a change of the data.
     heading.data_changed = d_document->Differs_From_Saved();
     if (!heading.data_changed && !heading.data_file.isEmpty()) {
-        heading.checksum = DataFile::Checksum_Of_File(heading.data_file, d_document->File_Stamp());
-        // The file no longer holds the bytes last opened or saved.
-        heading.data_changed = heading.checksum.isEmpty();
+        // The file is named by its checksum only while it holds the very bytes last opened or
+        // saved: a time stamp says nothing of them.
+        const QString now = DataFile::Checksum_Of_File(heading.data_file);
+        heading.data_changed = now.isEmpty() || now != d_document->File_Checksum();
+        if (!heading.data_changed)
+            heading.checksum = now;
     }
     heading.created = QDateTime::currentDateTime();
     heading.aligned = d_document->Options().remove_deviations;
     heading.merge_distance = d_document->Options().merge_distance;
     heading.details = d_document->Details();
+    heading.laboratory = d_laboratory;
+    heading.row_limit = d_record_row_limit;
     heading.entries_a = static_cast<int>(d_document->Count(TComparisonDocument::SET_A));
     heading.entries_b = static_cast<int>(d_document->Count(TComparisonDocument::SET_B));
     return heading;
@@ -905,8 +916,8 @@ void TQuorval::File_New()
     state.entries[TComparisonDocument::SET_A] = std::make_shared<TComparisonDocument::TEntries>();
     state.entries[TComparisonDocument::SET_B] = std::make_shared<TComparisonDocument::TEntries>();
     state.options = d_new_options;
-    Push_State(QStringLiteral("New"), state);
-    d_document->Forget_File();
+    TDocumentCommand::Push(d_undo_stack, new TStateCommand(d_document, QStringLiteral("New"),
+                                                           d_document->State(), state, true));
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.
@@ -1112,9 +1123,12 @@ void TQuorval::Edit_Options()
     if (d_options_dialog == nullptr)
         d_options_dialog = new TOptionsDialog(this);
     d_options_dialog->Reset(d_document->Options(), d_decimals_shown);
+    d_options_dialog->Reset_Record(d_laboratory, d_record_row_limit);
     if (d_options_dialog->exec() != QDialog::Accepted)
         return;
     d_decimals_shown = d_options_dialog->Decimals_Shown();
+    d_laboratory = d_options_dialog->Laboratory();
+    d_record_row_limit = d_options_dialog->Record_Row_Limit();
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
     Change_Options(d_options_dialog->Options());
