@@ -213,6 +213,8 @@ private slots:
         details.item = QStringLiteral(" Gauge blocks \u00e9 S/N 1 ");
         details.operator_name = QStringLiteral("A. B. & C.");
         details.remarks = QStringLiteral("line 1\r\nline <2>");
+        details.record_number = QStringLiteral("QR-17");
+        details.set_b_dates = QStringLiteral("2024-05-06");
         const QByteArray with_details =
             Saved(DataFile::Content_Of(DataFile::Lists_Of(content), Type::TOptions(), details));
         QCOMPARE(with_details,
@@ -220,12 +222,17 @@ private slots:
                      .replace("</Quorval_Data>", "    <Item>Gauge blocks \xc3\xa9 S/N 1</Item>\n"
                                                  "    <Operator>A. B. &amp; C.</Operator>\n"
                                                  "    <Remarks>line 1\nline &lt;2></Remarks>\n"
+                                                 "    <Record_Number>QR-17</Record_Number>\n"
+                                                 "    <Set_B_Calibration_Date>2024-05-06"
+                                                 "</Set_B_Calibration_Date>\n"
                                                  "</Quorval_Data>"));
         const TBoth both = Load_Both(with_details);
         QVERIFY(both.read);
         QCOMPARE(both.content.details.item, QStringLiteral("Gauge blocks \u00e9 S/N 1"));
         QCOMPARE(both.content.details.operator_name, details.operator_name);
         QCOMPARE(both.content.details.remarks, QStringLiteral("line 1\nline <2>"));
+        QCOMPARE(both.content.details.record_number, details.record_number);
+        QCOMPARE(both.content.details.set_b_dates, details.set_b_dates);
         QVERIFY(both.content.details.set_a_description.isEmpty());
     }
 
@@ -756,6 +763,8 @@ private slots:
             << Root(sets + "<Item>  \n </Item><Operator>\xc2\xa0</Operator>") << true << true;
         QTest::newRow("tab in details")
             << Root(sets + "<Operator>a\tb</Operator>") << false << false;
+        QTest::newRow("tab in a set's certificate")
+            << Root(sets + "<Set_A_Certificate>a\tb</Set_A_Certificate>") << false << false;
         QTest::newRow("control character reference in details")
             << Root(sets + "<Remarks>a&#x85;b</Remarks>") << false << false;
         QTest::newRow("details of 1000 characters, one outside the basic plane")

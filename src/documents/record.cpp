@@ -396,10 +396,9 @@ QString Method_Text(const TComparison &comparison, const THeading &heading)
                                 .arg(Setting_Text(heading.merge_distance))
                           : QStringLiteral("only equal lengths share one position"),
                       merged == 0 ? QStringLiteral("every entry has a position of its own")
-                                  : QStringLiteral("%1 %2 no position of their own")
-                                        .arg(merged)
-                                        .arg(merged == 1 ? QStringLiteral("entry has")
-                                                         : QStringLiteral("entries have")));
+                      : merged == 1
+                          ? QStringLiteral("1 entry has no position of its own")
+                          : QStringLiteral("%1 entries have no position of their own").arg(merged));
     parts << QStringLiteral("En = |devA \u2212 devB| / \u221a(UA\u00b2 + UB\u00b2), with UA and "
                             "UB the expanded uncertainties (k = 2) at the position.");
     return parts.join(QLatin1Char(' ')) +
@@ -441,11 +440,12 @@ QString Excerpt_Text(const THeading &heading, std::size_t rows, std::size_t show
             : QStringLiteral("%1 of the %2 rows with En > 1, those with the largest En")
                   .arg(shown)
                   .arg(above_one);
-    const bool saved = !heading.data_file.isEmpty();
+    // The command names the data file only while the comparison is what it holds.
+    const bool saved = !heading.data_file.isEmpty() && !heading.data_changed;
     const QString command = QStringLiteral("quorval-report %1 --csv TABLE.csv")
                                 .arg(saved ? heading.data_file : QStringLiteral("FILE"));
     QString source;
-    if (!saved || heading.data_changed)
+    if (!saved)
         source = QStringLiteral(", once the data is saved as FILE");
     else if (!heading.checksum.isEmpty())
         source = QStringLiteral(", for the data file of SHA-256 %1").arg(heading.checksum);
@@ -504,7 +504,12 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     const std::vector<TComparison::TExportData> &rows = *layout.rows;
     layout.decimals = Report::Readable_Decimals(rows);
     // The record number heads every page, where there is one.
-    const double header = heading.details.record_number.isEmpty() ? 0.0 : style.footer_height;
+    // The record number heads every page, where there is one and the paper has room for it
+    // (the footer names it all the same).
+    const double header =
+        heading.details.record_number.isEmpty() || device->height() < 100.0 * style.mm
+            ? 0.0
+            : style.footer_height;
     layout.body = QRectF(0.0, header, device->width(),
                          device->height() - style.footer_height - header);
     const double gap = 4.0 * style.mm;
@@ -783,7 +788,7 @@ void Paint_Footer(QPainter *painter, const TStyle &style, const TLayout &layout,
                   const THeading &heading, int page, int pages)
 {
     const QString &record_number = heading.details.record_number;
-    if (!record_number.isEmpty()) {
+    if (layout.body.top() > 0.0) {
         const QRectF top(layout.body.left(), 0.0, layout.body.width(),
                          style.footer_height - 3.0 * style.mm);
         painter->setFont(style.footer);
