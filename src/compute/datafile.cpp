@@ -17,6 +17,7 @@
 #include <cstring>
 #include <iterator>
 #include <new>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -250,9 +251,31 @@ bool Load_File(const QString &file_name, TContent *content, QString *error, TRea
     const bool loaded = Attempt(Load_Error, error, [&] {
         const TFileBytes file(file_name);
         Check_Room(file.Size());
+        // The very bytes read are hashed, on a second core while they are read: the checksum
+        // costs Open no more than its excess over the reading.
+        QString hashed;
+        struct THashing
+        {
+            std::thread thread;
+            ~THashing()
+            {
+                if (thread.joinable())
+                    thread.join();
+            }
+        } hashing;
+        if (checksum != nullptr)
+            hashing.thread = std::thread([&file, &hashed] {
+                // No room for the hash's buffers: no checksum, and the record names none.
+                try {
+                    hashed = Checksum_Of(file);
+                } catch (const std::bad_alloc &) {
+                }
+            });
         read = Read_File_Bytes(file, content, reader, progress);
+        if (hashing.thread.joinable())
+            hashing.thread.join();
         if (read && checksum != nullptr)
-            *checksum = Checksum_Of(file);
+            *checksum = hashed;
     });
     if (stopped != nullptr)
         *stopped = !read;
