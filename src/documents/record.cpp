@@ -436,7 +436,8 @@ QString Excerpt_Text(const THeading &heading, std::size_t rows, std::size_t show
 {
     const QString which =
         shown >= above_one
-            ? QStringLiteral("every row with En > 1 and the rows with the largest En")
+            ? QStringLiteral("every row with En > 1 and the rows with the largest En (%1 rows)")
+                  .arg(shown)
             : QStringLiteral("%1 of the %2 rows with En > 1, those with the largest En")
                   .arg(shown)
                   .arg(above_one);
@@ -450,13 +451,11 @@ QString Excerpt_Text(const THeading &heading, std::size_t rows, std::size_t show
     else if (!heading.checksum.isEmpty())
         source = QStringLiteral(", for the data file of SHA-256 %1").arg(heading.checksum);
     return QStringLiteral("The whole table has %1 rows, more than the %2 of a record: the table "
-                          "below holds %3 (%4 rows), in the order of their positions. The whole "
-                          "table: %5%6.")
+                          "below holds %3, in the order of their positions. The whole table: "
+                          "%4%5.")
         .arg(rows)
         .arg(heading.row_limit)
-        .arg(which)
-        .arg(shown)
-        .arg(command, source);
+        .arg(which, command, source);
 }
 
 double Closing_Height(const TStyle &style) { return 4.0 * style.mm + 7.0 * style.line; }
