@@ -103,9 +103,8 @@ void BM_Checksum_Of_File(benchmark::State &state)
     file.close();
     if (!written)
         state.SkipWithError("cannot write the test file");
-    const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
     for (auto _ : state)
-        if (DataFile::Checksum_Of_File(file_name, stamp).isEmpty())
+        if (DataFile::Checksum_Of_File(file_name).isEmpty())
             state.SkipWithError("cannot hash the test file");
     Report(state, file_name);
 }
@@ -134,7 +133,7 @@ void BM_Load_Into_Widgets(benchmark::State &state)
         DataFile::TContent content;
         if (!DataFile::Load_File(file_name, &content, &error))
             state.SkipWithError(qPrintable(error));
-        document.Load(std::move(content), file_name, DataFile::TFileStamp());
+        document.Load(std::move(content), file_name, QString());
         TComparisonDocument::TEntries sorted_a;
         TComparisonDocument::TEntries sorted_b;
         benchmark::DoNotOptimize(

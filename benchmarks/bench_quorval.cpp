@@ -120,7 +120,7 @@ void BM_Lists_Show(benchmark::State &state)
         state.PauseTiming();
         DataFile::TContent content = Lab_Content(count);
         state.ResumeTiming();
-        document.Load(std::move(content), QString(), DataFile::TFileStamp());
+        document.Load(std::move(content), QString(), QString());
         QApplication::processEvents();
     }
     Report_Peak(state);

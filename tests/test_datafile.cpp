@@ -56,7 +56,7 @@ bool Same_Content(const DataFile::TContent &a, const DataFile::TContent &b)
 // What the main window does with a loaded file, and what it saves of it: its document.
 DataFile::TContent Shown_And_Saved(const DataFile::TContent &content, TComparisonDocument *document)
 {
-    document->Load(content, QString(), DataFile::TFileStamp());
+    document->Load(content, QString(), QString());
     return document->Content();
 }
 
@@ -218,6 +218,8 @@ private slots:
         details.item = QStringLiteral(" Gauge blocks \u00e9 S/N 1 ");
         details.operator_name = QStringLiteral("A. B. & C.");
         details.remarks = QStringLiteral("line 1\r\nline <2>");
+        details.record_number = QStringLiteral("QR-17");
+        details.set_b_dates = QStringLiteral("2024-05-06");
         DataFile::TContent with_details_content = content;
         with_details_content.details = details;
         const QByteArray with_details = Saved(with_details_content);
@@ -226,12 +228,17 @@ private slots:
                      .replace("</Quorval_Data>", "    <Item>Gauge blocks \xc3\xa9 S/N 1</Item>\n"
                                                  "    <Operator>A. B. &amp; C.</Operator>\n"
                                                  "    <Remarks>line 1\nline &lt;2></Remarks>\n"
+                                                 "    <Record_Number>QR-17</Record_Number>\n"
+                                                 "    <Set_B_Calibration_Date>2024-05-06"
+                                                 "</Set_B_Calibration_Date>\n"
                                                  "</Quorval_Data>"));
         const TBoth both = Load_Both(with_details);
         QVERIFY(both.read);
         QCOMPARE(both.content.details.item, QStringLiteral("Gauge blocks \u00e9 S/N 1"));
         QCOMPARE(both.content.details.operator_name, details.operator_name);
         QCOMPARE(both.content.details.remarks, QStringLiteral("line 1\nline <2>"));
+        QCOMPARE(both.content.details.record_number, details.record_number);
+        QCOMPARE(both.content.details.set_b_dates, details.set_b_dates);
         QVERIFY(both.content.details.set_a_description.isEmpty());
     }
 
@@ -784,6 +791,8 @@ private slots:
             << Root(sets + "<Item>  \n </Item><Operator>\xc2\xa0</Operator>") << true << true;
         QTest::newRow("tab in details")
             << Root(sets + "<Operator>a\tb</Operator>") << false << false;
+        QTest::newRow("tab in a set's certificate")
+            << Root(sets + "<Set_A_Certificate>a\tb</Set_A_Certificate>") << false << false;
         QTest::newRow("control character reference in details")
             << Root(sets + "<Remarks>a&#x85;b</Remarks>") << false << false;
         QTest::newRow("details of 1000 characters, one outside the basic plane")
@@ -963,7 +972,7 @@ private slots:
         QCOMPARE(checksum, QString::fromLatin1(
                                QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex()));
         // Read in blocks when the record asks for it, the same.
-        QCOMPARE(DataFile::Checksum_Of_File(file_name, DataFile::Stamp_Of(file_name)), checksum);
+        QCOMPARE(DataFile::Checksum_Of_File(file_name), checksum);
     }
 
     void Identical_Compares_Every_Bit()

@@ -370,7 +370,7 @@ void TTestEntryWidget::Loading_Sequence_Emits_Once()
     DataFile::TContent content;
     content.entries_b = {Entry(32.5, 32.5, 1), Entry(12.5, 12.5, 1), Entry(22.5, 22.5, 1)};
     content.offset_b = 2.5;
-    f.widget->Document()->Load(content, QString(), DataFile::TFileStamp());
+    f.widget->Document()->Load(content, QString(), QString());
     QCOMPARE(spy.count(), 1);
     QCOMPARE(f.offset->text(), QString("2.5000"));
     QCOMPARE(f.Stored(0).nominal, 30.0);

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -103,6 +104,16 @@ private slots:
         QVERIFY(check->isChecked() && dialog.Options().merge_distance == 1.0);
         check->click();
         QVERIFY(!separate->isChecked() && !one_length->isChecked());
+
+        // The laboratory is kept trimmed with its lines; a control character holds Accept back.
+        QPlainTextEdit *laboratory = dialog.findChild<QPlainTextEdit *>("laboratory_edit");
+        dialog.Reset_Record(QString(), 500);
+        laboratory->setPlainText(" Lab North\r\n1 Main St ");
+        QCOMPARE(dialog.Laboratory(), QStringLiteral("Lab North\n1 Main St"));
+        QCOMPARE(dialog.Record_Row_Limit(), 500);
+        QVERIFY(Button(dialog, QStringLiteral("Accept"))->isEnabled());
+        laboratory->setPlainText("Lab\tNorth");
+        QVERIFY(!Button(dialog, QStringLiteral("Accept"))->isEnabled());
     }
 
     void Buttons_And_Keys_End_The_Dialog()

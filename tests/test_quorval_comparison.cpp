@@ -896,8 +896,22 @@ void TTestQuorvalComparison::Record_Heading_Names_The_Data_File()
     QCOMPARE(window.findChild<TSetHeading *>("heading_a")->Text(), QString("Set A \u2014 Lab 1"));
     QCOMPARE(window.Legend_Row()->Items().front().text, QString("Set A: Lab 1"));
     QCOMPARE(Heading_File(&window), other + Sha256(other));
+    // The file is known by its bytes: a new time stamp is no change; New then Undo is the data
+    // opened again.
+    QFile stamped(other);
+    QVERIFY(stamped.open(QIODevice::ReadWrite));
+    const QDateTime opened = stamped.fileTime(QFileDevice::FileModificationTime);
+    QVERIFY(stamped.setFileTime(opened.addSecs(3600), QFileDevice::FileModificationTime));
+    Action(&window, "New")->trigger();
+    window.Undo_Stack()->undo();
+    QCOMPARE(Heading_File(&window), other + Sha256(other));
+    // Other bytes of the same size under the old time stamp are a change.
+    const QByteArray bytes = Read_All(other);
+    QVERIFY(Write_All(other, QByteArray(bytes).replace("K. Lee", "K. Lin")));
+    QVERIFY(stamped.setFileTime(opened, QFileDevice::FileModificationTime));
+    QCOMPARE(Heading_File(&window), other + " (changed since last opened or saved)");
     // Another program changed the file since it was opened: no checksum is given for it.
-    QVERIFY(Write_All(other, Read_All(other) + "\n"));
+    QVERIFY(Write_All(other, bytes + "\n"));
     QCOMPARE(Heading_File(&window), other + " (changed since last opened or saved)");
     Action(&window, "New")->trigger();
     Fill(&window, Example_A(), Example_B());

@@ -41,6 +41,14 @@ TComparison Example(bool gauge_blocks, Record::THeading *heading)
         heading->details.set_a_description = "Lab A \u2013 certificate 2024-17";
         heading->details.set_b_description = "Lab B";
         heading->details.remarks = "Block 60 mm re-measured.\n" + QString(400, QLatin1Char('w'));
+        heading->details.record_number = "QR-17";
+        heading->details.set_a_laboratory = "Lab A";
+        heading->details.set_a_certificate = "2024-17";
+        heading->details.set_a_dates = "2024-03-04";
+        heading->details.set_b_laboratory = "Lab B";
+        heading->details.set_b_certificate = "R-9";
+        heading->details.set_b_dates = "2024-05-06 to 07";
+        heading->laboratory = "Lab North\n1 Main St";
     } else {
         for (int i = 0; i < 1000; ++i) {
             inputs.entries_a.push_back(Entry(i, i + 0.0001 * (i % 7), 0.0005));
@@ -103,6 +111,8 @@ private slots:
         QTest::addColumn<QString>("merged");
         // What the heading must not say.
         QTest::addColumn<QStringList>("absent");
+        // The method as the settings make it.
+        QTest::addColumn<QString>("method");
         // The identification texts that are given, a long one over several lines; the checksum
         // only while the comparison is what the file holds.
         QTest::newRow("gauge blocks")
@@ -116,9 +126,21 @@ private slots:
                            "Created 2024-03-05 14:07",
                            "Alignment Not aligned Merge distance 0.0000 mm",
                            "Data B Pos Offset 0.0000 mm",
-                           "Entries in set A 39 Entries in set B 39"}
+                           "Entries in set A 39 Entries in set B 39",
+                           "Laboratory Lab North\n 1 Main St",
+                           "Record number QR-17",
+                           "Set A laboratory Lab A",
+                           "Set A certificate 2024-17",
+                           "Set A date 2024-03-04",
+                           "Set B laboratory Lab B",
+                           "Set B certificate R-9",
+                           "Set B date 2024-05-06 to 07"}
             << "0.50000 0.00000 0.00000 0.00003 0.00003 0.00004 0.0000" << QString()
-            << QStringList{"Operator", "changed"};
+            << QStringList{"Operator", "changed"}
+            << "Set B is not aligned to set A (offset of B 0.0000 mm). Both sets are interpolated "
+               "linearly onto common positions, the nominal lengths of both sets, each set "
+               "covering a position up to 10 mm beyond its first and last entry; only equal "
+               "lengths share one position (every entry has a position of its own).";
         QTest::newRow("1000 positions")
             << false
             << QStringList{"Operator J. Smith",
@@ -130,7 +152,14 @@ private slots:
             << "0.000000000 0.000000000 0.003250000 0.000500000 0.000500000 0.000600000 4.1612 En "
                "> 1"
             << QString("B 500.2500 \u2192 500.0000")
-            << QStringList{"SHA-256", "Item", "Remarks", QString(64, QLatin1Char('f'))};
+            << QStringList{"SHA-256", "Item",       "Remarks",   QString(64, QLatin1Char('f')),
+                           "Record",  "Laboratory", "laboratory", "certificate"}
+            << "Set B is aligned to set A: set A's deviation at B's offset (2.5000 mm), "
+               "%1 mm, is added to set B's deviations, and set A's uncertainty is reduced by "
+               "its change between 0 and B's offset. Both sets are interpolated linearly onto "
+               "common positions, the nominal lengths of both sets, each set covering a position "
+               "up to 10 mm beyond its first and last entry; lengths closer than 0.99995 mm share "
+               "one position (1 entry has no position of its own).";
     }
 
     // Every page numbered, the table's rows exactly the report's with those where En > 1 marked
@@ -143,14 +172,15 @@ private slots:
         QFETCH(QString, first_row);
         QFETCH(QString, merged);
         QFETCH(QStringList, absent);
+        QFETCH(QString, method);
         Record::THeading heading;
         const TComparison comparison = Example(gauge_blocks, &heading);
         const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
         const QString file =
             Write_Record(QTest::currentDataTag() + QString(".pdf"), comparison, heading);
         const QStringList pages = Pdf_Text(file).split('\f', Qt::SkipEmptyParts);
-        // The gauge blocks: table and summary, then the graphs.
-        QCOMPARE(pages.size() == 2, gauge_blocks);
+        // The gauge blocks: the table, its end with the summary and the method, then the graphs.
+        QCOMPARE(pages.size() == 3, gauge_blocks);
         QVERIFY(pages.size() > 1);
         QStringList table;
         for (int i = 0; i < pages.size(); ++i) {
@@ -160,6 +190,8 @@ private slots:
                     .arg(QFileInfo(heading.data_file).fileName(), QUORVAL_VERSION)
                     .arg(i + 1)
                     .arg(pages.size()))));
+            // The record number heads every page, where there is one.
+            QCOMPARE(pages[i].trimmed().startsWith("Record QR-17\n"), gauge_blocks);
             const QStringList page_rows = Record_Rows(pages[i]);
             QCOMPARE(pages[i].contains(QRegularExpression(
                          "Position +Dev. A +Dev. B +Uc A +Uc A Adj +Uc B +En +Note\n +\\(mm\\) +"
@@ -170,7 +202,8 @@ private slots:
         }
         const QString first =
             pages[0].split('\n').replaceInStrings(QRegularExpression(" +"), " ").join('\n');
-        QVERIFY(first.startsWith("Length Comparison\n"));
+        QVERIFY(first.trimmed().remove(QRegularExpression("^Record QR-17\\s+")).startsWith(
+            "Length Comparison\n"));
         heading_fields.append(QString("Data B Dev Offset %1 mm")
                                   .arg(NumberText::At_Resolution(comparison.Data_B_Dev_Offset(),
                                                                  comparison.Data_Decimals())));
@@ -201,6 +234,17 @@ private slots:
                 .arg(NumberText::Fixed(summary.en_mean, 4), NumberText::Fixed(summary.en_max, 4),
                      NumberText::Fixed(summary.en_max_position, comparison.Data_Decimals()))
                 .arg(marked)));
+        QVERIFY2(all.contains(QString("Verdict The results do not agree: En > 1 at %1 of %2 "
+                                      "positions with an En value.")
+                                  .arg(marked)
+                                  .arg(summary.en_count)),
+                 qPrintable(all));
+        method = method.arg(NumberText::Readable(comparison.Data_B_Dev_Offset()));
+        QVERIFY2(all.contains(method), qPrintable(all.mid(all.indexOf("Method"), 900)));
+        QVERIFY(all.contains("En = |devA \u2212 devB| / \u221a(UA\u00b2 + UB\u00b2), with UA and "
+                             "UB the expanded uncertainties (k = 2) at the position. Decision "
+                             "rule: En \u2264 1: agreement; En > 1: the difference is not covered "
+                             "by the uncertainties. The results relate only to the item compared."));
         QVERIFY(all.indexOf("En Score") > all.indexOf("Positions with En > 1"));
         // The graphs' legend and axis titles with units.
         for (const char *text : {"Set A", "Set B", "En = 1", "Length (mm)", "Deviation (mm)"})
@@ -265,6 +309,53 @@ private slots:
             QVERIFY(!(value < 1e300) || value < range.second);
     }
 
+    // Over its row limit the table holds the rows with En > 1 and the largest En besides, in
+    // position order, and says how to get the whole table; under it, every row (Pages).
+    void Row_Limit()
+    {
+        Record::THeading heading;
+        const TComparison comparison = Example(false, &heading);
+        const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
+        const int above_one = Report::Summarise(rows).above_one;
+        QVERIFY(above_one > 10 && above_one + Record::Largest_Rows < 500);
+        std::vector<double> en;
+        for (const TComparison::TExportData &row : rows)
+            en.push_back(row.Has_En() ? row.en_value : -1.0);
+        std::sort(en.begin(), en.end(), std::greater<double>());
+        for (const int limit : {10, 500}) {
+            heading.row_limit = limit;
+            const QString text = Pdf_Text(Write_Record("limit.pdf", comparison, heading));
+            const QStringList table = Record_Rows(text);
+            const int shown = std::min(limit, above_one + Record::Largest_Rows);
+            QCOMPARE(table.size(), shown);
+            QCOMPARE(table.filter(QRegularExpression(" En > 1$")).size(), std::min(limit, above_one));
+            double last = -1.0;
+            for (const QString &row : table) {
+                const QStringList fields = row.split(' ');
+                QVERIFY(fields[0].toDouble() > last);
+                last = fields[0].toDouble();
+                // None left out has a larger En than one shown.
+                QVERIFY(fields[6].toDouble() >= en[static_cast<std::size_t>(shown) - 1] - 5e-5);
+            }
+            QVERIFY2(text.simplified().contains(
+                         QString("The whole table has %1 rows, more than the %2 of a record")
+                             .arg(rows.size())
+                             .arg(limit)),
+                     qPrintable(text.left(3000)));
+            // Named by its file and checksum while the comparison is what the file holds (a
+            // line may break within the file's name).
+            QVERIFY(text.simplified().remove(' ').contains(
+                QString(heading.data_changed
+                            ? "The whole table: quorval-report FILE --csv TABLE.csv, once the "
+                              "data is saved as FILE."
+                            : "The whole table: quorval-report /lab/scale.quorval --csv "
+                              "TABLE.csv, for the data file of SHA-256 " +
+                                  heading.checksum + ".")
+                    .remove(' ')));
+            heading.data_changed = false;
+        }
+    }
+
     // Paper too small for a single row, as a print dialog may set up: one row a page, all there.
     void Small_Paper()
     {
@@ -306,7 +397,11 @@ private slots:
     void Paper_And_Marking()
     {
         Record::THeading heading;
-        const QString file = Write_Record("marking.pdf", Example(true, &heading), heading);
+        const TComparison comparison = Example(true, &heading);
+        // A short heading: the marked row stands on the first page.
+        heading.details = Type::TDetails();
+        heading.laboratory.clear();
+        const QString file = Write_Record("marking.pdf", comparison, heading);
         QProcess info;
         info.start("pdfinfo", {file});
         QVERIFY(info.waitForFinished(60000));

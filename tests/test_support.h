@@ -104,7 +104,9 @@ inline QString Pdf_Text(const QString &file_name)
 // of seven or more fields that begin with a number or the filler.
 inline QStringList Record_Rows(const QString &text)
 {
-    static const QRegularExpression first_field(QStringLiteral("^(-?[0-9]+\\.[0-9]{4,}|------) "));
+    // A position and a deviation: no sentence of the record starts so.
+    static const QRegularExpression first_field(
+        QStringLiteral("^(-?[0-9]+\\.[0-9]{4,}|------) (-?[0-9]+\\.[0-9]+|------) "));
     QStringList rows;
     for (const QString &line : text.split(QLatin1Char('\n'))) {
         const QString fields = line.simplified();

@@ -170,7 +170,7 @@ EntryLists::TInputs TComparisonDocument::Inputs_Of(DataFile::TContent content)
 }
 
 void TComparisonDocument::Load(DataFile::TContent content, const QString &file_name,
-                               const DataFile::TFileStamp &stamp)
+                               const QString &checksum)
 {
     TSnapshot state;
     state.offset_b = DataFile::Relative_Offset_B(content);
@@ -180,25 +180,34 @@ void TComparisonDocument::Load(DataFile::TContent content, const QString &file_n
     state.options = DataFile::Options_Of(content, Type::TOptions());
     state.details = std::move(content.details);
     d_file_name = file_name;
-    d_file_stamp = stamp;
+    d_file_checksum = checksum;
     // Everything is in place before anything is announced; the saved state compares equal.
     d_saved = state;
     Restore(state);
     emit File_Changed();
 }
 
-void TComparisonDocument::Mark_Saved(const QString &file_name, const DataFile::TFileStamp &stamp)
+void TComparisonDocument::Mark_Saved(const QString &file_name, const QString &checksum)
 {
     d_saved = d_state;
     d_file_name = file_name;
-    d_file_stamp = stamp;
+    d_file_checksum = checksum;
     emit File_Changed();
 }
 
 void TComparisonDocument::Forget_File()
 {
     d_file_name.clear();
-    d_file_stamp = DataFile::TFileStamp();
+    d_file_checksum.clear();
+    emit File_Changed();
+}
+
+void TComparisonDocument::Recall_File(const QString &file_name, const QString &checksum)
+{
+    if (!d_file_name.isEmpty())
+        return;
+    d_file_name = file_name;
+    d_file_checksum = checksum;
     emit File_Changed();
 }
 

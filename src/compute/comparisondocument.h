@@ -74,9 +74,10 @@ public:
     const TEntries &Sorted_Entries(int set, TEntries *sorted) const;
     const TSnapshot &State() const { return d_state; }
 
-    // The file last opened or saved (absolute), empty after New; the stamp it had then.
+    // The file last opened or saved (absolute), empty after New; the SHA-256 of the bytes it had
+    // then (empty where it was not taken).
     const QString &File_Name() const { return d_file_name; }
-    const DataFile::TFileStamp &File_Stamp() const { return d_file_stamp; }
+    const QString &File_Checksum() const { return d_file_checksum; }
     // Whether there is anything to lose: entries in either set, or details.
     bool Holds_Data() const;
     // Whether the data differs, bit for bit, from what was last opened or saved.
@@ -94,12 +95,13 @@ public:
     // ---- Changes ----
     // A loaded file: its entries, offset, settings (the defaults where it has none) and
     // details, as unmodified data.
-    void Load(DataFile::TContent content, const QString &file_name,
-              const DataFile::TFileStamp &stamp);
+    void Load(DataFile::TContent content, const QString &file_name, const QString &checksum);
     // Saved under file_name: the data now is what that file holds.
-    void Mark_Saved(const QString &file_name, const DataFile::TFileStamp &stamp);
-    // Forgets the file (New).
+    void Mark_Saved(const QString &file_name, const QString &checksum);
+    // Forgets the file (New), and takes it back (Undo of New) unless another file was opened
+    // or saved since: what was last opened or saved stays what the data is compared with.
     void Forget_File();
+    void Recall_File(const QString &file_name, const QString &checksum);
 
     // Entries put in at their rows, or taken out of them (rows ascending).
     void Insert_Entries(int set, const TRows &rows);
@@ -136,7 +138,7 @@ private:
     TSnapshot d_state;
     TSnapshot d_saved;
     QString d_file_name;
-    DataFile::TFileStamp d_file_stamp;
+    QString d_file_checksum;
 };
 
 #endif

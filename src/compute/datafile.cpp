@@ -355,36 +355,24 @@ QString Checksum(const QByteArray &data)
     return sha.Hex();
 }
 
-TFileStamp Stamp_Of(const QString &file_name)
+QString Checksum_Of_File(const QString &file_name)
 {
-    const QFileInfo info(file_name);
-    TFileStamp stamp;
-    if (info.exists()) {
-        stamp.size = info.size();
-        stamp.modified = info.lastModified();
+    // Hashed afresh from the file's bytes, whatever its time stamp says.
+    try {
+        QFile file(file_name);
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        TSha256 sha;
+        constexpr qint64 Block = qint64(1) << 20;
+        std::vector<char> buffer(static_cast<std::size_t>(Block));
+        qint64 length = 0;
+        while ((length = file.read(buffer.data(), Block)) > 0)
+            sha.Add(buffer.data(), static_cast<std::size_t>(length));
+        return length < 0 ? QString() : sha.Hex();
+    } catch (const std::bad_alloc &) {
+        // No room for the hash's buffers: no checksum, and the record names none.
+        return QString();
     }
-    return stamp;
-}
-
-QString Checksum_Of_File(const QString &file_name, const TFileStamp &stamp)
-{
-    if (stamp.size < 0 || !(Stamp_Of(file_name) == stamp))
-        return QString();
-    QFile file(file_name);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    TSha256 sha;
-    constexpr qint64 Block = qint64(1) << 20;
-    std::vector<char> buffer(static_cast<std::size_t>(Block));
-    qint64 length = 0;
-    while ((length = file.read(buffer.data(), Block)) > 0)
-        sha.Add(buffer.data(), static_cast<std::size_t>(length));
-    if (length < 0 || file.pos() != stamp.size)
-        return QString();
-    file.close();
-    if (!(Stamp_Of(file_name) == stamp))
-        return QString();
-    return sha.Hex();
 }
 
 bool Save_Data(const TContent &content, QByteArray *data, QString *error)

@@ -99,23 +99,9 @@ bool Save_File(const QString &file_name, const TContent &content, QString *error
                bool *in_place = nullptr, QString *checksum = nullptr);
 // The SHA-256 of bytes, in lower-case hex as sha256sum prints it.
 QString Checksum(const QByteArray &data);
-// What tells a file's content from a later one without reading it: its size and the time of its
-// last change, taken when it was read or written.
-struct TFileStamp
-{
-    qint64 size = -1;
-    QDateTime modified;
-
-    bool operator==(const TFileStamp &other) const
-    {
-        return size == other.size && modified == other.modified;
-    }
-};
-TFileStamp Stamp_Of(const QString &file_name);
-// The checksum of a file's bytes, read when it is asked for (hashing a large file takes longer
-// than reading it), while the file still carries the stamp before and after the reading; an
-// empty text when it does not or cannot be read.
-QString Checksum_Of_File(const QString &file_name, const TFileStamp &stamp);
+// The SHA-256 of a file's bytes as they are now (lower-case hex); an empty text when it cannot
+// be read. By content alone: a changed time stamp is no change, other bytes are.
+QString Checksum_Of_File(const QString &file_name);
 bool Save_Data(const TContent &content, QByteArray *data, QString *error);
 
 // Whether two contents hold the same version, offsets, entries, settings and details, bit for bit

@@ -5,21 +5,41 @@
 
 namespace Details {
 
-const std::array<const char *, Count> Element_Names = {
-    FileFormat::Name(FileFormat::DETAIL_FIRST).data(),
-    FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + 1)).data(),
-    FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + 2)).data(),
-    FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + 3)).data(),
-    FileFormat::Name(FileFormat::DETAIL_LAST).data()};
-const std::array<const char *, Count> Labels = {"Item", "Set A", "Set B", "Operator", "Remarks"};
+namespace {
+
+constexpr std::array<const char *, Count> Names_Of_Elements()
+{
+    std::array<const char *, Count> names{};
+    for (int i = 0; i < Count; ++i)
+        names[i] = FileFormat::Name(FileFormat::TElement(FileFormat::DETAIL_FIRST + i)).data();
+    return names;
+}
+
+} // namespace
+
+const std::array<const char *, Count> Element_Names = Names_Of_Elements();
+const std::array<const char *, Count> Labels = {
+    "Item",          "Set A",             "Set B",           "Operator",
+    "Remarks",       "Record number",     "Set A laboratory", "Set A certificate",
+    "Set A date",    "Set B laboratory",  "Set B certificate", "Set B date"};
+const std::array<int, Count> Shown_Order = {5, 0, 1, 6, 7, 8, 2, 9, 10, 11, 3, 4};
 
 QString *Field(Type::TDetails *details, int index)
 {
     QUORVAL_ASSERT(details != nullptr);
     QUORVAL_ASSERT(index >= 0 && index < Count);
-    QString *const fields[Count] = {&details->item, &details->set_a_description,
-                                    &details->set_b_description, &details->operator_name,
-                                    &details->remarks};
+    QString *const fields[Count] = {&details->item,
+                                    &details->set_a_description,
+                                    &details->set_b_description,
+                                    &details->operator_name,
+                                    &details->remarks,
+                                    &details->record_number,
+                                    &details->set_a_laboratory,
+                                    &details->set_a_certificate,
+                                    &details->set_a_dates,
+                                    &details->set_b_laboratory,
+                                    &details->set_b_certificate,
+                                    &details->set_b_dates};
     return fields[index];
 }
 

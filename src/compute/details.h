@@ -12,7 +12,12 @@
 namespace Details {
 
 // The texts in their file order, each under the element of its name.
-constexpr int Count = 5;
+constexpr int Count = 12;
+// The one text of several lines.
+constexpr int Remarks = 4;
+// The order in which the dialog and the record show them: the record's number first, then what
+// was compared, each set with its laboratory, certificate and dates, who compared them, remarks.
+extern const std::array<int, Count> Shown_Order;
 extern const std::array<const char *, Count> Element_Names;
 // The labels the record and the dialog give them.
 extern const std::array<const char *, Count> Labels;

@@ -66,8 +66,10 @@ inline QString Kind_Name(TStandard_Kind kind)
 }
 
 // Who and what a comparison is about, kept with its data: the artefact compared, which
-// laboratory, certificate or measurement each set is, who compared them, and remarks. Each text
-// is optional (empty), trimmed, with "\n" as its only line break.
+// laboratory, certificate or measurement each set is, who compared them, and remarks; the
+// record's number, and for each set the laboratory that calibrated it, its certificate or
+// report number and the date(s) of that calibration. Each text is optional (empty), trimmed,
+// with "\n" as its only line break.
 struct TDetails
 {
     QString item;
@@ -75,12 +77,24 @@ struct TDetails
     QString set_b_description;
     QString operator_name;
     QString remarks;
+    QString record_number;
+    QString set_a_laboratory;
+    QString set_a_certificate;
+    QString set_a_dates;
+    QString set_b_laboratory;
+    QString set_b_certificate;
+    QString set_b_dates;
 
     bool operator==(const TDetails &other) const
     {
         return item == other.item && set_a_description == other.set_a_description &&
                set_b_description == other.set_b_description &&
-               operator_name == other.operator_name && remarks == other.remarks;
+               operator_name == other.operator_name && remarks == other.remarks &&
+               record_number == other.record_number &&
+               set_a_laboratory == other.set_a_laboratory &&
+               set_a_certificate == other.set_a_certificate && set_a_dates == other.set_a_dates &&
+               set_b_laboratory == other.set_b_laboratory &&
+               set_b_certificate == other.set_b_certificate && set_b_dates == other.set_b_dates;
     }
     bool operator!=(const TDetails &other) const { return !(*this == other); }
 };

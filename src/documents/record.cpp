@@ -5,10 +5,12 @@
 #include "src/compute/details.h"
 #include "src/compute/numbertext.h"
 #include "src/compute/report.h"
+#include "src/compute/settings.h"
 #include "src/documents/comparisongraphs.h"
 
 #include <QBuffer>
 #include <QColor>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QFontMetricsF>
@@ -110,6 +112,8 @@ struct THeading_Line
 struct TPage
 {
     TLines heading;
+    TLines excerpt; // over the row limit: which rows the table shows
+    TLines method;  // the method and the decision rule
     double table_top = -1.0; // no table on the page when negative
     int first_row = 0;
     int rows = 0;
@@ -133,7 +137,13 @@ struct TLayout
     std::array<double, Columns> width{};
     std::array<bool, Columns> fits{}; // every text of the column fits its width
     Report::TDecimals decimals{};     // of the table's columns
-    QStringList merged_lines;         // the entries without a position of their own
+    // The table's rows: the comparison's, or over the row limit those of excerpt.
+    const std::vector<TComparison::TExportData> *rows = nullptr;
+    std::vector<TComparison::TExportData> excerpt;
+    QStringList excerpt_lines;
+    QStringList method_lines;
+    QStringList merged_lines; // the entries without a position of their own
+    double header_top = 0.0;  // the record number's line at the top of every page
     std::vector<TPage> pages;
 };
 
@@ -334,7 +344,9 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
         for (int i = 0; i < parts.size(); ++i)
             lines.push_back({i == 0 ? label : QString(), parts[i], QString(), QString()});
     };
-    for (int i = 0; i < Details::Count; ++i) {
+    if (!heading.laboratory.isEmpty())
+        Add(QStringLiteral("Laboratory"), heading.laboratory);
+    for (const int i : Details::Shown_Order) {
         const QString &text = Details::Field(heading.details, i);
         if (!text.isEmpty())
             Add(QLatin1String(Details::Labels[i]), text);
@@ -361,6 +373,92 @@ std::vector<THeading_Line> Heading_Lines(const TStyle &style, QPaintDevice *devi
     lines.push_back({QStringLiteral("Entries in set A"), QString::number(heading.entries_a),
                      QStringLiteral("Entries in set B"), QString::number(heading.entries_b)});
     return lines;
+}
+
+// What was computed and how the results are judged, from the settings the comparison used.
+QString Method_Text(const TComparison &comparison, const THeading &heading)
+{
+    QStringList parts;
+    parts << QStringLiteral("The deviation of each entry is its actual length less its nominal "
+                            "length.");
+    if (heading.aligned)
+        parts << QStringLiteral("Set B is aligned to set A: set A's deviation at B's offset "
+                                "(%1 mm), %2 mm, is added to set B's deviations, and set A's "
+                                "uncertainty is reduced by its change between 0 and B's offset.")
+                     .arg(Setting_Text(comparison.Offset_B()),
+                          NumberText::Readable(comparison.Data_B_Dev_Offset()));
+    else
+        parts << QStringLiteral("Set B is not aligned to set A (offset of B %1 mm).")
+                     .arg(Setting_Text(comparison.Offset_B()));
+    const std::size_t merged = comparison.Merged_Entries().size();
+    parts << QStringLiteral("Both sets are interpolated linearly onto common positions, the "
+                            "nominal lengths of both sets, each set covering a position up to "
+                            "10 mm beyond its first and last entry; %1 (%2).")
+                 .arg(heading.merge_distance > 0.0
+                          ? QStringLiteral("lengths closer than %1 mm share one position")
+                                .arg(Setting_Text(heading.merge_distance))
+                          : QStringLiteral("only equal lengths share one position"),
+                      merged == 0 ? QStringLiteral("every entry has a position of its own")
+                      : merged == 1
+                          ? QStringLiteral("1 entry has no position of its own")
+                          : QStringLiteral("%1 entries have no position of their own").arg(merged));
+    parts << QStringLiteral("En = |devA \u2212 devB| / \u221a(UA\u00b2 + UB\u00b2), with UA and "
+                            "UB the expanded uncertainties (k = 2) at the position.");
+    return parts.join(QLatin1Char(' ')) +
+           QStringLiteral("\nDecision rule: En \u2264 1: agreement; En > 1: the difference is not "
+                          "covered by the uncertainties.\nThe results relate only to the item "
+                          "compared.");
+}
+
+// Over the row limit: the rows with En > 1 and the Largest_Rows more with the largest En, at
+// most the limit, in the order of their positions.
+std::vector<TComparison::TExportData> Excerpt(const std::vector<TComparison::TExportData> &rows,
+                                              std::size_t limit, std::size_t above_one)
+{
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].Has_Position() && rows[i].Has_En())
+            order.push_back(i);
+    const std::size_t kept = std::min({order.size(), limit, above_one + Largest_Rows});
+    std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(kept), order.end(),
+                     [&rows](std::size_t a, std::size_t b) {
+                         return rows[a].en_value > rows[b].en_value;
+                     });
+    order.resize(kept);
+    std::sort(order.begin(), order.end());
+    std::vector<TComparison::TExportData> excerpt;
+    excerpt.reserve(kept);
+    for (const std::size_t i : order)
+        excerpt.push_back(rows[i]);
+    return excerpt;
+}
+
+// What a record over the row limit leaves out, and how to get the whole table.
+QString Excerpt_Text(const THeading &heading, std::size_t rows, std::size_t shown,
+                     std::size_t above_one)
+{
+    const QString which =
+        shown >= above_one
+            ? QStringLiteral("every row with En > 1 and the rows with the largest En (%1 rows)")
+                  .arg(shown)
+            : QStringLiteral("%1 of the %2 rows with En > 1, those with the largest En")
+                  .arg(shown)
+                  .arg(above_one);
+    // The command names the data file only while the comparison is what it holds.
+    const bool saved = !heading.data_file.isEmpty() && !heading.data_changed;
+    const QString command = QStringLiteral("quorval-report %1 --csv TABLE.csv")
+                                .arg(saved ? heading.data_file : QStringLiteral("FILE"));
+    QString source;
+    if (!saved)
+        source = QStringLiteral(", once the data is saved as FILE");
+    else if (!heading.checksum.isEmpty())
+        source = QStringLiteral(", for the data file of SHA-256 %1").arg(heading.checksum);
+    return QStringLiteral("The whole table has %1 rows, more than the %2 of a record: the table "
+                          "below holds %3, in the order of their positions. The whole table: "
+                          "%4%5.")
+        .arg(rows)
+        .arg(heading.row_limit)
+        .arg(which, command, source);
 }
 
 double Closing_Height(const TStyle &style) { return 4.0 * style.mm + 7.0 * style.line; }
@@ -394,20 +492,46 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
                 const THeading &heading)
 {
     TLayout layout;
+    // Over the row limit the table holds an excerpt: the rows an assessor must see.
+    const std::vector<TComparison::TExportData> &all_rows = comparison.Export_Rows();
+    const std::size_t limit = static_cast<std::size_t>(std::max(heading.row_limit, 1));
+    QString excerpt_text;
+    layout.rows = &all_rows;
+    if (all_rows.size() > limit) {
+        const auto above_one = static_cast<std::size_t>(Report::Summarise(all_rows).above_one);
+        layout.excerpt = Excerpt(all_rows, limit, above_one);
+        layout.rows = &layout.excerpt;
+        excerpt_text = Excerpt_Text(heading, all_rows.size(), layout.excerpt.size(), above_one);
+    }
+    const std::vector<TComparison::TExportData> &rows = *layout.rows;
     layout.decimals = Report::Document_Decimals(comparison.Data_Decimals(), heading.en_decimals);
-    layout.body = QRectF(0.0, 0.0, device->width(), device->height() - style.footer_height);
+    // The record number heads every page, where there is one and the paper has room for it
+    // (the footer names it all the same).
+    const double header =
+        heading.details.record_number.isEmpty() || device->height() < 100.0 * style.mm
+            ? 0.0
+            : style.footer_height;
+    layout.body = QRectF(0.0, header, device->width(),
+                         device->height() - style.footer_height - header);
     const double gap = 4.0 * style.mm;
     const QFontMetricsF metrics(style.text, device);
     for (const char *label : {"Data B Pos Offset", "Data B Dev Offset", "Entries in set A"})
         layout.label_width = std::max(layout.label_width, metrics.horizontalAdvance(label));
+    for (int i = 0; i < Details::Count; ++i)
+        if (!Details::Field(heading.details, i).isEmpty())
+            layout.label_width =
+                std::max(layout.label_width, metrics.horizontalAdvance(Details::Labels[i]));
     layout.label_width += 3.0 * style.mm;
     layout.heading_lines =
         Heading_Lines(style, device, comparison, heading, layout.label_width, layout.body.width());
     layout.header_lines = layout.body.height() >= 3.4 * style.row ? 2 : 1;
     layout.header_height = style.row * (layout.header_lines + 0.4);
-    layout.summary_height = gap + 5.0 * style.line;
-    const std::vector<TComparison::TExportData> &rows = comparison.Export_Rows();
+    layout.summary_height = gap + 6.0 * style.line;
     Lay_Out_Columns(style, device, rows, &layout);
+    if (!excerpt_text.isEmpty())
+        layout.excerpt_lines = Wrapped(excerpt_text, style.text, device, layout.body.width());
+    layout.method_lines =
+        Wrapped(Method_Text(comparison, heading), style.text, device, layout.body.width());
 
     const double top = layout.body.top();
     const double bottom = layout.body.bottom();
@@ -416,6 +540,10 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
                              QFontMetricsF(style.title, device).lineSpacing() + 3.0 * style.mm, top,
                              &TPage::heading, &layout) +
                gap;
+    if (!layout.excerpt_lines.isEmpty())
+        y = Lay_Out_Lines(style, static_cast<int>(layout.excerpt_lines.size()), style.line, y,
+                          &TPage::excerpt, &layout) +
+            gap;
     const auto New_Page = [&]() {
         layout.pages.emplace_back();
         y = top;
@@ -429,10 +557,22 @@ TLayout Lay_Out(const TStyle &style, QPaintDevice *device, const TComparison &co
     y += layout.summary_height;
 
     // Then which entries have no position of their own, under a title of its own, line by line.
-    layout.merged_lines =
-        Merged_Lines(style, device, comparison.Merged_Entries(), layout.body.width());
+    const std::vector<TComparison::TMerged_Entry> &merged = comparison.Merged_Entries();
+    layout.merged_lines = Merged_Lines(
+        style, device,
+        merged.size() > limit ? std::vector<TComparison::TMerged_Entry>(
+                                    merged.begin(), merged.begin() + static_cast<long>(limit))
+                              : merged,
+        layout.body.width());
+    if (merged.size() > limit)
+        layout.merged_lines.append(
+            QStringLiteral("and %1 more (quorval-report names them all)").arg(merged.size() - limit));
     y = Lay_Out_Lines(style, static_cast<int>(layout.merged_lines.size()), gap + style.line, y,
                       &TPage::merged, &layout) +
+        gap;
+    // How the results were reached and are judged, before the graphs that show them.
+    y = Lay_Out_Lines(style, static_cast<int>(layout.method_lines.size()), style.line, y,
+                      &TPage::method, &layout) +
         gap;
 
     Lay_Out_Graphs(style, y, &layout);
@@ -586,31 +726,42 @@ void Paint_Summary(QPainter *painter, const TStyle &style, const TLayout &layout
         {QStringLiteral("Positions with En > 1"),
          summary.above_one == 0
              ? QStringLiteral("0")
-             : QStringLiteral("%1, marked in the table").arg(summary.above_one)}};
-    for (int i = 0; i < 3; ++i)
+             : QStringLiteral("%1, marked in the table").arg(summary.above_one)},
+        {QStringLiteral("Verdict"),
+         summary.above_one == 0
+             ? QStringLiteral("The results agree: En \u2264 1 at all %1 positions with an En "
+                              "value.")
+                   .arg(summary.en_count)
+             : QStringLiteral("The results do not agree: En > 1 at %1 of %2 positions with an "
+                              "En value.")
+                   .arg(summary.above_one)
+                   .arg(summary.en_count)}};
+    for (int i = 0; i < 4; ++i)
         Draw_Field(painter, style, body.left(), label_width, value_width, y + (2 + i) * style.line,
                    values[i][0], values[i][1]);
 }
 
-void Paint_Merged(QPainter *painter, const TStyle &style, const TLayout &layout,
-                  const TLines &lines)
+// A list's part on a page, under its title (a gap above it, unless at_top) on its first.
+void Paint_Lines(QPainter *painter, const TStyle &style, const TLayout &layout,
+                 const TLines &lines, const QString &title, const QStringList &texts,
+                 bool at_top = false)
 {
     const QRectF &body = layout.body;
     double y = lines.top;
     if (lines.title) {
-        y += 4.0 * style.mm;
+        if (!at_top)
+            y += 4.0 * style.mm;
         painter->setFont(style.bold);
         painter->setPen(Qt::black);
         painter->drawText(QRectF(body.left(), y, body.width(), style.line),
-                          Qt::AlignLeft | Qt::AlignVCenter,
-                          QStringLiteral("Entries without a position of their own"));
+                          Qt::AlignLeft | Qt::AlignVCenter, title);
         y += style.line;
     }
     painter->setFont(style.text);
     painter->setPen(Qt::black);
     for (int i = 0; i < lines.count; ++i) {
         Draw_Fitted(painter, QRectF(body.left(), y, body.width(), style.line),
-                    Qt::AlignLeft | Qt::AlignVCenter, layout.merged_lines[lines.first + i]);
+                    Qt::AlignLeft | Qt::AlignVCenter, texts[lines.first + i]);
         y += style.line;
     }
 }
@@ -639,6 +790,16 @@ void Paint_Closing(QPainter *painter, const TStyle &style, const TLayout &layout
 void Paint_Footer(QPainter *painter, const TStyle &style, const TLayout &layout,
                   const THeading &heading, int page, int pages)
 {
+    const QString &record_number = heading.details.record_number;
+    if (layout.body.top() > 0.0) {
+        const QRectF top(layout.body.left(), 0.0, layout.body.width(),
+                         style.footer_height - 3.0 * style.mm);
+        painter->setFont(style.footer);
+        painter->setPen(Label_Colour);
+        Draw_Fitted(painter, top, Qt::AlignRight | Qt::AlignVCenter,
+                    QStringLiteral("Record %1").arg(record_number));
+        Draw_Rule(painter, Rule_Colour, top.left(), top.right(), top.bottom() + 1.5 * style.mm);
+    }
     const QRectF &body = layout.body;
     Draw_Rule(painter, Rule_Colour, body.left(), body.right(), body.bottom() + 1.5 * style.mm);
     const QRectF line(body.left(), body.bottom() + 3.0 * style.mm, body.width(),
@@ -657,10 +818,25 @@ void Paint_Footer(QPainter *painter, const TStyle &style, const TLayout &layout,
                                                      : QFileInfo(heading.data_file).fileName();
     Draw_Fitted(painter, QRectF(line.left(), line.top(), std::max(side, 0.0), line.height()),
                 Qt::AlignLeft | Qt::AlignVCenter,
-                QStringLiteral("%1 \u00b7 created %2").arg(file, Created_Text(heading)));
+                (record_number.isEmpty() ? QString()
+                                         : QStringLiteral("Record %1 \u00b7 ").arg(record_number)) +
+                    QStringLiteral("%1 \u00b7 created %2").arg(file, Created_Text(heading)));
 }
 
 } // namespace
+
+void Read_Settings(const QSettings &settings, QString *laboratory, int *row_limit)
+{
+    const QString text =
+        Details::Normalised(Settings::Read_String(settings, "Laboratory", *laboratory));
+    if (Details::Fault(text).isEmpty())
+        *laboratory = text;
+    const int limit = Settings::Read_Int(settings, "Record_Row_Limit", *row_limit);
+    if (limit >= Least_Row_Limit && limit <= Most_Row_Limit)
+        *row_limit = limit;
+}
+
+QString Settings_File() { return QDir::homePath() + "/.quorval/quorval_settings.ini"; }
 
 QPageSize::PageSizeId Paper_Of(int width_mm, int height_mm)
 {
@@ -699,6 +875,11 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
     QPainter painter;
     if (!painter.begin(device))
         return 0;
+    // Heard at once: laying out a large comparison takes a moment before the first page.
+    if (!Progress::Go_On(progress, 0, 1)) {
+        painter.end();
+        return 0;
+    }
     const TStyle style(device);
     const TLayout layout = Lay_Out(style, device, comparison, heading);
     const int pages = static_cast<int>(layout.pages.size());
@@ -716,12 +897,20 @@ int Paint(QPagedPaintDevice *device, const TComparison &comparison, const THeadi
         const TPage &page = layout.pages[static_cast<std::size_t>(i)];
         if (page.heading.top >= 0.0)
             Paint_Heading(&painter, style, layout, page.heading);
+        if (page.excerpt.top >= 0.0)
+            Paint_Lines(&painter, style, layout, page.excerpt,
+                        QStringLiteral("Rows of the table"), layout.excerpt_lines, true);
         if (page.table_top >= 0.0)
-            Paint_Table(&painter, style, layout, page, comparison.Export_Rows());
+            Paint_Table(&painter, style, layout, page, *layout.rows);
         if (page.summary_top >= 0.0)
             Paint_Summary(&painter, style, layout, page.summary_top, comparison);
         if (page.merged.top >= 0.0)
-            Paint_Merged(&painter, style, layout, page.merged);
+            Paint_Lines(&painter, style, layout, page.merged,
+                        QStringLiteral("Entries without a position of their own"),
+                        layout.merged_lines);
+        if (page.method.top >= 0.0)
+            Paint_Lines(&painter, style, layout, page.method,
+                        QStringLiteral("Method and decision rule"), layout.method_lines, true);
         if (!page.graphs.isEmpty()) {
             painter.save();
             ComparisonGraphs::Paint_Comparison(

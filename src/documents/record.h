@@ -9,6 +9,7 @@
 #include <QString>
 
 class QByteArray;
+class QSettings;
 class QPageLayout;
 class QPagedPaintDevice;
 class TComparison;
@@ -18,6 +19,13 @@ class TComparison;
 // summary and both graphs, on pages numbered "Page n of m". Plain painting on a paged device (a
 // printer or a PDF writer); the graphs need a QGuiApplication.
 namespace Record {
+
+// The row limits that Options offers.
+constexpr int Default_Row_Limit = 2000;
+constexpr int Least_Row_Limit = 10;
+constexpr int Most_Row_Limit = 1000000;
+// Beyond the rows with En > 1, a record over its row limit shows this many with the largest En.
+constexpr int Largest_Rows = 50;
 
 // What the heading says beyond the comparison's own numbers.
 struct THeading
@@ -35,7 +43,18 @@ struct THeading
     int entries_b = 0;
     int en_decimals = 4;    // of the En values, as the report writes them
     Type::TDetails details; // shown where not empty
+    QString laboratory;     // its name, then its address lines; not shown when empty
+    // A comparison of more rows than this gets the rows with En > 1 and the largest En only.
+    int row_limit = Default_Row_Limit;
 };
+
+
+// The laboratory ("Laboratory") and the row limit ("Record_Row_Limit") as the settings file
+// keeps them; a text that Details refuses, or a limit outside Least_Row_Limit..Most_Row_Limit,
+// leaves the value as it was.
+void Read_Settings(const QSettings &settings, QString *laboratory, int *row_limit);
+// The settings file of the user's window (~/.quorval/quorval_settings.ini).
+QString Settings_File();
 
 // Dots per inch of the records the program sets up itself: the graphs are then laid out and
 // drawn as in the graph export.

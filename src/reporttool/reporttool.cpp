@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <cerrno>
 #include <cmath>
@@ -460,6 +461,12 @@ bool Make_Outputs(const TReportTool::TArguments &parsed, const TComparison &comp
     if (parsed.record_file.isEmpty())
         return true;
     Record::THeading heading = file_heading;
+    // The laboratory and the row limit of the user's Options, as the window's record has them;
+    // a settings file that is not a regular file is not read (a FIFO would block).
+    const QFileInfo settings_file(Record::Settings_File());
+    if (settings_file.isFile())
+        Record::Read_Settings(QSettings(settings_file.filePath(), QSettings::IniFormat),
+                              &heading.laboratory, &heading.row_limit);
     heading.data_file = parsed.input_file;
     heading.created = QDateTime::currentDateTime();
     heading.aligned = options.remove_deviations;

@@ -10,12 +10,22 @@
 
 namespace {
 
-const int Remarks_Index = Details::Count - 1;
+const int Remarks_Index = Details::Remarks;
 
 // What each field is for, under its label.
 const std::array<const char *, Details::Count> Hints = {
-    "e.g. gauge-block set, manufacturer, serial number", "laboratory, certificate, date",
-    "laboratory, certificate, date", "who made the comparison", ""};
+    "e.g. gauge-block set, manufacturer, serial number",
+    "e.g. before repair, reference laboratory",
+    "e.g. after repair, own calibration",
+    "who made the comparison",
+    "",
+    "printed on every page of the record",
+    "who calibrated set A",
+    "certificate or report number",
+    "date(s) of set A's calibration",
+    "who calibrated set B",
+    "certificate or report number",
+    "date(s) of set B's calibration"};
 
 } // namespace
 
@@ -23,12 +33,12 @@ TDetailsDialog::TDetailsDialog(QWidget *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags), d_fields{}, d_remarks_edit(nullptr),
       d_problem_label(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
 {
-    resize(560, 420);
+    resize(560, 560);
     setWindowTitle(QStringLiteral("Comparison Details"));
 
     QVBoxLayout *layout = new QVBoxLayout(this);
     QFormLayout *form = new QFormLayout();
-    for (int i = 0; i < Details::Count; ++i) {
+    for (const int i : Details::Shown_Order) {
         QWidget *field = nullptr;
         if (i == Remarks_Index) {
             d_remarks_edit = new QPlainTextEdit(this);
@@ -98,16 +108,18 @@ void TDetailsDialog::Reset(const Type::TDetails &details)
         else
             static_cast<QLineEdit *>(d_fields[static_cast<std::size_t>(i)])->setText(text);
     }
-    d_fields[0]->setFocus();
+    d_fields[static_cast<std::size_t>(Details::Shown_Order[0])]->setFocus();
 }
 
 void TDetailsDialog::Check_Texts()
 {
     QString problem;
-    for (int i = 0; i < Details::Count && problem.isEmpty(); ++i) {
+    for (const int i : Details::Shown_Order) {
         const QString fault = Details::Fault(Text(i));
-        if (!fault.isEmpty())
+        if (!fault.isEmpty()) {
             problem = QStringLiteral("%1 %2.").arg(QLatin1String(Details::Labels[i]), fault);
+            break;
+        }
     }
     d_problem_label->setText(problem);
     d_problem_label->setVisible(!problem.isEmpty());

@@ -105,9 +105,25 @@ void TRemoveEntriesCommand::Undo() { Document()->Insert_Entries(d_set, d_rows); 
 
 TStateCommand::TStateCommand(TComparisonDocument *document, const QString &text,
                              TComparisonDocument::TSnapshot before,
-                             TComparisonDocument::TSnapshot after)
-    : TDocumentCommand(document, text), d_before(std::move(before)), d_after(std::move(after))
+                             TComparisonDocument::TSnapshot after, bool forget_file)
+    : TDocumentCommand(document, text), d_before(std::move(before)), d_after(std::move(after)),
+      d_forget_file(forget_file), d_file_name(document->File_Name()),
+      d_file_checksum(document->File_Checksum())
 {
+}
+
+void TStateCommand::Redo()
+{
+    Document()->Restore(d_after);
+    if (d_forget_file)
+        Document()->Forget_File();
+}
+
+void TStateCommand::Undo()
+{
+    Document()->Restore(d_before);
+    if (d_forget_file)
+        Document()->Recall_File(d_file_name, d_file_checksum);
 }
 
 std::size_t TStateCommand::Entries_Added(bool redo) const

@@ -116,21 +116,26 @@ private:
 
 // A change of whole sets, the offset, the settings or the details (New, Import, an offset,
 // Options, Comparison Details): the states before and after, which share their sets with the
-// document, so that Undo puts back every bit without computing anything.
+// document, so that Undo puts back every bit without computing anything. New (forget_file)
+// also forgets the file last opened or saved, and its Undo takes it back.
 class TStateCommand : public TDocumentCommand
 {
 public:
     TStateCommand(TComparisonDocument *document, const QString &text,
-                  TComparisonDocument::TSnapshot before, TComparisonDocument::TSnapshot after);
+                  TComparisonDocument::TSnapshot before, TComparisonDocument::TSnapshot after,
+                  bool forget_file = false);
 
 protected:
-    void Redo() override { Document()->Restore(d_after); }
-    void Undo() override { Document()->Restore(d_before); }
+    void Redo() override;
+    void Undo() override;
     std::size_t Entries_Added(bool redo) const override;
 
 private:
     TComparisonDocument::TSnapshot d_before;
     TComparisonDocument::TSnapshot d_after;
+    bool d_forget_file;
+    QString d_file_name;
+    QString d_file_checksum;
 };
 
 #endif

@@ -1,17 +1,22 @@
 #include "src/window/optionsdialog.h"
 
+#include "src/compute/details.h"
 #include "src/compute/numbertext.h"
 #include "src/window/entrymodel.h"
+#include "src/documents/record.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFont>
 #include <QFrame>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QButtonGroup>
 #include <QPalette>
+#include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpacerItem>
@@ -79,10 +84,11 @@ constexpr int Automatic_Value = NumberText::Least_Decimals - 1;
 
 TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags), d_separate_radio(nullptr), d_one_length_radio(nullptr),
-      d_align_check(nullptr), d_merge_edit(nullptr),
-      d_decimals_spin(nullptr), d_accept_button(nullptr), d_cancel_button(nullptr)
+      d_laboratory_edit(nullptr), d_row_limit_spin(nullptr), d_align_check(nullptr),
+      d_merge_edit(nullptr), d_decimals_spin(nullptr), d_accept_button(nullptr),
+      d_cancel_button(nullptr)
 {
-    resize(460, 440);
+    resize(460, 560);
 
     QVBoxLayout *layout = new QVBoxLayout(this);
 
@@ -140,6 +146,29 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
 
     layout->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
+    // What every record says of the laboratory: a group of its own, not the comparison's.
+    QGroupBox *record_group = new QGroupBox(QStringLiteral("Records"), this);
+    record_group->setObjectName("record_group");
+    QVBoxLayout *record_layout = new QVBoxLayout(record_group);
+    record_layout->addWidget(
+        new QLabel(QStringLiteral("Laboratory (name, then address lines):"), record_group));
+    d_laboratory_edit = new QPlainTextEdit(record_group);
+    d_laboratory_edit->setObjectName("laboratory_edit");
+    d_laboratory_edit->setTabChangesFocus(true);
+    d_laboratory_edit->setMaximumHeight(5 * d_laboratory_edit->fontMetrics().lineSpacing());
+    record_layout->addWidget(d_laboratory_edit);
+    d_row_limit_spin = new QSpinBox(record_group);
+    d_row_limit_spin->setObjectName("row_limit_spin");
+    d_row_limit_spin->setRange(Record::Least_Row_Limit, Record::Most_Row_Limit);
+    d_row_limit_spin->setGroupSeparatorShown(true);
+    record_layout->addLayout(New_Row(QStringLiteral("Whole table up to"), d_row_limit_spin,
+                                     QStringLiteral("rows"), record_group));
+    record_layout->addWidget(New_Explanation(
+        QStringLiteral("A longer comparison's record holds the rows with En > 1 and the largest "
+                       "En; quorval-report --csv writes the whole table."),
+        record_group));
+    layout->addWidget(record_group);
+
     layout->addWidget(New_Separator(this));
 
     d_cancel_button = new QPushButton(QStringLiteral("Cancel"), this);
@@ -158,7 +187,7 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
     connect(d_merge_edit, &QLineEdit::textChanged, this, [this]() {
         double distance = 0.0;
         const bool read = Read_Distance(&distance);
-        d_accept_button->setEnabled(read);
+        Check_Input();
         d_merge_edit->setProperty("refused", !read);
         QPalette palette = d_merge_edit->palette();
         palette.setColor(QPalette::Base,
@@ -174,7 +203,16 @@ TOptionsDialog::TOptionsDialog(QWidget *parent, Qt::WindowFlags flags)
             [this]() { Choose_Kind(Type::TStandard_Kind::SEPARATE_ITEMS); });
     connect(d_one_length_radio, &QRadioButton::clicked, this,
             [this]() { Choose_Kind(Type::TStandard_Kind::ONE_LENGTH); });
+    connect(d_laboratory_edit, &QPlainTextEdit::textChanged, this, &TOptionsDialog::Check_Input);
     Reset(Type::TOptions(), TEntryModel::Automatic);
+    Reset_Record(QString(), Record::Default_Row_Limit);
+}
+
+void TOptionsDialog::Check_Input()
+{
+    double distance = 0.0;
+    d_accept_button->setEnabled(Read_Distance(&distance) &&
+                                Details::Fault(Laboratory()).isEmpty());
 }
 
 bool TOptionsDialog::Read_Distance(double *distance) const
@@ -193,6 +231,19 @@ void TOptionsDialog::accept()
     double distance = 0.0;
     if (Read_Distance(&distance))
         QDialog::accept();
+}
+
+QString TOptionsDialog::Laboratory() const
+{
+    return Details::Normalised(d_laboratory_edit->toPlainText());
+}
+
+int TOptionsDialog::Record_Row_Limit() const { return d_row_limit_spin->value(); }
+
+void TOptionsDialog::Reset_Record(const QString &laboratory, int row_limit)
+{
+    d_laboratory_edit->setPlainText(laboratory);
+    d_row_limit_spin->setValue(row_limit);
 }
 
 TOptionsDialog::~TOptionsDialog() = default;

@@ -152,7 +152,8 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
       d_entry_widget_b(nullptr), d_heading_a(nullptr), d_heading_b(nullptr), d_splitter(nullptr),
       d_deviation_graph(nullptr), d_en_graph(nullptr), d_status_label(nullptr), d_settings(nullptr),
       d_message_box(nullptr), d_options_dialog(nullptr), d_details_dialog(nullptr),
-      d_document(nullptr), d_decimals_shown(TEntryModel::Automatic), d_undo_stack(nullptr),
+      d_document(nullptr), d_decimals_shown(TEntryModel::Automatic),
+      d_record_row_limit(Record::Default_Row_Limit), d_undo_stack(nullptr),
       d_paste_target(nullptr)
 {
     Q_UNUSED(Resources_Registered);
@@ -182,6 +183,7 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
                 if (QDir::isAbsolutePath(name) && !d_recent_files.contains(name) &&
                     d_recent_files.size() < Most_Recent_Files)
                     d_recent_files.append(name);
+        Record::Read_Settings(*d_settings, &d_laboratory, &d_record_row_limit);
     }
 
     Create_Actions();
@@ -203,7 +205,7 @@ TQuorval::TQuorval(QWidget *parent, Qt::WindowFlags flags)
     TComparisonDocument::TSnapshot state = d_document->State();
     state.options = d_new_options;
     d_document->Restore(state);
-    d_document->Mark_Saved(QString(), DataFile::TFileStamp());
+    d_document->Mark_Saved(QString(), QString());
     Update();
     if (d_settings == nullptr)
         d_status_label->setText(Status_Text() +
@@ -570,6 +572,8 @@ void TQuorval::Write_Settings()
     d_settings->setValue("Position_Merge_Distance", QString::fromLatin1(distance));
     d_settings->setValue("Decimals_Shown", d_decimals_shown);
     d_settings->setValue("Recent_Files", d_recent_files);
+    d_settings->setValue("Laboratory", d_laboratory);
+    d_settings->setValue("Record_Row_Limit", d_record_row_limit);
     d_settings->sync();
 }
 
@@ -788,15 +792,15 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
     {
         // The entries as stored go before the lists are filled and compared.
         DataFile::TContent content;
-        // Taken first: a change while the file is read makes it differ from the stamp.
-        const DataFile::TFileStamp stamp = DataFile::Stamp_Of(file_name);
+        // The checksum of the very bytes read: the record names the file by it.
+        QString checksum;
         bool stopped = false;
         // Reading is most of the work; comparing and drawing follow, each reported.
         const Progress::TReport reading = [&progress](qint64 done, qint64 total) {
             return Progress::Go_On(progress, total > 0 ? Read_Share * done / total : 0,
                                    Whole_Open);
         };
-        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, nullptr, reading,
+        if (!DataFile::Load_File(file_name, &content, &d_last_error, nullptr, &checksum, reading,
                                  &stopped)) {
             if (stopped)
                 d_last_error = Cancelled_Reason;
@@ -817,7 +821,7 @@ bool TQuorval::Load_Data(const QString &file_name, const Progress::TReport &prog
             return false;
         }
         d_staged = &staged;
-        d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), stamp);
+        d_document->Load(std::move(content), QFileInfo(file_name).absoluteFilePath(), checksum);
         d_staged = nullptr;
     }
     Remember_Recent(file_name);
@@ -832,9 +836,11 @@ bool TQuorval::Save_Data(const QString &file_name)
     // An existing file is replaced only by a complete new one.
     Store_Pending_Edits();
     bool in_place = false;
-    if (!DataFile::Save_File(file_name, d_document->Content(), &d_last_error, &in_place))
+    QString checksum;
+    if (!DataFile::Save_File(file_name, d_document->Content(), &d_last_error, &in_place,
+                             &checksum))
         return false;
-    d_document->Mark_Saved(QFileInfo(file_name).absoluteFilePath(), DataFile::Stamp_Of(file_name));
+    d_document->Mark_Saved(QFileInfo(file_name).absoluteFilePath(), checksum);
     d_undo_stack->setClean();
     Remember_Recent(file_name);
     Fill_Recent_Menu();
@@ -936,14 +942,19 @@ Record::THeading TQuorval::Record_Heading() const
     // The settings are the file's own: a change of them is a change of the data.
     heading.data_changed = d_document->Differs_From_Saved();
     if (!heading.data_changed && !heading.data_file.isEmpty()) {
-        heading.checksum = DataFile::Checksum_Of_File(heading.data_file, d_document->File_Stamp());
-        // The file no longer holds the bytes last opened or saved.
-        heading.data_changed = heading.checksum.isEmpty();
+        // The file is named by its checksum only while it holds the very bytes last opened or
+        // saved: a time stamp says nothing of them.
+        const QString now = DataFile::Checksum_Of_File(heading.data_file);
+        heading.data_changed = now.isEmpty() || now != d_document->File_Checksum();
+        if (!heading.data_changed)
+            heading.checksum = now;
     }
     heading.created = QDateTime::currentDateTime();
     heading.aligned = d_document->Options().remove_deviations;
     heading.merge_distance = d_document->Options().merge_distance;
     heading.details = d_document->Details();
+    heading.laboratory = d_laboratory;
+    heading.row_limit = d_record_row_limit;
     heading.entries_a = static_cast<int>(d_document->Count(TComparisonDocument::SET_A));
     heading.entries_b = static_cast<int>(d_document->Count(TComparisonDocument::SET_B));
     return heading;
@@ -1064,8 +1075,8 @@ void TQuorval::File_New()
     state.entries[TComparisonDocument::SET_A] = std::make_shared<TComparisonDocument::TEntries>();
     state.entries[TComparisonDocument::SET_B] = std::make_shared<TComparisonDocument::TEntries>();
     state.options = d_new_options;
-    Push_State(QStringLiteral("New"), state);
-    d_document->Forget_File();
+    TDocumentCommand::Push(d_undo_stack, new TStateCommand(d_document, QStringLiteral("New"),
+                                                           d_document->State(), state, true));
 }
 
 // The Open command: question about unsaved data, file dialog, loading of a data file.
@@ -1289,9 +1300,12 @@ void TQuorval::Edit_Options()
     if (d_options_dialog == nullptr)
         d_options_dialog = new TOptionsDialog(this);
     d_options_dialog->Reset(d_document->Options(), d_decimals_shown);
+    d_options_dialog->Reset_Record(d_laboratory, d_record_row_limit);
     if (d_options_dialog->exec() != QDialog::Accepted)
         return;
     d_decimals_shown = d_options_dialog->Decimals_Shown();
+    d_laboratory = d_options_dialog->Laboratory();
+    d_record_row_limit = d_options_dialog->Record_Row_Limit();
     d_entry_widget_a->Set_Decimals(d_decimals_shown);
     d_entry_widget_b->Set_Decimals(d_decimals_shown);
     Change_Options(d_options_dialog->Options());

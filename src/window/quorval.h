@@ -271,6 +271,9 @@ private:
     TComparisonDocument *d_document;
     Type::TOptions d_new_options;
     int d_decimals_shown;
+    // What every record says of the laboratory, and its most table rows (Options).
+    QString d_laboratory;
+    int d_record_row_limit;
     QString d_file_path;
     // What the set headings and the legend row show, once shown.
     std::optional<ComparisonGraphs::TLegendTexts> d_details_shown;
