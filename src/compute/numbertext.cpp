@@ -180,6 +180,28 @@ double Exact_Sum(const double &a, const double &b)
     return value;
 }
 
+// The shortest fixed-point text of a finite double (at most 309 integer digits or 343
+// decimals), with where its decimal point is (null without one) and how many decimals it has.
+struct TShortest_Fixed
+{
+    char text[1100];
+    const char *end;
+    const char *point;
+    long decimals;
+
+    explicit TShortest_Fixed(const double &value)
+    {
+        const std::to_chars_result result =
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+        QUORVAL_ASSERT(result.ec == std::errc());
+        end = result.ptr;
+        point = static_cast<const char *>(
+            std::memchr(text, '.', static_cast<std::size_t>(end - text)));
+        decimals = point ? static_cast<long>(end - point - 1) : 0;
+    }
+    int Length() const { return static_cast<int>(end - text); }
+};
+
 } // namespace
 
 double Decimal_Sum(const double &a, const double &b) { return Exact_Sum(a, b); }
@@ -197,21 +219,15 @@ QString Shortest_Fixed(const double &value, int least_decimals)
     QUORVAL_ASSERT(least_decimals >= 0);
     if (!std::isfinite(value))
         return QString::number(value);
-    // The shortest fixed-point text of a double has at most 309 integer digits or 343 decimals.
-    char buffer[1100];
-    const std::to_chars_result result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    const char *point = static_cast<const char *>(
-        std::memchr(buffer, '.', static_cast<std::size_t>(result.ptr - buffer)));
-    const long decimals = point ? static_cast<long>(result.ptr - point - 1) : 0;
+    const TShortest_Fixed shortest(value);
+    const long decimals = shortest.decimals;
     if (decimals > least_decimals)
-        return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
+        return QString::fromLatin1(shortest.text, shortest.Length());
     // Below 1e9 a double lies closer than 1e-7 to its shortest text, far less than half a unit
     // of the sixth decimal: rounding its exact value gives that text with zeros appended.
     if (std::fabs(value) < 1e9 && least_decimals <= 6) {
-        QByteArray text(buffer, static_cast<int>(result.ptr - buffer));
-        if (point == nullptr && least_decimals > 0)
+        QByteArray text(shortest.text, shortest.Length());
+        if (shortest.point == nullptr && least_decimals > 0)
             text += '.';
         text.append(static_cast<int>(least_decimals - decimals), '0');
         return QString::fromLatin1(text);
@@ -508,14 +524,7 @@ int Carried_Decimals(const double &value, int least, int most)
         if (std::nearbyint(scaled) / Powers[k] == value)
             return k;
     }
-    char buffer[1100];
-    const std::to_chars_result result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-    QUORVAL_ASSERT(result.ec == std::errc());
-    const char *point = static_cast<const char *>(
-        std::memchr(buffer, '.', static_cast<std::size_t>(result.ptr - buffer)));
-    const long decimals = point ? static_cast<long>(result.ptr - point - 1) : 0;
-    return static_cast<int>(std::clamp<long>(decimals, least, most));
+    return static_cast<int>(std::clamp<long>(TShortest_Fixed(value).decimals, least, most));
 }
 
 QString At_Resolution(const double &value, int decimals)
